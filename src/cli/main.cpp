@@ -1,0 +1,287 @@
+// vexa-cli: the command-line face of VEXA, over the same core as the window.
+
+#include "core/errors.h"
+#include "core/extract.h"
+#include "core/file_io.h"
+#include "core/kinds.h"
+#include "core/text.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace vexa;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: vexa-cli COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  detect FILE                      print the kind code and name of FILE\n"
+    "  list FILE [--json]               list the entries of FILE as the window shows them\n"
+    "  extract FILE TARGET_DIR [...]    extract entries (all of them by default)\n"
+    "  create KIND SOURCE_DIR NEW_PATH  build a new container from a folder\n"
+    "\n"
+    "Run 'vexa-cli COMMAND --help' for the options of one command.\n";
+
+constexpr const char* kDetectHelp = "Usage: vexa-cli detect FILE\n"
+                                    "Prints the kind code and the kind name, separated by a tab.\n";
+constexpr const char* kListHelp = "Usage: vexa-cli list FILE [--json]\n"
+                                  "Prints one row per entry, as the window lists them. With --json, one object:\n"
+                                  "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", "
+                                  "\"size\"}]}.\n";
+constexpr const char* kExtractHelp =
+    "Usage: vexa-cli extract FILE TARGET_DIR [--ext .EXT]... [--entry NAME]... [--index N]... [--yes]\n"
+    "With no selection every entry is extracted. --ext selects entries by extension (any letter case),\n"
+    "--entry by name and --index by position (0-based, as in 'list --json'). Image files are converted\n"
+    "to BMP as the window does. Below 200,000,000 free bytes on the target's file system the command\n"
+    "refuses unless --yes is given.\n";
+
+struct UsageError {
+    std::string message;
+};
+
+class TerminalProgress : public ProgressSink {
+public:
+    TerminalProgress() : enabled_(::isatty(2) != 0) {}
+    ~TerminalProgress() override {
+        if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
+    }
+    void setRange(int maximum) override { maximum_ = maximum; }
+    void setPosition(int position) override {
+        if (!enabled_) return;
+        const int width = 40;
+        const int filled = maximum_ > 0 ? static_cast<int>(static_cast<long long>(position) * width / maximum_) : width;
+        if (filled == lastFilled_) return;
+        lastFilled_ = filled;
+        drawn_ = true;
+        std::fprintf(stderr, "\r[%-*s] %d/%d", width, std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     position, maximum_);
+    }
+
+private:
+    bool enabled_;
+    bool drawn_ = false;
+    int maximum_ = 0;
+    int lastFilled_ = -1;
+};
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+bool wantsHelp(const std::vector<std::string>& args) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
+struct Opened {
+    ContainerType code;
+    std::unique_ptr<ContainerReader> object;
+};
+
+Opened openFile(const std::string& path) {
+    const auto code = DetectContainerType(path);
+    auto object = CreateContainerObject(code);
+    if (!object) throw Error("Sorry do not know that file type");
+    object->ReadDirectory(path);
+    return {code, std::move(object)};
+}
+
+int cmdDetect(const std::vector<std::string>& args) {
+    if (wantsHelp(args)) return std::fputs(kDetectHelp, stdout), 0;
+    if (args.size() != 1) throw UsageError{"detect takes one FILE"};
+    const auto code = DetectContainerType(args[0]);
+    std::cout << code << '\t' << kindName(code) << '\n';
+    return 0;
+}
+
+int cmdList(const std::vector<std::string>& args) {
+    if (wantsHelp(args)) return std::fputs(kListHelp, stdout), 0;
+    bool json = false;
+    std::vector<std::string> files;
+    for (const auto& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (a.rfind("--", 0) == 0)
+            throw UsageError{"unknown option " + a};
+        else
+            files.push_back(a);
+    }
+    if (files.size() != 1) throw UsageError{"list takes one FILE"};
+    const auto opened = openFile(files[0]);
+    const auto& names = opened.object->EntryNames();
+    std::string out;
+    if (!json) {
+        for (const auto& n : names) out += n + "\n";
+    } else {
+        const bool image = isImageKind(opened.code);
+        out += "{\"path\": " + jsonString(files[0]) + ", \"type\": " + std::to_string(opened.code) +
+               ", \"kind\": " + jsonString(std::string(kindName(opened.code))) +
+               ", \"count\": " + (image ? std::string("null") : std::to_string(names.size())) + ", \"entries\": [";
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const auto size = opened.object->EntrySize(i);
+            out += (i ? ",\n  " : "\n  ");
+            out += "{\"index\": " + std::to_string(i) + ", \"name\": " + jsonString(names[i]) +
+                   ", \"size\": " + (size ? std::to_string(*size) : std::string("null")) + "}";
+        }
+        out += names.empty() ? "]}\n" : "\n]}\n";
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+int cmdExtract(const std::vector<std::string>& args) {
+    if (wantsHelp(args)) return std::fputs(kExtractHelp, stdout), 0;
+    std::vector<std::string> positional, exts, entries;
+    std::vector<std::size_t> indices;
+    bool yes = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const auto& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+            return args[++i];
+        };
+        if (a == "--yes") {
+            yes = true;
+        } else if (a == "--ext") {
+            auto ext = toUpperAscii(value());
+            if (ext.empty() || ext.front() != '.') ext = "." + ext;
+            exts.push_back(ext);
+        } else if (a == "--entry") {
+            entries.push_back(value());
+        } else if (a == "--index") {
+            const auto text = value();
+            char* end = nullptr;
+            errno = 0;
+            const auto n = std::strtoull(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || errno != 0 || text.front() == '-')
+                throw UsageError{"--index takes a whole number, not " + text};
+            indices.push_back(static_cast<std::size_t>(n));
+        } else if (a.rfind("--", 0) == 0) {
+            throw UsageError{"unknown option " + a};
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2) throw UsageError{"extract takes FILE and TARGET_DIR"};
+
+    auto opened = openFile(positional[0]);
+    const auto& names = opened.object->EntryNames();
+    std::vector<std::size_t> rows;
+    if (exts.empty() && entries.empty() && indices.empty()) {
+        for (std::size_t i = 0; i < names.size(); ++i) rows.push_back(i);
+    } else {
+        std::vector<bool> chosen(names.size(), false);
+        for (const auto i : rowsWithExtensions(names, exts)) chosen[i] = true;
+        for (const auto& e : entries) {
+            bool found = false;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                if (names[i] == e) chosen[i] = found = true;
+            if (!found) throw Error("No entry named " + e + " in " + positional[0]);
+        }
+        for (const auto i : indices) {
+            if (i >= names.size())
+                throw Error("No entry " + std::to_string(i) + " in " + positional[0] + " (it has " +
+                            std::to_string(names.size()) + ")");
+            chosen[i] = true;
+        }
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (chosen[i]) rows.push_back(i);
+    }
+
+    const fs::path target = positional[1];
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    if (!fs::is_directory(target)) throw Error("Cannot create file " + positional[1]);
+    if (!rows.empty() && !yes) {
+        if (const auto question = lowSpaceQuestion(target)) {
+            std::cerr << *question << "\n(refused: add --yes to extract anyway)\n";
+            return 1;
+        }
+    }
+
+    TerminalProgress progress;
+    progress.setRange(names.empty() ? 0 : static_cast<int>(names.size() - 1));
+    const auto result = extractRows(*opened.object, target, rows,
+                                    [&](std::size_t row) { progress.setPosition(static_cast<int>(row)); });
+    progress.setPosition(0);
+    if (!result.refused.empty()) {
+        std::cerr << result.refusalText() << '\n' << result.statusText() << '\n';
+        return 1;
+    }
+    std::cout << result.statusText() << '\n';
+    return 0;
+}
+
+std::string createHelp() {
+    std::string text = "Usage: vexa-cli create KIND SOURCE_DIR NEW_PATH\n"
+                       "Builds a new container from the files of SOURCE_DIR (and, for the kinds marked\n"
+                       "(subdirs), of its sub-folders), sorted by name. KIND is one of:\n";
+    for (const auto& k : creatableKinds())
+        if (k.createWriter) text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) + "\n";
+    return text;
+}
+
+int cmdCreate(const std::vector<std::string>& args) {
+    if (wantsHelp(args)) return std::fputs(createHelp().c_str(), stdout), 0;
+    if (args.size() != 3) throw UsageError{"create takes KIND, SOURCE_DIR and NEW_PATH"};
+    const auto* kind = findCreatableKind(args[0]);
+    if (!kind || !kind->createWriter) throw UsageError{"unknown container kind " + args[0]};
+    const fs::path source = args[1];
+    if (!fs::is_directory(source)) throw Error("Cannot open file " + args[1]);
+    const auto files = kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
+    TerminalProgress progress;
+    kind->createWriter()->WriteContainer(args[2], source, files, &progress);
+    std::cout << "Created File " << args[2] << '\n';
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    const auto command = args[0];
+    args.erase(args.begin());
+    try {
+        if (command == "detect") return cmdDetect(args);
+        if (command == "list") return cmdList(args);
+        if (command == "extract") return cmdExtract(args);
+        if (command == "create") return cmdCreate(args);
+        throw UsageError{"unknown command " + command};
+    } catch (const UsageError& e) {
+        std::cerr << "vexa-cli: " << e.message << "\n\n" << kUsage;
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+}

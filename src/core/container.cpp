@@ -1,0 +1,50 @@
+#include "core/container.h"
+
+#include "core/errors.h"
+
+namespace vexa {
+
+std::string ContainerReader::StatusLine() const {
+    return pathText(ArchivePath()) + "   Contains  " + std::to_string(EntryCount()) + " files";
+}
+
+void RecordArchive::ReadDirectory(const fs::path& path) {
+    path_ = path;
+    names_.clear();
+    records_.clear();
+    InputFile archive(path);
+    auto records = ParseDirectory(archive);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& r = records[i];
+        if (r.offset > archive.size() || r.size > archive.size() - r.offset)
+            throw FormatError(displayPath(path) + ": entry " + std::to_string(i) + " '" + r.name + "': offset " +
+                              std::to_string(r.offset) + " + size " + std::to_string(r.size) +
+                              " runs past the end of the file (" + std::to_string(archive.size()) + " bytes)");
+    }
+    names_.reserve(records.size());
+    for (const auto& r : records) names_.push_back(r.name);
+    records_ = std::move(records);
+}
+
+const InputFile& RecordArchive::OpenArchive() {
+    if (!openArchive_) openArchive_ = std::make_unique<InputFile>(path_);
+    return *openArchive_;
+}
+
+void RecordArchive::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+    const auto& r = records_.at(index);
+    copyRangeToFile(OpenArchive(), r.offset, r.size, outputPath);
+}
+
+void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,
+                     const std::string& what) {
+    if (count < 0)
+        throw FormatError(displayPath(file.path()) + ": the " + what + " count " + std::to_string(count) +
+                          " is negative");
+    if (offset > file.size() || static_cast<std::uint64_t>(count) > (file.size() - offset) / recordSize)
+        throw FormatError(displayPath(file.path()) + ": " + std::to_string(count) + " " + what + " records of " +
+                          std::to_string(recordSize) + " bytes at offset " + std::to_string(offset) +
+                          " do not fit in the file (" + std::to_string(file.size()) + " bytes)");
+}
+
+} // namespace vexa

@@ -1,0 +1,26 @@
+#pragma once
+// The program's error type: its message is what the user is shown, as it stands.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace vexa {
+
+class Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A file that is damaged or not of the kind it claims: the message names the file and what is wrong.
+class FormatError : public Error {
+public:
+    using Error::Error;
+};
+
+// The file layer's two messages.
+std::string displayPath(const std::filesystem::path& path);
+Error cannotOpen(const std::filesystem::path& path);
+Error cannotCreate(const std::filesystem::path& path);
+
+} // namespace vexa

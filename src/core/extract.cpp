@@ -1,0 +1,98 @@
+#include "core/extract.h"
+
+#include "core/errors.h"
+#include "core/safe_path.h"
+#include "core/text.h"
+
+#include <algorithm>
+#include <set>
+
+namespace vexa {
+
+std::optional<std::string> lowSpaceQuestion(const fs::path& target, std::int64_t freeBytes) {
+    if (freeBytes >= kFreeSpaceThreshold) return std::nullopt;
+    return "There is less than 200MB remaining on drive \"" + pathText(fileSystemRoot(target)) + "\n\r\"" +
+           " Do you want to continue with extraction ?";
+}
+
+std::optional<std::string> lowSpaceQuestion(const fs::path& target) {
+    return lowSpaceQuestion(target, freeBytes(target));
+}
+
+namespace {
+std::string upperExtension(const std::string& row) {
+    auto ext = toUpperAscii(extensionOf(row));
+    return ext == "." ? std::string() : ext;
+}
+} // namespace
+
+std::vector<std::string> CollectExtensions(const std::vector<std::string>& rows) {
+    std::set<std::string> found;
+    for (const auto& row : rows) {
+        auto ext = upperExtension(row);
+        if (!ext.empty()) found.insert(std::move(ext));
+    }
+    return {found.begin(), found.end()};
+}
+
+std::vector<std::size_t> rowsWithExtensions(const std::vector<std::string>& rows,
+                                            const std::vector<std::string>& extensions) {
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto ext = upperExtension(rows[i]);
+        if (!ext.empty() && std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
+            chosen.push_back(i);
+    }
+    return chosen;
+}
+
+std::string ExtractionResult::statusText() const {
+    if (refused.empty()) return "Extraction  Complete";
+    return "Extraction ended: " + std::to_string(written) + " written, " + std::to_string(refused.size()) +
+           (refused.size() == 1 ? " entry" : " entries") + " refused";
+}
+
+std::string ExtractionResult::refusalText() const {
+    std::string text;
+    for (const auto& r : refused) {
+        if (!text.empty()) text += "\n";
+        text += "entry " + std::to_string(r.index) + " '" + r.name + "' was not extracted: " + r.reason;
+    }
+    return text;
+}
+
+ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
+                             const std::function<void(std::size_t)>& afterRow) {
+    struct EndGuard {
+        ContainerReader& object;
+        ~EndGuard() { object.EndExtraction(); }
+    } guard{object};
+
+    ExtractionResult result;
+    for (const auto index : rows) {
+        if (index >= object.EntryCount()) continue;
+        const auto name = object.OutputName(index);
+        auto safe = safeOutputPath(target, name);
+        if (auto* refused = std::get_if<RefusedName>(&safe)) {
+            result.refused.push_back({index, name, refused->reason});
+        } else {
+            const auto& output = std::get<fs::path>(safe);
+            auto problem = unsafeOnDisk(target, output, object.ArchivePath());
+            if (problem.empty() && object.CreatesFolders() && output.parent_path() != target) {
+                std::error_code ec;
+                fs::create_directories(output.parent_path(), ec);
+                problem = unsafeOnDisk(target, output, object.ArchivePath());
+            }
+            if (!problem.empty()) {
+                result.refused.push_back({index, name, problem});
+            } else {
+                object.ExtractEntry(output, index);
+                ++result.written;
+            }
+        }
+        if (afterRow) afterRow(index);
+    }
+    return result;
+}
+
+} // namespace vexa

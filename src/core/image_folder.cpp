@@ -1,0 +1,44 @@
+#include "core/image_folder.h"
+
+#include "core/text.h"
+
+#include <algorithm>
+
+namespace vexa {
+
+std::vector<std::string> ListFolderFiles(const fs::path& folder, const std::string& mask) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code e2;
+        if (!it->is_regular_file(e2)) continue;
+        auto name = it->path().filename().string();
+        if (name.empty() || name.front() == '.') continue;
+        if (matchesMask(name, mask)) names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        const auto ua = toUpperAscii(a), ub = toUpperAscii(b);
+        return ua != ub ? ua < ub : a < b;
+    });
+    return names;
+}
+
+void ImageFolderListing::ReadDirectory(const fs::path& path) {
+    path_ = path;
+    folder_ = path.parent_path();
+    if (folder_.empty()) folder_ = ".";
+    names_ = ListFolderFiles(folder_, mask_);
+}
+
+std::string ImageFolderListing::StatusLine() const {
+    auto text = pathText(folder_);
+    if (text.empty() || text.back() != '/') text += '/';
+    return text;
+}
+
+void ImageFolderListing::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+    converter_->ConvertToBitmap(outputPath, folder_ / names_.at(index));
+}
+
+} // namespace vexa

@@ -1,0 +1,91 @@
+#include "core/kinds.h"
+
+#include "core/errors.h"
+#include "core/image_folder.h"
+#include "formats/DF_Gob.h"
+
+namespace vexa {
+
+using namespace std::literals;
+
+namespace {
+
+template <class T> std::unique_ptr<ContainerReader> reader() { return std::make_unique<T>(); }
+template <class T> std::unique_ptr<ContainerWriter> writer() { return std::make_unique<T>(); }
+
+} // namespace
+
+const std::vector<KindInfo>& kindTable() {
+    static const std::vector<KindInfo> table = {
+        {Kind::HLWad3, "Half-Life WAD3", "WAD3"sv},
+        {Kind::DFGob, "Dark Forces GOB", "GOB\n"sv, reader<TDFGobReader>},
+        {Kind::JKGob, "Jedi Knight GOB", "GOB "sv},
+        {Kind::OLLab, "Outlaws LAB", "LABN"sv},
+        {Kind::Pak, "PAK", "PACK"sv},
+        {Kind::DoomWad, "Doom WAD", "IWAD"sv},
+        {Kind::DoomWad, "Doom WAD", "PWAD"sv},
+        {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv},
+        {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv},
+        {Kind::DescentHog, "Descent HOG", "DHF"sv},
+        {Kind::DescentHog2, "Descent 3 HOG2", "HOG2"sv},
+        {Kind::FreeSpaceVP, "FreeSpace VP", "VPVP"sv},
+        {Kind::DFLfd, "Dark Forces LFD", "RMAP"sv},
+        {Kind::Grp, "GRP", ".GRP"sv},
+        {Kind::I82Zfs, "I82 ZFS", "ZFS3"sv},
+        {Kind::Rpk, "RPK", "Roni"sv},
+        {Kind::DFBm, "Dark Forces BM", "BM \x1E"sv, nullptr, nullptr, "*.bm"},
+        {Kind::Q2Wal, "Quake 2 WAL", ".WAL"sv, nullptr, nullptr, "*.wal"},
+        {Kind::JKMat, "Jedi Knight MAT", "MAT "sv, nullptr, nullptr, "*.mat"},
+        {Kind::JKBm, "Jedi Knight BM", "BM  "sv, nullptr, nullptr, "*bm"},
+    };
+    return table;
+}
+
+const KindInfo* findKind(ContainerType code) {
+    for (const auto& k : kindTable())
+        if (k.code == code) return &k;
+    return nullptr;
+}
+
+std::string_view kindName(ContainerType code) {
+    const auto* k = findKind(code);
+    return k ? k->name : "unknown"sv;
+}
+
+bool isImageKind(ContainerType code) {
+    const auto* k = findKind(code);
+    return k && !k->imageMask.empty();
+}
+
+std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code) {
+    const auto* kind = findKind(code);
+    if (!kind) return nullptr;
+    if (kind->createReader) return kind->createReader();
+    if (kind->createConverter)
+        return std::make_unique<ImageFolderListing>(std::string(kind->imageMask), kind->createConverter());
+    throw Error("Sorry, " + std::string(kind->name) + " files cannot be opened by this version of VEXA yet");
+}
+
+const std::vector<CreatableKind>& creatableKinds() {
+    static const std::vector<CreatableKind> table = {
+        {"GOB            DarkForces", "New_DF.Gob", "df-gob", Gathering::Flat, Kind::DFGob, writer<TDFGobReader>},
+        {"GOB            JediKnight  (subdirs)", "New_JK.Gob", "jk-gob", Gathering::Tree, Kind::JKGob},
+        {"GOO            Mots           (subdirs)", "New_Mots.Goo", "goo", Gathering::Tree, Kind::JKGob},
+        {"LAB             Outlaws etc", "New_Lab.Lab", "lab", Gathering::Flat, Kind::OLLab},
+        {"PAK             HalfLife etc (subdirs)", "New_Pak.Pak", "pak", Gathering::Tree, Kind::Pak},
+        {"WAD           HalfLife ", "New_HL_Wad.Wad", "hl-wad", Gathering::None, Kind::HLWad3},
+        {"VP               FreeSpace 1/2", "New_FreeSpace.VP", "vp", Gathering::Flat, Kind::FreeSpaceVP},
+        {"HOG           Descent 1/2", "New_Descent12.Hog", "hog", Gathering::Flat, Kind::DescentHog},
+        {"HOG           Descent 3", "New_Descent3.Hog", "hog2", Gathering::Flat, Kind::DescentHog2},
+        {"LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat, Kind::DFLfd},
+    };
+    return table;
+}
+
+const CreatableKind* findCreatableKind(std::string_view cliName) {
+    for (const auto& k : creatableKinds())
+        if (k.cliName == cliName) return &k;
+    return nullptr;
+}
+
+} // namespace vexa

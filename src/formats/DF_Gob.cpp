@@ -1,0 +1,72 @@
+#include "formats/DF_Gob.h"
+
+#include "core/byte_reader.h"
+#include "core/errors.h"
+#include "core/text.h"
+#include "core/writer.h"
+
+namespace vexa {
+
+namespace {
+constexpr std::uint8_t kMagic[4] = {'G', 'O', 'B', 0x0A};
+constexpr std::size_t kCountSize = 4;
+} // namespace
+
+std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) {
+    const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
+    const auto dirOffset = ByteReader(header, displayPath(archive.path())).i32(4);
+    if (dirOffset < 0)
+        throw FormatError(displayPath(archive.path()) + ": the directory offset " + std::to_string(dirOffset) +
+                          " is negative");
+
+    const auto countBytes = archive.readBlock(static_cast<std::uint64_t>(dirOffset), kCountSize, "the entry count");
+    const auto count = ByteReader(countBytes, displayPath(archive.path())).i32(0);
+    const std::uint64_t recordsAt = static_cast<std::uint64_t>(dirOffset) + kCountSize;
+    checkRecordsFit(archive, count, recordsAt, kRecordSize, "directory");
+
+    const auto table = archive.readBlock(recordsAt, static_cast<std::uint64_t>(count) * kRecordSize, "the directory");
+    const ByteReader dir(table, displayPath(archive.path()));
+    std::vector<EntryRecord> records;
+    records.reserve(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+        const auto at = i * kRecordSize;
+        const auto offset = dir.i32(at);
+        const auto size = dir.i32(at + 4);
+        auto name = latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength));
+        if (offset < 0 || size < 0)
+            throw FormatError(displayPath(archive.path()) + ": entry " + std::to_string(i) + " '" + name +
+                              "': offset " + std::to_string(offset) + " or size " + std::to_string(size) +
+                              " is negative");
+        records.push_back({std::move(name), static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+    }
+    return records;
+}
+
+void TDFGobReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                  const SourceFileList& files, ProgressSink* progress) {
+    requireSizesFit32(files, newPath);
+    const std::uint64_t dataEnd = kHeaderSize + SourceTotalSize(files);
+    requireArchiveFits32(dataEnd + kCountSize + kRecordSize * files.size(), newPath);
+
+    ContainerLayout layout;
+    layout.head.assign(kHeaderSize, 0);
+    std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
+    putU32(&layout.head[4], static_cast<std::uint32_t>(dataEnd));
+
+    layout.tail.assign(kCountSize + kRecordSize * files.size(), 0);
+    putU32(&layout.tail[0], static_cast<std::uint32_t>(files.size()));
+    std::uint64_t offset = kHeaderSize;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        auto* record = &layout.tail[kCountSize + i * kRecordSize];
+        putU32(record, static_cast<std::uint32_t>(offset));
+        putU32(record + 4, static_cast<std::uint32_t>(files[i].size));
+        auto name = storedName(files[i], newPath);
+        // Names of 13 characters or more keep their first 11, as the game's own tools did.
+        if (name.size() > kMaxNameLength) name.resize(kMaxNameLength - 1);
+        putName(record + kNameOffset, kNameWidth, name);
+        offset += files[i].size;
+    }
+    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+}
+
+} // namespace vexa

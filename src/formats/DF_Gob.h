@@ -1,0 +1,23 @@
+#pragma once
+// Dark Forces GOB: "GOB\n", the directory offset, the entries' data, then the directory at the end.
+
+#include "core/container.h"
+
+namespace vexa {
+
+class TDFGobReader : public RecordArchive, public ContainerWriter {
+public:
+    static constexpr std::size_t kHeaderSize = 8;
+    static constexpr std::size_t kRecordSize = 21;
+    static constexpr std::size_t kNameOffset = 8;
+    static constexpr std::size_t kNameWidth = 13;
+    static constexpr std::size_t kMaxNameLength = 12;
+
+    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                        ProgressSink* progress) override;
+
+protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+};
+
+} // namespace vexa
