@@ -1,0 +1,122 @@
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+namespace vexa {
+namespace {
+
+using test::runCommand;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+test::RunResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), VEXA_CLI_PATH);
+    return runCommand(args);
+}
+
+// A DF GOB built by vexa-cli itself from a folder of three files.
+struct GobFixture {
+    TempDir dir;
+    fs::path gob = dir / "t.gob";
+    GobFixture() {
+        test::writeFile(dir / "src" / "A.WAV", test::patternBytes(100, 1));
+        test::writeFile(dir / "src" / "B.wav", test::patternBytes(7, 2));
+        test::writeFile(dir / "src" / "C.TXT", "hello");
+        const auto r = cli({"create", "df-gob", (dir / "src").string(), gob.string()});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, "Created File " + gob.string() + "\n");
+    }
+};
+
+TEST(Cli, DetectPrintsCodeAndKind) {
+    GobFixture f;
+    auto r = cli({"detect", f.gob.string()});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "1\tDark Forces GOB\n");
+    test::writeFile(f.dir / "x.bin", "hello");
+    r = cli({"detect", (f.dir / "x.bin").string()});
+    EXPECT_EQ(r.out, "100\tunknown\n");
+}
+
+TEST(Cli, ListRowsAndJson) {
+    GobFixture f;
+    auto r = cli({"list", f.gob.string()});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "A.WAV\nB.wav\nC.TXT\n");
+    r = cli({"list", f.gob.string(), "--json"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "{\"path\": \"" + f.gob.string() +
+                         "\", \"type\": 1, \"kind\": \"Dark Forces GOB\", \"count\": 3, \"entries\": [\n"
+                         "  {\"index\": 0, \"name\": \"A.WAV\", \"size\": 100},\n"
+                         "  {\"index\": 1, \"name\": \"B.wav\", \"size\": 7},\n"
+                         "  {\"index\": 2, \"name\": \"C.TXT\", \"size\": 5}\n]}\n");
+}
+
+TEST(Cli, ExtractAllByExtensionAndByRow) {
+    GobFixture f;
+    const auto all = f.dir / "all", ext = f.dir / "ext", rows = f.dir / "rows";
+    auto r = cli({"extract", f.gob.string(), all.string(), "--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Extraction  Complete\n");
+    for (const char* n : {"A.WAV", "B.wav", "C.TXT"})
+        EXPECT_EQ(test::readFile(all / n), test::readFile(f.dir / "src" / n)) << n;
+
+    r = cli({"extract", f.gob.string(), ext.string(), "--ext", ".wav", "--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::exists(ext / "A.WAV"));
+    EXPECT_TRUE(fs::exists(ext / "B.wav"));
+    EXPECT_FALSE(fs::exists(ext / "C.TXT"));
+
+    r = cli({"extract", f.gob.string(), rows.string(), "--index", "2", "--entry", "A.WAV", "--yes"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::exists(rows / "A.WAV"));
+    EXPECT_FALSE(fs::exists(rows / "B.wav"));
+    EXPECT_TRUE(fs::exists(rows / "C.TXT"));
+}
+
+TEST(Cli, FailuresAndUsageErrorsHaveTheirExitCodes) {
+    GobFixture f;
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string errStart;
+    } cases[] = {
+        {{"list", (f.dir / "missing.gob").string()}, 1, "Cannot open file " + (f.dir / "missing.gob").string()},
+        {{"list", (f.dir / "src" / "C.TXT").string()}, 1, "Sorry do not know that file type"},
+        {{"extract", f.gob.string(), (f.dir / "o").string(), "--index", "3", "--yes"}, 1, "No entry 3"},
+        {{"extract", f.gob.string(), (f.dir / "o").string(), "--index", "-1"}, 2, "vexa-cli: --index"},
+        {{"extract", f.gob.string()}, 2, "vexa-cli: extract takes"},
+        {{"create", "nope", f.dir.path().string(), "x"}, 2, "vexa-cli: unknown container kind"},
+        {{"frobnicate"}, 2, "vexa-cli: unknown command"},
+        {{"list", f.gob.string(), "--bogus"}, 2, "vexa-cli: unknown option"},
+    };
+    for (const auto& c : cases) {
+        const auto r = cli(c.args);
+        EXPECT_EQ(r.exitCode, c.code) << c.args[0] << ": " << r.err;
+        EXPECT_EQ(r.err.rfind(c.errStart, 0), 0u) << r.err;
+    }
+    for (const char* command : {"detect", "list", "extract", "create"}) {
+        const auto r = cli({command, "--help"});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out.rfind("Usage: vexa-cli", 0), 0u) << command;
+    }
+}
+
+TEST(Cli, DamagedGobIsRefusedAndNothingWritten) {
+    TempDir dir;
+    test::writeFile(dir / "bad.gob", test::ByteBuilder().raw("GOB\n").u32(8).u32(1000).bytes());
+    const auto r = cli({"extract", (dir / "bad.gob").string(), (dir / "out").string(), "--yes"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find((dir / "bad.gob").string()), std::string::npos);
+    EXPECT_TRUE(!fs::exists(dir / "out") || fs::is_empty(dir / "out"));
+}
+
+TEST(Cli, SameFolderBuildsTheSameFileTwice) {
+    GobFixture f;
+    const auto second = f.dir / "again.gob";
+    EXPECT_EQ(cli({"create", "df-gob", (f.dir / "src").string(), second.string()}).exitCode, 0);
+    EXPECT_EQ(test::readFile(f.gob), test::readFile(second));
+}
+
+} // namespace
+} // namespace vexa

@@ -1,0 +1,127 @@
+#include "core/errors.h"
+#include "core/extract.h"
+#include "core/byte_reader.h"
+#include "core/file_io.h"
+#include "formats/DF_Gob.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+#include <fstream>
+
+namespace vexa {
+namespace {
+
+using test::TempDir;
+
+// A container whose names are given by the test, to drive the extraction run.
+class NamedEntries : public ContainerReader {
+public:
+    explicit NamedEntries(std::vector<std::string> names, bool folders = false)
+        : names_(std::move(names)), folders_(folders) {}
+    void ReadDirectory(const fs::path& p) override { path_ = p; }
+    const std::vector<std::string>& EntryNames() const override { return names_; }
+    const fs::path& ArchivePath() const override { return path_; }
+    std::optional<std::uint64_t> EntrySize(std::size_t) const override { return 1; }
+    bool CreatesFolders() const override { return folders_; }
+    void ExtractEntry(const fs::path& out, std::size_t index) override {
+        OutputFile f(out); // creates no folders, as the flat kinds' outputs
+        f.write(test::bytesOf(std::to_string(index)));
+        ++extracted;
+    }
+    void EndExtraction() override { ++ended; }
+    int extracted = 0, ended = 0;
+
+private:
+    std::vector<std::string> names_;
+    bool folders_;
+    fs::path path_;
+};
+
+TEST(Extensions, CollectedUpperCasedSortedAndOnce) {
+    const std::vector<std::string> rows = {"a.wav", "b.WAV", "c.voc", "readme", "x.", "sub.dir\\file", "s\\f.bm"};
+    EXPECT_EQ(CollectExtensions(rows), (std::vector<std::string>{".BM", ".VOC", ".WAV"}));
+    EXPECT_EQ(rowsWithExtensions(rows, {".WAV"}), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(rowsWithExtensions(rows, {".BM", ".VOC"}), (std::vector<std::size_t>{2, 6}));
+    EXPECT_TRUE(rowsWithExtensions(rows, {}).empty());
+}
+
+TEST(Extraction, WritesChosenRowsAndRefusesEscapingNames) {
+    TempDir target;
+    NamedEntries c({"a.txt", "..\\evil", "sub\\b.txt", "/abs", "c.txt"}, true);
+    std::vector<std::size_t> seen;
+    const auto r = extractRows(c, target.path(), {0, 1, 2, 3, 4}, [&](std::size_t i) { seen.push_back(i); });
+    EXPECT_EQ(r.written, 3u);
+    ASSERT_EQ(r.refused.size(), 2u);
+    EXPECT_EQ(r.refused[0].index, 1u);
+    EXPECT_NE(r.statusText(), "Extraction  Complete");
+    EXPECT_NE(r.refusalText().find("'..\\evil'"), std::string::npos);
+    EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(fs::exists(target / "sub" / "b.txt"));
+    EXPECT_FALSE(fs::exists(target.path().parent_path() / "evil"));
+    EXPECT_EQ(c.ended, 1);
+}
+
+TEST(Extraction, NothingChosenWritesNothing) {
+    TempDir target;
+    NamedEntries c({"a"});
+    const auto r = extractRows(c, target.path(), {});
+    EXPECT_EQ(r.written, 0u);
+    EXPECT_EQ(r.statusText(), "Extraction  Complete");
+    EXPECT_TRUE(fs::is_empty(target.path()));
+}
+
+TEST(Extraction, FlatKindsCreateNoFolders) {
+    TempDir target;
+    NamedEntries c({"sub\\b.txt"}, false);
+    EXPECT_THROW(extractRows(c, target.path(), {0}), Error); // "Cannot create file": the folder is missing
+    EXPECT_FALSE(fs::exists(target / "sub"));
+}
+
+TEST(Extraction, NeverWritesThroughALinkOrOverTheArchive) {
+    TempDir target, elsewhere;
+    fs::create_directory_symlink(elsewhere.path(), target / "sub");
+    test::writeFile(target / "self.gob", "GOB\n");
+    NamedEntries c({"sub\\x", "self.gob"}, true);
+    c.ReadDirectory(target / "self.gob");
+    const auto r = extractRows(c, target.path(), {0, 1});
+    EXPECT_EQ(r.refused.size(), 2u);
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+    EXPECT_EQ(test::readFile(target / "self.gob"), test::bytesOf("GOB\n"));
+}
+
+TEST(FreeSpace, AsksBelowTheThresholdOnly) {
+    EXPECT_FALSE(lowSpaceQuestion("/", 200'000'000).has_value());
+    const auto q = lowSpaceQuestion("/", 199'999'999);
+    ASSERT_TRUE(q.has_value());
+    EXPECT_EQ(*q, "There is less than 200MB remaining on drive \"/\n\r\" Do you want to continue with extraction ?");
+    EXPECT_TRUE(lowSpaceQuestion("/", -1).has_value()); // an unanswered query counts as no room
+}
+
+// A large entry past the kernel copy's first chunk and the buffer's size comes out whole.
+TEST(Extraction, LargeSparseEntryCopiesWhole) {
+    TempDir dir;
+    const std::uint64_t size = (96ull << 20) + 12345;
+    {
+        OutputFile f(dir / "big.gob");
+        f.write(test::bytesOf("GOB\n"));
+        std::vector<std::uint8_t> header(4);
+        putU32(header.data(), static_cast<std::uint32_t>(8 + size));
+        f.write(header);
+    }
+    fs::resize_file(dir / "big.gob", 8 + size); // sparse: costs no disk
+    {
+        test::ByteBuilder dirBytes;
+        dirBytes.u32(1).u32(8).u32(static_cast<std::uint32_t>(size)).name("BIG.DAT", 13);
+        std::ofstream out(dir / "big.gob", std::ios::binary | std::ios::app);
+        out.write(reinterpret_cast<const char*>(dirBytes.bytes().data()), dirBytes.size());
+    }
+    TDFGobReader gob;
+    gob.ReadDirectory(dir / "big.gob");
+    ASSERT_EQ(gob.EntrySize(0), size);
+    fs::create_directory(dir / "out");
+    extractRows(gob, dir / "out", {0});
+    EXPECT_EQ(fs::file_size(dir / "out" / "BIG.DAT"), size);
+}
+
+} // namespace
+} // namespace vexa
