@@ -3,7 +3,8 @@ BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test fuzz clean
+FUZZ_SECONDS   ?= 60
 
 all: build
 
@@ -23,5 +24,9 @@ test: deps
 	cmake --build $(TEST_BUILD_DIR) -j $(JOBS)
 	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 
+# Every fuzz target for FUZZ_SECONDS seconds each (make fuzz FUZZ_SECONDS=600).
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) build-fuzz
