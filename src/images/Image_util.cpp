@@ -266,6 +266,9 @@ MemoryRows::MemoryRows(std::span<const std::uint8_t> pixels, std::size_t width, 
 }
 
 void MemoryRows::readRows(std::size_t first, std::span<std::uint8_t> rows) const {
+    if (first > pixels_.size() / std::max<std::size_t>(width_, 1) ||
+        rows.size() > pixels_.size() - first * width_)
+        throw Error("Rows " + std::to_string(first) + " and on lie outside the image in memory");
     const auto from = pixels_.subspan(first * width_, rows.size());
     std::copy(from.begin(), from.end(), rows.begin());
 }

@@ -49,6 +49,9 @@ void TJKBmReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& in
     const ByteReader fields(header, displayPath(inputPath));
     const bool ownPalette = fields.i32(kPaletteFlagOffset) == kHasPalette;
     const auto count = fields.i32(kCountOffset);
+    if (count < 0)
+        throw FormatError(displayPath(inputPath) + ": the image count " + std::to_string(count) +
+                          " is negative");
     const bool eightBit = fields.i32(kBitsPerPixelOffset) == 8;
 
     constexpr std::uint64_t kPaletteBytes = 3 * 256;

@@ -74,7 +74,10 @@ void TJKMatReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& i
     }
 
     const auto count = fields.i32(kCountOffset);
-    if (count <= 0) return; // a material without textures gives nothing
+    if (count < 0)
+        throw FormatError(displayPath(inputPath) + ": the texture count " + std::to_string(count) +
+                          " is negative");
+    if (count == 0) return; // a material without textures gives nothing
     const auto textures = readTextures(file, count);
     for (std::size_t i = 0; i < textures.size(); ++i) {
         const auto& t = textures[i];
