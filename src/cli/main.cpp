@@ -5,6 +5,7 @@
 #include "core/file_io.h"
 #include "core/kinds.h"
 #include "core/text.h"
+#include "images/Image_util.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace vexa;
@@ -36,11 +38,16 @@ constexpr const char* kListHelp = "Usage: vexa-cli list FILE [--json]\n"
                                   "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", "
                                   "\"size\"}]}.\n";
 constexpr const char* kExtractHelp =
-    "Usage: vexa-cli extract FILE TARGET_DIR [--ext .EXT]... [--entry NAME]... [--index N]... [--yes]\n"
+    "Usage: vexa-cli extract FILE TARGET_DIR [--ext .EXT]... [--entry NAME]... [--index N]...\n"
+    "                        [--palette GAME=FILE]... [--yes]\n"
     "With no selection every entry is extracted. --ext selects entries by extension (any letter case),\n"
     "--entry by name and --index by position (0-based, as in 'list --json'). Image files are converted\n"
     "to BMP as the window does. Below 200,000,000 free bytes on the target's file system the command\n"
-    "refuses unless --yes is given.\n";
+    "refuses unless --yes is given.\n"
+    "Images without a palette of their own are coloured with their game's palette: by default the\n"
+    "default_*.pal files of the Data folder beside vexa-cli. --palette GAME=FILE uses the 768-byte\n"
+    "palette file FILE (8-bit or 6-bit components) for GAME during this run; GAME is one of\n"
+    "df-bm, jk-bm, jk-mat, quake1, quake2.\n";
 
 struct UsageError {
     std::string message;
@@ -112,6 +119,21 @@ Opened openFile(const std::string& path) {
     return {code, std::move(object)};
 }
 
+// As a load of a 768-byte palette file on the Palettes page, minus the copy in the Data folder:
+// a command-line run leaves the installation as it found it.
+void usePaletteFile(Game game, const std::string& file) {
+    if (!LoadPalFile(file, 255)) throw Error(std::string(kWrongPaletteFile) + ": " + file);
+    SetGamePalettePath(game, file);
+}
+
+// The folder of the running executable, where Data is kept.
+fs::path programFolder(const char* argv0) {
+    std::error_code ec;
+    const auto exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return exe.parent_path();
+    return fs::absolute(argv0, ec).parent_path();
+}
+
 int cmdDetect(const std::vector<std::string>& args) {
     if (wantsHelp(args)) return std::fputs(kDetectHelp, stdout), 0;
     if (args.size() != 1) throw UsageError{"detect takes one FILE"};
@@ -159,6 +181,7 @@ int cmdExtract(const std::vector<std::string>& args) {
     if (wantsHelp(args)) return std::fputs(kExtractHelp, stdout), 0;
     std::vector<std::string> positional, exts, entries;
     std::vector<std::size_t> indices;
+    std::vector<std::pair<Game, std::string>> palettes;
     bool yes = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const auto& a = args[i];
@@ -172,6 +195,14 @@ int cmdExtract(const std::vector<std::string>& args) {
             auto ext = toUpperAscii(value());
             if (ext.empty() || ext.front() != '.') ext = "." + ext;
             exts.push_back(ext);
+        } else if (a == "--palette") {
+            const auto text = value();
+            const auto eq = text.find('=');
+            const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
+            if (!game || eq + 1 == text.size())
+                throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
+                                 text};
+            palettes.emplace_back(game->game, text.substr(eq + 1));
         } else if (a == "--entry") {
             entries.push_back(value());
         } else if (a == "--index") {
@@ -189,6 +220,7 @@ int cmdExtract(const std::vector<std::string>& args) {
         }
     }
     if (positional.size() != 2) throw UsageError{"extract takes FILE and TARGET_DIR"};
+    for (const auto& [game, file] : palettes) usePaletteFile(game, file);
 
     auto opened = openFile(positional[0]);
     const auto& names = opened.object->EntryNames();
@@ -272,6 +304,7 @@ int main(int argc, char** argv) {
     const auto command = args[0];
     args.erase(args.begin());
     try {
+        SetDefaultPalettes(ProgramFolders::beside(programFolder(argv[0])).data);
         if (command == "detect") return cmdDetect(args);
         if (command == "list") return cmdList(args);
         if (command == "extract") return cmdExtract(args);

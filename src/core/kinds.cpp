@@ -3,6 +3,10 @@
 #include "core/errors.h"
 #include "core/image_folder.h"
 #include "formats/DF_Gob.h"
+#include "images/DF_BM.h"
+#include "images/JK_BM.h"
+#include "images/JK_Mat.h"
+#include "images/Q2_Wal.h"
 
 namespace vexa {
 
@@ -12,6 +16,7 @@ namespace {
 
 template <class T> std::unique_ptr<ContainerReader> reader() { return std::make_unique<T>(); }
 template <class T> std::unique_ptr<ContainerWriter> writer() { return std::make_unique<T>(); }
+template <class T> std::unique_ptr<ImageConverter> converter() { return std::make_unique<T>(); }
 
 } // namespace
 
@@ -33,10 +38,10 @@ const std::vector<KindInfo>& kindTable() {
         {Kind::Grp, "GRP", ".GRP"sv},
         {Kind::I82Zfs, "I82 ZFS", "ZFS3"sv},
         {Kind::Rpk, "RPK", "Roni"sv},
-        {Kind::DFBm, "Dark Forces BM", "BM \x1E"sv, nullptr, nullptr, "*.bm"},
-        {Kind::Q2Wal, "Quake 2 WAL", ".WAL"sv, nullptr, nullptr, "*.wal"},
-        {Kind::JKMat, "Jedi Knight MAT", "MAT "sv, nullptr, nullptr, "*.mat"},
-        {Kind::JKBm, "Jedi Knight BM", "BM  "sv, nullptr, nullptr, "*bm"},
+        {Kind::DFBm, "Dark Forces BM", "BM \x1E"sv, nullptr, converter<TDFBMReader>, "*.bm"},
+        {Kind::Q2Wal, "Quake 2 WAL", ".WAL"sv, nullptr, converter<TQ2WalReader>, "*.wal"},
+        {Kind::JKMat, "Jedi Knight MAT", "MAT "sv, nullptr, converter<TJKMatReader>, "*.mat"},
+        {Kind::JKBm, "Jedi Knight BM", "BM  "sv, nullptr, converter<TJKBmReader>, "*bm"},
     };
     return table;
 }

@@ -1,0 +1,343 @@
+#include "images/Image_util.h"
+
+#include "core/byte_reader.h"
+#include "core/errors.h"
+#include "core/text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexa {
+
+namespace {
+
+// BMP file header (14 bytes) and info header (40 bytes), as laid out on disk.
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::size_t kBitCountOffset = 28;
+constexpr std::size_t kColourTableOffset = kFileHeaderSize + kInfoHeaderSize; // 54
+
+constexpr std::size_t kCmpHeaderSize = 66; // the colour map's entries start at 66, not 64
+constexpr std::uint8_t kCmpMagic[4] = {'C', 'M', 'P', ' '};
+constexpr std::size_t kJkBmHeaderSize = 128;
+constexpr std::size_t kJkBmPaletteFlagOffset = 12;
+constexpr std::int32_t kJkBmHasPalette = 2;
+constexpr std::size_t kPltHeaderSize = 2;
+
+// Rows are read and written in bands of about this many bytes: never a whole image in memory.
+constexpr std::size_t kBandBytes = 64 * 1024;
+
+PaletteTable& paletteStore() {
+    static PaletteTable palette{};
+    return palette;
+}
+
+std::array<fs::path, 5>& gamePaths() {
+    static std::array<fs::path, 5> paths;
+    return paths;
+}
+
+std::size_t gameIndex(Game game) {
+    return static_cast<std::size_t>(game);
+}
+
+std::size_t rowStride(std::size_t width) {
+    return (width + 3) & ~std::size_t{3};
+}
+
+// Lays out the whole BMP and hands it to sink in bounded pieces: header, then bands of rows from
+// the bottom of the image up, each row padded with zeros.
+void requireWritableSize(std::uint32_t width, std::uint32_t height) {
+    if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide)
+        throw Error("Cannot write a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                    " pixels");
+}
+
+template <class Sink>
+void emitBitmap(std::uint32_t width, std::uint32_t height, const PixelRows& source, Sink&& sink) {
+    requireWritableSize(width, height);
+    const auto header = WriteBitmapHeader(width, height);
+    sink(std::span<const std::uint8_t>(header));
+
+    const std::size_t stride = rowStride(width);
+    const std::size_t band = std::max<std::size_t>(1, kBandBytes / stride);
+    std::vector<std::uint8_t> in(std::min<std::size_t>(band, height) * width);
+    std::vector<std::uint8_t> out(std::min<std::size_t>(band, height) * stride, 0); // padding stays 0
+    std::size_t end = height;
+    while (end > 0) {
+        const std::size_t count = std::min(band, end);
+        const std::size_t first = end - count;
+        source.readRows(first, std::span(in.data(), count * width));
+        for (std::size_t i = 0; i < count; ++i)
+            std::memcpy(out.data() + i * stride, in.data() + (count - 1 - i) * width, width);
+        sink(std::span<const std::uint8_t>(out.data(), count * stride));
+        end = first;
+    }
+}
+
+bool loadPal(const fs::path& path) {
+    return LoadPalFile(path, 255);
+}
+
+} // namespace
+
+// ---- CurrentPalette ------------------------------------------------------------------------------
+
+PaletteTable& CurrentPalette() {
+    return paletteStore();
+}
+
+void ClearPalette() {
+    paletteStore().fill(0);
+}
+
+std::uint8_t widenSixBit(std::uint8_t value) {
+    // value x 4.047 rounded to nearest, in integers; only values below 64 are widened, clamped anyway.
+    const unsigned wide = (value * 4047u + 500u) / 1000u;
+    return static_cast<std::uint8_t>(std::min(wide, 255u));
+}
+
+bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n) {
+    if (n < 0 || n > 255) return false;
+    const std::uint64_t count = 3 * static_cast<std::uint64_t>(n + 1);
+    if (offset > file.size() || count > file.size() - offset) return false;
+    const auto triples = file.readBlock(offset, count, "the palette");
+
+    auto& palette = paletteStore();
+    std::uint8_t largest = 0;
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(n); ++i) {
+        const std::uint8_t red = triples[3 * i], green = triples[3 * i + 1], blue = triples[3 * i + 2];
+        palette[4 * i] = blue;
+        palette[4 * i + 1] = green;
+        palette[4 * i + 2] = red;
+        largest = std::max({largest, red, green, blue});
+    }
+    if (largest < 64) {
+        for (std::size_t i = 0; i < kPaletteEntries; ++i)
+            for (std::size_t c = 0; c < 3; ++c)
+                palette[4 * i + c] = widenSixBit(palette[4 * i + c]);
+    }
+    return true;
+}
+
+bool LoadPalFile(const fs::path& path, int n) {
+    ClearPalette();
+    InputFile file(path);
+    return ReadPaletteTriples(file, 0, n);
+}
+
+bool LoadBmpPalette(const fs::path& path) {
+    InputFile file(path);
+    if (file.size() < kColourTableOffset + kPaletteTableSize) return false;
+    const auto headers = file.readBlock(0, kColourTableOffset, "the BMP headers");
+    if (ByteReader(headers, displayPath(path)).u16(kBitCountOffset) != 8) return false;
+    const auto table = file.readBlock(kColourTableOffset, kPaletteTableSize, "the BMP colour table");
+    std::copy(table.begin(), table.end(), paletteStore().begin());
+    return true;
+}
+
+bool LoadCmpPalette(const fs::path& path) {
+    InputFile file(path);
+    // A colour map too short for its 256 entries is refused, not loaded as a half-black palette.
+    if (file.size() < kCmpHeaderSize + kPalFileSize) return false;
+    const auto header = file.readBlock(0, kCmpHeaderSize, "the CMP header");
+    if (!std::equal(std::begin(kCmpMagic), std::end(kCmpMagic), header.begin())) return false;
+    ClearPalette();
+    return ReadPaletteTriples(file, kCmpHeaderSize, 255);
+}
+
+bool LoadJkBmPalette(const fs::path& path) {
+    InputFile file(path);
+    if (file.size() < kJkBmHeaderSize + kPalFileSize) return false;
+    const auto header = file.readBlock(0, kJkBmHeaderSize, "the BM header");
+    if (ByteReader(header, displayPath(path)).i32(kJkBmPaletteFlagOffset) != kJkBmHasPalette) return false;
+    return ReadPaletteTriples(file, file.size() - kPalFileSize, 255);
+}
+
+bool LoadPltPalette(const fs::path& path) {
+    ClearPalette();
+    InputFile file(path);
+    if (file.size() < kPltHeaderSize) return false;
+    const auto header = file.readBlock(0, kPltHeaderSize, "the PLT header");
+    return ReadPaletteTriples(file, kPltHeaderSize, header[1]);
+}
+
+void SavePalFile(const fs::path& path) {
+    std::array<std::uint8_t, kPalFileSize> triples{};
+    const auto& palette = paletteStore();
+    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+        triples[3 * i] = palette[4 * i + 2];
+        triples[3 * i + 1] = palette[4 * i + 1];
+        triples[3 * i + 2] = palette[4 * i];
+    }
+    AtomicOutputFile out(path);
+    out.file().write(triples);
+    out.commit();
+}
+
+// ---- Palette preview -----------------------------------------------------------------------------
+
+std::array<PreviewCell, kPaletteEntries> PaintPalettePreview() {
+    std::array<PreviewCell, kPaletteEntries> cells{};
+    const auto& palette = paletteStore();
+    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+        const int column = static_cast<int>(i % 16), row = static_cast<int>(i / 16);
+        cells[i] = {kPreviewPitch * column,
+                    kPreviewPitch * row,
+                    kPreviewPitch * column + kPreviewSide,
+                    kPreviewPitch * row + kPreviewSide,
+                    palette[4 * i + 2],
+                    palette[4 * i + 1],
+                    palette[4 * i]};
+    }
+    return cells;
+}
+
+// ---- Game palettes -------------------------------------------------------------------------------
+
+const std::array<GamePaletteInfo, 5>& gamePalettes() {
+    static const std::array<GamePaletteInfo, 5> table = {{
+        {Game::DarkForcesBm, "DarkForces BM", "default_dark_forces.pal", "df-bm"},
+        {Game::JediKnightBm, "JediKnight   BM", "default_jk_bm.pal", "jk-bm"},
+        {Game::JediKnightMat, "JediKnight   MAT", "default_jk_mat.pal", "jk-mat"},
+        {Game::Quake1Bsp, "Quake1       BSP", "default_quake1.pal", "quake1"},
+        {Game::Quake2Wal, "Quake2       WAL", "default_quake2.pal", "quake2"},
+    }};
+    return table;
+}
+
+const GamePaletteInfo* findGamePalette(std::string_view cliName) {
+    for (const auto& g : gamePalettes())
+        if (g.cliName == cliName) return &g;
+    return nullptr;
+}
+
+const fs::path& GamePalettePath(Game game) {
+    return gamePaths().at(gameIndex(game));
+}
+
+void SetGamePalettePath(Game game, const fs::path& path) {
+    gamePaths().at(gameIndex(game)) = path;
+}
+
+void SetDefaultPalettes(const fs::path& dataFolder) {
+    for (const auto& g : gamePalettes())
+        SetGamePalettePath(g.game, dataFolder / std::string(g.defaultFile));
+}
+
+void LoadGamePalette(Game game) {
+    const auto& path = GamePalettePath(game);
+    ClearPalette();
+    InputFile file(path);
+    if (!ReadPaletteTriples(file, 0, 255))
+        throw FormatError(displayPath(path) + ": a palette file holds 768 bytes, this one has " +
+                          std::to_string(file.size()));
+}
+
+const std::array<PaletteSourceInfo, 5>& paletteSources() {
+    static const std::array<PaletteSourceInfo, 5> table = {{
+        {PaletteSource::PalFile, "Pal   File  768 bytes", loadPal},
+        {PaletteSource::BmpFile, "Bmp File   8bit  256 color", LoadBmpPalette},
+        {PaletteSource::CmpFile, "Cmp File  JediKnight", LoadCmpPalette},
+        {PaletteSource::JkBmFile, "Bm   File  JediKnight", LoadJkBmPalette},
+        {PaletteSource::PltFile, "Plt    File  DarkForces", LoadPltPalette},
+    }};
+    return table;
+}
+
+std::optional<fs::path> ImportPalette(PaletteSource source, const fs::path& file, const fs::path& dataFolder,
+                                      Game game) {
+    const auto& info = paletteSources().at(static_cast<std::size_t>(source));
+    if (!info.load(file)) return std::nullopt;
+    const auto copy = dataFolder / replaceExtension(file.filename().string(), ".pal");
+    SavePalFile(copy);
+    SetGamePalettePath(game, copy);
+    LoadPalFile(copy, 255);
+    return copy;
+}
+
+// ---- BMP writer ----------------------------------------------------------------------------------
+
+MemoryRows::MemoryRows(std::span<const std::uint8_t> pixels, std::size_t width, std::size_t height)
+    : pixels_(pixels), width_(width) {
+    if (height != 0 && width > pixels.size() / height)
+        throw Error("An image of " + std::to_string(width) + " x " + std::to_string(height) +
+                    " needs more than the " + std::to_string(pixels.size()) + " bytes given");
+}
+
+void MemoryRows::readRows(std::size_t first, std::span<std::uint8_t> rows) const {
+    if (first > pixels_.size() / std::max<std::size_t>(width_, 1) ||
+        rows.size() > pixels_.size() - first * width_)
+        throw Error("Rows " + std::to_string(first) + " and on lie outside the image in memory");
+    const auto from = pixels_.subspan(first * width_, rows.size());
+    std::copy(from.begin(), from.end(), rows.begin());
+}
+
+FileRows::FileRows(const InputFile& file, std::uint64_t offset, std::size_t width, std::size_t height,
+                   const std::string& what)
+    : file_(file), offset_(offset), width_(width), what_(what) {
+    const std::uint64_t available = offset <= file.size() ? file.size() - offset : 0;
+    if (offset > file.size() || (height != 0 && width > available / height))
+        throw FormatError(displayPath(file.path()) + ": " + what + ": " + std::to_string(width) + " x " +
+                          std::to_string(height) + " pixels at offset " + std::to_string(offset) +
+                          " run past the end of the file (" + std::to_string(file.size()) + " bytes)");
+}
+
+void FileRows::readRows(std::size_t first, std::span<std::uint8_t> rows) const {
+    file_.readExact(offset_ + static_cast<std::uint64_t>(first) * width_, rows, what_);
+}
+
+void requireImageSize(const fs::path& file, const std::string& what, std::int64_t width,
+                      std::int64_t height) {
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
+        throw FormatError(displayPath(file) + ": " + what + ": " + std::to_string(width) + " x " +
+                          std::to_string(height) +
+                          " pixels is not a picture size this program converts (1 x 1 to " +
+                          std::to_string(kMaxImageSide) + " x " + std::to_string(kMaxImageSide) + ")");
+}
+
+std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t width, std::uint32_t height) {
+    std::array<std::uint8_t, kBitmapHeaderSize> h{};
+    const auto imageBytes = static_cast<std::uint64_t>(rowStride(width)) * height;
+    h[0] = 'B';
+    h[1] = 'M';
+    putU32(&h[2], static_cast<std::uint32_t>(kBitmapHeaderSize + imageBytes));
+    putU32(&h[10], static_cast<std::uint32_t>(kBitmapHeaderSize));
+    putU32(&h[14], static_cast<std::uint32_t>(kInfoHeaderSize));
+    putU32(&h[18], width);
+    putU32(&h[22], height); // positive: rows stored bottom to top
+    putU16(&h[26], 1);      // planes
+    putU16(&h[28], 8);      // bits per pixel; compression, sizes and colour counts stay 0
+    const auto& palette = paletteStore();
+    std::copy(palette.begin(), palette.end(), h.begin() + kColourTableOffset);
+    return h;
+}
+
+void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
+                        const PixelRows& source) {
+    requireWritableSize(width, height);
+    OutputFile out(path);
+    try {
+        emitBitmap(width, height, source, [&](std::span<const std::uint8_t> bytes) { out.write(bytes); });
+        out.close();
+    } catch (...) {
+        std::error_code ec;
+        fs::remove(path, ec);
+        throw;
+    }
+}
+
+std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
+                                             const PixelRows& source) {
+    std::vector<std::uint8_t> bytes;
+    emitBitmap(width, height, source, [&](std::span<const std::uint8_t> piece) {
+        bytes.insert(bytes.end(), piece.begin(), piece.end());
+    });
+    return bytes;
+}
+
+fs::path withExtension(const fs::path& path, std::string_view suffix) {
+    return fs::path(replaceExtension(path.string(), suffix));
+}
+
+} // namespace vexa
