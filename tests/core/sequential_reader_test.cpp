@@ -19,7 +19,8 @@ TEST(SequentialReader, ReadsFrontToBackAcrossItsWindow) {
     for (const auto n : steps) {
         const auto got = in.read(n, "a record");
         ASSERT_EQ(got.size(), n);
-        EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at))) << at;
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at)))
+            << at;
         at += n;
     }
     in.skip(1000, "a gap");

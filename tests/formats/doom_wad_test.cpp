@@ -37,7 +37,8 @@ Bytes makeWad(const std::vector<Lump>& lumps, std::string_view magic = "PWAD") {
 
 TEST(DoomWad, ListsLumpNamesOfAtMostSevenCharactersAndTheirSizes) {
     TempDir dir;
-    test::writeFile(dir / "a.wad", makeWad({{"ABCDEFGH", Bytes(3, 1)}, {"S_START", {}}, {"E1M1", Bytes(9, 2)}}, "IWAD"));
+    test::writeFile(dir / "a.wad",
+                    makeWad({{"ABCDEFGH", Bytes(3, 1)}, {"S_START", {}}, {"E1M1", Bytes(9, 2)}}, "IWAD"));
     auto wad = CreateContainerObject(DetectContainerType(dir / "a.wad"));
     ASSERT_TRUE(wad);
     wad->ReadDirectory(dir / "a.wad");
@@ -68,10 +69,18 @@ TEST(DoomWad, MarkerLumpsMayPointAnywhere) {
 // One extraction of everything writes every lump, byte for byte, and never one over another.
 TEST(DoomWad, ExtractsEveryLumpUnderAFileNameOfItsOwn) {
     const std::vector<Lump> lumps = {
-        {"MAP01", {}},         {"SEGS", test::patternBytes(10, 1)},   {"LINEDEFS", test::patternBytes(14, 2)},
-        {"MAP02", {}},         {"SEGS", test::patternBytes(20, 3)},   {"LINEDEFS", test::patternBytes(28, 4)},
-        {"SEGS_1", Bytes(1)},  {"VILE\\1", test::patternBytes(5, 5)}, {"VILE^1", Bytes(2)},
-        {"A/B", Bytes(3, 9)},  {"", Bytes(4, 8)},                     {"..", Bytes(6, 7)},
+        {"MAP01", {}},
+        {"SEGS", test::patternBytes(10, 1)},
+        {"LINEDEFS", test::patternBytes(14, 2)},
+        {"MAP02", {}},
+        {"SEGS", test::patternBytes(20, 3)},
+        {"LINEDEFS", test::patternBytes(28, 4)},
+        {"SEGS_1", Bytes(1)},
+        {"VILE\\1", test::patternBytes(5, 5)},
+        {"VILE^1", Bytes(2)},
+        {"A/B", Bytes(3, 9)},
+        {"", Bytes(4, 8)},
+        {"..", Bytes(6, 7)},
     };
     const std::vector<std::string> files = {"MAP01",  "SEGS",   "LINEDEF",  "MAP02", "SEGS_2", "LINEDEF_1",
                                             "SEGS_1", "VILE^1", "VILE^1_1", "A^B",   "^",      "^.."};
@@ -80,7 +89,8 @@ TEST(DoomWad, ExtractsEveryLumpUnderAFileNameOfItsOwn) {
     TDoomWadReader wad;
     wad.ReadDirectory(dir / "m.wad");
     std::vector<std::size_t> all(lumps.size());
-    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
     const auto result = extractRows(wad, target.path(), all);
     EXPECT_EQ(result.statusText(), "Extraction  Complete") << result.refusalText();
     EXPECT_EQ(std::distance(fs::directory_iterator(target.path()), fs::directory_iterator()),
@@ -99,12 +109,14 @@ TEST(DoomWad, DamagedFilesAreRefusedWithTheFileNamed) {
         {
             {"too_small", test::bytesOf("PWAD\1\0\0\0")},
             {"negative_count", ByteBuilder().raw("PWAD").i32(-1).u32(12).bytes(), "negative"},
-            {"count_too_large", ByteBuilder().raw("PWAD").u32(0x7FFFFFFF).u32(12).zeros(16).bytes(), "do not fit"},
+            {"count_too_large", ByteBuilder().raw("PWAD").u32(0x7FFFFFFF).u32(12).zeros(16).bytes(),
+             "do not fit"},
             {"directory_out_of_bounds", ByteBuilder().raw("PWAD").u32(1).u32(4096).bytes(), "do not fit"},
             {"negative_directory_offset", ByteBuilder().raw("PWAD").u32(0).i32(-12).bytes(), "negative"},
             {"directory_cut_short", ByteBuilder().raw("PWAD").u32(2).u32(12).zeros(20).bytes(), "do not fit"},
             {"lump_out_of_bounds", rec(ByteBuilder().raw("PWAD").u32(1).u32(12), 0, 29), "'LUMP'"},
-            {"lump_size_overflows", rec(ByteBuilder().raw("PWAD").u32(1).u32(12), 8, 0x7FFFFFFF), "runs past"},
+            {"lump_size_overflows", rec(ByteBuilder().raw("PWAD").u32(1).u32(12), 8, 0x7FFFFFFF),
+             "runs past"},
             {"negative_lump_size", rec(ByteBuilder().raw("PWAD").u32(1).u32(12), 0, -1), "negative"},
             {"negative_lump_offset", rec(ByteBuilder().raw("PWAD").u32(1).u32(12), -4, 4), "negative"},
         },
@@ -116,7 +128,8 @@ TEST(DoomWad, DamagedFilesAreRefusedWithTheFileNamed) {
 TEST(DoomWad, PhysicsFsReadsTheSameLumps) {
     std::vector<Lump> lumps;
     for (int i = 0; i < 12; ++i)
-        lumps.push_back({"LUMP" + std::to_string(i), test::patternBytes(static_cast<std::size_t>(i * 37), static_cast<std::uint8_t>(i))});
+        lumps.push_back({"LUMP" + std::to_string(i),
+                         test::patternBytes(static_cast<std::size_t>(i * 37), static_cast<std::uint8_t>(i))});
     TempDir dir;
     test::writeFile(dir / "p.wad", makeWad(lumps));
     TDoomWadReader wad;
@@ -168,20 +181,23 @@ TEST(DoomWad, FreedoomIwadsListInFullAndExtractByteForByte) {
         wad.ReadDirectory(path);
         EXPECT_GT(count, 1000u) << name;
         ASSERT_EQ(wad.EntryNames(), names) << name;
-        for (std::uint32_t i = 0; i < count; ++i) EXPECT_EQ(wad.EntrySize(i), sizes[i]) << name << " " << i;
+        for (std::uint32_t i = 0; i < count; ++i)
+            EXPECT_EQ(wad.EntrySize(i), sizes[i]) << name << " " << i;
         // Extracting one of them is enough: Freedoom 2 has the repeated map lumps and the "\" names.
         if (std::string_view(name) != "freedoom2.wad") continue;
 
         TempDir target;
         std::vector<std::size_t> all(count);
-        for (std::size_t i = 0; i < count; ++i) all[i] = i;
+        for (std::size_t i = 0; i < count; ++i)
+            all[i] = i;
         EXPECT_EQ(extractRows(wad, target.path(), all).statusText(), "Extraction  Complete") << name;
         EXPECT_EQ(std::distance(fs::directory_iterator(target.path()), fs::directory_iterator()),
                   static_cast<std::ptrdiff_t>(count));
         for (std::uint32_t i = 0; i < count; ++i) {
             const auto out = slurp(target / wad.OutputName(i));
             ASSERT_EQ(out.size(), sizes[i]) << name << " lump " << i;
-            ASSERT_TRUE(std::equal(out.begin(), out.end(), bytes.begin() + offsets[i])) << name << " lump " << i;
+            ASSERT_TRUE(std::equal(out.begin(), out.end(), bytes.begin() + offsets[i]))
+                << name << " lump " << i;
         }
     }
     if (!any) GTEST_SKIP() << "the freedoom package is not installed";

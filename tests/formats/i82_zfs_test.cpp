@@ -28,7 +28,8 @@ Bytes makeZfs(std::int32_t perBlock, const std::vector<Entry>& entries) {
     const std::size_t blocks = entries.empty() ? 1 : (entries.size() + r - 1) / r;
     const std::size_t blockSize = 4 + 36 * r;
     std::uint64_t dataSize = 0;
-    for (const auto& e : entries) dataSize += e.data.size();
+    for (const auto& e : entries)
+        dataSize += e.data.size();
     const std::uint64_t dataAt = 28 + blockSize, laterAt = dataAt + dataSize;
     // Where block k lies: the first after the header, the others backwards from the end.
     const auto blockAt = [&](std::size_t k) { return k == 0 ? 28 : laterAt + (blocks - 1 - k) * blockSize; };
@@ -49,15 +50,18 @@ Bytes makeZfs(std::int32_t perBlock, const std::vector<Entry>& entries) {
     }
     auto b = zfsHeader(perBlock, static_cast<std::int32_t>(entries.size()));
     b.raw(block[0].bytes());
-    for (const auto& e : entries) b.raw(e.data);
-    for (std::size_t k = blocks; k-- > 1;) b.raw(block[k].bytes());
+    for (const auto& e : entries)
+        b.raw(e.data);
+    for (std::size_t k = blocks; k-- > 1;)
+        b.raw(block[k].bytes());
     return b.bytes();
 }
 
 std::vector<Entry> numberedEntries(std::size_t n) {
     std::vector<Entry> entries;
     for (std::size_t i = 0; i < n; ++i)
-        entries.push_back({"F" + std::to_string(i) + ".RAW", test::patternBytes(i % 7, static_cast<std::uint8_t>(i))});
+        entries.push_back(
+            {"F" + std::to_string(i) + ".RAW", test::patternBytes(i % 7, static_cast<std::uint8_t>(i))});
     return entries;
 }
 
@@ -83,13 +87,15 @@ TEST(I82Zfs, ListsEntriesAcrossChainedBlocks) {
             rows.push_back(i);
         }
         EXPECT_EQ(extractRows(*zfs, target.path(), rows).written, c.count);
-        for (const auto& e : entries) EXPECT_EQ(test::readFile(target / e.name), e.data) << e.name;
+        for (const auto& e : entries)
+            EXPECT_EQ(test::readFile(target / e.name), e.data) << e.name;
     }
 }
 
 TEST(I82Zfs, NamesKeepAtMostFifteenCharacters) {
     TempDir dir, target;
-    test::writeFile(dir / "n.zfs", makeZfs(4, {{"ABCDEFGHIJKLMNOP", Bytes(2, 1)}, {"", Bytes(3, 2)}, {"E", {}}}));
+    test::writeFile(dir / "n.zfs",
+                    makeZfs(4, {{"ABCDEFGHIJKLMNOP", Bytes(2, 1)}, {"", Bytes(3, 2)}, {"E", {}}}));
     I82ZFSReader zfs;
     zfs.ReadDirectory(dir / "n.zfs");
     EXPECT_EQ(zfs.EntryNames(), (std::vector<std::string>{"ABCDEFGHIJKLMNO", "", "E"}));

@@ -21,14 +21,17 @@ struct Entry {
 Bytes makeGrp(const std::vector<Entry>& entries) {
     ByteBuilder b;
     b.raw("KenSilverman").u32(static_cast<std::uint32_t>(entries.size()));
-    for (const auto& e : entries) b.name(e.name, 12).u32(static_cast<std::uint32_t>(e.data.size()));
-    for (const auto& e : entries) b.raw(e.data);
+    for (const auto& e : entries)
+        b.name(e.name, 12).u32(static_cast<std::uint32_t>(e.data.size()));
+    for (const auto& e : entries)
+        b.raw(e.data);
     return b.bytes();
 }
 
 std::vector<std::size_t> allRows(const ContainerReader& r) {
     std::vector<std::size_t> rows(r.EntryCount());
-    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = i;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = i;
     return rows;
 }
 
@@ -38,7 +41,8 @@ TEST(SWGrp, IsChosenByItsExtensionInAnyLetterCase) {
         test::writeFile(dir / name, makeGrp({{"X.ART", Bytes(2)}}));
         EXPECT_EQ(DetectContainerType(dir / name), Kind::Grp) << name;
     }
-    test::writeFile(dir / "pack.grp", ByteBuilder().raw("PACK").zeros(12).bytes()); // content is not looked at
+    test::writeFile(dir / "pack.grp",
+                    ByteBuilder().raw("PACK").zeros(12).bytes()); // content is not looked at
     EXPECT_EQ(DetectContainerType(dir / "pack.grp"), Kind::Grp);
     auto grp = CreateContainerObject(Kind::Grp);
     ASSERT_TRUE(grp);
@@ -49,7 +53,8 @@ TEST(SWGrp, IsChosenByItsExtensionInAnyLetterCase) {
 // Two entries of 10 and 5 bytes: the data begin at 48, the second entry at 58.
 TEST(SWGrp, EntriesFollowTheDirectoryBackToBack) {
     TempDir dir, target;
-    const auto bytes = makeGrp({{"TEN.DAT", test::patternBytes(10, 1)}, {"FIVE.DAT", test::patternBytes(5, 2)}});
+    const auto bytes =
+        makeGrp({{"TEN.DAT", test::patternBytes(10, 1)}, {"FIVE.DAT", test::patternBytes(5, 2)}});
     test::writeFile(dir / "t.grp", bytes);
     TSWGrpReader grp;
     grp.ReadDirectory(dir / "t.grp");
@@ -98,7 +103,15 @@ TEST(SWGrp, DamagedFilesAreRefusedWithTheFileNamed) {
             {"entry_out_of_bounds", head(1).name("A", 12).u32(9).zeros(8).bytes(), "'A'"},
             // Sizes that each fit but whose sum runs past the end (a 32-bit sum would wrap).
             {"sizes_add_up_past_end",
-             head(3).name("A", 12).u32(0x7FFFFFFF).name("B", 12).u32(0x7FFFFFFF).name("C", 12).u32(2).zeros(2).bytes(),
+             head(3)
+                 .name("A", 12)
+                 .u32(0x7FFFFFFF)
+                 .name("B", 12)
+                 .u32(0x7FFFFFFF)
+                 .name("C", 12)
+                 .u32(2)
+                 .zeros(2)
+                 .bytes(),
              "runs past"},
         },
         ".grp");
@@ -107,7 +120,9 @@ TEST(SWGrp, DamagedFilesAreRefusedWithTheFileNamed) {
 TEST(SWGrp, PhysicsFsReadsTheSameEntries) {
     std::vector<Entry> entries;
     for (int i = 0; i < 10; ++i)
-        entries.push_back({"FILE" + std::to_string(i) + ".DAT", test::patternBytes(static_cast<std::size_t>(i * 53), static_cast<std::uint8_t>(i))});
+        entries.push_back(
+            {"FILE" + std::to_string(i) + ".DAT",
+             test::patternBytes(static_cast<std::size_t>(i * 53), static_cast<std::uint8_t>(i))});
     entries.push_back({"TWELVECHARSX", Bytes(7, 7)});
     TempDir dir, target;
     test::writeFile(dir / "p.grp", makeGrp(entries));

@@ -18,7 +18,8 @@ struct FaultCase {
 
 // Writes each case to <fault><extension>, reads its directory with a fresh Reader and expects a
 // FormatError naming the file.
-template <class Reader> void expectRefused(const std::vector<FaultCase>& cases, const std::string& extension) {
+template <class Reader>
+void expectRefused(const std::vector<FaultCase>& cases, const std::string& extension) {
     for (const auto& c : cases) {
         TempDir dir;
         const auto path = dir / (c.fault + extension);

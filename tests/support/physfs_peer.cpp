@@ -7,7 +7,9 @@ namespace vexa::test {
 
 namespace {
 
-std::string lastError() { return PHYSFS_getErrorByCode(PHYSFS_getLastErrorCode()); }
+std::string lastError() {
+    return PHYSFS_getErrorByCode(PHYSFS_getLastErrorCode());
+}
 
 Bytes readAll(const std::string& name) {
     PHYSFS_File* file = PHYSFS_openRead(name.c_str());
@@ -16,7 +18,8 @@ Bytes readAll(const std::string& name) {
     Bytes bytes(static_cast<std::size_t>(length < 0 ? 0 : length));
     const auto got = PHYSFS_readBytes(file, bytes.data(), bytes.size());
     PHYSFS_close(file);
-    if (got != length) throw std::runtime_error("PhysicsFS read " + std::to_string(got) + " bytes of " + name);
+    if (got != length)
+        throw std::runtime_error("PhysicsFS read " + std::to_string(got) + " bytes of " + name);
     return bytes;
 }
 
