@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libphysfs-dev
   clang-14 libclang-rt-14-dev
+  freedoom
   xvfb xauth
 )
 

@@ -49,7 +49,7 @@ std::vector<std::size_t> rowsWithExtensions(const std::vector<std::string>& rows
 std::string ExtractionResult::statusText() const {
     if (refused.empty()) return "Extraction  Complete";
     return "Extraction ended: " + std::to_string(written) + " written, " + std::to_string(refused.size()) +
-           (refused.size() == 1 ? " entry" : " entries") + " refused";
+           (refused.size() == 1 ? " entry" : " entries") + " not extracted";
 }
 
 std::string ExtractionResult::refusalText() const {
@@ -86,8 +86,13 @@ ExtractionResult extractRows(ContainerReader& object, const fs::path& target, co
             if (!problem.empty()) {
                 result.refused.push_back({index, name, problem});
             } else {
-                object.ExtractEntry(output, index);
-                ++result.written;
+                try {
+                    object.ExtractEntry(output, index);
+                    ++result.written;
+                } catch (const FormatError& e) {
+                    // A damaged entry is named and passed over; the others still come out.
+                    result.refused.push_back({index, name, e.what()});
+                }
             }
         }
         if (afterRow) afterRow(index);

@@ -42,8 +42,9 @@ struct ExtractionResult {
 };
 
 // Extracts the rows (entry indices, in the order given) into target. A name that would leave the
-// target is refused and reported, not written; any other error ends the run with its message
-// (rows already written stay). afterRow is called with each handled row's index.
+// target, or an entry whose data are damaged, is reported and passed over; any other error (an
+// output that cannot be created) ends the run with its message, rows already written staying.
+// afterRow is called with each handled row's index.
 ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
                              const std::function<void(std::size_t)>& afterRow = {});
 

@@ -167,8 +167,16 @@ void copyRangeToFile(const InputFile& archive, std::uint64_t offset, std::uint64
                           sizeText(offset) + " run past the end of the file (" + sizeText(archive.size()) +
                           " bytes)");
     OutputFile out(outputPath);
-    out.copyFrom(archive, offset, count);
-    out.close();
+    try {
+        out.copyFrom(archive, offset, count);
+        out.close();
+    } catch (...) {
+        // No partial entry is left behind for the user to mistake for the real one.
+        out.close();
+        std::error_code ec;
+        fs::remove(outputPath, ec);
+        throw;
+    }
 }
 
 void writeWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {

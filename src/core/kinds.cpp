@@ -3,6 +3,10 @@
 #include "core/errors.h"
 #include "core/image_folder.h"
 #include "formats/DF_Gob.h"
+#include "formats/Doom_Wad.h"
+#include "formats/I82_ZFS.h"
+#include "formats/SW_Grp.h"
+#include "formats/rpk.h"
 #include "images/DF_BM.h"
 #include "images/JK_BM.h"
 #include "images/JK_Mat.h"
@@ -27,17 +31,17 @@ const std::vector<KindInfo>& kindTable() {
         {Kind::JKGob, "Jedi Knight GOB", "GOB "sv},
         {Kind::OLLab, "Outlaws LAB", "LABN"sv},
         {Kind::Pak, "PAK", "PACK"sv},
-        {Kind::DoomWad, "Doom WAD", "IWAD"sv},
-        {Kind::DoomWad, "Doom WAD", "PWAD"sv},
+        {Kind::DoomWad, "Doom WAD", "IWAD"sv, reader<TDoomWadReader>},
+        {Kind::DoomWad, "Doom WAD", "PWAD"sv, reader<TDoomWadReader>},
         {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv},
         {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv},
         {Kind::DescentHog, "Descent HOG", "DHF"sv},
         {Kind::DescentHog2, "Descent 3 HOG2", "HOG2"sv},
         {Kind::FreeSpaceVP, "FreeSpace VP", "VPVP"sv},
         {Kind::DFLfd, "Dark Forces LFD", "RMAP"sv},
-        {Kind::Grp, "GRP", ".GRP"sv},
-        {Kind::I82Zfs, "I82 ZFS", "ZFS3"sv},
-        {Kind::Rpk, "RPK", "Roni"sv},
+        {Kind::Grp, "GRP", ".GRP"sv, reader<TSWGrpReader>},
+        {Kind::I82Zfs, "I82 ZFS", "ZFS3"sv, reader<I82ZFSReader>},
+        {Kind::Rpk, "RPK", "Roni"sv, reader<TRpkReader>},
         {Kind::DFBm, "Dark Forces BM", "BM \x1E"sv, nullptr, converter<TDFBMReader>, "*.bm"},
         {Kind::Q2Wal, "Quake 2 WAL", ".WAL"sv, nullptr, converter<TQ2WalReader>, "*.wal"},
         {Kind::JKMat, "Jedi Knight MAT", "MAT "sv, nullptr, converter<TJKMatReader>, "*.mat"},

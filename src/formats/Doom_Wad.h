@@ -1,0 +1,30 @@
+#pragma once
+// Doom IWAD/PWAD: a 12-byte header, the lumps, and a directory of 16-byte records anywhere after.
+
+#include "core/container.h"
+
+namespace vexa {
+
+class TDoomWadReader : public RecordArchive {
+  public:
+    static constexpr std::size_t kHeaderSize = 12;
+    static constexpr std::size_t kCountOffset = 4;
+    static constexpr std::size_t kDirectoryOffset = 8;
+    static constexpr std::size_t kRecordSize = 16;
+    static constexpr std::size_t kNameOffset = 8;
+    static constexpr std::size_t kNameWidth = 8;
+    // The eighth byte of a full-length name is never shown.
+    static constexpr std::size_t kMaxNameLength = 7;
+
+    // Lumps repeat names (each map has its THINGS, LINEDEFS, ...) and sprite names hold "\", so
+    // each lump is written under a file name of its own (flatOutputNames).
+    std::string OutputName(std::size_t index) const override { return outputNames_.at(index); }
+
+  protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+
+  private:
+    std::vector<std::string> outputNames_;
+};
+
+} // namespace vexa

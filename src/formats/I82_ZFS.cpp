@@ -1,0 +1,68 @@
+#include "formats/I82_ZFS.h"
+
+#include "core/byte_reader.h"
+#include "core/errors.h"
+#include "core/output_names.h"
+#include "core/text.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace vexa {
+
+std::vector<EntryRecord> I82ZFSReader::ParseDirectory(const InputFile& archive) {
+    const auto file = displayPath(archive.path());
+    const auto headerBytes = archive.readBlock(0, kHeaderSize, "the ZFS header");
+    const ByteReader header(headerBytes, file);
+    const auto perBlock = header.i32(kPerBlockOffset);
+    const auto total = header.i32(kCountOffset);
+    // Every record takes 36 bytes of its own, so the count is bounded by the file before anything
+    // is allocated for it.
+    checkRecordsFit(archive, total, kFirstBlock, kRecordSize, "directory");
+    if (total > 0 && perBlock <= 0)
+        throw FormatError(file + ": the number of records per directory block " + std::to_string(perBlock) +
+                          " is not positive");
+
+    const auto wanted = static_cast<std::uint64_t>(total);
+    std::vector<EntryRecord> records;
+    records.reserve(static_cast<std::size_t>(wanted));
+    std::unordered_set<std::uint64_t> visited;
+    std::uint64_t block = kFirstBlock;
+    while (records.size() < wanted) {
+        if (!visited.insert(block).second)
+            throw FormatError(file + ": the directory block chain leads back to the block at offset " +
+                              std::to_string(block) + " after " + std::to_string(records.size()) + " of " +
+                              std::to_string(wanted) + " entries");
+        const auto blockText = "the directory block at offset " + std::to_string(block);
+        const auto nextBytes = archive.readBlock(block, kNextSize, blockText);
+        const auto next = ByteReader(nextBytes, file).i32(0);
+        if (next < 0)
+            throw FormatError(file + ": " + blockText + " gives the negative position " +
+                              std::to_string(next) + " for the next block");
+        // A full block in the chain, or the rest of the entries in the last one.
+        const auto left = wanted - records.size();
+        const auto take =
+            next != 0 ? std::min<std::uint64_t>(left, static_cast<std::uint64_t>(perBlock)) : left;
+        const auto table = archive.readBlock(block + kNextSize, take * kRecordSize, blockText);
+        const ByteReader dir(table, file);
+        for (std::size_t r = 0; r < static_cast<std::size_t>(take); ++r) {
+            const auto at = r * kRecordSize;
+            auto name = latin1ToUtf8(dir.fixedName(at, kNameWidth, kMaxNameLength));
+            const auto offset = dir.i32(at + kDataOffset);
+            const auto size = dir.i32(at + kSizeOffset);
+            if (offset < 0 || size < 0)
+                throw FormatError(file + ": entry " + std::to_string(records.size()) + " '" + name +
+                                  "': offset " + std::to_string(offset) + " or size " + std::to_string(size) +
+                                  " is negative");
+            records.push_back(
+                {std::move(name), static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+        }
+        if (next == 0) break;
+        block = static_cast<std::uint64_t>(next);
+    }
+
+    outputNames_ = flatOutputNames(records);
+    return records;
+}
+
+} // namespace vexa

@@ -1,0 +1,32 @@
+#pragma once
+// ZFS ("ZFS3"): a 28-byte header, then a directory split into blocks of R records of 36 bytes,
+// each block led by the file position of the next one (0 in the last).
+
+#include "core/container.h"
+
+namespace vexa {
+
+class I82ZFSReader : public RecordArchive {
+  public:
+    static constexpr std::size_t kHeaderSize = 28;
+    static constexpr std::size_t kPerBlockOffset = 12;
+    static constexpr std::size_t kCountOffset = 16;
+    static constexpr std::uint64_t kFirstBlock = 28;
+    static constexpr std::size_t kNextSize = 4;
+    static constexpr std::size_t kRecordSize = 36;
+    static constexpr std::size_t kNameWidth = 16;
+    static constexpr std::size_t kMaxNameLength = 15;
+    static constexpr std::size_t kDataOffset = 16;
+    static constexpr std::size_t kSizeOffset = 24;
+
+    // Names are flat and may repeat: each entry gets a file name of its own (flatOutputNames).
+    std::string OutputName(std::size_t index) const override { return outputNames_.at(index); }
+
+  protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+
+  private:
+    std::vector<std::string> outputNames_;
+};
+
+} // namespace vexa

@@ -1,0 +1,38 @@
+#include "formats/SW_Grp.h"
+
+#include "core/byte_reader.h"
+#include "core/errors.h"
+#include "core/output_names.h"
+#include "core/text.h"
+
+namespace vexa {
+
+std::vector<EntryRecord> TSWGrpReader::ParseDirectory(const InputFile& archive) {
+    const auto file = displayPath(archive.path());
+    const auto headerBytes = archive.readBlock(0, kHeaderSize, "the GRP header");
+    const auto count = ByteReader(headerBytes, file).i32(kCountOffset);
+    checkRecordsFit(archive, count, kHeaderSize, kRecordSize, "directory");
+
+    const auto table =
+        archive.readBlock(kHeaderSize, static_cast<std::uint64_t>(count) * kRecordSize, "the directory");
+    const ByteReader dir(table, file);
+    std::vector<EntryRecord> records;
+    records.reserve(static_cast<std::size_t>(count));
+    // Each entry starts where the one before it ends; 64-bit, so no sum of 32-bit sizes can wrap.
+    std::uint64_t position = kHeaderSize + table.size();
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+        const auto at = i * kRecordSize;
+        auto name = latin1ToUtf8(dir.fixedName(at, kNameWidth, kNameWidth));
+        const auto size = dir.i32(at + kSizeOffset);
+        if (size < 0)
+            throw FormatError(file + ": entry " + std::to_string(i) + " '" + name + "': size " +
+                              std::to_string(size) + " is negative");
+        records.push_back({std::move(name), position, static_cast<std::uint64_t>(size)});
+        position += static_cast<std::uint64_t>(size);
+    }
+
+    outputNames_ = flatOutputNames(records);
+    return records;
+}
+
+} // namespace vexa

@@ -1,0 +1,27 @@
+#pragma once
+// GRP (Build engine): a 16-byte header with the entry count, 16-byte records of name and size,
+// then the entries' data back to back in directory order. No offsets are stored.
+
+#include "core/container.h"
+
+namespace vexa {
+
+class TSWGrpReader : public RecordArchive {
+  public:
+    static constexpr std::size_t kHeaderSize = 16;
+    static constexpr std::size_t kCountOffset = 12;
+    static constexpr std::size_t kRecordSize = 16;
+    static constexpr std::size_t kNameWidth = 12;
+    static constexpr std::size_t kSizeOffset = 12;
+
+    // Names are flat and may repeat: each entry gets a file name of its own (flatOutputNames).
+    std::string OutputName(std::size_t index) const override { return outputNames_.at(index); }
+
+  protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+
+  private:
+    std::vector<std::string> outputNames_;
+};
+
+} // namespace vexa
