@@ -52,8 +52,9 @@ void THLPakReader::WriteContainer(const fs::path& newPath, const fs::path& sourc
     names.reserve(files.size());
     for (const auto& file : files) {
         // A name of the full 56 bytes has no end mark and would lose its last character when read back.
-        names.push_back(withSeparator(storedName(file, newPath), '\\', '/'));
-        requireNameFits(names.back(), kMaxNameLength, newPath);
+        const auto stored = storedName(file, newPath);
+        requireNameFits(stored, kMaxNameLength, newPath);
+        names.push_back(withSeparator(stored, '\\', '/'));
     }
     const std::uint64_t directory = kHeaderSize + SourceTotalSize(files);
     requireArchiveFits32(directory + kRecordSize * files.size(), newPath);
