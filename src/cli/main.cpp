@@ -5,6 +5,7 @@
 #include "core/file_io.h"
 #include "core/kinds.h"
 #include "core/text.h"
+#include "core/wad_batch.h"
 #include "images/Image_util.h"
 
 #include <cstdio>
@@ -275,7 +276,10 @@ std::string createHelp() {
                        "Builds a new container from the files of SOURCE_DIR (and, for the kinds marked\n"
                        "(subdirs), of its sub-folders), sorted by name. KIND is one of:\n";
     for (const auto& k : creatableKinds())
-        if (k.createWriter) text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) + "\n";
+        if (k.createWriter || k.gathering == Gathering::None)
+            text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) + "\n";
+    text += "For hl-wad nothing is built here: go.bat, which runs makels.exe and qlumpy.exe from the\n"
+            "HalfLife folder, is written into the Temp folder beside vexa-cli and its path printed.\n";
     return text;
 }
 
@@ -283,9 +287,15 @@ int cmdCreate(const std::vector<std::string>& args) {
     if (wantsHelp(args)) return std::fputs(createHelp().c_str(), stdout), 0;
     if (args.size() != 3) throw UsageError{"create takes KIND, SOURCE_DIR and NEW_PATH"};
     const auto* kind = findCreatableKind(args[0]);
-    if (!kind || !kind->createWriter) throw UsageError{"unknown container kind " + args[0]};
+    if (!kind || (!kind->createWriter && kind->gathering != Gathering::None))
+        throw UsageError{"unknown container kind " + args[0]};
     const fs::path source = args[1];
     if (!fs::is_directory(source)) throw Error("Cannot open file " + args[1]);
+    if (kind->gathering == Gathering::None) {
+        const auto folders = ProgramFolders::beside(fs::read_symlink("/proc/self/exe").parent_path());
+        std::cout << pathText(WriteHalfLifeWadBatch(folders, source, args[2])) << '\n';
+        return 0;
+    }
     const auto files = kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
     TerminalProgress progress;
     kind->createWriter()->WriteContainer(args[2], source, files, &progress);

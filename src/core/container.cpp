@@ -1,5 +1,6 @@
 #include "core/container.h"
 
+#include "core/entry_checks.h"
 #include "core/errors.h"
 
 namespace vexa {
@@ -14,13 +15,8 @@ void RecordArchive::ReadDirectory(const fs::path& path) {
     records_.clear();
     InputFile archive(path);
     auto records = ParseDirectory(archive);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const auto& r = records[i];
-        if (r.offset > archive.size() || r.size > archive.size() - r.offset)
-            throw FormatError(displayPath(path) + ": entry " + std::to_string(i) + " '" + r.name + "': offset " +
-                              std::to_string(r.offset) + " + size " + std::to_string(r.size) +
-                              " runs past the end of the file (" + std::to_string(archive.size()) + " bytes)");
-    }
+    for (std::size_t i = 0; i < records.size(); ++i)
+        requireEntryInFile(archive, i, records[i].name, records[i].offset, records[i].size);
     names_.reserve(records.size());
     for (const auto& r : records) names_.push_back(r.name);
     records_ = std::move(records);

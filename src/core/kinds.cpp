@@ -3,8 +3,15 @@
 #include "core/errors.h"
 #include "core/image_folder.h"
 #include "formats/DF_Gob.h"
+#include "formats/DF_Lfd.h"
+#include "formats/Descent_Hog.h"
+#include "formats/Descent_Hog2.h"
 #include "formats/Doom_Wad.h"
+#include "formats/FreeSpace_VP.h"
+#include "formats/HL_Pak.h"
 #include "formats/I82_ZFS.h"
+#include "formats/JK_Gob.h"
+#include "formats/OL_Lab.h"
 #include "formats/SW_Grp.h"
 #include "formats/rpk.h"
 #include "images/DF_BM.h"
@@ -28,17 +35,17 @@ const std::vector<KindInfo>& kindTable() {
     static const std::vector<KindInfo> table = {
         {Kind::HLWad3, "Half-Life WAD3", "WAD3"sv},
         {Kind::DFGob, "Dark Forces GOB", "GOB\n"sv, reader<TDFGobReader>},
-        {Kind::JKGob, "Jedi Knight GOB", "GOB "sv},
-        {Kind::OLLab, "Outlaws LAB", "LABN"sv},
-        {Kind::Pak, "PAK", "PACK"sv},
+        {Kind::JKGob, "Jedi Knight GOB", "GOB "sv, reader<TJKGobReader>},
+        {Kind::OLLab, "Outlaws LAB", "LABN"sv, reader<TOLLabReader>},
+        {Kind::Pak, "PAK", "PACK"sv, reader<THLPakReader>},
         {Kind::DoomWad, "Doom WAD", "IWAD"sv, reader<TDoomWadReader>},
         {Kind::DoomWad, "Doom WAD", "PWAD"sv, reader<TDoomWadReader>},
         {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv},
         {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv},
-        {Kind::DescentHog, "Descent HOG", "DHF"sv},
-        {Kind::DescentHog2, "Descent 3 HOG2", "HOG2"sv},
-        {Kind::FreeSpaceVP, "FreeSpace VP", "VPVP"sv},
-        {Kind::DFLfd, "Dark Forces LFD", "RMAP"sv},
+        {Kind::DescentHog, "Descent HOG", "DHF"sv, reader<TDescentHogReader>},
+        {Kind::DescentHog2, "Descent 3 HOG2", "HOG2"sv, reader<TDescentHog2Reader>},
+        {Kind::FreeSpaceVP, "FreeSpace VP", "VPVP"sv, reader<TFreeSpaceVPReader>},
+        {Kind::DFLfd, "Dark Forces LFD", "RMAP"sv, reader<TDFLfdReader>},
         {Kind::Grp, "GRP", ".GRP"sv, reader<TSWGrpReader>},
         {Kind::I82Zfs, "I82 ZFS", "ZFS3"sv, reader<I82ZFSReader>},
         {Kind::Rpk, "RPK", "Roni"sv, reader<TRpkReader>},
@@ -78,15 +85,21 @@ std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code) {
 const std::vector<CreatableKind>& creatableKinds() {
     static const std::vector<CreatableKind> table = {
         {"GOB            DarkForces", "New_DF.Gob", "df-gob", Gathering::Flat, Kind::DFGob, writer<TDFGobReader>},
-        {"GOB            JediKnight  (subdirs)", "New_JK.Gob", "jk-gob", Gathering::Tree, Kind::JKGob},
-        {"GOO            Mots           (subdirs)", "New_Mots.Goo", "goo", Gathering::Tree, Kind::JKGob},
-        {"LAB             Outlaws etc", "New_Lab.Lab", "lab", Gathering::Flat, Kind::OLLab},
-        {"PAK             HalfLife etc (subdirs)", "New_Pak.Pak", "pak", Gathering::Tree, Kind::Pak},
+        {"GOB            JediKnight  (subdirs)", "New_JK.Gob", "jk-gob", Gathering::Tree, Kind::JKGob,
+         writer<TJKGobReader>},
+        {"GOO            Mots           (subdirs)", "New_Mots.Goo", "goo", Gathering::Tree, Kind::JKGob,
+         writer<TJKGobReader>},
+        {"LAB             Outlaws etc", "New_Lab.Lab", "lab", Gathering::Flat, Kind::OLLab, writer<TOLLabReader>},
+        {"PAK             HalfLife etc (subdirs)", "New_Pak.Pak", "pak", Gathering::Tree, Kind::Pak,
+         writer<THLPakReader>},
         {"WAD           HalfLife ", "New_HL_Wad.Wad", "hl-wad", Gathering::None, Kind::HLWad3},
-        {"VP               FreeSpace 1/2", "New_FreeSpace.VP", "vp", Gathering::Flat, Kind::FreeSpaceVP},
-        {"HOG           Descent 1/2", "New_Descent12.Hog", "hog", Gathering::Flat, Kind::DescentHog},
-        {"HOG           Descent 3", "New_Descent3.Hog", "hog2", Gathering::Flat, Kind::DescentHog2},
-        {"LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat, Kind::DFLfd},
+        {"VP               FreeSpace 1/2", "New_FreeSpace.VP", "vp", Gathering::Flat, Kind::FreeSpaceVP,
+         writer<TFreeSpaceVPReader>},
+        {"HOG           Descent 1/2", "New_Descent12.Hog", "hog", Gathering::Flat, Kind::DescentHog,
+         writer<TDescentHogReader>},
+        {"HOG           Descent 3", "New_Descent3.Hog", "hog2", Gathering::Flat, Kind::DescentHog2,
+         writer<TDescentHog2Reader>},
+        {"LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat, Kind::DFLfd, writer<TDFLfdReader>},
     };
     return table;
 }

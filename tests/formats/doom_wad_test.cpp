@@ -134,7 +134,7 @@ TEST(DoomWad, PhysicsFsReadsTheSameLumps) {
     test::writeFile(dir / "p.wad", makeWad(lumps));
     TDoomWadReader wad;
     wad.ReadDirectory(dir / "p.wad");
-    const auto peer = test::physfsContents(dir / "p.wad");
+    const auto peer = test::readWithPhysfs(dir / "p.wad");
     ASSERT_EQ(peer.size(), wad.EntryCount());
     TempDir target;
     for (std::size_t i = 0; i < wad.EntryCount(); ++i) {

@@ -128,7 +128,7 @@ TEST(SWGrp, PhysicsFsReadsTheSameEntries) {
     test::writeFile(dir / "p.grp", makeGrp(entries));
     TSWGrpReader grp;
     grp.ReadDirectory(dir / "p.grp");
-    const auto peer = test::physfsContents(dir / "p.grp");
+    const auto peer = test::readWithPhysfs(dir / "p.grp");
     ASSERT_EQ(peer.size(), grp.EntryCount());
     for (std::size_t i = 0; i < grp.EntryCount(); ++i) {
         grp.ExtractEntry(target / "out", i);

@@ -1,5 +1,5 @@
 #pragma once
-// PhysicsFS as an independent reader of the archives the tests make.
+// PhysicsFS as an independent reader: what it sees inside an archive VEXA wrote.
 
 #include "support/test_files.h"
 
@@ -8,7 +8,8 @@
 
 namespace vexa::test {
 
-// Every plain file PhysicsFS finds in the archive, by its name there, with its bytes.
-std::map<std::string, Bytes> physfsContents(const fs::path& archive);
+// Every file PhysicsFS finds in archive (names with "/" between levels, as PhysicsFS gives them)
+// with its bytes. Fails the current test when PhysicsFS refuses the archive.
+std::map<std::string, Bytes> readWithPhysfs(const fs::path& archive);
 
 } // namespace vexa::test

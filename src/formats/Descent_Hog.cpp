@@ -1,0 +1,54 @@
+#include "formats/Descent_Hog.h"
+
+#include "core/byte_reader.h"
+#include "core/entry_checks.h"
+#include "core/text.h"
+#include "core/writer.h"
+
+#include <array>
+
+namespace vexa {
+
+namespace {
+constexpr std::uint8_t kSignature[3] = {'D', 'H', 'F'};
+} // namespace
+
+std::vector<EntryRecord> TDescentHogReader::ParseDirectory(const InputFile& archive) {
+    archive.readBlock(0, kSignatureSize, "the HOG signature");
+    std::vector<EntryRecord> records;
+    std::array<std::uint8_t, kEntryHeaderSize> header{};
+    // Each step moves at least one header forward and every size is checked against the file
+    // before it is skipped, so the walk ends on any file.
+    std::uint64_t position = kSignatureSize;
+    while (position < archive.size()) {
+        const auto index = records.size();
+        archive.readExact(position, header, "the header of entry " + std::to_string(index));
+        const ByteReader fields(header, displayPath(archive.path()));
+        auto name = latin1ToUtf8(fields.fixedName(0, kNameWidth, kMaxNameLength));
+        const auto size = nonNegativeSize(archive, index, name, fields.i32(kSizeField));
+        const auto data = position + kEntryHeaderSize;
+        requireEntryInFile(archive, index, name, data, size);
+        records.push_back({std::move(name), data, size});
+        position = data + size;
+    }
+    return records;
+}
+
+void TDescentHogReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                       const SourceFileList& files, ProgressSink* progress) {
+    requireSizesFit32(files, newPath);
+    ContainerLayout layout;
+    layout.head.assign(std::begin(kSignature), std::end(kSignature));
+    layout.before.reserve(files.size());
+    for (const auto& file : files) {
+        std::vector<std::uint8_t> header(kEntryHeaderSize, 0);
+        auto name = storedName(file, newPath);
+        if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
+        putName(header.data(), kNameWidth, name);
+        putU32(&header[kSizeField], static_cast<std::uint32_t>(file.size));
+        layout.before.push_back(std::move(header));
+    }
+    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+}
+
+} // namespace vexa

@@ -1,0 +1,24 @@
+#pragma once
+// Descent 1/2 HOG: "DHF", then entries back to back to the end of the file, each a 13-byte name
+// and a 32-bit size in front of its data. There is no directory: reading walks the file.
+
+#include "core/container.h"
+
+namespace vexa {
+
+class TDescentHogReader : public RecordArchive, public ContainerWriter {
+  public:
+    static constexpr std::size_t kSignatureSize = 3;
+    static constexpr std::size_t kEntryHeaderSize = 17;
+    static constexpr std::size_t kNameWidth = 13;
+    static constexpr std::size_t kMaxNameLength = 12;
+    static constexpr std::size_t kSizeField = 13;
+
+    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                        ProgressSink* progress) override;
+
+  protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+};
+
+} // namespace vexa

@@ -1,0 +1,27 @@
+#pragma once
+// Descent 3 HOG2: "HOG2", a 68-byte header (count, data position, reserved), 48-byte records
+// (name, flags, size, time stamp) and the entries' data back to back from the data position. The
+// records hold no offsets: each entry starts where the one before it ends.
+
+#include "core/container.h"
+
+namespace vexa {
+
+class TDescentHog2Reader : public RecordArchive, public ContainerWriter {
+  public:
+    static constexpr std::size_t kHeaderSize = 68;
+    static constexpr std::size_t kRecordSize = 48;
+    static constexpr std::size_t kNameWidth = 36;
+    static constexpr std::size_t kMaxNameLength = 35;
+    static constexpr std::size_t kFlagsField = 36;
+    static constexpr std::size_t kSizeField = 40;
+    static constexpr std::size_t kTimeField = 44;
+
+    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                        ProgressSink* progress) override;
+
+  protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+};
+
+} // namespace vexa

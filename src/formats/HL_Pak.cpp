@@ -1,0 +1,80 @@
+#include "formats/HL_Pak.h"
+
+#include "core/byte_reader.h"
+#include "core/entry_checks.h"
+#include "core/text.h"
+#include "core/writer.h"
+
+#include <algorithm>
+
+namespace vexa {
+
+namespace {
+constexpr std::uint8_t kMagic[4] = {'P', 'A', 'C', 'K'};
+constexpr std::size_t kDirectoryOffsetField = 4;
+constexpr std::size_t kDirectoryLengthField = 8;
+
+std::string withSeparator(std::string name, char from, char to) {
+    std::replace(name.begin(), name.end(), from, to);
+    return name;
+}
+} // namespace
+
+std::vector<EntryRecord> THLPakReader::ParseDirectory(const InputFile& archive) {
+    const auto header = archive.readBlock(0, kHeaderSize, "the PAK header");
+    const ByteReader head(header, displayPath(archive.path()));
+    // A zero or negative length is an empty directory, wherever it claims to be.
+    const auto length = head.i32(kDirectoryLengthField);
+    const std::int64_t count = length > 0 ? length / static_cast<std::int32_t>(kRecordSize) : 0;
+    if (count == 0) return {};
+    const auto directory = nonNegativePosition(archive, head.i32(kDirectoryOffsetField), "directory offset");
+    checkRecordsFit(archive, count, directory, kRecordSize, "directory");
+
+    const auto n = static_cast<std::size_t>(count);
+    const auto table =
+        archive.readBlock(directory, static_cast<std::uint64_t>(n) * kRecordSize, "the directory");
+    const ByteReader dir(table, displayPath(archive.path()));
+    std::vector<EntryRecord> records;
+    records.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto at = i * kRecordSize;
+        auto name = withSeparator(latin1ToUtf8(dir.fixedName(at, kNameWidth, kMaxNameLength)), '/', '\\');
+        records.push_back(
+            signedRecord(archive, i, std::move(name), dir.i32(at + kOffsetField), dir.i32(at + kSizeField)));
+    }
+    return records;
+}
+
+void THLPakReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                  const SourceFileList& files, ProgressSink* progress) {
+    requireSizesFit32(files, newPath);
+    std::vector<std::string> names;
+    names.reserve(files.size());
+    for (const auto& file : files) {
+        // A name of the full 56 bytes has no end mark and would lose its last character when read back.
+        const auto stored = storedName(file, newPath);
+        requireNameFits(stored, kMaxNameLength, newPath);
+        names.push_back(withSeparator(stored, '\\', '/'));
+    }
+    const std::uint64_t directory = kHeaderSize + SourceTotalSize(files);
+    requireArchiveFits32(directory + kRecordSize * files.size(), newPath);
+
+    ContainerLayout layout;
+    layout.head.assign(kHeaderSize, 0);
+    std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
+    putU32(&layout.head[kDirectoryOffsetField], static_cast<std::uint32_t>(directory));
+    putU32(&layout.head[kDirectoryLengthField], static_cast<std::uint32_t>(kRecordSize * files.size()));
+
+    layout.tail.assign(kRecordSize * files.size(), 0);
+    std::uint64_t offset = kHeaderSize;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        auto* record = &layout.tail[i * kRecordSize];
+        putName(record, kNameWidth, names[i]);
+        putU32(record + kOffsetField, static_cast<std::uint32_t>(offset));
+        putU32(record + kSizeField, static_cast<std::uint32_t>(files[i].size));
+        offset += files[i].size;
+    }
+    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+}
+
+} // namespace vexa

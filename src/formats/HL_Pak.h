@@ -1,0 +1,26 @@
+#pragma once
+// PAK (Quake, Half-Life): "PACK", the directory's offset and length, the entries' data, then the
+// directory of 64-byte records at the end. Stored names use "/"; the program shows "\".
+
+#include "core/container.h"
+
+namespace vexa {
+
+class THLPakReader : public RecordArchive, public ContainerWriter {
+  public:
+    static constexpr std::size_t kHeaderSize = 12;
+    static constexpr std::size_t kRecordSize = 64;
+    static constexpr std::size_t kNameWidth = 56;
+    static constexpr std::size_t kMaxNameLength = 55;
+    static constexpr std::size_t kOffsetField = 56;
+    static constexpr std::size_t kSizeField = 60;
+
+    bool CreatesFolders() const override { return true; }
+    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                        ProgressSink* progress) override;
+
+  protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+};
+
+} // namespace vexa

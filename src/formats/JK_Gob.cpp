@@ -1,0 +1,72 @@
+#include "formats/JK_Gob.h"
+
+#include "core/byte_reader.h"
+#include "core/entry_checks.h"
+#include "core/text.h"
+#include "core/writer.h"
+
+namespace vexa {
+
+namespace {
+constexpr std::uint8_t kMagic[4] = {'G', 'O', 'B', ' '};
+// The header's word at 4 is the directory position plus 4; the word at 8 is always 12.
+constexpr std::size_t kDirectoryWordOffset = 4;
+constexpr std::int64_t kDirectoryWordBias = 4;
+constexpr std::uint32_t kThirdWord = 12;
+constexpr std::size_t kCountOffset = 12;
+} // namespace
+
+std::vector<EntryRecord> TJKGobReader::ParseDirectory(const InputFile& archive) {
+    const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
+    const ByteReader head(header, displayPath(archive.path()));
+    const auto directory = nonNegativePosition(
+        archive, static_cast<std::int64_t>(head.i32(kDirectoryWordOffset)) - kDirectoryWordBias,
+        "directory offset");
+    const auto count = head.i32(kCountOffset);
+    checkRecordsFit(archive, count, directory, kRecordSize, "directory");
+
+    const auto table =
+        archive.readBlock(directory, static_cast<std::uint64_t>(count) * kRecordSize, "the directory");
+    const ByteReader dir(table, displayPath(archive.path()));
+    std::vector<EntryRecord> records;
+    records.reserve(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+        const auto at = i * kRecordSize;
+        records.push_back(signedRecord(
+            archive, i, latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength)),
+            dir.i32(at), dir.i32(at + 4)));
+    }
+    return records;
+}
+
+void TJKGobReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                  const SourceFileList& files, ProgressSink* progress) {
+    requireSizesFit32(files, newPath);
+    std::vector<std::string> names;
+    names.reserve(files.size());
+    for (const auto& file : files) {
+        // A name of the full 128 bytes would lose its last character when read back: refuse it.
+        names.push_back(storedName(file, newPath));
+        requireNameFits(names.back(), kMaxNameLength, newPath);
+    }
+    const std::uint64_t dataStart = kHeaderSize + kRecordSize * files.size();
+    requireArchiveFits32(dataStart + SourceTotalSize(files), newPath);
+
+    ContainerLayout layout;
+    layout.head.assign(dataStart, 0);
+    std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
+    putU32(&layout.head[kDirectoryWordOffset], static_cast<std::uint32_t>(kHeaderSize + kDirectoryWordBias));
+    putU32(&layout.head[8], kThirdWord);
+    putU32(&layout.head[kCountOffset], static_cast<std::uint32_t>(files.size()));
+    std::uint64_t offset = dataStart;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        auto* record = &layout.head[kHeaderSize + i * kRecordSize];
+        putU32(record, static_cast<std::uint32_t>(offset));
+        putU32(record + 4, static_cast<std::uint32_t>(files[i].size));
+        putName(record + kNameOffset, kNameWidth, names[i]);
+        offset += files[i].size;
+    }
+    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+}
+
+} // namespace vexa

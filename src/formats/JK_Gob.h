@@ -1,0 +1,25 @@
+#pragma once
+// Jedi Knight GOB and Mots GOO (one layout): "GOB ", a 16-byte header, the directory of 136-byte
+// records right after it, then the entries' data. Names are relative paths with "\" between levels.
+
+#include "core/container.h"
+
+namespace vexa {
+
+class TJKGobReader : public RecordArchive, public ContainerWriter {
+  public:
+    static constexpr std::size_t kHeaderSize = 16;
+    static constexpr std::size_t kRecordSize = 136;
+    static constexpr std::size_t kNameOffset = 8;
+    static constexpr std::size_t kNameWidth = 128;
+    static constexpr std::size_t kMaxNameLength = 127;
+
+    bool CreatesFolders() const override { return true; }
+    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                        ProgressSink* progress) override;
+
+  protected:
+    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+};
+
+} // namespace vexa

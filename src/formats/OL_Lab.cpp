@@ -1,0 +1,154 @@
+#include "formats/OL_Lab.h"
+
+#include "core/byte_reader.h"
+#include "core/entry_checks.h"
+#include "core/errors.h"
+#include "core/text.h"
+#include "core/writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexa {
+
+namespace {
+
+constexpr std::uint8_t kMagic[4] = {'L', 'A', 'B', 'N'};
+constexpr std::size_t kVersionOffset = 4;
+constexpr std::size_t kCountOffset = 8;
+constexpr std::size_t kNameTableLengthOffset = 12;
+
+struct TypeRow {
+    std::string_view extension;
+    char code[5]; // as stored, byte for byte
+};
+constexpr TypeRow kTypes[] = {
+    {".ITM", "METI"}, {".PCX", "MTXT"}, {".ATX", "FXTA"}, {".NWX", "FXAW"},
+    {".WAV", "DVAW"}, {".PHY", "SYHP"}, {".RCS", "BPCR"}, {".MSC", "BCSM"},
+    {".LAF", "TNFN"}, {".LVT", "FTVL"}, {".OBT", "FTBO"}, {".INF", "FFNI"},
+};
+
+// The names, found through each record's own offset into the table (they may be shared or out of
+// order). The table the header declares is read in one piece; a name outside it, or running past
+// it, is read on its own, in a bounded read.
+class NameTable {
+  public:
+    NameTable(const InputFile& archive, std::uint64_t start, std::int32_t declaredLength, std::size_t count)
+        : archive_(archive), start_(start) {
+        const std::uint64_t available = archive.size() - start; // start lies inside the file (checked)
+        std::uint64_t length = declaredLength < 0 ? 0 : static_cast<std::uint64_t>(declaredLength);
+        // A declared length beyond what count names can need is not trusted with an allocation.
+        length = std::min(
+            {length, available, static_cast<std::uint64_t>(count) * (TOLLabReader::kMaxNameLength + 1)});
+        table_ = archive.readBlock(start, length, "the name table");
+    }
+
+    std::string name(std::size_t index, std::int32_t relative) const {
+        const auto where = static_cast<std::int64_t>(start_) + relative;
+        if (where < 0 || static_cast<std::uint64_t>(where) >= archive_.size())
+            throw FormatError(displayPath(archive_.path()) + ": entry " + std::to_string(index) +
+                              ": name offset " + std::to_string(relative) + " (position " +
+                              std::to_string(where) + ") lies outside the file (" +
+                              std::to_string(archive_.size()) + " bytes)");
+        const auto at = static_cast<std::uint64_t>(where);
+        if (at >= start_ && at - start_ < table_.size()) {
+            const auto* begin = table_.data() + (at - start_);
+            const auto* end = table_.data() + table_.size();
+            const auto* zero = std::find(begin, end, std::uint8_t{0});
+            if (zero != end) return checkedLength(index, std::string(begin, zero));
+        }
+        return readAlone(index, at);
+    }
+
+  private:
+    std::string readAlone(std::size_t index, std::uint64_t at) const {
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(
+            std::min<std::uint64_t>(TOLLabReader::kMaxNameLength + 1, archive_.size() - at)));
+        const auto got = archive_.readSome(at, buffer);
+        buffer.resize(got);
+        const auto zero = std::find(buffer.begin(), buffer.end(), std::uint8_t{0});
+        // A name that the file ends before its zero byte ends with the file.
+        return checkedLength(index, std::string(buffer.begin(), zero));
+    }
+
+    std::string checkedLength(std::size_t index, std::string name) const {
+        if (name.size() > TOLLabReader::kMaxNameLength)
+            throw FormatError(displayPath(archive_.path()) + ": entry " + std::to_string(index) +
+                              ": the name runs on for more than " +
+                              std::to_string(TOLLabReader::kMaxNameLength) + " bytes without an end");
+        return name;
+    }
+
+    const InputFile& archive_;
+    std::uint64_t start_;
+    std::vector<std::uint8_t> table_;
+};
+
+} // namespace
+
+std::array<std::uint8_t, 4> TOLLabReader::TypeCode(std::string_view name) {
+    const auto extension = toUpperAscii(extensionOf(name));
+    std::array<std::uint8_t, 4> code{};
+    for (const auto& row : kTypes)
+        if (extension == row.extension) std::memcpy(code.data(), row.code, code.size());
+    return code;
+}
+
+std::vector<EntryRecord> TOLLabReader::ParseDirectory(const InputFile& archive) {
+    const auto header = archive.readBlock(0, kHeaderSize, "the LAB header");
+    const ByteReader head(header, displayPath(archive.path()));
+    const auto count = head.i32(kCountOffset);
+    checkRecordsFit(archive, count, kHeaderSize, kRecordSize, "directory");
+
+    const auto n = static_cast<std::size_t>(count);
+    const auto table =
+        archive.readBlock(kHeaderSize, static_cast<std::uint64_t>(n) * kRecordSize, "the directory");
+    const ByteReader dir(table, displayPath(archive.path()));
+    const NameTable names(archive, kHeaderSize + n * kRecordSize, head.i32(kNameTableLengthOffset), n);
+    std::vector<EntryRecord> records;
+    records.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto at = i * kRecordSize;
+        records.push_back(signedRecord(archive, i, latin1ToUtf8(names.name(i, dir.i32(at))), dir.i32(at + 4),
+                                       dir.i32(at + 8)));
+    }
+    return records;
+}
+
+void TOLLabReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                  const SourceFileList& files, ProgressSink* progress) {
+    requireSizesFit32(files, newPath);
+    std::vector<std::uint8_t> nameTable;
+    std::vector<std::uint64_t> nameOffsets;
+    nameOffsets.reserve(files.size());
+    for (const auto& file : files) {
+        const auto name = storedName(file, newPath);
+        requireNameFits(name, kMaxNameLength, newPath);
+        nameOffsets.push_back(nameTable.size());
+        nameTable.insert(nameTable.end(), name.begin(), name.end());
+        nameTable.push_back(0);
+    }
+    const std::uint64_t dataStart = kHeaderSize + kRecordSize * files.size() + nameTable.size();
+    requireArchiveFits32(dataStart + SourceTotalSize(files), newPath);
+
+    ContainerLayout layout;
+    layout.head.assign(kHeaderSize + kRecordSize * files.size(), 0);
+    std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
+    putU32(&layout.head[kVersionOffset], kVersion);
+    putU32(&layout.head[kCountOffset], static_cast<std::uint32_t>(files.size()));
+    putU32(&layout.head[kNameTableLengthOffset], static_cast<std::uint32_t>(nameTable.size()));
+    std::uint64_t offset = dataStart;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        auto* record = &layout.head[kHeaderSize + i * kRecordSize];
+        putU32(record, static_cast<std::uint32_t>(nameOffsets[i]));
+        putU32(record + 4, static_cast<std::uint32_t>(offset));
+        putU32(record + 8, static_cast<std::uint32_t>(files[i].size));
+        const auto type = TypeCode(files[i].name);
+        std::copy(type.begin(), type.end(), record + 12);
+        offset += files[i].size;
+    }
+    layout.head.insert(layout.head.end(), nameTable.begin(), nameTable.end());
+    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+}
+
+} // namespace vexa
