@@ -3,6 +3,7 @@
 // extraction, and the write -> read -> extract round trip.
 
 #include "core/container.h"
+#include "support/fault_cases.h"
 #include "support/test_files.h"
 
 #include <functional>
@@ -11,11 +12,6 @@
 #include <vector>
 
 namespace vexa::test {
-
-struct FaultCase {
-    const char* fault; // the fixture's file name, after what is wrong with it
-    Bytes bytes;
-};
 
 using ReaderFactory = std::function<std::unique_ptr<ContainerReader>()>;
 
