@@ -1,0 +1,121 @@
+#pragma once
+// Module Main: TPdlg, the one main window. Pages Files, Palettes and New_C, the status line SLab,
+// the progress bar PBar and the menus; the commands open -> list -> extract over the core.
+
+#include "core/Global.h"
+#include "core/container.h"
+#include "ui/BarProgress.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QTabWidget;
+
+namespace vexa::ui {
+
+class FilesPage;
+class NewContainerPage;
+class PalettesPage;
+class Prompts;
+
+class TPdlg : public QMainWindow {
+    Q_OBJECT
+  public:
+    // programFolder: where the five folders are kept (the executable's folder); arguments: the
+    // command line without the program's name (the first one, if any, is opened at once).
+    TPdlg(const std::filesystem::path& programFolder, Prompts& prompts, const QStringList& arguments,
+          QWidget* parent = nullptr);
+    ~TPdlg() override;
+
+    const ProgramFolders& Folders() const { return folders_; }
+    Prompts& prompts() { return prompts_; }
+    ProgressSink& Progress() { return *progress_; }
+    FilesPage& Files() { return *files_; }
+    ContainerType CurrentType() const { return currentType_; }
+    ContainerType LiveObjectType() const { return liveObjectType_; }
+    ContainerReader* LiveObject() const { return liveObject_.get(); }
+    bool CreationMode() const { return creationMode_; }
+    void SetCreationMode(bool on) { creationMode_ = on; }
+
+    // The idle state: Files page, empty lists and labels, no live object, commands disabled.
+    void ResetWindow();
+    void ReleaseContainerObject();
+    void EnableListCommands();
+    void DisableCommands();
+    void SetImageCaptions();
+
+    void SzLabText(const QString& text);
+    void SzLabClear();
+    void SzLabNumEntry(std::size_t count);
+    void SZLabBoth(const QString& text, std::size_t count);
+    void FszlabSize(std::uint64_t size);
+    void FszlabClear();
+
+    // Free bytes on the file system of a folder; vexa::freeBytes unless a test says otherwise.
+    using FreeSpaceProbe = std::function<std::int64_t(const std::filesystem::path&)>;
+    void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private slots:
+    void Open1Click();
+    void LB1Click();
+    void SBExtractClick();
+    void SBExtract_AllClick();
+    void SBExtract_ExtClick();
+    void SBCancelClick();
+    void Exit1Click();
+    void Contents1Click();
+    void About1Click();
+
+  private:
+    void buildMenus();
+    void buildWindow();
+    void FormCreate(const QStringList& arguments);
+    void FormShow();
+    void FormCloseQuery();
+    void CompleteOpen();
+    // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending).
+    void extractChosenRows(const std::vector<std::size_t>& rows);
+    std::vector<std::size_t> selectedRows() const;
+    // Runs one command; an error ends it with its message in a box, and the window stays usable.
+    void guarded(const std::function<void()>& command);
+
+    Prompts& prompts_;
+    ProgramFolders folders_;
+    FreeSpaceProbe freeSpace_;
+
+    ContainerType currentType_ = Kind::Unknown;
+    ContainerType liveObjectType_ = Kind::Unknown;
+    std::unique_ptr<ContainerReader> liveObject_;
+    bool creationMode_ = false;
+    bool shown_ = false;
+    std::filesystem::path openPath_; // OD1's file name: the path CompleteOpen reads
+
+    QTabWidget* PC1 = nullptr;
+    FilesPage* files_ = nullptr;
+    PalettesPage* palettes_ = nullptr;
+    NewContainerPage* newContainer_ = nullptr;
+    QLabel* SLab = nullptr;
+    QProgressBar* PBar = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* Extract1 = nullptr;
+    QAction* ExtractAll1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Contents1 = nullptr;
+    QAction* About1 = nullptr;
+    std::unique_ptr<BarProgress> progress_;
+};
+
+} // namespace vexa::ui

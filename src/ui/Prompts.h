@@ -1,0 +1,46 @@
+#pragma once
+// Every modal question, message and file dialog of the window, and "open with the desktop", go
+// through this seam: the window uses QtPrompts, the tests a scripted implementation.
+
+#include <QString>
+
+#include <optional>
+
+namespace vexa::ui {
+
+class Prompts {
+  public:
+    virtual ~Prompts() = default;
+
+    // A plain message box titled "VEXA".
+    virtual void message(const QString& text) = 0;
+    // A question with Yes and No; only Yes counts as consent.
+    virtual bool question(const QString& text) = 0;
+
+    // An existing file to open; nullopt when the user cancels. filter is in Qt form ("All Files (*)").
+    virtual std::optional<QString> openFile(const QString& title, const QString& folder,
+                                            const QString& filter) = 0;
+    // A file name to write (it need not exist yet); nullopt when the user cancels.
+    virtual std::optional<QString> saveFile(const QString& title, const QString& initialPath,
+                                            const QString& filter) = 0;
+    // An existing folder; nullopt when the user cancels.
+    virtual std::optional<QString> chooseFolder(const QString& title, const QString& folder) = 0;
+
+    // Asks the desktop to open path with the program it uses for that type; false when it could not.
+    virtual bool openWithDesktop(const QString& path) = 0;
+};
+
+// The real dialogs, parented to the active window.
+class QtPrompts : public Prompts {
+  public:
+    void message(const QString& text) override;
+    bool question(const QString& text) override;
+    std::optional<QString> openFile(const QString& title, const QString& folder,
+                                    const QString& filter) override;
+    std::optional<QString> saveFile(const QString& title, const QString& initialPath,
+                                    const QString& filter) override;
+    std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
+    bool openWithDesktop(const QString& path) override;
+};
+
+} // namespace vexa::ui

@@ -1,0 +1,24 @@
+#pragma once
+// Paths and texts between the core (UTF-8 std::string, std::filesystem::path) and Qt (QString).
+
+#include "core/file_io.h"
+
+#include <QFile>
+#include <QString>
+
+#include <filesystem>
+#include <string>
+
+namespace vexa::ui {
+
+inline QString qText(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+inline QString qText(const std::filesystem::path& path) {
+    return QString::fromStdString(pathText(path));
+}
+inline std::filesystem::path fsPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+} // namespace vexa::ui

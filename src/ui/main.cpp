@@ -1,0 +1,19 @@
+// The window's program entry: the application "VEXA" and its one main window.
+
+#include "ui/Main.h"
+#include "ui/Prompts.h"
+#include "ui/QtText.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VEXA"));
+    QApplication::setApplicationDisplayName(QStringLiteral("VEXA"));
+
+    vexa::ui::QtPrompts prompts;
+    vexa::ui::TPdlg window(vexa::ui::fsPath(QCoreApplication::applicationDirPath()), prompts,
+                           QCoreApplication::arguments().mid(1));
+    window.show();
+    return QApplication::exec();
+}

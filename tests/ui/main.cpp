@@ -1,0 +1,25 @@
+// The window tests run the real window on Qt's offscreen platform, with GoogleTest's runner.
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The offscreen platform warns about what it cannot do for a window; that is not the test's news.
+QtMessageHandler previousHandler = nullptr;
+
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("does not support propagateSizeHints"))) return;
+    if (previousHandler) previousHandler(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    previousHandler = qInstallMessageHandler(quietHandler);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
