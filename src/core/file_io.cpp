@@ -152,7 +152,11 @@ AtomicOutputFile::~AtomicOutputFile() {
 }
 
 void AtomicOutputFile::commit() {
-    if (::fsync(file_->descriptor()) != 0) throw Error("Cannot write file " + displayPath(target_));
+    // Replacing a file: make the new bytes durable before the rename, so a crash cannot leave an
+    // empty file where the old one was. A new name has nothing to lose and skips the wait.
+    std::error_code exists;
+    if (fs::exists(target_, exists) && ::fsync(file_->descriptor()) != 0)
+        throw Error("Cannot write file " + displayPath(target_));
     file_->close();
     std::error_code ec;
     fs::rename(temporary_, target_, ec);

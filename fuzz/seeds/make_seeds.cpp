@@ -1,0 +1,103 @@
+// Writes a small seed corpus for every fuzz target: valid files of each kind, made by the
+// program's own writers and the tests' builders, so fuzzing starts from inside each format.
+//   make_fuzz_seeds CORPUS_ROOT   ->   CORPUS_ROOT/<target>/seed-N
+
+#include "core/kinds.h"
+#include "images/image_builders.h"
+#include "support/test_files.h"
+
+#include <cstdio>
+#include <map>
+
+using namespace vexa;
+using test::ByteBuilder;
+using test::Bytes;
+
+namespace {
+
+void put(const fs::path& root, const std::string& target, const Bytes& bytes) {
+    const auto folder = root / target;
+    fs::create_directories(folder);
+    std::size_t n = 0;
+    while (fs::exists(folder / ("seed-" + std::to_string(n)))) ++n;
+    test::writeFile(folder / ("seed-" + std::to_string(n)), bytes);
+}
+
+// Every writable kind, built by its writer from one flat and one nested folder.
+void writtenSeeds(const fs::path& root) {
+    const std::map<std::string, std::string> targetOf = {
+        {"df-gob", "df_gob"}, {"jk-gob", "jk_gob"},   {"lab", "ol_lab"},        {"pak", "pak"},
+        {"vp", "freespace_vp"}, {"hog", "descent_hog"}, {"hog2", "descent_hog2"}, {"lfd", "df_lfd"}};
+    test::TempDir source, out;
+    test::writeFile(source / "A.TXT", "alpha");
+    test::writeFile(source / "B.PAL", test::patternBytes(48, 1));
+    test::writeFile(source / "EMPTY.DAT", Bytes{});
+    test::writeFile(source / "sub" / "C.WAV", test::patternBytes(20, 2));
+    for (const auto& kind : creatableKinds()) {
+        const auto target = targetOf.find(std::string(kind.cliName));
+        if (!kind.createWriter || target == targetOf.end()) continue;
+        const auto files = kind.gathering == Gathering::Tree ? GatherFolderTree(source.path())
+                                                             : GatherFolderFiles(source.path());
+        const auto path = out / std::string(kind.cliName);
+        kind.createWriter()->WriteContainer(path, source.path(), files, nullptr);
+        put(root, target->second, test::readFile(path));
+        kind.createWriter()->WriteContainer(path, source.path(), {}, nullptr);
+        put(root, target->second, test::readFile(path));
+    }
+}
+
+void readOnlySeeds(const fs::path& root) {
+    // Doom WAD: header, two lumps (one empty marker), directory.
+    ByteBuilder wad;
+    wad.raw("PWAD").u32(2).u32(12 + 6).raw("THINGS").u32(12).u32(6).name("THINGS", 8).u32(0).u32(0).name("S_START", 8);
+    put(root, "doom_wad", wad.bytes());
+    // GRP: header, records, data.
+    ByteBuilder grp;
+    grp.raw("KenSilverman").u32(2).name("A.ART", 12).u32(3).name("B.MAP", 12).u32(2).raw("abcde");
+    put(root, "grp", grp.bytes());
+    // ZFS: header, one block of 2 records, data.
+    ByteBuilder zfs;
+    zfs.raw("ZFS3").zeros(8).u32(2).u32(2).zeros(8).u32(0);
+    zfs.name("A.RAW", 16).u32(28 + 4 + 72).u32(0).u32(3).zeros(8);
+    zfs.name("B.RAW", 16).u32(28 + 4 + 72 + 3).u32(0).u32(2).zeros(8).raw("xyzuv");
+    put(root, "i82_zfs", zfs.bytes());
+    // RPK: strings, folders, files, data.
+    ByteBuilder rpk;
+    rpk.raw("Roni").zeros(12).u32(0).u32(0).u32(2).u32(0).u32(4).raw("data").u32(1).u32(5).raw("a.bmp");
+    rpk.zeros(24).u32(1).zeros(12).u32(0).u32(0).zeros(8).u32(1).zeros(8).u32(1).u32(0).zeros(8);
+    const auto offsetAt = rpk.size();
+    rpk.u32(0).u32(4);
+    rpk.patchU32(offsetAt, static_cast<std::uint32_t>(rpk.size())).raw("DATA");
+    put(root, "rpk", rpk.bytes());
+}
+
+void imageSeeds(const fs::path& root) {
+    const Bytes rows = test::patternBytes(12, 3);
+    put(root, "df_bm", test::dfPlainBm(4, 3, rows));
+    put(root, "df_bm", test::dfMultipleBm({{4, 3, rows}, {2, 2, test::patternBytes(4, 4)}}));
+    put(root, "jk_bm", test::jkBm({{4, 3, rows}}));
+    put(root, "jk_bm", test::jkBm({{4, 3, rows}}, test::knownPalette(1)));
+    put(root, "jk_mat", test::jkTextureMat({{4, 4, 2, test::patternBytes(16, 5)}}));
+    put(root, "jk_mat", test::jkColourMat(7));
+    put(root, "q2_wal", test::q2Wal(4, 3, rows));
+    put(root, "palettes", test::knownPalette(2));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds CORPUS_ROOT\n");
+        return 2;
+    }
+    const fs::path root = argv[1];
+    try {
+        writtenSeeds(root);
+        readOnlySeeds(root);
+        imageSeeds(root);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
