@@ -3,6 +3,9 @@
 #include "core/errors.h"
 #include "core/image_folder.h"
 #include "formats/DF_Gob.h"
+#include "formats/HL_WAD3.h"
+#include "formats/Q1_Bsp.h"
+#include "formats/Q1_Wad2.h"
 #include "images/DF_BM.h"
 #include "images/JK_BM.h"
 #include "images/JK_Mat.h"
@@ -22,15 +25,15 @@ template <class T> std::unique_ptr<ImageConverter> converter() { return std::mak
 
 const std::vector<KindInfo>& kindTable() {
     static const std::vector<KindInfo> table = {
-        {Kind::HLWad3, "Half-Life WAD3", "WAD3"sv},
+        {Kind::HLWad3, "Half-Life WAD3", "WAD3"sv, reader<TWadReader>},
         {Kind::DFGob, "Dark Forces GOB", "GOB\n"sv, reader<TDFGobReader>},
         {Kind::JKGob, "Jedi Knight GOB", "GOB "sv},
         {Kind::OLLab, "Outlaws LAB", "LABN"sv},
         {Kind::Pak, "PAK", "PACK"sv},
         {Kind::DoomWad, "Doom WAD", "IWAD"sv},
         {Kind::DoomWad, "Doom WAD", "PWAD"sv},
-        {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv},
-        {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv},
+        {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv, reader<TQuakeWadReader>},
+        {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv, reader<TQ1BspReader>},
         {Kind::DescentHog, "Descent HOG", "DHF"sv},
         {Kind::DescentHog2, "Descent 3 HOG2", "HOG2"sv},
         {Kind::FreeSpaceVP, "FreeSpace VP", "VPVP"sv},
