@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/extract.h"
 #include "core/kinds.h"
+#include "images/Image_util.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -26,15 +27,20 @@ namespace {
 
 // A folder of this process's own, removed when the process ends.
 struct WorkFolder {
-    fs::path path;
+    fs::path path, palette;
     WorkFolder() {
         const fs::path shm = "/dev/shm";
         const auto base = fs::is_directory(shm) ? shm : fs::temp_directory_path();
         path = base / ("vexa-fuzz-" + std::to_string(::getpid()));
         fs::create_directories(path);
+        // The kinds that load a game palette when created need one; it stays outside the checked folder.
+        palette = base / ("vexa-fuzz-" + std::to_string(::getpid()) + ".pal");
+        std::ofstream(palette, std::ios::binary) << std::string(768, '\x40');
+        for (const auto& game : vexa::gamePalettes()) vexa::SetGamePalettePath(game.game, palette);
     }
     ~WorkFolder() {
         std::error_code ec;
+        fs::remove(palette, ec);
         fs::remove_all(path, ec);
     }
 };
