@@ -19,7 +19,6 @@ class TWadReader : public RecordArchive {
     // after loading its colours into the first entries of CurrentPalette (the change stays).
     // Other lumps give nothing.
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
-    std::uint8_t LumpType(std::size_t index) const { return types_.at(index); }
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

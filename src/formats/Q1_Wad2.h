@@ -17,7 +17,6 @@ class TQuakeWadReader : public RecordArchive {
     TQuakeWadReader();
     // Writes a plain picture to outputPath with the extension ".bmp"; other lumps give nothing.
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
-    std::uint8_t LumpType(std::size_t index) const { return types_.at(index); }
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
