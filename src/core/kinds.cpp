@@ -9,9 +9,12 @@
 #include "formats/Doom_Wad.h"
 #include "formats/FreeSpace_VP.h"
 #include "formats/HL_Pak.h"
+#include "formats/HL_WAD3.h"
 #include "formats/I82_ZFS.h"
 #include "formats/JK_Gob.h"
 #include "formats/OL_Lab.h"
+#include "formats/Q1_Bsp.h"
+#include "formats/Q1_Wad2.h"
 #include "formats/SW_Grp.h"
 #include "formats/rpk.h"
 #include "images/DF_BM.h"
@@ -33,15 +36,15 @@ template <class T> std::unique_ptr<ImageConverter> converter() { return std::mak
 
 const std::vector<KindInfo>& kindTable() {
     static const std::vector<KindInfo> table = {
-        {Kind::HLWad3, "Half-Life WAD3", "WAD3"sv},
+        {Kind::HLWad3, "Half-Life WAD3", "WAD3"sv, reader<TWadReader>},
         {Kind::DFGob, "Dark Forces GOB", "GOB\n"sv, reader<TDFGobReader>},
         {Kind::JKGob, "Jedi Knight GOB", "GOB "sv, reader<TJKGobReader>},
         {Kind::OLLab, "Outlaws LAB", "LABN"sv, reader<TOLLabReader>},
         {Kind::Pak, "PAK", "PACK"sv, reader<THLPakReader>},
         {Kind::DoomWad, "Doom WAD", "IWAD"sv, reader<TDoomWadReader>},
         {Kind::DoomWad, "Doom WAD", "PWAD"sv, reader<TDoomWadReader>},
-        {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv},
-        {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv},
+        {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv, reader<TQuakeWadReader>},
+        {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv, reader<TQ1BspReader>},
         {Kind::DescentHog, "Descent HOG", "DHF"sv, reader<TDescentHogReader>},
         {Kind::DescentHog2, "Descent 3 HOG2", "HOG2"sv, reader<TDescentHog2Reader>},
         {Kind::FreeSpaceVP, "FreeSpace VP", "VPVP"sv, reader<TFreeSpaceVPReader>},

@@ -1,0 +1,61 @@
+#include "formats/Wad_common.h"
+
+#include "core/byte_reader.h"
+#include "core/errors.h"
+#include "core/safe_path.h"
+#include "core/text.h"
+#include "images/Image_util.h"
+
+namespace vexa::wad {
+
+Lumps ReadLumpDirectory(const InputFile& archive) {
+    const auto file = displayPath(archive.path());
+    const auto header = archive.readBlock(0, kHeaderSize, "the WAD header");
+    const ByteReader fields(header, file);
+    const auto count = fields.i32(kCountOffset);
+    const auto dirOffset = fields.i32(kDirectoryOffsetField);
+    if (dirOffset < 0)
+        throw FormatError(file + ": the directory offset " + std::to_string(dirOffset) + " is negative");
+    checkRecordsFit(archive, count, static_cast<std::uint64_t>(dirOffset), kRecordSize, "lump");
+
+    const auto table =
+        archive.readBlock(static_cast<std::uint64_t>(dirOffset),
+                          static_cast<std::uint64_t>(count) * kRecordSize, "the lump directory");
+    const ByteReader dir(table, file);
+    Lumps lumps;
+    lumps.records.reserve(static_cast<std::size_t>(count));
+    lumps.types.reserve(static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+        const auto at = i * kRecordSize;
+        const auto offset = dir.i32(at + kRecordOffsetField);
+        const auto size = dir.i32(at + kRecordSizeField);
+        auto name = latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength));
+        if (offset < 0 || size < 0)
+            throw FormatError(file + ": " + entryLabel(i, name) + ": offset " + std::to_string(offset) +
+                              " or size " + std::to_string(size) + " is negative");
+        lumps.records.push_back(
+            {std::move(name), static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+        lumps.types.push_back(dir.u8(at + kRecordTypeField));
+    }
+    return lumps;
+}
+
+std::uint64_t mipLevelsSize(std::int64_t width, std::int64_t height) {
+    std::uint64_t total = 0;
+    for (int level = 0; level < 4; ++level)
+        total += static_cast<std::uint64_t>(width >> level) * static_cast<std::uint64_t>(height >> level);
+    return total;
+}
+
+std::string entryLabel(std::size_t index, const std::string& name) {
+    return "entry " + std::to_string(index) + " '" + name + "'";
+}
+
+fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry) {
+    auto bmp = withExtension(outputPath, ".bmp");
+    if (const auto problem = unsafeOnDisk(bmp.parent_path(), bmp, archive); !problem.empty())
+        throw Error(displayPath(archive) + ": " + entry + " was not extracted: " + problem);
+    return bmp;
+}
+
+} // namespace vexa::wad
