@@ -23,6 +23,8 @@ std::vector<EntryRecord> TDoomWadReader::ParseDirectory(const InputFile& archive
     const ByteReader dir(table, file);
     std::vector<EntryRecord> records;
     records.reserve(static_cast<std::size_t>(count));
+    std::vector<std::string> fullNames; // all eight characters: the files keep the lump's real name
+    fullNames.reserve(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         const auto at = i * kRecordSize;
         const auto offset = dir.i32(at);
@@ -35,9 +37,10 @@ std::vector<EntryRecord> TDoomWadReader::ParseDirectory(const InputFile& archive
         // any value there, so it is not held against the file.
         const std::uint64_t start = size == 0 ? 0 : static_cast<std::uint64_t>(offset);
         records.push_back({std::move(name), start, static_cast<std::uint64_t>(size)});
+        fullNames.push_back(latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kNameWidth)));
     }
 
-    outputNames_ = flatOutputNames(records);
+    outputNames_ = flatOutputNames(fullNames);
     return records;
 }
 

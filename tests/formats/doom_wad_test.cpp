@@ -81,9 +81,12 @@ TEST(DoomWad, ExtractsEveryLumpUnderAFileNameOfItsOwn) {
         {"A/B", Bytes(3, 9)},
         {"", Bytes(4, 8)},
         {"..", Bytes(6, 7)},
+        {"VILEA2D", Bytes(1, 1)},  // listed alike (seven characters),
+        {"VILEA2D8", Bytes(1, 2)}, // extracted under their own full names
     };
-    const std::vector<std::string> files = {"MAP01",  "SEGS",   "LINEDEF",  "MAP02", "SEGS_2", "LINEDEF_1",
-                                            "SEGS_1", "VILE^1", "VILE^1_1", "A^B",   "^",      "^.."};
+    const std::vector<std::string> files = {"MAP01",  "SEGS",   "LINEDEFS", "MAP02", "SEGS_2", "LINEDEFS_1",
+                                            "SEGS_1", "VILE^1", "VILE^1_1", "A^B",   "^",      "^..",
+                                            "VILEA2D", "VILEA2D8"};
     TempDir dir, target;
     test::writeFile(dir / "m.wad", makeWad(lumps));
     TDoomWadReader wad;
