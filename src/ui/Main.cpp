@@ -93,7 +93,7 @@ void TPdlg::buildWindow() {
     PC1->setObjectName(QStringLiteral("PC1"));
     files_ = new FilesPage(PC1);
     palettes_ = new PalettesPage(PC1);
-    newContainer_ = new NewContainerPage(PC1);
+    newContainer_ = new NewContainerPage(*this, PC1);
     PC1->addTab(files_, QStringLiteral("Files"));
     PC1->addTab(palettes_, QStringLiteral("Palettes"));
     PC1->addTab(newContainer_, QStringLiteral("New_C"));
@@ -219,14 +219,19 @@ void TPdlg::FormCloseQuery() {
 }
 
 void TPdlg::ResetWindow() {
-    PC1->setCurrentWidget(files_);
+    ShowFilesPage();
     ReleaseContainerObject();
+    files_->LB1->setSelectionMode(QAbstractItemView::ExtendedSelection); // the review used one row
     files_->LBExt->clear();
     SzLabClear();
     FszlabClear();
     DisableCommands();
     newContainer_->ResetPage();
     creationMode_ = false;
+}
+
+void TPdlg::ShowFilesPage() {
+    PC1->setCurrentWidget(files_);
 }
 
 void TPdlg::ReleaseContainerObject() {

@@ -45,6 +45,11 @@ class TPdlg : public QMainWindow {
     ContainerReader* LiveObject() const { return liveObject_.get(); }
     bool CreationMode() const { return creationMode_; }
     void SetCreationMode(bool on) { creationMode_ = on; }
+    void SetCurrentType(ContainerType type) { currentType_ = type; }
+    void ShowFilesPage();
+
+    // Runs one command; an error ends it with its message in a box, and the window stays usable.
+    void guarded(const std::function<void()>& command);
 
     // The idle state: Files page, empty lists and labels, no live object, commands disabled.
     void ResetWindow();
@@ -89,8 +94,6 @@ class TPdlg : public QMainWindow {
     // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending).
     void extractChosenRows(const std::vector<std::size_t>& rows);
     std::vector<std::size_t> selectedRows() const;
-    // Runs one command; an error ends it with its message in a box, and the window stays usable.
-    void guarded(const std::function<void()>& command);
 
     Prompts& prompts_;
     ProgramFolders folders_;

@@ -1,11 +1,362 @@
 #include "ui/NewContainerPage.h"
 
+#include "core/wad_batch.h"
+#include "ui/FileListModel.h"
+#include "ui/FilesPage.h"
+#include "ui/Main.h"
+#include "ui/Prompts.h"
+#include "ui/QtText.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
 namespace vexa::ui {
 
-NewContainerPage::NewContainerPage(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("New_C"));
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRowsPerColumn = 5;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 22;
+
+const QString kReviewText =
+    QStringLiteral(" These files will be included , remove files , or press OK to create container");
+
+// An item of RGConCreate. Its caption lines up the kind and the game with runs of blanks, which
+// only worked in the font it was written for; the item keeps that caption as its text but draws
+// the kind and the rest at a common tab stop, so the columns line up in any font.
+class KindItem : public QRadioButton {
+  public:
+    KindItem(const QString& caption, QWidget* parent) : QRadioButton(caption, parent) {
+        const auto text = caption.simplified();
+        const auto blank = text.indexOf(QLatin1Char(' '));
+        kind_ = blank < 0 ? text : text.left(blank);
+        rest_ = blank < 0 ? QString() : text.mid(blank + 1);
+    }
+
+    const QString& kind() const { return kind_; }
+    void setTabStop(int pixels) {
+        tabStop_ = pixels;
+        updateGeometry();
+        update();
+    }
+
+    QSize sizeHint() const override {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const auto metrics = fontMetrics();
+        const QSize label(tabStop_ + metrics.horizontalAdvance(rest_), metrics.height());
+        return style()->sizeFromContents(QStyle::CT_RadioButton, &option, label, this);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_RadioButton, option);
+        auto area = style()->subElementRect(QStyle::SE_RadioButtonContents, &option, this);
+        const auto flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+        painter.drawItemText(area, flags, palette(), isEnabled(), kind_, QPalette::WindowText);
+        area.setLeft(area.left() + tabStop_);
+        painter.drawItemText(area, flags, palette(), isEnabled(), rest_, QPalette::WindowText);
+    }
+
+  private:
+    QString kind_;
+    QString rest_;
+    int tabStop_ = 0;
+};
+
+QPushButton* browseButton(QWidget* parent, const char* name) {
+    auto* button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(button->style()->standardIcon(QStyle::SP_DirOpenIcon));
+    button->setToolTip(QStringLiteral("Browse "));
+    button->setAccessibleName(QStringLiteral("Browse"));
+    button->setFixedSize(kButtonHeight + 6, kButtonHeight + 2);
+    button->setAutoDefault(false);
+    return button;
 }
 
-void NewContainerPage::ResetPage() {}
+QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, QLineEdit*& edit,
+                     const char* editName, QPushButton*& browse, const char* browseName) {
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(QString::fromLatin1(name));
+    edit = new QLineEdit(group);
+    edit->setObjectName(QString::fromLatin1(editName));
+    browse = browseButton(group, browseName);
+    auto* layout = new QHBoxLayout(group);
+    layout->addWidget(edit, 1);
+    layout->addWidget(browse);
+    return group;
+}
+
+} // namespace
+
+NewContainerPage::NewContainerPage(TPdlg& window, QWidget* parent) : QWidget(parent), window_(window) {
+    setObjectName(QStringLiteral("New_C"));
+
+    RGConCreate = new QGroupBox(QStringLiteral("Select container file type to create"), this);
+    RGConCreate->setObjectName(QStringLiteral("RGConCreate"));
+    kindGroup_ = new QButtonGroup(this);
+    auto* grid = new QGridLayout(RGConCreate);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(2);
+    const auto& kinds = creatableKinds();
+    int tabStop = 0;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        auto* item = new KindItem(
+            QString::fromUtf8(kinds[i].caption.data(), static_cast<qsizetype>(kinds[i].caption.size())),
+            RGConCreate);
+        item->setObjectName(QStringLiteral("RGConCreateItem%1").arg(i));
+        tabStop =
+            std::max(tabStop, item->fontMetrics().horizontalAdvance(item->kind() + QStringLiteral("  ")));
+        const int index = static_cast<int>(i);
+        kindGroup_->addButton(item, index);
+        // Filled column by column, as the radio group the page stands for did.
+        grid->addWidget(item, index % kRowsPerColumn, index / kRowsPerColumn);
+        kindItems.push_back(item);
+    }
+    for (auto* item : kindItems)
+        static_cast<KindItem*>(item)->setTabStop(tabStop);
+    connect(kindGroup_, &QButtonGroup::idClicked, this, &NewContainerPage::RGConCreateClick);
+
+    NewNameGroup = pathGroup(this, "NewNameGroup", QStringLiteral("New filename and path"), EConName,
+                             "EConName", SBBrowseNewName, "SBBrowseNewName");
+    GetFilesGroup = pathGroup(this, "GetFilesGroup", QStringLiteral("Get files from directory"), EGetFiles,
+                              "EGetFiles", SBBrwseFiles, "SBBrwseFiles");
+    connect(SBBrowseNewName, &QPushButton::clicked, this, &NewContainerPage::SBBrowseNewNameClick);
+    connect(SBBrwseFiles, &QPushButton::clicked, this, &NewContainerPage::SBBrwseFilesClick);
+    connect(EGetFiles, &QLineEdit::textChanged, this, &NewContainerPage::EGetFilesChange);
+
+    SBCreate = new QPushButton(QStringLiteral("Begin"), this);
+    SBCreate->setObjectName(QStringLiteral("SBCreate"));
+    SBCreate->setFixedSize(kButtonWidth, kButtonHeight);
+    SBCreate->setAutoDefault(false);
+    SBCreate->setEnabled(false);
+    connect(SBCreate, &QPushButton::clicked, this, &NewContainerPage::SBCreateClick);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(SBCreate);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(RGConCreate);
+    layout->addWidget(NewNameGroup);
+    layout->addWidget(GetFilesGroup);
+    layout->addStretch(1);
+    layout->addLayout(bottom);
+
+    // The review's two commands are on the Files page; Cancel is the window's own reset.
+    connect(window_.Files().SBRemove, &QPushButton::clicked, this, &NewContainerPage::SBRemoveClick);
+    connect(window_.Files().SBOK, &QPushButton::clicked, this, &NewContainerPage::SBOKClick);
+}
+
+int NewContainerPage::ItemIndex() const {
+    return kindGroup_->checkedId();
+}
+
+const CreatableKind* NewContainerPage::chosenKind() const {
+    const auto item = ItemIndex();
+    const auto& kinds = creatableKinds();
+    if (item < 0 || static_cast<std::size_t>(item) >= kinds.size()) return nullptr;
+    return &kinds[static_cast<std::size_t>(item)];
+}
+
+void NewContainerPage::ResetPage() {
+    auto& files = window_.Files();
+    if (&files.rows->rows() == &reviewRows_) files.rows->setRows(nullptr);
+    sourceFiles_.clear();
+    reviewRows_.clear();
+    reviewFolder_.clear();
+    reviewing_ = false;
+    setReviewLocked(false);
+
+    // An exclusive group keeps one item checked: let go of that rule to check none.
+    kindGroup_->setExclusive(false);
+    for (auto* item : kindItems)
+        item->setChecked(false);
+    kindGroup_->setExclusive(true);
+    EGetFiles->clear(); // and so SBCreate is disabled
+    EConName->clear();
+}
+
+void NewContainerPage::ResetForCreation() {
+    auto& files = window_.Files();
+    window_.ReleaseContainerObject(); // empties LB1
+    ResetPage();
+    files.LB1->setSelectionMode(QAbstractItemView::SingleSelection);
+    files.LBExt->clear();
+    window_.SzLabClear();
+    window_.FszlabClear();
+    window_.DisableCommands();
+    window_.SetCreationMode(true);
+}
+
+void NewContainerPage::setReviewLocked(bool locked) {
+    EGetFiles->setReadOnly(locked);
+    SBBrwseFiles->setEnabled(!locked);
+}
+
+// --- choosing kind, name and folder ---------------------------------------------------------------
+
+void NewContainerPage::RGConCreateClick(int item) {
+    const auto& kinds = creatableKinds();
+    if (item < 0 || static_cast<std::size_t>(item) >= kinds.size()) return;
+    ResetForCreation();
+    kindGroup_->button(item)->setChecked(true); // ResetPage cleared it
+    const auto& kind = kinds[static_cast<std::size_t>(item)];
+    EConName->setText(qText(window_.Folders().temp / std::string(kind.defaultName)));
+}
+
+void NewContainerPage::SBBrowseNewNameClick() {
+    window_.guarded([this] {
+        const auto current = EConName->text();
+        const auto initial = current.isEmpty() ? qText(window_.Folders().temp / "") : current;
+        const auto chosen = window_.prompts().saveFile(QStringLiteral("New filename and path"), initial,
+                                                       QStringLiteral("All Files (*)"));
+        if (chosen) EConName->setText(*chosen);
+    });
+}
+
+void NewContainerPage::SBBrwseFilesClick() {
+    window_.guarded([this] {
+        const auto current = EGetFiles->text();
+        const auto initial = current.isEmpty() ? qText(window_.Folders().extract) : current;
+        const auto chosen =
+            window_.prompts().chooseFolder(QStringLiteral("Get files from directory"), initial);
+        if (chosen) EGetFiles->setText(qText(fsPath(*chosen) / "")); // a folder ends in its separator
+    });
+}
+
+void NewContainerPage::EGetFilesChange() {
+    SBCreate->setEnabled(!EGetFiles->text().isEmpty());
+}
+
+std::optional<fs::path> NewContainerPage::newContainerPath() {
+    const auto text = EConName->text();
+    if (text.trimmed().isEmpty()) {
+        window_.prompts().message(QStringLiteral(" No new filename and path selected"));
+        return std::nullopt;
+    }
+    return fs::absolute(fsPath(text));
+}
+
+// --- Begin, the review, OK ------------------------------------------------------------------------
+
+void NewContainerPage::SBCreateClick() {
+    window_.guarded([this] {
+        const auto* kind = chosenKind();
+        const bool noFolder = EGetFiles->text().trimmed().isEmpty();
+        if (!kind) window_.prompts().message(QStringLiteral(" No file type to create selected"));
+        if (noFolder) window_.prompts().message(QStringLiteral(" No files directory selected"));
+        if (!kind || noFolder) return;
+
+        // A folder that is not there would gather to nothing and build an empty container.
+        const auto folder = fs::absolute(fsPath(EGetFiles->text()));
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            window_.prompts().message(QStringLiteral("Cannot open file ") + EGetFiles->text());
+            return;
+        }
+        if (kind->gathering == Gathering::None) {
+            beginWadBatch(folder);
+            return;
+        }
+        if (!kind->createWriter) {
+            window_.prompts().message(QStringLiteral("Sorry, this version of VEXA cannot build ") +
+                                      qText(std::string(kind->caption)).simplified() +
+                                      QStringLiteral(" files yet"));
+            return;
+        }
+        sourceFiles_ =
+            kind->gathering == Gathering::Tree ? GatherFolderTree(folder) : GatherFolderFiles(folder);
+        reviewFolder_ = folder;
+        showReview();
+    });
+}
+
+void NewContainerPage::beginWadBatch(const fs::path& sourceFolder) {
+    const auto newPath = newContainerPath();
+    if (!newPath) return;
+    const auto batch = WriteHalfLifeWadBatch(window_.Folders(), sourceFolder, *newPath);
+    if (!window_.prompts().openWithDesktop(qText(batch)))
+        window_.prompts().message(QStringLiteral("Cannot open file ") + qText(batch));
+}
+
+void NewContainerPage::showReview() {
+    auto& files = window_.Files();
+    reviewRows_.clear();
+    reviewRows_.reserve(sourceFiles_.size());
+    for (const auto& file : sourceFiles_)
+        reviewRows_.push_back(file.name);
+    files.LB1->setSelectionMode(QAbstractItemView::SingleSelection);
+    files.rows->setRows(&reviewRows_);
+    reviewing_ = true;
+    setReviewLocked(true);
+
+    window_.SzLabText(kReviewText);
+    window_.FszlabSize(SourceTotalSize(sourceFiles_));
+    window_.ShowFilesPage();
+    for (auto* button : {files.SBRemove, files.SBOK, files.SBCancel})
+        button->setEnabled(true);
+}
+
+void NewContainerPage::SBRemoveClick() {
+    if (!reviewing_) return;
+    window_.guarded([this] {
+        auto& files = window_.Files();
+        const auto selected = files.LB1->selectionModel()->selectedRows();
+        if (!selected.isEmpty()) {
+            int first = selected.front().row();
+            for (const auto& index : selected)
+                first = std::min(first, index.row());
+            const auto row = static_cast<std::size_t>(first);
+            if (row < sourceFiles_.size()) {
+                sourceFiles_.erase(sourceFiles_.begin() + first);
+                reviewRows_.erase(reviewRows_.begin() + first);
+                files.rows->setRows(&reviewRows_);
+            }
+        }
+        window_.FszlabSize(SourceTotalSize(sourceFiles_));
+    });
+}
+
+void NewContainerPage::SBOKClick() {
+    const auto* kind = chosenKind();
+    if (!reviewing_ || !kind || !kind->createWriter) return;
+    window_.guarded([this, kind] {
+        const auto newPath = newContainerPath();
+        if (!newPath) return;
+        window_.SetCurrentType(kind->code);
+        try {
+            kind->createWriter()->WriteContainer(*newPath, reviewFolder_, sourceFiles_, &window_.Progress());
+        } catch (...) {
+            // The review stays, so that the user can remove a file or pick another name and try again.
+            window_.Progress().setPosition(0);
+            window_.SzLabText(QStringLiteral("Failed to create ") + qText(*newPath));
+            throw;
+        }
+        window_.ResetWindow();
+        window_.SzLabText(QStringLiteral("Created File ") + qText(*newPath));
+    });
+}
 
 } // namespace vexa::ui

@@ -1,19 +1,83 @@
 #pragma once
-// The New_C page, where new containers are built. Its controls and behaviour come with the container-creation
-// work; until then the page is empty and its part of ResetWindow does nothing.
+// The New_C page: builds a new container from the files of one folder. The user picks a kind in
+// RGConCreate, a name (EConName) and a source folder (EGetFiles), presses "Begin", reviews the
+// gathered files on the Files page (LB1, "Remove"), and "OK" writes the container through the
+// kind's writer. The Half-Life WAD item writes go.bat for the external tools instead.
+//
+// The two edit boxes are the values: whatever they show (chosen with a browse button, proposed by
+// a kind, or typed) is the source folder that "Begin" gathers and the new path that "OK" writes, so
+// what the user sees is what is used. Choosing a kind proposes its default name and clears the source
+// folder; while the review is shown the source folder is locked, since the rows came from it.
+
+#include "core/Files_global.h"
+#include "core/kinds.h"
 
 #include <QWidget>
 
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QButtonGroup;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
 namespace vexa::ui {
+
+class TPdlg;
 
 class NewContainerPage : public QWidget {
     Q_OBJECT
   public:
-    explicit NewContainerPage(QWidget* parent = nullptr);
+    // window: the main window whose Files page, status line and progress bar the review uses.
+    NewContainerPage(TPdlg& window, QWidget* parent = nullptr);
 
     // The page's share of ResetWindow: no kind chosen in RGConCreate, EGetFiles and EConName
-    // empty, SBCreate disabled.
+    // empty, SBCreate disabled, the review's files let go.
     void ResetPage();
+
+    // The chosen item of RGConCreate, -1 when none.
+    int ItemIndex() const;
+    // The files of the review ("Begin" gathers them, "Remove" takes them out).
+    const SourceFileList& SourceFiles() const { return sourceFiles_; }
+
+    QGroupBox* RGConCreate;
+    std::vector<QRadioButton*> kindItems; // in the order of creatableKinds()
+    QGroupBox* NewNameGroup;
+    QLineEdit* EConName;
+    QPushButton* SBBrowseNewName;
+    QGroupBox* GetFilesGroup;
+    QLineEdit* EGetFiles;
+    QPushButton* SBBrwseFiles;
+    QPushButton* SBCreate;
+
+  private slots:
+    void RGConCreateClick(int item);
+    void SBBrowseNewNameClick();
+    void SBBrwseFilesClick();
+    void EGetFilesChange();
+    void SBCreateClick();
+    void SBRemoveClick();
+    void SBOKClick();
+
+  private:
+    void ResetForCreation();
+    void beginWadBatch(const std::filesystem::path& sourceFolder);
+    void showReview();
+    void setReviewLocked(bool locked);
+    const CreatableKind* chosenKind() const;
+    // The path in EConName, made absolute; nullopt (after saying so) when it is empty.
+    std::optional<std::filesystem::path> newContainerPath();
+
+    TPdlg& window_;
+    QButtonGroup* kindGroup_;
+    SourceFileList sourceFiles_;
+    std::vector<std::string> reviewRows_; // the names of sourceFiles_, as LB1 shows them
+    std::filesystem::path reviewFolder_;  // where sourceFiles_ were gathered
+    bool reviewing_ = false;
 };
 
 } // namespace vexa::ui

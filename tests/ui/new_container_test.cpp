@@ -1,0 +1,524 @@
+// The New_C page, driven through its controls with scripted Prompts: choosing a kind, "Begin",
+// the review on the Files page, "Remove", "OK" through the kind's writer, and the WAD item's go.bat.
+
+#include "ScriptedPrompts.h"
+#include "core/Files_global.h"
+#include "core/kinds.h"
+#include "support/test_files.h"
+#include "ui/Main.h"
+#include "ui/NewContainerPage.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vexa {
+namespace {
+
+using test::Bytes;
+using test::ScriptedPrompts;
+using test::TempDir;
+
+QString q(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+std::size_t itemOf(std::string_view cliName) {
+    const auto& kinds = creatableKinds();
+    const auto it =
+        std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.cliName == cliName; });
+    EXPECT_NE(it, kinds.end()) << cliName;
+    return static_cast<std::size_t>(it - kinds.begin());
+}
+
+// Top-level files and two levels of sub-folders; the flat kinds take only the first three.
+const std::vector<std::pair<std::string, std::size_t>> kTree = {
+    {"A.ANM", 100}, {"B.PLT", 768}, {"C.VOC", 0}, {"SUB/D.TXT", 300}, {"SUB/DEEP/E.WAV", 20}};
+const QStringList kFlatRows = {"A.ANM", "B.PLT", "C.VOC"};
+const QStringList kTreeRows = {"A.ANM", "B.PLT", "C.VOC", "SUB\\D.TXT", "SUB\\DEEP\\E.WAV"};
+constexpr std::uint64_t kFlatTotal = 868;
+constexpr std::uint64_t kTreeTotal = 1188;
+
+class NewContainer : public ::testing::Test {
+  public: // the fault cases reach into the fixture
+    TempDir program;
+    TempDir work;
+    ScriptedPrompts prompts;
+    std::unique_ptr<ui::TPdlg> window;
+    ui::NewContainerPage* page = nullptr;
+
+    void SetUp() override {
+        for (std::size_t i = 0; i < kTree.size(); ++i)
+            test::writeFile(source() / kTree[i].first,
+                            test::patternBytes(kTree[i].second, static_cast<std::uint8_t>(i)));
+        window = std::make_unique<ui::TPdlg>(program.path(), prompts, QStringList{});
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        page = window->findChild<ui::NewContainerPage*>(QStringLiteral("New_C"));
+        ASSERT_NE(page, nullptr);
+    }
+
+    fs::path source() const { return work / "src"; }
+    fs::path temp() const { return program / "Temp"; }
+
+    template <class T> T* control(const char* name) {
+        auto* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << "no control " << name;
+        return found;
+    }
+    QString text(const char* label) { return control<QLabel>(label)->text(); }
+    QPushButton* button(const char* name) { return control<QPushButton>(name); }
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QListView* LB1() { return control<QListView>("LB1"); }
+    QStringList rows() {
+        QStringList out;
+        auto* model = LB1()->model();
+        for (int i = 0; i < model->rowCount(); ++i)
+            out << model->index(i, 0).data().toString();
+        return out;
+    }
+    void clickRow(int row) {
+        window->ShowFilesPage();
+        auto* list = LB1();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualRect(list->model()->index(row, 0)).center());
+    }
+    static std::vector<std::string> filesIn(const fs::path& folder) {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(folder, ec))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    QString currentPage() { return control<QTabWidget>("PC1")->currentWidget()->objectName(); }
+
+    void showPage() { control<QTabWidget>("PC1")->setCurrentWidget(page); }
+    void chooseKind(std::size_t item) {
+        showPage();
+        QTest::mouseClick(page->kindItems.at(item), Qt::LeftButton);
+    }
+    void chooseFolder(const fs::path& folder) {
+        prompts.folderAnswers.push_back(q(folder));
+        QTest::mouseClick(page->SBBrwseFiles, Qt::LeftButton);
+    }
+    void typeInto(QLineEdit* edit, const QString& typed) {
+        showPage();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, typed);
+    }
+    // Kind, source folder and "Begin": the review is shown.
+    void begin(std::size_t item, const fs::path& folder) {
+        chooseKind(item);
+        chooseFolder(folder);
+        QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+    }
+
+    bool reviewCommandsEnabled() {
+        return button("SBOK")->isEnabled() && button("SBRemove")->isEnabled() &&
+               button("SBCancel")->isEnabled();
+    }
+    void expectIdle() {
+        EXPECT_EQ(currentPage(), "Files");
+        EXPECT_EQ(page->ItemIndex(), -1);
+        EXPECT_TRUE(rows().isEmpty());
+        EXPECT_EQ(text("FszLab"), "");
+        EXPECT_FALSE(window->CreationMode());
+        EXPECT_EQ(LB1()->selectionMode(), QAbstractItemView::ExtendedSelection);
+        for (const auto* name :
+             {"SBOK", "SBRemove", "SBCancel", "SBExtract", "SBExtract_All", "SBExtract_Ext"})
+            EXPECT_FALSE(button(name)->isEnabled()) << name;
+        EXPECT_TRUE(page->EConName->text().isEmpty());
+        EXPECT_TRUE(page->EGetFiles->text().isEmpty());
+        EXPECT_FALSE(page->EGetFiles->isReadOnly());
+        EXPECT_FALSE(page->SBCreate->isEnabled());
+        EXPECT_EQ(control<QProgressBar>("PBar")->value(), 0);
+    }
+};
+
+// What the core reads back from a container: its kind, rows and each entry's bytes.
+struct ReadBack {
+    ContainerType type = Kind::Unknown;
+    QStringList rows;
+    std::vector<Bytes> contents;
+};
+ReadBack readBack(const fs::path& container, const fs::path& scratch) {
+    ReadBack out;
+    fs::create_directories(scratch);
+    out.type = DetectContainerType(container);
+    auto object = CreateContainerObject(out.type);
+    if (!object) return out;
+    object->ReadDirectory(container);
+    for (std::size_t i = 0; i < object->EntryCount(); ++i) {
+        out.rows << QString::fromStdString(object->EntryNames()[i]);
+        const auto target = scratch / ("entry" + std::to_string(i));
+        object->ExtractEntry(target, i);
+        out.contents.push_back(test::readFile(target));
+    }
+    return out;
+}
+
+TEST_F(NewContainer, ThePageStartsWithTenItemsInTwoColumnsAndNoneChosen) {
+    showPage();
+    EXPECT_EQ(page->RGConCreate->title(), "Select container file type to create");
+    ASSERT_EQ(page->kindItems.size(), 10u);
+    for (std::size_t i = 0; i < 10; ++i) {
+        auto* item = page->kindItems[i];
+        EXPECT_EQ(item->text().toStdString(), creatableKinds()[i].caption); // blanks kept as given
+        EXPECT_FALSE(item->isChecked()) << i;
+        // Filled column by column: items 5..9 stand to the right of items 0..4, row for row.
+        if (i >= 5) {
+            EXPECT_GT(item->x(), page->kindItems[i - 5]->x() + page->kindItems[i - 5]->width() / 2) << i;
+            EXPECT_EQ(item->y(), page->kindItems[i - 5]->y()) << i;
+        }
+    }
+    EXPECT_EQ(page->ItemIndex(), -1);
+    EXPECT_EQ(page->NewNameGroup->title(), "New filename and path");
+    EXPECT_EQ(page->GetFilesGroup->title(), "Get files from directory");
+    EXPECT_EQ(page->SBBrowseNewName->toolTip(), "Browse ");
+    EXPECT_EQ(page->SBBrwseFiles->toolTip(), "Browse ");
+    EXPECT_EQ(page->SBCreate->text(), "Begin");
+    EXPECT_FALSE(page->SBCreate->isEnabled());
+}
+
+TEST_F(NewContainer, ChoosingAKindProposesItsDefaultNameInTempAndStartsOver) {
+    for (std::size_t i = 0; i < creatableKinds().size(); ++i) {
+        chooseKind(i);
+        EXPECT_EQ(page->EConName->text().toStdString(),
+                  (temp() / std::string(creatableKinds()[i].defaultName)).string());
+        EXPECT_EQ(page->ItemIndex(), static_cast<int>(i));
+        EXPECT_TRUE(window->CreationMode());
+        EXPECT_EQ(LB1()->selectionMode(), QAbstractItemView::SingleSelection);
+    }
+
+    // LAB, a source folder, then HOG2: the name is replaced and the folder cleared with its value.
+    chooseKind(itemOf("lab"));
+    EXPECT_EQ(page->EConName->text(), q(temp() / "New_Lab.Lab"));
+    chooseFolder(source());
+    EXPECT_EQ(page->EGetFiles->text(), q(source() / ""));
+    EXPECT_TRUE(page->SBCreate->isEnabled());
+    chooseKind(itemOf("hog2"));
+    EXPECT_EQ(page->EConName->text(), q(temp() / "New_Descent3.Hog"));
+    EXPECT_TRUE(page->EGetFiles->text().isEmpty());
+    EXPECT_FALSE(page->SBCreate->isEnabled());
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(NewContainer, ChoosingAKindEndsAListingThatWasOpen) {
+    const auto gob = work / "open.gob";
+    begin(itemOf("df-gob"), source());
+    click("SBOK");
+    fs::rename(temp() / "New_DF.Gob", gob);
+    prompts.fileAnswers.push_back(q(gob));
+    control<QAction>("Open1")->trigger();
+    ASSERT_EQ(rows(), kFlatRows);
+    clickRow(0);
+    ASSERT_TRUE(button("SBExtract")->isEnabled());
+
+    chooseKind(itemOf("pak"));
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_EQ(window->LiveObject(), nullptr);
+    EXPECT_EQ(text("SLab"), "");
+    EXPECT_EQ(text("FszLab"), "");
+    EXPECT_FALSE(button("SBExtract")->isEnabled());
+    EXPECT_FALSE(control<QAction>("Extract1")->isEnabled());
+}
+
+TEST_F(NewContainer, BeginSaysWhatIsMissingAndGathersNothing) {
+    struct Case {
+        const char* what;
+        bool chooseAKind;
+        QString folderText;
+        QStringList messages;
+    };
+    const auto missing = q(work / "no-such-folder");
+    const std::vector<Case> cases = {
+        {"no kind", false, q(source()), {" No file type to create selected"}},
+        {"blank folder", true, "   ", {" No files directory selected"}},
+        {"neither", false, "   ", {" No file type to create selected", " No files directory selected"}},
+        // A folder that is not there would gather to nothing and build an empty container.
+        {"missing folder", true, missing, {"Cannot open file " + missing}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        window->ResetWindow();
+        prompts.messages.clear();
+        if (c.chooseAKind) chooseKind(itemOf("df-gob"));
+        showPage();
+        typeInto(page->EGetFiles, c.folderText);
+        ASSERT_TRUE(page->SBCreate->isEnabled()); // any text enables "Begin"
+        QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+        EXPECT_EQ(prompts.messages, c.messages);
+        EXPECT_TRUE(rows().isEmpty());
+        EXPECT_FALSE(button("SBOK")->isEnabled());
+        EXPECT_EQ(currentPage(), "New_C");
+    }
+}
+
+TEST_F(NewContainer, BeginListsTheGatheredFilesForReview) {
+    struct Case {
+        const char* cliName;
+        QStringList rows;
+        std::uint64_t total;
+    };
+    const std::vector<Case> cases = {
+        {"df-gob", kFlatRows, kFlatTotal}, // flat: the sub-folders are left out
+        {"hog", kFlatRows, kFlatTotal},
+        {"jk-gob", kTreeRows, kTreeTotal}, // (subdirs): every level, "\" between levels
+        {"pak", kTreeRows, kTreeTotal},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cliName);
+        begin(itemOf(c.cliName), source());
+        EXPECT_TRUE(prompts.messages.isEmpty());
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(text("SLab"),
+                  " These files will be included , remove files , or press OK to create container");
+        EXPECT_EQ(text("FszLab"), QString::number(c.total) + " Bytes");
+        EXPECT_EQ(currentPage(), "Files");
+        EXPECT_TRUE(reviewCommandsEnabled());
+        EXPECT_FALSE(button("SBExtract")->isEnabled());
+        EXPECT_EQ(LB1()->selectionMode(), QAbstractItemView::SingleSelection);
+        // The rows came from this folder: it cannot change under the review.
+        EXPECT_TRUE(page->EGetFiles->isReadOnly());
+        EXPECT_FALSE(page->SBBrwseFiles->isEnabled());
+        // Clicks on the list show no sizes and enable no extraction while reviewing.
+        clickRow(1);
+        EXPECT_EQ(text("FszLab"), QString::number(c.total) + " Bytes");
+        EXPECT_FALSE(button("SBExtract")->isEnabled());
+    }
+}
+
+TEST_F(NewContainer, RemoveTakesOutTheSelectedFileAndItsSize) {
+    begin(itemOf("df-gob"), source());
+    ASSERT_EQ(rows(), kFlatRows);
+
+    // Nothing selected: the rows stay and the total is shown again.
+    control<QLabel>("FszLab")->clear();
+    click("SBRemove");
+    EXPECT_EQ(rows(), kFlatRows);
+    EXPECT_EQ(text("FszLab"), QString::number(kFlatTotal) + " Bytes");
+
+    clickRow(0); // A.ANM, 100 bytes
+    click("SBRemove");
+    EXPECT_EQ(rows(), (QStringList{"B.PLT", "C.VOC"}));
+    EXPECT_EQ(text("FszLab"), QString::number(kFlatTotal - 100) + " Bytes");
+    EXPECT_TRUE(fs::exists(source() / "A.ANM")); // removing changes nothing on disk
+
+    clickRow(1); // C.VOC, the last row
+    click("SBRemove");
+    EXPECT_EQ(rows(), QStringList{"B.PLT"});
+
+    click("SBOK");
+    const auto back = readBack(temp() / "New_DF.Gob", work / "back");
+    EXPECT_EQ(back.rows, QStringList{"B.PLT"});
+}
+
+TEST_F(NewContainer, OkWritesEveryKindThroughItsWriterAndReturnsToIdle) {
+    TempDir emptyFolder;
+    for (std::size_t item = 0; item < creatableKinds().size(); ++item) {
+        const auto& kind = creatableKinds()[item];
+        if (!kind.createWriter) continue;
+        for (const bool empty : {false, true}) {
+            SCOPED_TRACE(std::string(kind.cliName) + (empty ? " from an empty folder" : ""));
+            const auto target = temp() / std::string(kind.defaultName);
+            fs::remove(target);
+            begin(item, empty ? emptyFolder.path() : source());
+            click("SBOK");
+            EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+            EXPECT_EQ(text("SLab"), "Created File " + q(target));
+            expectIdle();
+            EXPECT_EQ(window->CurrentType(), kind.code);
+
+            const auto back =
+                readBack(target, work / ("back-" + std::string(kind.cliName) + (empty ? "-empty" : "")));
+            EXPECT_EQ(back.type, kind.code);
+            if (empty) {
+                EXPECT_TRUE(back.rows.isEmpty());
+                continue;
+            }
+            const auto& expected = kind.gathering == Gathering::Tree ? kTreeRows : kFlatRows;
+            // LFD keeps a type code, not the extension's letters: the case comes back as its table says.
+            const auto caseOf = [&](const QStringList& r) {
+                return kind.code == Kind::DFLfd ? r.join('|').toUpper() : r.join('|');
+            };
+            ASSERT_EQ(caseOf(back.rows), caseOf(expected));
+            for (int i = 0; i < expected.size(); ++i) {
+                auto name = expected[i].toStdString();
+                std::replace(name.begin(), name.end(), '\\', '/');
+                EXPECT_EQ(back.contents[static_cast<std::size_t>(i)], test::readFile(source() / name))
+                    << name;
+            }
+        }
+    }
+}
+
+TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
+    struct Case {
+        const char* what;
+        std::function<void(NewContainer&)> spoil; // after "Begin", before "OK"
+        fs::path target;
+        QString messageStart;
+    };
+    const auto inMissingFolder = work / "no-such-folder" / "x.gob";
+    const std::vector<Case> cases = {
+        {"a source file removed after Begin", [](NewContainer& t) { fs::remove(t.source() / "B.PLT"); },
+         temp() / "New_DF.Gob", "Cannot open file " + q(source() / "B.PLT")},
+        {"a source file that changed size",
+         [](NewContainer& t) { test::writeFile(t.source() / "A.ANM", std::string_view("short")); },
+         temp() / "New_DF.Gob", "Cannot create file " + q(temp() / "New_DF.Gob")},
+        {"a folder that does not exist",
+         [&](NewContainer& t) { t.typeInto(t.page->EConName, q(inMissingFolder)); }, inMissingFolder,
+         "Cannot create file " + q(inMissingFolder)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        prompts.messages.clear();
+        fs::remove_all(source());
+        for (std::size_t i = 0; i < kTree.size(); ++i)
+            test::writeFile(source() / kTree[i].first,
+                            test::patternBytes(kTree[i].second, static_cast<std::uint8_t>(i)));
+        // A file of that name from before must come through untouched.
+        std::error_code ec;
+        const bool hadOld = fs::is_directory(c.target.parent_path(), ec);
+        if (hadOld) test::writeFile(c.target, std::string_view("old"));
+
+        begin(itemOf("df-gob"), source());
+        c.spoil(*this);
+        const auto before = filesIn(c.target.parent_path());
+        click("SBOK");
+
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(prompts.messages[0].startsWith(c.messageStart)) << prompts.messages[0].toStdString();
+        EXPECT_FALSE(text("SLab").contains("Created File"));
+        EXPECT_TRUE(text("SLab").contains(q(c.target)));
+        if (hadOld)
+            EXPECT_EQ(test::readFile(c.target), test::bytesOf("old"));
+        else
+            EXPECT_FALSE(fs::exists(c.target));
+        EXPECT_EQ(filesIn(c.target.parent_path()), before); // no partial or temporary file
+        EXPECT_EQ(control<QProgressBar>("PBar")->value(), 0);
+        // The review stays, so the user can put it right and try again.
+        EXPECT_TRUE(reviewCommandsEnabled());
+        EXPECT_EQ(rows(), kFlatRows);
+    }
+
+    // Put right: without the missing file the same review writes the container.
+    fs::remove(source() / "B.PLT");
+    prompts.messages.clear();
+    clickRow(1);
+    click("SBRemove");
+    typeInto(page->EConName, q(work / "fixed.gob"));
+    click("SBOK");
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+    EXPECT_EQ(text("SLab"), "Created File " + q(work / "fixed.gob"));
+    EXPECT_EQ(readBack(work / "fixed.gob", work.path()).rows, (QStringList{"A.ANM", "C.VOC"}));
+}
+
+TEST_F(NewContainer, TypedFolderAndNameAreTheValuesUsed) {
+    chooseKind(itemOf("lab"));
+    typeInto(page->EGetFiles, q(source()));
+    typeInto(page->EConName, q(work / "typed.lab"));
+    QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+    EXPECT_EQ(rows(), kFlatRows);
+    click("SBOK");
+    EXPECT_EQ(text("SLab"), "Created File " + q(work / "typed.lab"));
+    EXPECT_EQ(readBack(work / "typed.lab", work.path()).rows, kFlatRows);
+    EXPECT_FALSE(fs::exists(temp() / "New_Lab.Lab"));
+
+    // An empty name is said, not written somewhere unexpected.
+    begin(itemOf("lab"), source());
+    typeInto(page->EConName, "");
+    click("SBOK");
+    EXPECT_EQ(prompts.messages, QStringList{" No new filename and path selected"});
+    EXPECT_TRUE(reviewCommandsEnabled());
+}
+
+TEST_F(NewContainer, TheBrowseButtonsFillTheEditBoxes) {
+    chooseKind(itemOf("vp"));
+    prompts.fileAnswers.push_back(q(work / "chosen.vp"));
+    QTest::mouseClick(page->SBBrowseNewName, Qt::LeftButton);
+    ASSERT_EQ(prompts.dialogs.size(), 1u);
+    EXPECT_EQ(prompts.dialogs[0].kind, "save");
+    EXPECT_EQ(prompts.dialogs[0].folder, q(temp() / "New_FreeSpace.VP")); // starts at the proposed name
+    EXPECT_EQ(page->EConName->text(), q(work / "chosen.vp"));
+
+    prompts.fileAnswers.push_back(std::nullopt); // cancelled: the name stays
+    QTest::mouseClick(page->SBBrowseNewName, Qt::LeftButton);
+    EXPECT_EQ(page->EConName->text(), q(work / "chosen.vp"));
+
+    prompts.folderAnswers.push_back(std::nullopt);
+    QTest::mouseClick(page->SBBrwseFiles, Qt::LeftButton);
+    EXPECT_EQ(prompts.dialogs.back().folder, q(program / "Extracted_Files"));
+    EXPECT_TRUE(page->EGetFiles->text().isEmpty());
+    EXPECT_FALSE(page->SBCreate->isEnabled());
+    chooseFolder(source());
+    EXPECT_EQ(page->EGetFiles->text(), q(source() / ""));
+    EXPECT_TRUE(page->SBCreate->isEnabled());
+
+    QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+    click("SBOK");
+    EXPECT_EQ(readBack(work / "chosen.vp", work.path()).rows, kFlatRows);
+}
+
+TEST_F(NewContainer, TheWadItemWritesGoBatAndAsksTheDesktopToOpenIt) {
+    const auto wadItem = itemOf("hl-wad");
+    begin(wadItem, source());
+    const auto batch = temp() / "go.bat";
+    const auto newPath = (temp() / "New_HL_Wad").string();
+    const auto halfLife = (program / "HalfLife").string();
+    const auto expected = halfLife + "/makels.exe " + source().string() + " " + newPath + " " + newPath +
+                          ".ls\r\n" + halfLife + "/qlumpy.exe " + newPath + ".ls\r\n";
+    EXPECT_EQ(test::readFile(batch), test::bytesOf(expected));
+    EXPECT_EQ(prompts.openedWithDesktop, QStringList{q(batch)});
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    // No review: nothing listed, nothing to OK.
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_FALSE(button("SBOK")->isEnabled());
+    EXPECT_EQ(currentPage(), "New_C");
+    EXPECT_FALSE(fs::exists(temp() / "New_HL_Wad.Wad"));
+
+    // A desktop that cannot open it is told to the user.
+    prompts.desktopOpens = false;
+    QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+    EXPECT_EQ(prompts.messages, QStringList{"Cannot open file " + q(batch)});
+}
+
+TEST_F(NewContainer, CancelOrOpeningAFileEndsTheReview) {
+    const auto gob = work / "some.gob";
+    begin(itemOf("df-gob"), source());
+    click("SBOK");
+    fs::rename(temp() / "New_DF.Gob", gob);
+
+    begin(itemOf("jk-gob"), source());
+    ASSERT_TRUE(reviewCommandsEnabled());
+    click("SBCancel");
+    expectIdle();
+    EXPECT_EQ(text("SLab"), "");
+    EXPECT_FALSE(fs::exists(temp() / "New_JK.Gob"));
+
+    begin(itemOf("jk-gob"), source());
+    prompts.fileAnswers.push_back(q(gob));
+    control<QAction>("Open1")->trigger();
+    EXPECT_EQ(rows(), kFlatRows); // the opened file's entries, multi-select again
+    EXPECT_EQ(LB1()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_FALSE(window->CreationMode());
+    EXPECT_FALSE(button("SBOK")->isEnabled());
+    EXPECT_EQ(page->ItemIndex(), -1);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+} // namespace
+} // namespace vexa
