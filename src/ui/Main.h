@@ -7,12 +7,14 @@
 #include "ui/BarProgress.h"
 
 #include <QMainWindow>
+#include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -60,6 +62,15 @@ class TPdlg : public QMainWindow {
     void FszlabSize(std::uint64_t size);
     void FszlabClear();
 
+    // The open dialog OD1: its filter (Qt form) and starting folder stay until changed or reset.
+    // "All Files": on this platform a file needs no dot to be a file, hence "*" and not "*.*".
+    static inline const QString kAllFiles = QStringLiteral("All Files (*)");
+    void SetOpenDialog(const QString& filter, const std::filesystem::path& folder);
+    std::optional<QString> ExecuteOpenDialog();
+
+    // Runs one command; an error ends it with its message in a box, and the window stays usable.
+    void guarded(const std::function<void()>& command);
+
     // Free bytes on the file system of a folder; vexa::freeBytes unless a test says otherwise.
     using FreeSpaceProbe = std::function<std::int64_t(const std::filesystem::path&)>;
     void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
@@ -89,8 +100,6 @@ class TPdlg : public QMainWindow {
     // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending).
     void extractChosenRows(const std::vector<std::size_t>& rows);
     std::vector<std::size_t> selectedRows() const;
-    // Runs one command; an error ends it with its message in a box, and the window stays usable.
-    void guarded(const std::function<void()>& command);
 
     Prompts& prompts_;
     ProgramFolders folders_;
@@ -102,6 +111,8 @@ class TPdlg : public QMainWindow {
     bool creationMode_ = false;
     bool shown_ = false;
     std::filesystem::path openPath_; // OD1's file name: the path CompleteOpen reads
+    QString openFilter_ = kAllFiles;
+    std::filesystem::path openFolder_;
 
     QTabWidget* PC1 = nullptr;
     FilesPage* files_ = nullptr;
