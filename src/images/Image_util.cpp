@@ -248,10 +248,20 @@ const std::array<PaletteSourceInfo, 5>& paletteSources() {
 std::optional<fs::path> ImportPalette(PaletteSource source, const fs::path& file, const fs::path& dataFolder,
                                       Game game) {
     const auto& info = paletteSources().at(static_cast<std::size_t>(source));
+    // Some loaders clear the palette before they read: a load that fails, or a copy that cannot be
+    // saved, puts back the palette a listing opened before may still be converting with.
+    struct RestoreUnlessKept {
+        PaletteTable saved = paletteStore();
+        bool keep = false;
+        ~RestoreUnlessKept() {
+            if (!keep) paletteStore() = saved;
+        }
+    } previous;
     if (!info.load(file)) return std::nullopt;
     const auto copy = dataFolder / replaceExtension(file.filename().string(), ".pal");
     SavePalFile(copy);
     SetGamePalettePath(game, copy);
+    previous.keep = true;
     LoadPalFile(copy, 255);
     return copy;
 }

@@ -100,8 +100,8 @@ constexpr std::string_view kPaletteLoadedText = "New Palette Loaded Ok";
 
 // A palette load as the Palettes page does it: loads file with the source's loader; on success
 // saves a copy as dataFolder/<file name>.pal, makes it game's palette path, loads it again and
-// returns the copy's path. nullopt when the file holds no palette of that kind (the paths are
-// then unchanged). Throws when a file cannot be opened or created.
+// returns the copy's path. nullopt when the file holds no palette of that kind. Throws when a
+// file cannot be opened or created. After a failure the paths and CurrentPalette are as before.
 std::optional<fs::path> ImportPalette(PaletteSource source, const fs::path& file, const fs::path& dataFolder,
                                       Game game);
 

@@ -4,6 +4,7 @@
 #include "core/image_folder.h"
 #include "core/kinds.h"
 #include "ui/FileListModel.h"
+#include "ui/ElidedLabel.h"
 #include "ui/FilesPage.h"
 #include "ui/NewContainerPage.h"
 #include "ui/PalettesPage.h"
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -36,21 +36,6 @@ constexpr int kStartHeight = 437;
 
 const QString kCaptionExtract = QStringLiteral("Extract");
 const QString kCaptionExtractAll = QStringLiteral("Extract All");
-
-// The status line: a long path is shortened in its middle rather than widening the window; the
-// label's text stays whole (and is its hint).
-class StatusLabel : public QLabel {
-  public:
-    using QLabel::QLabel;
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const auto area = contentsRect();
-        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
-    }
-};
 
 QString aboutText() {
     // Lines of a message are separated by a line feed followed by a carriage return.
@@ -92,14 +77,14 @@ void TPdlg::buildWindow() {
     PC1 = new QTabWidget(central);
     PC1->setObjectName(QStringLiteral("PC1"));
     files_ = new FilesPage(PC1);
-    palettes_ = new PalettesPage(PC1);
+    palettes_ = new PalettesPage(*this, PC1);
     newContainer_ = new NewContainerPage(*this, PC1);
     PC1->addTab(files_, QStringLiteral("Files"));
     PC1->addTab(palettes_, QStringLiteral("Palettes"));
     PC1->addTab(newContainer_, QStringLiteral("New_C"));
     layout->addWidget(PC1, 1);
 
-    SLab = new StatusLabel(central);
+    SLab = new ElidedLabel(central); // its text stays whole, and is its hint
     SLab->setObjectName(QStringLiteral("SLab"));
     SLab->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     SLab->setMinimumHeight(SLab->fontMetrics().height() + 2);
@@ -228,6 +213,7 @@ void TPdlg::ResetWindow() {
     DisableCommands();
     newContainer_->ResetPage();
     creationMode_ = false;
+    SetOpenDialog(kAllFiles, folders_.extract);
 }
 
 void TPdlg::ShowFilesPage() {
@@ -266,6 +252,15 @@ void TPdlg::SetImageCaptions() {
     files_->SBExtract_All->setText(QStringLiteral("Img > bmp All"));
 }
 
+void TPdlg::SetOpenDialog(const QString& filter, const fs::path& folder) {
+    openFilter_ = filter;
+    openFolder_ = folder;
+}
+
+std::optional<QString> TPdlg::ExecuteOpenDialog() {
+    return prompts_.openFile(QStringLiteral("Open"), qText(openFolder_), openFilter_);
+}
+
 void TPdlg::SzLabText(const QString& text) {
     SLab->setText(text);
     SLab->setToolTip(text);
@@ -292,9 +287,7 @@ void TPdlg::FszlabClear() {
 
 void TPdlg::Open1Click() {
     guarded([this] {
-        // "All Files |*.*": on this platform a file needs no dot to be a file, hence "*".
-        const auto chosen = prompts_.openFile(QStringLiteral("Open"), qText(folders_.extract),
-                                              QStringLiteral("All Files (*)"));
+        const auto chosen = ExecuteOpenDialog();
         if (!chosen) return;
         const auto path = fsPath(*chosen);
         const auto type = DetectContainerType(path); // a file that cannot be read changes nothing

@@ -7,12 +7,14 @@
 #include "ui/BarProgress.h"
 
 #include <QMainWindow>
+#include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -65,6 +67,12 @@ class TPdlg : public QMainWindow {
     void FszlabSize(std::uint64_t size);
     void FszlabClear();
 
+    // The open dialog OD1: its filter (Qt form) and starting folder stay until changed or reset.
+    // "All Files": on this platform a file needs no dot to be a file, hence "*" and not "*.*".
+    static inline const QString kAllFiles = QStringLiteral("All Files (*)");
+    void SetOpenDialog(const QString& filter, const std::filesystem::path& folder);
+    std::optional<QString> ExecuteOpenDialog();
+
     // Free bytes on the file system of a folder; vexa::freeBytes unless a test says otherwise.
     using FreeSpaceProbe = std::function<std::int64_t(const std::filesystem::path&)>;
     void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
@@ -105,6 +113,8 @@ class TPdlg : public QMainWindow {
     bool creationMode_ = false;
     bool shown_ = false;
     std::filesystem::path openPath_; // OD1's file name: the path CompleteOpen reads
+    QString openFilter_ = kAllFiles;
+    std::filesystem::path openFolder_;
 
     QTabWidget* PC1 = nullptr;
     FilesPage* files_ = nullptr;

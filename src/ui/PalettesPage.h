@@ -1,19 +1,55 @@
 #pragma once
-// The Palettes page. Its controls and behaviour come with the palette work; until then
-// the page is empty and its start-up does nothing.
+// The Palettes page: which game's palette is shown (RGpal), the 16 x 16 preview of CurrentPalette
+// (PB1), and loading a palette from one of five kinds of file (SBGetPal, RGPalGet), whose copy in
+// the Data folder becomes the chosen game's palette until the program ends.
 
 #include <QWidget>
 
+class QLabel;
+class QPushButton;
+
 namespace vexa::ui {
+
+class RadioGroup;
+class TPdlg;
+
+// PB1: paints CurrentPalette as it is at each repaint.
+class PalettePreview : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kSide = 200;
+    explicit PalettePreview(QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 class PalettesPage : public QWidget {
     Q_OBJECT
   public:
-    explicit PalettesPage(QWidget* parent = nullptr);
+    PalettesPage(TPdlg& window, QWidget* parent = nullptr);
 
-    // The page's start-up, run when the window is first shown: the five game palette paths and
-    // the first game's palette.
+    // The page's start-up, run when the window is first shown: the five game palette paths, the
+    // first game chosen and its palette loaded.
     void SetDefaultPalettes();
+
+    QLabel* Plab;
+    RadioGroup* RGpal;
+    PalettePreview* PB1;
+    QPushButton* SBGetPal;
+    RadioGroup* RGPalGet;
+
+  protected:
+    // The preview shows CurrentPalette as it is whenever the page comes into view: opening an
+    // image loads its game's palette meanwhile.
+    void showEvent(QShowEvent* event) override;
+
+  private slots:
+    void RGpalClick();
+    void SBGetPalClick();
+
+  private:
+    TPdlg& window_;
 };
 
 } // namespace vexa::ui

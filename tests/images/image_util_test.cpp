@@ -328,5 +328,44 @@ TEST(GamePalettes, ImportSavesACopyForTheChosenGameOnly) {
     EXPECT_FALSE(fs::exists(data / "no.pal"));
 }
 
+TEST(GamePalettes, AFailedImportKeepsThePaletteInUse) {
+    TempDir dir, data;
+    SetDefaultPalettes(data.path());
+    test::writeFile(dir / "short.pal", Bytes(765, 200));
+    test::writeFile(dir / "short.plt", Bytes{0, 255, 1, 2, 3});
+    test::writeFile(dir / "deep.bmp", ByteBuilder().raw("BM").zeros(26).u16(24).zeros(1100).bytes());
+    const struct {
+        PaletteSource source;
+        const char* file;
+        bool throws;
+    } cases[] = {{PaletteSource::PalFile, "short.pal", false},
+                 {PaletteSource::PltFile, "short.plt", false},
+                 {PaletteSource::BmpFile, "deep.bmp", false},
+                 {PaletteSource::PalFile, "missing.pal", true},
+                 {PaletteSource::PltFile, "missing.plt", true}};
+    for (const auto& c : cases) {
+        const auto rgb = test::knownPalette(static_cast<std::uint8_t>(c.source));
+        setPalette(rgb);
+        if (c.throws)
+            EXPECT_THROW(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp), Error)
+                << c.file;
+        else
+            EXPECT_FALSE(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp)) << c.file;
+        EXPECT_EQ(currentTable(), tableOf(rgb)) << c.file;
+        EXPECT_EQ(GamePalettePath(Game::Quake1Bsp), data / "default_quake1.pal") << c.file;
+    }
+    EXPECT_TRUE(fs::is_empty(data.path()));
+
+    // A copy that cannot be saved fails the import as a whole.
+    const auto rgb = test::knownPalette(40);
+    setPalette(rgb);
+    test::writeFile(dir / "good.pal", test::knownPalette(41));
+    EXPECT_THROW(
+        ImportPalette(PaletteSource::PalFile, dir / "good.pal", data / "no" / "such", Game::Quake1Bsp),
+        Error);
+    EXPECT_EQ(currentTable(), tableOf(rgb));
+    EXPECT_EQ(GamePalettePath(Game::Quake1Bsp), data / "default_quake1.pal");
+}
+
 } // namespace
 } // namespace vexa

@@ -1,22 +1,16 @@
 // The main window, driven through its controls (found by their object names) with scripted Prompts.
 
-#include "ScriptedPrompts.h"
+#include "WindowFixture.h"
 #include "core/Files_global.h"
 #include "core/extract.h"
 #include "core/kinds.h"
 #include "formats/DF_Gob.h"
-#include "support/test_files.h"
 #include "ui/FileListModel.h"
-#include "ui/Main.h"
 
-#include <QAction>
-#include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTabWidget>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -27,37 +21,12 @@ namespace {
 
 using test::ByteBuilder;
 using test::Bytes;
-using test::ScriptedPrompts;
-using test::TempDir;
+using test::q;
 
-QString q(const fs::path& path) {
-    return QString::fromStdString(path.string());
-}
-
-class Window : public ::testing::Test {
+class Window : public test::WindowFixture {
   protected:
-    TempDir program; // the folder "beside the executable"
-    TempDir work;    // containers and extraction targets
-    ScriptedPrompts prompts;
-    std::unique_ptr<ui::TPdlg> window;
-
-    void start(const QStringList& arguments = {}) {
-        window = std::make_unique<ui::TPdlg>(program.path(), prompts, arguments);
-        window->setFreeSpaceProbe([](const fs::path&) { return std::int64_t{1} << 40; });
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-
-    template <class T> T* control(const char* name) {
-        auto* found = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << "no control " << name;
-        return found;
-    }
     QListView* LB1() { return control<QListView>("LB1"); }
     QListWidget* LBExt() { return control<QListWidget>("LBExt"); }
-    QString text(const char* label) { return control<QLabel>(label)->text(); }
-    void click(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
-    void trigger(const char* action) { control<QAction>(action)->trigger(); }
 
     QStringList rows() {
         QStringList out;
@@ -119,10 +88,6 @@ class Window : public ::testing::Test {
                                       {"README", test::patternBytes(17, 5)}});
     }
 
-    void open(const fs::path& path) {
-        prompts.fileAnswers.push_back(q(path));
-        trigger("Open1");
-    }
     fs::path extractInto(const char* command, bool isAction = false) {
         const auto target = work / ("target" + std::to_string(++targets_));
         fs::create_directories(target);
@@ -546,6 +511,41 @@ TEST_F(Window, AboutHasNameCreditsAndAPointerToContents) {
     // Every break is a line feed followed by a carriage return, never the other way round.
     EXPECT_EQ(prompts.messages[0].count('\n'), lines.size() - 1);
     EXPECT_EQ(prompts.messages[0].count('\r'), lines.size() - 1);
+}
+
+TEST_F(Window, AnImageFolderListsItsImagesAndConvertsThemWithTheGamesPalette) {
+    const Bytes wall = {1, 2, 3, 4, 5, 6}, door = {9, 8, 7, 6};
+    const auto folder = work / "textures";
+    test::writeFile(folder / "WALL.BM", test::dfPlainBm(3, 2, wall));
+    test::writeFile(folder / "door.bm", test::dfPlainBm(2, 2, door));
+    test::writeFile(folder / "notes.txt", std::string_view("not an image"));
+    start();
+    open(folder / "WALL.BM");
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+    EXPECT_EQ(window->CurrentType(), Kind::DFBm);
+    EXPECT_EQ(rows(), (QStringList{"door.bm", "WALL.BM"}));
+    EXPECT_EQ(control<QPushButton>("SBExtract")->text(), "Extract"); // until the first click
+
+    clickRow(1);
+    EXPECT_EQ(control<QPushButton>("SBExtract")->text(), "Img > bmp");
+    EXPECT_EQ(control<QPushButton>("SBExtract_All")->text(), "Img > bmp All");
+    EXPECT_EQ(text("FszLab"), ""); // an image row has no size to show
+    EXPECT_TRUE(listCommandsEnabled());
+
+    const auto one = extractInto("SBExtract");
+    EXPECT_EQ(filesIn(one), std::vector<std::string>{"WALL.bmp"});
+    const auto all = extractInto("SBExtract_All");
+    EXPECT_EQ(filesIn(all), (std::vector<std::string>{"WALL.bmp", "door.bmp"}));
+    // Coloured with the Dark Forces palette the window loaded at start.
+    EXPECT_EQ(test::readFile(all / "WALL.bmp"), test::expectedBmp(3, 2, wall, defaultPalette(0)));
+    EXPECT_EQ(test::readFile(all / "door.bmp"), test::expectedBmp(2, 2, door, defaultPalette(0)));
+    EXPECT_EQ(text("SLab"), "Extraction  Complete");
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+
+    // A container opened next has the plain captions back.
+    open(sampleGob());
+    EXPECT_EQ(control<QPushButton>("SBExtract")->text(), "Extract");
+    EXPECT_EQ(control<QPushButton>("SBExtract_All")->text(), "Extract All");
 }
 
 TEST_F(Window, AHundredThousandEntriesAreListedAndReachable) {

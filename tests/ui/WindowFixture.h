@@ -1,0 +1,69 @@
+#pragma once
+// The shared part of the window tests: a program folder with the five default palettes, the real
+// window over scripted Prompts, and its controls found by their object names.
+
+#include "ScriptedPrompts.h"
+#include "images/Image_util.h"
+#include "images/image_builders.h"
+#include "support/test_files.h"
+#include "ui/Main.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace vexa::test {
+
+inline QString q(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+class WindowFixture : public ::testing::Test {
+  protected:
+    TempDir program; // the folder "beside the executable"
+    TempDir work;    // containers and extraction targets
+    ScriptedPrompts prompts;
+    std::unique_ptr<ui::TPdlg> window;
+
+    // The default palette the Data folder holds for game item, each one different.
+    static Bytes defaultPalette(std::size_t item) {
+        return knownPalette(static_cast<std::uint8_t>(20 + 40 * item));
+    }
+    fs::path defaultPalettePath(std::size_t item) const {
+        return program / ("Data/" + std::string(gamePalettes().at(item).defaultFile));
+    }
+    // Writes the default palettes as the program ships them; a test may leave them out.
+    bool shipDefaultPalettes = true;
+
+    void start(const QStringList& arguments = {}) {
+        if (shipDefaultPalettes)
+            for (std::size_t item = 0; item < gamePalettes().size(); ++item)
+                writeFile(defaultPalettePath(item), defaultPalette(item));
+        window = std::make_unique<ui::TPdlg>(program.path(), prompts, arguments);
+        window->setFreeSpaceProbe([](const fs::path&) { return std::int64_t{1} << 40; });
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    template <class T> T* control(const char* name) {
+        auto* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << "no control " << name;
+        return found;
+    }
+    QString text(const char* label) { return control<QLabel>(label)->text(); }
+    void click(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
+    void trigger(const char* action) { control<QAction>(action)->trigger(); }
+
+    void open(const fs::path& path) {
+        prompts.fileAnswers.push_back(q(path));
+        trigger("Open1");
+    }
+};
+
+} // namespace vexa::test
