@@ -2,6 +2,7 @@
 // the review on the Files page, "Remove", "OK" through the kind's writer, and the WAD item's go.bat.
 
 #include "ScriptedPrompts.h"
+#include "WindowFixture.h"
 #include "core/Files_global.h"
 #include "core/kinds.h"
 #include "support/test_files.h"
@@ -50,21 +51,15 @@ const QStringList kTreeRows = {"A.ANM", "B.PLT", "C.VOC", "SUB\\D.TXT", "SUB\\DE
 constexpr std::uint64_t kFlatTotal = 868;
 constexpr std::uint64_t kTreeTotal = 1188;
 
-class NewContainer : public ::testing::Test {
+class NewContainer : public test::WindowFixture {
   public: // the fault cases reach into the fixture
-    TempDir program;
-    TempDir work;
-    ScriptedPrompts prompts;
-    std::unique_ptr<ui::TPdlg> window;
     ui::NewContainerPage* page = nullptr;
 
     void SetUp() override {
         for (std::size_t i = 0; i < kTree.size(); ++i)
             test::writeFile(source() / kTree[i].first,
                             test::patternBytes(kTree[i].second, static_cast<std::uint8_t>(i)));
-        window = std::make_unique<ui::TPdlg>(program.path(), prompts, QStringList{});
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        start();
         page = window->findChild<ui::NewContainerPage*>(QStringLiteral("New_C"));
         ASSERT_NE(page, nullptr);
     }
@@ -72,14 +67,7 @@ class NewContainer : public ::testing::Test {
     fs::path source() const { return work / "src"; }
     fs::path temp() const { return program / "Temp"; }
 
-    template <class T> T* control(const char* name) {
-        auto* found = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << "no control " << name;
-        return found;
-    }
-    QString text(const char* label) { return control<QLabel>(label)->text(); }
     QPushButton* button(const char* name) { return control<QPushButton>(name); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     QListView* LB1() { return control<QListView>("LB1"); }
     QStringList rows() {
         QStringList out;
