@@ -17,7 +17,8 @@ namespace vexa {
 namespace fs = std::filesystem;
 
 // What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
-// them. Container classes implement it directly; image kinds through a folder listing.
+// them. Container classes implement it directly; image kinds through a folder listing. One job at a
+// time uses it (an extraction or a preview may run on a worker thread, but never two at once).
 class ContainerReader {
 public:
     virtual ~ContainerReader() = default;
