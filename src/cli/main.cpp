@@ -62,8 +62,8 @@ struct UsageError {
     std::string message;
 };
 
-// Ctrl-C (or a TERM) asks the running job to stop between two entries, so no half-written file is
-// left; a second one ends the program at once.
+// During extract and create, Ctrl-C (or a TERM) asks the job to stop between two entries, so no
+// half-written file is left; a second one ends the program at once.
 volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void onInterrupt(int) {
@@ -314,6 +314,7 @@ int cmdExtract(const std::vector<std::string>& args) {
         }
     }
 
+    stopOnInterrupt();
     TerminalProgress progress;
     progress.setRange(names.empty() ? 0 : static_cast<int>(names.size() - 1));
     ExtractionOptions options;
@@ -361,6 +362,7 @@ int cmdCreate(const std::vector<std::string>& args) {
         return 0;
     }
     const auto files = kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
+    stopOnInterrupt();
     TerminalProgress progress;
     kind->createWriter()->WriteContainer(args[2], source, files, &progress);
     std::cout << "Created File " << args[2] << '\n';
@@ -378,7 +380,6 @@ int main(int argc, char** argv) {
     const auto command = args[0];
     args.erase(args.begin());
     try {
-        stopOnInterrupt();
         SetDefaultPalettes(ProgramFolders::beside(programFolder(argv[0])).data);
         if (command == "detect") return cmdDetect(args);
         if (command == "list") return cmdList(args);

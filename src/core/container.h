@@ -54,7 +54,8 @@ public:
 };
 
 // Drives the progress bar of a long job: the writers' ProgressReset and ProgressStep, extraction's
-// row positions. The window implements it over its bar; vexa-cli over its terminal.
+// row positions. The window implements it over its bar; vexa-cli over its terminal. Its calls come
+// on the job's thread: a window running the job on a worker passes them on to its own thread.
 class ProgressSink {
 public:
     virtual ~ProgressSink() = default;
