@@ -12,14 +12,22 @@ std::string ContainerReader::StatusLine() const {
 void RecordArchive::ReadDirectory(const fs::path& path) {
     path_ = path;
     names_.clear();
-    records_.clear();
+    ranges_.clear();
     InputFile archive(path);
     auto records = ParseDirectory(archive);
     for (std::size_t i = 0; i < records.size(); ++i)
         requireEntryInFile(archive, i, records[i].name, records[i].offset, records[i].size);
-    names_.reserve(records.size());
-    for (const auto& r : records) names_.push_back(r.name);
-    records_ = std::move(records);
+    // Each name moves once into the rows: an archive of 100,000 entries holds them a single time.
+    std::vector<std::string> names;
+    std::vector<EntryRange> ranges;
+    names.reserve(records.size());
+    ranges.reserve(records.size());
+    for (auto& r : records) {
+        names.push_back(std::move(r.name));
+        ranges.push_back({r.offset, r.size});
+    }
+    names_ = std::move(names);
+    ranges_ = std::move(ranges);
 }
 
 const InputFile& RecordArchive::OpenArchive() {
@@ -28,7 +36,7 @@ const InputFile& RecordArchive::OpenArchive() {
 }
 
 void RecordArchive::ExtractEntry(const fs::path& outputPath, std::size_t index) {
-    const auto& r = records_.at(index);
+    const auto& r = ranges_.at(index);
     copyRangeToFile(OpenArchive(), r.offset, r.size, outputPath);
 }
 

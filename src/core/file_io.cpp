@@ -17,6 +17,10 @@ namespace {
 
 // Bounded copies: no entry, however large, needs more than this much memory.
 constexpr std::size_t kCopyChunk = 1 << 20;
+// Kernel-side copies in one call, at most.
+constexpr std::uint64_t kKernelCopyChunk = 1u << 30;
+// With write-behind, the disk is asked to take each run of this many bytes once they are written.
+constexpr std::uint64_t kWriteBehindStep = 8u << 20;
 
 std::string sizeText(std::uint64_t n) { return std::to_string(n); }
 
@@ -91,6 +95,15 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
         done += static_cast<std::size_t>(n);
     }
     written_ += bytes.size();
+    if (writeBehind_) startWriteBack();
+}
+
+void OutputFile::startWriteBack() {
+    if (written_ - writtenBack_ < kWriteBehindStep) return;
+    // Only a hint: it starts the writing and returns; a failure is caught by the final sync.
+    ::sync_file_range(fd_, static_cast<off_t>(writtenBack_), static_cast<off_t>(written_ - writtenBack_),
+                      SYNC_FILE_RANGE_WRITE);
+    writtenBack_ = written_;
 }
 
 void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count) {
@@ -101,12 +114,14 @@ void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::ui
     std::uint64_t remaining = count;
     // Kernel-side copy first; it is refused on some file systems, then the bounded buffer does it.
     loff_t in = static_cast<loff_t>(offset);
+    const auto step = writeBehind_ ? kWriteBehindStep : kKernelCopyChunk;
     while (remaining > 0) {
         const auto n = ::copy_file_range(source.descriptor(), &in, fd_, nullptr,
-                                         static_cast<std::size_t>(std::min<std::uint64_t>(remaining, 1u << 30)), 0);
+                                         static_cast<std::size_t>(std::min(remaining, step)), 0);
         if (n <= 0) break;
         remaining -= static_cast<std::uint64_t>(n);
         written_ += static_cast<std::uint64_t>(n);
+        if (writeBehind_) startWriteBack();
     }
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kCopyChunk)));
     std::uint64_t at = offset + (count - remaining);
@@ -141,6 +156,7 @@ AtomicOutputFile::AtomicOutputFile(const fs::path& target) : target_(target) {
     } catch (const Error&) {
         throw cannotCreate(target);
     }
+    file_->writeBehind(); // commit() syncs it
 }
 
 AtomicOutputFile::~AtomicOutputFile() {

@@ -58,10 +58,18 @@ public:
     void copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count);
     void close();
 
+    // For a file that is synced when complete: start writing each few megabytes to disk as soon as
+    // they are written, so the final sync waits for the last of them only, not for the whole file.
+    void writeBehind() { writeBehind_ = true; }
+
 private:
+    void startWriteBack();
+
     fs::path path_;
     int fd_ = -1;
     std::uint64_t written_ = 0;
+    bool writeBehind_ = false;
+    std::uint64_t writtenBack_ = 0; // bytes whose writing to disk was started
 };
 
 // Writes a whole file through a temporary file beside the target; commit() renames it over the

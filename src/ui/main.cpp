@@ -1,5 +1,6 @@
 // The window's program entry: the application "VEXA" and its one main window.
 
+#include "core/memory.h"
 #include "ui/Main.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
@@ -7,6 +8,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    vexa::prepareHeapForLargeListings();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VEXA"));
     QApplication::setApplicationDisplayName(QStringLiteral("VEXA"));
