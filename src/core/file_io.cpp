@@ -156,7 +156,13 @@ AtomicOutputFile::AtomicOutputFile(const fs::path& target) : target_(target) {
     } catch (const Error&) {
         throw cannotCreate(target);
     }
-    file_->writeBehind(); // commit() syncs it
+    // A file that replaces another reaches the disk before the rename: a power cut then leaves the
+    // old file or the new one, never neither. A new file is left to the system's own writing, as
+    // cp and tar leave theirs: there is nothing older to lose, and waiting for the disk would make
+    // every container cost a full disk write.
+    struct stat st {};
+    replacing_ = ::lstat(target.c_str(), &st) == 0;
+    if (replacing_) file_->writeBehind();
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
@@ -168,7 +174,8 @@ AtomicOutputFile::~AtomicOutputFile() {
 }
 
 void AtomicOutputFile::commit() {
-    if (::fsync(file_->descriptor()) != 0) throw Error("Cannot write file " + displayPath(target_));
+    if (replacing_ && ::fsync(file_->descriptor()) != 0)
+        throw Error("Cannot write file " + displayPath(target_));
     file_->close();
     std::error_code ec;
     fs::rename(temporary_, target_, ec);

@@ -73,7 +73,8 @@ private:
 };
 
 // Writes a whole file through a temporary file beside the target; commit() renames it over the
-// target. Destroyed without commit(), it removes the temporary file and leaves any old target intact.
+// target (after syncing it to disk when it replaces a file). Destroyed without commit(), it removes
+// the temporary file and leaves any old target intact.
 class AtomicOutputFile {
 public:
     explicit AtomicOutputFile(const fs::path& target);
@@ -88,6 +89,7 @@ private:
     fs::path target_;
     fs::path temporary_;
     std::optional<OutputFile> file_;
+    bool replacing_ = false; // something stood at the target when writing began
     bool committed_ = false;
 };
 
