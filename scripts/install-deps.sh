@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   libphysfs-dev
+  libpng-dev
   clang-14 libclang-rt-14-dev
   freedoom
   xvfb xauth

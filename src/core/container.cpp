@@ -3,11 +3,15 @@
 #include "core/entry_checks.h"
 #include "core/errors.h"
 
+#include <algorithm>
+
 namespace vexa {
 
 std::string ContainerReader::StatusLine() const {
     return pathText(ArchivePath()) + "   Contains  " + std::to_string(EntryCount()) + " files";
 }
+
+std::vector<std::uint8_t> ContainerReader::ReadEntryHead(std::size_t, std::size_t) { return {}; }
 
 void RecordArchive::ReadDirectory(const fs::path& path) {
     path_ = path;
@@ -30,6 +34,13 @@ const InputFile& RecordArchive::OpenArchive() {
 void RecordArchive::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     const auto& r = records_.at(index);
     copyRangeToFile(OpenArchive(), r.offset, r.size, outputPath);
+}
+
+std::vector<std::uint8_t> RecordArchive::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
+    const auto& r = records_.at(index);
+    InputFile archive(path_);
+    return archive.readBlock(r.offset, std::min<std::uint64_t>(r.size, maxBytes),
+                             "entry " + std::to_string(index) + " '" + r.name + "'");
 }
 
 void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,

@@ -41,6 +41,15 @@ public:
     virtual void ExtractEntry(const fs::path& outputPath, std::size_t index) = 0;
     // Called once after a run of ExtractEntry calls, to let go of what the run kept open.
     virtual void EndExtraction() {}
+
+    // The bytes the entry takes in the file (for image listings, the image file's size), or nullopt
+    // where that is not known; a preview refuses entries larger than it reads.
+    virtual std::optional<std::uint64_t> StoredSize(std::size_t index) const { return EntrySize(index); }
+    // For previews. True when ExtractEntry turns entries into pictures (texture containers, image
+    // listings): a preview then runs it with the pictures captured in memory (PictureCapture).
+    virtual bool ConvertsToPictures() const { return false; }
+    // Up to maxBytes of the entry's stored bytes from its start; empty where the kind has none.
+    virtual std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes);
 };
 
 // Drives the progress bar of a long job: the writers' ProgressReset and ProgressStep, extraction's
@@ -50,6 +59,9 @@ public:
     virtual ~ProgressSink() = default;
     virtual void setRange(int maximum) = 0;
     virtual void setPosition(int position) = 0;
+    // Asked between entries by the writers: true stops the job (Cancelled is thrown, no container
+    // is left). Called on the job's thread: an implementation reads an atomic flag or the like.
+    virtual bool cancelRequested() { return false; }
 };
 
 class ContainerWriter {
@@ -85,6 +97,7 @@ public:
     std::optional<std::uint64_t> EntrySize(std::size_t index) const override { return records_.at(index).size; }
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     void EndExtraction() override { openArchive_.reset(); }
+    std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
 
     const std::vector<EntryRecord>& Records() const { return records_; }
 

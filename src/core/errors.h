@@ -18,6 +18,12 @@ public:
     using Error::Error;
 };
 
+// A long job stopped because the user asked it to; not a failure, and nothing half-done is left.
+class Cancelled : public Error {
+public:
+    using Error::Error;
+};
+
 // The file layer's two messages.
 std::string displayPath(const std::filesystem::path& path);
 Error cannotOpen(const std::filesystem::path& path);

@@ -47,9 +47,14 @@ std::vector<std::size_t> rowsWithExtensions(const std::vector<std::string>& rows
 }
 
 std::string ExtractionResult::statusText() const {
-    if (refused.empty()) return "Extraction  Complete";
-    return "Extraction ended: " + std::to_string(written) + " written, " + std::to_string(refused.size()) +
-           (refused.size() == 1 ? " entry" : " entries") + " not extracted";
+    if (refused.empty() && !cancelled) return "Extraction  Complete";
+    std::string text = (cancelled ? "Extraction cancelled: " : "Extraction ended: ") + std::to_string(written) +
+                       " written";
+    if (!refused.empty())
+        text += ", " + std::to_string(refused.size()) + (refused.size() == 1 ? " entry" : " entries") +
+                " not extracted";
+    if (cancelled) text += ", " + std::to_string(notStarted) + " not started";
+    return text;
 }
 
 std::string ExtractionResult::refusalText() const {
@@ -63,13 +68,26 @@ std::string ExtractionResult::refusalText() const {
 
 ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
                              const std::function<void(std::size_t)>& afterRow) {
+    return extractRows(object, target, rows, ExtractionOptions{afterRow, {}, CurrentPictureFormat()});
+}
+
+ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
+                             const ExtractionOptions& options) {
     struct EndGuard {
         ContainerReader& object;
         ~EndGuard() { object.EndExtraction(); }
     } guard{object};
+    const PictureFormatScope pictures(options.pictures);
+    const auto& afterRow = options.afterRow;
 
     ExtractionResult result;
-    for (const auto index : rows) {
+    for (std::size_t done = 0; done < rows.size(); ++done) {
+        if (options.cancelled && options.cancelled()) {
+            result.cancelled = true;
+            result.notStarted = rows.size() - done;
+            break;
+        }
+        const auto index = rows[done];
         if (index >= object.EntryCount()) continue;
         const auto name = object.OutputName(index);
         auto safe = safeOutputPath(target, name);

@@ -2,6 +2,7 @@
 // The extraction commands' shared part: which rows, where each goes, and the run itself.
 
 #include "core/container.h"
+#include "images/Image_util.h"
 
 #include <functional>
 #include <optional>
@@ -34,17 +35,31 @@ struct RefusedEntry {
 struct ExtractionResult {
     std::size_t written = 0;
     std::vector<RefusedEntry> refused;
+    bool cancelled = false;     // the run was stopped before all rows were handled
+    std::size_t notStarted = 0; // rows a cancelled run did not reach
 
-    // "Extraction  Complete", or a line that says entries were refused.
+    // "Extraction  Complete", or a line that says entries were refused or the run was cancelled.
     std::string statusText() const;
     // One line per refused entry, for a message box or stderr; empty when none was refused.
     std::string refusalText() const;
 };
 
+// Asked between entries of a long job, on the job's thread; true stops the job there.
+using CancelCheck = std::function<bool()>;
+
+struct ExtractionOptions {
+    std::function<void(std::size_t)> afterRow; // called with each handled row's index
+    CancelCheck cancelled;                     // asked before each row
+    PictureFormat pictures = PictureFormat::Bmp;
+};
+
 // Extracts the rows (entry indices, in the order given) into target. A name that would leave the
 // target, or an entry whose data are damaged, is reported and passed over; any other error (an
 // output that cannot be created) ends the run with its message, rows already written staying.
-// afterRow is called with each handled row's index.
+// A cancel stops the run between two rows: every entry written is whole, and none is half-written.
+ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
+                             const ExtractionOptions& options);
+// The same with the pictures in this thread's format and no cancel.
 ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
                              const std::function<void(std::size_t)>& afterRow = {});
 

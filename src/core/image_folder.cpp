@@ -1,6 +1,7 @@
 #include "core/image_folder.h"
 
 #include "core/text.h"
+#include "core/file_io.h"
 
 #include <algorithm>
 
@@ -35,6 +36,18 @@ std::string ImageFolderListing::StatusLine() const {
     auto text = pathText(folder_);
     if (text.empty() || text.back() != '/') text += '/';
     return text;
+}
+
+std::optional<std::uint64_t> ImageFolderListing::StoredSize(std::size_t index) const {
+    std::error_code ec;
+    const auto size = fs::file_size(folder_ / names_.at(index), ec);
+    if (ec) return std::nullopt;
+    return size;
+}
+
+std::vector<std::uint8_t> ImageFolderListing::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
+    const InputFile file(folder_ / names_.at(index));
+    return file.readBlock(0, std::min<std::uint64_t>(file.size(), maxBytes), "the file");
 }
 
 void ImageFolderListing::ExtractEntry(const fs::path& outputPath, std::size_t index) {

@@ -27,6 +27,9 @@ public:
     // The folder alone, no count.
     std::string StatusLine() const override;
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    std::optional<std::uint64_t> StoredSize(std::size_t index) const override;
+    bool ConvertsToPictures() const override { return true; }
+    std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
 
     const fs::path& Folder() const { return folder_; }
     ImageConverter& Converter() { return *converter_; }

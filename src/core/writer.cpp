@@ -38,7 +38,12 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
     AtomicOutputFile out(newPath);
     out.file().write(layout.head);
     bar.reset();
+    const auto stopIfAsked = [&] {
+        if (progress && progress->cancelRequested())
+            throw Cancelled("Cancelled: " + displayPath(newPath) + " was not written");
+    };
     for (std::size_t i = 0; i < files.size(); ++i) {
+        stopIfAsked();
         if (i < layout.before.size()) out.file().write(layout.before[i]);
         const auto path = sourcePath(sourceFolder, files[i]);
         InputFile source(path);
@@ -50,6 +55,7 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
         bar.step();
     }
     out.file().write(layout.tail);
+    stopIfAsked();
     out.commit();
     bar.reset();
 }

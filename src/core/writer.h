@@ -18,6 +18,8 @@ struct ContainerLayout {
     std::vector<std::uint8_t> tail;                // after the last file's data
 };
 
+// Asks progress->cancelRequested() before each file and before the rename: when it says yes, the
+// temporary file is removed and Cancelled is thrown; any previous file at newPath stays as it was.
 void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
                         const ContainerLayout& layout, ProgressSink* progress);
 

@@ -64,6 +64,7 @@ void TWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
         palette[4 * k + 2] = triples[3 * k];
         palette[4 * k + 3] = 0;
     }
+    SetCurrentPaletteSource("the own palette of " + entry + " (" + std::to_string(colours) + " colours)");
     WriteIndexedBitmap(bmp, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rows);
 }
 

@@ -19,6 +19,7 @@ class TWadReader : public RecordArchive {
     // after loading its colours into the first entries of CurrentPalette (the change stays).
     // Other lumps give nothing.
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    bool ConvertsToPictures() const override { return true; }
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

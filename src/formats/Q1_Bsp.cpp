@@ -86,6 +86,13 @@ std::optional<std::uint64_t> TQ1BspReader::EntrySize(std::size_t index) const {
     return wad::kMipHeaderSize + wad::mipLevelsSize(t.width, t.height);
 }
 
+std::vector<std::uint8_t> TQ1BspReader::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
+    const auto size = EntrySize(index);
+    const InputFile map(path_);
+    return map.readBlock(textures_.at(index).offset, std::min<std::uint64_t>(size.value_or(0), maxBytes),
+                         wad::entryLabel(index, names_.at(index)));
+}
+
 void TQ1BspReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     const auto& t = textures_.at(index);
     const auto entry = wad::entryLabel(index, names_.at(index));

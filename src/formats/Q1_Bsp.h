@@ -31,6 +31,8 @@ class TQ1BspReader : public ContainerReader {
     // Writes mip level 0 of texture index to outputPath with the extension ".bmp".
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     void EndExtraction() override { open_.reset(); }
+    bool ConvertsToPictures() const override { return true; }
+    std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
 
   private:
     struct Texture {

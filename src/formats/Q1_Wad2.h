@@ -17,6 +17,7 @@ class TQuakeWadReader : public RecordArchive {
     TQuakeWadReader();
     // Writes a plain picture to outputPath with the extension ".bmp"; other lumps give nothing.
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    bool ConvertsToPictures() const override { return true; }
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

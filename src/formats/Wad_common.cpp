@@ -52,7 +52,8 @@ std::string entryLabel(std::size_t index, const std::string& name) {
 }
 
 fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry) {
-    auto bmp = withExtension(outputPath, ".bmp");
+    // Checked where the picture really goes: a ".png" under vexa-cli's --format png.
+    auto bmp = pictureOutputPath(withExtension(outputPath, ".bmp"));
     if (const auto problem = unsafeOnDisk(bmp.parent_path(), bmp, archive); !problem.empty())
         throw Error(displayPath(archive) + ": " + entry + " was not extracted: " + problem);
     return bmp;

@@ -3,6 +3,7 @@
 #include "core/byte_reader.h"
 #include "core/errors.h"
 #include "core/text.h"
+#include "images/Png_writer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,9 +28,32 @@ constexpr std::size_t kPltHeaderSize = 2;
 // Rows are read and written in bands of about this many bytes: never a whole image in memory.
 constexpr std::size_t kBandBytes = 64 * 1024;
 
-PaletteTable& paletteStore() {
-    static PaletteTable palette{};
+PaletteState& processPalette() {
+    static PaletteState palette{{}, "no palette loaded (all black)"};
     return palette;
+}
+
+// The palette of this thread's PaletteScope, if one is open.
+thread_local PaletteState* scopedPalette = nullptr;
+
+PaletteState& activePalette() {
+    return scopedPalette ? *scopedPalette : processPalette();
+}
+
+PaletteTable& paletteStore() {
+    return activePalette().table;
+}
+
+// This thread's picture settings (PictureFormatScope, PictureCapture).
+thread_local PictureFormat pictureFormat = PictureFormat::Bmp;
+thread_local PictureCapture* pictureCapture = nullptr;
+
+// "JediKnight   BM" -> "JediKnight BM": the Palettes page's captions, as a message says them.
+std::string singleSpaced(std::string_view caption) {
+    std::string out;
+    for (const char c : caption)
+        if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
+    return out;
 }
 
 std::array<fs::path, 5>& gamePaths() {
@@ -89,6 +113,31 @@ PaletteTable& CurrentPalette() {
 
 void ClearPalette() {
     paletteStore().fill(0);
+    activePalette().source = "no palette loaded (all black)";
+}
+
+const std::string& CurrentPaletteSource() {
+    return activePalette().source;
+}
+
+void SetCurrentPaletteSource(std::string source) {
+    activePalette().source = std::move(source);
+}
+
+PaletteState SnapshotPalette() {
+    return activePalette();
+}
+
+void RestorePalette(const PaletteState& state) {
+    activePalette() = state;
+}
+
+PaletteScope::PaletteScope(PaletteState start) : state_(std::move(start)), previous_(scopedPalette) {
+    scopedPalette = &state_;
+}
+
+PaletteScope::~PaletteScope() {
+    scopedPalette = previous_;
 }
 
 std::uint8_t widenSixBit(std::uint8_t value) {
@@ -123,7 +172,9 @@ bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n) {
 bool LoadPalFile(const fs::path& path, int n) {
     ClearPalette();
     InputFile file(path);
-    return ReadPaletteTriples(file, 0, n);
+    if (!ReadPaletteTriples(file, 0, n)) return false;
+    SetCurrentPaletteSource("palette file " + displayPath(path));
+    return true;
 }
 
 bool LoadBmpPalette(const fs::path& path) {
@@ -133,6 +184,7 @@ bool LoadBmpPalette(const fs::path& path) {
     if (ByteReader(headers, displayPath(path)).u16(kBitCountOffset) != 8) return false;
     const auto table = file.readBlock(kColourTableOffset, kPaletteTableSize, "the BMP colour table");
     std::copy(table.begin(), table.end(), paletteStore().begin());
+    SetCurrentPaletteSource("the colour table of " + displayPath(path));
     return true;
 }
 
@@ -143,7 +195,9 @@ bool LoadCmpPalette(const fs::path& path) {
     const auto header = file.readBlock(0, kCmpHeaderSize, "the CMP header");
     if (!std::equal(std::begin(kCmpMagic), std::end(kCmpMagic), header.begin())) return false;
     ClearPalette();
-    return ReadPaletteTriples(file, kCmpHeaderSize, 255);
+    if (!ReadPaletteTriples(file, kCmpHeaderSize, 255)) return false;
+    SetCurrentPaletteSource("colour map " + displayPath(path));
+    return true;
 }
 
 bool LoadJkBmPalette(const fs::path& path) {
@@ -151,7 +205,9 @@ bool LoadJkBmPalette(const fs::path& path) {
     if (file.size() < kJkBmHeaderSize + kPalFileSize) return false;
     const auto header = file.readBlock(0, kJkBmHeaderSize, "the BM header");
     if (ByteReader(header, displayPath(path)).i32(kJkBmPaletteFlagOffset) != kJkBmHasPalette) return false;
-    return ReadPaletteTriples(file, file.size() - kPalFileSize, 255);
+    if (!ReadPaletteTriples(file, file.size() - kPalFileSize, 255)) return false;
+    SetCurrentPaletteSource("the own palette of " + displayPath(path));
+    return true;
 }
 
 bool LoadPltPalette(const fs::path& path) {
@@ -159,7 +215,9 @@ bool LoadPltPalette(const fs::path& path) {
     InputFile file(path);
     if (file.size() < kPltHeaderSize) return false;
     const auto header = file.readBlock(0, kPltHeaderSize, "the PLT header");
-    return ReadPaletteTriples(file, kPltHeaderSize, header[1]);
+    if (!ReadPaletteTriples(file, kPltHeaderSize, header[1])) return false;
+    SetCurrentPaletteSource("palette file " + displayPath(path));
+    return true;
 }
 
 void SavePalFile(const fs::path& path) {
@@ -232,6 +290,8 @@ void LoadGamePalette(Game game) {
     if (!ReadPaletteTriples(file, 0, 255))
         throw FormatError(displayPath(path) + ": a palette file holds 768 bytes, this one has " +
                           std::to_string(file.size()));
+    SetCurrentPaletteSource(singleSpaced(gamePalettes().at(gameIndex(game)).caption) +
+                            " palette: " + displayPath(path));
 }
 
 const std::array<PaletteSourceInfo, 5>& paletteSources() {
@@ -326,6 +386,14 @@ std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t widt
 void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
                         const PixelRows& source) {
     requireWritableSize(width, height);
+    if (pictureCapture) {
+        pictureCapture->take(width, height, source);
+        return;
+    }
+    if (pictureFormat == PictureFormat::Png) {
+        WriteIndexedPng(pictureOutputPath(path), width, height, source);
+        return;
+    }
     OutputFile out(path);
     try {
         emitBitmap(width, height, source, [&](std::span<const std::uint8_t> bytes) { out.write(bytes); });
@@ -344,6 +412,46 @@ std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t 
         bytes.insert(bytes.end(), piece.begin(), piece.end());
     });
     return bytes;
+}
+
+// ---- Where pictures go ---------------------------------------------------------------------------
+
+PictureFormatScope::PictureFormatScope(PictureFormat format) : previous_(pictureFormat) {
+    pictureFormat = format;
+}
+
+PictureFormatScope::~PictureFormatScope() {
+    pictureFormat = previous_;
+}
+
+PictureFormat CurrentPictureFormat() {
+    return pictureFormat;
+}
+
+fs::path pictureOutputPath(const fs::path& bmpPath) {
+    if (pictureFormat != PictureFormat::Png || toUpperAscii(extensionOf(bmpPath.string())) != ".BMP")
+        return bmpPath;
+    return withExtension(bmpPath, ".png");
+}
+
+PictureCapture::PictureCapture(std::uint64_t maxPixels) : maxPixels_(maxPixels), previous_(pictureCapture) {
+    pictureCapture = this;
+}
+
+PictureCapture::~PictureCapture() {
+    pictureCapture = previous_;
+}
+
+void PictureCapture::take(std::uint32_t width, std::uint32_t height, const PixelRows& source) {
+    // Only the first picture is shown: the others are counted, not read.
+    if (count_++ > 0) return;
+    if (std::uint64_t{width} * height > maxPixels_)
+        throw Error("A picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                    " pixels is larger than a preview shows (" + std::to_string(maxPixels_) + " pixels)");
+    bitmap_ = WriteIndexedBitmap(width, height, source);
+    width_ = width;
+    height_ = height;
+    palette_ = CurrentPaletteSource();
 }
 
 fs::path withExtension(const fs::path& path, std::string_view suffix) {

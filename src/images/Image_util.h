@@ -27,8 +27,42 @@ constexpr std::size_t kPalFileSize = 3 * kPaletteEntries;      // red, green, bl
 using PaletteTable = std::array<std::uint8_t, kPaletteTableSize>;
 
 // The palette every BMP is written with; all zero until the first load.
+//
+// There is one for the process, and loads, clears and conversions change it. Work off the window's
+// thread (opening, extraction, conversion, preview) runs inside a PaletteScope seeded from a
+// SnapshotPalette() taken on the window's thread; the window applies the job's final state with
+// RestorePalette() when the job has ended, if the job's changes are to stay. Only one such job
+// runs at a time, and the window neither loads palettes nor changes the game palette paths while
+// one runs, so the process palette and the paths are only ever touched from one thread.
 PaletteTable& CurrentPalette();
 void ClearPalette();
+
+// CurrentPalette with the words that say where its colours came from, for a preview to show.
+struct PaletteState {
+    PaletteTable table{};
+    std::string source;
+};
+
+// "Quake1 BSP palette: /opt/vexa/Data/default_quake1.pal", "palette file x.pal", ...
+const std::string& CurrentPaletteSource();
+void SetCurrentPaletteSource(std::string source);
+PaletteState SnapshotPalette();
+void RestorePalette(const PaletteState& state);
+
+// While it lives, CurrentPalette() on this thread is a private palette seeded from start: every
+// load, clear and conversion made on this thread uses and changes that copy, never the process's.
+class PaletteScope {
+  public:
+    explicit PaletteScope(PaletteState start);
+    ~PaletteScope();
+    PaletteScope(const PaletteScope&) = delete;
+    PaletteScope& operator=(const PaletteScope&) = delete;
+    const PaletteState& state() const { return state_; }
+
+  private:
+    PaletteState state_;
+    PaletteState* previous_;
+};
 
 // 6-bit palette sources are stretched to 8 bits: value x 4.047, rounded (63 -> 255, 32 -> 130).
 std::uint8_t widenSixBit(std::uint8_t value);
@@ -152,12 +186,66 @@ void requireImageSize(const fs::path& file, const std::string& what, std::int64_
 std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t width, std::uint32_t height);
 
 // Writes an 8-bit BMP of source to a new file at path (create-or-replace): bottom row first, rows
-// padded with zeros to a multiple of 4 bytes. A failed write leaves no partial file.
+// padded with zeros to a multiple of 4 bytes. A failed write leaves no partial file. Every
+// conversion writes its pictures through here, so this is where the thread's PictureFormatScope
+// (PNG at pictureOutputPath(path)) and PictureCapture (no file at all) take effect.
 void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
                         const PixelRows& source);
 // The same bytes in memory.
 std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
                                              const PixelRows& source);
+
+// ---- Where pictures go ---------------------------------------------------------------------------
+
+// The conversions write BMP unless a PictureFormatScope asks for PNG (8-bit paletted, the same
+// indices and the palette in the same order).
+enum class PictureFormat { Bmp, Png };
+
+// While it lives, the pictures written on this thread are in format; nested scopes restore the
+// previous one.
+class PictureFormatScope {
+  public:
+    explicit PictureFormatScope(PictureFormat format);
+    ~PictureFormatScope();
+    PictureFormatScope(const PictureFormatScope&) = delete;
+    PictureFormatScope& operator=(const PictureFormatScope&) = delete;
+
+  private:
+    PictureFormat previous_;
+};
+PictureFormat CurrentPictureFormat();
+
+// Where a picture meant for bmpPath is written on this thread: the same path, or for PNG the path
+// with ".bmp" replaced by ".png".
+fs::path pictureOutputPath(const fs::path& bmpPath);
+
+// While it lives, no picture written on this thread reaches a file: the first is kept as the bytes
+// of the BMP that would have been written, with the palette source it was written with, and the
+// others are only counted. A first picture of more than maxPixels pixels is refused.
+class PictureCapture {
+  public:
+    explicit PictureCapture(std::uint64_t maxPixels);
+    ~PictureCapture();
+    PictureCapture(const PictureCapture&) = delete;
+    PictureCapture& operator=(const PictureCapture&) = delete;
+
+    std::size_t count() const { return count_; }
+    const std::vector<std::uint8_t>& bitmap() const { return bitmap_; }
+    std::uint32_t width() const { return width_; }
+    std::uint32_t height() const { return height_; }
+    const std::string& paletteSource() const { return palette_; }
+
+    // Called by WriteIndexedBitmap in place of writing a file.
+    void take(std::uint32_t width, std::uint32_t height, const PixelRows& source);
+
+  private:
+    std::uint64_t maxPixels_;
+    std::size_t count_ = 0;
+    std::vector<std::uint8_t> bitmap_;
+    std::uint32_t width_ = 0, height_ = 0;
+    std::string palette_;
+    PictureCapture* previous_;
+};
 
 // An output name with its extension replaced by suffix, e.g. ("dir/wall.bm", "_0.bmp") -> dir/wall_0.bmp.
 fs::path withExtension(const fs::path& path, std::string_view suffix);

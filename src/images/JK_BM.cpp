@@ -62,9 +62,10 @@ void TJKBmReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& in
     // Only 8-bit BMs are turned into pictures; a 16-bit one gives nothing.
     const auto images = eightBit ? readImages(file, count, picturesEnd) : std::vector<Image>{};
 
-    if (ownPalette)
+    if (ownPalette) {
         ReadPaletteTriples(file, picturesEnd, 255); // all 256 entries: nothing of the last palette stays
-    else
+        SetCurrentPaletteSource("the own palette of " + displayPath(inputPath));
+    } else
         LoadGamePalette(Game::JediKnightBm);
 
     for (std::size_t k = 0; k < images.size(); ++k) {

@@ -1,0 +1,14 @@
+#pragma once
+// The PNG form of the pictures the converters write: 8-bit paletted, CurrentPalette as its PLTE
+// in the same order, the same indices as the BMP would hold.
+
+#include "images/Image_util.h"
+
+namespace vexa {
+
+// Writes source to a new file at path (create-or-replace), row by row. A failed write leaves no
+// partial file.
+void WriteIndexedPng(const fs::path& path, std::uint32_t width, std::uint32_t height,
+                     const PixelRows& source);
+
+} // namespace vexa
