@@ -9,6 +9,7 @@
 #include "ui/Main.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -49,6 +50,24 @@ class WindowFixture : public ::testing::Test {
         window->setFreeSpaceProbe([](const fs::path&) { return std::int64_t{1} << 40; });
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        waitForJob(); // a command-line open
+    }
+
+    // Jobs and previews run off the window's thread: a test waits for them to end before it
+    // looks. The limit only keeps a hung job from hanging the run.
+    template <class Busy> static bool waitWhile(Busy busy) {
+        QElapsedTimer timer;
+        timer.start();
+        while (busy() && timer.elapsed() < 120'000)
+            QTest::qWait(2);
+        return !busy();
+    }
+    void waitForJob() {
+        EXPECT_TRUE(waitWhile([this] { return window->JobRunning(); })) << "the job did not end";
+    }
+    void waitForPreview() {
+        EXPECT_TRUE(waitWhile([this] { return window->PreviewBusy() || window->JobRunning(); }))
+            << "the preview did not end";
     }
 
     template <class T> T* control(const char* name) {
@@ -57,8 +76,15 @@ class WindowFixture : public ::testing::Test {
         return found;
     }
     QString text(const char* label) { return control<QLabel>(label)->text(); }
-    void click(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
-    void trigger(const char* action) { control<QAction>(action)->trigger(); }
+    // A click or menu command, and the job it starts run to their end.
+    void click(const char* button) {
+        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+        waitForJob();
+    }
+    void trigger(const char* action) {
+        control<QAction>(action)->trigger();
+        waitForJob();
+    }
 
     void open(const fs::path& path) {
         prompts.fileAnswers.push_back(q(path));

@@ -13,7 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QTreeView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -68,7 +68,7 @@ class NewContainer : public test::WindowFixture {
     fs::path temp() const { return program / "Temp"; }
 
     QPushButton* button(const char* name) { return control<QPushButton>(name); }
-    QListView* LB1() { return control<QListView>("LB1"); }
+    QTreeView* LB1() { return control<QTreeView>("LB1"); }
     QStringList rows() {
         QStringList out;
         auto* model = LB1()->model();
@@ -210,7 +210,7 @@ TEST_F(NewContainer, ChoosingAKindEndsAListingThatWasOpen) {
     click("SBOK");
     fs::rename(temp() / "New_DF.Gob", gob);
     prompts.fileAnswers.push_back(q(gob));
-    control<QAction>("Open1")->trigger();
+    trigger("Open1");
     ASSERT_EQ(rows(), kFlatRows);
     clickRow(0);
     ASSERT_TRUE(button("SBExtract")->isEnabled());
@@ -499,7 +499,7 @@ TEST_F(NewContainer, CancelOrOpeningAFileEndsTheReview) {
 
     begin(itemOf("jk-gob"), source());
     prompts.fileAnswers.push_back(q(gob));
-    control<QAction>("Open1")->trigger();
+    trigger("Open1");
     EXPECT_EQ(rows(), kFlatRows); // the opened file's entries, multi-select again
     EXPECT_EQ(LB1()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_FALSE(window->CreationMode());
