@@ -54,21 +54,25 @@ void FileListView::keyPressEvent(QKeyEvent* event) {
 }
 
 void FileListView::headerClicked(int column) {
-    auto* head = header();
-    if (!head->isSortIndicatorShown() || head->sortIndicatorSection() != column) {
-        head->setSortIndicatorShown(true);
-        head->setSortIndicator(column, Qt::AscendingOrder);
-        model()->sort(column, Qt::AscendingOrder);
-    } else if (head->sortIndicatorOrder() == Qt::AscendingOrder) {
-        head->setSortIndicator(column, Qt::DescendingOrder);
-        model()->sort(column, Qt::DescendingOrder);
+    // The header has already flipped its indicator by its own rule: the order kept here decides.
+    if (sortColumn_ != column) {
+        sortColumn_ = column;
+        sortOrder_ = Qt::AscendingOrder;
+    } else if (sortOrder_ == Qt::AscendingOrder) {
+        sortOrder_ = Qt::DescendingOrder;
     } else {
         resetSort();
+        return;
     }
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(sortColumn_, sortOrder_);
+    model()->sort(sortColumn_, sortOrder_);
     if (currentIndex().isValid()) scrollTo(currentIndex());
 }
 
 void FileListView::resetSort() {
+    sortColumn_ = -1;
+    sortOrder_ = Qt::AscendingOrder;
     header()->setSortIndicatorShown(false);
     header()->setSortIndicator(-1, Qt::AscendingOrder);
     if (model()) model()->sort(-1);

@@ -51,6 +51,8 @@ class FileListView : public QTreeView {
     void headerClicked(int column);
 
     DragData dragData_;
+    int sortColumn_ = -1; // -1: archive order
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 class FilesPage : public QWidget {

@@ -84,6 +84,7 @@ class TPdlg : public QMainWindow {
     // One job at a time: while it runs the commands are disabled, SBCancelJob shows, and the list
     // can still be looked through. done runs on the window's thread once the job has ended.
     bool JobRunning() const;
+    JobRunner& Jobs() { return *jobs_; }
     bool StartJob(std::function<void(JobProgress&)> work, std::function<void(std::exception_ptr)> done);
     // Waits for a preview being rendered (it reads the live object and the game palette paths)
     // and keeps new ones from starting until Resume; for commands that change either.

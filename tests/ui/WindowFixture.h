@@ -6,16 +6,19 @@
 #include "images/Image_util.h"
 #include "images/image_builders.h"
 #include "support/test_files.h"
+#include "ui/BackgroundJob.h"
 #include "ui/Main.h"
 
 #include <QAction>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -24,6 +27,30 @@ namespace vexa::test {
 inline QString q(const fs::path& path) {
     return QString::fromStdString(path.string());
 }
+
+// Holds a job's worker at its first progress report until the test lets it go, so Cancel can be
+// pressed while the job is known to be between entries.
+class WorkerGate {
+  public:
+    explicit WorkerGate(ui::JobRunner& jobs) {
+        connection_ = QObject::connect(
+            &jobs.progress(), &ui::JobProgress::positionChanged, &jobs.progress(),
+            [this](int) {
+                if (held_.exchange(true)) return;
+                reached_.release();
+                go_.acquire();
+            },
+            Qt::DirectConnection); // runs on the worker
+    }
+    void waitForWorker() { ASSERT_TRUE(reached_.tryAcquire(1, 120'000)) << "the job never reported"; }
+    void release() { go_.release(); }
+    ~WorkerGate() { QObject::disconnect(connection_); }
+
+  private:
+    QMetaObject::Connection connection_;
+    std::atomic<bool> held_{false};
+    QSemaphore reached_, go_;
+};
 
 class WindowFixture : public ::testing::Test {
   protected:

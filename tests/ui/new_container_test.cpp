@@ -13,12 +13,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -413,6 +413,35 @@ TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
     EXPECT_EQ(text("SLab"), "Created File " + q(work / "fixed.gob"));
     EXPECT_EQ(readBack(work / "fixed.gob", work.path()).rows, (QStringList{"A.ANM", "C.VOC"}));
+}
+
+TEST_F(NewContainer, CancelWhileWritingLeavesNoContainerAndKeepsTheReview) {
+    const auto target = temp() / "New_DF.Gob";
+    test::writeFile(target, std::string_view("old")); // a file of that name from before
+    begin(itemOf("df-gob"), source());
+    const auto before = filesIn(temp());
+
+    test::WorkerGate gate(window->Jobs());
+    QTest::mouseClick(button("SBOK"), Qt::LeftButton);
+    gate.waitForWorker();
+    EXPECT_TRUE(control<QPushButton>("SBCancelJob")->isVisible());
+    EXPECT_FALSE(button("SBOK")->isEnabled());
+    QTest::mouseClick(control<QPushButton>("SBCancelJob"), Qt::LeftButton);
+    gate.release();
+    waitForJob();
+
+    EXPECT_EQ(text("SLab"), "Writing cancelled: " + q(target) + " was not written");
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+    EXPECT_EQ(test::readFile(target), test::bytesOf("old"));
+    EXPECT_EQ(filesIn(temp()), before); // no temporary file left
+    EXPECT_EQ(control<QProgressBar>("PBar")->value(), 0);
+    EXPECT_TRUE(reviewCommandsEnabled());
+    EXPECT_EQ(rows(), kFlatRows);
+
+    // The same review, not cancelled, writes as it always did.
+    click("SBOK");
+    EXPECT_EQ(text("SLab"), "Created File " + q(target));
+    EXPECT_EQ(readBack(target, work / "back").rows, kFlatRows);
 }
 
 TEST_F(NewContainer, TypedFolderAndNameAreTheValuesUsed) {
