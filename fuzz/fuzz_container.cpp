@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/extract.h"
 #include "core/kinds.h"
+#include "core/preview.h"
 #include "images/Image_util.h"
 
 #include <cstdio>
@@ -94,6 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         (void)object->StatusLine();
         (void)vexa::CollectExtensions(object->EntryNames());
+        // A click on each row, as the window's preview does it; a damaged entry is refused alone.
+        for (const auto i : rows) {
+            try {
+                (void)vexa::PreviewEntry(*object, i);
+            } catch (const vexa::Error&) {
+            }
+        }
         vexa::extractRows(*object, out, rows);
     } catch (const vexa::Error&) {
         // a refused file: the message is the expected outcome

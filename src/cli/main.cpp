@@ -3,11 +3,13 @@
 #include "core/errors.h"
 #include "core/extract.h"
 #include "core/file_io.h"
+#include "core/filter.h"
 #include "core/kinds.h"
 #include "core/text.h"
 #include "core/wad_batch.h"
 #include "images/Image_util.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -26,7 +28,7 @@ constexpr const char* kUsage =
     "\n"
     "Commands:\n"
     "  detect FILE                      print the kind code and name of FILE\n"
-    "  list FILE [--json]               list the entries of FILE as the window shows them\n"
+    "  list FILE [--json] [--filter P]  list the entries of FILE as the window shows them\n"
     "  extract FILE TARGET_DIR [...]    extract entries (all of them by default)\n"
     "  create KIND SOURCE_DIR NEW_PATH  build a new container from a folder\n"
     "\n"
@@ -34,17 +36,23 @@ constexpr const char* kUsage =
 
 constexpr const char* kDetectHelp = "Usage: vexa-cli detect FILE\n"
                                     "Prints the kind code and the kind name, separated by a tab.\n";
-constexpr const char* kListHelp = "Usage: vexa-cli list FILE [--json]\n"
-                                  "Prints one row per entry, as the window lists them. With --json, one object:\n"
-                                  "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", "
-                                  "\"size\"}]}.\n";
+constexpr const char* kListHelp =
+    "Usage: vexa-cli list FILE [--json] [--filter PATTERN]\n"
+    "Prints one row per entry, as the window lists them. With --json, one object:\n"
+    "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\"}]}.\n"
+    "--filter keeps the entries whose name holds PATTERN, without regard to letter case; in PATTERN\n"
+    "'*' stands for any run of characters and '?' for one. \"index\" stays the entry's index in the\n"
+    "file and \"count\" the number of entries the file holds.\n";
 constexpr const char* kExtractHelp =
     "Usage: vexa-cli extract FILE TARGET_DIR [--ext .EXT]... [--entry NAME]... [--index N]...\n"
-    "                        [--palette GAME=FILE]... [--yes]\n"
+    "                        [--filter PATTERN] [--format bmp|png] [--palette GAME=FILE]... [--yes]\n"
     "With no selection every entry is extracted. --ext selects entries by extension (any letter case),\n"
-    "--entry by name and --index by position (0-based, as in 'list --json'). Image files are converted\n"
-    "to BMP as the window does. Below 200,000,000 free bytes on the target's file system the command\n"
-    "refuses unless --yes is given.\n"
+    "--entry by name and --index by position (0-based, as in 'list --json'). --filter keeps, of those\n"
+    "(or of all entries), the ones 'list --filter PATTERN' shows. Image files and textures are\n"
+    "converted to BMP as the window does; with --format png to 8-bit paletted PNG instead (the same\n"
+    "pixels and palette); other entries are copied byte for byte either way. Below 200,000,000 free\n"
+    "bytes on the target's file system the command refuses unless --yes is given. Ctrl-C stops\n"
+    "between two entries: what was written is whole, and nothing half-written is left.\n"
     "Images without a palette of their own are coloured with their game's palette: by default the\n"
     "default_*.pal files of the Data folder beside vexa-cli. --palette GAME=FILE uses the 768-byte\n"
     "palette file FILE (8-bit or 6-bit components) for GAME during this run; GAME is one of\n"
@@ -54,6 +62,25 @@ struct UsageError {
     std::string message;
 };
 
+// During extract and create, Ctrl-C (or a TERM) asks the job to stop between two entries, so no
+// half-written file is left; a second one ends the program at once.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int) {
+    interrupted = 1;
+}
+
+void stopOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+constexpr int kInterruptedExit = 130;
+
 class TerminalProgress : public ProgressSink {
 public:
     TerminalProgress() : enabled_(::isatty(2) != 0) {}
@@ -61,6 +88,7 @@ public:
         if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
     }
     void setRange(int maximum) override { maximum_ = maximum; }
+    bool cancelRequested() override { return interrupted != 0; }
     void setPosition(int position) override {
         if (!enabled_) return;
         const int width = 40;
@@ -135,6 +163,14 @@ fs::path programFolder(const char* argv0) {
     return fs::absolute(argv0, ec).parent_path();
 }
 
+// The value of --filter at args[i]; given once at most.
+std::string filterValue(const std::vector<std::string>& args, std::size_t& i,
+                        const std::optional<std::string>& earlier) {
+    if (i + 1 >= args.size()) throw UsageError{"--filter needs a value"};
+    if (earlier) throw UsageError{"--filter is given once"};
+    return args[++i];
+}
+
 int cmdDetect(const std::vector<std::string>& args) {
     if (wantsHelp(args)) return std::fputs(kDetectHelp, stdout), 0;
     if (args.size() != 1) throw UsageError{"detect takes one FILE"};
@@ -146,10 +182,14 @@ int cmdDetect(const std::vector<std::string>& args) {
 int cmdList(const std::vector<std::string>& args) {
     if (wantsHelp(args)) return std::fputs(kListHelp, stdout), 0;
     bool json = false;
+    std::optional<std::string> filter;
     std::vector<std::string> files;
-    for (const auto& a : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const auto& a = args[i];
         if (a == "--json")
             json = true;
+        else if (a == "--filter")
+            filter = filterValue(args, i, filter);
         else if (a.rfind("--", 0) == 0)
             throw UsageError{"unknown option " + a};
         else
@@ -158,21 +198,23 @@ int cmdList(const std::vector<std::string>& args) {
     if (files.size() != 1) throw UsageError{"list takes one FILE"};
     const auto opened = openFile(files[0]);
     const auto& names = opened.object->EntryNames();
+    const auto rows = filterRows(names, filter.value_or(""));
     std::string out;
     if (!json) {
-        for (const auto& n : names) out += n + "\n";
+        for (const auto i : rows) out += names[i] + "\n";
     } else {
         const bool image = isImageKind(opened.code);
         out += "{\"path\": " + jsonString(files[0]) + ", \"type\": " + std::to_string(opened.code) +
                ", \"kind\": " + jsonString(std::string(kindName(opened.code))) +
                ", \"count\": " + (image ? std::string("null") : std::to_string(names.size())) + ", \"entries\": [";
-        for (std::size_t i = 0; i < names.size(); ++i) {
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            const auto i = rows[k];
             const auto size = opened.object->EntrySize(i);
-            out += (i ? ",\n  " : "\n  ");
+            out += (k ? ",\n  " : "\n  ");
             out += "{\"index\": " + std::to_string(i) + ", \"name\": " + jsonString(names[i]) +
                    ", \"size\": " + (size ? std::to_string(*size) : std::string("null")) + "}";
         }
-        out += names.empty() ? "]}\n" : "\n]}\n";
+        out += rows.empty() ? "]}\n" : "\n]}\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
@@ -183,6 +225,8 @@ int cmdExtract(const std::vector<std::string>& args) {
     std::vector<std::string> positional, exts, entries;
     std::vector<std::size_t> indices;
     std::vector<std::pair<Game, std::string>> palettes;
+    std::optional<std::string> filter;
+    PictureFormat format = PictureFormat::Bmp;
     bool yes = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const auto& a = args[i];
@@ -204,6 +248,12 @@ int cmdExtract(const std::vector<std::string>& args) {
                 throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
                                  text};
             palettes.emplace_back(game->game, text.substr(eq + 1));
+        } else if (a == "--filter") {
+            filter = filterValue(args, i, filter);
+        } else if (a == "--format") {
+            const auto name = toLowerAscii(value());
+            if (name != "bmp" && name != "png") throw UsageError{"--format takes bmp or png, not " + name};
+            format = name == "png" ? PictureFormat::Png : PictureFormat::Bmp;
         } else if (a == "--entry") {
             entries.push_back(value());
         } else if (a == "--index") {
@@ -246,6 +296,12 @@ int cmdExtract(const std::vector<std::string>& args) {
         for (std::size_t i = 0; i < names.size(); ++i)
             if (chosen[i]) rows.push_back(i);
     }
+    if (filter) {
+        // The filter narrows the selection; the rows stay entry indices.
+        const NameFilter keep(*filter);
+        std::erase_if(rows, [&](std::size_t i) { return !keep.matches(names[i]); });
+        if (rows.empty()) throw Error("No entry of " + positional[0] + " matches --filter " + *filter);
+    }
 
     const fs::path target = positional[1];
     std::error_code ec;
@@ -258,11 +314,20 @@ int cmdExtract(const std::vector<std::string>& args) {
         }
     }
 
+    stopOnInterrupt();
     TerminalProgress progress;
     progress.setRange(names.empty() ? 0 : static_cast<int>(names.size() - 1));
-    const auto result = extractRows(*opened.object, target, rows,
-                                    [&](std::size_t row) { progress.setPosition(static_cast<int>(row)); });
+    ExtractionOptions options;
+    options.afterRow = [&](std::size_t row) { progress.setPosition(static_cast<int>(row)); };
+    options.cancelled = [] { return interrupted != 0; };
+    options.pictures = format;
+    const auto result = extractRows(*opened.object, target, rows, options);
     progress.setPosition(0);
+    if (result.cancelled) {
+        if (!result.refused.empty()) std::cerr << result.refusalText() << '\n';
+        std::cerr << result.statusText() << '\n';
+        return kInterruptedExit;
+    }
     if (!result.refused.empty()) {
         std::cerr << result.refusalText() << '\n' << result.statusText() << '\n';
         return 1;
@@ -297,6 +362,7 @@ int cmdCreate(const std::vector<std::string>& args) {
         return 0;
     }
     const auto files = kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
+    stopOnInterrupt();
     TerminalProgress progress;
     kind->createWriter()->WriteContainer(args[2], source, files, &progress);
     std::cout << "Created File " << args[2] << '\n';
@@ -320,6 +386,9 @@ int main(int argc, char** argv) {
         if (command == "extract") return cmdExtract(args);
         if (command == "create") return cmdCreate(args);
         throw UsageError{"unknown command " + command};
+    } catch (const Cancelled& e) {
+        std::cerr << e.what() << '\n';
+        return kInterruptedExit;
     } catch (const UsageError& e) {
         std::cerr << "vexa-cli: " << e.message << "\n\n" << kUsage;
         return 2;

@@ -17,7 +17,8 @@ namespace vexa {
 namespace fs = std::filesystem;
 
 // What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
-// them. Container classes implement it directly; image kinds through a folder listing.
+// them. Container classes implement it directly; image kinds through a folder listing. One job at a
+// time uses it (an extraction or a preview may run on a worker thread, but never two at once).
 class ContainerReader {
 public:
     virtual ~ContainerReader() = default;
@@ -58,7 +59,8 @@ public:
 };
 
 // Drives the progress bar of a long job: the writers' ProgressReset and ProgressStep, extraction's
-// row positions. The window implements it over its bar; vexa-cli over its terminal.
+// row positions. The window implements it over its bar; vexa-cli over its terminal. Its calls come
+// on the job's thread: a window running the job on a worker passes them on to its own thread.
 class ProgressSink {
 public:
     virtual ~ProgressSink() = default;

@@ -83,7 +83,10 @@ std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_
     const std::uint64_t coloursUsed = fields.u32(kBmpColoursUsedField);
     const std::uint64_t colours = coloursUsed == 0 ? kPaletteEntries : coloursUsed;
     const std::uint64_t tableAt = kBmpFileHeader + std::uint64_t{infoSize};
-    if (colours > kPaletteEntries || tableAt > bytes.size() || 4 * colours > bytes.size() - tableAt)
+    if (colours > kPaletteEntries)
+        throw FormatError(what + ": its colour table claims " + std::to_string(colours) +
+                          " colours; an 8-bit picture has at most " + std::to_string(kPaletteEntries));
+    if (tableAt > bytes.size() || 4 * colours > bytes.size() - tableAt)
         throw FormatError(what + ": a colour table of " + std::to_string(colours) + " entries at offset " +
                           std::to_string(tableAt) + " does not fit the picture's " +
                           std::to_string(bytes.size()) + " bytes");
@@ -128,6 +131,10 @@ std::optional<EntryPreview> convertedPicture(ContainerReader& object, std::size_
     // stand, and nothing can below a file.
     object.ExtractEntry(object.ArchivePath() / ".vexa-preview" / "picture", index);
     if (capture.count() == 0) return std::nullopt;
+    if (capture.bitmap().empty())
+        throw Error(entryText(object, index) + ": a picture of " + std::to_string(capture.width()) + " x " +
+                    std::to_string(capture.height()) + " pixels is larger than a preview shows (" +
+                    std::to_string(kPreviewMaxBytes) + " pixels)");
     EntryPreview preview;
     preview.kind = PreviewKind::Picture;
     preview.bytes = capture.bitmap();

@@ -445,13 +445,10 @@ PictureCapture::~PictureCapture() {
 void PictureCapture::take(std::uint32_t width, std::uint32_t height, const PixelRows& source) {
     // Only the first picture is shown: the others are counted, not read.
     if (count_++ > 0) return;
-    if (std::uint64_t{width} * height > maxPixels_)
-        throw Error("A picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                    " pixels is larger than a preview shows (" + std::to_string(maxPixels_) + " pixels)");
-    bitmap_ = WriteIndexedBitmap(width, height, source);
     width_ = width;
     height_ = height;
     palette_ = CurrentPaletteSource();
+    if (std::uint64_t{width} * height <= maxPixels_) bitmap_ = WriteIndexedBitmap(width, height, source);
 }
 
 fs::path withExtension(const fs::path& path, std::string_view suffix) {

@@ -221,7 +221,8 @@ fs::path pictureOutputPath(const fs::path& bmpPath);
 
 // While it lives, no picture written on this thread reaches a file: the first is kept as the bytes
 // of the BMP that would have been written, with the palette source it was written with, and the
-// others are only counted. A first picture of more than maxPixels pixels is refused.
+// others are only counted. A first picture of more than maxPixels pixels is not laid out: its
+// bitmap() stays empty (its size is kept, for the message).
 class PictureCapture {
   public:
     explicit PictureCapture(std::uint64_t maxPixels);
