@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -97,6 +98,7 @@ constexpr int kButtonHeight = 22;
 constexpr int kButtonStep = 25;
 constexpr int kColumnWidth = 95;
 constexpr int kSplitterWidth = 7;
+constexpr int kBesideWidth = 640; // list and preview side by side from this page width on
 
 QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption,
                            const QString& hint = {}) {
@@ -119,7 +121,7 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     splitter->setChildrenCollapsible(false);
 
     // The list and its preview share the left part; the preview can be dragged shut.
-    PreviewSplitter = new QSplitter(Qt::Horizontal, splitter);
+    PreviewSplitter = new QSplitter(Qt::Vertical, splitter);
     PreviewSplitter->setObjectName(QStringLiteral("PreviewSplitter"));
     PreviewSplitter->setHandleWidth(kSplitterWidth);
 
@@ -143,7 +145,7 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     LB1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LB1->setModel(shown);
     listLayout->addWidget(LB1, 1);
-    const auto digits = LB1->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12;
+    const auto digits = LB1->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16;
     LB1->header()->setSectionResizeMode(FileListModel::Name, QHeaderView::Stretch);
     LB1->header()->resizeSection(FileListModel::Size, digits);
     LB1->header()->resizeSection(FileListModel::Offset, digits);
@@ -206,6 +208,17 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->addWidget(splitter);
     showColumnsOfRows();
+}
+
+void FilesPage::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const auto wanted = width() >= kBesideWidth ? Qt::Horizontal : Qt::Vertical;
+    if (PreviewSplitter->orientation() == wanted) return;
+    const auto sizes = PreviewSplitter->sizes();
+    const bool closed = sizes.size() == 2 && sizes[1] == 0; // a preview the user shut stays shut
+    PreviewSplitter->setOrientation(wanted);
+    const int span = wanted == Qt::Horizontal ? PreviewSplitter->width() : PreviewSplitter->height();
+    PreviewSplitter->setSizes(closed ? QList<int>{span, 0} : QList<int>{span * 3 / 5, span * 2 / 5});
 }
 
 void FilesPage::showColumnsOfRows() {

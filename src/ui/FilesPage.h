@@ -84,6 +84,10 @@ class FilesPage : public QWidget {
     QPushButton* SBCancel;
     QLabel* FszLab;
     QWidget* Panel1;
+
+  protected:
+    // The preview sits beside the list when the page is wide enough for both, below it otherwise.
+    void resizeEvent(QResizeEvent* event) override;
 };
 
 } // namespace vexa::ui
