@@ -98,6 +98,7 @@ constexpr int kButtonHeight = 22;
 constexpr int kButtonStep = 25;
 constexpr int kColumnWidth = 95;
 constexpr int kSplitterWidth = 7;
+constexpr int kCaptionMargin = 4; // each side of a caption inside its button
 constexpr int kBesideWidth = 640; // list and preview side by side from this page width on
 
 QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption,
@@ -226,6 +227,16 @@ void FilesPage::showColumnsOfRows() {
         LB1->setColumnHidden(column, !rows->hasColumn(static_cast<FileListModel::Column>(column)));
     // A list of names alone needs no header to sort by.
     LB1->setHeaderHidden(!rows->hasColumn(FileListModel::Size));
+}
+
+void FilesPage::fitCaptions() {
+    int widest = kButtonWidth;
+    for (auto* button : {SBOK, SBRemove, SBExtract, SBExtract_All, SBExtract_Ext, SBCancel}) {
+        const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 2 * kCaptionMargin;
+        button->setFixedWidth(std::max(kButtonWidth, needed));
+        widest = std::max(widest, button->width());
+    }
+    Panel1->setMinimumWidth(kColumnWidth + widest - kButtonWidth);
 }
 
 void FilesPage::clearFilter() {

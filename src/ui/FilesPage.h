@@ -68,6 +68,9 @@ class FilesPage : public QWidget {
     void showColumnsOfRows();
     // An empty filter and archive order.
     void clearFilter();
+    // Widens a command whose caption has outgrown 75 pixels ("Img > bmp Shown"), and the column
+    // with it, so no caption is cut; the others keep their size.
+    void fitCaptions();
 
     QLineEdit* EFilter;
     FileListView* LB1;

@@ -339,6 +339,7 @@ void TPdlg::setAllCaptions() {
                                                   : (filtered ? kCaptionExtractShown : kCaptionExtractAll));
     ExtractAll1->setText(filtered ? kCaptionExtractShown : kCaptionExtractAll);
     files_->SBExtract_Ext->setToolTip(filtered ? kHintExtractExtShown : kHintExtractExt);
+    files_->fitCaptions();
 }
 
 void TPdlg::EFilterChange() {

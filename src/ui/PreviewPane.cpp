@@ -63,7 +63,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     pages_ = new QStackedWidget(this);
     picture_ = new PictureView(pages_);
     picture_->setObjectName(QStringLiteral("PreviewPicture"));
-    picture_->setMinimumSize(32, 32);
+    picture_->setMinimumSize(16, 16);
     text_ = new QPlainTextEdit(pages_);
     text_->setObjectName(QStringLiteral("PreviewText"));
     text_->setReadOnly(true);

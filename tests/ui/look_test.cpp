@@ -619,6 +619,9 @@ TEST_F(Look, AHundredThousandRowsFilterSortAndExtractByEntry) {
     EXPECT_EQ(rows().size(), 10);
     clickHeader(ui::FileListModel::Name, 2);
     EXPECT_EQ(rows().front(), "F99999.DAT");
+    filter("f9998?.dat"); // a new filter keeps the order chosen
+    EXPECT_EQ(rows().front(), "F99989.DAT");
+    filter("f9999?.dat");
     clickRow(0);
     EXPECT_EQ(window->Files().selectedEntries(), std::vector<std::size_t>{99999});
     const auto files = filesIn(extractInto("SBExtract_All"));
