@@ -51,6 +51,11 @@ public:
     virtual bool ConvertsToPictures() const { return false; }
     // Up to maxBytes of the entry's stored bytes from its start; empty where the kind has none.
     virtual std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes);
+
+    // For the list's columns, where the kind has them: where the entry's bytes start in the file,
+    // and a word for the kind of data its directory record says it holds (a WAD lump's type).
+    virtual std::optional<std::uint64_t> EntryOffset(std::size_t) const { return std::nullopt; }
+    virtual std::string EntryType(std::size_t) const { return {}; }
 };
 
 // Drives the progress bar of a long job: the writers' ProgressReset and ProgressStep, extraction's
@@ -108,6 +113,7 @@ public:
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     void EndExtraction() override { openArchive_.reset(); }
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
+    std::optional<std::uint64_t> EntryOffset(std::size_t index) const override { return records_.at(index).offset; }
 
     const std::vector<EntryRange>& Ranges() const { return ranges_; }
 

@@ -13,6 +13,11 @@ std::vector<EntryRecord> TWadReader::ParseDirectory(const InputFile& archive) {
     return std::move(lumps.records);
 }
 
+std::string TWadReader::EntryType(std::size_t index) const {
+    static constexpr wad::LumpTypeName kKnown[] = {{0x42, "picture"}, {0x43, "mip texture"}, {0x46, "font"}};
+    return wad::lumpTypeText(types_.at(index), kKnown);
+}
+
 void TWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     const auto type = types_.at(index);
     if (type != wad::kMipTexture && type != wad::kPlainPicture) return;

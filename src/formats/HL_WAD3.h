@@ -20,6 +20,7 @@ class TWadReader : public RecordArchive {
     // Other lumps give nothing.
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     bool ConvertsToPictures() const override { return true; }
+    std::string EntryType(std::size_t index) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

@@ -33,6 +33,7 @@ class TQ1BspReader : public ContainerReader {
     void EndExtraction() override { open_.reset(); }
     bool ConvertsToPictures() const override { return true; }
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
+    std::optional<std::uint64_t> EntryOffset(std::size_t index) const override { return textures_.at(index).offset; }
 
   private:
     struct Texture {

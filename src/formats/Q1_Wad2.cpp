@@ -17,6 +17,11 @@ std::vector<EntryRecord> TQuakeWadReader::ParseDirectory(const InputFile& archiv
     return std::move(lumps.records);
 }
 
+std::string TQuakeWadReader::EntryType(std::size_t index) const {
+    static constexpr wad::LumpTypeName kKnown[] = {{0x40, "palette"}, {0x42, "picture"}, {0x43, "sound"}, {0x44, "mip texture"}};
+    return wad::lumpTypeText(types_.at(index), kKnown);
+}
+
 void TQuakeWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     if (types_.at(index) != wad::kPlainPicture) return;
     const auto& lump = Ranges().at(index);

@@ -18,6 +18,7 @@ class TQuakeWadReader : public RecordArchive {
     // Writes a plain picture to outputPath with the extension ".bmp"; other lumps give nothing.
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     bool ConvertsToPictures() const override { return true; }
+    std::string EntryType(std::size_t index) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

@@ -47,6 +47,13 @@ std::uint64_t mipLevelsSize(std::int64_t width, std::int64_t height) {
     return total;
 }
 
+std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known) {
+    for (const auto& k : known)
+        if (k.type == type) return k.word;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string("0x") + kHex[type >> 4] + kHex[type & 0xF];
+}
+
 std::string entryLabel(std::size_t index, const std::string& name) {
     return "entry " + std::to_string(index) + " '" + name + "'";
 }

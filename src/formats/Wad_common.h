@@ -5,6 +5,7 @@
 #include "core/container.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,13 @@ Lumps ReadLumpDirectory(const InputFile& archive);
 // Bytes of levels 0 to 3 of a mip texture whose level 0 is width x height (each level halves
 // both sides, truncated). Sides are those requireImageSize accepts, so this cannot overflow.
 std::uint64_t mipLevelsSize(std::int64_t width, std::int64_t height);
+
+// A lump type as the list's type column shows it: the word a kind gives it, else its value in hex.
+struct LumpTypeName {
+    std::uint8_t type;
+    const char* word;
+};
+std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known);
 
 // "entry 3 'NAME'", as messages name an entry after the file.
 std::string entryLabel(std::size_t index, const std::string& name);

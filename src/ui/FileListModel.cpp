@@ -1,13 +1,22 @@
 #include "ui/FileListModel.h"
 
+#include "core/container.h"
+
 #include <algorithm>
 #include <limits>
 
 namespace vexa::ui {
 
-void FileListModel::setRows(const std::vector<std::string>* rows) {
+void FileListModel::setRows(const std::vector<std::string>* rows, const ContainerReader* object) {
     beginResetModel();
     rows_ = rows;
+    object_ = rows ? object : nullptr;
+    sizes_.clear();
+    sized_.clear();
+    // A kind has offsets or types for all its entries or for none: the first one tells.
+    const bool any = object_ && !rows_->empty();
+    hasOffset_ = any && object_->EntryOffset(0).has_value();
+    hasType_ = any && !object_->EntryType(0).empty();
     endResetModel();
 }
 
@@ -16,16 +25,97 @@ const std::vector<std::string>& FileListModel::rows() const {
     return rows_ ? *rows_ : none;
 }
 
+bool FileListModel::hasColumn(Column column) const {
+    switch (column) {
+    case Name:
+        return true;
+    case Size:
+        return object_ != nullptr;
+    case Offset:
+        return hasOffset_;
+    case Type:
+        return hasType_;
+    default:
+        return false;
+    }
+}
+
+std::optional<std::uint64_t> FileListModel::sizeOf(std::size_t index) const {
+    if (!object_ || index >= rows().size()) return std::nullopt;
+    if (sizes_.size() != rows().size()) {
+        sizes_.assign(rows().size(), std::nullopt);
+        sized_.assign(rows().size(), false);
+    }
+    if (!sized_[index]) {
+        // The size a click shows; where the kind shows none (image files), the bytes it takes.
+        auto size = object_->EntrySize(index);
+        sizes_[index] = size ? size : object_->StoredSize(index);
+        sized_[index] = true;
+    }
+    return sizes_[index];
+}
+
+std::optional<std::uint64_t> FileListModel::offsetOf(std::size_t index) const {
+    if (!hasOffset_ || index >= rows().size()) return std::nullopt;
+    return object_->EntryOffset(index);
+}
+
+std::string FileListModel::typeOf(std::size_t index) const {
+    if (!hasType_ || index >= rows().size()) return {};
+    return object_->EntryType(index);
+}
+
 int FileListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !rows_) return 0;
     return static_cast<int>(std::min<std::size_t>(rows_->size(), std::numeric_limits<int>::max()));
 }
 
+int FileListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !rows_ || !index.isValid() ||
-        index.row() >= static_cast<int>(rows_->size()))
+    if (!rows_ || !index.isValid() || index.row() >= static_cast<int>(rows_->size())) return {};
+    const auto row = static_cast<std::size_t>(index.row());
+    if (role == Qt::TextAlignmentRole)
+        return index.column() == Size || index.column() == Offset
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return {};
+    switch (index.column()) {
+    case Name:
+        return QString::fromStdString((*rows_)[row]);
+    case Size:
+        if (const auto size = sizeOf(row)) return QString::number(*size);
         return {};
-    return QString::fromStdString((*rows_)[static_cast<std::size_t>(index.row())]);
+    case Offset:
+        if (const auto offset = offsetOf(row)) return QString::number(*offset);
+        return {};
+    case Type:
+        return QString::fromStdString(typeOf(row));
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::TextAlignmentRole)
+        return section == Size || section == Offset ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                                                    : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return {};
+    switch (section) {
+    case Name:
+        return QStringLiteral("Name");
+    case Size:
+        return QStringLiteral("Size");
+    case Offset:
+        return QStringLiteral("Offset");
+    case Type:
+        return QStringLiteral("Type");
+    default:
+        return {};
+    }
 }
 
 } // namespace vexa::ui

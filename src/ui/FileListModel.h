@@ -1,30 +1,53 @@
 #pragma once
-// The rows of LB1: a view of the live object's EntryNames, read where they are. An archive of
-// 100,000 entries costs no widget item per row, and its rows are never sorted or filtered (a row's
-// index is its entry index).
+// The rows of LB1: a view of the live object's EntryNames, read where they are, with the entry's
+// size, offset and type beside its name where the kind has them. An archive of 100,000 entries
+// costs no widget item per row, and each column is asked of the object only for the rows painted.
+// A row of this model is always its entry index; filtering and sorting happen in FileFilterProxy.
 
-#include <QAbstractListModel>
+#include <QAbstractTableModel>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+namespace vexa {
+class ContainerReader;
+}
+
 namespace vexa::ui {
 
-class FileListModel : public QAbstractListModel {
+class FileListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    using QAbstractListModel::QAbstractListModel;
+    enum Column { Name, Size, Offset, Type, ColumnCount };
+
+    using QAbstractTableModel::QAbstractTableModel;
 
     // Shows rows (owned by the live object, which must outlive the model's use of them or be
-    // detached first with setRows(nullptr)).
-    void setRows(const std::vector<std::string>* rows);
+    // detached first with setRows(nullptr)); object, when given, supplies the other columns.
+    void setRows(const std::vector<std::string>* rows, const ContainerReader* object = nullptr);
     const std::vector<std::string>& rows() const;
+    // Whether the rows shown have this column at all (a GOB has no type, a review no size).
+    bool hasColumn(Column column) const;
+
+    // The columns' values of entry index, for painting and for sorting.
+    std::optional<std::uint64_t> sizeOf(std::size_t index) const;
+    std::optional<std::uint64_t> offsetOf(std::size_t index) const;
+    std::string typeOf(std::size_t index) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
   private:
     const std::vector<std::string>* rows_ = nullptr;
+    const ContainerReader* object_ = nullptr;
+    bool hasOffset_ = false, hasType_ = false;
+    // An image listing's sizes are file sizes, asked of the file system: each is asked once.
+    mutable std::vector<std::optional<std::uint64_t>> sizes_;
+    mutable std::vector<bool> sized_;
 };
 
 } // namespace vexa::ui

@@ -1,30 +1,94 @@
 #include "ui/FilesPage.h"
 
+#include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
+#include "ui/PreviewPane.h"
 
+#include <QDrag>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <climits>
+
 namespace vexa::ui {
 
+// --- LB1 ----------------------------------------------------------------------------------------
+
+FileListView::FileListView(QWidget* parent) : QTreeView(parent) {
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true); // what keeps 100,000 rows fast to lay out and scroll
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false); // the header's clicks are counted here, for the third one
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(false);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(header(), &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setDefaultDropAction(Qt::CopyAction);
+}
+
 void FileListView::mouseReleaseEvent(QMouseEvent* event) {
-    QListView::mouseReleaseEvent(event);
+    QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) emit listClicked();
 }
 
 void FileListView::keyPressEvent(QKeyEvent* event) {
     const auto current = currentIndex();
     const auto selection = selectionModel() ? selectionModel()->selection() : QItemSelection();
-    QListView::keyPressEvent(event);
+    QTreeView::keyPressEvent(event);
     if (currentIndex() != current || (selectionModel() && selectionModel()->selection() != selection))
         emit listClicked();
 }
+
+void FileListView::headerClicked(int column) {
+    // The header has already flipped its indicator by its own rule: the order kept here decides.
+    if (sortColumn_ != column) {
+        sortColumn_ = column;
+        sortOrder_ = Qt::AscendingOrder;
+    } else if (sortOrder_ == Qt::AscendingOrder) {
+        sortOrder_ = Qt::DescendingOrder;
+    } else {
+        resetSort();
+        return;
+    }
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(sortColumn_, sortOrder_);
+    model()->sort(sortColumn_, sortOrder_);
+    if (currentIndex().isValid()) scrollTo(currentIndex());
+}
+
+void FileListView::resetSort() {
+    sortColumn_ = -1;
+    sortOrder_ = Qt::AscendingOrder;
+    header()->setSortIndicatorShown(false);
+    header()->setSortIndicator(-1, Qt::AscendingOrder);
+    if (model()) model()->sort(-1);
+}
+
+void FileListView::startDrag(Qt::DropActions) {
+    if (!dragData_) return;
+    auto data = dragData_();
+    if (!data) return;
+    auto* drag = new QDrag(this); // Qt owns it from here and lets it go after the drop
+    drag->setMimeData(data.release());
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
+// --- the page -----------------------------------------------------------------------------------
 
 namespace {
 
@@ -34,6 +98,8 @@ constexpr int kButtonHeight = 22;
 constexpr int kButtonStep = 25;
 constexpr int kColumnWidth = 95;
 constexpr int kSplitterWidth = 7;
+constexpr int kCaptionMargin = 4; // each side of a caption inside its button
+constexpr int kBesideWidth = 640; // list and preview side by side from this page width on
 
 QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption,
                            const QString& hint = {}) {
@@ -55,16 +121,49 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     splitter->setHandleWidth(kSplitterWidth);
     splitter->setChildrenCollapsible(false);
 
+    // The list and its preview share the left part; the preview can be dragged shut.
+    PreviewSplitter = new QSplitter(Qt::Vertical, splitter);
+    PreviewSplitter->setObjectName(QStringLiteral("PreviewSplitter"));
+    PreviewSplitter->setHandleWidth(kSplitterWidth);
+
+    auto* listBox = new QWidget(PreviewSplitter);
+    auto* listLayout = new QVBoxLayout(listBox);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(3);
+    EFilter = new QLineEdit(listBox);
+    EFilter->setObjectName(QStringLiteral("EFilter"));
+    EFilter->setPlaceholderText(QStringLiteral("Filter: part of a name, * and ? as wildcards"));
+    EFilter->setToolTip(QStringLiteral("Shows only the rows whose names match; letter case does not count"));
+    EFilter->setClearButtonEnabled(true);
+    listLayout->addWidget(EFilter);
+
     rows = new FileListModel(this);
-    LB1 = new FileListView(splitter);
+    shown = new FileFilterProxy(*rows, this);
+    LB1 = new FileListView(listBox);
     LB1->setObjectName(QStringLiteral("LB1"));
     LB1->setToolTip(QStringLiteral("Files in container or available image files"));
     LB1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    LB1->setUniformItemSizes(true); // what keeps 100,000 rows fast to lay out and scroll
     LB1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LB1->setModel(rows);
+    LB1->setModel(shown);
+    listLayout->addWidget(LB1, 1);
+    const auto digits = LB1->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16;
+    LB1->header()->setSectionResizeMode(FileListModel::Name, QHeaderView::Stretch);
+    LB1->header()->resizeSection(FileListModel::Size, digits);
+    LB1->header()->resizeSection(FileListModel::Offset, digits);
+    LB1->header()->resizeSection(FileListModel::Type,
+                                 LB1->fontMetrics().horizontalAdvance(QStringLiteral("mip texture")) + 12);
+    connect(rows, &QAbstractItemModel::modelReset, this, &FilesPage::showColumnsOfRows);
 
-    auto* column = new QWidget(splitter);
+    Preview = new PreviewPane(PreviewSplitter);
+    PreviewSplitter->addWidget(listBox);
+    PreviewSplitter->addWidget(Preview);
+    PreviewSplitter->setCollapsible(0, false);
+    PreviewSplitter->setCollapsible(1, true);
+    PreviewSplitter->setStretchFactor(0, 3);
+    PreviewSplitter->setStretchFactor(1, 2);
+
+    Panel1 = new QWidget(splitter);
+    auto* column = Panel1;
     column->setObjectName(QStringLiteral("Panel1"));
     column->setMinimumWidth(kColumnWidth);
     auto* layout = new QVBoxLayout(column);
@@ -100,7 +199,7 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     layout->addWidget(FszLab);
     layout->addSpacing(4);
 
-    splitter->addWidget(LB1);
+    splitter->addWidget(PreviewSplitter);
     splitter->addWidget(column);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
@@ -109,6 +208,61 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     auto* pageLayout = new QHBoxLayout(this);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->addWidget(splitter);
+    showColumnsOfRows();
+}
+
+void FilesPage::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const auto wanted = width() >= kBesideWidth ? Qt::Horizontal : Qt::Vertical;
+    if (PreviewSplitter->orientation() == wanted) return;
+    const auto sizes = PreviewSplitter->sizes();
+    const bool closed = sizes.size() == 2 && sizes[1] == 0; // a preview the user shut stays shut
+    PreviewSplitter->setOrientation(wanted);
+    const int span = wanted == Qt::Horizontal ? PreviewSplitter->width() : PreviewSplitter->height();
+    PreviewSplitter->setSizes(closed ? QList<int>{span, 0} : QList<int>{span * 3 / 5, span * 2 / 5});
+}
+
+void FilesPage::showColumnsOfRows() {
+    for (int column = FileListModel::Size; column < FileListModel::ColumnCount; ++column)
+        LB1->setColumnHidden(column, !rows->hasColumn(static_cast<FileListModel::Column>(column)));
+    // A list of names alone needs no header to sort by.
+    LB1->setHeaderHidden(!rows->hasColumn(FileListModel::Size));
+}
+
+void FilesPage::fitCaptions() {
+    int widest = kButtonWidth;
+    for (auto* button : {SBOK, SBRemove, SBExtract, SBExtract_All, SBExtract_Ext, SBCancel}) {
+        const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 2 * kCaptionMargin;
+        button->setFixedWidth(std::max(kButtonWidth, needed));
+        widest = std::max(widest, button->width());
+    }
+    Panel1->setMinimumWidth(kColumnWidth + widest - kButtonWidth);
+}
+
+void FilesPage::clearFilter() {
+    EFilter->clear();
+    LB1->resetSort();
+}
+
+std::vector<std::size_t> FilesPage::selectedEntries() const {
+    std::vector<std::size_t> entries;
+    for (const auto& index : LB1->selectionModel()->selectedRows())
+        entries.push_back(shown->entryIndex(index));
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    return entries;
+}
+
+std::optional<std::size_t> FilesPage::firstSelectedEntry() const {
+    int top = INT_MAX;
+    QModelIndex first;
+    for (const auto& index : LB1->selectionModel()->selectedRows())
+        if (index.row() < top) {
+            top = index.row();
+            first = index;
+        }
+    if (!first.isValid()) return std::nullopt;
+    return shown->entryIndex(first);
 }
 
 } // namespace vexa::ui

@@ -1,25 +1,36 @@
 #include "ui/Main.h"
 
+#include "core/errors.h"
 #include "core/extract.h"
+#include "core/filter.h"
 #include "core/image_folder.h"
 #include "core/kinds.h"
-#include "ui/FileListModel.h"
 #include "ui/ElidedLabel.h"
+#include "ui/FileFilterProxy.h"
+#include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
 #include "ui/NewContainerPage.h"
 #include "ui/PalettesPage.h"
+#include "ui/PreviewPane.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QTabWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -36,6 +47,12 @@ constexpr int kStartHeight = 437;
 
 const QString kCaptionExtract = QStringLiteral("Extract");
 const QString kCaptionExtractAll = QStringLiteral("Extract All");
+const QString kCaptionExtractShown = QStringLiteral("Extract Shown");
+const QString kCaptionImage = QStringLiteral("Img > bmp");
+const QString kCaptionImageAll = QStringLiteral("Img > bmp All");
+const QString kCaptionImageShown = QStringLiteral("Img > bmp Shown");
+const QString kHintExtractExt = QStringLiteral("Extract By File Extension");
+const QString kHintExtractExtShown = QStringLiteral("Extract By File Extension, of the rows shown");
 
 QString aboutText() {
     // Lines of a message are separated by a line feed followed by a carriage return.
@@ -50,6 +67,25 @@ int barPosition(std::size_t row) {
     return static_cast<int>(std::min<std::size_t>(row, INT_MAX));
 }
 
+// What a job leaves for the window's thread: written by the worker, read once the job has ended.
+struct ExtractionOutcome {
+    ExtractionResult result;
+    PaletteState palette;
+};
+
+// Runs part of a job with the window's palette as it was when the job started, and hands back
+// what the job made of it even when it throws: conversions load palettes that are to stay.
+template <class Work> void withJobPalette(PaletteState& palette, Work&& work) {
+    const PaletteScope scope(palette);
+    try {
+        work();
+    } catch (...) {
+        palette = scope.state();
+        throw;
+    }
+    palette = scope.state();
+}
+
 } // namespace
 
 TPdlg::TPdlg(const fs::path& programFolder, Prompts& prompts, const QStringList& arguments, QWidget* parent)
@@ -62,8 +98,12 @@ TPdlg::TPdlg(const fs::path& programFolder, Prompts& prompts, const QStringList&
 }
 
 TPdlg::~TPdlg() {
+    stopBackgroundWork();
     // The rows shown are the live object's; the list lets go of them before the object goes.
     files_->rows->setRows(nullptr);
+    std::error_code ec;
+    for (const auto& folder : dragFolders_)
+        fs::remove_all(folder, ec);
 }
 
 void TPdlg::buildWindow() {
@@ -90,19 +130,52 @@ void TPdlg::buildWindow() {
     SLab->setMinimumHeight(SLab->fontMetrics().height() + 2);
     layout->addWidget(SLab);
 
+    auto* barRow = new QHBoxLayout;
+    barRow->setSpacing(4);
     PBar = new QProgressBar(central);
     PBar->setObjectName(QStringLiteral("PBar"));
     PBar->setRange(0, 100);
     PBar->setValue(0);
     PBar->setTextVisible(false);
     PBar->setFixedHeight(13);
-    layout->addWidget(PBar);
+    barRow->addWidget(PBar, 1);
+    SBCancelJob = new QPushButton(QStringLiteral("Cancel"), central);
+    SBCancelJob->setObjectName(QStringLiteral("SBCancelJob"));
+    SBCancelJob->setToolTip(QStringLiteral("Stops the running job after the file it is on"));
+    SBCancelJob->setAutoDefault(false);
+    SBCancelJob->setFixedHeight(20);
+    SBCancelJob->setVisible(false);
+    barRow->addWidget(SBCancelJob);
+    layout->addLayout(barRow);
     progress_ = std::make_unique<BarProgress>(*PBar);
 
     setCentralWidget(central);
+    setAcceptDrops(true);
+
+    jobs_ = new JobRunner(this);
+    // Queued: the job's progress is sent from its worker and painted here.
+    connect(
+        &jobs_->progress(), &JobProgress::rangeChanged, this,
+        [this](int maximum) { progress_->setRange(maximum); }, Qt::QueuedConnection);
+    connect(
+        &jobs_->progress(), &JobProgress::positionChanged, this,
+        [this](int position) { progress_->setPosition(position); }, Qt::QueuedConnection);
+    connect(jobs_, &JobRunner::runningChanged, this, &TPdlg::setBusy);
+    connect(SBCancelJob, &QPushButton::clicked, this, &TPdlg::SBCancelJobClick);
+    previewer_ = new EntryPreviewer(
+        [this](const EntryPreviewer::Outcome& out) {
+            showPreview(out.index, out.error, out.preview ? &*out.preview : nullptr);
+        },
+        this);
 
     auto& page = *files_;
     connect(page.LB1, &FileListView::listClicked, this, &TPdlg::LB1Click);
+    connect(page.EFilter, &QLineEdit::textChanged, this, &TPdlg::EFilterChange);
+    page.LB1->setDragData([this]() -> std::unique_ptr<QMimeData> {
+        std::unique_ptr<QMimeData> data;
+        guarded([&] { data = DragOutData(files_->selectedEntries()); });
+        return data;
+    });
     connect(page.SBExtract, &QPushButton::clicked, this, &TPdlg::SBExtractClick);
     connect(page.SBExtract_All, &QPushButton::clicked, this, &TPdlg::SBExtract_AllClick);
     connect(page.SBExtract_Ext, &QPushButton::clicked, this, &TPdlg::SBExtract_ExtClick);
@@ -184,6 +257,7 @@ void TPdlg::FormShow() {
 }
 
 void TPdlg::closeEvent(QCloseEvent* event) {
+    stopBackgroundWork();
     FormCloseQuery();
     event->accept();
 }
@@ -207,6 +281,9 @@ void TPdlg::ResetWindow() {
     ShowFilesPage();
     ReleaseContainerObject();
     files_->LB1->setSelectionMode(QAbstractItemView::ExtendedSelection); // the review used one row
+    files_->clearFilter();
+    files_->EFilter->setEnabled(true);
+    files_->Preview->clear();
     files_->LBExt->clear();
     SzLabClear();
     FszlabClear();
@@ -221,7 +298,9 @@ void TPdlg::ShowFilesPage() {
 }
 
 void TPdlg::ReleaseContainerObject() {
+    previewer_->forget();           // a render reads the object
     files_->rows->setRows(nullptr); // LB1 shows the object's rows: it empties with it
+    files_->Preview->clear();
     liveObject_.reset();
     liveObjectType_ = currentType_;
 }
@@ -233,8 +312,8 @@ void TPdlg::DisableCommands() {
         button->setEnabled(false);
     Extract1->setEnabled(false);
     ExtractAll1->setEnabled(false);
-    page.SBExtract->setText(kCaptionExtract);
-    page.SBExtract_All->setText(kCaptionExtractAll);
+    imageCaptions_ = false;
+    setAllCaptions();
     page.LBExt->setVisible(false);
 }
 
@@ -248,8 +327,24 @@ void TPdlg::EnableListCommands() {
 }
 
 void TPdlg::SetImageCaptions() {
-    files_->SBExtract->setText(QStringLiteral("Img > bmp"));
-    files_->SBExtract_All->setText(QStringLiteral("Img > bmp All"));
+    imageCaptions_ = true;
+    setAllCaptions();
+}
+
+void TPdlg::setAllCaptions() {
+    // With a filter applied the "all" commands take the rows shown, and their captions say so.
+    const bool filtered = files_->shown->filtered();
+    files_->SBExtract->setText(imageCaptions_ ? kCaptionImage : kCaptionExtract);
+    files_->SBExtract_All->setText(imageCaptions_ ? (filtered ? kCaptionImageShown : kCaptionImageAll)
+                                                  : (filtered ? kCaptionExtractShown : kCaptionExtractAll));
+    ExtractAll1->setText(filtered ? kCaptionExtractShown : kCaptionExtractAll);
+    files_->SBExtract_Ext->setToolTip(filtered ? kHintExtractExtShown : kHintExtractExt);
+    files_->fitCaptions();
+}
+
+void TPdlg::EFilterChange() {
+    files_->shown->setPattern(files_->EFilter->text());
+    setAllCaptions();
 }
 
 void TPdlg::SetOpenDialog(const QString& filter, const fs::path& folder) {
@@ -286,77 +381,126 @@ void TPdlg::FszlabClear() {
 // --- open and list ------------------------------------------------------------------------------
 
 void TPdlg::Open1Click() {
+    if (JobRunning()) return;
     guarded([this] {
         const auto chosen = ExecuteOpenDialog();
         if (!chosen) return;
-        const auto path = fsPath(*chosen);
-        const auto type = DetectContainerType(path); // a file that cannot be read changes nothing
-        openPath_ = path;
-        currentType_ = type;
-        ResetWindow();
-        CompleteOpen();
+        OpenFile(fsPath(*chosen));
     });
 }
 
+void TPdlg::OpenFile(const fs::path& path) {
+    if (JobRunning()) return;
+    const auto type = DetectContainerType(path); // a file that cannot be read changes nothing
+    openPath_ = path;
+    currentType_ = type;
+    ResetWindow();
+    CompleteOpen();
+}
+
 void TPdlg::CompleteOpen() {
+    // Made here: some kinds load their game's palette when made, and that stays as it always did.
     auto object = CreateContainerObject(currentType_);
     if (!object) {
         prompts_.message(QStringLiteral("Sorry do not know that file type"));
         return;
     }
-    liveObject_ = std::move(object);
-    liveObjectType_ = currentType_;
-    liveObject_->ReadDirectory(openPath_);
-
-    const auto& names = liveObject_->EntryNames();
-    files_->rows->setRows(&names);
-    SzLabText(qText(liveObject_->StatusLine()));
-    for (const auto& extension : CollectExtensions(names))
-        files_->LBExt->addItem(qText(extension));
+    // The directory is read off the window's thread; the object is the live one once it is read.
+    struct Opening {
+        std::unique_ptr<ContainerReader> object;
+        PaletteState palette = SnapshotPalette();
+    };
+    auto opening = std::make_shared<Opening>();
+    opening->object = std::move(object);
+    const auto path = openPath_;
+    SzLabText(QStringLiteral("Opening ") + qText(path));
+    StartJob(
+        [opening, path](JobProgress&) {
+            withJobPalette(opening->palette, [&] { opening->object->ReadDirectory(path); });
+        },
+        [this, opening, path](std::exception_ptr error) {
+            if (jobs_->cancelled()) {
+                SzLabText(QStringLiteral("Opening cancelled: ") + qText(path));
+                return;
+            }
+            RestorePalette(opening->palette);
+            SzLabClear();
+            // A directory that could not be read leaves its object live and the list empty.
+            liveObject_ = std::move(opening->object);
+            liveObjectType_ = currentType_;
+            if (error) std::rethrow_exception(error);
+            const auto& names = liveObject_->EntryNames();
+            files_->rows->setRows(&names, liveObject_.get());
+            SzLabText(qText(liveObject_->StatusLine()));
+            for (const auto& extension : CollectExtensions(names))
+                files_->LBExt->addItem(qText(extension));
+        });
 }
 
-std::vector<std::size_t> TPdlg::selectedRows() const {
-    std::vector<std::size_t> rows;
-    for (const auto& range : files_->LB1->selectionModel()->selection())
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.push_back(static_cast<std::size_t>(row));
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
+std::vector<std::size_t> TPdlg::shownRows() const {
+    if (!liveObject_) return {};
+    return filterRows(liveObject_->EntryNames(), files_->shown->pattern());
 }
 
 void TPdlg::LB1Click() {
     if (creationMode_) return;
     guarded([this] {
-        const auto selection = files_->LB1->selectionModel()->selection();
-        if (liveObject_ && !selection.isEmpty()) {
-            int first = INT_MAX;
-            for (const auto& range : selection)
-                first = std::min(first, range.top());
+        const auto first = files_->firstSelectedEntry();
+        if (liveObject_ && first) {
             if (isImageKind(currentType_)) {
                 SetImageCaptions();
-            } else if (const auto size = liveObject_->EntrySize(static_cast<std::size_t>(first))) {
+            } else if (const auto size = liveObject_->EntrySize(*first)) {
                 FszlabSize(*size);
             }
         }
         EnableListCommands();
+
+        // One row: its preview, rendered off the window's thread (after a running job).
+        const auto selected = files_->selectedEntries();
+        if (!liveObject_ || selected.size() != 1) {
+            previewer_->forget();
+            if (selected.size() > 1)
+                files_->Preview->showNote(QStringLiteral("Select one row to preview it"));
+            else
+                files_->Preview->clear();
+            return;
+        }
+        files_->Preview->showNote(QStringLiteral("Rendering ") +
+                                  qText(liveObject_->EntryNames().at(selected[0])) + QStringLiteral(" ..."));
+        previewer_->request(*liveObject_, selected[0]);
     });
+}
+
+void TPdlg::showPreview(std::size_t index, const QString& error, const EntryPreview* preview) {
+    if (!liveObject_ || index >= liveObject_->EntryCount()) return;
+    const auto name = qText(liveObject_->EntryNames()[index]);
+    if (preview)
+        files_->Preview->showPreview(name, *preview);
+    else
+        files_->Preview->showNote(QStringLiteral("No preview of ") + name + QStringLiteral(": ") + error);
+}
+
+bool TPdlg::PreviewBusy() const {
+    return previewer_->busy();
+}
+
+void TPdlg::HoldPreview() {
+    if (previewHolds_++ == 0) previewer_->setHeld(true);
+    previewer_->settle();
+}
+
+void TPdlg::ResumePreview() {
+    if (previewHolds_ > 0 && --previewHolds_ == 0) previewer_->setHeld(false);
 }
 
 // --- extraction ---------------------------------------------------------------------------------
 
 void TPdlg::SBExtractClick() {
-    guarded([this] { extractChosenRows(selectedRows()); });
+    guarded([this] { extractChosenRows(files_->selectedEntries()); });
 }
 
 void TPdlg::SBExtract_AllClick() {
-    guarded([this] {
-        if (!liveObject_) return;
-        std::vector<std::size_t> rows(liveObject_->EntryCount());
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            rows[i] = i;
-        extractChosenRows(rows);
-    });
+    guarded([this] { extractChosenRows(shownRows()); });
 }
 
 void TPdlg::SBExtract_ExtClick() {
@@ -369,19 +513,29 @@ void TPdlg::SBExtract_ExtClick() {
             return;
         }
         if (!liveObject_) return;
-        extractChosenRows(rowsWithExtensions(liveObject_->EntryNames(), extensions));
+        auto rows = rowsWithExtensions(liveObject_->EntryNames(), extensions);
+        if (files_->shown->filtered()) {
+            const auto shown = shownRows();
+            std::erase_if(
+                rows, [&](std::size_t row) { return !std::binary_search(shown.begin(), shown.end(), row); });
+        }
+        extractChosenRows(rows);
     });
 }
 
 void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows) {
-    if (!liveObject_ || rows.empty()) return; // nothing to extract: no dialog, nothing written
+    if (JobRunning() || !liveObject_ || rows.empty())
+        return; // nothing to extract: no dialog, nothing written
 
     // The bar follows the row index and is full at the last chosen row; it is empty again after.
     progress_->setRange(barPosition(rows.back()));
     progress_->setPosition(0);
-    struct EmptyBarAfter {
+    struct EmptyBarUnlessStarted {
         ProgressSink& bar;
-        ~EmptyBarAfter() { bar.setPosition(0); }
+        bool started = false;
+        ~EmptyBarUnlessStarted() {
+            if (!started) bar.setPosition(0);
+        }
     } emptyAfter{*progress_};
 
     const auto folder = prompts_.chooseFolder(QStringLiteral("Choose Directory"), qText(folders_.extract));
@@ -389,12 +543,146 @@ void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows) {
     const auto target = fsPath(*folder);
     if (const auto question = lowSpaceQuestion(target, freeSpace_(target)))
         if (!prompts_.question(qText(*question))) return;
-    repaint();
 
-    const auto result = extractRows(*liveObject_, target, rows,
-                                    [this](std::size_t row) { progress_->setPosition(barPosition(row)); });
-    SzLabText(qText(result.statusText()));
+    auto outcome = std::make_shared<ExtractionOutcome>();
+    outcome->palette = SnapshotPalette();
+    auto* object = liveObject_.get();
+    const int maximum = barPosition(rows.back());
+    emptyAfter.started = StartJob(
+        [outcome, object, target, rows, maximum](JobProgress& progress) {
+            progress.setRange(maximum);
+            ExtractionOptions options;
+            options.afterRow = [&progress](std::size_t row) { progress.setPosition(barPosition(row)); };
+            options.cancelled = [&progress] { return progress.cancelRequested(); };
+            withJobPalette(outcome->palette,
+                           [&] { outcome->result = extractRows(*object, target, rows, options); });
+        },
+        [this, outcome](std::exception_ptr error) {
+            // What the conversions did to the palette stays, as when they ran on this thread.
+            RestorePalette(outcome->palette);
+            progress_->setPosition(0);
+            if (error) std::rethrow_exception(error);
+            SzLabText(qText(outcome->result.statusText()));
+            if (!outcome->result.refused.empty()) prompts_.message(qText(outcome->result.refusalText()));
+        });
+}
+
+// --- jobs ---------------------------------------------------------------------------------------
+
+bool TPdlg::JobRunning() const {
+    return jobs_->running();
+}
+
+bool TPdlg::StartJob(std::function<void(JobProgress&)> work, std::function<void(std::exception_ptr)> done) {
+    if (jobs_->running()) return false;
+    // A render reading the live object ends first; new ones wait for the job.
+    HoldPreview();
+    return jobs_->start(std::move(work), [this, done = std::move(done)](std::exception_ptr error) {
+        ResumePreview();
+        guarded([&] { done(error); });
+    });
+}
+
+void TPdlg::setBusy(bool busy) {
+    // The list stays to look through and the preview to look at; every command that would start
+    // a second job or change what the job reads waits for its end.
+    if (busy) {
+        beforeJob_.clear();
+        for (QObject* control : std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, files_->Panel1,
+                                                                palettes_, newContainer_}) {
+            if (auto* action = qobject_cast<QAction*>(control)) {
+                beforeJob_.emplace_back(action, action->isEnabled());
+                action->setEnabled(false);
+            } else if (auto* widget = qobject_cast<QWidget*>(control)) {
+                beforeJob_.emplace_back(widget, widget->isEnabledTo(widget->parentWidget()));
+                widget->setEnabled(false);
+            }
+        }
+        SBCancelJob->setEnabled(true);
+        SBCancelJob->setVisible(true);
+    } else {
+        for (const auto& [control, enabled] : beforeJob_) {
+            if (auto* action = qobject_cast<QAction*>(control))
+                action->setEnabled(enabled);
+            else if (auto* widget = qobject_cast<QWidget*>(control))
+                widget->setEnabled(enabled);
+        }
+        beforeJob_.clear();
+        SBCancelJob->setVisible(false);
+    }
+}
+
+void TPdlg::SBCancelJobClick() {
+    if (!jobs_->running()) return;
+    jobs_->cancel();
+    SBCancelJob->setEnabled(false); // once is enough; the job stops after the file it is on
+}
+
+void TPdlg::stopBackgroundWork() {
+    previewer_->forget();
+    if (jobs_->running()) {
+        jobs_->cancel();
+        jobs_->wait();
+    }
+}
+
+// --- drag and drop ------------------------------------------------------------------------------
+
+std::unique_ptr<QMimeData> TPdlg::DragOutData(const std::vector<std::size_t>& rows) {
+    if (JobRunning() || creationMode_ || !liveObject_ || rows.empty()) return nullptr;
+
+    // A folder of its own below Temp for each drag: the file manager copies from there after the
+    // drop, so it stays until the window closes.
+    fs::path folder;
+    for (int attempt = 0; attempt < 100 && folder.empty(); ++attempt) {
+        const auto candidate =
+            folders_.temp /
+            ("drag-" + QString::number(QRandomGenerator::global()->generate(), 16).toStdString());
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) folder = candidate;
+    }
+    if (folder.empty()) throw Error("Cannot create file " + pathText(folders_.temp / "drag-"));
+    dragFolders_.push_back(folder);
+
+    // Small by nature (the rows a hand selected), and the drag needs its files before it starts.
+    const PreviewHold hold(*this);
+    const auto result = extractRows(*liveObject_, folder, rows);
     if (!result.refused.empty()) prompts_.message(qText(result.refusalText()));
+
+    QList<QUrl> urls;
+    std::vector<fs::path> written;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        written.push_back(it->path());
+    std::sort(written.begin(), written.end());
+    for (const auto& path : written)
+        urls << QUrl::fromLocalFile(qText(path));
+    if (urls.isEmpty()) return nullptr;
+    auto data = std::make_unique<QMimeData>();
+    data->setUrls(urls);
+    return data;
+}
+
+void TPdlg::dragEnterEvent(QDragEnterEvent* event) {
+    // A file from elsewhere; rows dragged out of LB1 itself are not opened again.
+    if (!JobRunning() && !event->source() && event->mimeData()->hasUrls())
+        for (const auto& url : event->mimeData()->urls())
+            if (url.isLocalFile()) {
+                event->acceptProposedAction();
+                return;
+            }
+    event->ignore();
+}
+
+void TPdlg::dropEvent(QDropEvent* event) {
+    if (JobRunning() || event->source()) return;
+    for (const auto& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile()) continue;
+        event->acceptProposedAction();
+        const auto path = fsPath(url.toLocalFile());
+        guarded([&] { OpenFile(path); }); // as Open does with the same file
+        return;
+    }
 }
 
 // --- other commands -----------------------------------------------------------------------------

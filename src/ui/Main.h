@@ -4,6 +4,8 @@
 
 #include "core/Global.h"
 #include "core/container.h"
+#include "core/preview.h"
+#include "ui/BackgroundJob.h"
 #include "ui/BarProgress.h"
 
 #include <QMainWindow>
@@ -11,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -19,12 +22,16 @@
 
 class QAction;
 class QLabel;
+class QMimeData;
 class QProgressBar;
+class QPushButton;
 class QTabWidget;
 
 namespace vexa::ui {
 
+class EntryPreviewer;
 class FilesPage;
+class JobRunner;
 class NewContainerPage;
 class PalettesPage;
 class Prompts;
@@ -73,6 +80,31 @@ class TPdlg : public QMainWindow {
     void SetOpenDialog(const QString& filter, const std::filesystem::path& folder);
     std::optional<QString> ExecuteOpenDialog();
 
+    // --- work off the window's thread ---
+    // One job at a time: while it runs the commands are disabled, SBCancelJob shows, and the list
+    // can still be looked through. done runs on the window's thread once the job has ended.
+    bool JobRunning() const;
+    JobRunner& Jobs() { return *jobs_; }
+    bool StartJob(std::function<void(JobProgress&)> work, std::function<void(std::exception_ptr)> done);
+    // Waits for a preview being rendered (it reads the live object and the game palette paths)
+    // and keeps new ones from starting until Resume; for commands that change either.
+    void HoldPreview();
+    void ResumePreview();
+    struct PreviewHold {
+        explicit PreviewHold(TPdlg& w) : window(w) { window.HoldPreview(); }
+        ~PreviewHold() { window.ResumePreview(); }
+        PreviewHold(const PreviewHold&) = delete;
+        PreviewHold& operator=(const PreviewHold&) = delete;
+        TPdlg& window;
+    };
+    // The preview being rendered or waiting; tests wait for it.
+    bool PreviewBusy() const;
+
+    // Drag and drop: the files a drag of entry rows carries (extracted into a folder below Temp,
+    // as Extract would write them), or null when nothing was written; and a drop's file opened.
+    std::unique_ptr<QMimeData> DragOutData(const std::vector<std::size_t>& rows);
+    void OpenFile(const std::filesystem::path& path);
+
     // Free bytes on the file system of a folder; vexa::freeBytes unless a test says otherwise.
     using FreeSpaceProbe = std::function<std::int64_t(const std::filesystem::path&)>;
     void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
@@ -80,6 +112,8 @@ class TPdlg : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private slots:
     void Open1Click();
@@ -88,6 +122,8 @@ class TPdlg : public QMainWindow {
     void SBExtract_AllClick();
     void SBExtract_ExtClick();
     void SBCancelClick();
+    void SBCancelJobClick();
+    void EFilterChange();
     void Exit1Click();
     void Contents1Click();
     void About1Click();
@@ -101,7 +137,13 @@ class TPdlg : public QMainWindow {
     void CompleteOpen();
     // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending).
     void extractChosenRows(const std::vector<std::size_t>& rows);
-    std::vector<std::size_t> selectedRows() const;
+    // The rows shown: every entry index when no filter is applied.
+    std::vector<std::size_t> shownRows() const;
+    void setBusy(bool busy);
+    void setAllCaptions();
+    void showPreview(std::size_t index, const QString& error, const EntryPreview* preview);
+    // Ends a running job and a preview; for the close and before the live object goes.
+    void stopBackgroundWork();
 
     Prompts& prompts_;
     ProgramFolders folders_;
@@ -112,7 +154,12 @@ class TPdlg : public QMainWindow {
     std::unique_ptr<ContainerReader> liveObject_;
     bool creationMode_ = false;
     bool shown_ = false;
-    std::filesystem::path openPath_; // OD1's file name: the path CompleteOpen reads
+    bool imageCaptions_ = false; // SetImageCaptions has run since the last reset
+    int previewHolds_ = 0;
+    // Enabled states the job's start took away, given back at its end.
+    std::vector<std::pair<QObject*, bool>> beforeJob_;
+    std::vector<std::filesystem::path> dragFolders_; // made below Temp by drags out, gone at close
+    std::filesystem::path openPath_;                 // OD1's file name: the path CompleteOpen reads
     QString openFilter_ = kAllFiles;
     std::filesystem::path openFolder_;
 
@@ -122,6 +169,7 @@ class TPdlg : public QMainWindow {
     NewContainerPage* newContainer_ = nullptr;
     QLabel* SLab = nullptr;
     QProgressBar* PBar = nullptr;
+    QPushButton* SBCancelJob = nullptr;
     QAction* Open1 = nullptr;
     QAction* Extract1 = nullptr;
     QAction* ExtractAll1 = nullptr;
@@ -129,6 +177,8 @@ class TPdlg : public QMainWindow {
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
     std::unique_ptr<BarProgress> progress_;
+    JobRunner* jobs_ = nullptr;
+    EntryPreviewer* previewer_ = nullptr;
 };
 
 } // namespace vexa::ui

@@ -1,5 +1,6 @@
 #include "ui/NewContainerPage.h"
 
+#include "core/errors.h"
 #include "core/wad_batch.h"
 #include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
@@ -203,6 +204,9 @@ void NewContainerPage::ResetForCreation() {
     window_.ReleaseContainerObject(); // empties LB1
     ResetPage();
     files.LB1->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The review writes every file gathered: a filter would hide some of them.
+    files.clearFilter();
+    files.EFilter->setEnabled(false);
     files.LBExt->clear();
     window_.SzLabClear();
     window_.FszlabClear();
@@ -323,17 +327,11 @@ void NewContainerPage::SBRemoveClick() {
     if (!reviewing_) return;
     window_.guarded([this] {
         auto& files = window_.Files();
-        const auto selected = files.LB1->selectionModel()->selectedRows();
-        if (!selected.isEmpty()) {
-            int first = selected.front().row();
-            for (const auto& index : selected)
-                first = std::min(first, index.row());
-            const auto row = static_cast<std::size_t>(first);
-            if (row < sourceFiles_.size()) {
-                sourceFiles_.erase(sourceFiles_.begin() + first);
-                reviewRows_.erase(reviewRows_.begin() + first);
-                files.rows->setRows(&reviewRows_);
-            }
+        if (const auto row = files.firstSelectedEntry(); row && *row < sourceFiles_.size()) {
+            const auto at = static_cast<std::ptrdiff_t>(*row);
+            sourceFiles_.erase(sourceFiles_.begin() + at);
+            reviewRows_.erase(reviewRows_.begin() + at);
+            files.rows->setRows(&reviewRows_);
         }
         window_.FszlabSize(SourceTotalSize(sourceFiles_));
     });
@@ -341,21 +339,39 @@ void NewContainerPage::SBRemoveClick() {
 
 void NewContainerPage::SBOKClick() {
     const auto* kind = chosenKind();
-    if (!reviewing_ || !kind || !kind->createWriter) return;
+    if (!reviewing_ || !kind || !kind->createWriter || window_.JobRunning()) return;
     window_.guarded([this, kind] {
         const auto newPath = newContainerPath();
         if (!newPath) return;
         window_.SetCurrentType(kind->code);
-        try {
-            kind->createWriter()->WriteContainer(*newPath, reviewFolder_, sourceFiles_, &window_.Progress());
-        } catch (...) {
-            // The review stays, so that the user can remove a file or pick another name and try again.
-            window_.Progress().setPosition(0);
-            window_.SzLabText(QStringLiteral("Failed to create ") + qText(*newPath));
-            throw;
-        }
-        window_.ResetWindow();
-        window_.SzLabText(QStringLiteral("Created File ") + qText(*newPath));
+        // Written off the window's thread from a copy of the review, which stays meanwhile.
+        auto writer = std::shared_ptr<ContainerWriter>(kind->createWriter());
+        const auto path = *newPath;
+        const auto folder = reviewFolder_;
+        const auto files = sourceFiles_;
+        window_.SzLabText(QStringLiteral("Writing ") + qText(path));
+        window_.StartJob(
+            [writer, path, folder, files](JobProgress& progress) {
+                writer->WriteContainer(path, folder, files, &progress);
+            },
+            [this, path](std::exception_ptr error) {
+                window_.Progress().setPosition(0);
+                if (!error) {
+                    window_.ResetWindow();
+                    window_.SzLabText(QStringLiteral("Created File ") + qText(path));
+                    return;
+                }
+                // The review stays, so that the user can remove a file or pick another name and try again.
+                try {
+                    std::rethrow_exception(error);
+                } catch (const Cancelled&) {
+                    window_.SzLabText(QStringLiteral("Writing cancelled: ") + qText(path) +
+                                      QStringLiteral(" was not written"));
+                } catch (...) {
+                    window_.SzLabText(QStringLiteral("Failed to create ") + qText(path));
+                    throw;
+                }
+            });
     });
 }
 

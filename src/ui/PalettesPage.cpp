@@ -161,6 +161,8 @@ void PalettesPage::SBGetPalClick() {
         const int game = RGpal->itemIndex(), source = RGPalGet->itemIndex();
         if (game < 0 || source < 0) return;
 
+        // A preview being rendered may be reading the game palette paths this changes.
+        const TPdlg::PreviewHold hold(window_);
         const auto copy =
             ImportPalette(paletteSources().at(static_cast<std::size_t>(source)).source, fsPath(*chosen),
                           window_.Folders().data, gamePalettes().at(static_cast<std::size_t>(game)).game);

@@ -6,15 +6,19 @@
 #include "images/Image_util.h"
 #include "images/image_builders.h"
 #include "support/test_files.h"
+#include "ui/BackgroundJob.h"
 #include "ui/Main.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -23,6 +27,30 @@ namespace vexa::test {
 inline QString q(const fs::path& path) {
     return QString::fromStdString(path.string());
 }
+
+// Holds a job's worker at its first progress report until the test lets it go, so Cancel can be
+// pressed while the job is known to be between entries.
+class WorkerGate {
+  public:
+    explicit WorkerGate(ui::JobRunner& jobs) {
+        connection_ = QObject::connect(
+            &jobs.progress(), &ui::JobProgress::positionChanged, &jobs.progress(),
+            [this](int) {
+                if (held_.exchange(true)) return;
+                reached_.release();
+                go_.acquire();
+            },
+            Qt::DirectConnection); // runs on the worker
+    }
+    void waitForWorker() { ASSERT_TRUE(reached_.tryAcquire(1, 120'000)) << "the job never reported"; }
+    void release() { go_.release(); }
+    ~WorkerGate() { QObject::disconnect(connection_); }
+
+  private:
+    QMetaObject::Connection connection_;
+    std::atomic<bool> held_{false};
+    QSemaphore reached_, go_;
+};
 
 class WindowFixture : public ::testing::Test {
   protected:
@@ -49,6 +77,24 @@ class WindowFixture : public ::testing::Test {
         window->setFreeSpaceProbe([](const fs::path&) { return std::int64_t{1} << 40; });
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        waitForJob(); // a command-line open
+    }
+
+    // Jobs and previews run off the window's thread: a test waits for them to end before it
+    // looks. The limit only keeps a hung job from hanging the run.
+    template <class Busy> static bool waitWhile(Busy busy) {
+        QElapsedTimer timer;
+        timer.start();
+        while (busy() && timer.elapsed() < 120'000)
+            QTest::qWait(2);
+        return !busy();
+    }
+    void waitForJob() {
+        EXPECT_TRUE(waitWhile([this] { return window->JobRunning(); })) << "the job did not end";
+    }
+    void waitForPreview() {
+        EXPECT_TRUE(waitWhile([this] { return window->PreviewBusy() || window->JobRunning(); }))
+            << "the preview did not end";
     }
 
     template <class T> T* control(const char* name) {
@@ -57,8 +103,15 @@ class WindowFixture : public ::testing::Test {
         return found;
     }
     QString text(const char* label) { return control<QLabel>(label)->text(); }
-    void click(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
-    void trigger(const char* action) { control<QAction>(action)->trigger(); }
+    // A click or menu command, and the job it starts run to their end.
+    void click(const char* button) {
+        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+        waitForJob();
+    }
+    void trigger(const char* action) {
+        control<QAction>(action)->trigger();
+        waitForJob();
+    }
 
     void open(const fs::path& path) {
         prompts.fileAnswers.push_back(q(path));

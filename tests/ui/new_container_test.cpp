@@ -13,12 +13,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -68,7 +68,7 @@ class NewContainer : public test::WindowFixture {
     fs::path temp() const { return program / "Temp"; }
 
     QPushButton* button(const char* name) { return control<QPushButton>(name); }
-    QListView* LB1() { return control<QListView>("LB1"); }
+    QTreeView* LB1() { return control<QTreeView>("LB1"); }
     QStringList rows() {
         QStringList out;
         auto* model = LB1()->model();
@@ -210,7 +210,7 @@ TEST_F(NewContainer, ChoosingAKindEndsAListingThatWasOpen) {
     click("SBOK");
     fs::rename(temp() / "New_DF.Gob", gob);
     prompts.fileAnswers.push_back(q(gob));
-    control<QAction>("Open1")->trigger();
+    trigger("Open1");
     ASSERT_EQ(rows(), kFlatRows);
     clickRow(0);
     ASSERT_TRUE(button("SBExtract")->isEnabled());
@@ -415,6 +415,35 @@ TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
     EXPECT_EQ(readBack(work / "fixed.gob", work.path()).rows, (QStringList{"A.ANM", "C.VOC"}));
 }
 
+TEST_F(NewContainer, CancelWhileWritingLeavesNoContainerAndKeepsTheReview) {
+    const auto target = temp() / "New_DF.Gob";
+    test::writeFile(target, std::string_view("old")); // a file of that name from before
+    begin(itemOf("df-gob"), source());
+    const auto before = filesIn(temp());
+
+    test::WorkerGate gate(window->Jobs());
+    QTest::mouseClick(button("SBOK"), Qt::LeftButton);
+    gate.waitForWorker();
+    EXPECT_TRUE(control<QPushButton>("SBCancelJob")->isVisible());
+    EXPECT_FALSE(button("SBOK")->isEnabled());
+    QTest::mouseClick(control<QPushButton>("SBCancelJob"), Qt::LeftButton);
+    gate.release();
+    waitForJob();
+
+    EXPECT_EQ(text("SLab"), "Writing cancelled: " + q(target) + " was not written");
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+    EXPECT_EQ(test::readFile(target), test::bytesOf("old"));
+    EXPECT_EQ(filesIn(temp()), before); // no temporary file left
+    EXPECT_EQ(control<QProgressBar>("PBar")->value(), 0);
+    EXPECT_TRUE(reviewCommandsEnabled());
+    EXPECT_EQ(rows(), kFlatRows);
+
+    // The same review, not cancelled, writes as it always did.
+    click("SBOK");
+    EXPECT_EQ(text("SLab"), "Created File " + q(target));
+    EXPECT_EQ(readBack(target, work / "back").rows, kFlatRows);
+}
+
 TEST_F(NewContainer, TypedFolderAndNameAreTheValuesUsed) {
     chooseKind(itemOf("lab"));
     typeInto(page->EGetFiles, q(source()));
@@ -499,7 +528,7 @@ TEST_F(NewContainer, CancelOrOpeningAFileEndsTheReview) {
 
     begin(itemOf("jk-gob"), source());
     prompts.fileAnswers.push_back(q(gob));
-    control<QAction>("Open1")->trigger();
+    trigger("Open1");
     EXPECT_EQ(rows(), kFlatRows); // the opened file's entries, multi-select again
     EXPECT_EQ(LB1()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_FALSE(window->CreationMode());

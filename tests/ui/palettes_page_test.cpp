@@ -5,7 +5,7 @@
 #include "ui/RadioGroup.h"
 
 #include <QImage>
-#include <QListView>
+#include <QTreeView>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -188,7 +188,7 @@ TEST_F(PalettesPage, ALoadedPaletteColoursTheGamesConversionsAndNoOtherGames) {
     fs::create_directories(work / "mats");
     test::writeFile(work / "mats" / "wall.mat", test::jkTextureMat({{2, 2, 1, pixels}}));
     open(work / "mats" / "wall.mat");
-    auto* list = control<QListView>("LB1");
+    auto* list = control<QTreeView>("LB1");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                       list->visualRect(list->model()->index(0, 0)).center());
     prompts.folderAnswers.push_back(q(work / "out"));

@@ -7,7 +7,7 @@
 #include "formats/DF_Gob.h"
 #include "ui/FileListModel.h"
 
-#include <QListView>
+#include <QTreeView>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -25,7 +25,7 @@ using test::q;
 
 class Window : public test::WindowFixture {
   protected:
-    QListView* LB1() { return control<QListView>("LB1"); }
+    QTreeView* LB1() { return control<QTreeView>("LB1"); }
     QListWidget* LBExt() { return control<QListWidget>("LBExt"); }
 
     QStringList rows() {

@@ -1,0 +1,68 @@
+#include "ui/FileFilterProxy.h"
+
+#include "ui/FileListModel.h"
+
+#include <algorithm>
+
+namespace vexa::ui {
+
+namespace {
+
+// Names sort as a file manager lists them: without regard to ASCII letter case first.
+int compareNames(const std::string& a, const std::string& b) {
+    const auto fold = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+    const auto n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const int fa = fold(static_cast<unsigned char>(a[i])), fb = fold(static_cast<unsigned char>(b[i]));
+        if (fa != fb) return fa < fb ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+} // namespace
+
+FileFilterProxy::FileFilterProxy(FileListModel& rows, QObject* parent)
+    : QSortFilterProxyModel(parent), rows_(rows) {
+    setSourceModel(&rows);
+    // Sorting is asked for by a header click, never redone on its own: rows do not change while
+    // they are shown, and a re-sort of 100,000 rows on every model signal would cost for nothing.
+    setDynamicSortFilter(false);
+}
+
+void FileFilterProxy::setPattern(const QString& pattern) {
+    auto utf8 = pattern.toStdString();
+    if (utf8 == pattern_) return;
+    pattern_ = std::move(utf8);
+    filter_ = NameFilter(pattern_);
+    invalidateFilter();
+}
+
+std::size_t FileFilterProxy::entryIndex(const QModelIndex& shown) const {
+    return static_cast<std::size_t>(mapToSource(shown).row());
+}
+
+bool FileFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+    if (filter_.empty()) return true;
+    const auto& names = rows_.rows();
+    const auto row = static_cast<std::size_t>(sourceRow);
+    return row < names.size() && filter_.matches(names[row]);
+}
+
+bool FileFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    const auto a = static_cast<std::size_t>(left.row()), b = static_cast<std::size_t>(right.row());
+    switch (left.column()) {
+    case FileListModel::Size:
+        return rows_.sizeOf(a) < rows_.sizeOf(b); // an unknown size sorts first
+    case FileListModel::Offset:
+        return rows_.offsetOf(a) < rows_.offsetOf(b);
+    case FileListModel::Type:
+        return rows_.typeOf(a) < rows_.typeOf(b);
+    default: {
+        const auto& names = rows_.rows();
+        return compareNames(names.at(a), names.at(b)) < 0;
+    }
+    }
+}
+
+} // namespace vexa::ui

@@ -1,0 +1,219 @@
+#include "ui/PreviewPane.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+
+namespace vexa::ui {
+
+namespace {
+
+QImage paletteImage(const std::vector<std::uint8_t>& rgb) {
+    QImage image(16, 16, QImage::Format_Indexed8);
+    QList<QRgb> colours;
+    for (std::size_t i = 0; i + 2 < rgb.size() && colours.size() < 256; i += 3)
+        colours << qRgb(rgb[i], rgb[i + 1], rgb[i + 2]);
+    while (colours.size() < 256)
+        colours << qRgb(0, 0, 0);
+    image.setColorTable(colours);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            image.setPixel(x, y, static_cast<uint>(16 * y + x));
+    return image;
+}
+
+QString sizeText(std::size_t bytes) {
+    return bytes % 1024 == 0 && bytes >= 1024 ? QString::number(bytes / 1024) + QStringLiteral(" KiB")
+                                              : QString::number(bytes) + QStringLiteral(" bytes");
+}
+
+} // namespace
+
+// --- PictureView ----------------------------------------------------------------------------------
+
+void PictureView::setImage(QImage image) {
+    image_ = std::move(image);
+    update();
+}
+
+void PictureView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Dark));
+    if (image_.isNull() || width() < 1 || height() < 1) return;
+    const double fit = std::min(static_cast<double>(width()) / image_.width(),
+                                static_cast<double>(height()) / image_.height());
+    // Whole-number zoom keeps every source pixel the same size on screen.
+    const double zoom = fit >= 1.0 ? std::floor(fit) : fit;
+    const QSizeF size(image_.width() * zoom, image_.height() * zoom);
+    const QRectF target(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(target, image_);
+}
+
+// --- PreviewPane ----------------------------------------------------------------------------------
+
+PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PreviewPane"));
+    pages_ = new QStackedWidget(this);
+    picture_ = new PictureView(pages_);
+    picture_->setObjectName(QStringLiteral("PreviewPicture"));
+    picture_->setMinimumSize(16, 16);
+    text_ = new QPlainTextEdit(pages_);
+    text_->setObjectName(QStringLiteral("PreviewText"));
+    text_->setReadOnly(true);
+    pages_->addWidget(picture_);
+    pages_->addWidget(text_);
+
+    caption_ = new QLabel(this);
+    caption_->setObjectName(QStringLiteral("PreviewCaption"));
+    caption_->setWordWrap(true);
+    caption_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(3);
+    layout->addWidget(pages_, 1);
+    layout->addWidget(caption_);
+    clear();
+}
+
+const QImage& PreviewPane::image() const {
+    return picture_->image();
+}
+
+QString PreviewPane::captionText() const {
+    return caption_->text();
+}
+
+void PreviewPane::clear() {
+    shown_.reset();
+    picture_->setImage({});
+    text_->clear();
+    pages_->setCurrentWidget(picture_);
+    caption_->setText(QStringLiteral("Click a row to see it here"));
+}
+
+void PreviewPane::showNote(const QString& note) {
+    shown_.reset();
+    picture_->setImage({});
+    pages_->setCurrentWidget(picture_);
+    caption_->setText(note);
+}
+
+void PreviewPane::showPreview(const QString& entryName, EntryPreview preview) {
+    QString caption = entryName + QStringLiteral(": ");
+    const auto palette = QString::fromStdString(preview.palette);
+    switch (preview.kind) {
+    case PreviewKind::Picture: {
+        const auto& bytes = preview.bytes;
+        auto image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), "BMP");
+        picture_->setImage(image);
+        pages_->setCurrentWidget(picture_);
+        caption +=
+            QStringLiteral("%1 x %2, colours from %3").arg(preview.width).arg(preview.height).arg(palette);
+        if (preview.pictures > 1)
+            caption += QStringLiteral("; the first of %1 pictures extraction writes").arg(preview.pictures);
+        break;
+    }
+    case PreviewKind::Palette:
+        picture_->setImage(paletteImage(preview.bytes));
+        pages_->setCurrentWidget(picture_);
+        caption += QStringLiteral("palette (%1)").arg(palette);
+        break;
+    case PreviewKind::Text:
+        text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        text_->setFont(QFont());
+        text_->setPlainText(QString::fromUtf8(reinterpret_cast<const char*>(preview.bytes.data()),
+                                              static_cast<qsizetype>(preview.bytes.size())));
+        pages_->setCurrentWidget(text_);
+        caption += preview.truncated ? QStringLiteral("text, the first ") + sizeText(preview.bytes.size())
+                                     : QStringLiteral("text");
+        break;
+    case PreviewKind::Hex:
+        text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+        text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        text_->setPlainText(QString::fromStdString(hexDump(preview.bytes)));
+        pages_->setCurrentWidget(text_);
+        caption += preview.truncated ? QStringLiteral("the first ") + sizeText(preview.bytes.size())
+                                     : sizeText(preview.bytes.size());
+        break;
+    }
+    caption_->setText(caption);
+    shown_ = std::move(preview);
+}
+
+// --- EntryPreviewer -------------------------------------------------------------------------------
+
+EntryPreviewer::EntryPreviewer(Shown shown, QObject* parent) : QObject(parent), shown_(std::move(shown)) {
+    connect(&watcher_, &QFutureWatcher<Outcome>::finished, this, &EntryPreviewer::finish);
+}
+
+EntryPreviewer::~EntryPreviewer() {
+    watcher_.disconnect(this);
+    watcher_.waitForFinished();
+}
+
+void EntryPreviewer::request(ContainerReader& object, std::size_t index) {
+    pending_ = Request{&object, index};
+    startPending();
+}
+
+void EntryPreviewer::setHeld(bool held) {
+    held_ = held;
+    if (!held_) startPending();
+}
+
+void EntryPreviewer::settle() {
+    if (!running_) return;
+    watcher_.waitForFinished();
+    finish();
+}
+
+void EntryPreviewer::forget() {
+    pending_.reset();
+    if (!running_) return;
+    discard_ = true;
+    watcher_.waitForFinished();
+    finish();
+}
+
+void EntryPreviewer::startPending() {
+    if (running_ || held_ || !pending_) return;
+    const auto request = *pending_;
+    pending_.reset();
+    running_ = true;
+    discard_ = false;
+    // The palette the next conversion would use, taken here on the window's thread; the render
+    // paints with its own copy of it, so the window's palette stays as it is.
+    auto palette = SnapshotPalette();
+    watcher_.setFuture(QtConcurrent::run([request, palette = std::move(palette)] {
+        Outcome out;
+        out.index = request.index;
+        try {
+            out.preview = PreviewEntry(*request.object, request.index, palette);
+        } catch (const std::exception& e) {
+            out.error = QString::fromUtf8(e.what());
+        } catch (...) {
+            out.error = QStringLiteral("Unexpected error");
+        }
+        return out;
+    }));
+}
+
+void EntryPreviewer::finish() {
+    if (!running_ || !watcher_.future().isFinished()) return;
+    running_ = false;
+    const auto out = watcher_.future().result();
+    // A newer click waits: this render is out of date.
+    if (!discard_ && !pending_ && shown_) shown_(out);
+    discard_ = false;
+    startPending();
+}
+
+} // namespace vexa::ui

@@ -1,0 +1,102 @@
+#pragma once
+// The preview beside LB1: the clicked entry as extraction would write its picture (zoomed to fit
+// without smoothing, so single pixels stay sharp), a palette as a 16 x 16 grid, text, or the first
+// bytes as hex, with a caption that names the palette used. EntryPreviewer renders it off the
+// window's thread with the core's PreviewEntry.
+
+#include "core/preview.h"
+
+#include <QFutureWatcher>
+#include <QImage>
+#include <QWidget>
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QPlainTextEdit;
+class QStackedWidget;
+
+namespace vexa::ui {
+
+// Paints an image scaled to fit, whole-number zoom when it is smaller than the view.
+class PictureView : public QWidget {
+  public:
+    using QWidget::QWidget;
+    void setImage(QImage image);
+    const QImage& image() const { return image_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QImage image_;
+};
+
+class PreviewPane : public QWidget {
+    Q_OBJECT
+  public:
+    explicit PreviewPane(QWidget* parent = nullptr);
+
+    void showPreview(const QString& entryName, EntryPreview preview);
+    // A line in place of a preview: "Rendering ...", a refusal, a hint.
+    void showNote(const QString& text);
+    void clear();
+
+    // What is shown: the core's preview (a picture's BMP bytes) and the image made of it.
+    const std::optional<EntryPreview>& shown() const { return shown_; }
+    const QImage& image() const;
+    QString captionText() const;
+
+  private:
+    QStackedWidget* pages_;
+    PictureView* picture_;
+    QPlainTextEdit* text_;
+    QLabel* caption_;
+    std::optional<EntryPreview> shown_;
+};
+
+// Runs PreviewEntry on a worker, one render at a time: a click while one renders replaces the
+// waiting request, so only the last click's preview is shown. The object is used by the worker
+// while a render runs: forget() before the object goes, settle() before another user of it.
+class EntryPreviewer : public QObject {
+    Q_OBJECT
+  public:
+    struct Outcome {
+        std::size_t index = 0;
+        std::optional<EntryPreview> preview;
+        QString error;
+    };
+    using Shown = std::function<void(const Outcome&)>;
+
+    explicit EntryPreviewer(Shown shown, QObject* parent = nullptr);
+    ~EntryPreviewer() override;
+
+    void request(ContainerReader& object, std::size_t index);
+    // Held: requests wait (a job is using the object); released: the last one is rendered.
+    void setHeld(bool held);
+    // Waits for the render running now (its preview is shown unless a newer click waits). Hold
+    // first to keep a waiting request from starting.
+    void settle();
+    // Waits for the render running now and drops it and any waiting request.
+    void forget();
+    bool busy() const { return running_ || pending_.has_value(); }
+
+  private:
+    struct Request {
+        ContainerReader* object;
+        std::size_t index;
+    };
+    void startPending();
+    void finish();
+
+    Shown shown_;
+    QFutureWatcher<Outcome> watcher_;
+    std::optional<Request> pending_;
+    bool running_ = false;
+    bool discard_ = false;
+    bool held_ = false;
+};
+
+} // namespace vexa::ui
