@@ -3,7 +3,7 @@ BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz clean
+.PHONY: all deps build run test fuzz bench clean
 FUZZ_SECONDS   ?= 60
 
 all: build
@@ -28,5 +28,9 @@ test: deps
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
 
+# Timings of VEXA against its references (Release build in build-bench); see bench/README.md.
+bench:
+	bash bench/run.sh
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) build-fuzz
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) build-fuzz build-bench

@@ -3,6 +3,7 @@
 //   make_fuzz_seeds CORPUS_ROOT   ->   CORPUS_ROOT/<target>/seed-N
 
 #include "core/kinds.h"
+#include "formats/texture_builders.h"
 #include "images/image_builders.h"
 #include "support/test_files.h"
 
@@ -83,6 +84,18 @@ void imageSeeds(const fs::path& root) {
     put(root, "palettes", test::knownPalette(2));
 }
 
+void textureSeeds(const fs::path& root) {
+    const Bytes rows = test::patternBytes(64, 6); // 8 x 8, so every mip level has pixels
+    const Bytes rgb = test::knownPalette(3);
+    put(root, "hl_wad3", test::wadFile("WAD3", {{"WALL", 0x43, test::wad3MipTexture("WALL", 8, 8, rows, rgb)},
+                                                {"PIC", 0x42, test::wad3Picture(4, 2, test::patternBytes(8, 7), rgb)},
+                                                {"SOUND", 0x40, test::patternBytes(9, 8)}}));
+    put(root, "q1_wad2", test::wadFile("WAD2", {{"CONCHARS", 0x42, test::plainPicture(4, 2, test::patternBytes(8, 9))},
+                                                {"TEX", 0x44, test::mipTexture("TEX", 8, 8, rows)}}));
+    put(root, "q1_bsp", test::bspFile(test::textureLump({test::mipTexture("*WATER", 8, 8, rows),
+                                                         test::mipTexture("+0BUTTON", 8, 8, rows)})));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -95,6 +108,7 @@ int main(int argc, char** argv) {
         writtenSeeds(root);
         readOnlySeeds(root);
         imageSeeds(root);
+        textureSeeds(root);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
         return 1;

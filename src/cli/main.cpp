@@ -5,16 +5,19 @@
 #include "core/file_io.h"
 #include "core/filter.h"
 #include "core/kinds.h"
+#include "core/memory.h"
 #include "core/text.h"
 #include "core/wad_batch.h"
 #include "images/Image_util.h"
 
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -107,26 +110,63 @@ private:
     int lastFilled_ = -1;
 };
 
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
+// stdout through a bounded buffer: a listing of 100,000 rows is never held whole in memory.
+class StdoutWriter {
+  public:
+    ~StdoutWriter() { flush(); }
+    StdoutWriter& operator<<(std::string_view text) {
+        buffer_.append(text);
+        if (buffer_.size() >= kFlushAt) flush();
+        return *this;
+    }
+    StdoutWriter& operator<<(std::uint64_t number) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
+    }
+    void flush() {
+        if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
+        buffer_.clear();
+    }
+
+  private:
+    static constexpr std::size_t kFlushAt = 1 << 16;
+    std::string buffer_;
+};
+
+// Appends text as a JSON string (quotes included).
+void appendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    auto plain = [](unsigned char c) { return c >= 0x20 && c != '"' && c != '\\'; };
+    for (std::size_t i = 0; i < text.size();) {
+        // Runs of characters that need no escape are copied whole.
+        std::size_t end = i;
+        while (end < text.size() && plain(static_cast<unsigned char>(text[end])))
+            ++end;
+        out.append(text, i, end - i);
+        if (end == text.size()) break;
+        i = end + 1;
+        const auto c = static_cast<unsigned char>(text[end]);
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
+        default: { // the other control characters
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        }
         }
     }
-    return out + "\"";
+    out += '"';
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out;
+    appendJsonString(out, text);
+    return out;
 }
 
 bool wantsHelp(const std::vector<std::string>& args) {
@@ -199,24 +239,32 @@ int cmdList(const std::vector<std::string>& args) {
     const auto opened = openFile(files[0]);
     const auto& names = opened.object->EntryNames();
     const auto rows = filterRows(names, filter.value_or(""));
-    std::string out;
+    StdoutWriter out;
     if (!json) {
-        for (const auto i : rows) out += names[i] + "\n";
+        for (const auto i : rows)
+            out << names[i] << "\n";
     } else {
         const bool image = isImageKind(opened.code);
-        out += "{\"path\": " + jsonString(files[0]) + ", \"type\": " + std::to_string(opened.code) +
-               ", \"kind\": " + jsonString(std::string(kindName(opened.code))) +
-               ", \"count\": " + (image ? std::string("null") : std::to_string(names.size())) + ", \"entries\": [";
+        out << "{\"path\": " << jsonString(files[0]) << ", \"type\": " << std::to_string(opened.code)
+            << ", \"kind\": " << jsonString(std::string(kindName(opened.code)))
+            << ", \"count\": " << (image ? std::string("null") : std::to_string(names.size()))
+            << ", \"entries\": [";
+        std::string name;
         for (std::size_t k = 0; k < rows.size(); ++k) {
             const auto i = rows[k];
             const auto size = opened.object->EntrySize(i);
-            out += (k ? ",\n  " : "\n  ");
-            out += "{\"index\": " + std::to_string(i) + ", \"name\": " + jsonString(names[i]) +
-                   ", \"size\": " + (size ? std::to_string(*size) : std::string("null")) + "}";
+            out << (k ? ",\n  " : "\n  ") << "{\"index\": " << std::uint64_t{i} << ", \"name\": ";
+            name.clear();
+            appendJsonString(name, names[i]);
+            out << name << ", \"size\": ";
+            if (size)
+                out << *size;
+            else
+                out << "null";
+            out << "}";
         }
-        out += rows.empty() ? "]}\n" : "\n]}\n";
+        out << (rows.empty() ? "]}\n" : "\n]}\n");
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }
 
@@ -372,6 +420,7 @@ int cmdCreate(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    prepareHeapForLargeListings();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);

@@ -40,11 +40,15 @@ public:
     // A fixed-width name field: its bytes up to the first zero, at most maxLength of them.
     // The bytes are returned as stored (8-bit); callers turn them into display text.
     std::string fixedName(std::size_t offset, std::size_t width, std::size_t maxLength) const {
+        return std::string(fixedNameView(offset, width, maxLength));
+    }
+    // The same bytes as a view into the span, for callers that convert them at once (no copy).
+    std::string_view fixedNameView(std::size_t offset, std::size_t width, std::size_t maxLength) const {
         const auto field = bytes(offset, width);
         std::size_t length = 0;
         const std::size_t limit = maxLength < width ? maxLength : width;
         while (length < limit && field[length] != 0) ++length;
-        return std::string(reinterpret_cast<const char*>(field.data()), length);
+        return std::string_view(reinterpret_cast<const char*>(field.data()), length);
     }
 
 private:

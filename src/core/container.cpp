@@ -16,14 +16,22 @@ std::vector<std::uint8_t> ContainerReader::ReadEntryHead(std::size_t, std::size_
 void RecordArchive::ReadDirectory(const fs::path& path) {
     path_ = path;
     names_.clear();
-    records_.clear();
+    ranges_.clear();
     InputFile archive(path);
     auto records = ParseDirectory(archive);
     for (std::size_t i = 0; i < records.size(); ++i)
         requireEntryInFile(archive, i, records[i].name, records[i].offset, records[i].size);
-    names_.reserve(records.size());
-    for (const auto& r : records) names_.push_back(r.name);
-    records_ = std::move(records);
+    // Each name moves once into the rows: an archive of 100,000 entries holds them a single time.
+    std::vector<std::string> names;
+    std::vector<EntryRange> ranges;
+    names.reserve(records.size());
+    ranges.reserve(records.size());
+    for (auto& r : records) {
+        names.push_back(std::move(r.name));
+        ranges.push_back({r.offset, r.size});
+    }
+    names_ = std::move(names);
+    ranges_ = std::move(ranges);
 }
 
 const InputFile& RecordArchive::OpenArchive() {
@@ -32,15 +40,15 @@ const InputFile& RecordArchive::OpenArchive() {
 }
 
 void RecordArchive::ExtractEntry(const fs::path& outputPath, std::size_t index) {
-    const auto& r = records_.at(index);
+    const auto& r = ranges_.at(index);
     copyRangeToFile(OpenArchive(), r.offset, r.size, outputPath);
 }
 
 std::vector<std::uint8_t> RecordArchive::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
-    const auto& r = records_.at(index);
+    const auto& r = ranges_.at(index);
     InputFile archive(path_);
     return archive.readBlock(r.offset, std::min<std::uint64_t>(r.size, maxBytes),
-                             "entry " + std::to_string(index) + " '" + r.name + "'");
+                             "entry " + std::to_string(index) + " '" + names_.at(index) + "'");
 }
 
 void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,

@@ -94,6 +94,12 @@ struct EntryRecord {
     std::uint64_t size = 0;
 };
 
+// Where an entry's bytes lie in the archive (its name is kept once, in EntryNames).
+struct EntryRange {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
 // The shared part of every kind whose entries are byte ranges of the archive: a format module
 // only parses its directory into records (ParseDirectory) and checks them against the file.
 class RecordArchive : public ContainerReader {
@@ -101,13 +107,15 @@ public:
     void ReadDirectory(const fs::path& path) final;
     const std::vector<std::string>& EntryNames() const final { return names_; }
     const fs::path& ArchivePath() const final { return path_; }
-    std::optional<std::uint64_t> EntrySize(std::size_t index) const override { return records_.at(index).size; }
+    std::optional<std::uint64_t> EntrySize(std::size_t index) const override {
+        return ranges_.at(index).size;
+    }
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     void EndExtraction() override { openArchive_.reset(); }
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
     std::optional<std::uint64_t> EntryOffset(std::size_t index) const override { return records_.at(index).offset; }
 
-    const std::vector<EntryRecord>& Records() const { return records_; }
+    const std::vector<EntryRange>& Ranges() const { return ranges_; }
 
 protected:
     // Reads the directory of the open archive. Each record's range is checked afterwards.
@@ -118,7 +126,7 @@ protected:
 private:
     fs::path path_;
     std::vector<std::string> names_;
-    std::vector<EntryRecord> records_;
+    std::vector<EntryRange> ranges_;
     std::unique_ptr<InputFile> openArchive_;
 };
 

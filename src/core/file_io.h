@@ -58,14 +58,23 @@ public:
     void copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count);
     void close();
 
+    // For a file that is synced when complete: start writing each few megabytes to disk as soon as
+    // they are written, so the final sync waits for the last of them only, not for the whole file.
+    void writeBehind() { writeBehind_ = true; }
+
 private:
+    void startWriteBack();
+
     fs::path path_;
     int fd_ = -1;
     std::uint64_t written_ = 0;
+    bool writeBehind_ = false;
+    std::uint64_t writtenBack_ = 0; // bytes whose writing to disk was started
 };
 
 // Writes a whole file through a temporary file beside the target; commit() renames it over the
-// target. Destroyed without commit(), it removes the temporary file and leaves any old target intact.
+// target (after syncing it to disk when it replaces a file). Destroyed without commit(), it removes
+// the temporary file and leaves any old target intact.
 class AtomicOutputFile {
 public:
     explicit AtomicOutputFile(const fs::path& target);
@@ -80,6 +89,7 @@ private:
     fs::path target_;
     fs::path temporary_;
     std::optional<OutputFile> file_;
+    bool replacing_ = false; // something stood at the target when writing began
     bool committed_ = false;
 };
 

@@ -4,11 +4,13 @@
 #include "core/file_io.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vexa {
 
 std::vector<std::string> ListFolderFiles(const fs::path& folder, const std::string& mask) {
-    std::vector<std::string> names;
+    // Each name is sorted by its upper-cased form, made once per name rather than once per comparison.
+    std::vector<std::pair<std::string, std::string>> found; // upper-cased, as found
     std::error_code ec;
     fs::directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
@@ -16,12 +18,13 @@ std::vector<std::string> ListFolderFiles(const fs::path& folder, const std::stri
         if (!it->is_regular_file(e2)) continue;
         auto name = it->path().filename().string();
         if (name.empty() || name.front() == '.') continue;
-        if (matchesMask(name, mask)) names.push_back(std::move(name));
+        if (matchesMask(name, mask)) found.emplace_back(toUpperAscii(name), std::move(name));
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const auto ua = toUpperAscii(a), ub = toUpperAscii(b);
-        return ua != ub ? ua < ub : a < b;
-    });
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (auto& f : found)
+        names.push_back(std::move(f.second));
     return names;
 }
 

@@ -5,8 +5,11 @@
 namespace vexa {
 
 std::string latin1ToUtf8(std::string_view bytes) {
+    // Most names are plain ASCII: one copy, no per-byte appends.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(bytes);
     std::string out;
-    out.reserve(bytes.size());
+    out.reserve(bytes.size() + 8);
     for (unsigned char c : bytes) {
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));

@@ -32,7 +32,7 @@ std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) 
         const auto at = i * kRecordSize;
         const auto offset = dir.i32(at);
         const auto size = dir.i32(at + 4);
-        auto name = latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength));
+        auto name = latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength));
         if (offset < 0 || size < 0)
             throw FormatError(displayPath(archive.path()) + ": entry " + std::to_string(i) + " '" + name +
                               "': offset " + std::to_string(offset) + " or size " + std::to_string(size) +

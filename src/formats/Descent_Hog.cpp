@@ -24,7 +24,7 @@ std::vector<EntryRecord> TDescentHogReader::ParseDirectory(const InputFile& arch
         const auto index = records.size();
         archive.readExact(position, header, "the header of entry " + std::to_string(index));
         const ByteReader fields(header, displayPath(archive.path()));
-        auto name = latin1ToUtf8(fields.fixedName(0, kNameWidth, kMaxNameLength));
+        auto name = latin1ToUtf8(fields.fixedNameView(0, kNameWidth, kMaxNameLength));
         const auto size = nonNegativeSize(archive, index, name, fields.i32(kSizeField));
         const auto data = position + kEntryHeaderSize;
         requireEntryInFile(archive, index, name, data, size);

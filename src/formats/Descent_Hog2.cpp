@@ -33,7 +33,7 @@ std::vector<EntryRecord> TDescentHog2Reader::ParseDirectory(const InputFile& arc
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const auto at = i * kRecordSize;
-        auto name = latin1ToUtf8(dir.fixedName(at, kNameWidth, kMaxNameLength));
+        auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength));
         const auto size = nonNegativeSize(archive, i, name, dir.i32(at + kSizeField));
         requireEntryInFile(archive, i, name, running, size);
         records.push_back({std::move(name), running, size});

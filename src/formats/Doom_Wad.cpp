@@ -29,7 +29,7 @@ std::vector<EntryRecord> TDoomWadReader::ParseDirectory(const InputFile& archive
         const auto at = i * kRecordSize;
         const auto offset = dir.i32(at);
         const auto size = dir.i32(at + 4);
-        auto name = latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength));
+        auto name = latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength));
         if (size < 0 || (size > 0 && offset < 0))
             throw FormatError(file + ": lump " + std::to_string(i) + " '" + name + "': offset " +
                               std::to_string(offset) + " or size " + std::to_string(size) + " is negative");

@@ -30,7 +30,7 @@ std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& arc
     for (std::size_t i = 0; i < n; ++i) {
         const auto at = i * kRecordSize;
         records.push_back(signedRecord(
-            archive, i, latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength)),
+            archive, i, latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength)),
             dir.i32(at), dir.i32(at + 4)));
     }
     return records;

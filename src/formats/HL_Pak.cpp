@@ -38,7 +38,7 @@ std::vector<EntryRecord> THLPakReader::ParseDirectory(const InputFile& archive) 
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const auto at = i * kRecordSize;
-        auto name = withSeparator(latin1ToUtf8(dir.fixedName(at, kNameWidth, kMaxNameLength)), '/', '\\');
+        auto name = withSeparator(latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength)), '/', '\\');
         records.push_back(
             signedRecord(archive, i, std::move(name), dir.i32(at + kOffsetField), dir.i32(at + kSizeField)));
     }

@@ -21,8 +21,8 @@ std::string TWadReader::EntryType(std::size_t index) const {
 void TWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     const auto type = types_.at(index);
     if (type != wad::kMipTexture && type != wad::kPlainPicture) return;
-    const auto& lump = Records().at(index);
-    const auto entry = wad::entryLabel(index, lump.name);
+    const auto& lump = Ranges().at(index);
+    const auto entry = wad::entryLabel(index, EntryNames().at(index));
     const auto bmp = wad::bitmapPathFor(outputPath, ArchivePath(), entry);
     const auto& archive = OpenArchive();
     const auto file = displayPath(archive.path());

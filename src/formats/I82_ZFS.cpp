@@ -47,7 +47,7 @@ std::vector<EntryRecord> I82ZFSReader::ParseDirectory(const InputFile& archive) 
         const ByteReader dir(table, file);
         for (std::size_t r = 0; r < static_cast<std::size_t>(take); ++r) {
             const auto at = r * kRecordSize;
-            auto name = latin1ToUtf8(dir.fixedName(at, kNameWidth, kMaxNameLength));
+            auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength));
             const auto offset = dir.i32(at + kDataOffset);
             const auto size = dir.i32(at + kSizeOffset);
             if (offset < 0 || size < 0)

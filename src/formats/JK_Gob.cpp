@@ -33,7 +33,7 @@ std::vector<EntryRecord> TJKGobReader::ParseDirectory(const InputFile& archive) 
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         const auto at = i * kRecordSize;
         records.push_back(signedRecord(
-            archive, i, latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength)),
+            archive, i, latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength)),
             dir.i32(at), dir.i32(at + 4)));
     }
     return records;

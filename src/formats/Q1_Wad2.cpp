@@ -24,8 +24,8 @@ std::string TQuakeWadReader::EntryType(std::size_t index) const {
 
 void TQuakeWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     if (types_.at(index) != wad::kPlainPicture) return;
-    const auto& lump = Records().at(index);
-    const auto entry = wad::entryLabel(index, lump.name);
+    const auto& lump = Ranges().at(index);
+    const auto entry = wad::entryLabel(index, EntryNames().at(index));
     const auto bmp = wad::bitmapPathFor(outputPath, ArchivePath(), entry);
 
     const auto& archive = OpenArchive();

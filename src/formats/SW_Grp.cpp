@@ -22,7 +22,7 @@ std::vector<EntryRecord> TSWGrpReader::ParseDirectory(const InputFile& archive) 
     std::uint64_t position = kHeaderSize + table.size();
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         const auto at = i * kRecordSize;
-        auto name = latin1ToUtf8(dir.fixedName(at, kNameWidth, kNameWidth));
+        auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kNameWidth));
         const auto size = dir.i32(at + kSizeOffset);
         if (size < 0)
             throw FormatError(file + ": entry " + std::to_string(i) + " '" + name + "': size " +

@@ -396,7 +396,17 @@ void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t
     }
     OutputFile out(path);
     try {
-        emitBitmap(width, height, source, [&](std::span<const std::uint8_t> bytes) { out.write(bytes); });
+        // A texture's few kilobytes go out in one write; larger pictures stream in bands.
+        const std::uint64_t fileSize = kBitmapHeaderSize + std::uint64_t{rowStride(width)} * height;
+        std::vector<std::uint8_t> whole;
+        if (fileSize <= kBandBytes) whole.reserve(static_cast<std::size_t>(fileSize));
+        emitBitmap(width, height, source, [&](std::span<const std::uint8_t> bytes) {
+            if (whole.capacity() != 0)
+                whole.insert(whole.end(), bytes.begin(), bytes.end());
+            else
+                out.write(bytes);
+        });
+        if (!whole.empty()) out.write(whole);
         out.close();
     } catch (...) {
         std::error_code ec;

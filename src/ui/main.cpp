@@ -1,12 +1,14 @@
 // The window's program entry: the application "VEXA" and its one main window.
 
 #include "ui/Main.h"
+#include "core/memory.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    vexa::prepareHeapForLargeListings();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VEXA"));
     QApplication::setApplicationDisplayName(QStringLiteral("VEXA"));

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <tuple>
+
 namespace vexa {
 namespace {
 
@@ -50,6 +53,53 @@ TEST(Cli, ListRowsAndJson) {
                          "  {\"index\": 0, \"name\": \"A.WAV\", \"size\": 100},\n"
                          "  {\"index\": 1, \"name\": \"B.wav\", \"size\": 7},\n"
                          "  {\"index\": 2, \"name\": \"C.TXT\", \"size\": 5}\n]}\n");
+}
+
+// A listing far larger than the output buffer comes out whole and in order, names with characters
+// JSON escapes included (a quote, a tab, another control character, a Latin-1 letter).
+TEST(Cli, LongListingsComeOutWholeWithEveryNameEscaped) {
+    TempDir dir;
+    std::vector<std::string> stored;
+    for (int i = 0; i < 3000; ++i)
+        stored.push_back("maps/set" + std::to_string(i % 7) + "/entry_" + std::to_string(i));
+    stored[5] = "say \"hi\".txt";
+    stored[6] = "tab\there";
+    stored[7] = "ctl\x01x";
+    stored[8] = "caf\xE9.wav";
+    test::ByteBuilder pak;
+    pak.raw("PACK").u32(12).u32(static_cast<std::uint32_t>(64 * stored.size()));
+    for (std::size_t i = 0; i < stored.size(); ++i)
+        pak.name(stored[i], 56).u32(12).u32(static_cast<std::uint32_t>(i == 1));
+    // Entry 1 is one byte long: the first byte of the directory.
+    const auto path = dir / "long.pak";
+    test::writeFile(path, pak.bytes());
+
+    std::string rows, json = "{\"path\": \"" + path.string() +
+                             "\", \"type\": 4, \"kind\": \"PAK\", \"count\": 3000, \"entries\": [";
+    const std::map<int, std::pair<std::string, std::string>> special = {
+        {5, {"say \"hi\".txt", "say \\\"hi\\\".txt"}},
+        {6, {"tab\there", "tab\\there"}},
+        {7, {"ctl\x01x", "ctl\\u0001x"}},
+        {8, {"caf\xC3\xA9.wav", "caf\xC3\xA9.wav"}},
+    };
+    for (int i = 0; i < 3000; ++i) {
+        std::string row = "maps\\set" + std::to_string(i % 7) + "\\entry_" + std::to_string(i);
+        std::string escaped = "maps\\\\set" + std::to_string(i % 7) + "\\\\entry_" + std::to_string(i);
+        if (const auto it = special.find(i); it != special.end()) std::tie(row, escaped) = it->second;
+        rows += row + "\n";
+        json += (i ? ",\n  " : "\n  ");
+        json += "{\"index\": " + std::to_string(i) + ", \"name\": \"" + escaped +
+                "\", \"size\": " + (i == 1 ? "1" : "0") + "}";
+    }
+    json += "\n]}\n";
+
+    auto r = cli({"list", path.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, rows);
+    r = cli({"list", path.string(), "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GT(r.out.size(), 2u << 16); // several fills of the output buffer
+    EXPECT_EQ(r.out, json);
 }
 
 TEST(Cli, ExtractAllByExtensionAndByRow) {

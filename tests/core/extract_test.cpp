@@ -89,6 +89,75 @@ TEST(Extraction, NeverWritesThroughALinkOrOverTheArchive) {
     EXPECT_EQ(test::readFile(target / "self.gob"), test::bytesOf("GOB\n"));
 }
 
+// Once a folder was checked in a run, later entries into it have only their own name looked at:
+// each of these still gets the verdict and message the full walk gives, in a sub-folder and in the
+// target itself, whether it comes first into its folder or after another entry.
+TEST(Extraction, EntriesOfACheckedFolderAreStillCheckedThemselves) {
+    enum class Leaf { Absent, OldFile, Link, Archive, HardLinkToArchive };
+    struct Case {
+        const char* what;
+        Leaf leaf;
+        const char* reason; // empty: written
+    };
+    const Case cases[] = {
+        {"a new file", Leaf::Absent, ""},
+        {"a file of the same name", Leaf::OldFile, ""},
+        {"a symbolic link", Leaf::Link, "a symbolic link stands at "},
+        {"the archive", Leaf::Archive, "it would overwrite the container being read"},
+        {"a hard link to the archive", Leaf::HardLinkToArchive,
+         "it would overwrite the container being read"},
+    };
+    for (const auto& c : cases) {
+        for (const std::string folder : {"", "sub\\"}) {
+            for (const bool first : {true, false}) {
+                SCOPED_TRACE(std::string(c.what) + " in '" + folder + "'" +
+                             (first ? ", first" : ", after another"));
+                if (c.leaf == Leaf::Archive && folder.empty()) continue; // the archive lies in sub
+                TempDir target, elsewhere;
+                const auto archive = c.leaf == Leaf::Archive ? target / "sub" / "x" : target / "self.gob";
+                test::writeFile(archive, "GOB\n");
+                const auto leaf = folder.empty() ? target / "x" : target / "sub" / "x";
+                fs::create_directories(leaf.parent_path());
+                if (c.leaf == Leaf::OldFile) test::writeFile(leaf, "old contents");
+                if (c.leaf == Leaf::Link) fs::create_symlink(elsewhere / "x", leaf);
+                if (c.leaf == Leaf::HardLinkToArchive) fs::create_hard_link(archive, leaf);
+
+                NamedEntries entries({folder + "before", folder + "x"}, true);
+                entries.ReadDirectory(archive);
+                const auto r =
+                    extractRows(entries, target.path(),
+                                first ? std::vector<std::size_t>{1} : std::vector<std::size_t>{0, 1});
+                if (*c.reason == '\0') {
+                    EXPECT_TRUE(r.refused.empty()) << r.refusalText();
+                    EXPECT_EQ(test::readFile(leaf), test::bytesOf("1"));
+                } else {
+                    ASSERT_EQ(r.refused.size(), 1u);
+                    EXPECT_EQ(r.refused[0].index, 1u);
+                    EXPECT_EQ(r.refused[0].reason.rfind(c.reason, 0), 0u) << r.refused[0].reason;
+                    if (c.leaf == Leaf::Link) {
+                        EXPECT_EQ(r.refused[0].reason, std::string(c.reason) + leaf.string());
+                    }
+                    EXPECT_EQ(test::readFile(archive), test::bytesOf("GOB\n"));
+                    EXPECT_FALSE(fs::exists(elsewhere / "x"));
+                }
+            }
+        }
+    }
+}
+
+// A folder that is a link is refused for every entry below it, not only for the first.
+TEST(Extraction, EveryEntryBelowALinkedFolderIsRefused) {
+    TempDir target, elsewhere;
+    fs::create_directory_symlink(elsewhere.path(), target / "sub");
+    NamedEntries c({"a", "sub\\x", "sub\\y", "sub\\deeper\\z", "b"}, true);
+    const auto r = extractRows(c, target.path(), {0, 1, 2, 3, 4});
+    EXPECT_EQ(r.written, 2u);
+    ASSERT_EQ(r.refused.size(), 3u);
+    for (const auto& refused : r.refused)
+        EXPECT_EQ(refused.reason, "a symbolic link stands at " + (target / "sub").string());
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+}
+
 TEST(FreeSpace, AsksBelowTheThresholdOnly) {
     EXPECT_FALSE(lowSpaceQuestion("/", 200'000'000).has_value());
     const auto q = lowSpaceQuestion("/", 199'999'999);

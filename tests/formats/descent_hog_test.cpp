@@ -37,8 +37,8 @@ TEST(DescentHog, WritesTheExactLayout) {
 
     TDescentHogReader hog;
     hog.ReadDirectory(out / "new.hog");
-    EXPECT_EQ(hog.Records()[0].offset, 20u);
-    EXPECT_EQ(hog.Records()[1].offset, 47u);
+    EXPECT_EQ(hog.Ranges()[0].offset, 20u);
+    EXPECT_EQ(hog.Ranges()[1].offset, 47u);
 }
 
 TEST(DescentHog, SignatureAloneIsAnEmptyHog) {
@@ -62,7 +62,7 @@ TEST(DescentHog, WalkListsEveryEntryIncludingEmptyOnes) {
     // A name field of 13 non-zero bytes lists as its first 12.
     EXPECT_EQ(hog.EntryNames(), (std::vector<std::string>{"ONE.TXT", "ZERO.DAT", "ABCDEFGHIJKL"}));
     EXPECT_EQ(hog.EntrySize(1), 0u);
-    EXPECT_EQ(hog.Records()[2].offset, 3u + 17 + 3 + 17 + 17);
+    EXPECT_EQ(hog.Ranges()[2].offset, 3u + 17 + 3 + 17 + 17);
 }
 
 TEST(DescentHog, LongNamesKeepTheirFirst12Bytes) {

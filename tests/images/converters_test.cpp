@@ -1,5 +1,6 @@
 #include "core/errors.h"
 #include "core/extract.h"
+#include "core/image_folder.h"
 #include "core/kinds.h"
 #include "images/DF_BM.h"
 #include "images/Image_util.h"
@@ -325,6 +326,14 @@ TEST_F(Converters, ImageFoldersAreListedAndConvertedThroughTheKindTable) {
 
     for (const auto code : {Kind::DFBm, Kind::JKBm, Kind::JKMat, Kind::Q2Wal})
         EXPECT_TRUE(CreateContainerObject(code));
+}
+
+// Rows are in name order without regard to case; names that differ only in case keep byte order.
+TEST_F(Converters, ImageFolderRowsAreSortedWithoutRegardToCase) {
+    for (const char* name : {"b.wal", "a.wal", "C.wal", "A.WAL", "a.WAL", "_x.wal", ".hidden.wal"})
+        input(name, test::q2Wal(1, 1, {1}));
+    EXPECT_EQ(ListFolderFiles(in_.path(), "*.wal"),
+              (std::vector<std::string>{"A.WAL", "a.WAL", "a.wal", "b.wal", "C.wal", "_x.wal"}));
 }
 
 } // namespace

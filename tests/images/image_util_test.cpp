@@ -57,13 +57,19 @@ TEST(BitmapWriter, RowsArePaddedAndStoredBottomFirst) {
     }
 }
 
+// Small pictures are written in one piece, larger ones in bands: both sides of that line, and a
+// picture of several bands, give the bytes of the memory form.
 TEST(BitmapWriter, FileAndMemoryFormsAreTheSameBytes) {
-    TempDir dir;
-    test::writeFile(dir / "src", test::patternBytes(5 + 30 * 7, 4));
-    InputFile source(dir / "src");
-    const FileRows rows(source, 5, 30, 7, "pixels");
-    WriteIndexedBitmap(dir / "a.bmp", 30, 7, rows);
-    EXPECT_EQ(test::readFile(dir / "a.bmp"), WriteIndexedBitmap(30, 7, rows));
+    const struct { std::uint32_t width, height; } sizes[] = {{30, 7}, {256, 251}, {256, 252}, {1000, 300}};
+    for (const auto& size : sizes) {
+        TempDir dir;
+        test::writeFile(dir / "src", test::patternBytes(5 + std::size_t{size.width} * size.height, 4));
+        InputFile source(dir / "src");
+        const FileRows rows(source, 5, size.width, size.height, "pixels");
+        WriteIndexedBitmap(dir / "a.bmp", size.width, size.height, rows);
+        EXPECT_EQ(test::readFile(dir / "a.bmp"), WriteIndexedBitmap(size.width, size.height, rows))
+            << size.width << "x" << size.height;
+    }
 }
 
 // Rows are read and written in bands; pictures larger than one band must keep their row order.

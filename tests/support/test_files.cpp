@@ -32,9 +32,13 @@ void writeFile(const fs::path& path, const Bytes& bytes) {
 void writeFile(const fs::path& path, std::string_view text) { writeFile(path, bytesOf(text)); }
 
 Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw std::runtime_error("test could not read " + path.string());
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    Bytes bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in) throw std::runtime_error("test could not read " + path.string());
+    return bytes;
 }
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }

@@ -1,0 +1,164 @@
+// bench-gen: makes the benchmark's data on the spot, so nothing large is committed or downloaded.
+//
+//   bench-gen tree DIR COUNT TOTAL_BYTES   COUNT files of varied sizes adding up to TOTAL_BYTES,
+//                                          in two levels of sub-folders (20 x 5 folders)
+//   bench-gen pak FILE COUNT               a PAK of COUNT small entries in 1,000 folders
+//   bench-gen file FILE BYTES              one file of BYTES bytes
+//   bench-gen wal DIR COUNT                COUNT Quake 2 WAL textures of 64 x 64
+//
+// Contents are pseudo-random (not zeros) so no layer can shortcut them; the same arguments always
+// give the same bytes.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Random {
+    std::uint64_t state;
+    std::uint64_t next() {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+    void fill(std::uint8_t* out, std::size_t n) {
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const auto v = next();
+            std::memcpy(out + i, &v, 8);
+        }
+        const auto v = next();
+        if (i < n) std::memcpy(out + i, &v, n - i);
+    }
+};
+
+void put32(std::uint8_t* at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        std::fprintf(stderr, "bench-gen: cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+void writeRandomFile(const fs::path& path, std::uint64_t size, Random& random) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<std::uint8_t> chunk(1 << 20);
+    while (size > 0) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, chunk.size()));
+        random.fill(chunk.data(), n);
+        out.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(n));
+        size -= n;
+    }
+    if (!out) {
+        std::fprintf(stderr, "bench-gen: cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+int tree(const fs::path& dir, std::uint64_t count, std::uint64_t total) {
+    Random random{0x9E3779B97F4A7C15ull};
+    // Sizes between half and one and a half times the mean; the last file takes the rest.
+    const std::uint64_t mean = total / count;
+    std::uint64_t left = total;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::uint64_t size = i + 1 == count ? left : mean / 2 + random.next() % (mean + 1);
+        size = std::min(size, left - std::min(left, (count - 1 - i) * (mean / 2)));
+        left -= size;
+        char folder[32], name[32];
+        std::snprintf(folder, sizeof folder, "a%02u/b%u", static_cast<unsigned>(i % 20),
+                      static_cast<unsigned>((i / 20) % 5));
+        std::snprintf(name, sizeof name, "file_%05u.dat", static_cast<unsigned>(i));
+        fs::create_directories(dir / folder);
+        writeRandomFile(dir / folder / name, size, random);
+    }
+    return 0;
+}
+
+int pak(const fs::path& file, std::uint32_t count) {
+    constexpr std::size_t kRecord = 64;
+    Random random{12345};
+    std::vector<std::uint8_t> data;
+    std::vector<std::uint8_t> directory(kRecord * count, 0);
+    std::uint32_t offset = 12;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        char name[56];
+        std::snprintf(name, sizeof name, "maps/set%03u/entry_%06u.dat", i % 1000, i);
+        const auto size = static_cast<std::uint32_t>(random.next() % 48);
+        const auto at = data.size();
+        data.resize(at + size);
+        random.fill(data.data() + at, size);
+        auto* record = &directory[i * kRecord];
+        std::memcpy(record, name, std::strlen(name));
+        put32(record + 56, offset);
+        put32(record + 60, size);
+        offset += size;
+    }
+    std::vector<std::uint8_t> bytes(12);
+    std::memcpy(bytes.data(), "PACK", 4);
+    put32(&bytes[4], offset);
+    put32(&bytes[8], static_cast<std::uint32_t>(directory.size()));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    bytes.insert(bytes.end(), directory.begin(), directory.end());
+    writeBytes(file, bytes);
+    return 0;
+}
+
+int wal(const fs::path& dir, std::uint32_t count) {
+    constexpr std::uint32_t kSide = 64, kHeader = 100;
+    Random random{777};
+    fs::create_directories(dir);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::vector<std::uint8_t> bytes(kHeader);
+        char name[32];
+        std::snprintf(name, sizeof name, "tex_%05u", i);
+        std::memcpy(bytes.data(), name, std::strlen(name));
+        put32(&bytes[32], kSide);
+        put32(&bytes[36], kSide);
+        std::uint32_t offset = kHeader;
+        for (std::uint32_t level = 0; level < 4; ++level) {
+            const auto side = kSide >> level;
+            put32(&bytes[40 + 4 * level], offset);
+            offset += side * side;
+        }
+        bytes.resize(offset);
+        random.fill(bytes.data() + kHeader, offset - kHeader);
+        writeBytes(dir / (std::string(name) + ".wal"), bytes);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 4 && args[0] == "tree")
+        return tree(args[1], std::stoull(args[2]), std::stoull(args[3]));
+    if (args.size() == 3 && args[0] == "pak")
+        return pak(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
+    if (args.size() == 3 && args[0] == "wal")
+        return wal(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
+    if (args.size() == 3 && args[0] == "file") {
+        Random random{42};
+        writeRandomFile(args[1], std::stoull(args[2]), random);
+        return 0;
+    }
+    std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT\n",
+               stderr);
+    return 2;
+}

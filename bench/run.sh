@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# make bench: builds VEXA and the references in Release, makes the data, runs every case against
+# its reference in the same run (paired, REPS times, the order alternating), prints one table and
+# writes it into bench/README.md. The generated data is removed at the end.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BENCH_BUILD_DIR:-$ROOT/build-bench}
+OUT=${BENCH_OUT:-$ROOT/bench/out}
+REPS=${REPS:-3}
+README=$ROOT/bench/README.md
+
+bash "$ROOT/scripts/install-deps.sh"
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_TESTS=OFF -DVEXA_BENCH=ON >/dev/null
+cmake --build "$BUILD" -j "$(nproc)" >/dev/null
+
+BIN=$BUILD/bin
+CLI=$BIN/vexa-cli
+MEASURE=$BIN/bench-measure
+export QT_QPA_PLATFORM=offscreen
+
+rm -rf "$OUT"
+mkdir -p "$OUT/runs"
+# The data goes at the end; synced, so the file system soon stops treating the freed inodes as
+# recently deleted (see README: that would slow the next run's file creation).
+trap 'rm -rf "$OUT"; sync' EXIT
+
+# --- data ----------------------------------------------------------------------------------------
+echo "Making the data in $OUT ..."
+"$BIN/bench-gen" pak "$OUT/list100k.pak" 100000
+"$BIN/bench-gen" tree "$OUT/tree" 10000 1073741824
+"$CLI" create pak "$OUT/tree" "$OUT/tree.pak" >/dev/null
+mkdir -p "$OUT/big"
+"$BIN/bench-gen" file "$OUT/big/big.bin" 1073741824
+"$CLI" create pak "$OUT/big" "$OUT/big.pak" >/dev/null
+"$BIN/bench-gen" wal "$OUT/wal" 10000
+"$CLI" extract "$OUT/wal/tex_00000.wal" "$OUT/wal-bmp" --yes >/dev/null # the reference's input
+mkdir -p "$OUT/program"
+sync
+
+# --- measuring -----------------------------------------------------------------------------------
+# run NAME REP COMMAND...: one timed run; its "seconds kib cpu" line goes to runs/NAME.REP.
+run() {
+    local name=$1 rep=$2
+    shift 2
+    sync
+    if ! "$MEASURE" -o "$OUT/runs/$name.$rep" "$@"; then
+        echo "bench: $name (run $rep) failed: $*" >&2
+        exit 1
+    fi
+}
+sh_run() { run "$1" "$2" sh -c "$3"; }
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+column_of() { for r in $(seq 1 "$REPS"); do awk -v c="$2" '{ print $c }' "$OUT/runs/$1.$r"; done; }
+
+ROWS=()
+# row LABEL VEXA_NAME REF_NAME REF_LABEL TARGET [MEMORY_TARGET_MIB]
+row() {
+    local label=$1 mine=$2 ref=$3 reflabel=$4 target=$5 memtarget=${6:-}
+    local mt rt ratio mem verdict
+    mt=$(column_of "$mine" 1 | median)
+    rt=$(column_of "$ref" 1 | median)
+    local ratios
+    ratios=$(for r in $(seq 1 "$REPS"); do
+        paste -d' ' "$OUT/runs/$mine.$r" "$OUT/runs/$ref.$r" | awk '{ printf "%.6f\n", $1 / $4 }'
+    done)
+    ratio=$(echo "$ratios" | median)
+    ratios=$(echo "$ratios" | awk '{ printf "%s%.2f", NR > 1 ? " " : "", $1 }')
+    mem=$(column_of "$mine" 2 | sort -g | tail -1)
+    verdict=$(awk -v r="$ratio" -v t="$target" -v m="$mem" -v mt="$memtarget" \
+        'BEGIN { ok = r <= t; if (mt != "") ok = ok && m / 1024 <= mt; print ok ? "met" : "MISSED" }')
+    ROWS+=("$(printf '| %s | %.3f s | %s | %.3f s | **%.3f** (%s) | <= %s%s | %.1f MiB | %s |' "$label" "$mt" \
+        "$reflabel" "$rt" "$ratio" "$ratios" "$target" "${memtarget:+, <= $memtarget MiB}" \
+        "$(awk -v k="$mem" 'BEGIN { print k / 1024 }')" "$verdict")")
+}
+
+# Odd runs start with VEXA, even runs with the reference(s): neither side always gets a warmer cache.
+for rep in $(seq 1 "$REPS"); do
+    echo "Run $rep of $REPS ..."
+    first=vexa
+    [ $((rep % 2)) -eq 0 ] && first=ref
+
+    # Listing a PAK of 100,000 entries.
+    list_vexa() { sh_run list.vexa "$rep" "'$CLI' list --json '$OUT/list100k.pak' >/dev/null"; }
+    list_ref() { sh_run list.physfs "$rep" "'$BIN/physfs-tool' list '$OUT/list100k.pak' >/dev/null"; }
+    if [ $first = vexa ]; then list_vexa; list_ref; else list_ref; list_vexa; fi
+
+    # The window: File > Open to the rows shown; the reference is vexa-cli list of the same file.
+    win_vexa() {
+        local line
+        sync
+        line=$("$MEASURE" -o "$OUT/runs/window.whole.$rep" "$BIN/bench-window" "$OUT/program" "$OUT/list100k.pak")
+        local kib
+        kib=$(awk '{ print $2 }' "$OUT/runs/window.whole.$rep")
+        echo "$line" | awk -v k="$kib" '/^open/ { printf "%s %s 0\n", $2, k }' >"$OUT/runs/window.vexa.$rep"
+        echo "$line" | awk '/^scroll/ { printf "%s %s\n", $4, $6 }' >"$OUT/runs/window.scroll.$rep"
+    }
+    win_ref() { sh_run window.list "$rep" "'$CLI' list '$OUT/list100k.pak' >/dev/null"; }
+    if [ $first = vexa ]; then win_vexa; win_ref; else win_ref; win_vexa; fi
+
+    # Extracting 10,000 files (1 GiB, in sub-folders). Every run writes into a new folder: removing
+    # 10,000 files just before creating 10,000 would slow the next run's file creation.
+    x_vexa() { sh_run extract.vexa "$rep" "'$CLI' extract '$OUT/tree.pak' '$OUT/x-vexa-$rep' --yes >/dev/null"; }
+    x_physfs() { run extract.physfs "$rep" "$BIN/physfs-tool" extract "$OUT/tree.pak" "$OUT/x-physfs-$rep"; }
+    x_cp() { run extract.cp "$rep" cp -r "$OUT/tree" "$OUT/x-cp-$rep"; }
+    if [ $first = vexa ]; then x_vexa; x_cp; x_physfs; else x_cp; x_physfs; x_vexa; fi
+    if [ "$rep" -eq 1 ]; then diff -r "$OUT/tree" "$OUT/x-vexa-1" >/dev/null || { echo "bench: extraction differs" >&2; exit 1; }; fi
+
+    # Building a PAK and a JK GOB from those 10,000 files, against tar -cf of the folder.
+    c_pak() { sh_run create.pak "$rep" "'$CLI' create pak '$OUT/tree' '$OUT/new.pak' >/dev/null"; rm -f "$OUT/new.pak"; }
+    c_gob() { sh_run create.gob "$rep" "'$CLI' create jk-gob '$OUT/tree' '$OUT/new.gob' >/dev/null"; rm -f "$OUT/new.gob"; }
+    c_tar() { run create.tar "$rep" tar -cf "$OUT/new.tar" -C "$OUT" tree; rm -f "$OUT/new.tar"; }
+    if [ $first = vexa ]; then c_pak; c_gob; c_tar; else c_tar; c_pak; c_gob; fi
+
+    # One entry of 1 GiB, against cat of the same bytes.
+    b_vexa() { sh_run big.vexa "$rep" "'$CLI' extract '$OUT/big.pak' '$OUT/big-out' --yes >/dev/null"; rm -rf "$OUT/big-out"; }
+    b_cat() { sh_run big.cat "$rep" "cat '$OUT/big/big.bin' >'$OUT/big-cat.bin'"; rm -f "$OUT/big-cat.bin"; }
+    if [ $first = vexa ]; then b_vexa; b_cat; else b_cat; b_vexa; fi
+
+    # 10,000 WAL textures of 64 x 64 to BMP, against cp -r of the BMP files.
+    w_vexa() { sh_run wal.vexa "$rep" "'$CLI' extract '$OUT/wal/tex_00000.wal' '$OUT/w-vexa-$rep' --yes >/dev/null"; }
+    w_cp() { run wal.cp "$rep" cp -r "$OUT/wal-bmp" "$OUT/w-cp-$rep"; }
+    if [ $first = vexa ]; then w_vexa; w_cp; else w_cp; w_vexa; fi
+done
+
+row 'list --json, PAK of 100,000 entries' list.vexa list.physfs 'PhysicsFS enumeration' 0.02 64
+row 'extract, PAK of 10,000 entries, 1 GiB' extract.vexa extract.cp 'cp -r' 1.0
+row 'extract, PAK of 10,000 entries, 1 GiB' extract.vexa extract.physfs 'PhysicsFS extraction' 0.75
+row 'create pak from 10,000 files' create.pak create.tar 'tar -cf' 1.0
+row 'create jk-gob from 10,000 files' create.gob create.tar 'tar -cf' 1.0
+row 'extract one 1 GiB entry' big.vexa big.cat 'cat' 1.1 64
+row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
+row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3
+
+scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)
+scroll_total=$(for r in $(seq 1 "$REPS"); do awk '{ print $2 }' "$OUT/runs/window.scroll.$r"; done | median)
+
+TABLE=$(
+    echo "| case | VEXA (median) | reference | reference (median) | ratio: median (each run) | target | VEXA peak memory | |"
+    echo "|---|---|---|---|---|---|---|---|"
+    printf '%s\n' "${ROWS[@]}"
+    echo
+    printf 'Window scrolling through the 100,000 rows in 400 painted steps: longest step %.1f ms, all steps %.2f s (median).\n' \
+        "$(awk -v s="$scroll_max" 'BEGIN { print s * 1000 }')" "$scroll_total"
+    echo
+    echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC'), $REPS runs, $(nproc) cores, load average at the end $(cut -d' ' -f1-3 /proc/loadavg)."
+)
+echo
+echo "$TABLE"
+
+# The README keeps the last table, between its two markers.
+if [ -f "$README" ] && grep -q '^<!-- table start -->$' "$README"; then
+    TABLE="$TABLE" awk '
+        /^<!-- table start -->$/ { print; print ENVIRON["TABLE"]; skip = 1; next }
+        /^<!-- table end -->$/ { skip = 0 }
+        !skip { print }' "$README" >"$README.new" && mv "$README.new" "$README"
+fi
+echo "Removing the data ..."
