@@ -113,7 +113,9 @@ public:
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     void EndExtraction() override { openArchive_.reset(); }
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
-    std::optional<std::uint64_t> EntryOffset(std::size_t index) const override { return ranges_.at(index).offset; }
+    std::optional<std::uint64_t> EntryOffset(std::size_t index) const override {
+        return ranges_.at(index).offset;
+    }
 
     const std::vector<EntryRange>& Ranges() const { return ranges_; }
 

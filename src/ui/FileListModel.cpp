@@ -3,6 +3,7 @@
 #include "core/container.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 
 namespace vexa::ui {
@@ -38,6 +39,15 @@ bool FileListModel::hasColumn(Column column) const {
     default:
         return false;
     }
+}
+
+int FileListModel::numberDigits() const {
+    constexpr int kFallback = 7;
+    if (!object_) return kFallback;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(object_->ArchivePath(), ec);
+    if (ec) return kFallback;
+    return std::max(4, static_cast<int>(std::to_string(size).size()));
 }
 
 std::optional<std::uint64_t> FileListModel::sizeOf(std::size_t index) const {

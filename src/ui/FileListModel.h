@@ -30,6 +30,9 @@ class FileListModel : public QAbstractTableModel {
     const std::vector<std::string>& rows() const;
     // Whether the rows shown have this column at all (a GOB has no type, a review no size).
     bool hasColumn(Column column) const;
+    // The most digits a size or offset of these rows can have: no entry lies past the end of
+    // its file, so the file's own size bounds them (an image listing's: the opened image's).
+    int numberDigits() const;
 
     // The columns' values of entry index, for painting and for sorting.
     std::optional<std::uint64_t> sizeOf(std::size_t index) const;

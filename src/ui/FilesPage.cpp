@@ -98,8 +98,10 @@ constexpr int kButtonHeight = 22;
 constexpr int kButtonStep = 25;
 constexpr int kColumnWidth = 95;
 constexpr int kSplitterWidth = 7;
-constexpr int kCaptionMargin = 4; // each side of a caption inside its button
-constexpr int kBesideWidth = 640; // list and preview side by side from this page width on
+constexpr int kCellMargin = 10;         // padding of a list column
+constexpr int kSortIndicatorWidth = 22; // the header's arrow beside a column's title
+constexpr int kCaptionMargin = 4;       // each side of a caption inside its button
+constexpr int kBesideWidth = 640;       // list and preview side by side from this page width on
 
 QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption,
                            const QString& hint = {}) {
@@ -146,12 +148,10 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     LB1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LB1->setModel(shown);
     listLayout->addWidget(LB1, 1);
-    const auto digits = LB1->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16;
     LB1->header()->setSectionResizeMode(FileListModel::Name, QHeaderView::Stretch);
-    LB1->header()->resizeSection(FileListModel::Size, digits);
-    LB1->header()->resizeSection(FileListModel::Offset, digits);
     LB1->header()->resizeSection(FileListModel::Type,
-                                 LB1->fontMetrics().horizontalAdvance(QStringLiteral("mip texture")) + 12);
+                                 LB1->fontMetrics().horizontalAdvance(QStringLiteral("mip texture")) +
+                                     kCellMargin);
     connect(rows, &QAbstractItemModel::modelReset, this, &FilesPage::showColumnsOfRows);
 
     Preview = new PreviewPane(PreviewSplitter);
@@ -227,6 +227,13 @@ void FilesPage::showColumnsOfRows() {
         LB1->setColumnHidden(column, !rows->hasColumn(static_cast<FileListModel::Column>(column)));
     // A list of names alone needs no header to sort by.
     LB1->setHeaderHidden(!rows->hasColumn(FileListModel::Size));
+    // Number columns as wide as their largest possible value, so the names keep the rest.
+    const auto number = LB1->fontMetrics().horizontalAdvance(QString(rows->numberDigits(), QLatin1Char('0')));
+    for (const auto column : {FileListModel::Size, FileListModel::Offset}) {
+        const auto title = rows->headerData(column, Qt::Horizontal).toString();
+        const auto heading = LB1->header()->fontMetrics().horizontalAdvance(title) + kSortIndicatorWidth;
+        LB1->header()->resizeSection(column, std::max(number, heading) + kCellMargin);
+    }
 }
 
 void FilesPage::fitCaptions() {
