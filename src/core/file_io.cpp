@@ -172,6 +172,19 @@ std::uint64_t OutputFile::copyThroughPipe(const InputFile& source, std::uint64_t
         for (auto left = static_cast<std::size_t>(filled); left > 0;) {
             const auto n = ::splice(ends[0], nullptr, fd_, nullptr, left, SPLICE_F_MOVE);
             if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                // A file system that takes no splice: the pipe is emptied by hand, the rest copied
+                // the other ways.
+                std::vector<std::uint8_t> rest(left);
+                for (std::size_t got = 0; got < left;) {
+                    const auto r = ::read(ends[0], rest.data() + got, left - got);
+                    if (r < 0 && errno == EINTR) continue;
+                    if (r <= 0) throw Error("Cannot write file " + displayPath(path_));
+                    got += static_cast<std::size_t>(r);
+                }
+                write(rest);
+                return done + static_cast<std::uint64_t>(filled);
+            }
             if (n <= 0) throw Error("Cannot write file " + displayPath(path_));
             left -= static_cast<std::size_t>(n);
             written_ += static_cast<std::uint64_t>(n);
