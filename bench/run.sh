@@ -11,8 +11,12 @@ REPS=${REPS:-3}
 README=$ROOT/bench/README.md
 
 bash "$ROOT/scripts/install-deps.sh"
+echo "Building in $BUILD ..."
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_TESTS=OFF -DVEXA_BENCH=ON >/dev/null
-cmake --build "$BUILD" -j "$(nproc)" >/dev/null
+if ! cmake --build "$BUILD" -j "$(nproc)" >"$BUILD/bench-build.log" 2>&1; then
+    cat "$BUILD/bench-build.log" >&2
+    exit 1
+fi
 
 BIN=$BUILD/bin
 CLI=$BIN/vexa-cli
@@ -21,9 +25,9 @@ export QT_QPA_PLATFORM=offscreen
 
 rm -rf "$OUT"
 mkdir -p "$OUT/runs"
-# The data goes at the end; synced, so the file system soon stops treating the freed inodes as
+# The data goes at the end (each run's numbers are kept in build-bench/bench-runs); synced, so the file system soon stops treating the freed inodes as
 # recently deleted (see README: that would slow the next run's file creation).
-trap 'rm -rf "$OUT"; sync' EXIT
+trap 'rm -rf "$BUILD/bench-runs"; cp -r "$OUT/runs" "$BUILD/bench-runs" 2>/dev/null; rm -rf "$OUT"; sync' EXIT
 
 # --- data ----------------------------------------------------------------------------------------
 echo "Making the data in $OUT ..."
@@ -66,7 +70,7 @@ row() {
         paste -d' ' "$OUT/runs/$mine.$r" "$OUT/runs/$ref.$r" | awk '{ printf "%.6f\n", $1 / $4 }'
     done)
     ratio=$(echo "$ratios" | median)
-    ratios=$(echo "$ratios" | awk '{ printf "%s%.2f", NR > 1 ? " " : "", $1 }')
+    ratios=$(echo "$ratios" | awk '{ printf "%s%.2f", (NR > 1 ? " " : ""), $1 }')
     mem=$(column_of "$mine" 2 | sort -g | tail -1)
     verdict=$(awk -v r="$ratio" -v t="$target" -v m="$mem" -v mt="$memtarget" \
         'BEGIN { ok = r <= t; if (mt != "") ok = ok && m / 1024 <= mt; print ok ? "met" : "MISSED" }')

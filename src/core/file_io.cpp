@@ -21,6 +21,11 @@ constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kKernelCopyChunk = 1u << 30;
 // With write-behind, the disk is asked to take each run of this many bytes once they are written.
 constexpr std::uint64_t kWriteBehindStep = 8u << 20;
+// Shifted ranges from this size on go through a pipe of kPipeSize bytes (the largest an unprivileged
+// process may ask for by default); smaller ones are not worth the pipe.
+constexpr std::uint64_t kPipeCopyMinimum = 4u << 20;
+constexpr std::size_t kPipeSize = 1u << 20;
+constexpr std::uint64_t kPageSize = 4096;
 
 std::string sizeText(std::uint64_t n) { return std::to_string(n); }
 
@@ -112,8 +117,13 @@ void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::ui
                           sizeText(offset) + " run past the end of the file (" + sizeText(source.size()) +
                           " bytes)");
     std::uint64_t remaining = count;
-    // Kernel-side copy first; it is refused on some file systems, then the bounded buffer does it.
-    loff_t in = static_cast<loff_t>(offset);
+    // A large range that starts at another place in its page than where it lands (an entry at byte
+    // 12 of an archive, written at byte 0) goes through a pipe of a megabyte: the kernel's direct
+    // copy then splits every page in two small steps and runs at two thirds of that speed.
+    if ((offset % kPageSize) != (written_ % kPageSize) && count >= kPipeCopyMinimum)
+        remaining -= copyThroughPipe(source, offset, count);
+    // Kernel-side copy next; it is refused on some file systems, then the bounded buffer does it.
+    loff_t in = static_cast<loff_t>(offset + (count - remaining));
     const auto step = writeBehind_ ? kWriteBehindStep : kKernelCopyChunk;
     while (remaining > 0) {
         const auto n = ::copy_file_range(source.descriptor(), &in, fd_, nullptr,
@@ -136,6 +146,53 @@ void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::ui
         at += chunk;
         remaining -= chunk;
     }
+}
+
+std::uint64_t OutputFile::copyThroughPipe(const InputFile& source, std::uint64_t offset, std::uint64_t count) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return 0;
+    struct ClosePipe {
+        int* ends;
+        ~ClosePipe() {
+            ::close(ends[0]);
+            ::close(ends[1]);
+        }
+    } closePipe{ends};
+    const auto capacity = ::fcntl(ends[1], F_SETPIPE_SZ, static_cast<int>(kPipeSize));
+    if (capacity < static_cast<int>(kPipeSize)) return 0; // a small pipe is slower than the direct copy
+
+    loff_t in = static_cast<loff_t>(offset);
+    std::uint64_t done = 0;
+    while (done < count) {
+        const auto filled = ::splice(source.descriptor(), &in, ends[1], nullptr,
+                                     static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kPipeSize)),
+                                     SPLICE_F_MOVE);
+        if (filled <= 0) break; // the other copies take over from here
+        // What is in the pipe must reach the file: no other copy can take it from there.
+        for (auto left = static_cast<std::size_t>(filled); left > 0;) {
+            const auto n = ::splice(ends[0], nullptr, fd_, nullptr, left, SPLICE_F_MOVE);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                // A file system that takes no splice: the pipe is emptied by hand, the rest copied
+                // the other ways.
+                std::vector<std::uint8_t> rest(left);
+                for (std::size_t got = 0; got < left;) {
+                    const auto r = ::read(ends[0], rest.data() + got, left - got);
+                    if (r < 0 && errno == EINTR) continue;
+                    if (r <= 0) throw Error("Cannot write file " + displayPath(path_));
+                    got += static_cast<std::size_t>(r);
+                }
+                write(rest);
+                return done + static_cast<std::uint64_t>(filled);
+            }
+            if (n <= 0) throw Error("Cannot write file " + displayPath(path_));
+            left -= static_cast<std::size_t>(n);
+            written_ += static_cast<std::uint64_t>(n);
+        }
+        done += static_cast<std::uint64_t>(filled);
+        if (writeBehind_) startWriteBack();
+    }
+    return done;
 }
 
 void OutputFile::close() {

@@ -64,6 +64,8 @@ public:
 
 private:
     void startWriteBack();
+    // Copies the first bytes of the range through a pipe; returns how many (0: no pipe to be had).
+    std::uint64_t copyThroughPipe(const InputFile& source, std::uint64_t offset, std::uint64_t count);
 
     fs::path path_;
     int fd_ = -1;

@@ -10,9 +10,10 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
-// A file written through AtomicOutputFile starts its way to disk every few megabytes and copies
-// kernel-side in steps of the same size: sizes around those steps come out whole, in order, from
-// a copy that starts inside the source, and from plain writes of uneven pieces.
+// A file written through AtomicOutputFile that replaces another starts its way to disk every few
+// megabytes: sizes around those steps come out whole, in order, from a copy that starts inside the
+// source (shifted within its pages), and from plain writes of uneven pieces; the first round
+// writes new files, the later ones replace them.
 TEST(AtomicOutput, LargeFilesComeOutWholeAroundTheWriteBehindSteps) {
     constexpr std::size_t kStep = 8u << 20;
     const std::size_t sizes[] = {0, kStep - 1, kStep + 1, 2 * kStep + 12345};
@@ -48,6 +49,39 @@ TEST(AtomicOutput, LargeFilesComeOutWholeAroundTheWriteBehindSteps) {
         }
         EXPECT_EQ(test::readFile(written),
                   Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
+    }
+}
+
+// Entries are copied kernel-side, through a pipe when large and shifted within their pages, or
+// through a buffer: every way gives the same bytes, and a source that turns out shorter than it
+// was (cut while being read) is reported with the range, never copied short in silence.
+TEST(CopyRange, EveryWayOfCopyingGivesTheSameBytesAndShortSourcesAreReported) {
+    const struct {
+        std::uint64_t offset, size;
+    } ranges[] = {{0, 5u << 20}, {12, 5u << 20}, {12, 100'000}, {4096, (4u << 20) + 3}, {4095, 4u << 20}};
+    TempDir dir;
+    const Bytes bytes = test::patternBytes((6u << 20), 5);
+    test::writeFile(dir / "archive", bytes);
+    for (const auto& r : ranges) {
+        SCOPED_TRACE(std::to_string(r.offset) + "+" + std::to_string(r.size));
+        InputFile archive(dir / "archive");
+        copyRangeToFile(archive, r.offset, r.size, dir / "entry");
+        const auto from = bytes.begin() + static_cast<std::ptrdiff_t>(r.offset);
+        EXPECT_EQ(test::readFile(dir / "entry"), Bytes(from, from + static_cast<std::ptrdiff_t>(r.size)));
+
+        test::writeFile(dir / "cut", bytes);
+        InputFile cut(dir / "cut");
+        fs::resize_file(dir / "cut", r.offset + r.size / 2);
+        try {
+            copyRangeToFile(cut, r.offset, r.size, dir / "short");
+            ADD_FAILURE() << "a short source was copied";
+        } catch (const FormatError& e) {
+            EXPECT_EQ(std::string(e.what()), (dir / "cut").string() + ": the file ended at offset " +
+                                                 std::to_string(r.offset + r.size / 2) + " while " +
+                                                 std::to_string(r.size) + " bytes from offset " +
+                                                 std::to_string(r.offset) + " were being copied");
+        }
+        EXPECT_FALSE(fs::exists(dir / "short"));
     }
 }
 
