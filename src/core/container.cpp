@@ -17,6 +17,7 @@ void RecordArchive::ReadDirectory(const fs::path& path) {
     path_ = path;
     names_.clear();
     ranges_.clear();
+    outputNames_.clear();
     InputFile archive(path);
     auto records = ParseDirectory(archive);
     for (std::size_t i = 0; i < records.size(); ++i)

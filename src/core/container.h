@@ -118,17 +118,25 @@ public:
     }
 
     const std::vector<EntryRange>& Ranges() const { return ranges_; }
+    // The stored name, or the file name a kind with flat, repeating names gave the entry.
+    std::string OutputName(std::size_t index) const override {
+        return outputNames_.empty() ? EntryNames().at(index) : outputNames_.at(index);
+    }
 
 protected:
     // Reads the directory of the open archive. Each record's range is checked afterwards.
     virtual std::vector<EntryRecord> ParseDirectory(const InputFile& archive) = 0;
     // The archive, kept open across one run of extractions.
     const InputFile& OpenArchive();
+    // For kinds whose names are flat and may repeat: one file name per entry (flatOutputNames),
+    // set while the directory is parsed.
+    void SetOutputNames(std::vector<std::string> names) { outputNames_ = std::move(names); }
 
 private:
     fs::path path_;
     std::vector<std::string> names_;
     std::vector<EntryRange> ranges_;
+    std::vector<std::string> outputNames_;
     std::unique_ptr<InputFile> openArchive_;
 };
 

@@ -40,7 +40,7 @@ std::vector<EntryRecord> TDoomWadReader::ParseDirectory(const InputFile& archive
         fullNames.push_back(latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kNameWidth)));
     }
 
-    outputNames_ = flatOutputNames(fullNames);
+    SetOutputNames(flatOutputNames(fullNames));
     return records;
 }
 

@@ -16,15 +16,8 @@ class TDoomWadReader : public RecordArchive {
     // The eighth byte of a full-length name is never shown.
     static constexpr std::size_t kMaxNameLength = 7;
 
-    // Lumps repeat names (each map has its THINGS, LINEDEFS, ...) and sprite names hold "\", so
-    // each lump is written under a file name of its own (flatOutputNames).
-    std::string OutputName(std::size_t index) const override { return outputNames_.at(index); }
-
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
-
-  private:
-    std::vector<std::string> outputNames_;
 };
 
 } // namespace vexa

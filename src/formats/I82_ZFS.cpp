@@ -61,7 +61,7 @@ std::vector<EntryRecord> I82ZFSReader::ParseDirectory(const InputFile& archive) 
         block = static_cast<std::uint64_t>(next);
     }
 
-    outputNames_ = flatOutputNames(records);
+    SetOutputNames(flatOutputNames(records));
     return records;
 }
 

@@ -19,14 +19,8 @@ class I82ZFSReader : public RecordArchive {
     static constexpr std::size_t kDataOffset = 16;
     static constexpr std::size_t kSizeOffset = 24;
 
-    // Names are flat and may repeat: each entry gets a file name of its own (flatOutputNames).
-    std::string OutputName(std::size_t index) const override { return outputNames_.at(index); }
-
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
-
-  private:
-    std::vector<std::string> outputNames_;
 };
 
 } // namespace vexa

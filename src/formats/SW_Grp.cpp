@@ -31,7 +31,7 @@ std::vector<EntryRecord> TSWGrpReader::ParseDirectory(const InputFile& archive) 
         position += static_cast<std::uint64_t>(size);
     }
 
-    outputNames_ = flatOutputNames(records);
+    SetOutputNames(flatOutputNames(records));
     return records;
 }
 
