@@ -1,5 +1,5 @@
-// libFuzzer target for the writers: the input describes a folder (names and contents); every
-// writable kind builds a container from it, and what a writer accepts must read back through the
+// libFuzzer target for the writers: the input's first byte picks a writable kind, the rest describes
+// a folder (names and contents); the kind builds a container from it, and what a writer accepts must read back through the
 // program's own reader as the same files, in the same order, byte for byte.
 
 #include "core/errors.h"
@@ -41,8 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto source = work.root / "source";
     fs::create_directories(source);
 
+    std::vector<const CreatableKind*> writers;
+    for (const auto& kind : creatableKinds())
+        if (kind.createWriter) writers.push_back(&kind);
+    if (size == 0 || writers.empty()) return 0;
+    const auto& kind = *writers[data[0] % writers.size()];
+
     // Up to 6 files: a name length, the name (8-bit, made a valid file name), a size, the bytes.
-    std::size_t at = 0;
+    std::size_t at = 1;
     for (int n = 0; n < 6 && at + 2 <= size; ++n) {
         const std::size_t nameLength = 1 + data[at++] % 40;
         std::string name;
@@ -58,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += take;
     }
 
-    for (const auto& kind : creatableKinds()) {
-        if (!kind.createWriter) continue;
+    {
         const auto files = kind.gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
         const auto container = work.root / ("new." + std::string(kind.cliName));
         try {
@@ -70,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              container.c_str());
                 std::abort();
             }
-            continue;
+            return 0;
         }
         auto reader = CreateContainerObject(kind.code);
         reader->ReadDirectory(container); // what was written must read back

@@ -17,10 +17,11 @@ using test::Bytes;
 namespace {
 
 void put(const fs::path& root, const std::string& target, const Bytes& bytes) {
+    // Numbered within this run, so that making the seeds again replaces them instead of adding copies.
+    static std::map<std::string, int> made;
     const auto folder = root / target;
     fs::create_directories(folder);
-    std::size_t n = 0;
-    while (fs::exists(folder / ("seed-" + std::to_string(n)))) ++n;
+    const int n = made[target]++;
     test::writeFile(folder / ("seed-" + std::to_string(n)), bytes);
 }
 
@@ -44,6 +45,18 @@ void writtenSeeds(const fs::path& root) {
         put(root, target->second, test::readFile(path));
         kind.createWriter()->WriteContainer(path, source.path(), {}, nullptr);
         put(root, target->second, test::readFile(path));
+    }
+}
+
+// The writers' target: a byte choosing the writer, then files as (name length - 1, name, size, bytes).
+void writerInputSeeds(const fs::path& root) {
+    std::size_t writers = 0;
+    for (const auto& kind : creatableKinds()) writers += kind.createWriter ? 1 : 0;
+    for (std::size_t i = 0; i < writers; ++i) {
+        ByteBuilder input;
+        input.u8(static_cast<std::uint8_t>(i)).u8(4).raw("A.TXT").u8(5).raw("alpha");
+        input.u8(4).raw("B.PAL").u8(6).raw("\x01\x02\x03\x04\x05\x06").u8(8).raw("EMPTY.DAT").u8(0);
+        put(root, "writers", input.bytes());
     }
 }
 
@@ -106,6 +119,7 @@ int main(int argc, char** argv) {
     const fs::path root = argv[1];
     try {
         writtenSeeds(root);
+        writerInputSeeds(root);
         readOnlySeeds(root);
         imageSeeds(root);
         textureSeeds(root);
