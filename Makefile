@@ -18,10 +18,12 @@ build: deps
 run: build
 	$(BUILD_DIR)/bin/vexa $(ARGS)
 
-# Tests run under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Tests run under AddressSanitizer and UndefinedBehaviorSanitizer; every fuzz target first runs a few
+# seconds over its seeds and the inputs that once found a fault.
 test: deps
 	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DVEXA_SANITIZE=ON -DVEXA_BUILD_TESTS=ON
 	cmake --build $(TEST_BUILD_DIR) -j $(JOBS)
+	bash scripts/fuzz.sh --smoke
 	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 
 # Every fuzz target for FUZZ_SECONDS seconds each (make fuzz FUZZ_SECONDS=600).

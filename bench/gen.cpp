@@ -5,6 +5,7 @@
 //   bench-gen pak FILE COUNT               a PAK of COUNT small entries in 1,000 folders
 //   bench-gen file FILE BYTES              one file of BYTES bytes
 //   bench-gen wal DIR COUNT                COUNT Quake 2 WAL textures of 64 x 64
+//   bench-gen wad3 FILE COUNT              a Half-Life WAD3 of COUNT mip textures of 64 x 64
 //
 // Contents are pseudo-random (not zeros) so no layer can shortcut them; the same arguments always
 // give the same bytes.
@@ -143,6 +144,45 @@ int wal(const fs::path& dir, std::uint32_t count) {
     return 0;
 }
 
+// Header, the textures (each with its four levels and its own 256 colours), the directory.
+int wad3(const fs::path& file, std::uint32_t count) {
+    constexpr std::uint32_t kSide = 64, kHeader = 40, kRecord = 32;
+    constexpr std::uint32_t kPixels = kSide * kSide + (kSide / 2) * (kSide / 2) + (kSide / 4) * (kSide / 4) +
+                                      (kSide / 8) * (kSide / 8);
+    constexpr std::uint32_t kLump = kHeader + kPixels + 2 + 768 + 2;
+    Random random{4242};
+    std::vector<std::uint8_t> bytes(12 + std::size_t{kLump} * count + std::size_t{kRecord} * count, 0);
+    std::memcpy(bytes.data(), "WAD3", 4);
+    put32(&bytes[4], count);
+    put32(&bytes[8], 12 + kLump * count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t at = 12 + kLump * i;
+        auto* lump = &bytes[at];
+        char name[16];
+        std::snprintf(name, sizeof name, "tex_%05u", i);
+        std::memcpy(lump, name, std::strlen(name));
+        put32(lump + 16, kSide);
+        put32(lump + 20, kSide);
+        std::uint32_t offset = kHeader;
+        for (std::uint32_t level = 0; level < 4; ++level) {
+            put32(lump + 24 + 4 * level, offset);
+            offset += (kSide >> level) * (kSide >> level);
+        }
+        random.fill(lump + kHeader, kPixels);
+        lump[kHeader + kPixels] = 0; // 256 colours, as a 16-bit count
+        lump[kHeader + kPixels + 1] = 1;
+        random.fill(lump + kHeader + kPixels + 2, 768);
+        auto* record = &bytes[12 + std::size_t{kLump} * count + std::size_t{kRecord} * i];
+        put32(record, at);
+        put32(record + 4, kLump);
+        put32(record + 8, kLump);
+        record[12] = 0x43; // mip texture
+        std::memcpy(record + 16, name, std::strlen(name));
+    }
+    writeBytes(file, bytes);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -153,12 +193,14 @@ int main(int argc, char** argv) {
         return pak(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
     if (args.size() == 3 && args[0] == "wal")
         return wal(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
+    if (args.size() == 3 && args[0] == "wad3")
+        return wad3(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
     if (args.size() == 3 && args[0] == "file") {
         Random random{42};
         writeRandomFile(args[1], std::stoull(args[2]), random);
         return 0;
     }
-    std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT\n",
+    std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT | wad3 FILE COUNT\n",
                stderr);
     return 2;
 }

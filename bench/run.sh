@@ -39,6 +39,9 @@ mkdir -p "$OUT/big"
 "$CLI" create pak "$OUT/big" "$OUT/big.pak" >/dev/null
 "$BIN/bench-gen" wal "$OUT/wal" 10000
 "$CLI" extract "$OUT/wal/tex_00000.wal" "$OUT/wal-bmp" --yes >/dev/null # the reference's input
+mkdir -p "$OUT/wad3"
+"$BIN/bench-gen" wad3 "$OUT/wad3/textures.wad" 10000
+"$CLI" extract "$OUT/wad3/textures.wad" "$OUT/wad3-bmp" --yes >/dev/null # the reference's input
 mkdir -p "$OUT/program"
 sync
 
@@ -126,6 +129,11 @@ for rep in $(seq 1 "$REPS"); do
     w_vexa() { sh_run wal.vexa "$rep" "'$CLI' extract '$OUT/wal/tex_00000.wal' '$OUT/w-vexa-$rep' --yes >/dev/null"; }
     w_cp() { run wal.cp "$rep" cp -r "$OUT/wal-bmp" "$OUT/w-cp-$rep"; }
     if [ $first = vexa ]; then w_vexa; w_cp; else w_cp; w_vexa; fi
+
+    # A WAD3 of 10,000 mip textures of 64 x 64 to BMP, against cp -r of the BMP files.
+    h_vexa() { sh_run wad3.vexa "$rep" "'$CLI' extract '$OUT/wad3/textures.wad' '$OUT/h-vexa-$rep' --yes >/dev/null"; }
+    h_cp() { run wad3.cp "$rep" cp -r "$OUT/wad3-bmp" "$OUT/h-cp-$rep"; }
+    if [ $first = vexa ]; then h_vexa; h_cp; else h_cp; h_vexa; fi
 done
 
 row 'list --json, PAK of 100,000 entries' list.vexa list.physfs 'PhysicsFS enumeration' 0.02 64
@@ -135,6 +143,7 @@ row 'create pak from 10,000 files' create.pak create.tar 'tar -cf' 1.0
 row 'create jk-gob from 10,000 files' create.gob create.tar 'tar -cf' 1.0
 row 'extract one 1 GiB entry' big.vexa big.cat 'cat' 1.1 64
 row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
+row 'WAD3 of 10,000 textures 64 x 64 to BMP' wad3.vexa wad3.cp 'cp -r of the BMPs' 1.5
 row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3
 
 scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)

@@ -28,9 +28,12 @@ if [ -n "$runs" ]; then limit=(-runs="$runs"); else limit=(-max_total_time="$sec
 
 run_target() {
     local target=$1 name=${1#fuzz_}
+    # The inputs that once found a fault (fuzz/regressions/<target>/) are run first, every time.
+    local corpora=("$corpus_root/$name")
+    [ -d "fuzz/regressions/$name" ] && corpora+=("fuzz/regressions/$name")
     mkdir -p "$corpus_root/$name"
     "$build/bin/$target" "${limit[@]}" -timeout=1 -rss_limit_mb=256 -malloc_limit_mb=256 \
-        -print_final_stats=1 -artifact_prefix="fuzz-findings/$name-" "$corpus_root/$name" \
+        -print_final_stats=1 -artifact_prefix="fuzz-findings/$name-" "${corpora[@]}" \
         >"$build/$target.log" 2>&1
     echo $? >"$build/$target.rc"
 }

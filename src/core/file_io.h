@@ -64,8 +64,12 @@ public:
 
 private:
     void startWriteBack();
-    // Copies the first bytes of the range through a pipe; returns how many (0: no pipe to be had).
-    std::uint64_t copyThroughPipe(const InputFile& source, std::uint64_t offset, std::uint64_t count);
+    // Copies the range in two halves at once, each through a buffer of its own; false when no second
+    // thread can be had (nothing is copied then).
+    bool copyInHalves(const InputFile& source, std::uint64_t offset, std::uint64_t count);
+    // Copies [from, to) of the range that starts at offset in source to the same place after start.
+    void copyPart(const InputFile& source, std::uint64_t offset, std::uint64_t count, std::uint64_t start,
+                  std::uint64_t from, std::uint64_t to);
 
     fs::path path_;
     int fd_ = -1;

@@ -12,8 +12,9 @@ using test::TempDir;
 
 // A file written through AtomicOutputFile that replaces another starts its way to disk every few
 // megabytes: sizes around those steps come out whole, in order, from a copy that starts inside the
-// source (shifted within its pages), and from plain writes of uneven pieces; the first round
-// writes new files, the later ones replace them.
+// source (shifted within its pages, so large ones go in two halves at once) followed by more
+// writes, and from plain writes of uneven pieces; the first round writes new files, the later ones
+// replace them.
 TEST(AtomicOutput, LargeFilesComeOutWholeAroundTheWriteBehindSteps) {
     constexpr std::size_t kStep = 8u << 20;
     const std::size_t sizes[] = {0, kStep - 1, kStep + 1, 2 * kStep + 12345};
@@ -29,12 +30,14 @@ TEST(AtomicOutput, LargeFilesComeOutWholeAroundTheWriteBehindSteps) {
             AtomicOutputFile out(target);
             out.file().write(Bytes{1, 2, 3});
             out.file().copyFrom(in, 77, size);
-            EXPECT_EQ(out.file().position(), 3 + size);
+            out.file().write(Bytes{4, 5});
+            EXPECT_EQ(out.file().position(), 3 + size + 2);
             out.commit();
         }
         Bytes expected{1, 2, 3};
         expected.insert(expected.end(), bytes.begin() + 77,
                         bytes.begin() + 77 + static_cast<std::ptrdiff_t>(size));
+        expected.insert(expected.end(), {4, 5});
         EXPECT_EQ(test::readFile(target), expected);
 
         const auto written = dir / "written.bin";
@@ -52,8 +55,8 @@ TEST(AtomicOutput, LargeFilesComeOutWholeAroundTheWriteBehindSteps) {
     }
 }
 
-// Entries are copied kernel-side, through a pipe when large and shifted within their pages, or
-// through a buffer: every way gives the same bytes, and a source that turns out shorter than it
+// Entries are copied kernel-side, in two halves at once when large and shifted within their pages,
+// or through a buffer: every way gives the same bytes, and a source that turns out shorter than it
 // was (cut while being read) is reported with the range, never copied short in silence.
 TEST(CopyRange, EveryWayOfCopyingGivesTheSameBytesAndShortSourcesAreReported) {
     const struct {
