@@ -63,4 +63,10 @@ void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t of
                           " do not fit in the file (" + std::to_string(file.size()) + " bytes)");
 }
 
+std::vector<std::uint8_t> readRecords(const InputFile& file, std::int64_t count, std::uint64_t offset,
+                                      std::uint64_t recordSize, const std::string& what) {
+    checkRecordsFit(file, count, offset, recordSize, what);
+    return file.readBlock(offset, static_cast<std::uint64_t>(count) * recordSize, "the " + what + " records");
+}
+
 } // namespace vexa

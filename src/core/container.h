@@ -145,4 +145,9 @@ private:
 void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,
                      const std::string& what);
 
+// Reads a table of count records of recordSize bytes at offset, in one read, once checkRecordsFit
+// has let it through.
+std::vector<std::uint8_t> readRecords(const InputFile& file, std::int64_t count, std::uint64_t offset,
+                                      std::uint64_t recordSize, const std::string& what);
+
 } // namespace vexa

@@ -22,9 +22,8 @@ std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) 
     const auto countBytes = archive.readBlock(static_cast<std::uint64_t>(dirOffset), kCountSize, "the entry count");
     const auto count = ByteReader(countBytes, displayPath(archive.path())).i32(0);
     const std::uint64_t recordsAt = static_cast<std::uint64_t>(dirOffset) + kCountSize;
-    checkRecordsFit(archive, count, recordsAt, kRecordSize, "directory");
 
-    const auto table = archive.readBlock(recordsAt, static_cast<std::uint64_t>(count) * kRecordSize, "the directory");
+    const auto table = readRecords(archive, count, recordsAt, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(static_cast<std::size_t>(count));

@@ -51,10 +51,9 @@ std::vector<EntryRecord> TDFLfdReader::ParseDirectory(const InputFile& archive) 
     const auto header = archive.readBlock(0, kHeaderSize, "the LFD map header");
     const auto mapSize = ByteReader(header, displayPath(archive.path())).i32(kSizeField);
     const std::int64_t count = mapSize > 0 ? mapSize / static_cast<std::int32_t>(kHeaderSize) : 0;
-    checkRecordsFit(archive, count, kHeaderSize, kHeaderSize, "map");
 
     const auto n = static_cast<std::size_t>(count);
-    const auto map = archive.readBlock(kHeaderSize, static_cast<std::uint64_t>(n) * kHeaderSize, "the map");
+    const auto map = readRecords(archive, count, kHeaderSize, kHeaderSize, "map");
     const ByteReader entries(map, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(n);

@@ -22,12 +22,10 @@ std::vector<EntryRecord> TDescentHog2Reader::ParseDirectory(const InputFile& arc
     const auto header = archive.readBlock(0, kHeaderSize, "the HOG2 header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto count = head.i32(kCountField);
-    checkRecordsFit(archive, count, kHeaderSize, kRecordSize, "directory");
     auto running = nonNegativePosition(archive, head.i32(kDataPositionField), "data position");
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table =
-        archive.readBlock(kHeaderSize, static_cast<std::uint64_t>(n) * kRecordSize, "the directory");
+    const auto table = readRecords(archive, count, kHeaderSize, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(n);

@@ -15,11 +15,8 @@ std::vector<EntryRecord> TDoomWadReader::ParseDirectory(const InputFile& archive
     const auto dirOffset = header.i32(kDirectoryOffset);
     if (dirOffset < 0)
         throw FormatError(file + ": the directory offset " + std::to_string(dirOffset) + " is negative");
-    checkRecordsFit(archive, count, static_cast<std::uint64_t>(dirOffset), kRecordSize, "lump");
 
-    const auto table =
-        archive.readBlock(static_cast<std::uint64_t>(dirOffset),
-                          static_cast<std::uint64_t>(count) * kRecordSize, "the lump directory");
+    const auto table = readRecords(archive, count, static_cast<std::uint64_t>(dirOffset), kRecordSize, "lump");
     const ByteReader dir(table, file);
     std::vector<EntryRecord> records;
     records.reserve(static_cast<std::size_t>(count));

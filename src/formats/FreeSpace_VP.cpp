@@ -19,11 +19,9 @@ std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& arc
     const ByteReader head(header, displayPath(archive.path()));
     const auto directory = nonNegativePosition(archive, head.i32(kDirectoryField), "directory position");
     const auto count = head.i32(kCountField);
-    checkRecordsFit(archive, count, directory, kRecordSize, "directory");
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table =
-        archive.readBlock(directory, static_cast<std::uint64_t>(n) * kRecordSize, "the directory");
+    const auto table = readRecords(archive, count, directory, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(n);

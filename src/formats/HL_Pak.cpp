@@ -28,11 +28,9 @@ std::vector<EntryRecord> THLPakReader::ParseDirectory(const InputFile& archive) 
     const std::int64_t count = length > 0 ? length / static_cast<std::int32_t>(kRecordSize) : 0;
     if (count == 0) return {};
     const auto directory = nonNegativePosition(archive, head.i32(kDirectoryOffsetField), "directory offset");
-    checkRecordsFit(archive, count, directory, kRecordSize, "directory");
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table =
-        archive.readBlock(directory, static_cast<std::uint64_t>(n) * kRecordSize, "the directory");
+    const auto table = readRecords(archive, count, directory, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(n);

@@ -23,10 +23,8 @@ std::vector<EntryRecord> TJKGobReader::ParseDirectory(const InputFile& archive) 
         archive, static_cast<std::int64_t>(head.i32(kDirectoryWordOffset)) - kDirectoryWordBias,
         "directory offset");
     const auto count = head.i32(kCountOffset);
-    checkRecordsFit(archive, count, directory, kRecordSize, "directory");
 
-    const auto table =
-        archive.readBlock(directory, static_cast<std::uint64_t>(count) * kRecordSize, "the directory");
+    const auto table = readRecords(archive, count, directory, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(static_cast<std::size_t>(count));

@@ -98,11 +98,9 @@ std::vector<EntryRecord> TOLLabReader::ParseDirectory(const InputFile& archive) 
     const auto header = archive.readBlock(0, kHeaderSize, "the LAB header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto count = head.i32(kCountOffset);
-    checkRecordsFit(archive, count, kHeaderSize, kRecordSize, "directory");
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table =
-        archive.readBlock(kHeaderSize, static_cast<std::uint64_t>(n) * kRecordSize, "the directory");
+    const auto table = readRecords(archive, count, kHeaderSize, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
     const NameTable names(archive, kHeaderSize + n * kRecordSize, head.i32(kNameTableLengthOffset), n);
     std::vector<EntryRecord> records;

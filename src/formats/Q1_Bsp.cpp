@@ -56,9 +56,7 @@ void TQ1BspReader::ReadDirectory(const fs::path& path) {
 
     const auto countBytes = map.readBlock(lump, kCountSize, "the texture count");
     const auto count = ByteReader(countBytes, file).i32(0);
-    checkRecordsFit(map, count, lump + kCountSize, kTextureOffsetSize, "texture offset");
-    const auto table = map.readBlock(
-        lump + kCountSize, static_cast<std::uint64_t>(count) * kTextureOffsetSize, "the texture offsets");
+    const auto table = readRecords(map, count, lump + kCountSize, kTextureOffsetSize, "texture offset");
     const ByteReader offsets(table, file);
 
     std::vector<std::string> names;

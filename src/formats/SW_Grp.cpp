@@ -11,10 +11,8 @@ std::vector<EntryRecord> TSWGrpReader::ParseDirectory(const InputFile& archive) 
     const auto file = displayPath(archive.path());
     const auto headerBytes = archive.readBlock(0, kHeaderSize, "the GRP header");
     const auto count = ByteReader(headerBytes, file).i32(kCountOffset);
-    checkRecordsFit(archive, count, kHeaderSize, kRecordSize, "directory");
 
-    const auto table =
-        archive.readBlock(kHeaderSize, static_cast<std::uint64_t>(count) * kRecordSize, "the directory");
+    const auto table = readRecords(archive, count, kHeaderSize, kRecordSize, "directory");
     const ByteReader dir(table, file);
     std::vector<EntryRecord> records;
     records.reserve(static_cast<std::size_t>(count));

@@ -16,11 +16,8 @@ Lumps ReadLumpDirectory(const InputFile& archive) {
     const auto dirOffset = fields.i32(kDirectoryOffsetField);
     if (dirOffset < 0)
         throw FormatError(file + ": the directory offset " + std::to_string(dirOffset) + " is negative");
-    checkRecordsFit(archive, count, static_cast<std::uint64_t>(dirOffset), kRecordSize, "lump");
 
-    const auto table =
-        archive.readBlock(static_cast<std::uint64_t>(dirOffset),
-                          static_cast<std::uint64_t>(count) * kRecordSize, "the lump directory");
+    const auto table = readRecords(archive, count, static_cast<std::uint64_t>(dirOffset), kRecordSize, "lump");
     const ByteReader dir(table, file);
     Lumps lumps;
     lumps.records.reserve(static_cast<std::size_t>(count));
