@@ -26,9 +26,11 @@ test: deps
 	bash scripts/fuzz.sh --smoke
 	cd $(TEST_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 
-# Every fuzz target for FUZZ_SECONDS seconds each (make fuzz FUZZ_SECONDS=600).
+# Every fuzz target for FUZZ_SECONDS seconds each (make fuzz FUZZ_SECONDS=600), or for FUZZ_RUNS
+# executions each (make fuzz FUZZ_RUNS=2000000); FUZZ_JOBS side by side; only FUZZ_TARGETS if given.
 fuzz: deps
-	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz.sh
+	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_JOBS=$(FUZZ_JOBS) FUZZ_TARGETS="$(FUZZ_TARGETS)" \
+		bash scripts/fuzz.sh
 
 # Timings of VEXA against its references (Release build in build-bench); see bench/README.md.
 bench:
