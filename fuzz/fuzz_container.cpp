@@ -1,8 +1,9 @@
 // libFuzzer target for one kind (FUZZ_KIND): the input is written as a file of that kind, then goes
-// through exactly what the window and vexa-cli do with it: the kind's object reads its directory,
-// lists it, and every entry is extracted (or converted) into a fresh folder. After each run the
-// target checks that nothing was created outside that folder.
+// through exactly what the window and vexa-cli do with it: detection, then the kind's object reads
+// its directory, lists it, previews every row, and every entry is extracted (or converted) into a
+// fresh folder. After each run the target checks that nothing was created outside that folder.
 
+#include "core/Global.h"
 #include "core/errors.h"
 #include "core/extract.h"
 #include "core/kinds.h"
@@ -86,6 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fs::create_directories(out);
     try {
+        // Detection first, as the window and vexa-cli do; the object is then this target's kind
+        // whatever detection says, so every input reaches the reader being fuzzed.
+        (void)vexa::DetectContainerType(input);
         auto object = vexa::CreateContainerObject(FUZZ_KIND);
         object->ReadDirectory(input);
         std::vector<std::size_t> rows(object->EntryCount());
