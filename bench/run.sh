@@ -43,6 +43,7 @@ mkdir -p "$OUT/wad3"
 "$BIN/bench-gen" wad3 "$OUT/wad3/textures.wad" 10000
 "$CLI" extract "$OUT/wad3/textures.wad" "$OUT/wad3-bmp" --yes >/dev/null # the reference's input
 mkdir -p "$OUT/program"
+cp -r "$ROOT/data/Data" "$OUT/program/Data" # the default palettes the window loads at start
 sync
 
 # --- measuring -----------------------------------------------------------------------------------
