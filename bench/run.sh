@@ -58,6 +58,10 @@ run() {
     fi
 }
 sh_run() { run "$1" "$2" sh -c "$3"; }
+# warm PATH...: reads the inputs of a case into the page cache before its pair of runs, so that
+# neither side reads the disk while the other reads memory (the data is larger than what stays cached
+# on a busy machine).
+warm() { find "$@" -type f -exec cat {} + >/dev/null; }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 column_of() { for r in $(seq 1 "$REPS"); do awk -v c="$2" '{ print $c }' "$OUT/runs/$1.$r"; done; }
@@ -92,6 +96,7 @@ for rep in $(seq 1 "$REPS"); do
     # Listing a PAK of 100,000 entries.
     list_vexa() { sh_run list.vexa "$rep" "'$CLI' list --json '$OUT/list100k.pak' >/dev/null"; }
     list_ref() { sh_run list.physfs "$rep" "'$BIN/physfs-tool' list '$OUT/list100k.pak' >/dev/null"; }
+    warm "$OUT/list100k.pak"
     if [ $first = vexa ]; then list_vexa; list_ref; else list_ref; list_vexa; fi
 
     # The window: File > Open to the rows shown; the reference is vexa-cli list of the same file.
@@ -112,6 +117,7 @@ for rep in $(seq 1 "$REPS"); do
     x_vexa() { sh_run extract.vexa "$rep" "'$CLI' extract '$OUT/tree.pak' '$OUT/x-vexa-$rep' --yes >/dev/null"; }
     x_physfs() { run extract.physfs "$rep" "$BIN/physfs-tool" extract "$OUT/tree.pak" "$OUT/x-physfs-$rep"; }
     x_cp() { run extract.cp "$rep" cp -r "$OUT/tree" "$OUT/x-cp-$rep"; }
+    warm "$OUT/tree.pak" "$OUT/tree"
     if [ $first = vexa ]; then x_vexa; x_cp; x_physfs; else x_cp; x_physfs; x_vexa; fi
     if [ "$rep" -eq 1 ]; then diff -r "$OUT/tree" "$OUT/x-vexa-1" >/dev/null || { echo "bench: extraction differs" >&2; exit 1; }; fi
 
@@ -119,21 +125,25 @@ for rep in $(seq 1 "$REPS"); do
     c_pak() { sh_run create.pak "$rep" "'$CLI' create pak '$OUT/tree' '$OUT/new.pak' >/dev/null"; rm -f "$OUT/new.pak"; }
     c_gob() { sh_run create.gob "$rep" "'$CLI' create jk-gob '$OUT/tree' '$OUT/new.gob' >/dev/null"; rm -f "$OUT/new.gob"; }
     c_tar() { run create.tar "$rep" tar -cf "$OUT/new.tar" -C "$OUT" tree; rm -f "$OUT/new.tar"; }
+    warm "$OUT/tree"
     if [ $first = vexa ]; then c_pak; c_gob; c_tar; else c_tar; c_pak; c_gob; fi
 
     # One entry of 1 GiB, against cat of the same bytes.
     b_vexa() { sh_run big.vexa "$rep" "'$CLI' extract '$OUT/big.pak' '$OUT/big-out' --yes >/dev/null"; rm -rf "$OUT/big-out"; }
     b_cat() { sh_run big.cat "$rep" "cat '$OUT/big/big.bin' >'$OUT/big-cat.bin'"; rm -f "$OUT/big-cat.bin"; }
+    warm "$OUT/big.pak" "$OUT/big/big.bin"
     if [ $first = vexa ]; then b_vexa; b_cat; else b_cat; b_vexa; fi
 
     # 10,000 WAL textures of 64 x 64 to BMP, against cp -r of the BMP files.
     w_vexa() { sh_run wal.vexa "$rep" "'$CLI' extract '$OUT/wal/tex_00000.wal' '$OUT/w-vexa-$rep' --yes >/dev/null"; }
     w_cp() { run wal.cp "$rep" cp -r "$OUT/wal-bmp" "$OUT/w-cp-$rep"; }
+    warm "$OUT/wal" "$OUT/wal-bmp"
     if [ $first = vexa ]; then w_vexa; w_cp; else w_cp; w_vexa; fi
 
     # A WAD3 of 10,000 mip textures of 64 x 64 to BMP, against cp -r of the BMP files.
     h_vexa() { sh_run wad3.vexa "$rep" "'$CLI' extract '$OUT/wad3/textures.wad' '$OUT/h-vexa-$rep' --yes >/dev/null"; }
     h_cp() { run wad3.cp "$rep" cp -r "$OUT/wad3-bmp" "$OUT/h-cp-$rep"; }
+    warm "$OUT/wad3" "$OUT/wad3-bmp"
     if [ $first = vexa ]; then h_vexa; h_cp; else h_cp; h_vexa; fi
 done
 
