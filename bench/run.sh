@@ -129,8 +129,8 @@ for rep in $(seq 1 "$REPS"); do
     if [ $first = vexa ]; then c_pak; c_gob; c_tar; else c_tar; c_pak; c_gob; fi
 
     # One entry of 1 GiB, against cat of the same bytes.
-    # Outputs stay until the end: removing a 1 GiB file just before writing the next one made either
-    # side's copy take up to ten times as long, at random, all of it in the kernel.
+    # Outputs stay until the end, as in the other cases: whatever the system does to free them does
+    # not fall into the next run's time.
     b_vexa() { sh_run big.vexa "$rep" "'$CLI' extract '$OUT/big.pak' '$OUT/big-out-$rep' --yes >/dev/null"; }
     b_cat() { sh_run big.cat "$rep" "cat '$OUT/big/big.bin' >'$OUT/big-cat-$rep.bin'"; }
     warm "$OUT/big.pak" "$OUT/big/big.bin"
