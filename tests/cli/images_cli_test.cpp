@@ -16,14 +16,7 @@ namespace fs = std::filesystem;
 
 const std::string kCli = VEXA_CLI_PATH;
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    if (fs::exists(folder))
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::namesIn;
 
 TEST(CliImages, EachKindConvertsByteExactlyWithTheGivenPalette) {
     const auto rows = test::patternBytes(6 * 5, 3);

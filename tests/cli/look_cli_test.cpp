@@ -29,14 +29,7 @@ test::RunResult cli(std::vector<std::string> args) {
     return test::runCommand(args);
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    if (fs::exists(folder))
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::namesIn;
 
 // A GOB whose matching entries sit between others, so a row of the filtered view is never the
 // entry index it stands for.

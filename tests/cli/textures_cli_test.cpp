@@ -20,13 +20,7 @@ test::RunResult cli(std::vector<std::string> args) {
     return test::runCommand(args);
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::namesIn;
 
 TEST(CliTextures, ListAndExtractEachKind) {
     TempDir in;

@@ -19,13 +19,7 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::namesIn;
 
 // Answers "no" `allowed` times, then "yes".
 struct TripAfter {

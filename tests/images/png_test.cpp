@@ -23,13 +23,7 @@ using test::ByteBuilder;
 using test::Bytes;
 using test::TempDir;
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::namesIn;
 
 // The palette of a BMP the writer made, as red, green, blue triples.
 Bytes bmpPalette(const Bytes& bmp) {

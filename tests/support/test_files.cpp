@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -42,6 +43,15 @@ Bytes readFile(const fs::path& path) {
 }
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    if (fs::exists(folder))
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 Bytes patternBytes(std::size_t n, std::uint8_t seed) {
     Bytes b(n);

@@ -33,6 +33,8 @@ Bytes readFile(const fs::path& path);
 Bytes bytesOf(std::string_view text);
 // n bytes of a pattern that differs from file to file (seed).
 Bytes patternBytes(std::size_t n, std::uint8_t seed);
+// The names in a folder, sorted; none when the folder does not exist.
+std::vector<std::string> namesIn(const fs::path& folder);
 
 // Appends little-endian fields and raw bytes, for laying out test containers.
 class ByteBuilder {
