@@ -218,16 +218,18 @@ EntryPreview PreviewEntry(ContainerReader& object, std::size_t index) {
     return PreviewEntry(object, index, SnapshotPalette());
 }
 
-std::string hexDump(std::span<const std::uint8_t> bytes, std::uint64_t first) {
+std::string hexDump(std::span<const std::uint8_t> bytes, std::uint64_t first, std::size_t bytesPerLine) {
+    const std::size_t perLine = std::max<std::size_t>(1, bytesPerLine);
+    const std::size_t lineLength = 9 + 3 * perLine + (perLine - 1) / 8 + 3 + perLine + 2;
     std::string out;
-    out.reserve(bytes.size() / 16 * 78 + 78);
+    out.reserve((bytes.size() / perLine + 1) * lineLength);
     char buffer[16];
-    for (std::size_t line = 0; line < bytes.size(); line += 16) {
+    for (std::size_t line = 0; line < bytes.size(); line += perLine) {
         std::snprintf(buffer, sizeof buffer, "%08llx ", static_cast<unsigned long long>(first + line));
         out += buffer;
-        const std::size_t count = std::min<std::size_t>(16, bytes.size() - line);
-        for (std::size_t i = 0; i < 16; ++i) {
-            if (i == 8) out += ' ';
+        const std::size_t count = std::min(perLine, bytes.size() - line);
+        for (std::size_t i = 0; i < perLine; ++i) {
+            if (i > 0 && i % 8 == 0) out += ' ';
             if (i < count) {
                 std::snprintf(buffer, sizeof buffer, " %02x", bytes[line + i]);
                 out += buffer;

@@ -44,7 +44,9 @@ EntryPreview PreviewEntry(ContainerReader& object, std::size_t index);
 // True for the extensions shown as text (".txt", ".cfg", ".inf", ".msc" and the like).
 bool isTextName(const std::string& name);
 
-// A hex view: one line per 16 bytes, "00000000  48 65 6c ...  |He...|", offsets from first.
-std::string hexDump(std::span<const std::uint8_t> bytes, std::uint64_t first = 0);
+// A hex view: one line per bytesPerLine bytes (16 unless a narrow view asks for fewer),
+// "00000000  48 65 6c ...  |He...|", offsets from first; an extra blank after every 8 bytes.
+std::string hexDump(std::span<const std::uint8_t> bytes, std::uint64_t first = 0,
+                    std::size_t bytesPerLine = 16);
 
 } // namespace vexa

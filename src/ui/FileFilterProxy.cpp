@@ -36,6 +36,9 @@ void FileFilterProxy::setPattern(const QString& pattern) {
     pattern_ = std::move(utf8);
     filter_ = NameFilter(pattern_);
     invalidateFilter();
+    // Rows the filter lets back in come in archive order: with dynamic sorting off, the order
+    // asked for by the header is put back by hand.
+    if (sortColumn() >= 0) sort(sortColumn(), sortOrder());
 }
 
 std::size_t FileFilterProxy::entryIndex(const QModelIndex& shown) const {

@@ -12,12 +12,28 @@ void FileListModel::setRows(const std::vector<std::string>* rows, const Containe
     beginResetModel();
     rows_ = rows;
     object_ = rows ? object : nullptr;
+    fileRows_ = false;
     sizes_.clear();
     sized_.clear();
     // A kind has offsets or types for all its entries or for none: the first one tells.
     const bool any = object_ && !rows_->empty();
     hasOffset_ = any && object_->EntryOffset(0).has_value();
     hasType_ = any && !object_->EntryType(0).empty();
+    endResetModel();
+}
+
+void FileListModel::setFileRows(const std::vector<std::string>* rows,
+                                const std::vector<std::uint64_t>& sizes) {
+    beginResetModel();
+    rows_ = rows;
+    object_ = nullptr;
+    hasOffset_ = hasType_ = false;
+    fileRows_ = rows != nullptr;
+    const auto count = rows ? rows->size() : 0;
+    sizes_.assign(count, std::nullopt);
+    sized_.assign(count, true);
+    for (std::size_t i = 0; i < count && i < sizes.size(); ++i)
+        sizes_[i] = sizes[i];
     endResetModel();
 }
 
@@ -31,7 +47,7 @@ bool FileListModel::hasColumn(Column column) const {
     case Name:
         return true;
     case Size:
-        return object_ != nullptr;
+        return object_ != nullptr || fileRows_;
     case Offset:
         return hasOffset_;
     case Type:
@@ -43,6 +59,12 @@ bool FileListModel::hasColumn(Column column) const {
 
 int FileListModel::numberDigits() const {
     constexpr int kFallback = 7;
+    if (fileRows_) {
+        std::uint64_t largest = 0;
+        for (const auto& size : sizes_)
+            largest = std::max(largest, size.value_or(0));
+        return std::max(4, static_cast<int>(std::to_string(largest).size()));
+    }
     if (!object_) return kFallback;
     std::error_code ec;
     const auto size = std::filesystem::file_size(object_->ArchivePath(), ec);
@@ -51,6 +73,7 @@ int FileListModel::numberDigits() const {
 }
 
 std::optional<std::uint64_t> FileListModel::sizeOf(std::size_t index) const {
+    if (fileRows_) return index < sizes_.size() ? sizes_[index] : std::nullopt;
     if (!object_ || index >= rows().size()) return std::nullopt;
     if (sizes_.size() != rows().size()) {
         sizes_.assign(rows().size(), std::nullopt);

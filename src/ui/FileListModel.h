@@ -27,6 +27,8 @@ class FileListModel : public QAbstractTableModel {
     // Shows rows (owned by the live object, which must outlive the model's use of them or be
     // detached first with setRows(nullptr)); object, when given, supplies the other columns.
     void setRows(const std::vector<std::string>* rows, const ContainerReader* object = nullptr);
+    // Rows of files that are no entries (the New_C review), with the sizes of those files.
+    void setFileRows(const std::vector<std::string>* rows, const std::vector<std::uint64_t>& sizes);
     const std::vector<std::string>& rows() const;
     // Whether the rows shown have this column at all (a GOB has no type, a review no size).
     bool hasColumn(Column column) const;
@@ -48,6 +50,7 @@ class FileListModel : public QAbstractTableModel {
     const std::vector<std::string>* rows_ = nullptr;
     const ContainerReader* object_ = nullptr;
     bool hasOffset_ = false, hasType_ = false;
+    bool fileRows_ = false; // sizes_ holds every row's size
     // An image listing's sizes are file sizes, asked of the file system: each is asked once.
     mutable std::vector<std::optional<std::uint64_t>> sizes_;
     mutable std::vector<bool> sized_;

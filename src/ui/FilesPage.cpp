@@ -3,6 +3,7 @@
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
 #include "ui/PreviewPane.h"
+#include "ui/QtText.h"
 
 #include <QDrag>
 #include <QHBoxLayout>
@@ -138,6 +139,10 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     EFilter->setToolTip(QStringLiteral("Shows only the rows whose names match; letter case does not count"));
     EFilter->setClearButtonEnabled(true);
     listLayout->addWidget(EFilter);
+    connect(EFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
+        shown->setPattern(text);
+        emit filterChanged();
+    });
 
     rows = new FileListModel(this);
     shown = new FileFilterProxy(*rows, this);
@@ -148,6 +153,7 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     LB1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LB1->setModel(shown);
     listLayout->addWidget(LB1, 1);
+    connect(LB1, &FileListView::listClicked, this, &FilesPage::listClicked);
     LB1->header()->setSectionResizeMode(FileListModel::Name, QHeaderView::Stretch);
     LB1->header()->resizeSection(FileListModel::Type,
                                  LB1->fontMetrics().horizontalAdvance(QStringLiteral("mip texture")) +
@@ -181,6 +187,12 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     SBCancel = commandButton(column, "SBCancel", QStringLiteral("Cancel"));
     for (auto* button : {SBOK, SBRemove, SBExtract, SBExtract_All, SBExtract_Ext, SBCancel})
         layout->addWidget(button, 0, Qt::AlignHCenter);
+    connect(SBOK, &QPushButton::clicked, this, &FilesPage::okClicked);
+    connect(SBRemove, &QPushButton::clicked, this, &FilesPage::removeClicked);
+    connect(SBExtract, &QPushButton::clicked, this, &FilesPage::extractClicked);
+    connect(SBExtract_All, &QPushButton::clicked, this, &FilesPage::extractAllClicked);
+    connect(SBExtract_Ext, &QPushButton::clicked, this, &FilesPage::extractExtClicked);
+    connect(SBCancel, &QPushButton::clicked, this, &FilesPage::cancelClicked);
 
     LBExt = new QListWidget(column);
     LBExt->setObjectName(QStringLiteral("LBExt"));
@@ -216,7 +228,8 @@ void FilesPage::resizeEvent(QResizeEvent* event) {
     const auto wanted = width() >= kBesideWidth ? Qt::Horizontal : Qt::Vertical;
     if (PreviewSplitter->orientation() == wanted) return;
     const auto sizes = PreviewSplitter->sizes();
-    const bool closed = sizes.size() == 2 && sizes[1] == 0; // a preview the user shut stays shut
+    // A preview the user shut stays shut; one with nothing to show yet is hidden, not shut.
+    const bool closed = sizes.size() == 2 && sizes[1] == 0 && !Preview->isHidden();
     PreviewSplitter->setOrientation(wanted);
     const int span = wanted == Qt::Horizontal ? PreviewSplitter->width() : PreviewSplitter->height();
     PreviewSplitter->setSizes(closed ? QList<int>{span, 0} : QList<int>{span * 3 / 5, span * 2 / 5});
@@ -249,6 +262,89 @@ void FilesPage::fitCaptions() {
 void FilesPage::clearFilter() {
     EFilter->clear();
     LB1->resetSort();
+}
+
+void FilesPage::showEntries(const std::vector<std::string>* names, const ContainerReader* object) {
+    rows->setRows(names, object);
+    reviewNames_.clear();
+}
+
+void FilesPage::showReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) {
+    rows->setRows(nullptr); // lets go of the names it shows before they change
+    reviewNames_ = std::move(names);
+    rows->setFileRows(&reviewNames_, sizes);
+}
+
+void FilesPage::reset() {
+    showEntries(nullptr, nullptr);
+    LB1->setSelectionMode(QAbstractItemView::ExtendedSelection); // the review used one row
+    clearFilter();
+    EFilter->setEnabled(true);
+    Preview->clear();
+    LBExt->clear();
+    FszLab->clear();
+}
+
+void FilesPage::startReview() {
+    showEntries(nullptr, nullptr);
+    LB1->setSelectionMode(QAbstractItemView::SingleSelection);
+    clearFilter();
+    EFilter->setEnabled(false);
+    LBExt->clear();
+    FszLab->clear();
+}
+
+bool FilesPage::isShown(std::size_t entry) const {
+    if (entry > static_cast<std::size_t>(INT_MAX)) return false;
+    return shown->mapFromSource(rows->index(static_cast<int>(entry), 0)).isValid();
+}
+
+const std::string& FilesPage::pattern() const {
+    return shown->pattern();
+}
+
+void FilesPage::setDragData(FileListView::DragData make) {
+    LB1->setDragData(std::move(make));
+}
+
+void FilesPage::setExtensions(const std::vector<std::string>& extensions) {
+    LBExt->clear();
+    for (const auto& extension : extensions)
+        LBExt->addItem(qText(extension));
+}
+
+std::vector<std::string> FilesPage::selectedExtensions() const {
+    std::vector<std::string> extensions;
+    for (const auto* item : LBExt->selectedItems())
+        extensions.push_back(item->text().toStdString());
+    return extensions;
+}
+
+void FilesPage::setExtractCommandsEnabled(bool enabled) {
+    for (auto* button : {SBExtract, SBExtract_All, SBExtract_Ext})
+        button->setEnabled(enabled);
+    LBExt->setVisible(enabled);
+}
+
+void FilesPage::setReviewCommandsEnabled(bool enabled) {
+    for (auto* button : {SBOK, SBRemove, SBCancel})
+        button->setEnabled(enabled);
+}
+
+void FilesPage::setExtractCaptions(const QString& extract, const QString& extractAll,
+                                   const QString& extractExtHint) {
+    SBExtract->setText(extract);
+    SBExtract_All->setText(extractAll);
+    SBExtract_Ext->setToolTip(extractExtHint);
+    fitCaptions();
+}
+
+void FilesPage::setColumnEnabled(bool enabled) {
+    Panel1->setEnabled(enabled);
+}
+
+void FilesPage::setSizeText(const QString& text) {
+    FszLab->setText(text);
 }
 
 std::vector<std::size_t> FilesPage::selectedEntries() const {

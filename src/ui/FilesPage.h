@@ -1,15 +1,17 @@
 #pragma once
 // The Files page: the filter field EFilter over the file list LB1, the preview beside it, and,
 // right of a splitter, the column of commands, the extension list LBExt and the size label
-// FszLab. The page only lays out its controls and maps shown rows to entry indices; the main
-// window connects them to its commands.
+// FszLab. The page lays out its controls, maps shown rows to entry indices and reports its
+// commands as signals; the main window decides what they do.
 
 #include <QTreeView>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -18,6 +20,10 @@ class QListWidget;
 class QMimeData;
 class QPushButton;
 class QSplitter;
+
+namespace vexa {
+class ContainerReader;
+}
 
 namespace vexa::ui {
 
@@ -60,13 +66,59 @@ class FilesPage : public QWidget {
   public:
     explicit FilesPage(QWidget* parent = nullptr);
 
+    // --- the rows -------------------------------------------------------------------------------
+    // The live object's entries (names owned by it; null empties the list before it goes).
+    void showEntries(const std::vector<std::string>* names, const ContainerReader* object);
+    // The New_C review: the gathered files' names and sizes, kept here while they are shown.
+    void showReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes);
+    // The idle state: no rows, several may be chosen, no filter, no preview, no extensions.
+    void reset();
+    // Ready for a review: one row at a time, and no filter (the review writes every file gathered).
+    void startReview();
+
     // The entry indices of the selected rows, ascending.
     std::vector<std::size_t> selectedEntries() const;
     // The entry of the selected row shown highest in the list.
     std::optional<std::size_t> firstSelectedEntry() const;
+    // Whether an entry passes the filter, and the filter's pattern (empty when none is applied).
+    bool isShown(std::size_t entry) const;
+    const std::string& pattern() const;
+    bool filtered() const { return !pattern().empty(); }
+    void setDragData(FileListView::DragData make);
+
+    // --- the column -----------------------------------------------------------------------------
+    void setExtensions(const std::vector<std::string>& extensions);
+    std::vector<std::string> selectedExtensions() const;
+    // Extract, Extract All, Extract Ext and the extension list.
+    void setExtractCommandsEnabled(bool enabled);
+    // OK, Remove and Cancel.
+    void setReviewCommandsEnabled(bool enabled);
+    // The captions of Extract and Extract All, and the hint of Extract Ext.
+    void setExtractCaptions(const QString& extract, const QString& extractAll, const QString& extractExtHint);
+    // The whole column, while a job runs.
+    void setColumnEnabled(bool enabled);
+    void setSizeText(const QString& text);
+
+    PreviewPane& preview() { return *Preview; }
+
+  signals:
+    void listClicked();
+    // After the rows shown have changed with the filter field.
+    void filterChanged();
+    void extractClicked();
+    void extractAllClicked();
+    void extractExtClicked();
+    void okClicked();
+    void removeClicked();
+    void cancelClicked();
+
+  protected:
+    // The preview sits beside the list when the page is wide enough for both, below it otherwise.
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
     // Hides the columns the rows have none of; called when the rows change.
     void showColumnsOfRows();
-    // An empty filter and archive order.
     void clearFilter();
     // Widens a command whose caption has outgrown 75 pixels ("Img > bmp Shown"), and the column
     // with it, so no caption is cut; the others keep their size.
@@ -87,10 +139,7 @@ class FilesPage : public QWidget {
     QPushButton* SBCancel;
     QLabel* FszLab;
     QWidget* Panel1;
-
-  protected:
-    // The preview sits beside the list when the page is wide enough for both, below it otherwise.
-    void resizeEvent(QResizeEvent* event) override;
+    std::vector<std::string> reviewNames_;
 };
 
 } // namespace vexa::ui

@@ -100,7 +100,7 @@ TPdlg::TPdlg(const fs::path& programFolder, Prompts& prompts, const QStringList&
 TPdlg::~TPdlg() {
     stopBackgroundWork();
     // The rows shown are the live object's; the list lets go of them before the object goes.
-    files_->rows->setRows(nullptr);
+    files_->showEntries(nullptr, nullptr);
     std::error_code ec;
     for (const auto& folder : dragFolders_)
         fs::remove_all(folder, ec);
@@ -168,18 +168,20 @@ void TPdlg::buildWindow() {
         },
         this);
 
-    auto& page = *files_;
-    connect(page.LB1, &FileListView::listClicked, this, &TPdlg::LB1Click);
-    connect(page.EFilter, &QLineEdit::textChanged, this, &TPdlg::EFilterChange);
-    page.LB1->setDragData([this]() -> std::unique_ptr<QMimeData> {
+    connect(files_, &FilesPage::listClicked, this, &TPdlg::LB1Click);
+    connect(files_, &FilesPage::filterChanged, this, &TPdlg::EFilterChange);
+    files_->setDragData([this]() -> std::unique_ptr<QMimeData> {
         std::unique_ptr<QMimeData> data;
         guarded([&] { data = DragOutData(files_->selectedEntries()); });
         return data;
     });
-    connect(page.SBExtract, &QPushButton::clicked, this, &TPdlg::SBExtractClick);
-    connect(page.SBExtract_All, &QPushButton::clicked, this, &TPdlg::SBExtract_AllClick);
-    connect(page.SBExtract_Ext, &QPushButton::clicked, this, &TPdlg::SBExtract_ExtClick);
-    connect(page.SBCancel, &QPushButton::clicked, this, &TPdlg::SBCancelClick);
+    connect(files_, &FilesPage::extractClicked, this, &TPdlg::SBExtractClick);
+    connect(files_, &FilesPage::extractAllClicked, this, &TPdlg::SBExtract_AllClick);
+    connect(files_, &FilesPage::extractExtClicked, this, &TPdlg::SBExtract_ExtClick);
+    connect(files_, &FilesPage::cancelClicked, this, &TPdlg::SBCancelClick);
+    // The New_C review's two commands are on the Files page.
+    connect(files_, &FilesPage::removeClicked, newContainer_, &NewContainerPage::SBRemoveClick);
+    connect(files_, &FilesPage::okClicked, newContainer_, &NewContainerPage::SBOKClick);
 
     resize(kStartWidth, kStartHeight);
     if (const auto* screen = QGuiApplication::primaryScreen())
@@ -280,11 +282,7 @@ void TPdlg::FormCloseQuery() {
 void TPdlg::ResetWindow() {
     ShowFilesPage();
     ReleaseContainerObject();
-    files_->LB1->setSelectionMode(QAbstractItemView::ExtendedSelection); // the review used one row
-    files_->clearFilter();
-    files_->EFilter->setEnabled(true);
-    files_->Preview->clear();
-    files_->LBExt->clear();
+    files_->reset();
     SzLabClear();
     FszlabClear();
     DisableCommands();
@@ -298,32 +296,45 @@ void TPdlg::ShowFilesPage() {
 }
 
 void TPdlg::ReleaseContainerObject() {
-    previewer_->forget();           // a render reads the object
-    files_->rows->setRows(nullptr); // LB1 shows the object's rows: it empties with it
-    files_->Preview->clear();
+    previewer_->forget();                  // a render reads the object
+    files_->showEntries(nullptr, nullptr); // LB1 shows the object's rows: it empties with it
+    files_->preview().clear();
+    previewed_.reset();
     liveObject_.reset();
     liveObjectType_ = currentType_;
 }
 
+void TPdlg::BeginCreation() {
+    ReleaseContainerObject();
+    files_->startReview();
+    SzLabClear();
+    DisableCommands();
+    creationMode_ = true;
+}
+
+void TPdlg::ShowReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) {
+    files_->showReview(std::move(names), std::move(sizes));
+    ShowFilesPage();
+    files_->setReviewCommandsEnabled(true);
+}
+
+std::optional<std::size_t> TPdlg::ReviewRow() const {
+    return files_->firstSelectedEntry();
+}
+
 void TPdlg::DisableCommands() {
-    auto& page = *files_;
-    for (auto* button :
-         {page.SBOK, page.SBCancel, page.SBExtract, page.SBExtract_All, page.SBExtract_Ext, page.SBRemove})
-        button->setEnabled(false);
+    files_->setExtractCommandsEnabled(false);
+    files_->setReviewCommandsEnabled(false);
     Extract1->setEnabled(false);
     ExtractAll1->setEnabled(false);
     imageCaptions_ = false;
     setAllCaptions();
-    page.LBExt->setVisible(false);
 }
 
 void TPdlg::EnableListCommands() {
-    auto& page = *files_;
-    for (auto* button : {page.SBExtract, page.SBExtract_All, page.SBExtract_Ext})
-        button->setEnabled(true);
+    files_->setExtractCommandsEnabled(true);
     Extract1->setEnabled(true);
     ExtractAll1->setEnabled(true);
-    page.LBExt->setVisible(true);
 }
 
 void TPdlg::SetImageCaptions() {
@@ -333,18 +344,18 @@ void TPdlg::SetImageCaptions() {
 
 void TPdlg::setAllCaptions() {
     // With a filter applied the "all" commands take the rows shown, and their captions say so.
-    const bool filtered = files_->shown->filtered();
-    files_->SBExtract->setText(imageCaptions_ ? kCaptionImage : kCaptionExtract);
-    files_->SBExtract_All->setText(imageCaptions_ ? (filtered ? kCaptionImageShown : kCaptionImageAll)
-                                                  : (filtered ? kCaptionExtractShown : kCaptionExtractAll));
+    const bool filtered = files_->filtered();
+    files_->setExtractCaptions(imageCaptions_ ? kCaptionImage : kCaptionExtract,
+                               imageCaptions_ ? (filtered ? kCaptionImageShown : kCaptionImageAll)
+                                              : (filtered ? kCaptionExtractShown : kCaptionExtractAll),
+                               filtered ? kHintExtractExtShown : kHintExtractExt);
     ExtractAll1->setText(filtered ? kCaptionExtractShown : kCaptionExtractAll);
-    files_->SBExtract_Ext->setToolTip(filtered ? kHintExtractExtShown : kHintExtractExt);
-    files_->fitCaptions();
 }
 
 void TPdlg::EFilterChange() {
-    files_->shown->setPattern(files_->EFilter->text());
     setAllCaptions();
+    // The preview follows the selection, which loses the rows the filter hides.
+    if (previewed_ && !files_->isShown(*previewed_)) showPreviewOfSelection();
 }
 
 void TPdlg::SetOpenDialog(const QString& filter, const fs::path& folder) {
@@ -363,19 +374,11 @@ void TPdlg::SzLabText(const QString& text) {
 void TPdlg::SzLabClear() {
     SzLabText({});
 }
-void TPdlg::SzLabNumEntry(std::size_t count) {
-    SzLabText(SLab->text() + QStringLiteral("   Contains  ") + QString::number(count) +
-              QStringLiteral(" files"));
-}
-void TPdlg::SZLabBoth(const QString& text, std::size_t count) {
-    SzLabText(text);
-    SzLabNumEntry(count);
-}
 void TPdlg::FszlabSize(std::uint64_t size) {
-    files_->FszLab->setText(QString::number(size) + QStringLiteral(" Bytes"));
+    files_->setSizeText(QString::number(size) + QStringLiteral(" Bytes"));
 }
 void TPdlg::FszlabClear() {
-    files_->FszLab->clear();
+    files_->setSizeText({});
 }
 
 // --- open and list ------------------------------------------------------------------------------
@@ -430,16 +433,15 @@ void TPdlg::CompleteOpen() {
             liveObjectType_ = currentType_;
             if (error) std::rethrow_exception(error);
             const auto& names = liveObject_->EntryNames();
-            files_->rows->setRows(&names, liveObject_.get());
+            files_->showEntries(&names, liveObject_.get());
             SzLabText(qText(liveObject_->StatusLine()));
-            for (const auto& extension : CollectExtensions(names))
-                files_->LBExt->addItem(qText(extension));
+            files_->setExtensions(CollectExtensions(names));
         });
 }
 
 std::vector<std::size_t> TPdlg::shownRows() const {
     if (!liveObject_) return {};
-    return filterRows(liveObject_->EntryNames(), files_->shown->pattern());
+    return filterRows(liveObject_->EntryNames(), files_->pattern());
 }
 
 void TPdlg::LB1Click() {
@@ -454,30 +456,36 @@ void TPdlg::LB1Click() {
             }
         }
         EnableListCommands();
-
-        // One row: its preview, rendered off the window's thread (after a running job).
-        const auto selected = files_->selectedEntries();
-        if (!liveObject_ || selected.size() != 1) {
-            previewer_->forget();
-            if (selected.size() > 1)
-                files_->Preview->showNote(QStringLiteral("Select one row to preview it"));
-            else
-                files_->Preview->clear();
-            return;
-        }
-        files_->Preview->showNote(QStringLiteral("Rendering ") +
-                                  qText(liveObject_->EntryNames().at(selected[0])) + QStringLiteral(" ..."));
-        previewer_->request(*liveObject_, selected[0]);
+        showPreviewOfSelection();
     });
+}
+
+void TPdlg::showPreviewOfSelection() {
+    // One row: its preview, rendered off the window's thread (after a running job).
+    const auto selected = files_->selectedEntries();
+    auto& pane = files_->preview();
+    if (!liveObject_ || selected.size() != 1) {
+        previewer_->forget();
+        previewed_.reset();
+        if (selected.size() > 1)
+            pane.showNote(QStringLiteral("Select one row to preview it"));
+        else
+            pane.clear();
+        return;
+    }
+    previewed_ = selected[0];
+    pane.showNote(QStringLiteral("Rendering ") + qText(liveObject_->EntryNames().at(selected[0])) +
+                  QStringLiteral(" ..."));
+    previewer_->request(*liveObject_, selected[0]);
 }
 
 void TPdlg::showPreview(std::size_t index, const QString& error, const EntryPreview* preview) {
     if (!liveObject_ || index >= liveObject_->EntryCount()) return;
     const auto name = qText(liveObject_->EntryNames()[index]);
     if (preview)
-        files_->Preview->showPreview(name, *preview);
+        files_->preview().showPreview(name, *preview);
     else
-        files_->Preview->showNote(QStringLiteral("No preview of ") + name + QStringLiteral(": ") + error);
+        files_->preview().showNote(QStringLiteral("No preview of ") + name + QStringLiteral(": ") + error);
 }
 
 bool TPdlg::PreviewBusy() const {
@@ -496,36 +504,47 @@ void TPdlg::ResumePreview() {
 // --- extraction ---------------------------------------------------------------------------------
 
 void TPdlg::SBExtractClick() {
-    guarded([this] { extractChosenRows(files_->selectedEntries()); });
+    guarded([this] {
+        extractChosenRows(files_->selectedEntries(),
+                          files_->filtered() ? QStringLiteral("No row selected among those the filter shows: "
+                                                              "nothing extracted")
+                                             : QStringLiteral("No row selected: nothing extracted"));
+    });
 }
 
 void TPdlg::SBExtract_AllClick() {
-    guarded([this] { extractChosenRows(shownRows()); });
+    guarded([this] {
+        extractChosenRows(shownRows(), files_->filtered()
+                                           ? QStringLiteral("The filter shows no rows: nothing extracted")
+                                           : QStringLiteral("The list is empty: nothing extracted"));
+    });
 }
 
 void TPdlg::SBExtract_ExtClick() {
     guarded([this] {
-        std::vector<std::string> extensions;
-        for (const auto* item : files_->LBExt->selectedItems())
-            extensions.push_back(item->text().toStdString());
+        const auto extensions = files_->selectedExtensions();
         if (extensions.empty()) {
             SzLabText(QStringLiteral("No File Extension(s) selected"));
             return;
         }
         if (!liveObject_) return;
         auto rows = rowsWithExtensions(liveObject_->EntryNames(), extensions);
-        if (files_->shown->filtered()) {
+        if (files_->filtered()) {
             const auto shown = shownRows();
             std::erase_if(
                 rows, [&](std::size_t row) { return !std::binary_search(shown.begin(), shown.end(), row); });
         }
-        extractChosenRows(rows);
+        extractChosenRows(rows,
+                          QStringLiteral("No row shown has the selected extension(s): nothing extracted"));
     });
 }
 
-void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows) {
-    if (JobRunning() || !liveObject_ || rows.empty())
-        return; // nothing to extract: no dialog, nothing written
+void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QString& whyNone) {
+    if (JobRunning() || !liveObject_) return;
+    if (rows.empty()) { // no dialog, nothing written, and the reason on the status line
+        SzLabText(whyNone);
+        return;
+    }
 
     // The bar follows the row index and is full at the last chosen row; it is empty again after.
     progress_->setRange(barPosition(rows.back()));
@@ -588,8 +607,8 @@ void TPdlg::setBusy(bool busy) {
     // a second job or change what the job reads waits for its end.
     if (busy) {
         beforeJob_.clear();
-        for (QObject* control : std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, files_->Panel1,
-                                                                palettes_, newContainer_}) {
+        for (QObject* control :
+             std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, palettes_, newContainer_}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);
@@ -598,6 +617,7 @@ void TPdlg::setBusy(bool busy) {
                 widget->setEnabled(false);
             }
         }
+        files_->setColumnEnabled(false);
         SBCancelJob->setEnabled(true);
         SBCancelJob->setVisible(true);
     } else {
@@ -608,6 +628,7 @@ void TPdlg::setBusy(bool busy) {
                 widget->setEnabled(enabled);
         }
         beforeJob_.clear();
+        files_->setColumnEnabled(true);
         SBCancelJob->setVisible(false);
     }
 }
@@ -703,8 +724,7 @@ void TPdlg::Contents1Click() {
             prompts_.message(QStringLiteral("Missing File ") + qText(page));
             return;
         }
-        if (!prompts_.openWithDesktop(qText(page)))
-            prompts_.message(QStringLiteral("Cannot open file ") + qText(page));
+        openWithDesktopOrSay(prompts_, qText(page));
     });
 }
 

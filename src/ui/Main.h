@@ -7,6 +7,7 @@
 #include "core/preview.h"
 #include "ui/BackgroundJob.h"
 #include "ui/BarProgress.h"
+#include "ui/PageHost.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -36,7 +37,7 @@ class NewContainerPage;
 class PalettesPage;
 class Prompts;
 
-class TPdlg : public QMainWindow {
+class TPdlg : public QMainWindow, private CreationHost {
     Q_OBJECT
   public:
     // programFolder: where the five folders are kept (the executable's folder); arguments: the
@@ -45,58 +46,22 @@ class TPdlg : public QMainWindow {
           QWidget* parent = nullptr);
     ~TPdlg() override;
 
-    const ProgramFolders& Folders() const { return folders_; }
-    Prompts& prompts() { return prompts_; }
-    ProgressSink& Progress() { return *progress_; }
-    FilesPage& Files() { return *files_; }
+    const ProgramFolders& Folders() const override { return folders_; }
     ContainerType CurrentType() const { return currentType_; }
     ContainerType LiveObjectType() const { return liveObjectType_; }
     ContainerReader* LiveObject() const { return liveObject_.get(); }
     bool CreationMode() const { return creationMode_; }
     void SetCreationMode(bool on) { creationMode_ = on; }
-    void SetCurrentType(ContainerType type) { currentType_ = type; }
     void ShowFilesPage();
 
-    // Runs one command; an error ends it with its message in a box, and the window stays usable.
-    void guarded(const std::function<void()>& command);
-
     // The idle state: Files page, empty lists and labels, no live object, commands disabled.
-    void ResetWindow();
-    void ReleaseContainerObject();
-    void EnableListCommands();
-    void DisableCommands();
-    void SetImageCaptions();
-
-    void SzLabText(const QString& text);
-    void SzLabClear();
-    void SzLabNumEntry(std::size_t count);
-    void SZLabBoth(const QString& text, std::size_t count);
-    void FszlabSize(std::uint64_t size);
-    void FszlabClear();
-
-    // The open dialog OD1: its filter (Qt form) and starting folder stay until changed or reset.
-    // "All Files": on this platform a file needs no dot to be a file, hence "*" and not "*.*".
-    static inline const QString kAllFiles = QStringLiteral("All Files (*)");
-    void SetOpenDialog(const QString& filter, const std::filesystem::path& folder);
-    std::optional<QString> ExecuteOpenDialog();
+    void ResetWindow() override;
 
     // --- work off the window's thread ---
     // One job at a time: while it runs the commands are disabled, SBCancelJob shows, and the list
     // can still be looked through. done runs on the window's thread once the job has ended.
-    bool JobRunning() const;
+    bool JobRunning() const override;
     JobRunner& Jobs() { return *jobs_; }
-    bool StartJob(std::function<void(JobProgress&)> work, std::function<void(std::exception_ptr)> done);
-    // Waits for a preview being rendered (it reads the live object and the game palette paths)
-    // and keeps new ones from starting until Resume; for commands that change either.
-    void HoldPreview();
-    void ResumePreview();
-    struct PreviewHold {
-        explicit PreviewHold(TPdlg& w) : window(w) { window.HoldPreview(); }
-        ~PreviewHold() { window.ResumePreview(); }
-        PreviewHold(const PreviewHold&) = delete;
-        PreviewHold& operator=(const PreviewHold&) = delete;
-        TPdlg& window;
-    };
     // The preview being rendered or waiting; tests wait for it.
     bool PreviewBusy() const;
 
@@ -129,19 +94,48 @@ class TPdlg : public QMainWindow {
     void About1Click();
 
   private:
+    // --- what the pages use of the window ---
+    Prompts& prompts() override { return prompts_; }
+    void guarded(const std::function<void()>& command) override;
+    void SzLabText(const QString& text) override;
+    void SetOpenDialog(const QString& filter, const std::filesystem::path& folder) override;
+    std::optional<QString> ExecuteOpenDialog() override;
+    // Waits for a preview being rendered (it reads the live object and the game palette paths)
+    // and keeps new ones from starting until Resume; for commands that change either.
+    void HoldPreview() override;
+    void ResumePreview() override;
+    void BeginCreation() override;
+    void ShowReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) override;
+    std::optional<std::size_t> ReviewRow() const override;
+    void FszlabSize(std::uint64_t size) override;
+    void SetCurrentType(ContainerType type) override { currentType_ = type; }
+    bool StartJob(std::function<void(JobProgress&)> work,
+                  std::function<void(std::exception_ptr)> done) override;
+    ProgressSink& Progress() override { return *progress_; }
+
+    void ReleaseContainerObject();
+    void EnableListCommands();
+    void DisableCommands();
+    void SetImageCaptions();
+    void SzLabClear();
+    void FszlabClear();
+
     void buildMenus();
     void buildWindow();
     void FormCreate(const QStringList& arguments);
     void FormShow();
     void FormCloseQuery();
     void CompleteOpen();
-    // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending).
-    void extractChosenRows(const std::vector<std::size_t>& rows);
+    // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending);
+    // with no rows, shows whyNone on the status line instead.
+    void extractChosenRows(const std::vector<std::size_t>& rows, const QString& whyNone);
     // The rows shown: every entry index when no filter is applied.
     std::vector<std::size_t> shownRows() const;
     void setBusy(bool busy);
     void setAllCaptions();
     void showPreview(std::size_t index, const QString& error, const EntryPreview* preview);
+    // The preview of the one selected row, a note for several, nothing for none.
+    void showPreviewOfSelection();
     // Ends a running job and a preview; for the close and before the live object goes.
     void stopBackgroundWork();
 
@@ -156,6 +150,7 @@ class TPdlg : public QMainWindow {
     bool shown_ = false;
     bool imageCaptions_ = false; // SetImageCaptions has run since the last reset
     int previewHolds_ = 0;
+    std::optional<std::size_t> previewed_; // the entry the preview shows or renders
     // Enabled states the job's start took away, given back at its end.
     std::vector<std::pair<QObject*, bool>> beforeJob_;
     std::vector<std::filesystem::path> dragFolders_; // made below Temp by drags out, gone at close

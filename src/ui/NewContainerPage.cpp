@@ -2,9 +2,8 @@
 
 #include "core/errors.h"
 #include "core/wad_batch.h"
-#include "ui/FileListModel.h"
-#include "ui/FilesPage.h"
-#include "ui/Main.h"
+#include "ui/BackgroundJob.h"
+#include "ui/PageHost.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 
@@ -111,7 +110,7 @@ QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, 
 
 } // namespace
 
-NewContainerPage::NewContainerPage(TPdlg& window, QWidget* parent) : QWidget(parent), window_(window) {
+NewContainerPage::NewContainerPage(CreationHost& window, QWidget* parent) : QWidget(parent), window_(window) {
     setObjectName(QStringLiteral("New_C"));
 
     RGConCreate = new QGroupBox(QStringLiteral("Select container file type to create"), this);
@@ -133,9 +132,9 @@ NewContainerPage::NewContainerPage(TPdlg& window, QWidget* parent) : QWidget(par
         kindGroup_->addButton(item, index);
         // Filled column by column, as the radio group the page stands for did.
         grid->addWidget(item, index % kRowsPerColumn, index / kRowsPerColumn);
-        kindItems.push_back(item);
+        kindItems_.push_back(item);
     }
-    for (auto* item : kindItems)
+    for (auto* item : kindItems_)
         static_cast<KindItem*>(item)->setTabStop(tabStop);
     connect(kindGroup_, &QButtonGroup::idClicked, this, &NewContainerPage::RGConCreateClick);
 
@@ -164,10 +163,6 @@ NewContainerPage::NewContainerPage(TPdlg& window, QWidget* parent) : QWidget(par
     layout->addWidget(GetFilesGroup);
     layout->addStretch(1);
     layout->addLayout(bottom);
-
-    // The review's two commands are on the Files page; Cancel is the window's own reset.
-    connect(window_.Files().SBRemove, &QPushButton::clicked, this, &NewContainerPage::SBRemoveClick);
-    connect(window_.Files().SBOK, &QPushButton::clicked, this, &NewContainerPage::SBOKClick);
 }
 
 int NewContainerPage::ItemIndex() const {
@@ -182,17 +177,14 @@ const CreatableKind* NewContainerPage::chosenKind() const {
 }
 
 void NewContainerPage::ResetPage() {
-    auto& files = window_.Files();
-    if (&files.rows->rows() == &reviewRows_) files.rows->setRows(nullptr);
     sourceFiles_.clear();
-    reviewRows_.clear();
     reviewFolder_.clear();
     reviewing_ = false;
     setReviewLocked(false);
 
     // An exclusive group keeps one item checked: let go of that rule to check none.
     kindGroup_->setExclusive(false);
-    for (auto* item : kindItems)
+    for (auto* item : kindItems_)
         item->setChecked(false);
     kindGroup_->setExclusive(true);
     EGetFiles->clear(); // and so SBCreate is disabled
@@ -200,18 +192,8 @@ void NewContainerPage::ResetPage() {
 }
 
 void NewContainerPage::ResetForCreation() {
-    auto& files = window_.Files();
-    window_.ReleaseContainerObject(); // empties LB1
+    window_.BeginCreation();
     ResetPage();
-    files.LB1->setSelectionMode(QAbstractItemView::SingleSelection);
-    // The review writes every file gathered: a filter would hide some of them.
-    files.clearFilter();
-    files.EFilter->setEnabled(false);
-    files.LBExt->clear();
-    window_.SzLabClear();
-    window_.FszlabClear();
-    window_.DisableCommands();
-    window_.SetCreationMode(true);
 }
 
 void NewContainerPage::setReviewLocked(bool locked) {
@@ -234,8 +216,8 @@ void NewContainerPage::SBBrowseNewNameClick() {
     window_.guarded([this] {
         const auto current = EConName->text();
         const auto initial = current.isEmpty() ? qText(window_.Folders().temp / "") : current;
-        const auto chosen = window_.prompts().saveFile(QStringLiteral("New filename and path"), initial,
-                                                       QStringLiteral("All Files (*)"));
+        const auto chosen =
+            window_.prompts().saveFile(QStringLiteral("New filename and path"), initial, kAllFiles);
         if (chosen) EConName->setText(*chosen);
     });
 }
@@ -301,39 +283,34 @@ void NewContainerPage::beginWadBatch(const fs::path& sourceFolder) {
     const auto newPath = newContainerPath();
     if (!newPath) return;
     const auto batch = WriteHalfLifeWadBatch(window_.Folders(), sourceFolder, *newPath);
-    if (!window_.prompts().openWithDesktop(qText(batch)))
-        window_.prompts().message(QStringLiteral("Cannot open file ") + qText(batch));
+    openWithDesktopOrSay(window_.prompts(), qText(batch));
 }
 
 void NewContainerPage::showReview() {
-    auto& files = window_.Files();
-    reviewRows_.clear();
-    reviewRows_.reserve(sourceFiles_.size());
-    for (const auto& file : sourceFiles_)
-        reviewRows_.push_back(file.name);
-    files.LB1->setSelectionMode(QAbstractItemView::SingleSelection);
-    files.rows->setRows(&reviewRows_);
+    std::vector<std::string> names;
+    std::vector<std::uint64_t> sizes;
+    names.reserve(sourceFiles_.size());
+    sizes.reserve(sourceFiles_.size());
+    for (const auto& file : sourceFiles_) {
+        names.push_back(file.name);
+        sizes.push_back(file.size);
+    }
+    window_.ShowReview(std::move(names), std::move(sizes));
     reviewing_ = true;
     setReviewLocked(true);
-
     window_.SzLabText(kReviewText);
     window_.FszlabSize(SourceTotalSize(sourceFiles_));
-    window_.ShowFilesPage();
-    for (auto* button : {files.SBRemove, files.SBOK, files.SBCancel})
-        button->setEnabled(true);
 }
 
 void NewContainerPage::SBRemoveClick() {
     if (!reviewing_) return;
     window_.guarded([this] {
-        auto& files = window_.Files();
-        if (const auto row = files.firstSelectedEntry(); row && *row < sourceFiles_.size()) {
-            const auto at = static_cast<std::ptrdiff_t>(*row);
-            sourceFiles_.erase(sourceFiles_.begin() + at);
-            reviewRows_.erase(reviewRows_.begin() + at);
-            files.rows->setRows(&reviewRows_);
+        if (const auto row = window_.ReviewRow(); row && *row < sourceFiles_.size()) {
+            sourceFiles_.erase(sourceFiles_.begin() + static_cast<std::ptrdiff_t>(*row));
+            showReview();
+        } else {
+            window_.FszlabSize(SourceTotalSize(sourceFiles_));
         }
-        window_.FszlabSize(SourceTotalSize(sourceFiles_));
     });
 }
 

@@ -27,13 +27,13 @@ class QRadioButton;
 
 namespace vexa::ui {
 
-class TPdlg;
+class CreationHost;
 
 class NewContainerPage : public QWidget {
     Q_OBJECT
   public:
-    // window: the main window whose Files page, status line and progress bar the review uses.
-    NewContainerPage(TPdlg& window, QWidget* parent = nullptr);
+    // window: the main window as the page sees it; its Files page shows the review.
+    NewContainerPage(CreationHost& window, QWidget* parent = nullptr);
 
     // The page's share of ResetWindow: no kind chosen in RGConCreate, EGetFiles and EConName
     // empty, SBCreate disabled, the review's files let go.
@@ -44,15 +44,10 @@ class NewContainerPage : public QWidget {
     // The files of the review ("Begin" gathers them, "Remove" takes them out).
     const SourceFileList& SourceFiles() const { return sourceFiles_; }
 
-    QGroupBox* RGConCreate;
-    std::vector<QRadioButton*> kindItems; // in the order of creatableKinds()
-    QGroupBox* NewNameGroup;
-    QLineEdit* EConName;
-    QPushButton* SBBrowseNewName;
-    QGroupBox* GetFilesGroup;
-    QLineEdit* EGetFiles;
-    QPushButton* SBBrwseFiles;
-    QPushButton* SBCreate;
+  public slots:
+    // The review's "Remove" and "OK", on the Files page.
+    void SBRemoveClick();
+    void SBOKClick();
 
   private slots:
     void RGConCreateClick(int item);
@@ -60,8 +55,6 @@ class NewContainerPage : public QWidget {
     void SBBrwseFilesClick();
     void EGetFilesChange();
     void SBCreateClick();
-    void SBRemoveClick();
-    void SBOKClick();
 
   private:
     void ResetForCreation();
@@ -72,11 +65,19 @@ class NewContainerPage : public QWidget {
     // The path in EConName, made absolute; nullopt (after saying so) when it is empty.
     std::optional<std::filesystem::path> newContainerPath();
 
-    TPdlg& window_;
+    CreationHost& window_;
+    QGroupBox* RGConCreate;
+    std::vector<QRadioButton*> kindItems_; // in the order of creatableKinds()
+    QGroupBox* NewNameGroup;
+    QLineEdit* EConName;
+    QPushButton* SBBrowseNewName;
+    QGroupBox* GetFilesGroup;
+    QLineEdit* EGetFiles;
+    QPushButton* SBBrwseFiles;
+    QPushButton* SBCreate;
     QButtonGroup* kindGroup_;
     SourceFileList sourceFiles_;
-    std::vector<std::string> reviewRows_; // the names of sourceFiles_, as LB1 shows them
-    std::filesystem::path reviewFolder_;  // where sourceFiles_ were gathered
+    std::filesystem::path reviewFolder_; // where sourceFiles_ were gathered
     bool reviewing_ = false;
 };
 

@@ -2,7 +2,7 @@
 
 #include "images/Image_util.h"
 #include "ui/ElidedLabel.h"
-#include "ui/Main.h"
+#include "ui/PageHost.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 #include "ui/RadioGroup.h"
@@ -18,9 +18,14 @@ namespace vexa::ui {
 
 namespace {
 
-// What the open dialog offers once a palette load is over, until the window's next reset.
-const QString kKnownFiles = QStringLiteral(
-    "Known Files (*.wad *.gob *.goo *.lab *.pak *.bsp *.bm *.wal *.mat *.hog *.d3c *.d3m *.mn3 *.vp)");
+// What the open dialog offers once a palette load is over, until the window's next reset. The
+// known files leave out kinds told by their first bytes alone (.grp, .lfd, .rpk, .zfs...): all
+// files stay a choice.
+const QString kKnownFiles =
+    QStringLiteral(
+        "Known Files (*.wad *.gob *.goo *.lab *.pak *.bsp *.bm *.wal *.mat *.hog *.d3c *.d3m *.mn3 *.vp)"
+        ";;") +
+    kAllFiles;
 
 QString text(std::string_view view) {
     return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
@@ -58,7 +63,7 @@ void PalettePreview::paintEvent(QPaintEvent*) {
     }
 }
 
-PalettesPage::PalettesPage(TPdlg& window, QWidget* parent) : QWidget(parent), window_(window) {
+PalettesPage::PalettesPage(PageHost& window, QWidget* parent) : QWidget(parent), window_(window) {
     setObjectName(QStringLiteral("Palettes"));
 
     Plab = new ElidedLabel(this);
@@ -151,18 +156,19 @@ void PalettesPage::RGpalClick() {
 void PalettesPage::SBGetPalClick() {
     window_.guarded([this] {
         struct KnownFilesAfter {
-            TPdlg& window;
-            ~KnownFilesAfter() { window.SetOpenDialog(kKnownFiles, window.Folders().extract); }
+            PageHost& host;
+            ~KnownFilesAfter() { host.SetOpenDialog(kKnownFiles, host.Folders().extract); }
         } after{window_};
 
-        window_.SetOpenDialog(TPdlg::kAllFiles, window_.Folders().data);
+        window_.SetOpenDialog(kAllFiles, window_.Folders().data);
         const auto chosen = window_.ExecuteOpenDialog();
         if (!chosen) return;
         const int game = RGpal->itemIndex(), source = RGPalGet->itemIndex();
         if (game < 0 || source < 0) return;
+        window_.SzLabText({}); // the last load's "Loaded Ok" is not this one's
 
         // A preview being rendered may be reading the game palette paths this changes.
-        const TPdlg::PreviewHold hold(window_);
+        const PageHost::PreviewHold hold(window_);
         const auto copy =
             ImportPalette(paletteSources().at(static_cast<std::size_t>(source)).source, fsPath(*chosen),
                           window_.Folders().data, gamePalettes().at(static_cast<std::size_t>(game)).game);

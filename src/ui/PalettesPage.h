@@ -10,8 +10,8 @@ class QPushButton;
 
 namespace vexa::ui {
 
+class PageHost;
 class RadioGroup;
-class TPdlg;
 
 // PB1: paints CurrentPalette as it is at each repaint.
 class PalettePreview : public QWidget {
@@ -27,17 +27,11 @@ class PalettePreview : public QWidget {
 class PalettesPage : public QWidget {
     Q_OBJECT
   public:
-    PalettesPage(TPdlg& window, QWidget* parent = nullptr);
+    PalettesPage(PageHost& window, QWidget* parent = nullptr);
 
     // The page's start-up, run when the window is first shown: the five game palette paths, the
     // first game chosen and its palette loaded.
     void SetDefaultPalettes();
-
-    QLabel* Plab;
-    RadioGroup* RGpal;
-    PalettePreview* PB1;
-    QPushButton* SBGetPal;
-    RadioGroup* RGPalGet;
 
   protected:
     // The preview shows CurrentPalette as it is whenever the page comes into view: opening an
@@ -49,7 +43,12 @@ class PalettesPage : public QWidget {
     void SBGetPalClick();
 
   private:
-    TPdlg& window_;
+    PageHost& window_;
+    QLabel* Plab;
+    RadioGroup* RGpal;
+    PalettePreview* PB1;
+    QPushButton* SBGetPal;
+    RadioGroup* RGPalGet;
 };
 
 } // namespace vexa::ui

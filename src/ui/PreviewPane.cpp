@@ -4,7 +4,10 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QResizeEvent>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -92,14 +95,17 @@ QString PreviewPane::captionText() const {
 }
 
 void PreviewPane::clear() {
+    // Nothing to show takes no room: the list has the page until a row is clicked.
+    setVisible(false);
     shown_.reset();
     picture_->setImage({});
     text_->clear();
     pages_->setCurrentWidget(picture_);
-    caption_->setText(QStringLiteral("Click a row to see it here"));
+    caption_->clear();
 }
 
 void PreviewPane::showNote(const QString& note) {
+    setVisible(true);
     shown_.reset();
     picture_->setImage({});
     pages_->setCurrentWidget(picture_);
@@ -107,6 +113,7 @@ void PreviewPane::showNote(const QString& note) {
 }
 
 void PreviewPane::showPreview(const QString& entryName, EntryPreview preview) {
+    setVisible(true);
     QString caption = entryName + QStringLiteral(": ");
     const auto palette = QString::fromStdString(preview.palette);
     switch (preview.kind) {
@@ -138,14 +145,39 @@ void PreviewPane::showPreview(const QString& entryName, EntryPreview preview) {
     case PreviewKind::Hex:
         text_->setLineWrapMode(QPlainTextEdit::NoWrap);
         text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        text_->setPlainText(QString::fromStdString(hexDump(preview.bytes)));
         pages_->setCurrentWidget(text_);
+        showHex(preview.bytes);
         caption += preview.truncated ? QStringLiteral("the first ") + sizeText(preview.bytes.size())
                                      : sizeText(preview.bytes.size());
         break;
     }
     caption_->setText(caption);
     shown_ = std::move(preview);
+}
+
+std::size_t PreviewPane::fittingHexBytesPerLine() const {
+    // As many bytes a line as let the printable column fit: a narrow pane gets 8 or 4.
+    const auto metrics = text_->fontMetrics();
+    // The room left beside a vertical scroll bar, which a long dump brings.
+    const int room = text_->contentsRect().width() - text_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) -
+                     2 * static_cast<int>(text_->document()->documentMargin());
+    const std::vector<std::uint8_t> sample(16, 0x41);
+    for (const std::size_t perLine : {16u, 8u}) {
+        const auto line = QString::fromStdString(hexDump(std::span(sample).first(perLine))).trimmed();
+        if (metrics.horizontalAdvance(line) <= room) return perLine;
+    }
+    return 4;
+}
+
+void PreviewPane::showHex(const std::vector<std::uint8_t>& bytes) {
+    hexBytesPerLine_ = fittingHexBytesPerLine();
+    text_->setPlainText(QString::fromStdString(hexDump(bytes, 0, hexBytesPerLine_)));
+}
+
+void PreviewPane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (shown_ && shown_->kind == PreviewKind::Hex && fittingHexBytesPerLine() != hexBytesPerLine_)
+        showHex(shown_->bytes);
 }
 
 // --- EntryPreviewer -------------------------------------------------------------------------------

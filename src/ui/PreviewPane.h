@@ -48,13 +48,22 @@ class PreviewPane : public QWidget {
     const std::optional<EntryPreview>& shown() const { return shown_; }
     const QImage& image() const;
     QString captionText() const;
+    // Bytes a line of the hex view holds now; fewer when the pane is narrow.
+    std::size_t hexBytesPerLine() const { return hexBytesPerLine_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    std::size_t fittingHexBytesPerLine() const;
+    void showHex(const std::vector<std::uint8_t>& bytes);
+
     QStackedWidget* pages_;
     PictureView* picture_;
     QPlainTextEdit* text_;
     QLabel* caption_;
     std::optional<EntryPreview> shown_;
+    std::size_t hexBytesPerLine_ = 16;
 };
 
 // Runs PreviewEntry on a worker, one render at a time: a click while one renders replaces the

@@ -30,6 +30,11 @@ class Prompts {
     virtual bool openWithDesktop(const QString& path) = 0;
 };
 
+// Opens a file that is there with the desktop, and says so when no program takes it.
+inline void openWithDesktopOrSay(Prompts& prompts, const QString& path) {
+    if (!prompts.openWithDesktop(path)) prompts.message(QStringLiteral("No program is set to open ") + path);
+}
+
 // The real dialogs, parented to the active window.
 class QtPrompts : public Prompts {
   public:

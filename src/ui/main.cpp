@@ -10,8 +10,8 @@
 int main(int argc, char** argv) {
     vexa::prepareHeapForLargeListings();
     QApplication app(argc, argv);
+    // The name only: a display name would be appended to every window's and dialog's title.
     QApplication::setApplicationName(QStringLiteral("VEXA"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VEXA"));
 
     vexa::ui::QtPrompts prompts;
     vexa::ui::TPdlg window(vexa::ui::fsPath(QCoreApplication::applicationDirPath()), prompts,

@@ -365,6 +365,9 @@ TEST(HexDump, SixteenBytesALineWithOffsetsAndPrintableCharacters) {
     EXPECT_EQ(hexDump(Bytes{0x41}, 0x1230),
               "00001230  41                                                |A|\n");
     EXPECT_EQ(hexDump({}), "");
+    // A narrow view asks for fewer bytes a line.
+    EXPECT_EQ(hexDump(test::bytesOf("Hello, VEXA!"), 0, 8), "00000000  48 65 6c 6c 6f 2c 20 56  |Hello, V|\n"
+                                                            "00000008  45 58 41 21              |EXA!|\n");
 }
 
 } // namespace

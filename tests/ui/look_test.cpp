@@ -198,6 +198,81 @@ TEST_F(Look, FilterAndSortKeepExtractionOnTheEntriesTheRowsShow) {
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
 }
 
+TEST_F(Look, ASortStaysWhileAFilterIsTypedAndCleared) {
+    const struct Case {
+        const char* what;
+        int column, headerClicks;
+        QString pattern;
+        QStringList filtered, all;
+    } cases[] = {
+        {"size, descending",
+         ui::FileListModel::Size,
+         2,
+         "_s",
+         {"f_snd.voc", "B_SND.VOC"},
+         {"E_MAP.LEV", "A_MAP.LEV", "C_MAP.LEV", "f_snd.voc", "B_SND.VOC", "D_TXT.TXT"}},
+        {"name, descending",
+         ui::FileListModel::Name,
+         2,
+         "map",
+         {"E_MAP.LEV", "C_MAP.LEV", "A_MAP.LEV"},
+         {"f_snd.voc", "E_MAP.LEV", "D_TXT.TXT", "C_MAP.LEV", "B_SND.VOC", "A_MAP.LEV"}},
+    };
+    start();
+    open(sampleGob());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        clickHeader(c.column, c.headerClicks);
+        ASSERT_EQ(rows(), c.all);
+        filter(c.pattern);
+        EXPECT_EQ(rows(), c.filtered);
+        // The rows the filter lets back in take their places in the order the header shows.
+        for (int i = 0; i < c.pattern.size(); ++i)
+            QTest::keyClick(filterField(), Qt::Key_Backspace);
+        EXPECT_EQ(rows(), c.all);
+        clickHeader(c.column, 3 - c.headerClicks);
+    }
+}
+
+TEST_F(Look, ThePreviewTakesRoomOnlyOnceThereIsSomethingToShow) {
+    const auto gob = makeGob("view.gob", {{"A_MAP.LEV", test::patternBytes(30, 1)},
+                                          {"B.VOC", test::patternBytes(300, 2)},
+                                          {"C_MAP.LEV", test::patternBytes(20, 3)}});
+    start();
+    open(gob);
+    // The default size: nothing clicked yet, so the list has the page.
+    EXPECT_TRUE(pane()->isHidden());
+    EXPECT_GT(LB1()->height(), control<QWidget>("Files")->height() * 3 / 4);
+
+    // A hex view keeps its printable column in sight, by fewer bytes a line where it is narrow.
+    previewRow(1);
+    ASSERT_TRUE(pane()->isVisible());
+    auto* hex = control<QPlainTextEdit>("PreviewText");
+    const auto fits = [&] {
+        const auto lines = hex->toPlainText().split('\n', Qt::SkipEmptyParts);
+        return !lines.isEmpty() &&
+               hex->fontMetrics().horizontalAdvance(lines[0]) <= hex->viewport()->width() &&
+               lines[0].endsWith('|');
+    };
+    EXPECT_LT(pane()->hexBytesPerLine(), 16u);
+    EXPECT_TRUE(fits()) << hex->toPlainText().toStdString();
+    window->resize(1600, 700);
+    QTest::qWait(20);
+    EXPECT_EQ(pane()->hexBytesPerLine(), 16u);
+    EXPECT_TRUE(fits());
+
+    // A filter that hides the row shown takes its preview away; one that keeps it leaves it.
+    previewRow(0);
+    filter("MAP");
+    waitForPreview();
+    ASSERT_TRUE(pane()->shown().has_value());
+    filter("C_");
+    waitForPreview();
+    EXPECT_FALSE(pane()->shown().has_value());
+    EXPECT_TRUE(pane()->isHidden());
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+}
+
 TEST_F(Look, ExtractAllWithAFilterExtractsWhatIsShownAndSaysSoInItsCaption) {
     start();
     open(sampleGob());
@@ -535,7 +610,7 @@ TEST_F(Look, DraggingRowsOutCarriesTheFilesExtractWrites) {
         const auto extracted = filesIn(extractInto("SBExtract"));
         ASSERT_FALSE(extracted.empty());
 
-        const auto data = window->DragOutData(window->Files().selectedEntries());
+        const auto data = window->DragOutData(control<ui::FilesPage>("Files")->selectedEntries());
         ASSERT_NE(data, nullptr);
         std::map<std::string, Bytes> dragged;
         for (const auto& url : data->urls()) {
@@ -623,7 +698,7 @@ TEST_F(Look, AHundredThousandRowsFilterSortAndExtractByEntry) {
     EXPECT_EQ(rows().front(), "F99989.DAT");
     filter("f9999?.dat");
     clickRow(0);
-    EXPECT_EQ(window->Files().selectedEntries(), std::vector<std::size_t>{99999});
+    EXPECT_EQ(control<ui::FilesPage>("Files")->selectedEntries(), std::vector<std::size_t>{99999});
     const auto files = filesIn(extractInto("SBExtract_All"));
     ASSERT_EQ(files.size(), 10u);
     EXPECT_EQ(files.begin()->first, "F99990.DAT");

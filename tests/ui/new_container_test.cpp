@@ -6,6 +6,7 @@
 #include "core/Files_global.h"
 #include "core/kinds.h"
 #include "support/test_files.h"
+#include "ui/FileListModel.h"
 #include "ui/Main.h"
 #include "ui/NewContainerPage.h"
 
@@ -68,6 +69,10 @@ class NewContainer : public test::WindowFixture {
     fs::path temp() const { return program / "Temp"; }
 
     QPushButton* button(const char* name) { return control<QPushButton>(name); }
+    QLineEdit* edit(const char* name) { return control<QLineEdit>(name); }
+    QRadioButton* kindItem(std::size_t item) {
+        return control<QRadioButton>(("RGConCreateItem" + std::to_string(item)).c_str());
+    }
     QTreeView* LB1() { return control<QTreeView>("LB1"); }
     QStringList rows() {
         QStringList out;
@@ -95,11 +100,11 @@ class NewContainer : public test::WindowFixture {
     void showPage() { control<QTabWidget>("PC1")->setCurrentWidget(page); }
     void chooseKind(std::size_t item) {
         showPage();
-        QTest::mouseClick(page->kindItems.at(item), Qt::LeftButton);
+        QTest::mouseClick(kindItem(item), Qt::LeftButton);
     }
     void chooseFolder(const fs::path& folder) {
         prompts.folderAnswers.push_back(q(folder));
-        QTest::mouseClick(page->SBBrwseFiles, Qt::LeftButton);
+        QTest::mouseClick(button("SBBrwseFiles"), Qt::LeftButton);
     }
     void typeInto(QLineEdit* edit, const QString& typed) {
         showPage();
@@ -111,7 +116,7 @@ class NewContainer : public test::WindowFixture {
     void begin(std::size_t item, const fs::path& folder) {
         chooseKind(item);
         chooseFolder(folder);
-        QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+        QTest::mouseClick(button("SBCreate"), Qt::LeftButton);
     }
 
     bool reviewCommandsEnabled() {
@@ -128,10 +133,10 @@ class NewContainer : public test::WindowFixture {
         for (const auto* name :
              {"SBOK", "SBRemove", "SBCancel", "SBExtract", "SBExtract_All", "SBExtract_Ext"})
             EXPECT_FALSE(button(name)->isEnabled()) << name;
-        EXPECT_TRUE(page->EConName->text().isEmpty());
-        EXPECT_TRUE(page->EGetFiles->text().isEmpty());
-        EXPECT_FALSE(page->EGetFiles->isReadOnly());
-        EXPECT_FALSE(page->SBCreate->isEnabled());
+        EXPECT_TRUE(control<QLineEdit>("EConName")->text().isEmpty());
+        EXPECT_TRUE(control<QLineEdit>("EGetFiles")->text().isEmpty());
+        EXPECT_FALSE(control<QLineEdit>("EGetFiles")->isReadOnly());
+        EXPECT_FALSE(button("SBCreate")->isEnabled());
         EXPECT_EQ(control<QProgressBar>("PBar")->value(), 0);
     }
 };
@@ -160,31 +165,31 @@ ReadBack readBack(const fs::path& container, const fs::path& scratch) {
 
 TEST_F(NewContainer, ThePageStartsWithTenItemsInTwoColumnsAndNoneChosen) {
     showPage();
-    EXPECT_EQ(page->RGConCreate->title(), "Select container file type to create");
-    ASSERT_EQ(page->kindItems.size(), 10u);
+    EXPECT_EQ(control<QGroupBox>("RGConCreate")->title(), "Select container file type to create");
+    ASSERT_EQ(page->findChildren<QRadioButton*>().size(), 10);
     for (std::size_t i = 0; i < 10; ++i) {
-        auto* item = page->kindItems[i];
+        auto* item = kindItem(i);
         EXPECT_EQ(item->text().toStdString(), creatableKinds()[i].caption); // blanks kept as given
         EXPECT_FALSE(item->isChecked()) << i;
         // Filled column by column: items 5..9 stand to the right of items 0..4, row for row.
         if (i >= 5) {
-            EXPECT_GT(item->x(), page->kindItems[i - 5]->x() + page->kindItems[i - 5]->width() / 2) << i;
-            EXPECT_EQ(item->y(), page->kindItems[i - 5]->y()) << i;
+            EXPECT_GT(item->x(), kindItem(i - 5)->x() + kindItem(i - 5)->width() / 2) << i;
+            EXPECT_EQ(item->y(), kindItem(i - 5)->y()) << i;
         }
     }
     EXPECT_EQ(page->ItemIndex(), -1);
-    EXPECT_EQ(page->NewNameGroup->title(), "New filename and path");
-    EXPECT_EQ(page->GetFilesGroup->title(), "Get files from directory");
-    EXPECT_EQ(page->SBBrowseNewName->toolTip(), "Browse ");
-    EXPECT_EQ(page->SBBrwseFiles->toolTip(), "Browse ");
-    EXPECT_EQ(page->SBCreate->text(), "Begin");
-    EXPECT_FALSE(page->SBCreate->isEnabled());
+    EXPECT_EQ(control<QGroupBox>("NewNameGroup")->title(), "New filename and path");
+    EXPECT_EQ(control<QGroupBox>("GetFilesGroup")->title(), "Get files from directory");
+    EXPECT_EQ(button("SBBrowseNewName")->toolTip(), "Browse ");
+    EXPECT_EQ(button("SBBrwseFiles")->toolTip(), "Browse ");
+    EXPECT_EQ(button("SBCreate")->text(), "Begin");
+    EXPECT_FALSE(button("SBCreate")->isEnabled());
 }
 
 TEST_F(NewContainer, ChoosingAKindProposesItsDefaultNameInTempAndStartsOver) {
     for (std::size_t i = 0; i < creatableKinds().size(); ++i) {
         chooseKind(i);
-        EXPECT_EQ(page->EConName->text().toStdString(),
+        EXPECT_EQ(control<QLineEdit>("EConName")->text().toStdString(),
                   (temp() / std::string(creatableKinds()[i].defaultName)).string());
         EXPECT_EQ(page->ItemIndex(), static_cast<int>(i));
         EXPECT_TRUE(window->CreationMode());
@@ -193,14 +198,14 @@ TEST_F(NewContainer, ChoosingAKindProposesItsDefaultNameInTempAndStartsOver) {
 
     // LAB, a source folder, then HOG2: the name is replaced and the folder cleared with its value.
     chooseKind(itemOf("lab"));
-    EXPECT_EQ(page->EConName->text(), q(temp() / "New_Lab.Lab"));
+    EXPECT_EQ(control<QLineEdit>("EConName")->text(), q(temp() / "New_Lab.Lab"));
     chooseFolder(source());
-    EXPECT_EQ(page->EGetFiles->text(), q(source() / ""));
-    EXPECT_TRUE(page->SBCreate->isEnabled());
+    EXPECT_EQ(control<QLineEdit>("EGetFiles")->text(), q(source() / ""));
+    EXPECT_TRUE(button("SBCreate")->isEnabled());
     chooseKind(itemOf("hog2"));
-    EXPECT_EQ(page->EConName->text(), q(temp() / "New_Descent3.Hog"));
-    EXPECT_TRUE(page->EGetFiles->text().isEmpty());
-    EXPECT_FALSE(page->SBCreate->isEnabled());
+    EXPECT_EQ(control<QLineEdit>("EConName")->text(), q(temp() / "New_Descent3.Hog"));
+    EXPECT_TRUE(control<QLineEdit>("EGetFiles")->text().isEmpty());
+    EXPECT_FALSE(button("SBCreate")->isEnabled());
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -245,9 +250,9 @@ TEST_F(NewContainer, BeginSaysWhatIsMissingAndGathersNothing) {
         prompts.messages.clear();
         if (c.chooseAKind) chooseKind(itemOf("df-gob"));
         showPage();
-        typeInto(page->EGetFiles, c.folderText);
-        ASSERT_TRUE(page->SBCreate->isEnabled()); // any text enables "Begin"
-        QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+        typeInto(control<QLineEdit>("EGetFiles"), c.folderText);
+        ASSERT_TRUE(button("SBCreate")->isEnabled()); // any text enables "Begin"
+        QTest::mouseClick(button("SBCreate"), Qt::LeftButton);
         EXPECT_EQ(prompts.messages, c.messages);
         EXPECT_TRUE(rows().isEmpty());
         EXPECT_FALSE(button("SBOK")->isEnabled());
@@ -272,6 +277,13 @@ TEST_F(NewContainer, BeginListsTheGatheredFilesForReview) {
         begin(itemOf(c.cliName), source());
         EXPECT_TRUE(prompts.messages.isEmpty());
         EXPECT_EQ(rows(), c.rows);
+        // Each file's size beside its name, under a header.
+        ASSERT_FALSE(LB1()->isColumnHidden(ui::FileListModel::Size));
+        EXPECT_FALSE(LB1()->isHeaderHidden());
+        for (int row = 0; row < c.rows.size(); ++row) {
+            const auto size = LB1()->model()->index(row, ui::FileListModel::Size).data().toString();
+            EXPECT_EQ(size, QString::number(kTree[static_cast<std::size_t>(row)].second)) << row;
+        }
         EXPECT_EQ(text("SLab"),
                   " These files will be included , remove files , or press OK to create container");
         EXPECT_EQ(text("FszLab"), QString::number(c.total) + " Bytes");
@@ -280,8 +292,8 @@ TEST_F(NewContainer, BeginListsTheGatheredFilesForReview) {
         EXPECT_FALSE(button("SBExtract")->isEnabled());
         EXPECT_EQ(LB1()->selectionMode(), QAbstractItemView::SingleSelection);
         // The rows came from this folder: it cannot change under the review.
-        EXPECT_TRUE(page->EGetFiles->isReadOnly());
-        EXPECT_FALSE(page->SBBrwseFiles->isEnabled());
+        EXPECT_TRUE(control<QLineEdit>("EGetFiles")->isReadOnly());
+        EXPECT_FALSE(button("SBBrwseFiles")->isEnabled());
         // Clicks on the list show no sizes and enable no extraction while reviewing.
         clickRow(1);
         EXPECT_EQ(text("FszLab"), QString::number(c.total) + " Bytes");
@@ -302,6 +314,7 @@ TEST_F(NewContainer, RemoveTakesOutTheSelectedFileAndItsSize) {
     clickRow(0); // A.ANM, 100 bytes
     click("SBRemove");
     EXPECT_EQ(rows(), (QStringList{"B.PLT", "C.VOC"}));
+    EXPECT_EQ(LB1()->model()->index(0, ui::FileListModel::Size).data().toString(), "768");
     EXPECT_EQ(text("FszLab"), QString::number(kFlatTotal - 100) + " Bytes");
     EXPECT_TRUE(fs::exists(source() / "A.ANM")); // removing changes nothing on disk
 
@@ -368,7 +381,7 @@ TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
          [](NewContainer& t) { test::writeFile(t.source() / "A.ANM", std::string_view("short")); },
          temp() / "New_DF.Gob", "Cannot create file " + q(temp() / "New_DF.Gob")},
         {"a folder that does not exist",
-         [&](NewContainer& t) { t.typeInto(t.page->EConName, q(inMissingFolder)); }, inMissingFolder,
+         [&](NewContainer& t) { t.typeInto(t.edit("EConName"), q(inMissingFolder)); }, inMissingFolder,
          "Cannot create file " + q(inMissingFolder)},
     };
     for (const auto& c : cases) {
@@ -408,7 +421,7 @@ TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
     prompts.messages.clear();
     clickRow(1);
     click("SBRemove");
-    typeInto(page->EConName, q(work / "fixed.gob"));
+    typeInto(control<QLineEdit>("EConName"), q(work / "fixed.gob"));
     click("SBOK");
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
     EXPECT_EQ(text("SLab"), "Created File " + q(work / "fixed.gob"));
@@ -446,9 +459,9 @@ TEST_F(NewContainer, CancelWhileWritingLeavesNoContainerAndKeepsTheReview) {
 
 TEST_F(NewContainer, TypedFolderAndNameAreTheValuesUsed) {
     chooseKind(itemOf("lab"));
-    typeInto(page->EGetFiles, q(source()));
-    typeInto(page->EConName, q(work / "typed.lab"));
-    QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+    typeInto(control<QLineEdit>("EGetFiles"), q(source()));
+    typeInto(control<QLineEdit>("EConName"), q(work / "typed.lab"));
+    QTest::mouseClick(button("SBCreate"), Qt::LeftButton);
     EXPECT_EQ(rows(), kFlatRows);
     click("SBOK");
     EXPECT_EQ(text("SLab"), "Created File " + q(work / "typed.lab"));
@@ -457,7 +470,7 @@ TEST_F(NewContainer, TypedFolderAndNameAreTheValuesUsed) {
 
     // An empty name is said, not written somewhere unexpected.
     begin(itemOf("lab"), source());
-    typeInto(page->EConName, "");
+    typeInto(control<QLineEdit>("EConName"), "");
     click("SBOK");
     EXPECT_EQ(prompts.messages, QStringList{" No new filename and path selected"});
     EXPECT_TRUE(reviewCommandsEnabled());
@@ -466,26 +479,26 @@ TEST_F(NewContainer, TypedFolderAndNameAreTheValuesUsed) {
 TEST_F(NewContainer, TheBrowseButtonsFillTheEditBoxes) {
     chooseKind(itemOf("vp"));
     prompts.fileAnswers.push_back(q(work / "chosen.vp"));
-    QTest::mouseClick(page->SBBrowseNewName, Qt::LeftButton);
+    QTest::mouseClick(button("SBBrowseNewName"), Qt::LeftButton);
     ASSERT_EQ(prompts.dialogs.size(), 1u);
     EXPECT_EQ(prompts.dialogs[0].kind, "save");
     EXPECT_EQ(prompts.dialogs[0].folder, q(temp() / "New_FreeSpace.VP")); // starts at the proposed name
-    EXPECT_EQ(page->EConName->text(), q(work / "chosen.vp"));
+    EXPECT_EQ(control<QLineEdit>("EConName")->text(), q(work / "chosen.vp"));
 
     prompts.fileAnswers.push_back(std::nullopt); // cancelled: the name stays
-    QTest::mouseClick(page->SBBrowseNewName, Qt::LeftButton);
-    EXPECT_EQ(page->EConName->text(), q(work / "chosen.vp"));
+    QTest::mouseClick(button("SBBrowseNewName"), Qt::LeftButton);
+    EXPECT_EQ(control<QLineEdit>("EConName")->text(), q(work / "chosen.vp"));
 
     prompts.folderAnswers.push_back(std::nullopt);
-    QTest::mouseClick(page->SBBrwseFiles, Qt::LeftButton);
+    QTest::mouseClick(button("SBBrwseFiles"), Qt::LeftButton);
     EXPECT_EQ(prompts.dialogs.back().folder, q(program / "Extracted_Files"));
-    EXPECT_TRUE(page->EGetFiles->text().isEmpty());
-    EXPECT_FALSE(page->SBCreate->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>("EGetFiles")->text().isEmpty());
+    EXPECT_FALSE(button("SBCreate")->isEnabled());
     chooseFolder(source());
-    EXPECT_EQ(page->EGetFiles->text(), q(source() / ""));
-    EXPECT_TRUE(page->SBCreate->isEnabled());
+    EXPECT_EQ(control<QLineEdit>("EGetFiles")->text(), q(source() / ""));
+    EXPECT_TRUE(button("SBCreate")->isEnabled());
 
-    QTest::mouseClick(page->SBCreate, Qt::LeftButton);
+    QTest::mouseClick(button("SBCreate"), Qt::LeftButton);
     click("SBOK");
     EXPECT_EQ(readBack(work / "chosen.vp", work.path()).rows, kFlatRows);
 }
@@ -509,8 +522,8 @@ TEST_F(NewContainer, TheWadItemWritesGoBatAndAsksTheDesktopToOpenIt) {
 
     // A desktop that cannot open it is told to the user.
     prompts.desktopOpens = false;
-    QTest::mouseClick(page->SBCreate, Qt::LeftButton);
-    EXPECT_EQ(prompts.messages, QStringList{"Cannot open file " + q(batch)});
+    QTest::mouseClick(button("SBCreate"), Qt::LeftButton);
+    EXPECT_EQ(prompts.messages, QStringList{"No program is set to open " + q(batch)});
 }
 
 TEST_F(NewContainer, CancelOrOpeningAFileEndsTheReview) {

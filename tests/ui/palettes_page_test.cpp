@@ -19,7 +19,8 @@ using test::Bytes;
 using test::q;
 
 const QString kKnownFiles =
-    "Known Files (*.wad *.gob *.goo *.lab *.pak *.bsp *.bm *.wal *.mat *.hog *.d3c *.d3m *.mn3 *.vp)";
+    "Known Files (*.wad *.gob *.goo *.lab *.pak *.bsp *.bm *.wal *.mat *.hog *.d3c *.d3m *.mn3 *.vp)"
+    ";;All Files (*)";
 const QString kWrongFile = "That does not appear to be the correct file type or no palette is in that file";
 
 // Palette files of each kind the page loads, holding the colours of rgb (768 bytes, R G B).
@@ -242,6 +243,20 @@ TEST_F(PalettesPage, ARefusedOrUnreadableFileIsReportedAndChangesNothing) {
     }
     for (const auto& e : fs::directory_iterator(program / "Data"))
         EXPECT_EQ(e.path().filename().string().rfind("default_", 0), 0u) << e.path();
+}
+
+TEST_F(PalettesPage, AFailedLoadLeavesNoOkFromTheLoadBefore) {
+    start();
+    test::writeFile(work / "good.pal", test::knownPalette(3));
+    test::writeFile(work / "bad.pal", Bytes(10, 1));
+    for (const auto* file : {"bad.pal", "gone.pal"}) {
+        loadPalette(0, work / "good.pal");
+        ASSERT_EQ(text("SLab"), "New Palette Loaded Ok");
+        prompts.messages.clear();
+        loadPalette(0, work / file);
+        EXPECT_EQ(prompts.messages.size(), 1) << file;
+        EXPECT_EQ(text("SLab"), "") << file;
+    }
 }
 
 TEST_F(PalettesPage, AfterALoadTheOpenDialogOffersTheKnownFilesUntilTheWindowIsReset) {

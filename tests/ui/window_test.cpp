@@ -7,10 +7,11 @@
 #include "formats/DF_Gob.h"
 #include "ui/FileListModel.h"
 
-#include <QTreeView>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QTabWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -263,16 +264,40 @@ TEST_F(Window, ExtractExtWithNoExtensionSelectedSaysSoAndAsksNothing) {
     EXPECT_EQ(prompts.dialogs.size(), dialogs);
 }
 
-TEST_F(Window, NothingToExtractAsksNothingAndWritesNothing) {
+TEST_F(Window, NothingToExtractAsksNothingWritesNothingAndSaysWhy) {
+    const struct Case {
+        const char* what;
+        bool empty;      // the empty GOB instead of the sample
+        QString pattern; // typed into the filter after row 0 was clicked
+        const char* command;
+        QString status;
+    } cases[] = {
+        {"an empty list", true, "", "SBExtract", "No row selected: nothing extracted"},
+        {"an empty list, all", true, "", "SBExtract_All", "The list is empty: nothing extracted"},
+        {"a selection the filter hides", false, "VOC", "SBExtract",
+         "No row selected among those the filter shows: nothing extracted"},
+        {"a filter that shows nothing", false, "zzz", "SBExtract_All",
+         "The filter shows no rows: nothing extracted"},
+        {"an extension the filter hides", false, "VOC", "SBExtract_Ext",
+         "No row shown has the selected extension(s): nothing extracted"},
+    };
+    const auto sample = sampleGob();
+    const auto empty = makeGob("empty.gob", {});
     start();
-    open(makeGob("empty.gob", {}));
-    EXPECT_EQ(text("SLab"), q(work / "empty.gob") + "   Contains  0 files");
-    clickRow(0); // no such row: a click on the empty list
-    EXPECT_TRUE(listCommandsEnabled());
-    const auto dialogs = prompts.dialogs.size();
-    click("SBExtract");
-    click("SBExtract_All");
-    EXPECT_EQ(prompts.dialogs.size(), dialogs);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        open(c.empty ? empty : sample);
+        clickRow(0); // on the empty list: a click on no row
+        ASSERT_TRUE(listCommandsEnabled());
+        LBExt()->clearSelection();
+        if (!c.empty) LBExt()->findItems(".WAV", Qt::MatchExactly).front()->setSelected(true);
+        QTest::keyClicks(control<QLineEdit>("EFilter"), c.pattern);
+        const auto dialogs = prompts.dialogs.size();
+        click(c.command);
+        EXPECT_EQ(prompts.dialogs.size(), dialogs);
+        EXPECT_EQ(text("SLab"), c.status);
+    }
+    EXPECT_TRUE(fs::is_empty(program / "Extracted_Files"));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -492,10 +517,16 @@ TEST_F(Window, HelpContentsWithoutThePageSaysWhichFileIsMissing) {
 
 TEST_F(Window, HelpContentsOpensThePageWithTheDesktop) {
     start();
+    const auto page = q(program / "Help" / "index.html");
     test::writeFile(program / "Help" / "index.html", std::string_view("<html></html>"));
     trigger("Contents1");
-    EXPECT_EQ(prompts.openedWithDesktop, QStringList{q(program / "Help" / "index.html")});
+    EXPECT_EQ(prompts.openedWithDesktop, QStringList{page});
     EXPECT_TRUE(prompts.messages.isEmpty());
+
+    // The page is there, but nothing on this desktop opens it: that is what is said.
+    prompts.desktopOpens = false;
+    trigger("Contents1");
+    EXPECT_EQ(prompts.messages, QStringList{"No program is set to open " + page});
 }
 
 TEST_F(Window, AboutHasNameCreditsAndAPointerToContents) {
