@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
