@@ -6,7 +6,8 @@ if(TARGET vexa)
 endif()
 
 set(VEXA_SHARE ${CMAKE_INSTALL_DATADIR}/vexa)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/Data ${CMAKE_SOURCE_DIR}/data/Help DESTINATION ${VEXA_SHARE})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/Data ${CMAKE_SOURCE_DIR}/data/Help DESTINATION ${VEXA_SHARE}
+        PATTERN .gitkeep EXCLUDE)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/vexa.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/vexa.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -26,10 +27,12 @@ set(CPACK_PACKAGE_VENDOR "The VEXA developers")
 set(CPACK_PACKAGE_CONTACT "The VEXA developers <vexa@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "explorer for the resource containers of 1990s PC games")
 set(CPACK_PACKAGE_DESCRIPTION
-    "VEXA opens the resource containers of 1990s PC games (Dark Forces GOB and LFD, Jedi Knight GOB,
-Outlaws LAB, PAK, Doom WAD, Quake WAD2, Half-Life WAD3, Quake BSP, FreeSpace VP, Descent HOG and
-HOG2, RPK, GRP, ZFS), lists and extracts their entries, converts the games' textures and images to
-BMP or PNG, and builds new containers from a folder. A Qt window and a command-line tool, vexa-cli.")
+    "VEXA opens the resource containers of 1990s PC games (Dark Forces GOB
+and LFD, Jedi Knight GOB, Outlaws LAB, PAK, Doom WAD, Quake WAD2, Half-Life
+WAD3, Quake BSP, FreeSpace VP, Descent HOG and HOG2, RPK, GRP, ZFS), lists
+and extracts their entries, converts the games' textures and images to BMP
+or PNG, and builds new containers from a folder. A Qt window and a
+command-line tool, vexa-cli.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -50,6 +50,8 @@ for file in bin/vexa bin/vexa-cli \
     share/man/man1/vexa.1 share/man/man1/vexa-cli.1 share/bash-completion/completions/vexa-cli; do
     [ -f "$prefix/$file" ] || fail "missing $file"
 done
+hidden=$(find "$share/vexa" -name '.*')
+[ -z "$hidden" ] || fail "installed files the user's Data would be seeded with: $hidden"
 for program in vexa vexa-cli; do
     [ -x "$prefix/bin/$program" ] || fail "$program is not executable"
 done
