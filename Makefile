@@ -1,9 +1,10 @@
 # The two commands of the README: `make run` and `make test`. Both install what is missing first.
 BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
+PACKAGE_BUILD_DIR ?= build-package
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz bench clean
+.PHONY: all deps build run test fuzz bench package clean
 FUZZ_SECONDS   ?= 60
 
 all: build
@@ -36,5 +37,13 @@ fuzz: deps
 bench:
 	bash bench/run.sh
 
+# A Debian package of the window and vexa-cli, installed under /usr (its dependencies from
+# dpkg-shlibdeps): $(PACKAGE_BUILD_DIR)/vexa_<version>_<arch>.deb.
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_TESTS=OFF \
+		-DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(PACKAGE_BUILD_DIR) -j $(JOBS)
+	cd $(PACKAGE_BUILD_DIR) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) build-fuzz build-bench
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(PACKAGE_BUILD_DIR) build-fuzz build-bench

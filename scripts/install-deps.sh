@@ -11,6 +11,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   freedoom
   xvfb xauth
+  # the install tree's test runs the desktop's own validators; make package needs dpkg-shlibdeps
+  desktop-file-utils appstream shared-mime-info libxml2-utils libglib2.0-bin man-db groff-base dpkg-dev
 )
 
 missing=()

@@ -57,9 +57,9 @@ constexpr const char* kExtractHelp =
     "bytes on the target's file system the command refuses unless --yes is given. Ctrl-C stops\n"
     "between two entries: what was written is whole, and nothing half-written is left.\n"
     "Images without a palette of their own are coloured with their game's palette: by default the\n"
-    "default_*.pal files of the Data folder beside vexa-cli. --palette GAME=FILE uses the 768-byte\n"
-    "palette file FILE (8-bit or 6-bit components) for GAME during this run; GAME is one of\n"
-    "df-bm, jk-bm, jk-mat, quake1, quake2.\n";
+    "default_*.pal files of the Data folder beside vexa-cli (share/vexa/Data for an installed\n"
+    "copy). --palette GAME=FILE uses the 768-byte palette file FILE (8-bit or 6-bit components)\n"
+    "for GAME during this run; GAME is one of df-bm, jk-bm, jk-mat, quake1, quake2.\n";
 
 struct UsageError {
     std::string message;
@@ -392,11 +392,12 @@ std::string createHelp() {
         if (k.createWriter || k.gathering == Gathering::None)
             text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) + "\n";
     text += "For hl-wad nothing is built here: go.bat, which runs makels.exe and qlumpy.exe from the\n"
-            "HalfLife folder, is written into the Temp folder beside vexa-cli and its path printed.\n";
+            "HalfLife folder, is written into the Temp folder beside vexa-cli (for an installed copy,\n"
+            "$XDG_CACHE_HOME/vexa/Temp) and its path printed.\n";
     return text;
 }
 
-int cmdCreate(const std::vector<std::string>& args) {
+int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folders) {
     if (wantsHelp(args)) return std::fputs(createHelp().c_str(), stdout), 0;
     if (args.size() != 3) throw UsageError{"create takes KIND, SOURCE_DIR and NEW_PATH"};
     const auto* kind = findCreatableKind(args[0]);
@@ -405,7 +406,6 @@ int cmdCreate(const std::vector<std::string>& args) {
     const fs::path source = args[1];
     if (!fs::is_directory(source)) throw Error("Cannot open file " + args[1]);
     if (kind->gathering == Gathering::None) {
-        const auto folders = ProgramFolders::beside(fs::read_symlink("/proc/self/exe").parent_path());
         std::cout << pathText(WriteHalfLifeWadBatch(folders, source, args[2])) << '\n';
         return 0;
     }
@@ -429,11 +429,13 @@ int main(int argc, char** argv) {
     const auto command = args[0];
     args.erase(args.begin());
     try {
-        SetDefaultPalettes(ProgramFolders::beside(programFolder(argv[0])).data);
+        // Read only: a command-line run leaves the folders as it found them.
+        const auto folders = ProgramFolders::locate(programFolder(argv[0]), userFoldersFromEnvironment());
+        SetDefaultPalettes(folders.defaults);
         if (command == "detect") return cmdDetect(args);
         if (command == "list") return cmdList(args);
         if (command == "extract") return cmdExtract(args);
-        if (command == "create") return cmdCreate(args);
+        if (command == "create") return cmdCreate(args, folders);
         throw UsageError{"unknown command " + command};
     } catch (const Cancelled& e) {
         std::cerr << e.what() << '\n';

@@ -289,6 +289,10 @@ std::int64_t freeBytes(const fs::path& path) {
     return static_cast<std::int64_t>(st.f_bavail) * static_cast<std::int64_t>(st.f_frsize);
 }
 
+bool folderWritable(const fs::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 fs::path fileSystemRoot(const fs::path& path) {
     std::error_code ec;
     fs::path current = fs::absolute(path, ec);

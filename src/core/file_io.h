@@ -110,6 +110,8 @@ void writeWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes);
 std::int64_t freeBytes(const fs::path& path);
 // The mount point of the file system holding path (what the user knows as its drive).
 fs::path fileSystemRoot(const fs::path& path);
+// Whether this process may create files in folder.
+bool folderWritable(const fs::path& folder);
 
 // The file's creation time (birth time where the file system keeps one, else its modification
 // time) as the high 32 bits of a count of 100-nanosecond intervals since 1601-01-01 UTC.

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -63,6 +64,16 @@ QString aboutText() {
            QStringLiteral("Help > Contents tells how to use VEXA and vexa-cli.");
 }
 
+// The desktop's own folders, for an installed copy.
+vexa::UserFolders desktopUserFolders() {
+    const auto location = [](QStandardPaths::StandardLocation kind) {
+        return vexa::ui::fsPath(QStandardPaths::writableLocation(kind));
+    };
+    return {location(QStandardPaths::GenericDataLocation) / "vexa",
+            location(QStandardPaths::GenericCacheLocation) / "vexa",
+            location(QStandardPaths::DocumentsLocation)};
+}
+
 int barPosition(std::size_t row) {
     return static_cast<int>(std::min<std::size_t>(row, INT_MAX));
 }
@@ -89,7 +100,8 @@ template <class Work> void withJobPalette(PaletteState& palette, Work&& work) {
 } // namespace
 
 TPdlg::TPdlg(const fs::path& programFolder, Prompts& prompts, const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts), folders_(ProgramFolders::beside(programFolder)),
+    : QMainWindow(parent), prompts_(prompts),
+      folders_(ProgramFolders::locate(programFolder, desktopUserFolders())),
       freeSpace_([](const fs::path& p) { return freeBytes(p); }) {
     buildWindow();
     buildMenus();

@@ -40,8 +40,9 @@ class Prompts;
 class TPdlg : public QMainWindow, private CreationHost {
     Q_OBJECT
   public:
-    // programFolder: where the five folders are kept (the executable's folder); arguments: the
-    // command line without the program's name (the first one, if any, is opened at once).
+    // programFolder: the executable's folder, where the five folders are kept unless it is an
+    // installed copy (see ProgramFolders::locate); arguments: the command line without the
+    // program's name (the first one, if any, is opened at once).
     TPdlg(const std::filesystem::path& programFolder, Prompts& prompts, const QStringList& arguments,
           QWidget* parent = nullptr);
     ~TPdlg() override;
