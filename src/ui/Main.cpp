@@ -201,6 +201,9 @@ void TPdlg::buildMenus() {
     file->addSeparator()->setObjectName(QStringLiteral("N2"));
     Extract1 = item(file, "Extract1", QStringLiteral("Extract"), &TPdlg::SBExtractClick);
     ExtractAll1 = item(file, "ExtractAll1", QStringLiteral("Extract All"), &TPdlg::SBExtract_AllClick);
+    ExtractRaw1 = item(file, "ExtractRaw1", QStringLiteral("Extract raw"), &TPdlg::ExtractRawClick);
+    ExtractRaw1->setToolTip(
+        QStringLiteral("Writes each selected lump byte for byte as stored, not as a picture"));
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     Exit1 = item(file, "Exit1", QStringLiteral("E&xit"), &TPdlg::Exit1Click);
 
@@ -312,6 +315,7 @@ void TPdlg::DisableCommands() {
         button->setEnabled(false);
     Extract1->setEnabled(false);
     ExtractAll1->setEnabled(false);
+    ExtractRaw1->setEnabled(false);
     imageCaptions_ = false;
     setAllCaptions();
     page.LBExt->setVisible(false);
@@ -323,6 +327,8 @@ void TPdlg::EnableListCommands() {
         button->setEnabled(true);
     Extract1->setEnabled(true);
     ExtractAll1->setEnabled(true);
+    // Only where Extract makes pictures does a raw copy differ from it (the lumps of WAD2 and WAD3).
+    ExtractRaw1->setEnabled(liveObject_ && liveObject_->ExtractsRaw() && liveObject_->ConvertsToPictures());
     page.LBExt->setVisible(true);
 }
 
@@ -434,6 +440,11 @@ void TPdlg::CompleteOpen() {
             SzLabText(qText(liveObject_->StatusLine()));
             for (const auto& extension : CollectExtensions(names))
                 files_->LBExt->addItem(qText(extension));
+            // A walk the file cut short: what came before it is listed, and the user is told.
+            std::string notes;
+            for (const auto& note : liveObject_->ListingNotes())
+                notes += (notes.empty() ? "" : "\n") + note;
+            if (!notes.empty()) prompts_.message(qText(notes));
         });
 }
 
@@ -499,6 +510,10 @@ void TPdlg::SBExtractClick() {
     guarded([this] { extractChosenRows(files_->selectedEntries()); });
 }
 
+void TPdlg::ExtractRawClick() {
+    guarded([this] { extractChosenRows(files_->selectedEntries(), true); });
+}
+
 void TPdlg::SBExtract_AllClick() {
     guarded([this] { extractChosenRows(shownRows()); });
 }
@@ -523,7 +538,7 @@ void TPdlg::SBExtract_ExtClick() {
     });
 }
 
-void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows) {
+void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, bool raw) {
     if (JobRunning() || !liveObject_ || rows.empty())
         return; // nothing to extract: no dialog, nothing written
 
@@ -549,9 +564,10 @@ void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows) {
     auto* object = liveObject_.get();
     const int maximum = barPosition(rows.back());
     emptyAfter.started = StartJob(
-        [outcome, object, target, rows, maximum](JobProgress& progress) {
+        [outcome, object, target, rows, maximum, raw](JobProgress& progress) {
             progress.setRange(maximum);
             ExtractionOptions options;
+            options.raw = raw;
             options.afterRow = [&progress](std::size_t row) { progress.setPosition(barPosition(row)); };
             options.cancelled = [&progress] { return progress.cancelRequested(); };
             withJobPalette(outcome->palette,
@@ -588,8 +604,8 @@ void TPdlg::setBusy(bool busy) {
     // a second job or change what the job reads waits for its end.
     if (busy) {
         beforeJob_.clear();
-        for (QObject* control : std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, files_->Panel1,
-                                                                palettes_, newContainer_}) {
+        for (QObject* control : std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, ExtractRaw1,
+                                                                files_->Panel1, palettes_, newContainer_}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);

@@ -121,6 +121,7 @@ class TPdlg : public QMainWindow {
     void SBExtractClick();
     void SBExtract_AllClick();
     void SBExtract_ExtClick();
+    void ExtractRawClick();
     void SBCancelClick();
     void SBCancelJobClick();
     void EFilterChange();
@@ -136,7 +137,8 @@ class TPdlg : public QMainWindow {
     void FormCloseQuery();
     void CompleteOpen();
     // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending).
-    void extractChosenRows(const std::vector<std::size_t>& rows);
+    // With raw, each entry is written byte for byte as stored (ExtractRawEntry).
+    void extractChosenRows(const std::vector<std::size_t>& rows, bool raw = false);
     // The rows shown: every entry index when no filter is applied.
     std::vector<std::size_t> shownRows() const;
     void setBusy(bool busy);
@@ -173,6 +175,7 @@ class TPdlg : public QMainWindow {
     QAction* Open1 = nullptr;
     QAction* Extract1 = nullptr;
     QAction* ExtractAll1 = nullptr;
+    QAction* ExtractRaw1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
