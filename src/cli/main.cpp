@@ -42,19 +42,24 @@ constexpr const char* kDetectHelp = "Usage: vexa-cli detect FILE\n"
 constexpr const char* kListHelp =
     "Usage: vexa-cli list FILE [--json] [--filter PATTERN]\n"
     "Prints one row per entry, as the window lists them. With --json, one object:\n"
-    "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\"}]}.\n"
+    "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\"}]}; a damaged\n"
+    "entry (its bytes run past the end of the file) also has \"damaged\": true and is named on stderr.\n"
     "--filter keeps the entries whose name holds PATTERN, without regard to letter case; in PATTERN\n"
     "'*' stands for any run of characters and '?' for one. \"index\" stays the entry's index in the\n"
     "file and \"count\" the number of entries the file holds.\n";
 constexpr const char* kExtractHelp =
     "Usage: vexa-cli extract FILE TARGET_DIR [--ext .EXT]... [--entry NAME]... [--index N]...\n"
-    "                        [--filter PATTERN] [--format bmp|png] [--palette GAME=FILE]... [--yes]\n"
+    "                        [--filter PATTERN] [--format bmp|png] [--raw] [--palette GAME=FILE]... [--yes]\n"
     "With no selection every entry is extracted. --ext selects entries by extension (any letter case),\n"
     "--entry by name and --index by position (0-based, as in 'list --json'). --filter keeps, of those\n"
     "(or of all entries), the ones 'list --filter PATTERN' shows. Image files and textures are\n"
     "converted to BMP as the window does; with --format png to 8-bit paletted PNG instead (the same\n"
     "pixels and palette); other entries are copied byte for byte either way. Below 200,000,000 free\n"
-    "bytes on the target's file system the command refuses unless --yes is given. Ctrl-C stops\n"
+    "bytes on the target's file system the command refuses unless --yes is given. --raw writes each\n"
+    "lump of a WAD2 or WAD3 byte for byte as stored, named as its row, instead of a picture.\n"
+    "Entries of one name go to NAME, NAME_1, NAME_2, ... (letter case does not make names differ).\n"
+    "A damaged entry is named and left out; the others are extracted and the exit status is 1.\n"
+    "Ctrl-C stops\n"
     "between two entries: what was written is whole, and nothing half-written is left.\n"
     "Images without a palette of their own are coloured with their game's palette: by default the\n"
     "default_*.pal files of the Data folder beside vexa-cli (share/vexa/Data for an installed\n"
@@ -239,6 +244,13 @@ int cmdList(const std::vector<std::string>& args) {
     const auto opened = openFile(files[0]);
     const auto& names = opened.object->EntryNames();
     const auto rows = filterRows(names, filter.value_or(""));
+    // What is damaged is said on stderr; the listing itself is whole and the exit status 0.
+    for (const auto& note : opened.object->ListingNotes())
+        std::cerr << note << '\n';
+    for (const auto i : rows)
+        if (const auto damage = opened.object->EntryDamage(i); !damage.empty())
+            std::cerr << files[0] << ": entry " << i << " '" << names[i] << "' is damaged: " << damage
+                      << '\n';
     StdoutWriter out;
     if (!json) {
         for (const auto i : rows)
@@ -261,6 +273,7 @@ int cmdList(const std::vector<std::string>& args) {
                 out << *size;
             else
                 out << "null";
+            if (!opened.object->EntryDamage(i).empty()) out << ", \"damaged\": true";
             out << "}";
         }
         out << (rows.empty() ? "]}\n" : "\n]}\n");
@@ -275,7 +288,7 @@ int cmdExtract(const std::vector<std::string>& args) {
     std::vector<std::pair<Game, std::string>> palettes;
     std::optional<std::string> filter;
     PictureFormat format = PictureFormat::Bmp;
-    bool yes = false;
+    bool yes = false, raw = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const auto& a = args[i];
         auto value = [&]() -> std::string {
@@ -284,6 +297,8 @@ int cmdExtract(const std::vector<std::string>& args) {
         };
         if (a == "--yes") {
             yes = true;
+        } else if (a == "--raw") {
+            raw = true;
         } else if (a == "--ext") {
             auto ext = toUpperAscii(value());
             if (ext.empty() || ext.front() != '.') ext = "." + ext;
@@ -322,6 +337,10 @@ int cmdExtract(const std::vector<std::string>& args) {
     for (const auto& [game, file] : palettes) usePaletteFile(game, file);
 
     auto opened = openFile(positional[0]);
+    if (raw && !opened.object->ExtractsRaw())
+        throw Error("--raw: the entries of " + positional[0] + " have no stored form of their own to write");
+    for (const auto& note : opened.object->ListingNotes())
+        std::cerr << note << '\n';
     const auto& names = opened.object->EntryNames();
     std::vector<std::size_t> rows;
     if (exts.empty() && entries.empty() && indices.empty()) {
@@ -369,6 +388,7 @@ int cmdExtract(const std::vector<std::string>& args) {
     options.afterRow = [&](std::size_t row) { progress.setPosition(static_cast<int>(row)); };
     options.cancelled = [] { return interrupted != 0; };
     options.pictures = format;
+    options.raw = raw;
     const auto result = extractRows(*opened.object, target, rows, options);
     progress.setPosition(0);
     if (result.cancelled) {

@@ -1,5 +1,6 @@
 #include "core/Files_global.h"
 
+#include "core/errors.h"
 #include "core/file_io.h"
 
 #include <algorithm>
@@ -29,6 +30,10 @@ std::vector<Listed> listFolder(const fs::path& folder) {
         std::error_code e2;
         Listed item;
         item.name = entry.path().filename().string();
+        // Containers keep "\" as their folder separator: such a name would come back as folders.
+        if (item.name.find('\\') != std::string::npos)
+            throw Error("Cannot gather " + displayPath(entry.path()) +
+                        ": its name holds a \\, which a container stores as a folder separator");
         if (entry.is_symlink(e2)) {
             // A link to a file counts as that file; a link to a folder is left out.
             if (!entry.is_regular_file(e2)) continue;
@@ -54,7 +59,7 @@ void walk(const fs::path& root, const std::string& relative, SourceFileList& out
         if (item.folder)
             walk(root, name, out);
         else
-            out.push_back({name, item.size, 0});
+            out.push_back({name, item.size, creationTimeHigh32(folder / item.name)});
     }
 }
 

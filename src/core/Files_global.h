@@ -13,16 +13,17 @@ namespace fs = std::filesystem;
 struct SourceFile {
     std::string name;       // relative to the source folder, UTF-8, "\" between folder levels
     std::uint64_t size = 0; // as the listing reported it
-    std::uint32_t time = 0; // high 32 bits of the creation time in 100-ns ticks since 1601 (flat gathering)
+    std::uint32_t time = 0; // high 32 bits of the creation time in 100-ns ticks since 1601
 };
 using SourceFileList = std::vector<SourceFile>;
 
 // "" + b = b; "a\" + b = a\b; "a" + b = a\b.
 std::string JoinPath(const std::string& first, const std::string& second);
 
-// The files of root and of all its sub-folders, depth first. Each folder's entries are taken in
-// byte order of their names, so the same folder always gathers to the same list. Symbolic links to
-// folders are not followed (they could loop); a folder that cannot be listed contributes nothing.
+// The files of root and of all its sub-folders, depth first, with their creation times. Each folder's entries
+// are taken in byte order of their names, so the same folder always gathers to the same list. Symbolic links
+// to folders are not followed (they could loop); a folder that cannot be listed contributes nothing. Both
+// refuse (throw Error naming it) a file or folder whose name holds "\".
 SourceFileList GatherFolderTree(const fs::path& root);
 // The files directly in folder, in byte order of their names, with their creation times.
 SourceFileList GatherFolderFiles(const fs::path& folder);

@@ -13,15 +13,25 @@ std::string ContainerReader::StatusLine() const {
 
 std::vector<std::uint8_t> ContainerReader::ReadEntryHead(std::size_t, std::size_t) { return {}; }
 
+const std::vector<std::string>& ContainerReader::ListingNotes() const {
+    static const std::vector<std::string> none;
+    return none;
+}
+
+void ContainerReader::ExtractRawEntry(const fs::path&, std::size_t index) {
+    throw Error(displayPath(ArchivePath()) + ": " + entryLabel(index, EntryNames().at(index)) +
+                " has no stored form of its own to write");
+}
+
 void RecordArchive::ReadDirectory(const fs::path& path) {
     path_ = path;
     names_.clear();
     ranges_.clear();
     outputNames_.clear();
+    notes_.clear();
     InputFile archive(path);
+    archiveSize_ = archive.size();
     auto records = ParseDirectory(archive);
-    for (std::size_t i = 0; i < records.size(); ++i)
-        requireEntryInFile(archive, i, records[i].name, records[i].offset, records[i].size);
     // Each name moves once into the rows: an archive of 100,000 entries holds them a single time.
     std::vector<std::string> names;
     std::vector<EntryRange> ranges;
@@ -40,12 +50,28 @@ const InputFile& RecordArchive::OpenArchive() {
     return *openArchive_;
 }
 
+std::string RecordArchive::EntryDamage(std::size_t index) const {
+    const auto& r = ranges_.at(index);
+    return rangeProblem(archiveSize_, r.offset, r.size);
+}
+
+void RecordArchive::RequireWhole(std::size_t index) const {
+    if (const auto problem = EntryDamage(index); !problem.empty())
+        throw FormatError(displayPath(path_) + ": " + entryLabel(index, names_.at(index)) + ": " + problem);
+}
+
 void RecordArchive::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+    RecordArchive::ExtractRawEntry(outputPath, index);
+}
+
+void RecordArchive::ExtractRawEntry(const fs::path& outputPath, std::size_t index) {
+    RequireWhole(index);
     const auto& r = ranges_.at(index);
     copyRangeToFile(OpenArchive(), r.offset, r.size, outputPath);
 }
 
 std::vector<std::uint8_t> RecordArchive::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
+    RequireWhole(index);
     const auto& r = ranges_.at(index);
     InputFile archive(path_);
     return archive.readBlock(r.offset, std::min<std::uint64_t>(r.size, maxBytes),
@@ -54,9 +80,7 @@ std::vector<std::uint8_t> RecordArchive::ReadEntryHead(std::size_t index, std::s
 
 void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,
                      const std::string& what) {
-    if (count < 0)
-        throw FormatError(displayPath(file.path()) + ": the " + what + " count " + std::to_string(count) +
-                          " is negative");
+    nonNegative(file, count, "the " + what + " count");
     if (offset > file.size() || static_cast<std::uint64_t>(count) > (file.size() - offset) / recordSize)
         throw FormatError(displayPath(file.path()) + ": " + std::to_string(count) + " " + what + " records of " +
                           std::to_string(recordSize) + " bytes at offset " + std::to_string(offset) +

@@ -56,6 +56,17 @@ public:
     // and a word for the kind of data its directory record says it holds (a WAD lump's type).
     virtual std::optional<std::uint64_t> EntryOffset(std::size_t) const { return std::nullopt; }
     virtual std::string EntryType(std::size_t) const { return {}; }
+
+    // Why entry index is damaged (its bytes run past the end of the file), or empty when it is
+    // whole. A damaged entry is listed but not extracted; the others are.
+    virtual std::string EntryDamage(std::size_t) const { return {}; }
+    // What listing found wrong beside the entries (a walk cut short), one line each, to be shown.
+    virtual const std::vector<std::string>& ListingNotes() const;
+
+    // True where each entry can also be written byte for byte as stored (ExtractRawEntry), which
+    // for texture kinds differs from the picture ExtractEntry makes.
+    virtual bool ExtractsRaw() const { return false; }
+    virtual void ExtractRawEntry(const fs::path& outputPath, std::size_t index);
 };
 
 // Drives the progress bar of a long job: the writers' ProgressReset and ProgressStep, extraction's
@@ -94,7 +105,8 @@ struct EntryRecord {
     std::uint64_t size = 0;
 };
 
-// Where an entry's bytes lie in the archive (its name is kept once, in EntryNames).
+// Where an entry's bytes lie in the archive (its name is kept once, in EntryNames). The range may
+// run past the end of the file: the entry is then damaged (EntryDamage).
 struct EntryRange {
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
@@ -112,6 +124,10 @@ public:
     }
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     void EndExtraction() override { openArchive_.reset(); }
+    std::string EntryDamage(std::size_t index) const override;
+    const std::vector<std::string>& ListingNotes() const override { return notes_; }
+    bool ExtractsRaw() const override { return true; }
+    void ExtractRawEntry(const fs::path& outputPath, std::size_t index) override;
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
     std::optional<std::uint64_t> EntryOffset(std::size_t index) const override {
         return ranges_.at(index).offset;
@@ -131,9 +147,15 @@ protected:
     // For kinds whose names are flat and may repeat: one file name per entry (flatOutputNames),
     // set while the directory is parsed.
     void SetOutputNames(std::vector<std::string> names) { outputNames_ = std::move(names); }
+    // For a walk that had to stop early: the line is shown after the listing.
+    void AddListingNote(std::string note) { notes_.push_back(std::move(note)); }
+    // Throws a FormatError naming the file and the entry when the entry is damaged.
+    void RequireWhole(std::size_t index) const;
 
-private:
+  private:
     fs::path path_;
+    std::uint64_t archiveSize_ = 0;
+    std::vector<std::string> notes_;
     std::vector<std::string> names_;
     std::vector<EntryRange> ranges_;
     std::vector<std::string> outputNames_;

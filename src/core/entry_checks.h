@@ -9,6 +9,13 @@
 
 namespace vexa {
 
+// The one check of a signed field read from a file: refuses a negative value with a FormatError
+// naming the file and the field ("the directory offset", "entry 3 'FOO': size"); returns it unsigned.
+std::uint64_t nonNegative(const InputFile& file, std::int64_t value, const std::string& field);
+
+// "entry 3 'FOO'", as messages name an entry after the file.
+std::string entryLabel(std::size_t index, const std::string& name);
+
 // A record of signed 32-bit offset and size fields; a negative one is refused.
 EntryRecord signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
                          std::int32_t size);
@@ -17,12 +24,8 @@ EntryRecord signedRecord(const InputFile& file, std::size_t index, std::string n
 std::uint64_t nonNegativeSize(const InputFile& file, std::size_t index, const std::string& name,
                               std::int32_t size);
 
-// Refuses an entry whose bytes do not lie inside the file. Kinds that compute each offset from the
-// sizes before it call this before adding the next size, so the running sum never leaves the file.
-void requireEntryInFile(const InputFile& file, std::size_t index, const std::string& name,
-                        std::uint64_t offset, std::uint64_t size);
-
-// Refuses a negative header field that gives a position in the file.
-std::uint64_t nonNegativePosition(const InputFile& file, std::int64_t value, const std::string& what);
+// Why an entry's bytes cannot all be read from a file of fileSize bytes, or empty when they lie
+// inside it.
+std::string rangeProblem(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size);
 
 } // namespace vexa

@@ -1,6 +1,7 @@
 #include "core/extract.h"
 
 #include "core/errors.h"
+#include "core/output_names.h"
 #include "core/safe_path.h"
 #include "core/text.h"
 
@@ -133,6 +134,12 @@ ExtractionResult extractRows(ContainerReader& object, const fs::path& target, co
     const PictureFormatScope pictures(options.pictures);
     const auto& afterRow = options.afterRow;
 
+    std::vector<std::string> names;
+    names.reserve(object.EntryCount());
+    for (std::size_t i = 0; i < object.EntryCount(); ++i)
+        names.push_back(object.OutputName(i));
+    names = numberRepeats(std::move(names));
+
     ExtractionResult result;
     OutputChecks checks(target, object.ArchivePath(), object.CreatesFolders());
     for (std::size_t done = 0; done < rows.size(); ++done) {
@@ -143,17 +150,22 @@ ExtractionResult extractRows(ContainerReader& object, const fs::path& target, co
         }
         const auto index = rows[done];
         if (index >= object.EntryCount()) continue;
-        const auto name = object.OutputName(index);
+        const auto& name = names[index];
         auto safe = safeOutputPath(target, name);
         if (auto* refused = std::get_if<RefusedName>(&safe)) {
             result.refused.push_back({index, name, refused->reason});
+        } else if (const auto damage = object.EntryDamage(index); !damage.empty()) {
+            result.refused.push_back({index, name, displayPath(object.ArchivePath()) + ": " + damage});
         } else {
             const auto& output = std::get<fs::path>(safe);
             if (const auto problem = checks.problem(output); !problem.empty()) {
                 result.refused.push_back({index, name, problem});
             } else {
                 try {
-                    object.ExtractEntry(output, index);
+                    if (options.raw)
+                        object.ExtractRawEntry(output, index);
+                    else
+                        object.ExtractEntry(output, index);
                     ++result.written;
                 } catch (const FormatError& e) {
                     // A damaged entry is named and passed over; the others still come out.

@@ -51,11 +51,15 @@ struct ExtractionOptions {
     std::function<void(std::size_t)> afterRow; // called with each handled row's index
     CancelCheck cancelled;                     // asked before each row
     PictureFormat pictures = PictureFormat::Bmp;
+    bool raw = false; // each entry byte for byte as stored (ExtractRawEntry), for kinds that have it
 };
 
-// Extracts the rows (entry indices, in the order given) into target. A name that would leave the
-// target, or an entry whose data are damaged, is reported and passed over; any other error (an
-// output that cannot be created) ends the run with its message, rows already written staying.
+// Extracts the rows (entry indices, in the order given) into target. Each entry goes to its
+// OutputName with repeats numbered over the whole list (numberRepeats), so no file is written
+// twice and an entry's file name does not depend on which rows were chosen. A name that would
+// leave the target, or an entry whose data are damaged, is reported and passed over; any other
+// error (an output that cannot be created) ends the run with its message, rows already written
+// staying.
 // A cancel stops the run between two rows: every entry written is whole, and none is half-written.
 ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
                              const ExtractionOptions& options);

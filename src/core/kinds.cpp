@@ -87,22 +87,25 @@ std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code) {
 
 const std::vector<CreatableKind>& creatableKinds() {
     static const std::vector<CreatableKind> table = {
-        {"GOB            DarkForces", "New_DF.Gob", "df-gob", Gathering::Flat, Kind::DFGob, writer<TDFGobReader>},
+        {"GOB            DarkForces", "New_DF.Gob", "df-gob", Gathering::Flat, Kind::DFGob,
+         writer<TDFGobReader>},
         {"GOB            JediKnight  (subdirs)", "New_JK.Gob", "jk-gob", Gathering::Tree, Kind::JKGob,
          writer<TJKGobReader>},
         {"GOO            Mots           (subdirs)", "New_Mots.Goo", "goo", Gathering::Tree, Kind::JKGob,
          writer<TJKGobReader>},
-        {"LAB             Outlaws etc", "New_Lab.Lab", "lab", Gathering::Flat, Kind::OLLab, writer<TOLLabReader>},
+        {"LAB             Outlaws etc", "New_Lab.Lab", "lab", Gathering::Flat, Kind::OLLab,
+         writer<TOLLabReader>},
         {"PAK             HalfLife etc (subdirs)", "New_Pak.Pak", "pak", Gathering::Tree, Kind::Pak,
          writer<THLPakReader>},
         {"WAD           HalfLife ", "New_HL_Wad.Wad", "hl-wad", Gathering::None, Kind::HLWad3},
-        {"VP               FreeSpace 1/2", "New_FreeSpace.VP", "vp", Gathering::Flat, Kind::FreeSpaceVP,
+        {"VP               FreeSpace 1/2", "New_FreeSpace.VP", "vp", Gathering::Tree, Kind::FreeSpaceVP,
          writer<TFreeSpaceVPReader>},
         {"HOG           Descent 1/2", "New_Descent12.Hog", "hog", Gathering::Flat, Kind::DescentHog,
          writer<TDescentHogReader>},
         {"HOG           Descent 3", "New_Descent3.Hog", "hog2", Gathering::Flat, Kind::DescentHog2,
          writer<TDescentHog2Reader>},
-        {"LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat, Kind::DFLfd, writer<TDFLfdReader>},
+        {"LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat, Kind::DFLfd,
+         writer<TDFLfdReader>},
     };
     return table;
 }

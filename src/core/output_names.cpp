@@ -14,28 +14,36 @@ constexpr char kReplacement = '^';
 constexpr std::string_view kUnsafe = "\\/:*?\"<>|";
 
 std::string safeFileName(const std::string& name) {
-    std::string out = name;
-    for (auto& c : out) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F || kUnsafe.find(c) != std::string_view::npos) c = kReplacement;
-    }
+    auto out = replaceUnsafeCharacters(name);
     if (out.find_first_not_of('.') == std::string::npos) out.insert(out.begin(), kReplacement);
     return out;
 }
 
 } // namespace
 
+std::string replaceUnsafeCharacters(std::string text) {
+    for (auto& c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || kUnsafe.find(c) != std::string_view::npos) c = kReplacement;
+    }
+    return text;
+}
+
 std::vector<std::string> flatOutputNames(const std::vector<std::string>& names) {
     std::vector<std::string> out;
     out.reserve(names.size());
     for (const auto& n : names)
         out.push_back(safeFileName(n));
+    return numberRepeats(std::move(out));
+}
 
+std::vector<std::string> numberRepeats(std::vector<std::string> out) {
     // Every name some entry has is reserved up front, so a numbered name never takes the name of a
     // later entry (a real lump called THINGS_1).
     std::unordered_set<std::string> taken;
     for (const auto& n : out)
         taken.insert(toUpperAscii(n));
+    if (taken.size() == out.size()) return out; // nothing repeats
 
     std::unordered_set<std::string> seen;
     std::unordered_map<std::string, std::size_t> nextNumber;

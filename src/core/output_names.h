@@ -19,4 +19,13 @@ namespace vexa {
 std::vector<std::string> flatOutputNames(const std::vector<std::string>& names);
 std::vector<std::string> flatOutputNames(const std::vector<EntryRecord>& records);
 
+// Step 3 alone, on names that may hold folders ("\" between levels; the whole path is compared):
+// what one extraction run writes, so that no two entries of any kind go to one file. Letter case
+// is ignored, as on the file systems the games ran on (and on a Windows or macOS target): "a.txt"
+// after "A.TXT" becomes "a_1.txt" on every system, never a second writer of one file.
+std::vector<std::string> numberRepeats(std::vector<std::string> names);
+
+// Step 1 alone: each character a file name cannot hold becomes "^".
+std::string replaceUnsafeCharacters(std::string text);
+
 } // namespace vexa

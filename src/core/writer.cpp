@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace vexa {
 
@@ -73,6 +74,18 @@ void requireNameFits(const std::string& stored, std::size_t maxLength, const fs:
         throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + latin1ToUtf8(stored) + "' is " +
                     std::to_string(stored.size()) + " characters long; this kind stores at most " +
                     std::to_string(maxLength));
+}
+
+void requireDistinctStoredNames(const SourceFileList& files, const std::vector<std::string>& keys,
+                                const fs::path& newPath) {
+    std::unordered_map<std::string_view, std::size_t> first;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const auto [at, added] = first.emplace(keys[i], i);
+        if (!added)
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + files[at->second].name +
+                        "' and '" + files[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
+                        "'");
+    }
 }
 
 void requireSizesFit32(const SourceFileList& files, const fs::path& newPath) {

@@ -28,6 +28,11 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
 std::string storedName(const SourceFile& file, const fs::path& newPath);
 // Refuses (naming the file) a name longer than maxLength bytes in its stored form.
 void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath);
+// Refuses (naming both source files) two files whose stored keys are equal: names the format's
+// cutting made one. keys[i] is what files[i] is stored as (with its folder or type where those
+// tell entries apart). Called before anything is written.
+void requireDistinctStoredNames(const SourceFileList& files, const std::vector<std::string>& keys,
+                                const fs::path& newPath);
 // Refuses files that do not fit the format's 32-bit size fields (2 GiB and over).
 void requireSizesFit32(const SourceFileList& files, const fs::path& newPath);
 

@@ -1,7 +1,7 @@
 #include "formats/DF_Gob.h"
 
 #include "core/byte_reader.h"
-#include "core/errors.h"
+#include "core/entry_checks.h"
 #include "core/text.h"
 #include "core/writer.h"
 
@@ -14,14 +14,12 @@ constexpr std::size_t kCountSize = 4;
 
 std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
-    const auto dirOffset = ByteReader(header, displayPath(archive.path())).i32(4);
-    if (dirOffset < 0)
-        throw FormatError(displayPath(archive.path()) + ": the directory offset " + std::to_string(dirOffset) +
-                          " is negative");
+    const auto dirOffset =
+        nonNegative(archive, ByteReader(header, displayPath(archive.path())).i32(4), "the directory offset");
 
-    const auto countBytes = archive.readBlock(static_cast<std::uint64_t>(dirOffset), kCountSize, "the entry count");
+    const auto countBytes = archive.readBlock(dirOffset, kCountSize, "the entry count");
     const auto count = ByteReader(countBytes, displayPath(archive.path())).i32(0);
-    const std::uint64_t recordsAt = static_cast<std::uint64_t>(dirOffset) + kCountSize;
+    const std::uint64_t recordsAt = dirOffset + kCountSize;
 
     const auto table = readRecords(archive, count, recordsAt, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
@@ -29,14 +27,9 @@ std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) 
     records.reserve(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         const auto at = i * kRecordSize;
-        const auto offset = dir.i32(at);
-        const auto size = dir.i32(at + 4);
-        auto name = latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength));
-        if (offset < 0 || size < 0)
-            throw FormatError(displayPath(archive.path()) + ": entry " + std::to_string(i) + " '" + name +
-                              "': offset " + std::to_string(offset) + " or size " + std::to_string(size) +
-                              " is negative");
-        records.push_back({std::move(name), static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+        records.push_back(signedRecord(
+            archive, i, latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength)),
+            dir.i32(at), dir.i32(at + 4)));
     }
     return records;
 }
@@ -55,6 +48,8 @@ void TDFGobReader::WriteContainer(const fs::path& newPath, const fs::path& sourc
     layout.tail.assign(kCountSize + kRecordSize * files.size(), 0);
     putU32(&layout.tail[0], static_cast<std::uint32_t>(files.size()));
     std::uint64_t offset = kHeaderSize;
+    std::vector<std::string> stored;
+    stored.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         auto* record = &layout.tail[kCountSize + i * kRecordSize];
         putU32(record, static_cast<std::uint32_t>(offset));
@@ -63,8 +58,10 @@ void TDFGobReader::WriteContainer(const fs::path& newPath, const fs::path& sourc
         // Names of 13 characters or more keep their first 11, as the game's own tools did.
         if (name.size() > kMaxNameLength) name.resize(kMaxNameLength - 1);
         putName(record + kNameOffset, kNameWidth, name);
+        stored.push_back(std::move(name));
         offset += files[i].size;
     }
+    requireDistinctStoredNames(files, stored, newPath);
     writeContainerFile(newPath, sourceFolder, files, layout, progress);
 }
 

@@ -2,9 +2,11 @@
 
 #include "core/byte_reader.h"
 #include "core/entry_checks.h"
+#include "core/output_names.h"
 #include "core/text.h"
 #include "core/writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vexa {
@@ -36,7 +38,8 @@ std::string TDFLfdReader::ListExtension(std::string_view type) {
     const auto upper = toUpperAscii(type);
     for (const auto& row : kTypes)
         if (upper == row.type) return std::string(row.listExtension);
-    return type.empty() ? std::string() : "." + toLowerAscii(type);
+    // Only characters a file name may hold: a type such as "A/BC" must not make a folder.
+    return type.empty() ? std::string() : "." + replaceUnsafeCharacters(toLowerAscii(type));
 }
 
 std::array<std::uint8_t, 4> TDFLfdReader::TypeForName(std::string_view name) {
@@ -66,7 +69,6 @@ std::vector<EntryRecord> TDFLfdReader::ParseDirectory(const InputFile& archive) 
             latin1ToUtf8(entries.fixedName(at + kNameOffset, kNameWidth, kNameWidth) + ListExtension(type));
         const auto size = nonNegativeSize(archive, i, name, entries.i32(at + kSizeField));
         position += kHeaderSize;
-        requireEntryInFile(archive, i, name, position, size);
         records.push_back({std::move(name), position, size});
         position += size;
     }
@@ -80,6 +82,8 @@ void TDFLfdReader::WriteContainer(const fs::path& newPath, const fs::path& sourc
     ContainerLayout layout;
     layout.head = mapHeader(files.size());
     layout.before.reserve(files.size());
+    std::vector<std::string> stored; // type and name: what tells two resources apart
+    stored.reserve(files.size());
     for (const auto& file : files) {
         std::vector<std::uint8_t> entry(kHeaderSize, 0);
         const auto type = TypeForName(file.name);
@@ -90,8 +94,11 @@ void TDFLfdReader::WriteContainer(const fs::path& newPath, const fs::path& sourc
         putName(&entry[kNameOffset], kNameWidth, name);
         putU32(&entry[kSizeField], static_cast<std::uint32_t>(file.size));
         layout.head.insert(layout.head.end(), entry.begin(), entry.end());
+        const std::string typeText(type.begin(), std::find(type.begin(), type.end(), std::uint8_t{0}));
+        stored.push_back(name + ListExtension(typeText));
         layout.before.push_back(std::move(entry));
     }
+    requireDistinctStoredNames(files, stored, newPath);
     writeContainerFile(newPath, sourceFolder, files, layout, progress);
 }
 

@@ -20,7 +20,8 @@ class TDFLfdReader : public RecordArchive, public ContainerWriter {
     static constexpr std::size_t kSizeField = 12;
 
     // The row's extension for a stored type: the table's for its seven types (any letter case),
-    // else "." and the type in lower case, else nothing for an empty type.
+    // else "." and the type in lower case (characters no file name holds become "^"), else nothing
+    // for an empty type.
     static std::string ListExtension(std::string_view type);
     // The type stored for a source name's extension (four zero bytes when it has none of the table's).
     static std::array<std::uint8_t, 4> TypeForName(std::string_view name);

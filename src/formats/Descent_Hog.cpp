@@ -17,17 +17,23 @@ std::vector<EntryRecord> TDescentHogReader::ParseDirectory(const InputFile& arch
     archive.readBlock(0, kSignatureSize, "the HOG signature");
     std::vector<EntryRecord> records;
     std::array<std::uint8_t, kEntryHeaderSize> header{};
-    // Each step moves at least one header forward and every size is checked against the file
-    // before it is skipped, so the walk ends on any file.
+    // Each step moves at least one header forward, so the walk ends on any file. An entry whose
+    // data the file cuts short is the last one (listed as damaged): nothing follows it.
     std::uint64_t position = kSignatureSize;
     while (position < archive.size()) {
         const auto index = records.size();
+        if (archive.size() - position < kEntryHeaderSize) {
+            AddListingNote(displayPath(archive.path()) + ": the header of entry " + std::to_string(index) +
+                           " at offset " + std::to_string(position) + " is cut off by the end of the file (" +
+                           std::to_string(archive.size() - position) + " of " +
+                           std::to_string(kEntryHeaderSize) + " bytes); the entries before it are listed");
+            break;
+        }
         archive.readExact(position, header, "the header of entry " + std::to_string(index));
         const ByteReader fields(header, displayPath(archive.path()));
         auto name = latin1ToUtf8(fields.fixedNameView(0, kNameWidth, kMaxNameLength));
         const auto size = nonNegativeSize(archive, index, name, fields.i32(kSizeField));
         const auto data = position + kEntryHeaderSize;
-        requireEntryInFile(archive, index, name, data, size);
         records.push_back({std::move(name), data, size});
         position = data + size;
     }
@@ -40,6 +46,8 @@ void TDescentHogReader::WriteContainer(const fs::path& newPath, const fs::path& 
     ContainerLayout layout;
     layout.head.assign(std::begin(kSignature), std::end(kSignature));
     layout.before.reserve(files.size());
+    std::vector<std::string> stored;
+    stored.reserve(files.size());
     for (const auto& file : files) {
         std::vector<std::uint8_t> header(kEntryHeaderSize, 0);
         auto name = storedName(file, newPath);
@@ -47,7 +55,9 @@ void TDescentHogReader::WriteContainer(const fs::path& newPath, const fs::path& 
         putName(header.data(), kNameWidth, name);
         putU32(&header[kSizeField], static_cast<std::uint32_t>(file.size));
         layout.before.push_back(std::move(header));
+        stored.push_back(std::move(name));
     }
+    requireDistinctStoredNames(files, stored, newPath);
     writeContainerFile(newPath, sourceFolder, files, layout, progress);
 }
 

@@ -22,7 +22,7 @@ std::vector<EntryRecord> TDescentHog2Reader::ParseDirectory(const InputFile& arc
     const auto header = archive.readBlock(0, kHeaderSize, "the HOG2 header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto count = head.i32(kCountField);
-    auto running = nonNegativePosition(archive, head.i32(kDataPositionField), "data position");
+    auto running = nonNegative(archive, head.i32(kDataPositionField), "the data position");
 
     const auto n = static_cast<std::size_t>(count);
     const auto table = readRecords(archive, count, kHeaderSize, kRecordSize, "directory");
@@ -33,7 +33,6 @@ std::vector<EntryRecord> TDescentHog2Reader::ParseDirectory(const InputFile& arc
         const auto at = i * kRecordSize;
         auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength));
         const auto size = nonNegativeSize(archive, i, name, dir.i32(at + kSizeField));
-        requireEntryInFile(archive, i, name, running, size);
         records.push_back({std::move(name), running, size});
         running += size;
     }
@@ -52,6 +51,8 @@ void TDescentHog2Reader::WriteContainer(const fs::path& newPath, const fs::path&
     putU32(&layout.head[kCountField], static_cast<std::uint32_t>(files.size()));
     putU32(&layout.head[kDataPositionField], static_cast<std::uint32_t>(dataStart));
     std::fill_n(&layout.head[kReservedField], kReservedFill, std::uint8_t{'F'});
+    std::vector<std::string> stored;
+    stored.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         auto* record = &layout.head[kHeaderSize + i * kRecordSize];
         auto name = storedName(files[i], newPath);
@@ -60,7 +61,9 @@ void TDescentHog2Reader::WriteContainer(const fs::path& newPath, const fs::path&
         putU32(record + kFlagsField, 0);
         putU32(record + kSizeField, static_cast<std::uint32_t>(files[i].size));
         putU32(record + kTimeField, files[i].time);
+        stored.push_back(std::move(name));
     }
+    requireDistinctStoredNames(files, stored, newPath);
     writeContainerFile(newPath, sourceFolder, files, layout, progress);
 }
 

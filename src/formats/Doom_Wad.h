@@ -7,14 +7,10 @@ namespace vexa {
 
 class TDoomWadReader : public RecordArchive {
   public:
-    static constexpr std::size_t kHeaderSize = 12;
-    static constexpr std::size_t kCountOffset = 4;
-    static constexpr std::size_t kDirectoryOffset = 8;
+    // The header is the one WAD2 and WAD3 share (Wad_common.h).
     static constexpr std::size_t kRecordSize = 16;
     static constexpr std::size_t kNameOffset = 8;
     static constexpr std::size_t kNameWidth = 8;
-    // The eighth byte of a full-length name is never shown.
-    static constexpr std::size_t kMaxNameLength = 7;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

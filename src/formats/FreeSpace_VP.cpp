@@ -2,8 +2,12 @@
 
 #include "core/byte_reader.h"
 #include "core/entry_checks.h"
+#include "core/errors.h"
 #include "core/text.h"
 #include "core/writer.h"
+
+#include <algorithm>
+#include <unordered_map>
 
 namespace vexa {
 
@@ -12,24 +16,71 @@ constexpr std::uint8_t kMagic[4] = {'V', 'P', 'V', 'P'};
 constexpr std::size_t kVersionField = 4;
 constexpr std::size_t kDirectoryField = 8;
 constexpr std::size_t kCountField = 12;
+constexpr std::string_view kUp = "..";
+
+// The folders a gathered name lies in ("data\tables\ships.tbl" -> data, tables) and its own name.
+std::vector<std::string_view> pathParts(std::string_view name) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const auto sep = name.find('\\', start);
+        parts.push_back(name.substr(start, sep - start));
+        if (sep == std::string_view::npos) return parts;
+        start = sep + 1;
+    }
+}
+
+// One directory record as written: where the next data lie, its size, name and time.
+struct VpRecord {
+    std::uint64_t offset;
+    std::uint64_t size;
+    std::string name; // stored form, cut to the field
+    std::uint32_t time;
+};
 } // namespace
 
 std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the VP header");
     const ByteReader head(header, displayPath(archive.path()));
-    const auto directory = nonNegativePosition(archive, head.i32(kDirectoryField), "directory position");
+    const auto directory = nonNegative(archive, head.i32(kDirectoryField), "the directory position");
     const auto count = head.i32(kCountField);
 
     const auto n = static_cast<std::size_t>(count);
     const auto table = readRecords(archive, count, directory, kRecordSize, "directory");
     const ByteReader dir(table, displayPath(archive.path()));
+    const auto nameAt = [&](std::size_t i) {
+        return dir.fixedNameView(i * kRecordSize + kNameOffset, kNameWidth, kMaxNameLength);
+    };
+    bool tree = false;
+    for (std::size_t i = 0; i < n && !tree; ++i)
+        tree = nameAt(i) == kUp;
+
+    // With ".." records the directory is a tree, as FreeSpace reads it: a record of size 0 opens
+    // a folder, ".." closes the innermost one (one at the top is ignored), and the files take the
+    // path of the folders open around them.
     std::vector<EntryRecord> records;
     records.reserve(n);
+    std::string folder;                // "data\tables\" while inside both
+    std::vector<std::size_t> openedAt; // folder's length before each open folder was added
     for (std::size_t i = 0; i < n; ++i) {
         const auto at = i * kRecordSize;
-        records.push_back(signedRecord(
-            archive, i, latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength)),
-            dir.i32(at), dir.i32(at + 4)));
+        auto name = latin1ToUtf8(nameAt(i));
+        if (tree && name == kUp) {
+            if (!openedAt.empty()) {
+                folder.resize(openedAt.back());
+                openedAt.pop_back();
+            }
+            continue;
+        }
+        if (tree && dir.i32(at + 4) == 0) {
+            openedAt.push_back(folder.size());
+            folder += name + "\\";
+            if (folder.size() > kMaxPathLength)
+                throw FormatError(displayPath(archive.path()) + ": directory record " + std::to_string(i) +
+                                  ": the folder path is longer than " + std::to_string(kMaxPathLength) +
+                                  " bytes");
+            continue;
+        }
+        records.push_back(signedRecord(archive, records.size(), folder + name, dir.i32(at), dir.i32(at + 4)));
     }
     return records;
 }
@@ -37,7 +88,45 @@ std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& arc
 void TFreeSpaceVPReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
                                         const SourceFileList& files, ProgressSink* progress) {
     requireSizesFit32(files, newPath);
-    const std::uint64_t dataStart = kHeaderSize + kRecordSize * files.size();
+    const bool tree = std::any_of(files.begin(), files.end(),
+                                  [](const SourceFile& f) { return f.name.find('\\') != std::string::npos; });
+
+    // The records in order: on entering a folder its record (size 0), then its files and folders,
+    // then ".." on leaving it. Without sub-folders only the files' records, as ever.
+    std::vector<VpRecord> records;
+    std::vector<std::string> keys; // the record's folder path and stored name, per file
+    std::vector<std::string_view> open;
+    std::uint64_t offset = 0; // relative to the data start, fixed once the count is known
+    const auto cut = [&](const std::string& stored) {
+        return stored.size() > kMaxNameLength ? stored.substr(0, kMaxNameLength) : stored;
+    };
+    for (const auto& file : files) {
+        // An empty file would read back as a folder in a VP with folders.
+        if (tree && file.size == 0)
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + file.name +
+                        "' is empty; in a VP with folders an empty file reads back as a folder");
+        const auto parts = pathParts(file.name);
+        const std::span<const std::string_view> folders(parts.data(), parts.size() - 1);
+        std::size_t same = 0;
+        while (same < open.size() && same < folders.size() && open[same] == folders[same])
+            ++same;
+        for (; open.size() > same; open.pop_back())
+            records.push_back({offset, 0, std::string(kUp), 0});
+        for (; open.size() < folders.size(); open.push_back(folders[open.size()]))
+            records.push_back({offset, 0, cut(storedName({std::string(folders[open.size()])}, newPath)), 0});
+        auto stored = cut(storedName({std::string(parts.back())}, newPath));
+        std::string key;
+        for (const auto& r : open)
+            key += std::string(r) + "\\";
+        keys.push_back(key + stored);
+        records.push_back({offset, file.size, std::move(stored), file.time});
+        offset += file.size;
+    }
+    for (; !open.empty(); open.pop_back())
+        records.push_back({offset, 0, std::string(kUp), 0});
+    requireDistinctStoredNames(files, keys, newPath);
+
+    const std::uint64_t dataStart = kHeaderSize + kRecordSize * records.size();
     requireArchiveFits32(dataStart + SourceTotalSize(files), newPath);
 
     ContainerLayout layout;
@@ -45,17 +134,13 @@ void TFreeSpaceVPReader::WriteContainer(const fs::path& newPath, const fs::path&
     std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
     putU32(&layout.head[kVersionField], kVersion);
     putU32(&layout.head[kDirectoryField], kHeaderSize);
-    putU32(&layout.head[kCountField], static_cast<std::uint32_t>(files.size()));
-    std::uint64_t offset = dataStart;
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    putU32(&layout.head[kCountField], static_cast<std::uint32_t>(records.size()));
+    for (std::size_t i = 0; i < records.size(); ++i) {
         auto* record = &layout.head[kHeaderSize + i * kRecordSize];
-        putU32(record, static_cast<std::uint32_t>(offset));
-        putU32(record + 4, static_cast<std::uint32_t>(files[i].size));
-        auto name = storedName(files[i], newPath);
-        if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
-        putName(record + kNameOffset, kNameWidth, name);
-        putU32(record + kTimeOffset, files[i].time);
-        offset += files[i].size;
+        putU32(record, static_cast<std::uint32_t>(dataStart + records[i].offset));
+        putU32(record + 4, static_cast<std::uint32_t>(records[i].size));
+        putName(record + kNameOffset, kNameWidth, records[i].name);
+        putU32(record + kTimeOffset, records[i].time);
     }
     writeContainerFile(newPath, sourceFolder, files, layout, progress);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // FreeSpace VP: "VPVP", a 16-byte header (version, directory position, count), 44-byte records
-// (offset, size, 32-byte name, time stamp), and the entries' data. Listed as a flat set of rows.
+// (offset, size, 32-byte name, time stamp), and the entries' data. A directory holding ".." records
+// is a tree (a size-0 record opens a folder, ".." closes it): its files are listed with their paths
+// ("data\tables\ships.tbl"), the folder records are not rows. Without ".." it is a flat set of rows.
 
 #include "core/container.h"
 
@@ -15,6 +17,10 @@ class TFreeSpaceVPReader : public RecordArchive, public ContainerWriter {
     static constexpr std::size_t kMaxNameLength = 31;
     static constexpr std::size_t kTimeOffset = 40;
     static constexpr std::uint32_t kVersion = 2;
+    // Longer than any file system takes: a longer folder path is a damaged or hostile directory.
+    static constexpr std::size_t kMaxPathLength = 4096;
+
+    bool CreatesFolders() const override { return true; }
 
     void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
                         ProgressSink* progress) override;

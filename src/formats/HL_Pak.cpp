@@ -27,7 +27,7 @@ std::vector<EntryRecord> THLPakReader::ParseDirectory(const InputFile& archive) 
     const auto length = head.i32(kDirectoryLengthField);
     const std::int64_t count = length > 0 ? length / static_cast<std::int32_t>(kRecordSize) : 0;
     if (count == 0) return {};
-    const auto directory = nonNegativePosition(archive, head.i32(kDirectoryOffsetField), "directory offset");
+    const auto directory = nonNegative(archive, head.i32(kDirectoryOffsetField), "the directory offset");
 
     const auto n = static_cast<std::size_t>(count);
     const auto table = readRecords(archive, count, directory, kRecordSize, "directory");

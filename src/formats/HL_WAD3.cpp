@@ -1,6 +1,7 @@
 #include "formats/HL_WAD3.h"
 
 #include "core/byte_reader.h"
+#include "core/entry_checks.h"
 #include "core/errors.h"
 #include "formats/Wad_common.h"
 #include "images/Image_util.h"
@@ -21,33 +22,21 @@ std::string TWadReader::EntryType(std::size_t index) const {
 void TWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     const auto type = types_.at(index);
     if (type != wad::kMipTexture && type != wad::kPlainPicture) return;
+    RequireWhole(index);
     const auto& lump = Ranges().at(index);
-    const auto entry = wad::entryLabel(index, EntryNames().at(index));
+    const auto entry = entryLabel(index, EntryNames().at(index));
     const auto bmp = wad::bitmapPathFor(outputPath, ArchivePath(), entry);
     const auto& archive = OpenArchive();
     const auto file = displayPath(archive.path());
 
     // Where the pixels start, how large the picture is and where its colour count follows.
-    std::int32_t width = 0, height = 0;
-    std::uint64_t pixels = 0, colourCountAt = 0;
-    if (type == wad::kMipTexture) {
-        const auto header =
-            archive.readBlock(lump.offset, wad::kMipHeaderSize, entry + ": the texture header");
-        const ByteReader fields(header, file);
-        width = fields.i32(wad::kMipWidthField);
-        height = fields.i32(wad::kMipHeightField);
-        requireImageSize(archive.path(), entry, width, height);
-        pixels = lump.offset + wad::kMipHeaderSize;
-        colourCountAt = pixels + wad::mipLevelsSize(width, height);
-    } else {
-        const auto header = archive.readBlock(lump.offset, kPictureHeaderSize, entry + ": the picture size");
-        const ByteReader fields(header, file);
-        width = fields.i32(0);
-        height = fields.i32(4);
-        requireImageSize(archive.path(), entry, width, height);
-        pixels = lump.offset + kPictureHeaderSize;
-        colourCountAt = pixels + static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    }
+    const auto mip = type == wad::kMipTexture;
+    const auto picture =
+        mip ? wad::mipTexturePlace(archive, lump, entry) : wad::plainPicturePlace(archive, lump, entry);
+    const auto [width, height, pixels] = picture;
+    const auto colourCountAt =
+        pixels + (mip ? wad::mipLevelsSize(width, height)
+                      : static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height));
     const FileRows rows(archive, pixels, static_cast<std::size_t>(width), static_cast<std::size_t>(height),
                         entry);
 

@@ -11,7 +11,6 @@ namespace vexa {
 
 class TWadReader : public RecordArchive {
   public:
-    static constexpr std::size_t kPictureHeaderSize = 8; // int32 width, int32 height
     static constexpr std::size_t kColourCountSize = 2;
     static constexpr std::uint32_t kMaxColours = 256;
 

@@ -1,6 +1,7 @@
 #include "formats/I82_ZFS.h"
 
 #include "core/byte_reader.h"
+#include "core/entry_checks.h"
 #include "core/errors.h"
 #include "core/output_names.h"
 #include "core/text.h"
@@ -35,10 +36,8 @@ std::vector<EntryRecord> I82ZFSReader::ParseDirectory(const InputFile& archive) 
                               std::to_string(wanted) + " entries");
         const auto blockText = "the directory block at offset " + std::to_string(block);
         const auto nextBytes = archive.readBlock(block, kNextSize, blockText);
-        const auto next = ByteReader(nextBytes, file).i32(0);
-        if (next < 0)
-            throw FormatError(file + ": " + blockText + " gives the negative position " +
-                              std::to_string(next) + " for the next block");
+        const auto next = nonNegative(archive, ByteReader(nextBytes, file).i32(0),
+                                      blockText + ": the next block's position");
         // A full block in the chain, or the rest of the entries in the last one.
         const auto left = wanted - records.size();
         const auto take =
@@ -47,18 +46,12 @@ std::vector<EntryRecord> I82ZFSReader::ParseDirectory(const InputFile& archive) 
         const ByteReader dir(table, file);
         for (std::size_t r = 0; r < static_cast<std::size_t>(take); ++r) {
             const auto at = r * kRecordSize;
-            auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength));
-            const auto offset = dir.i32(at + kDataOffset);
-            const auto size = dir.i32(at + kSizeOffset);
-            if (offset < 0 || size < 0)
-                throw FormatError(file + ": entry " + std::to_string(records.size()) + " '" + name +
-                                  "': offset " + std::to_string(offset) + " or size " + std::to_string(size) +
-                                  " is negative");
-            records.push_back(
-                {std::move(name), static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+            records.push_back(signedRecord(archive, records.size(),
+                                           latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength)),
+                                           dir.i32(at + kDataOffset), dir.i32(at + kSizeOffset)));
         }
         if (next == 0) break;
-        block = static_cast<std::uint64_t>(next);
+        block = next;
     }
 
     SetOutputNames(flatOutputNames(records));

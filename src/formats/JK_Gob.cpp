@@ -19,12 +19,12 @@ constexpr std::size_t kCountOffset = 12;
 std::vector<EntryRecord> TJKGobReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
     const ByteReader head(header, displayPath(archive.path()));
-    const auto directory = nonNegativePosition(
-        archive, static_cast<std::int64_t>(head.i32(kDirectoryWordOffset)) - kDirectoryWordBias,
-        "directory offset");
+    const auto directory =
+        nonNegative(archive, static_cast<std::int64_t>(head.i32(kDirectoryWordOffset)) - kDirectoryWordBias,
+                    "directory offset");
     const auto count = head.i32(kCountOffset);
 
-    const auto table = readRecords(archive, count, directory, kRecordSize, "directory");
+    const auto table = readRecords(archive, count, directory, kRecordSize, "the directory");
     const ByteReader dir(table, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(static_cast<std::size_t>(count));

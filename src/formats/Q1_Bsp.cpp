@@ -1,6 +1,7 @@
 #include "formats/Q1_Bsp.h"
 
 #include "core/byte_reader.h"
+#include "core/entry_checks.h"
 #include "core/errors.h"
 #include "core/text.h"
 #include "formats/Wad_common.h"
@@ -50,9 +51,7 @@ void TQ1BspReader::ReadDirectory(const fs::path& path) {
     const auto lumpLength = fields.i32(kTextureLumpField + 4);
     // A map without textures has an empty texture lump: whatever lies at its offset is another lump's.
     if (lumpLength == 0) return;
-    if (lumpOffset < 0)
-        throw FormatError(file + ": the texture lump offset " + std::to_string(lumpOffset) + " is negative");
-    const auto lump = static_cast<std::uint64_t>(lumpOffset);
+    const auto lump = nonNegative(map, lumpOffset, "the texture lump offset");
 
     const auto countBytes = map.readBlock(lump, kCountSize, "the texture count");
     const auto count = ByteReader(countBytes, file).i32(0);
@@ -64,10 +63,8 @@ void TQ1BspReader::ReadDirectory(const fs::path& path) {
     for (std::size_t slot = 0; slot < static_cast<std::size_t>(count); ++slot) {
         const auto relative = offsets.i32(slot * kTextureOffsetSize);
         if (relative == kAbsentTexture) continue;
-        if (relative < 0)
-            throw FormatError(file + ": " + textureLabel(slot) + ": its offset " + std::to_string(relative) +
-                              " in the texture lump is negative");
-        const auto at = lump + static_cast<std::uint64_t>(relative);
+        const auto at =
+            lump + nonNegative(map, relative, textureLabel(slot) + ": its offset in the texture lump");
         const auto bytes = map.readBlock(at, wad::kMipHeaderSize, textureLabel(slot) + ": its header");
         const ByteReader texture(bytes, file);
         names.push_back(listedName(texture.fixedName(0, wad::kMipNameWidth, wad::kMaxNameLength)));
@@ -88,12 +85,12 @@ std::vector<std::uint8_t> TQ1BspReader::ReadEntryHead(std::size_t index, std::si
     const auto size = EntrySize(index);
     const InputFile map(path_);
     return map.readBlock(textures_.at(index).offset, std::min<std::uint64_t>(size.value_or(0), maxBytes),
-                         wad::entryLabel(index, names_.at(index)));
+                         entryLabel(index, names_.at(index)));
 }
 
 void TQ1BspReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
     const auto& t = textures_.at(index);
-    const auto entry = wad::entryLabel(index, names_.at(index));
+    const auto entry = entryLabel(index, names_.at(index));
     const auto bmp = wad::bitmapPathFor(outputPath, path_, entry);
     if (!open_) open_ = std::make_unique<InputFile>(path_);
 

@@ -1,6 +1,6 @@
 #pragma once
-// Quake WAD2: a lump directory whose plain pictures (type 'B') convert to BMP with the Quake 1
-// palette; mip textures, palettes and every other lump are listed but give no file.
+// Quake WAD2: a lump directory whose plain pictures (type 'B') and mip textures (type 'D', level 0)
+// convert to BMP with the Quake 1 palette; palettes and every other lump are listed but give no file.
 
 #include "core/container.h"
 
@@ -11,11 +11,14 @@ namespace vexa {
 
 class TQuakeWadReader : public RecordArchive {
   public:
-    static constexpr std::size_t kPictureHeaderSize = 8; // int32 width, int32 height
+    // Quake's gfx.wad stores its console font CONCHARS as a type 'D' lump with no header: 128 x 128
+    // pixels, nothing else.
+    static constexpr std::int32_t kRawFontSide = 128;
 
     // Loads the Quake 1 palette into CurrentPalette; throws when it cannot be loaded.
     TQuakeWadReader();
-    // Writes a plain picture to outputPath with the extension ".bmp"; other lumps give nothing.
+    // Writes a plain picture or a mip texture to outputPath with the extension ".bmp"; other lumps
+    // give nothing.
     void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
     bool ConvertsToPictures() const override { return true; }
     std::string EntryType(std::size_t index) const override;

@@ -1,7 +1,7 @@
 #include "formats/SW_Grp.h"
 
 #include "core/byte_reader.h"
-#include "core/errors.h"
+#include "core/entry_checks.h"
 #include "core/output_names.h"
 #include "core/text.h"
 
@@ -21,12 +21,9 @@ std::vector<EntryRecord> TSWGrpReader::ParseDirectory(const InputFile& archive) 
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         const auto at = i * kRecordSize;
         auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kNameWidth));
-        const auto size = dir.i32(at + kSizeOffset);
-        if (size < 0)
-            throw FormatError(file + ": entry " + std::to_string(i) + " '" + name + "': size " +
-                              std::to_string(size) + " is negative");
-        records.push_back({std::move(name), position, static_cast<std::uint64_t>(size)});
-        position += static_cast<std::uint64_t>(size);
+        const auto size = nonNegativeSize(archive, i, name, dir.i32(at + kSizeOffset));
+        records.push_back({std::move(name), position, size});
+        position += size;
     }
 
     SetOutputNames(flatOutputNames(records));

@@ -1,6 +1,7 @@
 #include "formats/Wad_common.h"
 
 #include "core/byte_reader.h"
+#include "core/entry_checks.h"
 #include "core/errors.h"
 #include "core/safe_path.h"
 #include "core/text.h"
@@ -8,33 +9,46 @@
 
 namespace vexa::wad {
 
-Lumps ReadLumpDirectory(const InputFile& archive) {
-    const auto file = displayPath(archive.path());
+DirectoryTable ReadDirectoryTable(const InputFile& archive, std::size_t recordSize) {
     const auto header = archive.readBlock(0, kHeaderSize, "the WAD header");
-    const ByteReader fields(header, file);
+    const ByteReader fields(header, displayPath(archive.path()));
     const auto count = fields.i32(kCountOffset);
-    const auto dirOffset = fields.i32(kDirectoryOffsetField);
-    if (dirOffset < 0)
-        throw FormatError(file + ": the directory offset " + std::to_string(dirOffset) + " is negative");
+    const auto dirOffset = nonNegative(archive, fields.i32(kDirectoryOffsetField), "the directory offset");
+    auto bytes = readRecords(archive, count, dirOffset, recordSize, "lump");
+    return {std::move(bytes), static_cast<std::size_t>(count)};
+}
 
-    const auto table = readRecords(archive, count, static_cast<std::uint64_t>(dirOffset), kRecordSize, "lump");
-    const ByteReader dir(table, file);
+Lumps ReadLumpDirectory(const InputFile& archive) {
+    const auto table = ReadDirectoryTable(archive, kRecordSize);
+    const ByteReader dir(table.bytes, displayPath(archive.path()));
     Lumps lumps;
-    lumps.records.reserve(static_cast<std::size_t>(count));
-    lumps.types.reserve(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+    lumps.records.reserve(table.count);
+    lumps.types.reserve(table.count);
+    for (std::size_t i = 0; i < table.count; ++i) {
         const auto at = i * kRecordSize;
-        const auto offset = dir.i32(at + kRecordOffsetField);
-        const auto size = dir.i32(at + kRecordSizeField);
-        auto name = latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength));
-        if (offset < 0 || size < 0)
-            throw FormatError(file + ": " + entryLabel(i, name) + ": offset " + std::to_string(offset) +
-                              " or size " + std::to_string(size) + " is negative");
-        lumps.records.push_back(
-            {std::move(name), static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+        lumps.records.push_back(signedRecord(
+            archive, i, latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength)),
+            dir.i32(at + kRecordOffsetField), dir.i32(at + kRecordSizeField)));
         lumps.types.push_back(dir.u8(at + kRecordTypeField));
     }
     return lumps;
+}
+
+PicturePlace mipTexturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry) {
+    const auto header = archive.readBlock(lump.offset, kMipHeaderSize, entry + ": the texture header");
+    const ByteReader fields(header, displayPath(archive.path()));
+    const PicturePlace place{fields.i32(kMipWidthField), fields.i32(kMipHeightField),
+                             lump.offset + kMipHeaderSize};
+    requireImageSize(archive.path(), entry, place.width, place.height);
+    return place;
+}
+
+PicturePlace plainPicturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry) {
+    const auto header = archive.readBlock(lump.offset, kPictureHeaderSize, entry + ": the picture size");
+    const ByteReader fields(header, displayPath(archive.path()));
+    const PicturePlace place{fields.i32(0), fields.i32(4), lump.offset + kPictureHeaderSize};
+    requireImageSize(archive.path(), entry, place.width, place.height);
+    return place;
 }
 
 std::uint64_t mipLevelsSize(std::int64_t width, std::int64_t height) {
@@ -49,10 +63,6 @@ std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known)
         if (k.type == type) return k.word;
     static constexpr char kHex[] = "0123456789ABCDEF";
     return std::string("0x") + kHex[type >> 4] + kHex[type & 0xF];
-}
-
-std::string entryLabel(std::size_t index, const std::string& name) {
-    return "entry " + std::to_string(index) + " '" + name + "'";
 }
 
 fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry) {

@@ -1,6 +1,7 @@
 #pragma once
-// What the three texture containers share: the lump directory of WAD2 and WAD3, the 40-byte mip
-// texture header of WAD3 and BSP, and the way an entry becomes a ".bmp" beside its output path.
+// What the WAD kinds share: the header and directory table of Doom WAD, WAD2 and WAD3, the lump
+// records of WAD2 and WAD3, the 40-byte mip texture header of WAD2, WAD3 and BSP, and the way an
+// entry becomes a ".bmp" beside its output path.
 
 #include "core/container.h"
 
@@ -28,6 +29,8 @@ constexpr std::size_t kMaxNameLength = 15;
 
 constexpr std::uint8_t kPlainPicture = 0x42; // 'B': int32 width, int32 height, the pixels
 constexpr std::uint8_t kMipTexture = 0x43;   // 'C': a mip texture header, four levels, a palette
+constexpr std::uint8_t kQuakeMipTexture = 0x44; // 'D': WAD2's mip texture, no palette of its own
+constexpr std::size_t kPictureHeaderSize = 8;   // a plain picture's int32 width, int32 height
 
 // Mip texture header: a 16-byte name, int32 width, int32 height, four int32 level offsets.
 constexpr std::size_t kMipHeaderSize = 40;
@@ -36,14 +39,32 @@ constexpr std::size_t kMipWidthField = 16;
 constexpr std::size_t kMipHeightField = 20;
 constexpr std::size_t kMipLevel0Field = 24;
 
+// The directory table a WAD header points to: count records of recordSize bytes, read in one
+// block after checking the count and the offset against the file.
+struct DirectoryTable {
+    std::vector<std::uint8_t> bytes;
+    std::size_t count = 0;
+};
+DirectoryTable ReadDirectoryTable(const InputFile& archive, std::size_t recordSize);
+
 struct Lumps {
     std::vector<EntryRecord> records;
     std::vector<std::uint8_t> types; // one per record
 };
 
-// Reads the header and the whole directory in one block, after checking the count against the
-// file; refuses negative counts, offsets and sizes, naming the file and the lump.
+// The 32-byte lump records of WAD2 and WAD3; refuses negative offsets and sizes, naming the lump.
 Lumps ReadLumpDirectory(const InputFile& archive);
+
+// Where a picture's level-0 pixels start in the file and how large it is.
+struct PicturePlace {
+    std::int32_t width = 0, height = 0;
+    std::uint64_t pixels = 0;
+};
+// A mip texture lump (WAD2, WAD3): its header's size, the pixels right after the header. The size
+// is checked (requireImageSize); entry names the lump in messages.
+PicturePlace mipTexturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry);
+// A plain picture lump: int32 width, int32 height, the pixels.
+PicturePlace plainPicturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry);
 
 // Bytes of levels 0 to 3 of a mip texture whose level 0 is width x height (each level halves
 // both sides, truncated). Sides are those requireImageSize accepts, so this cannot overflow.
@@ -55,9 +76,6 @@ struct LumpTypeName {
     const char* word;
 };
 std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known);
-
-// "entry 3 'NAME'", as messages name an entry after the file.
-std::string entryLabel(std::size_t index, const std::string& name);
 
 // outputPath with its extension replaced by ".bmp". Refuses (naming the file and the entry) a
 // picture that would replace the container being read, as an extraction into the container's own

@@ -1,6 +1,7 @@
 #include "formats/rpk.h"
 
 #include "core/byte_reader.h"
+#include "core/entry_checks.h"
 #include "core/errors.h"
 #include "core/sequential_reader.h"
 #include "core/text.h"
@@ -57,10 +58,10 @@ std::vector<EntryRecord> TRpkReader::ParseDirectory(const InputFile& archive) {
     const auto file = displayPath(archive.path());
     SequentialReader in(archive, 0);
 
-    const auto skip = ByteReader(in.read(kHeaderSize, "the RPK header"), file).i32(kSkipOffset);
-    if (skip < 0)
-        throw FormatError(file + ": the header's skip count " + std::to_string(skip) + " is negative");
-    in.skip(static_cast<std::uint64_t>(skip), "the bytes the header skips");
+    const auto skip =
+        nonNegative(archive, ByteReader(in.read(kHeaderSize, "the RPK header"), file).i32(kSkipOffset),
+                    "the header's skip count");
+    in.skip(skip, "the bytes the header skips");
 
     // String records are 8 bytes at least, which bounds the count by the file.
     const auto stringCount = count32(
@@ -72,11 +73,8 @@ std::vector<EntryRecord> TRpkReader::ParseDirectory(const InputFile& archive) {
         const auto where = "string record " + std::to_string(i);
         const ByteReader head(in.read(kStringHeaderSize, "the " + where), file);
         const auto index = head.i32(0);
-        const auto length = head.i32(4);
-        if (length < 0)
-            throw FormatError(file + ": " + where + ": the length " + std::to_string(length) +
-                              " is negative");
-        const auto text = in.read(static_cast<std::uint64_t>(length), "the text of " + where);
+        const auto length = nonNegative(archive, head.i32(4), where + ": the length");
+        const auto text = in.read(length, "the text of " + where);
         tables.string(tables.at(index, where)) =
             latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
     }
@@ -118,13 +116,8 @@ std::vector<EntryRecord> TRpkReader::ParseDirectory(const InputFile& archive) {
         const auto n = tables.at(files.i32(at + kFileNameOffset), where);
         auto name = tables.folderPath(f) + tables.string(n);
         tables.account(name, where);
-        const auto offset = files.i32(at + kFileDataOffset);
-        const auto size = files.i32(at + kFileSizeOffset);
-        if (offset < 0 || size < 0)
-            throw FormatError(file + ": " + where + " '" + name + "': offset " + std::to_string(offset) +
-                              " or size " + std::to_string(size) + " is negative");
-        records.push_back(
-            {std::move(name), static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+        records.push_back(signedRecord(archive, static_cast<std::size_t>(i), std::move(name),
+                                       files.i32(at + kFileDataOffset), files.i32(at + kFileSizeOffset)));
     }
     return records;
 }

@@ -2,6 +2,8 @@
 
 #include "core/container.h"
 
+#include <QApplication>
+#include <QStyle>
 #include <algorithm>
 #include <filesystem>
 #include <limits>
@@ -114,6 +116,13 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return index.column() == Size || index.column() == Offset
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (index.column() == Name && (role == Qt::DecorationRole || role == Qt::ToolTipRole) && object_) {
+        // A damaged entry is marked and says why; it stays in the list like any other.
+        const auto damage = object_->EntryDamage(row);
+        if (damage.empty()) return {};
+        if (role == Qt::ToolTipRole) return QStringLiteral("Damaged: ") + QString::fromStdString(damage);
+        return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    }
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
     case Name:

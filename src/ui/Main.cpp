@@ -215,6 +215,9 @@ void TPdlg::buildMenus() {
     file->addSeparator()->setObjectName(QStringLiteral("N2"));
     Extract1 = item(file, "Extract1", QStringLiteral("Extract"), &TPdlg::SBExtractClick);
     ExtractAll1 = item(file, "ExtractAll1", QStringLiteral("Extract All"), &TPdlg::SBExtract_AllClick);
+    ExtractRaw1 = item(file, "ExtractRaw1", QStringLiteral("Extract raw"), &TPdlg::ExtractRawClick);
+    ExtractRaw1->setToolTip(
+        QStringLiteral("Writes each selected lump byte for byte as stored, not as a picture"));
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     Exit1 = item(file, "Exit1", QStringLiteral("E&xit"), &TPdlg::Exit1Click);
 
@@ -339,6 +342,7 @@ void TPdlg::DisableCommands() {
     files_->setReviewCommandsEnabled(false);
     Extract1->setEnabled(false);
     ExtractAll1->setEnabled(false);
+    ExtractRaw1->setEnabled(false);
     imageCaptions_ = false;
     setAllCaptions();
 }
@@ -347,6 +351,8 @@ void TPdlg::EnableListCommands() {
     files_->setExtractCommandsEnabled(true);
     Extract1->setEnabled(true);
     ExtractAll1->setEnabled(true);
+    // Only where Extract makes pictures does a raw copy differ from it (the lumps of WAD2 and WAD3).
+    ExtractRaw1->setEnabled(liveObject_ && liveObject_->ExtractsRaw() && liveObject_->ConvertsToPictures());
 }
 
 void TPdlg::SetImageCaptions() {
@@ -448,6 +454,11 @@ void TPdlg::CompleteOpen() {
             files_->showEntries(&names, liveObject_.get());
             SzLabText(qText(liveObject_->StatusLine()));
             files_->setExtensions(CollectExtensions(names));
+            // A walk the file cut short: what came before it is listed, and the user is told.
+            std::string notes;
+            for (const auto& note : liveObject_->ListingNotes())
+                notes += (notes.empty() ? "" : "\n") + note;
+            if (!notes.empty()) prompts_.message(qText(notes));
         });
 }
 
@@ -515,13 +526,17 @@ void TPdlg::ResumePreview() {
 
 // --- extraction ---------------------------------------------------------------------------------
 
+QString TPdlg::noSelectionReason() const {
+    return files_->filtered() ? QStringLiteral("No row selected among those the filter shows: nothing extracted")
+                              : QStringLiteral("No row selected: nothing extracted");
+}
+
 void TPdlg::SBExtractClick() {
-    guarded([this] {
-        extractChosenRows(files_->selectedEntries(),
-                          files_->filtered() ? QStringLiteral("No row selected among those the filter shows: "
-                                                              "nothing extracted")
-                                             : QStringLiteral("No row selected: nothing extracted"));
-    });
+    guarded([this] { extractChosenRows(files_->selectedEntries(), noSelectionReason()); });
+}
+
+void TPdlg::ExtractRawClick() {
+    guarded([this] { extractChosenRows(files_->selectedEntries(), noSelectionReason(), true); });
 }
 
 void TPdlg::SBExtract_AllClick() {
@@ -551,7 +566,7 @@ void TPdlg::SBExtract_ExtClick() {
     });
 }
 
-void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QString& whyNone) {
+void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QString& whyNone, bool raw) {
     if (JobRunning() || !liveObject_) return;
     if (rows.empty()) { // no dialog, nothing written, and the reason on the status line
         SzLabText(whyNone);
@@ -580,9 +595,10 @@ void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QStrin
     auto* object = liveObject_.get();
     const int maximum = barPosition(rows.back());
     emptyAfter.started = StartJob(
-        [outcome, object, target, rows, maximum](JobProgress& progress) {
+        [outcome, object, target, rows, maximum, raw](JobProgress& progress) {
             progress.setRange(maximum);
             ExtractionOptions options;
+            options.raw = raw;
             options.afterRow = [&progress](std::size_t row) { progress.setPosition(barPosition(row)); };
             options.cancelled = [&progress] { return progress.cancelRequested(); };
             withJobPalette(outcome->palette,
@@ -620,7 +636,7 @@ void TPdlg::setBusy(bool busy) {
     if (busy) {
         beforeJob_.clear();
         for (QObject* control :
-             std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, palettes_, newContainer_}) {
+             std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, ExtractRaw1, palettes_, newContainer_}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);

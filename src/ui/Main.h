@@ -87,6 +87,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     void SBExtractClick();
     void SBExtract_AllClick();
     void SBExtract_ExtClick();
+    void ExtractRawClick();
     void SBCancelClick();
     void SBCancelJobClick();
     void EFilterChange();
@@ -128,8 +129,11 @@ class TPdlg : public QMainWindow, private CreationHost {
     void FormCloseQuery();
     void CompleteOpen();
     // Asks for the target folder, checks its free space and extracts rows (entry indices, ascending);
-    // with no rows, shows whyNone on the status line instead.
-    void extractChosenRows(const std::vector<std::size_t>& rows, const QString& whyNone);
+    // with no rows, shows whyNone on the status line instead. With raw, each entry is written byte for
+    // byte as stored (ExtractRawEntry).
+    void extractChosenRows(const std::vector<std::size_t>& rows, const QString& whyNone, bool raw = false);
+    // What the status line says when Extract finds no selected row.
+    QString noSelectionReason() const;
     // The rows shown: every entry index when no filter is applied.
     std::vector<std::size_t> shownRows() const;
     void setBusy(bool busy);
@@ -169,6 +173,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     QAction* Open1 = nullptr;
     QAction* Extract1 = nullptr;
     QAction* ExtractAll1 = nullptr;
+    QAction* ExtractRaw1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;

@@ -39,7 +39,7 @@ TEST(CliCreate, EveryKindBuildsListsAndExtracts) {
     } cases[] = {
         {"jk-gob", "2\tJedi Knight GOB", true}, {"goo", "2\tJedi Knight GOB", true},
         {"lab", "3\tOutlaws LAB", false},       {"pak", "4\tPAK", true},
-        {"vp", "10\tFreeSpace VP", false},      {"hog", "8\tDescent HOG", false},
+        {"vp", "10\tFreeSpace VP", true},       {"hog", "8\tDescent HOG", false},
         {"hog2", "9\tDescent 3 HOG2", false},   {"lfd", "11\tDark Forces LFD", false},
     };
     for (const auto& c : cases) {

@@ -36,6 +36,25 @@ TEST(FlatOutputNames, GivesEveryEntryAFileNameOfItsOwn) {
         EXPECT_EQ(flatOutputNames(c.in), c.out) << c.what;
 }
 
+TEST(NumberRepeats, ComparesWholePathsAndKeepsTheirFolders) {
+    const struct {
+        const char* what;
+        Names in, out;
+    } cases[] = {
+        {"folders are kept", {"data\\a.tbl", "data\\a.tbl"}, {"data\\a.tbl", "data\\a_1.tbl"}},
+        {"one name in two folders is no repeat", {"x\\a.tbl", "y\\a.tbl"}, {"x\\a.tbl", "y\\a.tbl"}},
+        {"a dot in a folder is no extension",
+         {"v.1\\readme", "v.1\\readme"},
+         {"v.1\\readme", "v.1\\readme_1"}},
+        {"letter case of folders counts as on the games' systems",
+         {"DATA\\A", "data\\a"},
+         {"DATA\\A", "data\\a_1"}},
+        {"unsafe characters are left to the path checks", {"a:b", "a:b"}, {"a:b", "a:b_1"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(numberRepeats(c.in), c.out) << c.what;
+}
+
 TEST(FlatOutputNames, ManyRepeatsStayLinear) {
     const Names same(20000, "THINGS");
     const auto out = flatOutputNames(same);

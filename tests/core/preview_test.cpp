@@ -248,7 +248,7 @@ TEST_F(Previews, StoredEntriesShowAsPictureTextPaletteOrHex) {
 
 TEST_F(Previews, TextureLumpsThatGiveNoPictureShowTheirBytes) {
     test::writeFile(in_ / "gfx.wad", test::wadFile("WAD2", {{"palette", 0x40, test::knownPalette(5)},
-                                                            {"conchars", 0x44, Bytes(100, 7)}}));
+                                                            {"sound", 0x43, Bytes(100, 7)}}));
     const auto object = open(in_ / "gfx.wad");
     const auto palette = PreviewEntry(*object, 0);
     EXPECT_EQ(palette.kind, PreviewKind::Palette);

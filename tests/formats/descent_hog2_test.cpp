@@ -110,12 +110,18 @@ TEST(DescentHog2, DamagedFilesAreRefusedWithTheFileNamed) {
                                {"count_too_large", record(hog2Header(0x7FFFFFFF, 116), 0).bytes()},
                                {"directory_cut_short", record(hog2Header(2, 164), 0).bytes()},
                                {"negative_data_position", record(hog2Header(1, -1), 0).bytes()},
-                               {"data_position_past_end", record(hog2Header(1, 5000), 0).bytes()},
-                               {"entry_out_of_bounds", record(hog2Header(1, 116), 10).raw("x").bytes()},
-                               {"sizes_add_past_end",
-                                record(record(hog2Header(2, 164), 0x7FFFFFFF), 0x7FFFFFFF).raw("x").bytes()},
                                {"negative_entry_size", record(hog2Header(1, 116), -1).raw("x").bytes()},
                            });
+    test::expectDamagedEntriesPassedOver(
+        [] { return std::make_unique<TDescentHog2Reader>(); }, ".hog",
+        {
+            {"entry_out_of_bounds", record(record(hog2Header(2, 164), 1), 10).raw("xy").bytes(), 2, {1}},
+            {"data_position_past_end", record(hog2Header(1, 5000), 0).bytes(), 1, {0}},
+            {"sizes_add_past_end",
+             record(record(hog2Header(2, 164), 0x7FFFFFFF), 0x7FFFFFFF).raw("x").bytes(),
+             2,
+             {0, 1}},
+        });
 }
 
 } // namespace

@@ -109,12 +109,42 @@ TEST(DescentHog, DamagedFilesEndTheWalkWithTheFileNamed) {
         [] { return std::make_unique<TDescentHogReader>(); }, ".hog",
         {
             {"too_small", test::bytesOf("DH")},
-            {"header_cut_short", ByteBuilder().raw("DHF").name("a", 13).bytes()},
-            {"second_header_cut_short", entry(ByteBuilder().raw("DHF"), 1).raw("x").raw("b").bytes()},
             {"negative_size", entry(ByteBuilder().raw("DHF"), -17).raw(Bytes(40, 1)).bytes()},
-            {"size_past_end", entry(ByteBuilder().raw("DHF"), 100).raw("x").bytes()},
-            {"size_overflows", entry(ByteBuilder().raw("DHF"), 0x7FFFFFFF).raw("x").bytes()},
         });
+    // An entry the end of the file cuts short is listed, damaged, and ends the walk.
+    test::expectDamagedEntriesPassedOver(
+        [] { return std::make_unique<TDescentHogReader>(); }, ".hog",
+        {
+            {"size_past_end",
+             entry(entry(ByteBuilder().raw("DHF"), 1).raw("x"), 100).raw("x").bytes(),
+             2,
+             {1}},
+            {"size_overflows", entry(ByteBuilder().raw("DHF"), 0x7FFFFFFF).raw("x").bytes(), 1, {0}},
+        });
+}
+
+// A header the end of the file cuts off ends the walk with a note; the entries before it stay.
+TEST(DescentHog, ACutOffHeaderEndsTheWalkWithANote) {
+    auto entry = [](ByteBuilder b, std::int32_t size) { return b.name("a", 13).i32(size); };
+    const struct {
+        const char* fault;
+        Bytes bytes;
+        std::size_t listed;
+    } cases[] = {
+        {"first_header_cut_short", ByteBuilder().raw("DHF").name("a", 13).bytes(), 0},
+        {"second_header_cut_short", entry(ByteBuilder().raw("DHF"), 1).raw("x").raw("b").bytes(), 1},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        test::writeFile(dir / "c.hog", c.bytes);
+        TDescentHogReader hog;
+        hog.ReadDirectory(dir / "c.hog");
+        EXPECT_EQ(hog.EntryCount(), c.listed) << c.fault;
+        ASSERT_EQ(hog.ListingNotes().size(), 1u) << c.fault;
+        EXPECT_NE(hog.ListingNotes()[0].find("header of entry " + std::to_string(c.listed) + " at offset"),
+                  std::string::npos)
+            << hog.ListingNotes()[0];
+    }
 }
 
 } // namespace

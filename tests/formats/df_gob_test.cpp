@@ -2,7 +2,7 @@
 #include "core/extract.h"
 #include "core/kinds.h"
 #include "formats/DF_Gob.h"
-#include "support/test_files.h"
+#include "support/format_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -78,10 +78,6 @@ TEST(DFGob, DamagedFilesAreRefusedWithTheFileNamed) {
         {"negative_count", ByteBuilder().raw("GOB\n").u32(8).i32(-1).bytes()},
         {"count_too_large", ByteBuilder().raw("GOB\n").u32(8).u32(0x7FFFFFFF).zeros(21).bytes()},
         {"directory_cut_short", ByteBuilder().raw("GOB\n").u32(8).u32(2).u32(0).u32(0).name("A", 13).bytes()},
-        {"entry_out_of_bounds",
-         ByteBuilder().raw("GOB\n").u32(8).u32(1).u32(0).u32(100).name("A", 13).bytes()},
-        {"entry_size_overflows",
-         ByteBuilder().raw("GOB\n").u32(8).u32(1).u32(4).u32(0x7FFFFFFF).name("A", 13).bytes()},
         {"negative_entry_offset",
          ByteBuilder().raw("GOB\n").u32(8).u32(1).i32(-8).u32(1).name("A", 13).bytes()},
     };
@@ -97,6 +93,25 @@ TEST(DFGob, DamagedFilesAreRefusedWithTheFileNamed) {
             EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos) << c.fault << ": " << e.what();
         }
     }
+    const auto twoEntries = [](std::uint32_t offset, std::uint32_t size) {
+        return ByteBuilder()
+            .raw("GOB\n")
+            .u32(8)
+            .u32(2)
+            .u32(0)
+            .u32(4)
+            .name("A", 13)
+            .u32(offset)
+            .u32(size)
+            .name("B", 13)
+            .bytes();
+    };
+    test::expectDamagedEntriesPassedOver([] { return std::make_unique<TDFGobReader>(); }, ".gob",
+                                         {
+                                             {"entry_out_of_bounds", twoEntries(4, 100), 2, {1}},
+                                             {"entry_size_overflows", twoEntries(4, 0x7FFFFFFF), 2, {1}},
+                                             {"entry_offset_past_end", twoEntries(5000, 0), 2, {1}},
+                                         });
 }
 
 TEST(DFGob, MissingFileGivesTheFileLayerMessage) {

@@ -152,24 +152,23 @@ TEST(DFLfd, EscapingNamesAreRefusedOnExtraction) {
 
 TEST(DFLfd, DamagedFilesAreRefusedWithTheFileNamed) {
     auto map = [](std::int32_t size) { return ByteBuilder().raw("RMAPresource").i32(size); };
-    test::expectAllRefused(
+    test::expectAllRefused([] { return std::make_unique<TDFLfdReader>(); }, ".lfd",
+                           {
+                               {"too_small", test::bytesOf("RMAPresource")},
+                               {"map_too_large", map(0x7FFFFFF0).raw("ANIMa").zeros(7).u32(0).bytes()},
+                               {"map_cut_short", map(32).raw("ANIMa").zeros(7).u32(0).bytes()},
+                               {"negative_size", map(16).raw("ANIMa").zeros(7).i32(-16).zeros(40).bytes()},
+                           });
+    // Each resource starts where the one before ends: from a damaged one on, all are.
+    const auto two = [&](std::uint32_t first, std::uint32_t second) {
+        return map(32).raw("ANIMa").zeros(7).u32(first).raw("ANIMb").zeros(7).u32(second);
+    };
+    test::expectDamagedEntriesPassedOver(
         [] { return std::make_unique<TDFLfdReader>(); }, ".lfd",
         {
-            {"too_small", test::bytesOf("RMAPresource")},
-            {"map_too_large", map(0x7FFFFFF0).raw("ANIMa").zeros(7).u32(0).bytes()},
-            {"map_cut_short", map(32).raw("ANIMa").zeros(7).u32(0).bytes()},
-            {"resource_header_missing", map(16).raw("ANIMa").zeros(7).u32(0).bytes()},
-            {"resource_past_end", map(16).raw("ANIMa").zeros(7).u32(10).zeros(16).raw("x").bytes()},
-            {"negative_size", map(16).raw("ANIMa").zeros(7).i32(-16).zeros(40).bytes()},
-            {"sizes_add_past_end", map(32)
-                                       .raw("ANIMa")
-                                       .zeros(7)
-                                       .u32(0x7FFFFFFF)
-                                       .raw("ANIMb")
-                                       .zeros(7)
-                                       .u32(0x7FFFFFFF)
-                                       .zeros(40)
-                                       .bytes()},
+            {"resource_header_missing", map(16).raw("ANIMa").zeros(7).u32(0).bytes(), 1, {0}},
+            {"resource_past_end", two(1, 10).zeros(16).raw("x").zeros(16).raw("x").bytes(), 2, {1}},
+            {"sizes_add_past_end", two(0x7FFFFFFF, 0x7FFFFFFF).zeros(40).bytes(), 2, {0, 1}},
         });
 }
 

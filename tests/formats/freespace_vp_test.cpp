@@ -1,4 +1,5 @@
 #include "core/errors.h"
+#include "core/extract.h"
 #include "core/kinds.h"
 #include "formats/FreeSpace_VP.h"
 #include "support/format_checks.h"
@@ -126,11 +127,141 @@ TEST(FreeSpaceVP, DamagedFilesAreRefusedWithTheFileNamed) {
                                {"negative_count", header(16, -1).bytes()},
                                {"count_too_large", record(header(16, 0x7FFFFFFF), 0, 0)},
                                {"directory_cut_short", record(header(16, 2), 0, 0)},
-                               {"entry_out_of_bounds", record(header(16, 1), 60, 1)},
-                               {"entry_size_overflows", record(header(16, 1), 16, 0x7FFFFFFF)},
                                {"negative_entry_offset", record(header(16, 1), -1, 0)},
                                {"negative_entry_size", record(header(16, 1), 0, -1)},
                            });
+    test::expectDamagedEntriesPassedOver(
+        [] { return std::make_unique<TFreeSpaceVPReader>(); }, ".vp",
+        {
+            {"entry_out_of_bounds", record(header(16, 1), 60, 1), 1, {0}},
+            {"entry_size_overflows", record(header(16, 1), 16, 0x7FFFFFFF), 1, {0}},
+        });
+}
+
+} // namespace
+} // namespace vexa
+
+namespace vexa {
+namespace {
+
+// A VP laid out as FreeSpace's own tools write one: a folder record (size 0, the next data's
+// offset) on entering a folder, ".." on leaving it.
+struct TreeRecord {
+    std::string name;
+    Bytes data;
+    bool folder = false;
+};
+
+Bytes makeVpTree(const std::vector<TreeRecord>& records) {
+    const auto n = static_cast<std::uint32_t>(records.size());
+    ByteBuilder b;
+    b.raw("VPVP").u32(2).u32(16).u32(n);
+    std::uint32_t offset = 16 + 44 * n;
+    for (const auto& r : records) {
+        b.u32(offset).u32(static_cast<std::uint32_t>(r.data.size())).name(r.name, 32).u32(r.folder ? 0 : 7);
+        offset += static_cast<std::uint32_t>(r.data.size());
+    }
+    for (const auto& r : records)
+        b.raw(r.data);
+    return b.bytes();
+}
+
+TreeRecord folder(const char* name) {
+    return {name, {}, true};
+}
+TreeRecord up() {
+    return {"..", {}, true};
+}
+
+TEST(FreeSpaceVPFolders, FilesAreListedAndExtractedWithTheirFolders) {
+    const auto ships = test::patternBytes(10, 1), weapons = test::patternBytes(5, 2),
+               readme = test::patternBytes(3, 3), fire = test::patternBytes(4, 4);
+    TempDir dir, target;
+    test::writeFile(dir / "fs.vp", makeVpTree({folder("data"),
+                                               folder("tables"),
+                                               {"ships.tbl", ships},
+                                               {"weapons.tbl", weapons},
+                                               up(),
+                                               up(),
+                                               up(), // one too many: ignored at the top
+                                               {"readme.txt", readme},
+                                               folder("effects"),
+                                               {"fire.ani", fire}}));
+    TFreeSpaceVPReader vp;
+    vp.ReadDirectory(dir / "fs.vp");
+    EXPECT_EQ(vp.EntryNames(),
+              (std::vector<std::string>{"data\\tables\\ships.tbl", "data\\tables\\weapons.tbl", "readme.txt",
+                                        "effects\\fire.ani"}));
+    EXPECT_EQ(vp.EntrySize(1), 5u);
+    const auto result = extractRows(vp, target.path(), {0, 1, 2, 3});
+    EXPECT_EQ(result.statusText(), "Extraction  Complete") << result.refusalText();
+    EXPECT_EQ(test::readFile(target / "data" / "tables" / "ships.tbl"), ships);
+    EXPECT_EQ(test::readFile(target / "data" / "tables" / "weapons.tbl"), weapons);
+    EXPECT_EQ(test::readFile(target / "readme.txt"), readme);
+    EXPECT_EQ(test::readFile(target / "effects" / "fire.ani"), fire);
+}
+
+TEST(FreeSpaceVPFolders, WithoutUpRecordsAnEmptyEntryStaysAFile) {
+    TempDir dir;
+    test::writeFile(dir / "flat.vp", makeVpTree({{"data", {}}, {"a.tbl", Bytes(2, 1)}}));
+    TFreeSpaceVPReader vp;
+    vp.ReadDirectory(dir / "flat.vp");
+    EXPECT_EQ(vp.EntryNames(), (std::vector<std::string>{"data", "a.tbl"}));
+}
+
+// A tree is written as FreeSpace reads it; its records point at the next data, with no time.
+TEST(FreeSpaceVPFolders, WritesFolderRecordsAroundTheirFiles) {
+    TempDir src, out;
+    test::writeFile(src / "a.txt", "abc");
+    test::writeFile(src / "data" / "tables" / "s.tbl", "st");
+    test::writeFile(src / "data" / "x.tbl", "x");
+    test::writeFile(src / "z.txt", "z");
+    auto files = GatherFolderTree(src.path());
+    ASSERT_EQ(files.size(), 4u);
+    for (auto& f : files)
+        f.time = 0x01D90000;
+    TFreeSpaceVPReader writer;
+    writer.WriteContainer(out / "t.vp", src.path(), files, nullptr);
+
+    ByteBuilder expected;
+    expected.raw("VPVP").u32(2).u32(16).u32(8);
+    expected.u32(368).u32(3).name("a.txt", 32).u32(0x01D90000);
+    expected.u32(371).u32(0).name("data", 32).u32(0);
+    expected.u32(371).u32(0).name("tables", 32).u32(0);
+    expected.u32(371).u32(2).name("s.tbl", 32).u32(0x01D90000);
+    expected.u32(373).u32(0).name("..", 32).u32(0);
+    expected.u32(373).u32(1).name("x.tbl", 32).u32(0x01D90000);
+    expected.u32(374).u32(0).name("..", 32).u32(0);
+    expected.u32(374).u32(1).name("z.txt", 32).u32(0x01D90000);
+    expected.raw("abcstxz");
+    EXPECT_EQ(test::readFile(out / "t.vp"), expected.bytes());
+}
+
+TEST(FreeSpaceVPFolders, ATreeRoundTripsThroughCreate) {
+    TempDir src, out;
+    test::writeFile(src / "data" / "tables" / "ships.tbl", test::patternBytes(100, 1));
+    test::writeFile(src / "data" / "maps" / "m.pcx", test::patternBytes(33, 2));
+    test::writeFile(src / "data" / "top.txt", "t");
+    test::writeFile(src / "readme.txt", "r");
+    TFreeSpaceVPReader writer;
+    writer.WriteContainer(out / "r.vp", src.path(), GatherFolderTree(src.path()), nullptr);
+    test::expectReadsBackAs(out / "r.vp", Kind::FreeSpaceVP,
+                            {"data\\maps\\m.pcx", "data\\tables\\ships.tbl", "data\\top.txt", "readme.txt"},
+                            src.path());
+}
+
+TEST(FreeSpaceVPFolders, AnEmptyFileInATreeIsRefusedBeforeAnythingIsWritten) {
+    TempDir src, out;
+    test::writeFile(src / "data" / "empty.tbl", "");
+    test::writeFile(src / "a.txt", "a");
+    TFreeSpaceVPReader writer;
+    try {
+        writer.WriteContainer(out / "e.vp", src.path(), GatherFolderTree(src.path()), nullptr);
+        FAIL() << "accepted";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("'data\\empty.tbl' is empty"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(out / "e.vp"));
 }
 
 } // namespace

@@ -124,19 +124,22 @@ TEST(JKGob, DamagedFilesAreRefusedWithTheFileNamed) {
     auto header = [](std::int32_t word, std::int32_t count) {
         return ByteBuilder().raw("GOB ").i32(word).u32(12).i32(count);
     };
-    test::expectAllRefused(
+    test::expectAllRefused([] { return std::make_unique<TJKGobReader>(); }, ".gob",
+                           {
+                               {"too_small", test::bytesOf("GOB \x14\0\0\0")},
+                               {"directory_before_start", header(3, 0).bytes()},
+                               {"directory_past_end", header(5000, 1).bytes()},
+                               {"negative_count", header(20, -1).bytes()},
+                               {"count_too_large", header(20, 0x7FFFFFFF).zeros(136).bytes()},
+                               {"directory_cut_short", header(20, 2).u32(288).u32(0).name("a", 128).bytes()},
+                               {"negative_entry_offset", header(20, 1).i32(-1).u32(0).name("a", 128).bytes()},
+                               {"negative_entry_size", header(20, 1).u32(0).i32(-5).name("a", 128).bytes()},
+                           });
+    test::expectDamagedEntriesPassedOver(
         [] { return std::make_unique<TJKGobReader>(); }, ".gob",
         {
-            {"too_small", test::bytesOf("GOB \x14\0\0\0")},
-            {"directory_before_start", header(3, 0).bytes()},
-            {"directory_past_end", header(5000, 1).bytes()},
-            {"negative_count", header(20, -1).bytes()},
-            {"count_too_large", header(20, 0x7FFFFFFF).zeros(136).bytes()},
-            {"directory_cut_short", header(20, 2).u32(288).u32(0).name("a", 128).bytes()},
-            {"entry_out_of_bounds", header(20, 1).u32(152).u32(10).name("a", 128).bytes()},
-            {"entry_size_overflows", header(20, 1).u32(152).u32(0x7FFFFFFF).name("a", 128).bytes()},
-            {"negative_entry_offset", header(20, 1).i32(-1).u32(0).name("a", 128).bytes()},
-            {"negative_entry_size", header(20, 1).u32(0).i32(-5).name("a", 128).bytes()},
+            {"entry_out_of_bounds", header(20, 1).u32(152).u32(10).name("a", 128).bytes(), 1, {0}},
+            {"entry_size_overflows", header(20, 1).u32(152).u32(0x7FFFFFFF).name("a", 128).bytes(), 1, {0}},
         });
 }
 

@@ -28,13 +28,50 @@ TEST_F(Q1Wad2, PlainPicturesConvertWithTheQuakePalette) {
     EXPECT_EQ(output("SIXTEEN_BYTES_X.bmp"), test::expectedBmp(1, 1, {7}, quake1Palette()));
 }
 
+// A texture WAD: each mip texture gives level 0; gfx.wad's CONCHARS, typed as a mip texture but
+// stored as 128 x 128 pixels with no header, gives that picture.
+TEST_F(Q1Wad2, MipTexturesAndTheRawConsoleFontConvertWithTheQuakePalette) {
+    const auto wall = test::patternBytes(16 * 8, 3), sky = test::patternBytes(32 * 16, 4);
+    auto font = test::patternBytes(128 * 128, 5);
+    std::fill_n(font.begin(), 40, 0); // the first rows of a font are blank: no header can be read there
+    auto bigFont = font;
+    std::copy_n(test::mipTexture("x", 64, 64, {}).begin(), 40,
+                bigFont.begin()); // 40 + 64 * 64 fits: a texture
+    const auto object =
+        open(input("tex.wad", test::wadFile("WAD2", {{"wall", 0x44, test::mipTexture("wall", 16, 8, wall)},
+                                                     {"sky4", 0x44, test::mipTexture("sky4", 32, 16, sky)},
+                                                     {"CONCHARS", 0x44, font},
+                                                     {"fontlike", 0x44, bigFont}})));
+    EXPECT_EQ(extractAll(*object).statusText(), "Extraction  Complete");
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"CONCHARS.bmp", "fontlike.bmp", "sky4.bmp", "wall.bmp"}));
+    EXPECT_EQ(output("wall.bmp"), test::expectedBmp(16, 8, wall, quake1Palette()));
+    EXPECT_EQ(output("sky4.bmp"), test::expectedBmp(32, 16, sky, quake1Palette()));
+    EXPECT_EQ(output("CONCHARS.bmp"), test::expectedBmp(128, 128, font, quake1Palette()));
+    EXPECT_EQ(output("fontlike.bmp"),
+              test::expectedBmp(64, 64, Bytes(bigFont.begin() + 40, bigFont.begin() + 40 + 64 * 64),
+                                quake1Palette()));
+}
+
+TEST_F(Q1Wad2, RawExtractionWritesEachLumpAsStoredUnderItsRow) {
+    const auto wall = test::mipTexture("wall", 8, 8, Bytes(64, 1));
+    const auto pic = test::plainPicture(2, 2, {1, 2, 3, 4});
+    const auto object = open(input(
+        "t.wad", test::wadFile(
+                     "WAD2", {{"wall", 0x44, wall}, {"palette", 0x40, Bytes(768, 9)}, {"wall", 0x42, pic}})));
+    ExtractionOptions options;
+    options.raw = true;
+    EXPECT_EQ(extractRows(*object, out_.path(), {0, 1, 2}, options).statusText(), "Extraction  Complete");
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"palette", "wall", "wall_1"}));
+    EXPECT_EQ(output("wall"), wall);
+    EXPECT_EQ(output("palette"), Bytes(768, 9));
+    EXPECT_EQ(output("wall_1"), pic);
+}
+
 TEST_F(Q1Wad2, OtherLumpsAreListedButGiveNothing) {
-    const auto object = open(
-        input("t.wad", test::wadFile("WAD2", {{"palette", 0x40, Bytes(768, 0x42)},
-                                              {"wall", 0x44, test::mipTexture("wall", 8, 8, Bytes(64, 1))},
-                                              {"conchars", 0x43, Bytes(64, 0x42)},
-                                              {"empty", 0x00, Bytes(0)}})));
-    EXPECT_EQ(object->EntryCount(), 4u);
+    const auto object = open(input("t.wad", test::wadFile("WAD2", {{"palette", 0x40, Bytes(768, 0x42)},
+                                                                   {"conchars", 0x43, Bytes(64, 0x42)},
+                                                                   {"empty", 0x00, Bytes(0)}})));
+    EXPECT_EQ(object->EntryCount(), 3u);
     EXPECT_EQ(extractAll(*object).statusText(), "Extraction  Complete");
     EXPECT_TRUE(outputs().empty());
     EXPECT_EQ(open(input("e.wad", test::wadFile("WAD2", {})))->EntryCount(), 0u);

@@ -2,6 +2,7 @@
 #include "core/kinds.h"
 #include "formats/SW_Grp.h"
 #include "support/fault_cases.h"
+#include "support/format_checks.h"
 #include "support/physfs_peer.h"
 
 #include <gtest/gtest.h>
@@ -100,7 +101,15 @@ TEST(SWGrp, DamagedFilesAreRefusedWithTheFileNamed) {
             {"count_too_large", head(0x7FFFFFFF).zeros(32).bytes(), "do not fit"},
             {"directory_cut_short", head(2).name("A", 12).u32(0).bytes(), "do not fit"},
             {"negative_size", head(1).name("A", 12).i32(-5).zeros(8).bytes(), "negative"},
-            {"entry_out_of_bounds", head(1).name("A", 12).u32(9).zeros(8).bytes(), "'A'"},
+        },
+        ".grp");
+    test::expectDamagedEntriesPassedOver(
+        [] { return std::make_unique<TSWGrpReader>(); }, ".grp",
+        {
+            {"entry_out_of_bounds",
+             head(2).name("A", 12).u32(1).name("B", 12).u32(9).zeros(8).bytes(),
+             2,
+             {1}},
             // Sizes that each fit but whose sum runs past the end (a 32-bit sum would wrap).
             {"sizes_add_up_past_end",
              head(3)
@@ -112,9 +121,9 @@ TEST(SWGrp, DamagedFilesAreRefusedWithTheFileNamed) {
                  .u32(2)
                  .zeros(2)
                  .bytes(),
-             "runs past"},
-        },
-        ".grp");
+             3,
+             {0, 1, 2}},
+        });
 }
 
 TEST(SWGrp, PhysicsFsReadsTheSameEntries) {

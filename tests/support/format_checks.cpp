@@ -26,6 +26,41 @@ void expectAllRefused(const ReaderFactory& make, const std::string& extension,
     }
 }
 
+void expectDamagedEntriesPassedOver(const ReaderFactory& make, const std::string& extension,
+                                    const std::vector<DamagedCase>& cases) {
+    for (const auto& c : cases) {
+        TempDir dir;
+        const auto path = dir / (c.fault + extension);
+        writeFile(path, c.bytes);
+        auto reader = make();
+        try {
+            reader->ReadDirectory(path);
+        } catch (const Error& e) {
+            ADD_FAILURE() << c.fault << " was refused: " << e.what();
+            continue;
+        }
+        ASSERT_EQ(reader->EntryCount(), c.count) << c.fault;
+        std::vector<std::size_t> all(c.count), damaged;
+        for (std::size_t i = 0; i < c.count; ++i) {
+            all[i] = i;
+            if (!reader->EntryDamage(i).empty()) damaged.push_back(i);
+        }
+        EXPECT_EQ(damaged, c.damaged) << c.fault;
+        if (!damaged.empty())
+            EXPECT_NE(reader->EntryDamage(damaged[0]).find("runs past the end"), std::string::npos)
+                << c.fault;
+
+        const auto target = dir / "out";
+        fs::create_directories(target);
+        const auto result = extractRows(*reader, target, all);
+        std::vector<std::size_t> refused;
+        for (const auto& r : result.refused)
+            refused.push_back(r.index);
+        EXPECT_EQ(refused, c.damaged) << c.fault << ": " << result.refusalText();
+        EXPECT_EQ(result.written, c.count - c.damaged.size()) << c.fault;
+    }
+}
+
 void expectEscapingNamesRefused(const fs::path& container, const std::vector<std::string>& rows) {
     TempDir outer;
     const auto target = outer / "target";

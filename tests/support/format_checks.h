@@ -20,6 +20,19 @@ using ReaderFactory = std::function<std::unique_ptr<ContainerReader>()>;
 void expectAllRefused(const ReaderFactory& make, const std::string& extension,
                       const std::vector<FaultCase>& cases);
 
+// A fixture whose directory is sound but some of whose entries run past the end of the file.
+struct DamagedCase {
+    std::string fault;
+    Bytes bytes;
+    std::size_t count;                // entries listed
+    std::vector<std::size_t> damaged; // the ones marked damaged
+};
+
+// Each fixture is listed whole by a fresh reader; exactly the damaged entries say they are, and
+// extracting every entry refuses those alone, naming them, while the others are written.
+void expectDamagedEntriesPassedOver(const ReaderFactory& make, const std::string& extension,
+                                    const std::vector<DamagedCase>& cases);
+
 // Opens container (a fixture listing rows: two names that leave the target, then
 // a plain name) and extracts every row: the first two are refused, the third is written, and nothing
 // lands outside the target.

@@ -368,6 +368,33 @@ TEST_F(Look, EachKindShowsTheColumnsItHas) {
     EXPECT_EQ(LB1()->model()->index(0, ui::FileListModel::Name).data().toString(), "WALL.BM");
 }
 
+TEST_F(Look, ADamagedEntryIsListedWithAMarkAndATooltipSayingWhy) {
+    const auto pak = work / "cut.pak";
+    test::writeFile(pak, test::ByteBuilder()
+                             .raw("PACK")
+                             .u32(15)
+                             .u32(128)
+                             .raw("abc")
+                             .name("whole.txt", 56)
+                             .u32(12)
+                             .u32(3)
+                             .name("cut.wav", 56)
+                             .u32(143)
+                             .u32(5000)
+                             .raw("part")
+                             .bytes());
+    start();
+    open(pak);
+    const auto name = [&](int row) { return LB1()->model()->index(row, ui::FileListModel::Name); };
+    EXPECT_EQ(name(1).data().toString(), "cut.wav");
+    EXPECT_FALSE(name(0).data(Qt::ToolTipRole).isValid());
+    EXPECT_FALSE(name(0).data(Qt::DecorationRole).isValid());
+    EXPECT_TRUE(
+        name(1).data(Qt::ToolTipRole).toString().startsWith("Damaged: offset 143 + size 5000 runs past"))
+        << name(1).data(Qt::ToolTipRole).toString().toStdString();
+    EXPECT_TRUE(name(1).data(Qt::DecorationRole).isValid());
+}
+
 // --- preview ------------------------------------------------------------------------------------
 
 struct PreviewCase {
