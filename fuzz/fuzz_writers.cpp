@@ -93,7 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             }
         }
-        reader->EndExtraction();
     }
     return 0;
 }

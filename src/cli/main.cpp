@@ -180,19 +180,33 @@ struct Opened {
     std::unique_ptr<ContainerReader> object;
 };
 
-Opened openFile(const std::string& path) {
+// Opens path as the window does: a kind with a game palette makes it the current one.
+Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
     const auto code = DetectContainerType(path);
+    LoadKindPalette(code, games, current);
     auto object = CreateContainerObject(code);
     if (!object) throw Error("Sorry do not know that file type");
     object->ReadDirectory(path);
     return {code, std::move(object)};
 }
 
+// argv[0], set once by main: where the Data folder is found.
+const char* programPath = "";
+
+fs::path programFolder(const char* argv0);
+
+// The game palette files of this run: the Data folder's beside vexa-cli.
+GamePalettePaths defaultPalettes() {
+    return GamePalettePaths::defaults(ProgramFolders::beside(programFolder(programPath)).data);
+}
+
 // As a load of a 768-byte palette file on the Palettes page, minus the copy in the Data folder:
 // a command-line run leaves the installation as it found it.
-void usePaletteFile(Game game, const std::string& file) {
-    if (!LoadPalFile(file, 255)) throw Error(std::string(kWrongPaletteFile) + ": " + file);
-    SetGamePalettePath(game, file);
+void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games, Palette& current) {
+    auto loaded = LoadPalFile(file, 255);
+    if (!loaded) throw Error(std::string(kWrongPaletteFile) + ": " + file);
+    current = std::move(*loaded);
+    games.set(game, file);
 }
 
 // The folder of the running executable, where Data is kept.
@@ -236,26 +250,30 @@ int cmdList(const std::vector<std::string>& args) {
             files.push_back(a);
     }
     if (files.size() != 1) throw UsageError{"list takes one FILE"};
-    const auto opened = openFile(files[0]);
-    const auto& names = opened.object->EntryNames();
-    const auto rows = filterRows(names, filter.value_or(""));
+    Palette current;
+    const auto opened = openFile(files[0], defaultPalettes(), current);
+    const auto& entries = opened.object->Rows();
+    const NameFilter keep(filter.value_or(""));
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (keep.matches(entries[i].name)) rows.push_back(i);
     StdoutWriter out;
     if (!json) {
         for (const auto i : rows)
-            out << names[i] << "\n";
+            out << entries[i].name << "\n";
     } else {
         const bool image = isImageKind(opened.code);
         out << "{\"path\": " << jsonString(files[0]) << ", \"type\": " << std::to_string(opened.code)
             << ", \"kind\": " << jsonString(std::string(kindName(opened.code)))
-            << ", \"count\": " << (image ? std::string("null") : std::to_string(names.size()))
+            << ", \"count\": " << (image ? std::string("null") : std::to_string(entries.size()))
             << ", \"entries\": [";
         std::string name;
         for (std::size_t k = 0; k < rows.size(); ++k) {
             const auto i = rows[k];
-            const auto size = opened.object->EntrySize(i);
+            const auto size = entries[i].size;
             out << (k ? ",\n  " : "\n  ") << "{\"index\": " << std::uint64_t{i} << ", \"name\": ";
             name.clear();
-            appendJsonString(name, names[i]);
+            appendJsonString(name, entries[i].name);
             out << name << ", \"size\": ";
             if (size)
                 out << *size;
@@ -319,10 +337,13 @@ int cmdExtract(const std::vector<std::string>& args) {
         }
     }
     if (positional.size() != 2) throw UsageError{"extract takes FILE and TARGET_DIR"};
-    for (const auto& [game, file] : palettes) usePaletteFile(game, file);
+    auto games = defaultPalettes();
+    Palette current;
+    for (const auto& [game, file] : palettes)
+        usePaletteFile(game, file, games, current);
 
-    auto opened = openFile(positional[0]);
-    const auto& names = opened.object->EntryNames();
+    auto opened = openFile(positional[0], games, current);
+    const auto names = opened.object->EntryNames();
     std::vector<std::size_t> rows;
     if (exts.empty() && entries.empty() && indices.empty()) {
         for (std::size_t i = 0; i < names.size(); ++i) rows.push_back(i);
@@ -369,7 +390,8 @@ int cmdExtract(const std::vector<std::string>& args) {
     options.afterRow = [&](std::size_t row) { progress.setPosition(static_cast<int>(row)); };
     options.cancelled = [] { return interrupted != 0; };
     options.pictures = format;
-    const auto result = extractRows(*opened.object, target, rows, options);
+    options.games = games;
+    const auto result = extractRows(*opened.object, target, rows, options, current);
     progress.setPosition(0);
     if (result.cancelled) {
         if (!result.refused.empty()) std::cerr << result.refusalText() << '\n';
@@ -420,6 +442,7 @@ int cmdCreate(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    programPath = argv[0];
     prepareHeapForLargeListings();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
@@ -429,7 +452,6 @@ int main(int argc, char** argv) {
     const auto command = args[0];
     args.erase(args.begin());
     try {
-        SetDefaultPalettes(ProgramFolders::beside(programFolder(argv[0])).data);
         if (command == "detect") return cmdDetect(args);
         if (command == "list") return cmdList(args);
         if (command == "extract") return cmdExtract(args);

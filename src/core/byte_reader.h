@@ -31,7 +31,6 @@ public:
                (static_cast<std::uint32_t>(bytes_[at + 3]) << 24);
     }
     std::int32_t i32(std::size_t offset) const { return static_cast<std::int32_t>(u32(offset)); }
-    std::int16_t i16(std::size_t offset) const { return static_cast<std::int16_t>(u16(offset)); }
 
     std::span<const std::uint8_t> bytes(std::size_t offset, std::size_t count) const {
         return bytes_.subspan(check(offset, count), count);

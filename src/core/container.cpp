@@ -7,66 +7,43 @@
 
 namespace vexa {
 
-std::string ContainerReader::StatusLine() const {
-    return pathText(ArchivePath()) + "   Contains  " + std::to_string(EntryCount()) + " files";
+std::vector<std::string> ContainerReader::EntryNames() const {
+    std::vector<std::string> names;
+    names.reserve(rows_.size());
+    for (const auto& row : rows_)
+        names.push_back(row.name);
+    return names;
 }
 
-std::vector<std::uint8_t> ContainerReader::ReadEntryHead(std::size_t, std::size_t) { return {}; }
+void ContainerReader::SetArchive(const fs::path& path, std::shared_ptr<const InputFile> archive) {
+    path_ = path;
+    archive_ = std::move(archive);
+    rows_.clear();
+}
+
+void ContainerReader::ExtractEntry(const fs::path& outputPath, std::size_t index) const {
+    const auto& row = rows_.at(index);
+    if (!archive_ || !row.offset || !row.size)
+        throw Error(displayPath(path_) + ": entry " + std::to_string(index) + " '" + row.name +
+                    "' has no stored bytes to copy");
+    copyRangeToFile(*archive_, *row.offset, *row.size, outputPath);
+}
 
 void RecordArchive::ReadDirectory(const fs::path& path) {
-    path_ = path;
-    names_.clear();
-    ranges_.clear();
     outputNames_.clear();
-    InputFile archive(path);
-    auto records = ParseDirectory(archive);
+    auto archive = std::make_shared<const InputFile>(path);
+    SetArchive(path, archive);
+    auto records = ParseDirectory(*archive);
     for (std::size_t i = 0; i < records.size(); ++i)
-        requireEntryInFile(archive, i, records[i].name, records[i].offset, records[i].size);
+        requireEntryInFile(*archive, i, records[i].name, records[i].offset, records[i].size);
     // Each name moves once into the rows: an archive of 100,000 entries holds them a single time.
-    std::vector<std::string> names;
-    std::vector<EntryRange> ranges;
-    names.reserve(records.size());
-    ranges.reserve(records.size());
-    for (auto& r : records) {
-        names.push_back(std::move(r.name));
-        ranges.push_back({r.offset, r.size});
+    std::vector<EntryRow> rows;
+    rows.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        auto& r = records[i];
+        rows.push_back({std::move(r.name), r.size, r.offset, RecordType(i)});
     }
-    names_ = std::move(names);
-    ranges_ = std::move(ranges);
-}
-
-const InputFile& RecordArchive::OpenArchive() {
-    if (!openArchive_) openArchive_ = std::make_unique<InputFile>(path_);
-    return *openArchive_;
-}
-
-void RecordArchive::ExtractEntry(const fs::path& outputPath, std::size_t index) {
-    const auto& r = ranges_.at(index);
-    copyRangeToFile(OpenArchive(), r.offset, r.size, outputPath);
-}
-
-std::vector<std::uint8_t> RecordArchive::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
-    const auto& r = ranges_.at(index);
-    InputFile archive(path_);
-    return archive.readBlock(r.offset, std::min<std::uint64_t>(r.size, maxBytes),
-                             "entry " + std::to_string(index) + " '" + names_.at(index) + "'");
-}
-
-void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,
-                     const std::string& what) {
-    if (count < 0)
-        throw FormatError(displayPath(file.path()) + ": the " + what + " count " + std::to_string(count) +
-                          " is negative");
-    if (offset > file.size() || static_cast<std::uint64_t>(count) > (file.size() - offset) / recordSize)
-        throw FormatError(displayPath(file.path()) + ": " + std::to_string(count) + " " + what + " records of " +
-                          std::to_string(recordSize) + " bytes at offset " + std::to_string(offset) +
-                          " do not fit in the file (" + std::to_string(file.size()) + " bytes)");
-}
-
-std::vector<std::uint8_t> readRecords(const InputFile& file, std::int64_t count, std::uint64_t offset,
-                                      std::uint64_t recordSize, const std::string& what) {
-    checkRecordsFit(file, count, offset, recordSize, what);
-    return file.readBlock(offset, static_cast<std::uint64_t>(count) * recordSize, "the " + what + " records");
+    SetRows(std::move(rows));
 }
 
 } // namespace vexa

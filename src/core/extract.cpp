@@ -117,20 +117,36 @@ class OutputChecks {
     std::unordered_set<std::string> checkedFolders_; // walked (and, where the kind does, created) in this run
 };
 
-} // namespace
-
-ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
-                             const std::function<void(std::size_t)>& afterRow) {
-    return extractRows(object, target, rows, ExtractionOptions{afterRow, {}, CurrentPictureFormat()});
+// Writes the entry's pictures beside output, each checked where it really goes (its name is not
+// the entry's: a container ending in ".bmp" must not be replaced by one of its own pictures).
+void extractPictures(const PictureSource& source, const ContainerReader& object, std::size_t index,
+                     const fs::path& output, const ExtractionOptions& options, Palette& palette) {
+    const auto decoded = source.DecodePictures(index);
+    const auto& colours = applyPaletteNeed(decoded.palette, options.games, palette);
+    for (const auto& picture : decoded.pictures) {
+        const auto path = withExtension(output, picture.suffix);
+        const auto real = pictureOutputPath(path, options.pictures);
+        if (const auto problem = unsafeOnDisk(real.parent_path(), real, object.ArchivePath());
+            !problem.empty())
+            throw Error(displayPath(object.ArchivePath()) + ": entry " + std::to_string(index) + " '" +
+                        object.EntryName(index) + "' was not extracted: " + problem);
+        writePicture(path, picture.image, colours.table, options.pictures);
+    }
 }
 
-ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
-                             const ExtractionOptions& options) {
-    struct EndGuard {
-        ContainerReader& object;
-        ~EndGuard() { object.EndExtraction(); }
-    } guard{object};
-    const PictureFormatScope pictures(options.pictures);
+} // namespace
+
+ExtractionResult extractRows(const ContainerReader& object, const fs::path& target,
+                             const std::vector<std::size_t>& rows,
+                             const std::function<void(std::size_t)>& afterRow) {
+    Palette black;
+    return extractRows(object, target, rows, ExtractionOptions{afterRow, {}, PictureFormat::Bmp, {}}, black);
+}
+
+ExtractionResult extractRows(const ContainerReader& object, const fs::path& target,
+                             const std::vector<std::size_t>& rows, const ExtractionOptions& options,
+                             Palette& palette) {
+    const auto* pictures = dynamic_cast<const PictureSource*>(&object);
     const auto& afterRow = options.afterRow;
 
     ExtractionResult result;
@@ -153,7 +169,10 @@ ExtractionResult extractRows(ContainerReader& object, const fs::path& target, co
                 result.refused.push_back({index, name, problem});
             } else {
                 try {
-                    object.ExtractEntry(output, index);
+                    if (pictures)
+                        extractPictures(*pictures, object, index, output, options, palette);
+                    else
+                        object.ExtractEntry(output, index);
                     ++result.written;
                 } catch (const FormatError& e) {
                     // A damaged entry is named and passed over; the others still come out.

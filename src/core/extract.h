@@ -51,16 +51,21 @@ struct ExtractionOptions {
     std::function<void(std::size_t)> afterRow; // called with each handled row's index
     CancelCheck cancelled;                     // asked before each row
     PictureFormat pictures = PictureFormat::Bmp;
+    GamePalettePaths games; // where pictures that name a game's palette get it from
 };
 
 // Extracts the rows (entry indices, in the order given) into target. A name that would leave the
 // target, or an entry whose data are damaged, is reported and passed over; any other error (an
 // output that cannot be created) ends the run with its message, rows already written staying.
 // A cancel stops the run between two rows: every entry written is whole, and none is half-written.
-ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
-                             const ExtractionOptions& options);
-// The same with the pictures in this thread's format and no cancel.
-ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
+// Pictures are painted with palette, the current one; a picture with its own palette or its game's
+// makes that the current one, so palette is what the run leaves of it (also when it throws).
+ExtractionResult extractRows(const ContainerReader& object, const fs::path& target,
+                             const std::vector<std::size_t>& rows, const ExtractionOptions& options,
+                             Palette& palette);
+// The same with the options' defaults (pictures in BMP) and a black current palette.
+ExtractionResult extractRows(const ContainerReader& object, const fs::path& target,
+                             const std::vector<std::size_t>& rows,
                              const std::function<void(std::size_t)>& afterRow = {});
 
 } // namespace vexa

@@ -29,32 +29,20 @@ std::vector<std::string> ListFolderFiles(const fs::path& folder, const std::stri
 }
 
 void ImageFolderListing::ReadDirectory(const fs::path& path) {
-    path_ = path;
+    SetArchive(path, nullptr);
     folder_ = path.parent_path();
     if (folder_.empty()) folder_ = ".";
-    names_ = ListFolderFiles(folder_, mask_);
+    std::vector<EntryRow> rows;
+    for (auto& name : ListFolderFiles(folder_, mask_)) {
+        rows.emplace_back();
+        rows.back().name = std::move(name);
+    }
+    SetRows(std::move(rows));
 }
 
-std::string ImageFolderListing::StatusLine() const {
-    auto text = pathText(folder_);
-    if (text.empty() || text.back() != '/') text += '/';
-    return text;
-}
-
-std::optional<std::uint64_t> ImageFolderListing::StoredSize(std::size_t index) const {
-    std::error_code ec;
-    const auto size = fs::file_size(folder_ / names_.at(index), ec);
-    if (ec) return std::nullopt;
-    return size;
-}
-
-std::vector<std::uint8_t> ImageFolderListing::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
-    const InputFile file(folder_ / names_.at(index));
-    return file.readBlock(0, std::min<std::uint64_t>(file.size(), maxBytes), "the file");
-}
-
-void ImageFolderListing::ExtractEntry(const fs::path& outputPath, std::size_t index) {
-    converter_->ConvertToBitmap(outputPath, folder_ / names_.at(index));
+Pictures ImageFolderListing::DecodePictures(std::size_t index) const {
+    const InputFile file(FilePath(index));
+    return decoder_->Decode(file);
 }
 
 } // namespace vexa

@@ -1,6 +1,6 @@
 #pragma once
 // Image kinds are opened as a folder: every image file of the kind beside the opened one is a row,
-// and extracting a row converts that file.
+// and a row's pictures are that file's.
 
 #include "core/container.h"
 
@@ -14,31 +14,23 @@ namespace vexa {
 // by name without regard to case. Folders and hidden (dot) files are left out.
 std::vector<std::string> ListFolderFiles(const fs::path& folder, const std::string& mask);
 
-class ImageFolderListing : public ContainerReader {
-public:
-    ImageFolderListing(std::string mask, std::unique_ptr<ImageConverter> converter)
-        : mask_(std::move(mask)), converter_(std::move(converter)) {}
+class ImageFolderListing : public ContainerReader, public PictureSource {
+  public:
+    ImageFolderListing(std::string mask, std::unique_ptr<ImageDecoder> decoder)
+        : mask_(std::move(mask)), decoder_(std::move(decoder)) {}
 
-    // Lists the folder of path (the opened image) with the kind's mask.
+    // Lists the folder of path (the opened image) with the kind's mask; rows have no size.
     void ReadDirectory(const fs::path& path) override;
-    const std::vector<std::string>& EntryNames() const override { return names_; }
-    const fs::path& ArchivePath() const override { return path_; }
-    std::optional<std::uint64_t> EntrySize(std::size_t) const override { return std::nullopt; }
-    // The folder alone, no count.
-    std::string StatusLine() const override;
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
-    std::optional<std::uint64_t> StoredSize(std::size_t index) const override;
-    bool ConvertsToPictures() const override { return true; }
-    std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
+    // The pictures of the image file of row index.
+    Pictures DecodePictures(std::size_t index) const override;
 
     const fs::path& Folder() const { return folder_; }
-    ImageConverter& Converter() { return *converter_; }
+    fs::path FilePath(std::size_t index) const { return folder_ / EntryName(index); }
 
-private:
+  private:
     std::string mask_;
-    std::unique_ptr<ImageConverter> converter_;
-    fs::path path_, folder_;
-    std::vector<std::string> names_;
+    std::unique_ptr<ImageDecoder> decoder_;
+    fs::path folder_;
 };
 
 } // namespace vexa

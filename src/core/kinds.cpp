@@ -30,7 +30,9 @@ namespace {
 
 template <class T> std::unique_ptr<ContainerReader> reader() { return std::make_unique<T>(); }
 template <class T> std::unique_ptr<ContainerWriter> writer() { return std::make_unique<T>(); }
-template <class T> std::unique_ptr<ImageConverter> converter() { return std::make_unique<T>(); }
+template <class T> std::unique_ptr<ImageDecoder> decoder() {
+    return std::make_unique<T>();
+}
 
 } // namespace
 
@@ -43,8 +45,8 @@ const std::vector<KindInfo>& kindTable() {
         {Kind::Pak, "PAK", "PACK"sv, reader<THLPakReader>},
         {Kind::DoomWad, "Doom WAD", "IWAD"sv, reader<TDoomWadReader>},
         {Kind::DoomWad, "Doom WAD", "PWAD"sv, reader<TDoomWadReader>},
-        {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv, reader<TQuakeWadReader>},
-        {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv, reader<TQ1BspReader>},
+        {Kind::Q1Wad2, "Quake WAD2", "WAD2"sv, reader<TQuakeWadReader>, nullptr, {}, Game::Quake1Bsp},
+        {Kind::Q1Bsp, "Quake 1 BSP", "\x1D\0\0\0"sv, reader<TQ1BspReader>, nullptr, {}, Game::Quake1Bsp},
         {Kind::DescentHog, "Descent HOG", "DHF"sv, reader<TDescentHogReader>},
         {Kind::DescentHog2, "Descent 3 HOG2", "HOG2"sv, reader<TDescentHog2Reader>},
         {Kind::FreeSpaceVP, "FreeSpace VP", "VPVP"sv, reader<TFreeSpaceVPReader>},
@@ -52,10 +54,12 @@ const std::vector<KindInfo>& kindTable() {
         {Kind::Grp, "GRP", ".GRP"sv, reader<TSWGrpReader>},
         {Kind::I82Zfs, "I82 ZFS", "ZFS3"sv, reader<I82ZFSReader>},
         {Kind::Rpk, "RPK", "Roni"sv, reader<TRpkReader>},
-        {Kind::DFBm, "Dark Forces BM", "BM \x1E"sv, nullptr, converter<TDFBMReader>, "*.bm"},
-        {Kind::Q2Wal, "Quake 2 WAL", ".WAL"sv, nullptr, converter<TQ2WalReader>, "*.wal"},
-        {Kind::JKMat, "Jedi Knight MAT", "MAT "sv, nullptr, converter<TJKMatReader>, "*.mat"},
-        {Kind::JKBm, "Jedi Knight BM", "BM  "sv, nullptr, converter<TJKBmReader>, "*bm"},
+        {Kind::DFBm, "Dark Forces BM", "BM \x1E"sv, nullptr, decoder<TDFBMReader>, "*.bm",
+         Game::DarkForcesBm},
+        {Kind::Q2Wal, "Quake 2 WAL", ".WAL"sv, nullptr, decoder<TQ2WalReader>, "*.wal", Game::Quake2Wal},
+        {Kind::JKMat, "Jedi Knight MAT", "MAT "sv, nullptr, decoder<TJKMatReader>, "*.mat",
+         Game::JediKnightMat},
+        {Kind::JKBm, "Jedi Knight BM", "BM  "sv, nullptr, decoder<TJKBmReader>, "*bm"},
     };
     return table;
 }
@@ -80,9 +84,16 @@ std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code) {
     const auto* kind = findKind(code);
     if (!kind) return nullptr;
     if (kind->createReader) return kind->createReader();
-    if (kind->createConverter)
-        return std::make_unique<ImageFolderListing>(std::string(kind->imageMask), kind->createConverter());
+    if (kind->createDecoder)
+        return std::make_unique<ImageFolderListing>(std::string(kind->imageMask), kind->createDecoder());
     throw Error("Sorry, " + std::string(kind->name) + " files cannot be opened by this version of VEXA yet");
+}
+
+void LoadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette& current) {
+    const auto* kind = findKind(code);
+    if (!kind || !kind->palette) return;
+    current = Palette{};
+    current = LoadGamePalette(*kind->palette, paths);
 }
 
 const std::vector<CreatableKind>& creatableKinds() {

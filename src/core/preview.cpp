@@ -27,7 +27,7 @@ constexpr std::uint32_t kBmpMinInfoSize = 40;
 
 // "entry 3 'WALL.BMP'", and the same after the file's path, as messages name an entry.
 std::string entryLabel(const ContainerReader& object, std::size_t index) {
-    return "entry " + std::to_string(index) + " '" + object.EntryNames().at(index) + "'";
+    return "entry " + std::to_string(index) + " '" + object.EntryName(index) + "'";
 }
 
 std::string entryText(const ContainerReader& object, std::size_t index) {
@@ -35,9 +35,9 @@ std::string entryText(const ContainerReader& object, std::size_t index) {
 }
 
 // Up to limit bytes of the entry, and whether it holds more.
-std::pair<std::vector<std::uint8_t>, bool> entryHead(ContainerReader& object, std::size_t index,
+std::pair<std::vector<std::uint8_t>, bool> entryHead(const ContainerReader& object, std::size_t index,
                                                      std::size_t limit) {
-    auto bytes = object.ReadEntryHead(index, limit + 1);
+    auto bytes = readEntryHead(object, index, limit + 1);
     const bool more = bytes.size() > limit;
     if (more) bytes.resize(limit);
     return {std::move(bytes), more};
@@ -100,12 +100,11 @@ std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_
                           " pixels at offset " + std::to_string(dataAt) +
                           " run past the end of the picture (" + std::to_string(bytes.size()) + " bytes)");
 
-    PaletteState own;
+    Palette own;
     for (std::size_t i = 0; i < colours; ++i)
         for (std::size_t c = 0; c < 3; ++c)
             own.table[4 * i + c] = bytes[tableAt + 4 * i + c];
     own.source = "the own colour table of " + entryLabel(object, index);
-    const PaletteScope scope(own);
     const BmpRows rows(std::span<const std::uint8_t>(bytes).subspan(static_cast<std::size_t>(dataAt),
                                                                     static_cast<std::size_t>(needed)),
                        static_cast<std::size_t>(width), static_cast<std::size_t>(height), topDown);
@@ -113,35 +112,35 @@ std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_
     preview.kind = PreviewKind::Picture;
     preview.width = static_cast<std::uint32_t>(width);
     preview.height = static_cast<std::uint32_t>(height);
-    preview.bytes = WriteIndexedBitmap(preview.width, preview.height, rows);
+    preview.bytes = WriteIndexedBitmap(preview.width, preview.height, rows, own.table);
     preview.pictures = 1;
     preview.palette = own.source;
     return preview;
 }
 
-// The picture the entry's conversion writes, captured in memory; nullopt when it writes none.
-std::optional<EntryPreview> convertedPicture(ContainerReader& object, std::size_t index,
-                                             const PaletteState& start) {
-    if (const auto size = object.StoredSize(index); size && *size > kPreviewMaxBytes)
+// The first picture extraction writes for the entry, as BMP bytes; nullopt when it writes none.
+std::optional<EntryPreview> decodedPicture(const PictureSource& source, const ContainerReader& object,
+                                           std::size_t index, Palette& current,
+                                           const GamePalettePaths& games) {
+    if (const auto size = storedSize(object, index); size && *size > kPreviewMaxBytes)
         throw Error(entryText(object, index) + " is " + std::to_string(*size) +
                     " bytes, more than a preview reads (" + std::to_string(kPreviewMaxBytes) + ")");
-    const PaletteScope palette(start);
-    PictureCapture capture(kPreviewMaxBytes);
-    // No file is written while the capture lives; the path only has to be one where nothing can
-    // stand, and nothing can below a file.
-    object.ExtractEntry(object.ArchivePath() / ".vexa-preview" / "picture", index);
-    if (capture.count() == 0) return std::nullopt;
-    if (capture.bitmap().empty())
-        throw Error(entryText(object, index) + ": a picture of " + std::to_string(capture.width()) + " x " +
-                    std::to_string(capture.height()) + " pixels is larger than a preview shows (" +
+    const auto decoded = source.DecodePictures(index);
+    if (decoded.pictures.empty()) return std::nullopt;
+    const auto& first = decoded.pictures.front().image;
+    if (std::uint64_t{first.width} * first.height > kPreviewMaxBytes)
+        throw Error(entryText(object, index) + ": a picture of " + std::to_string(first.width) + " x " +
+                    std::to_string(first.height) + " pixels is larger than a preview shows (" +
                     std::to_string(kPreviewMaxBytes) + " pixels)");
+    const auto& palette = applyPaletteNeed(decoded.palette, games, current);
     EntryPreview preview;
     preview.kind = PreviewKind::Picture;
-    preview.bytes = capture.bitmap();
-    preview.width = capture.width();
-    preview.height = capture.height();
-    preview.pictures = capture.count();
-    preview.palette = capture.paletteSource();
+    preview.bytes = WriteIndexedBitmap(first.width, first.height,
+                                       MemoryRows(first.indices, first.width, first.height), palette.table);
+    preview.width = first.width;
+    preview.height = first.height;
+    preview.pictures = decoded.pictures.size();
+    preview.palette = palette.source;
     return preview;
 }
 
@@ -152,9 +151,9 @@ bool isPaletteName(const std::string& name) {
     return equalsNoCase(sep == std::string::npos ? name : name.substr(sep + 1), "palette");
 }
 
-EntryPreview storedBytesPreview(ContainerReader& object, std::size_t index) {
-    const auto& name = object.EntryNames().at(index);
-    const auto size = object.StoredSize(index);
+EntryPreview storedBytesPreview(const ContainerReader& object, std::size_t index) {
+    const auto& name = object.EntryName(index);
+    const auto size = storedSize(object, index);
     EntryPreview preview;
 
     if (toUpperAscii(extensionOf(name)) == ".BMP") {
@@ -201,21 +200,15 @@ bool isTextName(const std::string& name) {
     return std::find(kTextExtensions.begin(), kTextExtensions.end(), ext) != kTextExtensions.end();
 }
 
-EntryPreview PreviewEntry(ContainerReader& object, std::size_t index, const PaletteState& start) {
+EntryPreview PreviewEntry(const ContainerReader& object, std::size_t index, Palette current,
+                          const GamePalettePaths& games) {
     if (index >= object.EntryCount())
         throw Error(displayPath(object.ArchivePath()) + ": no entry " + std::to_string(index) + " (it has " +
                     std::to_string(object.EntryCount()) + ")");
-    struct EndGuard {
-        ContainerReader& object;
-        ~EndGuard() { object.EndExtraction(); }
-    } guard{object};
-    if (object.ConvertsToPictures())
-        if (auto picture = convertedPicture(object, index, start)) return std::move(*picture);
+    if (const auto* pictures = dynamic_cast<const PictureSource*>(&object))
+        if (auto picture = decodedPicture(*pictures, object, index, current, games))
+            return std::move(*picture);
     return storedBytesPreview(object, index);
-}
-
-EntryPreview PreviewEntry(ContainerReader& object, std::size_t index) {
-    return PreviewEntry(object, index, SnapshotPalette());
 }
 
 std::string hexDump(std::span<const std::uint8_t> bytes, std::uint64_t first) {

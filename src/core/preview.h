@@ -1,9 +1,10 @@
 #pragma once
 // What the window shows beside the list for the row clicked: the picture extraction would write,
-// a palette, the start of a text, or the first bytes for a hex view. Nothing is written and the
-// process palette is left as it was; every size is bounded, since entries are untrusted.
+// a palette, the start of a text, or the first bytes for a hex view. Nothing is written and no
+// palette changes; every size is bounded, since entries are untrusted.
 
 #include "core/container.h"
+#include "core/listing.h"
 #include "images/Image_util.h"
 
 #include <cstdint>
@@ -32,14 +33,12 @@ constexpr std::uint64_t kPreviewMaxBytes = 8u << 20;
 constexpr std::size_t kPreviewTextBytes = 64u << 10;
 constexpr std::size_t kPreviewHexBytes = 4096;
 
-// The preview of entry index of object, rendered against a private palette seeded from start (the
-// palette the window's next conversion would use: take SnapshotPalette() on the window's thread).
-// Throws Error, naming the file and the entry, for a damaged entry or one too large to preview.
-// Safe on a worker thread while the window goes on; the object must not be used by another job
-// meanwhile.
-EntryPreview PreviewEntry(ContainerReader& object, std::size_t index, const PaletteState& start);
-// The same, seeded from this thread's CurrentPalette.
-EntryPreview PreviewEntry(ContainerReader& object, std::size_t index);
+// The preview of entry index of object, painted as the next extraction would paint it: with
+// current (the current palette), or the palette the entry names. Throws Error, naming the file and
+// the entry, for a damaged entry or one too large to preview. Only reads object: safe on a worker
+// thread while another job extracts from it.
+EntryPreview PreviewEntry(const ContainerReader& object, std::size_t index, Palette current = {},
+                          const GamePalettePaths& games = {});
 
 // True for the extensions shown as text (".txt", ".cfg", ".inf", ".msc" and the like).
 bool isTextName(const std::string& name);

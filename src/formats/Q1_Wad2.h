@@ -9,19 +9,17 @@
 
 namespace vexa {
 
-class TQuakeWadReader : public RecordArchive {
+class TQuakeWadReader : public RecordArchive, public PictureSource {
   public:
     static constexpr std::size_t kPictureHeaderSize = 8; // int32 width, int32 height
 
-    // Loads the Quake 1 palette into CurrentPalette; throws when it cannot be loaded.
-    TQuakeWadReader();
-    // Writes a plain picture to outputPath with the extension ".bmp"; other lumps give nothing.
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
-    bool ConvertsToPictures() const override { return true; }
-    std::string EntryType(std::size_t index) const override;
+    // A plain picture as ".bmp", painted with the current palette (the Quake 1 one its kind
+    // loads); other lumps give nothing.
+    Pictures DecodePictures(std::size_t index) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::string RecordType(std::size_t index) const override;
 
   private:
     std::vector<std::uint8_t> types_;

@@ -2,9 +2,7 @@
 
 #include "core/byte_reader.h"
 #include "core/errors.h"
-#include "core/safe_path.h"
 #include "core/text.h"
-#include "images/Image_util.h"
 
 namespace vexa::wad {
 
@@ -53,14 +51,6 @@ std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known)
 
 std::string entryLabel(std::size_t index, const std::string& name) {
     return "entry " + std::to_string(index) + " '" + name + "'";
-}
-
-fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry) {
-    // Checked where the picture really goes: a ".png" under vexa-cli's --format png.
-    auto bmp = pictureOutputPath(withExtension(outputPath, ".bmp"));
-    if (const auto problem = unsafeOnDisk(bmp.parent_path(), bmp, archive); !problem.empty())
-        throw Error(displayPath(archive) + ": " + entry + " was not extracted: " + problem);
-    return bmp;
 }
 
 } // namespace vexa::wad

@@ -1,6 +1,6 @@
 #pragma once
 // What the three texture containers share: the lump directory of WAD2 and WAD3, the 40-byte mip
-// texture header of WAD3 and BSP, and the way an entry becomes a ".bmp" beside its output path.
+// texture header of WAD3 and BSP.
 
 #include "core/container.h"
 
@@ -58,10 +58,5 @@ std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known)
 
 // "entry 3 'NAME'", as messages name an entry after the file.
 std::string entryLabel(std::size_t index, const std::string& name);
-
-// outputPath with its extension replaced by ".bmp". Refuses (naming the file and the entry) a
-// picture that would replace the container being read, as an extraction into the container's own
-// folder could when the container itself ends in ".bmp".
-fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry);
 
 } // namespace vexa::wad

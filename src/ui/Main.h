@@ -50,8 +50,7 @@ class TPdlg : public QMainWindow {
     ProgressSink& Progress() { return *progress_; }
     FilesPage& Files() { return *files_; }
     ContainerType CurrentType() const { return currentType_; }
-    ContainerType LiveObjectType() const { return liveObjectType_; }
-    ContainerReader* LiveObject() const { return liveObject_.get(); }
+    const ContainerReader* LiveObject() const { return liveObject_.get(); }
     bool CreationMode() const { return creationMode_; }
     void SetCreationMode(bool on) { creationMode_ = on; }
     void SetCurrentType(ContainerType type) { currentType_ = type; }
@@ -69,8 +68,6 @@ class TPdlg : public QMainWindow {
 
     void SzLabText(const QString& text);
     void SzLabClear();
-    void SzLabNumEntry(std::size_t count);
-    void SZLabBoth(const QString& text, std::size_t count);
     void FszlabSize(std::uint64_t size);
     void FszlabClear();
 
@@ -86,19 +83,15 @@ class TPdlg : public QMainWindow {
     bool JobRunning() const;
     JobRunner& Jobs() { return *jobs_; }
     bool StartJob(std::function<void(JobProgress&)> work, std::function<void(std::exception_ptr)> done);
-    // Waits for a preview being rendered (it reads the live object and the game palette paths)
-    // and keeps new ones from starting until Resume; for commands that change either.
-    void HoldPreview();
-    void ResumePreview();
-    struct PreviewHold {
-        explicit PreviewHold(TPdlg& w) : window(w) { window.HoldPreview(); }
-        ~PreviewHold() { window.ResumePreview(); }
-        PreviewHold(const PreviewHold&) = delete;
-        PreviewHold& operator=(const PreviewHold&) = delete;
-        TPdlg& window;
-    };
     // The preview being rendered or waiting; tests wait for it.
     bool PreviewBusy() const;
+
+    // CurrentPalette: what pictures are painted with. Opening a kind with a game palette, the
+    // Palettes page, and conversions of pictures with their own or their game's palette change it;
+    // each job and preview works on a copy.
+    const Palette& CurrentPalette() const { return currentPalette_; }
+    void SetCurrentPalette(Palette palette) { currentPalette_ = std::move(palette); }
+    GamePalettePaths& GamePalettes() { return gamePalettes_; }
 
     // Drag and drop: the files a drag of entry rows carries (extracted into a folder below Temp,
     // as Extract would write them), or null when nothing was written; and a drop's file opened.
@@ -141,8 +134,9 @@ class TPdlg : public QMainWindow {
     std::vector<std::size_t> shownRows() const;
     void setBusy(bool busy);
     void setAllCaptions();
-    void showPreview(std::size_t index, const QString& error, const EntryPreview* preview);
-    // Ends a running job and a preview; for the close and before the live object goes.
+    void showPreview(const ContainerReader* object, std::size_t index, const QString& error,
+                     const EntryPreview* preview);
+    // Ends a running job; for the close.
     void stopBackgroundWork();
 
     Prompts& prompts_;
@@ -150,12 +144,13 @@ class TPdlg : public QMainWindow {
     FreeSpaceProbe freeSpace_;
 
     ContainerType currentType_ = Kind::Unknown;
-    ContainerType liveObjectType_ = Kind::Unknown;
-    std::unique_ptr<ContainerReader> liveObject_;
+    // Shared with the job and the preview reading it, so it outlives them when the window lets go.
+    std::shared_ptr<const ContainerReader> liveObject_;
+    Palette currentPalette_;
+    GamePalettePaths gamePalettes_;
     bool creationMode_ = false;
     bool shown_ = false;
     bool imageCaptions_ = false; // SetImageCaptions has run since the last reset
-    int previewHolds_ = 0;
     // Enabled states the job's start took away, given back at its end.
     std::vector<std::pair<QObject*, bool>> beforeJob_;
     std::vector<std::filesystem::path> dragFolders_; // made below Temp by drags out, gone at close

@@ -42,7 +42,7 @@ QStringList sourceCaptions() {
 
 } // namespace
 
-PalettePreview::PalettePreview(QWidget* parent) : QWidget(parent) {
+PalettePreview::PalettePreview(const Palette& palette, QWidget* parent) : QWidget(parent), palette_(palette) {
     setObjectName(QStringLiteral("PB1"));
     setFixedSize(kSide, kSide);
 }
@@ -50,7 +50,7 @@ PalettePreview::PalettePreview(QWidget* parent) : QWidget(parent) {
 void PalettePreview::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(QPen(Qt::black, 1));
-    for (const auto& cell : PaintPalettePreview()) {
+    for (const auto& cell : PaintPalettePreview(palette_.table)) {
         painter.setBrush(QColor(cell.red, cell.green, cell.blue));
         // A stroked rectangle covers one pixel more than its size: the square ends one short of
         // its right and bottom edges, leaving a one-pixel gap to the next at the 11-pixel pitch.
@@ -81,7 +81,7 @@ PalettesPage::PalettesPage(TPdlg& window, QWidget* parent) : QWidget(parent), wi
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
 
-    PB1 = new PalettePreview(panel);
+    PB1 = new PalettePreview(window_.CurrentPalette(), panel);
 
     SBGetPal = new QPushButton(QStringLiteral("Load palette"), panel);
     SBGetPal->setObjectName(QStringLiteral("SBGetPal"));
@@ -123,7 +123,7 @@ PalettesPage::PalettesPage(TPdlg& window, QWidget* parent) : QWidget(parent), wi
 }
 
 void PalettesPage::SetDefaultPalettes() {
-    vexa::SetDefaultPalettes(window_.Folders().data);
+    window_.GamePalettes() = GamePalettePaths::defaults(window_.Folders().data);
     RGpal->setItemIndex(0);
     RGpalClick();
 }
@@ -138,13 +138,14 @@ void PalettesPage::RGpalClick() {
     if (item < 0) return;
     window_.guarded([this, item] {
         const auto game = gamePalettes().at(static_cast<std::size_t>(item)).game;
-        Plab->setText(qText(GamePalettePath(game)));
-        // Also a palette that did not load is shown: black, as CurrentPalette now is.
+        Plab->setText(qText(window_.GamePalettes().path(game)));
+        // Also a palette that did not load is shown: black, as the current palette now is.
         struct RepaintAfter {
             QWidget* box;
             ~RepaintAfter() { box->update(); }
         } repaint{PB1};
-        LoadGamePalette(game);
+        window_.SetCurrentPalette(Palette{});
+        window_.SetCurrentPalette(LoadGamePalette(game, window_.GamePalettes()));
     });
 }
 
@@ -161,11 +162,10 @@ void PalettesPage::SBGetPalClick() {
         const int game = RGpal->itemIndex(), source = RGPalGet->itemIndex();
         if (game < 0 || source < 0) return;
 
-        // A preview being rendered may be reading the game palette paths this changes.
-        const TPdlg::PreviewHold hold(window_);
         const auto copy =
             ImportPalette(paletteSources().at(static_cast<std::size_t>(source)).source, fsPath(*chosen),
-                          window_.Folders().data, gamePalettes().at(static_cast<std::size_t>(game)).game);
+                          window_.Folders().data, gamePalettes().at(static_cast<std::size_t>(game)).game,
+                          window_.GamePalettes());
         if (!copy) {
             window_.prompts().message(text(kWrongPaletteFile));
             return;

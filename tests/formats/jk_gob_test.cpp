@@ -72,7 +72,7 @@ TEST(JKGob, DirectoryIsTakenFromTheHeaderWordLessFour) {
     TJKGobReader gob;
     gob.ReadDirectory(dir / "a.gob");
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"x\\y.txt"}));
-    EXPECT_EQ(gob.Ranges()[0].offset, 172u);
+    EXPECT_EQ(gob.Rows()[0].offset, 172u);
 }
 
 TEST(JKGob, FullNameFieldListsItsFirst127Characters) {

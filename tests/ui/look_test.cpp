@@ -373,7 +373,7 @@ TEST_F(Look, APreviewIsTheBmpExtractionWritesAndLeavesThePaletteAlone) {
         SCOPED_TRACE(c.what);
         open(c.make(work.path()));
         ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
-        const auto before = SnapshotPalette();
+        const auto before = window->CurrentPalette();
         previewRow(c.row);
         const auto& shown = pane()->shown();
         ASSERT_TRUE(shown.has_value()) << pane()->captionText().toStdString();
@@ -384,8 +384,8 @@ TEST_F(Look, APreviewIsTheBmpExtractionWritesAndLeavesThePaletteAlone) {
         EXPECT_EQ(pane()->image().size(),
                   QSize(static_cast<int>(shown->width), static_cast<int>(shown->height)));
         // The preview painted with its own copy: the palette the next conversion uses is as it was.
-        EXPECT_EQ(SnapshotPalette().table, before.table);
-        EXPECT_EQ(SnapshotPalette().source, before.source);
+        EXPECT_EQ(window->CurrentPalette().table, before.table);
+        EXPECT_EQ(window->CurrentPalette().source, before.source);
 
         const auto written = filesIn(extractInto("SBExtract"));
         ASSERT_EQ(written.size(), c.pictures);

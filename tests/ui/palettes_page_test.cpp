@@ -101,7 +101,8 @@ class PalettesPage : public test::WindowFixture {
 
     void expectDefaultPaths() {
         for (std::size_t item = 0; item < gamePalettes().size(); ++item)
-            EXPECT_EQ(GamePalettePath(gamePalettes()[item].game), defaultPalettePath(item)) << item;
+            EXPECT_EQ(window->GamePalettes().path(gamePalettes()[item].game), defaultPalettePath(item))
+                << item;
     }
 };
 
@@ -169,7 +170,7 @@ TEST_F(PalettesPage, EachSourceKindLoadsSavesACopyAndReplacesOnlyTheChosenGamesP
         EXPECT_EQ(text("SLab"), "New Palette Loaded Ok") << what;
         expectPreview(c.colours, what);
         for (std::size_t item = 0; item < gamePalettes().size(); ++item)
-            EXPECT_EQ(GamePalettePath(gamePalettes()[item].game),
+            EXPECT_EQ(window->GamePalettes().path(gamePalettes()[item].game),
                       static_cast<int>(item) == c.game ? copy : defaultPalettePath(item))
                 << what << ", game " << item;
         EXPECT_EQ(test::readFile(file), c.bytes) << what << ": the source file is left as it was";
