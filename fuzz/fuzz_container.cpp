@@ -3,12 +3,12 @@
 // its directory, lists it, previews every row, and every entry is extracted (or converted) into a
 // fresh folder. After each run the target checks that nothing was created outside that folder.
 
-#include "core/Global.h"
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
-#include "core/listing.h"
-#include "core/preview.h"
+#include "app/Global.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/listing.h"
+#include "app/preview.h"
 #include "images/Image_util.h"
 
 #include <cstdio>

@@ -1,13 +1,13 @@
 // vexa-cli: the command-line face of VEXA, over the same core as the window.
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/file_io.h"
-#include "core/filter.h"
-#include "core/kinds.h"
-#include "core/memory.h"
-#include "core/text.h"
-#include "core/wad_batch.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "base/file_io.h"
+#include "base/filter.h"
+#include "app/kinds.h"
+#include "base/memory.h"
+#include "base/text.h"
+#include "app/wad_batch.h"
 #include "images/Image_util.h"
 
 #include <charconv>

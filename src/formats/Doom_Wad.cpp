@@ -1,9 +1,9 @@
 #include "formats/Doom_Wad.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
-#include "core/output_names.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "formats/output_names.h"
+#include "base/text.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // FreeSpace VP: "VPVP", a 16-byte header (version, directory position, count), 44-byte records
 // (offset, size, 32-byte name, time stamp), and the entries' data. Listed as a flat set of rows.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

@@ -1,7 +1,7 @@
 #include "formats/HL_WAD3.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
 #include "formats/Wad_common.h"
 #include "images/Image_util.h"
 

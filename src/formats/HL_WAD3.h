@@ -2,7 +2,7 @@
 // Half-Life WAD3: a lump directory whose mip textures (type 'C') and plain pictures (type 'B')
 // carry their own palette; each converts to BMP with its own colours.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 // Quake 1 maps (BSP version 29) as containers of their textures: the mip textures of the texture
 // lump, listed with "animated_" for each "*" and converted (level 0) with the Quake 1 palette.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <cstdint>
 #include <memory>

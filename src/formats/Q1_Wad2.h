@@ -2,7 +2,7 @@
 // Quake WAD2: a lump directory whose plain pictures (type 'B') convert to BMP with the Quake 1
 // palette; mip textures, palettes and every other lump are listed but give no file.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <cstdint>
 #include <vector>

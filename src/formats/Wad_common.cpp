@@ -1,8 +1,8 @@
 #include "formats/Wad_common.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/text.h"
 
 namespace vexa::wad {
 

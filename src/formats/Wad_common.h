@@ -2,7 +2,7 @@
 // What the three texture containers share: the lump directory of WAD2 and WAD3, the 40-byte mip
 // texture header of WAD3 and BSP.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <cstdint>
 #include <span>

@@ -1,9 +1,9 @@
 #include "formats/rpk.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
-#include "core/sequential_reader.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/sequential_reader.h"
+#include "base/text.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // Palettes as values, the palette files the program reads and writes, the game palette paths,
 // decoded pictures, and the sinks that write a picture with a palette passed in.
 
-#include "core/file_io.h"
+#include "base/file_io.h"
 
 #include <array>
 #include <cstddef>

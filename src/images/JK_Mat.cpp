@@ -1,8 +1,8 @@
 #include "images/JK_Mat.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
-#include "core/records.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/records.h"
 #include "images/Image_util.h"
 
 namespace vexa {

@@ -1,6 +1,6 @@
 #include "images/Png_writer.h"
 
-#include "core/errors.h"
+#include "base/errors.h"
 
 #include <algorithm>
 #include <csetjmp>

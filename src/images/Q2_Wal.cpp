@@ -1,7 +1,7 @@
 #include "images/Q2_Wal.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
 #include "images/Image_util.h"
 
 namespace vexa {

@@ -1,7 +1,7 @@
 #include "ui/FileListModel.h"
 
-#include "core/container.h"
-#include "core/listing.h"
+#include "formats/container.h"
+#include "app/listing.h"
 
 #include <algorithm>
 #include <filesystem>

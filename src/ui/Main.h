@@ -2,9 +2,9 @@
 // Module Main: TPdlg, the one main window. Pages Files, Palettes and New_C, the status line SLab,
 // the progress bar PBar and the menus; the commands open -> list -> extract over the core.
 
-#include "core/Global.h"
-#include "core/container.h"
-#include "core/preview.h"
+#include "app/Global.h"
+#include "formats/container.h"
+#include "app/preview.h"
 #include "ui/BackgroundJob.h"
 #include "ui/BarProgress.h"
 

@@ -1,7 +1,7 @@
 #include "ui/NewContainerPage.h"
 
-#include "core/errors.h"
-#include "core/wad_batch.h"
+#include "base/errors.h"
+#include "app/wad_batch.h"
 #include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
 #include "ui/Main.h"

@@ -4,7 +4,7 @@
 // bytes as hex, with a caption that names the palette used. EntryPreviewer renders it off the
 // window's thread with the core's PreviewEntry.
 
-#include "core/preview.h"
+#include "app/preview.h"
 
 #include <QFutureWatcher>
 #include <QImage>

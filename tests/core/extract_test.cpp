@@ -1,7 +1,7 @@
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/byte_reader.h"
-#include "core/file_io.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "base/byte_reader.h"
+#include "base/file_io.h"
 #include "formats/DF_Gob.h"
 #include "support/test_files.h"
 

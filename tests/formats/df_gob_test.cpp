@@ -1,7 +1,7 @@
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
-#include "core/listing.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/listing.h"
 #include "formats/DF_Gob.h"
 #include "support/test_files.h"
 

@@ -1,6 +1,6 @@
-#include "core/errors.h"
-#include "core/kinds.h"
-#include "core/text.h"
+#include "base/errors.h"
+#include "app/kinds.h"
+#include "base/text.h"
 #include "formats/DF_Lfd.h"
 #include "support/format_checks.h"
 

@@ -1,4 +1,4 @@
-#include "core/listing.h"
+#include "app/listing.h"
 #include "formats/HL_WAD3.h"
 #include "formats/texture_fixture.h"
 

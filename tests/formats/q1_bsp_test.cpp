@@ -1,4 +1,4 @@
-#include "core/listing.h"
+#include "app/listing.h"
 #include "formats/Q1_Bsp.h"
 #include "formats/texture_fixture.h"
 

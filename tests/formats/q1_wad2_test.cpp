@@ -1,4 +1,4 @@
-#include "core/listing.h"
+#include "app/listing.h"
 #include "formats/Q1_Wad2.h"
 #include "formats/texture_fixture.h"
 

@@ -1,6 +1,6 @@
-#include "core/extract.h"
-#include "core/kinds.h"
-#include "core/listing.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/listing.h"
 #include "formats/rpk.h"
 #include "support/fault_cases.h"
 

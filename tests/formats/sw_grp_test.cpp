@@ -1,5 +1,5 @@
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "app/extract.h"
+#include "app/kinds.h"
 #include "formats/SW_Grp.h"
 #include "support/fault_cases.h"
 #include "support/physfs_peer.h"

@@ -1,4 +1,4 @@
-#include "core/errors.h"
+#include "base/errors.h"
 #include "images/Image_util.h"
 #include "images/image_builders.h"
 

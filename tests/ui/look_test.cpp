@@ -2,7 +2,7 @@
 // jobs off the window's thread with their Cancel button, driven through the real window.
 
 #include "WindowFixture.h"
-#include "core/Files_global.h"
+#include "base/Files_global.h"
 #include "formats/DF_Gob.h"
 #include "formats/texture_builders.h"
 #include "ui/BackgroundJob.h"
