@@ -1,6 +1,7 @@
 #include "app/extract.h"
 
 #include "base/errors.h"
+#include "base/filter.h"
 #include "base/safe_path.h"
 #include "base/text.h"
 
@@ -27,26 +28,59 @@ std::string upperExtension(const std::string& row) {
     auto ext = toUpperAscii(extensionOf(row));
     return ext == "." ? std::string() : ext;
 }
-} // namespace
 
-std::vector<std::string> CollectExtensions(const std::vector<std::string>& rows) {
+const std::string& nameOf(const std::string& row) {
+    return row;
+}
+const std::string& nameOf(const EntryRow& row) {
+    return row.name;
+}
+
+// Names are read where they are: a listing of 100,000 rows is not copied to be looked through.
+template <class Row> std::vector<std::string> collectExtensions(const std::vector<Row>& rows) {
     std::set<std::string> found;
     for (const auto& row : rows) {
-        auto ext = upperExtension(row);
+        auto ext = upperExtension(nameOf(row));
         if (!ext.empty()) found.insert(std::move(ext));
     }
     return {found.begin(), found.end()};
 }
 
-std::vector<std::size_t> rowsWithExtensions(const std::vector<std::string>& rows,
-                                            const std::vector<std::string>& extensions) {
+template <class Row>
+std::vector<std::size_t> chooseByExtension(const std::vector<Row>& rows,
+                                           const std::vector<std::string>& extensions) {
     std::vector<std::size_t> chosen;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto ext = upperExtension(rows[i]);
+        const auto ext = upperExtension(nameOf(rows[i]));
         if (!ext.empty() && std::find(extensions.begin(), extensions.end(), ext) != extensions.end())
             chosen.push_back(i);
     }
     return chosen;
+}
+} // namespace
+
+std::vector<std::string> CollectExtensions(const std::vector<std::string>& rows) {
+    return collectExtensions(rows);
+}
+std::vector<std::string> CollectExtensions(const std::vector<EntryRow>& rows) {
+    return collectExtensions(rows);
+}
+
+std::vector<std::size_t> rowsWithExtensions(const std::vector<std::string>& rows,
+                                            const std::vector<std::string>& extensions) {
+    return chooseByExtension(rows, extensions);
+}
+std::vector<std::size_t> rowsWithExtensions(const std::vector<EntryRow>& rows,
+                                            const std::vector<std::string>& extensions) {
+    return chooseByExtension(rows, extensions);
+}
+
+std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern) {
+    const NameFilter filter(pattern);
+    std::vector<std::size_t> kept;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (filter.matches(rows[i].name)) kept.push_back(i);
+    return kept;
 }
 
 std::string ExtractionResult::statusText() const {

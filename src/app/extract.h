@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa {
@@ -22,9 +23,15 @@ std::optional<std::string> lowSpaceQuestion(const fs::path& target, std::int64_t
 // The distinct upper-cased extensions of the rows, sorted; rows without one (or with a bare dot)
 // add nothing.
 std::vector<std::string> CollectExtensions(const std::vector<std::string>& rows);
+std::vector<std::string> CollectExtensions(const std::vector<EntryRow>& rows);
 // The rows whose upper-cased extension is one of extensions, in list order.
 std::vector<std::size_t> rowsWithExtensions(const std::vector<std::string>& rows,
                                             const std::vector<std::string>& extensions);
+std::vector<std::size_t> rowsWithExtensions(const std::vector<EntryRow>& rows,
+                                            const std::vector<std::string>& extensions);
+
+// The rows whose name the filter pattern keeps (filterRows of the names), in list order.
+std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern);
 
 struct RefusedEntry {
     std::size_t index;

@@ -253,10 +253,7 @@ int cmdList(const std::vector<std::string>& args) {
     Palette current;
     const auto opened = openFile(files[0], defaultPalettes(), current);
     const auto& entries = opened.object->Rows();
-    const NameFilter keep(filter.value_or(""));
-    std::vector<std::size_t> rows;
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (keep.matches(entries[i].name)) rows.push_back(i);
+    const auto rows = filterRows(entries, filter.value_or(""));
     StdoutWriter out;
     if (!json) {
         for (const auto i : rows)
@@ -343,7 +340,7 @@ int cmdExtract(const std::vector<std::string>& args) {
         usePaletteFile(game, file, games, current);
 
     auto opened = openFile(positional[0], games, current);
-    const auto names = opened.object->EntryNames();
+    const auto& names = opened.object->Rows();
     std::vector<std::size_t> rows;
     if (exts.empty() && entries.empty() && indices.empty()) {
         for (std::size_t i = 0; i < names.size(); ++i) rows.push_back(i);
@@ -353,7 +350,7 @@ int cmdExtract(const std::vector<std::string>& args) {
         for (const auto& e : entries) {
             bool found = false;
             for (std::size_t i = 0; i < names.size(); ++i)
-                if (names[i] == e) chosen[i] = found = true;
+                if (names[i].name == e) chosen[i] = found = true;
             if (!found) throw Error("No entry named " + e + " in " + positional[0]);
         }
         for (const auto i : indices) {
@@ -368,7 +365,7 @@ int cmdExtract(const std::vector<std::string>& args) {
     if (filter) {
         // The filter narrows the selection; the rows stay entry indices.
         const NameFilter keep(*filter);
-        std::erase_if(rows, [&](std::size_t i) { return !keep.matches(names[i]); });
+        std::erase_if(rows, [&](std::size_t i) { return !keep.matches(names[i].name); });
         if (rows.empty()) throw Error("No entry of " + positional[0] + " matches --filter " + *filter);
     }
 

@@ -393,14 +393,14 @@ void TPdlg::CompleteOpen() {
                  if (error) std::rethrow_exception(error);
                  files_->rows->setRows(liveObject_.get());
                  SzLabText(qText(statusLine(*liveObject_)));
-                 for (const auto& extension : CollectExtensions(liveObject_->EntryNames()))
+                 for (const auto& extension : CollectExtensions(liveObject_->Rows()))
                      files_->LBExt->addItem(qText(extension));
              });
 }
 
 std::vector<std::size_t> TPdlg::shownRows() const {
     if (!liveObject_) return {};
-    return filterRows(liveObject_->EntryNames(), files_->shown->pattern());
+    return filterRows(liveObject_->Rows(), files_->shown->pattern());
 }
 
 void TPdlg::LB1Click() {
@@ -468,7 +468,7 @@ void TPdlg::SBExtract_ExtClick() {
             return;
         }
         if (!liveObject_) return;
-        auto rows = rowsWithExtensions(liveObject_->EntryNames(), extensions);
+        auto rows = rowsWithExtensions(liveObject_->Rows(), extensions);
         if (files_->shown->filtered()) {
             const auto shown = shownRows();
             std::erase_if(
