@@ -5,7 +5,7 @@
 //
 // Prints "open SECONDS rows N" and "scroll STEPS max SECONDS total SECONDS" on stdout.
 
-#include "core/memory.h"
+#include "base/memory.h"
 #include "ui/FilesPage.h"
 #include "ui/Main.h"
 #include "ui/Prompts.h"

@@ -3,11 +3,12 @@
 // its directory, lists it, previews every row, and every entry is extracted (or converted) into a
 // fresh folder. After each run the target checks that nothing was created outside that folder.
 
-#include "core/Global.h"
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
-#include "core/preview.h"
+#include "app/Global.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/listing.h"
+#include "app/preview.h"
 #include "images/Image_util.h"
 
 #include <cstdio>
@@ -73,7 +74,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::ofstream f(data / std::string(game.defaultFile), std::ios::binary);
         f << palette;
     }
-    vexa::SetDefaultPalettes(data);
     return 0;
 }
 
@@ -90,6 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Detection first, as the window and vexa-cli do; the object is then this target's kind
         // whatever detection says, so every input reaches the reader being fuzzed.
         (void)vexa::DetectContainerType(input);
+        const auto games = vexa::GamePalettePaths::defaults(workFolder() / "Data");
+        vexa::Palette current;
+        vexa::LoadKindPalette(FUZZ_KIND, games, current);
         auto object = vexa::CreateContainerObject(FUZZ_KIND);
         object->ReadDirectory(input);
         std::vector<std::size_t> rows(object->EntryCount());
@@ -97,16 +100,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             rows[i] = i;
             (void)object->EntrySize(i);
         }
-        (void)object->StatusLine();
+        (void)vexa::statusLine(*object);
         (void)vexa::CollectExtensions(object->EntryNames());
         // A click on each row, as the window's preview does it; a damaged entry is refused alone.
         for (const auto i : rows) {
             try {
-                (void)vexa::PreviewEntry(*object, i);
+                (void)vexa::PreviewEntry(*object, i, current, games);
             } catch (const vexa::Error&) {
             }
         }
-        vexa::extractRows(*object, out, rows);
+        vexa::ExtractionOptions options;
+        options.games = games;
+        vexa::extractRows(*object, out, rows, options, current);
     } catch (const vexa::Error&) {
         // a refused file: the message is the expected outcome
     }

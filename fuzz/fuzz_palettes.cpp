@@ -1,7 +1,7 @@
 // libFuzzer target for the five palette loaders of the Palettes page: any file, any loader, no
 // crash, and a failed load is an answer, not damage.
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "images/Image_util.h"
 
 #include <filesystem>

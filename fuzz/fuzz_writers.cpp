@@ -2,11 +2,11 @@
 // a folder (names and contents); the kind builds a container from it, and what a writer accepts must read back through the
 // program's own reader as the same files, in the same order, byte for byte.
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/file_io.h"
-#include "core/kinds.h"
-#include "core/text.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "base/file_io.h"
+#include "app/kinds.h"
+#include "base/text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -93,7 +93,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             }
         }
-        reader->EndExtraction();
     }
     return 0;
 }

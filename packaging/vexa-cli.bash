@@ -34,7 +34,7 @@ _vexa_cli() {
     case $command in
     detect) options='--help' ;;
     list) options='--json --filter --help' ;;
-    extract) options='--ext --entry --index --filter --format --palette --yes --help' ;;
+    extract) options='--ext --entry --index --filter --format --raw --palette --yes --help' ;;
     create) options='--help' ;;
     *) return ;;
     esac

@@ -2,7 +2,7 @@
 // program's own writers and the tests' builders, so fuzzing starts from inside each format.
 //   make_fuzz_seeds CORPUS_ROOT   ->   CORPUS_ROOT/<target>/seed-N
 
-#include "core/kinds.h"
+#include "app/kinds.h"
 #include "formats/texture_builders.h"
 #include "images/image_builders.h"
 #include "support/test_files.h"

@@ -1,13 +1,13 @@
 // vexa-cli: the command-line face of VEXA, over the same core as the window.
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/file_io.h"
-#include "core/filter.h"
-#include "core/kinds.h"
-#include "core/memory.h"
-#include "core/text.h"
-#include "core/wad_batch.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "base/file_io.h"
+#include "base/filter.h"
+#include "app/kinds.h"
+#include "base/memory.h"
+#include "base/text.h"
+#include "app/wad_batch.h"
 #include "images/Image_util.h"
 
 #include <charconv>
@@ -185,19 +185,34 @@ struct Opened {
     std::unique_ptr<ContainerReader> object;
 };
 
-Opened openFile(const std::string& path) {
+// Opens path as the window does: a kind with a game palette makes it the current one.
+Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
     const auto code = DetectContainerType(path);
+    LoadKindPalette(code, games, current);
     auto object = CreateContainerObject(code);
     if (!object) throw Error("Sorry do not know that file type");
     object->ReadDirectory(path);
     return {code, std::move(object)};
 }
 
+// argv[0], set once by main: where the Data folder is found.
+const char* programPath = "";
+
+fs::path programFolder(const char* argv0);
+
+// The game palette files of this run: the Data folder's beside vexa-cli.
+GamePalettePaths defaultPalettes() {
+    return GamePalettePaths::defaults(
+        ProgramFolders::locate(programFolder(programPath), userFoldersFromEnvironment()).defaults);
+}
+
 // As a load of a 768-byte palette file on the Palettes page, minus the copy in the Data folder:
 // a command-line run leaves the installation as it found it.
-void usePaletteFile(Game game, const std::string& file) {
-    if (!LoadPalFile(file, 255)) throw Error(std::string(kWrongPaletteFile) + ": " + file);
-    SetGamePalettePath(game, file);
+void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games, Palette& current) {
+    auto loaded = LoadPalFile(file, 255);
+    if (!loaded) throw Error(std::string(kWrongPaletteFile) + ": " + file);
+    current = std::move(*loaded);
+    games.set(game, file);
 }
 
 // The folder of the running executable, where Data is kept.
@@ -241,33 +256,34 @@ int cmdList(const std::vector<std::string>& args) {
             files.push_back(a);
     }
     if (files.size() != 1) throw UsageError{"list takes one FILE"};
-    const auto opened = openFile(files[0]);
-    const auto& names = opened.object->EntryNames();
-    const auto rows = filterRows(names, filter.value_or(""));
+    Palette current;
+    const auto opened = openFile(files[0], defaultPalettes(), current);
+    const auto& entries = opened.object->Rows();
+    const auto rows = filterRows(entries, filter.value_or(""));
     // What is damaged is said on stderr; the listing itself is whole and the exit status 0.
     for (const auto& note : opened.object->ListingNotes())
         std::cerr << note << '\n';
     for (const auto i : rows)
         if (const auto damage = opened.object->EntryDamage(i); !damage.empty())
-            std::cerr << files[0] << ": entry " << i << " '" << names[i] << "' is damaged: " << damage
+            std::cerr << files[0] << ": entry " << i << " '" << entries[i].name << "' is damaged: " << damage
                       << '\n';
     StdoutWriter out;
     if (!json) {
         for (const auto i : rows)
-            out << names[i] << "\n";
+            out << entries[i].name << "\n";
     } else {
         const bool image = isImageKind(opened.code);
         out << "{\"path\": " << jsonString(files[0]) << ", \"type\": " << std::to_string(opened.code)
             << ", \"kind\": " << jsonString(std::string(kindName(opened.code)))
-            << ", \"count\": " << (image ? std::string("null") : std::to_string(names.size()))
+            << ", \"count\": " << (image ? std::string("null") : std::to_string(entries.size()))
             << ", \"entries\": [";
         std::string name;
         for (std::size_t k = 0; k < rows.size(); ++k) {
             const auto i = rows[k];
-            const auto size = opened.object->EntrySize(i);
+            const auto size = entries[i].size;
             out << (k ? ",\n  " : "\n  ") << "{\"index\": " << std::uint64_t{i} << ", \"name\": ";
             name.clear();
-            appendJsonString(name, names[i]);
+            appendJsonString(name, entries[i].name);
             out << name << ", \"size\": ";
             if (size)
                 out << *size;
@@ -334,14 +350,17 @@ int cmdExtract(const std::vector<std::string>& args) {
         }
     }
     if (positional.size() != 2) throw UsageError{"extract takes FILE and TARGET_DIR"};
-    for (const auto& [game, file] : palettes) usePaletteFile(game, file);
+    auto games = defaultPalettes();
+    Palette current;
+    for (const auto& [game, file] : palettes)
+        usePaletteFile(game, file, games, current);
 
-    auto opened = openFile(positional[0]);
-    if (raw && !opened.object->ExtractsRaw())
+    auto opened = openFile(positional[0], games, current);
+    if (raw && !opened.object->HasStoredBytes())
         throw Error("--raw: the entries of " + positional[0] + " have no stored form of their own to write");
     for (const auto& note : opened.object->ListingNotes())
         std::cerr << note << '\n';
-    const auto& names = opened.object->EntryNames();
+    const auto& names = opened.object->Rows();
     std::vector<std::size_t> rows;
     if (exts.empty() && entries.empty() && indices.empty()) {
         for (std::size_t i = 0; i < names.size(); ++i) rows.push_back(i);
@@ -351,7 +370,7 @@ int cmdExtract(const std::vector<std::string>& args) {
         for (const auto& e : entries) {
             bool found = false;
             for (std::size_t i = 0; i < names.size(); ++i)
-                if (names[i] == e) chosen[i] = found = true;
+                if (names[i].name == e) chosen[i] = found = true;
             if (!found) throw Error("No entry named " + e + " in " + positional[0]);
         }
         for (const auto i : indices) {
@@ -366,7 +385,7 @@ int cmdExtract(const std::vector<std::string>& args) {
     if (filter) {
         // The filter narrows the selection; the rows stay entry indices.
         const NameFilter keep(*filter);
-        std::erase_if(rows, [&](std::size_t i) { return !keep.matches(names[i]); });
+        std::erase_if(rows, [&](std::size_t i) { return !keep.matches(names[i].name); });
         if (rows.empty()) throw Error("No entry of " + positional[0] + " matches --filter " + *filter);
     }
 
@@ -389,7 +408,8 @@ int cmdExtract(const std::vector<std::string>& args) {
     options.cancelled = [] { return interrupted != 0; };
     options.pictures = format;
     options.raw = raw;
-    const auto result = extractRows(*opened.object, target, rows, options);
+    options.games = games;
+    const auto result = extractRows(*opened.object, target, rows, options, current);
     progress.setPosition(0);
     if (result.cancelled) {
         if (!result.refused.empty()) std::cerr << result.refusalText() << '\n';
@@ -440,6 +460,7 @@ int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folder
 } // namespace
 
 int main(int argc, char** argv) {
+    programPath = argv[0];
     prepareHeapForLargeListings();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
@@ -451,7 +472,6 @@ int main(int argc, char** argv) {
     try {
         // Read only: a command-line run leaves the folders as it found them.
         const auto folders = ProgramFolders::locate(programFolder(argv[0]), userFoldersFromEnvironment());
-        SetDefaultPalettes(folders.defaults);
         if (command == "detect") return cmdDetect(args);
         if (command == "list") return cmdList(args);
         if (command == "extract") return cmdExtract(args);

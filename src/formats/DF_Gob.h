@@ -1,7 +1,7 @@
 #pragma once
 // Dark Forces GOB: "GOB\n", the directory offset, the entries' data, then the directory at the end.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

@@ -1,10 +1,10 @@
 #include "formats/DF_Lfd.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/output_names.h"
-#include "core/text.h"
-#include "core/writer.h"
+#include "base/byte_reader.h"
+#include "base/text.h"
+#include "formats/entry_checks.h"
+#include "formats/output_names.h"
+#include "formats/writer.h"
 
 #include <algorithm>
 #include <cstring>

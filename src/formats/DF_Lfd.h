@@ -3,7 +3,7 @@
 // each resource as a copy of its header followed by its data. Rows are the name plus an extension
 // that stands for the type.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <array>
 #include <string>

@@ -2,7 +2,7 @@
 // Descent 1/2 HOG: "DHF", then entries back to back to the end of the file, each a 13-byte name
 // and a 32-bit size in front of its data. There is no directory: reading walks the file.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

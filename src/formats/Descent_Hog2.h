@@ -3,7 +3,7 @@
 // (name, flags, size, time stamp) and the entries' data back to back from the data position. The
 // records hold no offsets: each entry starts where the one before it ends.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

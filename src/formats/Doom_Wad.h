@@ -1,7 +1,7 @@
 #pragma once
 // Doom IWAD/PWAD: a 12-byte header, the lumps, and a directory of 16-byte records anywhere after.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

@@ -1,10 +1,10 @@
 #include "formats/FreeSpace_VP.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/errors.h"
-#include "core/text.h"
-#include "core/writer.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/text.h"
+#include "formats/entry_checks.h"
+#include "formats/writer.h"
 
 #include <algorithm>
 #include <unordered_map>

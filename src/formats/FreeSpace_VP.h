@@ -4,7 +4,7 @@
 // is a tree (a size-0 record opens a folder, ".." closes it): its files are listed with their paths
 // ("data\tables\ships.tbl"), the folder records are not rows. Without ".." it is a flat set of rows.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // PAK (Quake, Half-Life): "PACK", the directory's offset and length, the entries' data, then the
 // directory of 64-byte records at the end. Stored names use "/"; the program shows "\".
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

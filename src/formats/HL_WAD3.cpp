@@ -1,12 +1,19 @@
 #include "formats/HL_WAD3.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/errors.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "formats/entry_checks.h"
 #include "formats/Wad_common.h"
 #include "images/Image_util.h"
 
 namespace vexa {
+
+namespace {
+
+constexpr std::size_t kColourCountSize = 2;
+constexpr std::uint32_t kMaxColours = 256;
+
+} // namespace
 
 std::vector<EntryRecord> TWadReader::ParseDirectory(const InputFile& archive) {
     auto lumps = wad::ReadLumpDirectory(archive);
@@ -14,52 +21,45 @@ std::vector<EntryRecord> TWadReader::ParseDirectory(const InputFile& archive) {
     return std::move(lumps.records);
 }
 
-std::string TWadReader::EntryType(std::size_t index) const {
+std::string TWadReader::RecordType(std::size_t index) const {
     static constexpr wad::LumpTypeName kKnown[] = {{0x42, "picture"}, {0x43, "mip texture"}, {0x46, "font"}};
     return wad::lumpTypeText(types_.at(index), kKnown);
 }
 
-void TWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+Pictures TWadReader::DecodePictures(std::size_t index) const {
+    Pictures out;
     const auto type = types_.at(index);
-    if (type != wad::kMipTexture && type != wad::kPlainPicture) return;
+    if (type != wad::kMipTexture && type != wad::kPlainPicture) return out;
     RequireWhole(index);
-    const auto& lump = Ranges().at(index);
-    const auto entry = entryLabel(index, EntryNames().at(index));
-    const auto bmp = wad::bitmapPathFor(outputPath, ArchivePath(), entry);
-    const auto& archive = OpenArchive();
+    const auto& row = Rows().at(index);
+    const std::uint64_t lumpOffset = row.offset.value_or(0);
+    const auto entry = entryLabel(index, row.name);
+    const auto& archive = *Archive();
     const auto file = displayPath(archive.path());
 
     // Where the pixels start, how large the picture is and where its colour count follows.
     const auto mip = type == wad::kMipTexture;
-    const auto picture =
-        mip ? wad::mipTexturePlace(archive, lump, entry) : wad::plainPicturePlace(archive, lump, entry);
-    const auto [width, height, pixels] = picture;
+    const auto [width, height, pixels] = mip ? wad::mipTexturePlace(archive, lumpOffset, entry)
+                                             : wad::plainPicturePlace(archive, lumpOffset, entry);
     const auto colourCountAt =
         pixels + (mip ? wad::mipLevelsSize(width, height)
                       : static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height));
-    const FileRows rows(archive, pixels, static_cast<std::size_t>(width), static_cast<std::size_t>(height),
-                        entry);
+    auto image = readImage(archive, pixels, static_cast<std::uint32_t>(width),
+                           static_cast<std::uint32_t>(height), entry);
 
     const auto countBytes = archive.readBlock(colourCountAt, kColourCountSize, entry + ": the colour count");
     const auto colours = ByteReader(countBytes, file).u16(0);
-    // CurrentPalette holds 256 colours; a larger count cannot come from a sound lump.
+    // A palette holds 256 colours; a larger count cannot come from a sound lump.
     if (colours > kMaxColours)
         throw FormatError(file + ": " + entry + ": the colour count " + std::to_string(colours) +
                           " at offset " + std::to_string(colourCountAt) + " is more than the " +
                           std::to_string(kMaxColours) + " a palette holds");
-    const auto triples =
+    out.palette.from = PaletteNeed::From::Own;
+    out.palette.colours =
         archive.readBlock(colourCountAt + kColourCountSize, 3u * colours, entry + ": the palette");
-
-    // Everything is checked: only now is CurrentPalette changed. Entries past the count keep theirs.
-    auto& palette = CurrentPalette();
-    for (std::size_t k = 0; k < colours; ++k) {
-        palette[4 * k] = triples[3 * k + 2];
-        palette[4 * k + 1] = triples[3 * k + 1];
-        palette[4 * k + 2] = triples[3 * k];
-        palette[4 * k + 3] = 0;
-    }
-    SetCurrentPaletteSource("the own palette of " + entry + " (" + std::to_string(colours) + " colours)");
-    WriteIndexedBitmap(bmp, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rows);
+    out.palette.source = "the own palette of " + entry + " (" + std::to_string(colours) + " colours)";
+    out.pictures.push_back({std::move(image), ".bmp"});
+    return out;
 }
 
 } // namespace vexa

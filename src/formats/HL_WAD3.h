@@ -1,28 +1,26 @@
 #pragma once
 // Half-Life WAD3: a lump directory whose mip textures (type 'C') and plain pictures (type 'B')
-// carry their own palette; each converts to BMP with its colours loaded into CurrentPalette.
+// carry their own palette; each converts to BMP with its own colours.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace vexa {
 
-class TWadReader : public RecordArchive {
+class TWadReader : public RecordArchive, public PictureSource {
   public:
     static constexpr std::size_t kColourCountSize = 2;
     static constexpr std::uint32_t kMaxColours = 256;
 
-    // Writes a mip texture (level 0) or a plain picture to outputPath with the extension ".bmp",
-    // after loading its colours into the first entries of CurrentPalette (the change stays).
-    // Other lumps give nothing.
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
-    bool ConvertsToPictures() const override { return true; }
-    std::string EntryType(std::size_t index) const override;
+    // A mip texture (level 0) or a plain picture as ".bmp", naming its own colours, which become
+    // the first entries of the current palette. Other lumps give nothing.
+    Pictures DecodePictures(std::size_t index) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::string RecordType(std::size_t index) const override;
 
   private:
     std::vector<std::uint8_t> types_;

@@ -1,10 +1,10 @@
 #include "formats/I82_ZFS.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/errors.h"
-#include "core/output_names.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/text.h"
+#include "formats/entry_checks.h"
+#include "formats/output_names.h"
 
 #include <algorithm>
 #include <unordered_set>

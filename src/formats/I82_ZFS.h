@@ -2,7 +2,7 @@
 // ZFS ("ZFS3"): a 28-byte header, then a directory split into blocks of R records of 36 bytes,
 // each block led by the file position of the next one (0 in the last).
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

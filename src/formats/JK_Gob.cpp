@@ -1,9 +1,9 @@
 #include "formats/JK_Gob.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/text.h"
-#include "core/writer.h"
+#include "base/byte_reader.h"
+#include "formats/entry_checks.h"
+#include "base/text.h"
+#include "formats/writer.h"
 
 namespace vexa {
 

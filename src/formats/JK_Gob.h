@@ -2,7 +2,7 @@
 // Jedi Knight GOB and Mots GOO (one layout): "GOB ", a 16-byte header, the directory of 136-byte
 // records right after it, then the entries' data. Names are relative paths with "\" between levels.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // Outlaws LAB: "LABN", a 16-byte header, 16-byte records (name offset, data offset, size, type
 // code), a table of zero-terminated names, then the entries' data.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <array>
 #include <string_view>

@@ -1,15 +1,20 @@
 #include "formats/Q1_Bsp.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/errors.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/text.h"
+#include "formats/entry_checks.h"
 #include "formats/Wad_common.h"
 #include "images/Image_util.h"
 
 namespace vexa {
 
 namespace {
+
+constexpr std::size_t kTextureLumpField = 4 + 2 * 8;
+constexpr std::size_t kTextureOffsetSize = 4;
+// Map compilers write this offset for a texture they could not find: the map holds none.
+constexpr std::int32_t kAbsentTexture = -1;
 
 // "*" marks animated and liquid textures; it cannot stand in a file name.
 std::string listedName(const std::string& stored) {
@@ -33,16 +38,11 @@ bool isPictureSize(std::int64_t width, std::int64_t height) {
 
 } // namespace
 
-TQ1BspReader::TQ1BspReader() {
-    LoadGamePalette(Game::Quake1Bsp);
-}
-
 void TQ1BspReader::ReadDirectory(const fs::path& path) {
-    path_ = path;
-    names_.clear();
     textures_.clear();
-    open_.reset();
-    InputFile map(path);
+    const auto archive = std::make_shared<const InputFile>(path);
+    SetArchive(path, archive);
+    const auto& map = *archive;
     const auto file = displayPath(path);
 
     const auto header = map.readBlock(0, kHeaderSize, "the BSP header");
@@ -58,7 +58,7 @@ void TQ1BspReader::ReadDirectory(const fs::path& path) {
     const auto table = readRecords(map, count, lump + kCountSize, kTextureOffsetSize, "texture offset");
     const ByteReader offsets(table, file);
 
-    std::vector<std::string> names;
+    std::vector<EntryRow> rows;
     std::vector<Texture> textures;
     for (std::size_t slot = 0; slot < static_cast<std::size_t>(count); ++slot) {
         const auto relative = offsets.i32(slot * kTextureOffsetSize);
@@ -67,43 +67,36 @@ void TQ1BspReader::ReadDirectory(const fs::path& path) {
             lump + nonNegative(map, relative, textureLabel(slot) + ": its offset in the texture lump");
         const auto bytes = map.readBlock(at, wad::kMipHeaderSize, textureLabel(slot) + ": its header");
         const ByteReader texture(bytes, file);
-        names.push_back(listedName(texture.fixedName(0, wad::kMipNameWidth, wad::kMaxNameLength)));
-        textures.push_back({at, texture.i32(wad::kMipWidthField), texture.i32(wad::kMipHeightField),
-                            texture.i32(wad::kMipLevel0Field)});
+        const Texture t{at, texture.i32(wad::kMipWidthField), texture.i32(wad::kMipHeightField),
+                        texture.i32(wad::kMipLevel0Field)};
+        std::optional<std::uint64_t> size;
+        if (isPictureSize(t.width, t.height))
+            size = wad::kMipHeaderSize + wad::mipLevelsSize(t.width, t.height);
+        rows.push_back(
+            {listedName(texture.fixedName(0, wad::kMipNameWidth, wad::kMaxNameLength)), size, at, {}});
+        textures.push_back(t);
     }
-    names_ = std::move(names);
+    SetRows(std::move(rows));
     textures_ = std::move(textures);
 }
 
-std::optional<std::uint64_t> TQ1BspReader::EntrySize(std::size_t index) const {
+Pictures TQ1BspReader::DecodePictures(std::size_t index) const {
     const auto& t = textures_.at(index);
-    if (!isPictureSize(t.width, t.height)) return std::nullopt;
-    return wad::kMipHeaderSize + wad::mipLevelsSize(t.width, t.height);
-}
+    const auto entry = entryLabel(index, EntryName(index));
+    const auto& path = ArchivePath();
 
-std::vector<std::uint8_t> TQ1BspReader::ReadEntryHead(std::size_t index, std::size_t maxBytes) {
-    const auto size = EntrySize(index);
-    const InputFile map(path_);
-    return map.readBlock(textures_.at(index).offset, std::min<std::uint64_t>(size.value_or(0), maxBytes),
-                         entryLabel(index, names_.at(index)));
-}
-
-void TQ1BspReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
-    const auto& t = textures_.at(index);
-    const auto entry = entryLabel(index, names_.at(index));
-    const auto bmp = wad::bitmapPathFor(outputPath, path_, entry);
-    if (!open_) open_ = std::make_unique<InputFile>(path_);
-
-    requireImageSize(path_, entry, t.width, t.height);
+    requireImageSize(path, entry, t.width, t.height);
     // Level 0 follows the header; an offset into the header would paint the header as pixels.
     if (t.level0 < static_cast<std::int32_t>(wad::kMipHeaderSize))
-        throw FormatError(displayPath(path_) + ": " + entry + ": mip level 0 at offset " +
+        throw FormatError(displayPath(path) + ": " + entry + ": mip level 0 at offset " +
                           std::to_string(t.level0) + " lies inside the texture's " +
                           std::to_string(wad::kMipHeaderSize) + "-byte header");
-    const FileRows rows(*open_, t.offset + static_cast<std::uint64_t>(t.level0),
-                        static_cast<std::size_t>(t.width), static_cast<std::size_t>(t.height),
-                        entry + ": mip level 0");
-    WriteIndexedBitmap(bmp, static_cast<std::uint32_t>(t.width), static_cast<std::uint32_t>(t.height), rows);
+    Pictures out;
+    out.pictures.push_back({readImage(*Archive(), t.offset + static_cast<std::uint64_t>(t.level0),
+                                      static_cast<std::uint32_t>(t.width),
+                                      static_cast<std::uint32_t>(t.height), entry + ": mip level 0"),
+                            ".bmp"});
+    return out;
 }
 
 } // namespace vexa

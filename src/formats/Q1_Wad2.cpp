@@ -1,8 +1,8 @@
 #include "formats/Q1_Wad2.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/errors.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "formats/entry_checks.h"
 #include "formats/Wad_common.h"
 #include "images/Image_util.h"
 
@@ -12,21 +12,17 @@ namespace {
 
 // True for a type 'D' lump of exactly 128 x 128 bytes whose first bytes do not read as a mip
 // texture header describing a level 0 that fits the lump: the raw console font.
-bool isRawFont(const InputFile& archive, const EntryRange& lump) {
+bool isRawFont(const InputFile& archive, std::uint64_t offset, std::uint64_t size) {
     constexpr auto side = static_cast<std::uint64_t>(TQuakeWadReader::kRawFontSide);
-    if (lump.size != side * side) return false;
-    const auto header = archive.readBlock(lump.offset, wad::kMipHeaderSize, "the texture header");
+    if (size != side * side) return false;
+    const auto header = archive.readBlock(offset, wad::kMipHeaderSize, "the texture header");
     const ByteReader fields(header, displayPath(archive.path()));
     const std::int64_t width = fields.i32(wad::kMipWidthField), height = fields.i32(wad::kMipHeightField);
     const bool picture = width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide;
-    return !picture || wad::kMipHeaderSize + static_cast<std::uint64_t>(width * height) > lump.size;
+    return !picture || wad::kMipHeaderSize + static_cast<std::uint64_t>(width * height) > size;
 }
 
 } // namespace
-
-TQuakeWadReader::TQuakeWadReader() {
-    LoadGamePalette(Game::Quake1Bsp);
-}
 
 std::vector<EntryRecord> TQuakeWadReader::ParseDirectory(const InputFile& archive) {
     auto lumps = wad::ReadLumpDirectory(archive);
@@ -34,29 +30,29 @@ std::vector<EntryRecord> TQuakeWadReader::ParseDirectory(const InputFile& archiv
     return std::move(lumps.records);
 }
 
-std::string TQuakeWadReader::EntryType(std::size_t index) const {
+std::string TQuakeWadReader::RecordType(std::size_t index) const {
     static constexpr wad::LumpTypeName kKnown[] = {{0x40, "palette"}, {0x42, "picture"}, {0x43, "sound"}, {0x44, "mip texture"}};
     return wad::lumpTypeText(types_.at(index), kKnown);
 }
 
-void TQuakeWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+Pictures TQuakeWadReader::DecodePictures(std::size_t index) const {
+    Pictures out;
     const auto type = types_.at(index);
-    if (type != wad::kPlainPicture && type != wad::kQuakeMipTexture) return;
+    if (type != wad::kPlainPicture && type != wad::kQuakeMipTexture) return out;
     RequireWhole(index);
-    const auto& lump = Ranges().at(index);
-    const auto entry = entryLabel(index, EntryNames().at(index));
-    const auto bmp = wad::bitmapPathFor(outputPath, ArchivePath(), entry);
-
-    const auto& archive = OpenArchive();
-    wad::PicturePlace picture{kRawFontSide, kRawFontSide, lump.offset};
+    const auto& row = Rows().at(index);
+    const std::uint64_t offset = row.offset.value_or(0), size = row.size.value_or(0);
+    const auto entry = entryLabel(index, row.name);
+    const auto& archive = *Archive();
+    wad::PicturePlace picture{kRawFontSide, kRawFontSide, offset};
     if (type == wad::kPlainPicture)
-        picture = wad::plainPicturePlace(archive, lump, entry);
-    else if (!isRawFont(archive, lump))
-        picture = wad::mipTexturePlace(archive, lump, entry);
-    const FileRows rows(archive, picture.pixels, static_cast<std::size_t>(picture.width),
-                        static_cast<std::size_t>(picture.height), entry);
-    WriteIndexedBitmap(bmp, static_cast<std::uint32_t>(picture.width),
-                       static_cast<std::uint32_t>(picture.height), rows);
+        picture = wad::plainPicturePlace(archive, offset, entry);
+    else if (!isRawFont(archive, offset, size))
+        picture = wad::mipTexturePlace(archive, offset, entry);
+    out.pictures.push_back({readImage(archive, picture.pixels, static_cast<std::uint32_t>(picture.width),
+                                      static_cast<std::uint32_t>(picture.height), entry),
+                            ".bmp"});
+    return out;
 }
 
 } // namespace vexa

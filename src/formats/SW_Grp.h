@@ -2,7 +2,7 @@
 // GRP (Build engine): a 16-byte header with the entry count, 16-byte records of name and size,
 // then the entries' data back to back in directory order. No offsets are stored.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

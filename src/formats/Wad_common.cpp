@@ -1,10 +1,9 @@
 #include "formats/Wad_common.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/errors.h"
-#include "core/safe_path.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/text.h"
+#include "formats/entry_checks.h"
 #include "images/Image_util.h"
 
 namespace vexa::wad {
@@ -34,19 +33,19 @@ Lumps ReadLumpDirectory(const InputFile& archive) {
     return lumps;
 }
 
-PicturePlace mipTexturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry) {
-    const auto header = archive.readBlock(lump.offset, kMipHeaderSize, entry + ": the texture header");
+PicturePlace mipTexturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry) {
+    const auto header = archive.readBlock(lumpOffset, kMipHeaderSize, entry + ": the texture header");
     const ByteReader fields(header, displayPath(archive.path()));
     const PicturePlace place{fields.i32(kMipWidthField), fields.i32(kMipHeightField),
-                             lump.offset + kMipHeaderSize};
+                             lumpOffset + kMipHeaderSize};
     requireImageSize(archive.path(), entry, place.width, place.height);
     return place;
 }
 
-PicturePlace plainPicturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry) {
-    const auto header = archive.readBlock(lump.offset, kPictureHeaderSize, entry + ": the picture size");
+PicturePlace plainPicturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry) {
+    const auto header = archive.readBlock(lumpOffset, kPictureHeaderSize, entry + ": the picture size");
     const ByteReader fields(header, displayPath(archive.path()));
-    const PicturePlace place{fields.i32(0), fields.i32(4), lump.offset + kPictureHeaderSize};
+    const PicturePlace place{fields.i32(0), fields.i32(4), lumpOffset + kPictureHeaderSize};
     requireImageSize(archive.path(), entry, place.width, place.height);
     return place;
 }
@@ -63,14 +62,6 @@ std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known)
         if (k.type == type) return k.word;
     static constexpr char kHex[] = "0123456789ABCDEF";
     return std::string("0x") + kHex[type >> 4] + kHex[type & 0xF];
-}
-
-fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry) {
-    // Checked where the picture really goes: a ".png" under vexa-cli's --format png.
-    auto bmp = pictureOutputPath(withExtension(outputPath, ".bmp"));
-    if (const auto problem = unsafeOnDisk(bmp.parent_path(), bmp, archive); !problem.empty())
-        throw Error(displayPath(archive) + ": " + entry + " was not extracted: " + problem);
-    return bmp;
 }
 
 } // namespace vexa::wad

@@ -1,9 +1,8 @@
 #pragma once
 // What the WAD kinds share: the header and directory table of Doom WAD, WAD2 and WAD3, the lump
-// records of WAD2 and WAD3, the 40-byte mip texture header of WAD2, WAD3 and BSP, and the way an
-// entry becomes a ".bmp" beside its output path.
+// records of WAD2 and WAD3, and the 40-byte mip texture header of WAD2, WAD3 and BSP.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <cstdint>
 #include <span>
@@ -62,9 +61,9 @@ struct PicturePlace {
 };
 // A mip texture lump (WAD2, WAD3): its header's size, the pixels right after the header. The size
 // is checked (requireImageSize); entry names the lump in messages.
-PicturePlace mipTexturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry);
+PicturePlace mipTexturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry);
 // A plain picture lump: int32 width, int32 height, the pixels.
-PicturePlace plainPicturePlace(const InputFile& archive, const EntryRange& lump, const std::string& entry);
+PicturePlace plainPicturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry);
 
 // Bytes of levels 0 to 3 of a mip texture whose level 0 is width x height (each level halves
 // both sides, truncated). Sides are those requireImageSize accepts, so this cannot overflow.
@@ -77,9 +76,5 @@ struct LumpTypeName {
 };
 std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known);
 
-// outputPath with its extension replaced by ".bmp". Refuses (naming the file and the entry) a
-// picture that would replace the container being read, as an extraction into the container's own
-// folder could when the container itself ends in ".bmp".
-fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry);
 
 } // namespace vexa::wad

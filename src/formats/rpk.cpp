@@ -1,10 +1,10 @@
 #include "formats/rpk.h"
 
-#include "core/byte_reader.h"
-#include "core/entry_checks.h"
-#include "core/errors.h"
-#include "core/sequential_reader.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/sequential_reader.h"
+#include "base/text.h"
+#include "formats/entry_checks.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // RPK ("Roni"): every name is a string of an indexed table; a folder table builds folder paths
 // from those strings and each file record names its file and its folder by string index.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 namespace vexa {
 

@@ -2,26 +2,18 @@
 // Dark Forces BM textures: a 32-byte header, then the pixels stored column by column from the
 // bottom up; a "multiple" BM holds several sub-images, each behind its own 28-byte header.
 
-#include "core/container.h"
+#include "images/Image_util.h"
 
 namespace vexa {
 
-class TDFBMReader : public ImageConverter {
+class TDFBMReader : public ImageDecoder {
   public:
     static constexpr std::size_t kHeaderSize = 32;
-    static constexpr std::size_t kSubHeaderSize = 28;
-    static constexpr std::size_t kOffsetSize = 4;
-    static constexpr std::uint16_t kMultipleWidth = 1;
-    static constexpr std::uint16_t kMultipleMarker = 0xFFFE;
-    static constexpr std::uint16_t kMaxPlainHeight = 256;
-    static constexpr std::size_t kMaxSubImages = 50;
 
-    // Loads the Dark Forces palette; throws when it cannot be loaded.
-    TDFBMReader();
-    // Writes outputPath as ".bmp" for a plain BM, "_0.bmp", "_1.bmp"... for a multiple BM.
-    // Compressed BMs, plain BMs taller than 256 rows and multiple BMs whose size field does not
-    // match the file are skipped without output.
-    void ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) override;
+    // A plain BM as ".bmp", a multiple BM as "_0.bmp", "_1.bmp"..., painted with the current
+    // palette (the Dark Forces one its kind loads). Compressed BMs, plain BMs taller than 256 rows
+    // and multiple BMs whose size field does not match the file give no picture.
+    Pictures Decode(const InputFile& file) const override;
 };
 
 } // namespace vexa

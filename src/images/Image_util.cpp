@@ -1,8 +1,8 @@
 #include "images/Image_util.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
-#include "core/text.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/text.h"
 #include "images/Png_writer.h"
 
 #include <algorithm>
@@ -28,41 +28,12 @@ constexpr std::size_t kPltHeaderSize = 2;
 // Rows are read and written in bands of about this many bytes: never a whole image in memory.
 constexpr std::size_t kBandBytes = 64 * 1024;
 
-PaletteState& processPalette() {
-    static PaletteState palette{{}, "no palette loaded (all black)"};
-    return palette;
-}
-
-// The palette of this thread's PaletteScope, if one is open.
-thread_local PaletteState* scopedPalette = nullptr;
-
-PaletteState& activePalette() {
-    return scopedPalette ? *scopedPalette : processPalette();
-}
-
-PaletteTable& paletteStore() {
-    return activePalette().table;
-}
-
-// This thread's picture settings (PictureFormatScope, PictureCapture).
-thread_local PictureFormat pictureFormat = PictureFormat::Bmp;
-thread_local PictureCapture* pictureCapture = nullptr;
-
 // "JediKnight   BM" -> "JediKnight BM": the Palettes page's captions, as a message says them.
 std::string singleSpaced(std::string_view caption) {
     std::string out;
     for (const char c : caption)
         if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
     return out;
-}
-
-std::array<fs::path, 5>& gamePaths() {
-    static std::array<fs::path, 5> paths;
-    return paths;
-}
-
-std::size_t gameIndex(Game game) {
-    return static_cast<std::size_t>(game);
 }
 
 std::size_t rowStride(std::size_t width) {
@@ -78,9 +49,10 @@ void requireWritableSize(std::uint32_t width, std::uint32_t height) {
 }
 
 template <class Sink>
-void emitBitmap(std::uint32_t width, std::uint32_t height, const PixelRows& source, Sink&& sink) {
+void emitBitmap(std::uint32_t width, std::uint32_t height, const PixelRows& source,
+                const PaletteTable& palette, Sink&& sink) {
     requireWritableSize(width, height);
-    const auto header = WriteBitmapHeader(width, height);
+    const auto header = WriteBitmapHeader(width, height, palette);
     sink(std::span<const std::uint8_t>(header));
 
     const std::size_t stride = rowStride(width);
@@ -99,46 +71,21 @@ void emitBitmap(std::uint32_t width, std::uint32_t height, const PixelRows& sour
     }
 }
 
-bool loadPal(const fs::path& path) {
+std::optional<Palette> loadPal(const fs::path& path) {
     return LoadPalFile(path, 255);
+}
+
+// A palette of entries 0..n read at offset, the others black; nullopt when the file is too short.
+std::optional<Palette> readPalette(const InputFile& file, std::uint64_t offset, int n, std::string source) {
+    Palette palette;
+    if (!ReadPaletteTriples(file, offset, n, palette.table)) return std::nullopt;
+    palette.source = std::move(source);
+    return palette;
 }
 
 } // namespace
 
-// ---- CurrentPalette ------------------------------------------------------------------------------
-
-PaletteTable& CurrentPalette() {
-    return paletteStore();
-}
-
-void ClearPalette() {
-    paletteStore().fill(0);
-    activePalette().source = "no palette loaded (all black)";
-}
-
-const std::string& CurrentPaletteSource() {
-    return activePalette().source;
-}
-
-void SetCurrentPaletteSource(std::string source) {
-    activePalette().source = std::move(source);
-}
-
-PaletteState SnapshotPalette() {
-    return activePalette();
-}
-
-void RestorePalette(const PaletteState& state) {
-    activePalette() = state;
-}
-
-PaletteScope::PaletteScope(PaletteState start) : state_(std::move(start)), previous_(scopedPalette) {
-    scopedPalette = &state_;
-}
-
-PaletteScope::~PaletteScope() {
-    scopedPalette = previous_;
-}
+// ---- Palettes ------------------------------------------------------------------------------------
 
 std::uint8_t widenSixBit(std::uint8_t value) {
     // value x 4.047 rounded to nearest, in integers; only values below 64 are widened, clamped anyway.
@@ -146,13 +93,12 @@ std::uint8_t widenSixBit(std::uint8_t value) {
     return static_cast<std::uint8_t>(std::min(wide, 255u));
 }
 
-bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n) {
+bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n, PaletteTable& palette) {
     if (n < 0 || n > 255) return false;
     const std::uint64_t count = 3 * static_cast<std::uint64_t>(n + 1);
     if (offset > file.size() || count > file.size() - offset) return false;
     const auto triples = file.readBlock(offset, count, "the palette");
 
-    auto& palette = paletteStore();
     std::uint8_t largest = 0;
     for (std::size_t i = 0; i <= static_cast<std::size_t>(n); ++i) {
         const std::uint8_t red = triples[3 * i], green = triples[3 * i + 1], blue = triples[3 * i + 2];
@@ -169,60 +115,50 @@ bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n) {
     return true;
 }
 
-bool LoadPalFile(const fs::path& path, int n) {
-    ClearPalette();
+std::optional<Palette> LoadPalFile(const fs::path& path, int n) {
     InputFile file(path);
-    if (!ReadPaletteTriples(file, 0, n)) return false;
-    SetCurrentPaletteSource("palette file " + displayPath(path));
-    return true;
+    return readPalette(file, 0, n, "palette file " + displayPath(path));
 }
 
-bool LoadBmpPalette(const fs::path& path) {
+std::optional<Palette> LoadBmpPalette(const fs::path& path) {
     InputFile file(path);
-    if (file.size() < kColourTableOffset + kPaletteTableSize) return false;
+    if (file.size() < kColourTableOffset + kPaletteTableSize) return std::nullopt;
     const auto headers = file.readBlock(0, kColourTableOffset, "the BMP headers");
-    if (ByteReader(headers, displayPath(path)).u16(kBitCountOffset) != 8) return false;
+    if (ByteReader(headers, displayPath(path)).u16(kBitCountOffset) != 8) return std::nullopt;
     const auto table = file.readBlock(kColourTableOffset, kPaletteTableSize, "the BMP colour table");
-    std::copy(table.begin(), table.end(), paletteStore().begin());
-    SetCurrentPaletteSource("the colour table of " + displayPath(path));
-    return true;
+    Palette palette;
+    std::copy(table.begin(), table.end(), palette.table.begin());
+    palette.source = "the colour table of " + displayPath(path);
+    return palette;
 }
 
-bool LoadCmpPalette(const fs::path& path) {
+std::optional<Palette> LoadCmpPalette(const fs::path& path) {
     InputFile file(path);
     // A colour map too short for its 256 entries is refused, not loaded as a half-black palette.
-    if (file.size() < kCmpHeaderSize + kPalFileSize) return false;
+    if (file.size() < kCmpHeaderSize + kPalFileSize) return std::nullopt;
     const auto header = file.readBlock(0, kCmpHeaderSize, "the CMP header");
-    if (!std::equal(std::begin(kCmpMagic), std::end(kCmpMagic), header.begin())) return false;
-    ClearPalette();
-    if (!ReadPaletteTriples(file, kCmpHeaderSize, 255)) return false;
-    SetCurrentPaletteSource("colour map " + displayPath(path));
-    return true;
+    if (!std::equal(std::begin(kCmpMagic), std::end(kCmpMagic), header.begin())) return std::nullopt;
+    return readPalette(file, kCmpHeaderSize, 255, "colour map " + displayPath(path));
 }
 
-bool LoadJkBmPalette(const fs::path& path) {
+std::optional<Palette> LoadJkBmPalette(const fs::path& path) {
     InputFile file(path);
-    if (file.size() < kJkBmHeaderSize + kPalFileSize) return false;
+    if (file.size() < kJkBmHeaderSize + kPalFileSize) return std::nullopt;
     const auto header = file.readBlock(0, kJkBmHeaderSize, "the BM header");
-    if (ByteReader(header, displayPath(path)).i32(kJkBmPaletteFlagOffset) != kJkBmHasPalette) return false;
-    if (!ReadPaletteTriples(file, file.size() - kPalFileSize, 255)) return false;
-    SetCurrentPaletteSource("the own palette of " + displayPath(path));
-    return true;
+    if (ByteReader(header, displayPath(path)).i32(kJkBmPaletteFlagOffset) != kJkBmHasPalette)
+        return std::nullopt;
+    return readPalette(file, file.size() - kPalFileSize, 255, "the own palette of " + displayPath(path));
 }
 
-bool LoadPltPalette(const fs::path& path) {
-    ClearPalette();
+std::optional<Palette> LoadPltPalette(const fs::path& path) {
     InputFile file(path);
-    if (file.size() < kPltHeaderSize) return false;
+    if (file.size() < kPltHeaderSize) return std::nullopt;
     const auto header = file.readBlock(0, kPltHeaderSize, "the PLT header");
-    if (!ReadPaletteTriples(file, kPltHeaderSize, header[1])) return false;
-    SetCurrentPaletteSource("palette file " + displayPath(path));
-    return true;
+    return readPalette(file, kPltHeaderSize, header[1], "palette file " + displayPath(path));
 }
 
-void SavePalFile(const fs::path& path) {
+void SavePalFile(const fs::path& path, const PaletteTable& palette) {
     std::array<std::uint8_t, kPalFileSize> triples{};
-    const auto& palette = paletteStore();
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
         triples[3 * i] = palette[4 * i + 2];
         triples[3 * i + 1] = palette[4 * i + 1];
@@ -235,9 +171,8 @@ void SavePalFile(const fs::path& path) {
 
 // ---- Palette preview -----------------------------------------------------------------------------
 
-std::array<PreviewCell, kPaletteEntries> PaintPalettePreview() {
+std::array<PreviewCell, kPaletteEntries> PaintPalettePreview(const PaletteTable& palette) {
     std::array<PreviewCell, kPaletteEntries> cells{};
-    const auto& palette = paletteStore();
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
         const int column = static_cast<int>(i % 16), row = static_cast<int>(i / 16);
         cells[i] = {kPreviewPitch * column,
@@ -270,28 +205,23 @@ const GamePaletteInfo* findGamePalette(std::string_view cliName) {
     return nullptr;
 }
 
-const fs::path& GamePalettePath(Game game) {
-    return gamePaths().at(gameIndex(game));
-}
-
-void SetGamePalettePath(Game game, const fs::path& path) {
-    gamePaths().at(gameIndex(game)) = path;
-}
-
-void SetDefaultPalettes(const fs::path& dataFolder) {
+GamePalettePaths GamePalettePaths::defaults(const fs::path& dataFolder) {
+    GamePalettePaths paths;
     for (const auto& g : gamePalettes())
-        SetGamePalettePath(g.game, dataFolder / std::string(g.defaultFile));
+        paths.set(g.game, dataFolder / std::string(g.defaultFile));
+    return paths;
 }
 
-void LoadGamePalette(Game game) {
-    const auto& path = GamePalettePath(game);
-    ClearPalette();
+Palette LoadGamePalette(Game game, const GamePalettePaths& paths) {
+    const auto& path = paths.path(game);
     InputFile file(path);
-    if (!ReadPaletteTriples(file, 0, 255))
+    auto palette = readPalette(file, 0, 255,
+                               singleSpaced(gamePalettes().at(static_cast<std::size_t>(game)).caption) +
+                                   " palette: " + displayPath(path));
+    if (!palette)
         throw FormatError(displayPath(path) + ": a palette file holds 768 bytes, this one has " +
                           std::to_string(file.size()));
-    SetCurrentPaletteSource(singleSpaced(gamePalettes().at(gameIndex(game)).caption) +
-                            " palette: " + displayPath(path));
+    return std::move(*palette);
 }
 
 const std::array<PaletteSourceInfo, 5>& paletteSources() {
@@ -305,25 +235,17 @@ const std::array<PaletteSourceInfo, 5>& paletteSources() {
     return table;
 }
 
-std::optional<fs::path> ImportPalette(PaletteSource source, const fs::path& file, const fs::path& dataFolder,
-                                      Game game) {
+std::optional<ImportedPalette> ImportPalette(PaletteSource source, const fs::path& file,
+                                             const fs::path& dataFolder, Game game, GamePalettePaths& paths) {
     const auto& info = paletteSources().at(static_cast<std::size_t>(source));
-    // Some loaders clear the palette before they read: a load that fails, or a copy that cannot be
-    // saved, puts back the palette a listing opened before may still be converting with.
-    struct RestoreUnlessKept {
-        PaletteTable saved = paletteStore();
-        bool keep = false;
-        ~RestoreUnlessKept() {
-            if (!keep) paletteStore() = saved;
-        }
-    } previous;
-    if (!info.load(file)) return std::nullopt;
+    const auto loaded = info.load(file);
+    if (!loaded) return std::nullopt;
     const auto copy = dataFolder / replaceExtension(file.filename().string(), ".pal");
-    SavePalFile(copy);
-    SetGamePalettePath(game, copy);
-    previous.keep = true;
-    LoadPalFile(copy, 255);
-    return copy;
+    SavePalFile(copy, loaded->table);
+    auto again = LoadPalFile(copy, 255);
+    if (!again) throw FormatError(displayPath(copy) + ": the palette just saved cannot be read back");
+    paths.set(game, copy);
+    return ImportedPalette{copy, std::move(*again)};
 }
 
 // ---- BMP writer ----------------------------------------------------------------------------------
@@ -343,18 +265,14 @@ void MemoryRows::readRows(std::size_t first, std::span<std::uint8_t> rows) const
     std::copy(from.begin(), from.end(), rows.begin());
 }
 
-FileRows::FileRows(const InputFile& file, std::uint64_t offset, std::size_t width, std::size_t height,
-                   const std::string& what)
-    : file_(file), offset_(offset), width_(width), what_(what) {
+IndexedImage readImage(const InputFile& file, std::uint64_t offset, std::uint32_t width, std::uint32_t height,
+                       const std::string& what) {
     const std::uint64_t available = offset <= file.size() ? file.size() - offset : 0;
     if (offset > file.size() || (height != 0 && width > available / height))
         throw FormatError(displayPath(file.path()) + ": " + what + ": " + std::to_string(width) + " x " +
                           std::to_string(height) + " pixels at offset " + std::to_string(offset) +
                           " run past the end of the file (" + std::to_string(file.size()) + " bytes)");
-}
-
-void FileRows::readRows(std::size_t first, std::span<std::uint8_t> rows) const {
-    file_.readExact(offset_ + static_cast<std::uint64_t>(first) * width_, rows, what_);
+    return {width, height, file.readBlock(offset, std::uint64_t{width} * height, what)};
 }
 
 void requireImageSize(const fs::path& file, const std::string& what, std::int64_t width,
@@ -366,7 +284,8 @@ void requireImageSize(const fs::path& file, const std::string& what, std::int64_
                           std::to_string(kMaxImageSide) + " x " + std::to_string(kMaxImageSide) + ")");
 }
 
-std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t width, std::uint32_t height) {
+std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t width, std::uint32_t height,
+                                                              const PaletteTable& palette) {
     std::array<std::uint8_t, kBitmapHeaderSize> h{};
     const auto imageBytes = static_cast<std::uint64_t>(rowStride(width)) * height;
     h[0] = 'B';
@@ -378,29 +297,20 @@ std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t widt
     putU32(&h[22], height); // positive: rows stored bottom to top
     putU16(&h[26], 1);      // planes
     putU16(&h[28], 8);      // bits per pixel; compression, sizes and colour counts stay 0
-    const auto& palette = paletteStore();
     std::copy(palette.begin(), palette.end(), h.begin() + kColourTableOffset);
     return h;
 }
 
 void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
-                        const PixelRows& source) {
+                        const PixelRows& source, const PaletteTable& palette) {
     requireWritableSize(width, height);
-    if (pictureCapture) {
-        pictureCapture->take(width, height, source);
-        return;
-    }
-    if (pictureFormat == PictureFormat::Png) {
-        WriteIndexedPng(pictureOutputPath(path), width, height, source);
-        return;
-    }
     OutputFile out(path);
     try {
         // A texture's few kilobytes go out in one write; larger pictures stream in bands.
         const std::uint64_t fileSize = kBitmapHeaderSize + std::uint64_t{rowStride(width)} * height;
         std::vector<std::uint8_t> whole;
         if (fileSize <= kBandBytes) whole.reserve(static_cast<std::size_t>(fileSize));
-        emitBitmap(width, height, source, [&](std::span<const std::uint8_t> bytes) {
+        emitBitmap(width, height, source, palette, [&](std::span<const std::uint8_t> bytes) {
             if (whole.capacity() != 0)
                 whole.insert(whole.end(), bytes.begin(), bytes.end());
             else
@@ -416,49 +326,54 @@ void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t
 }
 
 std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
-                                             const PixelRows& source) {
+                                             const PixelRows& source, const PaletteTable& palette) {
     std::vector<std::uint8_t> bytes;
-    emitBitmap(width, height, source, [&](std::span<const std::uint8_t> piece) {
+    emitBitmap(width, height, source, palette, [&](std::span<const std::uint8_t> piece) {
         bytes.insert(bytes.end(), piece.begin(), piece.end());
     });
     return bytes;
 }
 
-// ---- Where pictures go ---------------------------------------------------------------------------
+// ---- Pictures ------------------------------------------------------------------------------------
 
-PictureFormatScope::PictureFormatScope(PictureFormat format) : previous_(pictureFormat) {
-    pictureFormat = format;
+const Palette& applyPaletteNeed(const PaletteNeed& need, const GamePalettePaths& paths, Palette& current) {
+    switch (need.from) {
+    case PaletteNeed::From::Current:
+        break;
+    case PaletteNeed::From::Game:
+        current = Palette{}; // a game palette that does not load leaves black, as a failed load does
+        current = LoadGamePalette(need.game, paths);
+        break;
+    case PaletteNeed::From::Own: {
+        // Entries past the picture's own colours keep the current palette's.
+        const std::size_t count = std::min(need.colours.size() / 3, kPaletteEntries);
+        for (std::size_t k = 0; k < count; ++k) {
+            current.table[4 * k] = need.colours[3 * k + 2];
+            current.table[4 * k + 1] = need.colours[3 * k + 1];
+            current.table[4 * k + 2] = need.colours[3 * k];
+            current.table[4 * k + 3] = 0;
+        }
+        current.source = need.source;
+        break;
+    }
+    }
+    return current;
 }
 
-PictureFormatScope::~PictureFormatScope() {
-    pictureFormat = previous_;
-}
-
-PictureFormat CurrentPictureFormat() {
-    return pictureFormat;
-}
-
-fs::path pictureOutputPath(const fs::path& bmpPath) {
-    if (pictureFormat != PictureFormat::Png || toUpperAscii(extensionOf(bmpPath.string())) != ".BMP")
-        return bmpPath;
+fs::path pictureOutputPath(const fs::path& bmpPath, PictureFormat format) {
+    if (format != PictureFormat::Png || toUpperAscii(extensionOf(bmpPath.string())) != ".BMP") return bmpPath;
     return withExtension(bmpPath, ".png");
 }
 
-PictureCapture::PictureCapture(std::uint64_t maxPixels) : maxPixels_(maxPixels), previous_(pictureCapture) {
-    pictureCapture = this;
-}
-
-PictureCapture::~PictureCapture() {
-    pictureCapture = previous_;
-}
-
-void PictureCapture::take(std::uint32_t width, std::uint32_t height, const PixelRows& source) {
-    // Only the first picture is shown: the others are counted, not read.
-    if (count_++ > 0) return;
-    width_ = width;
-    height_ = height;
-    palette_ = CurrentPaletteSource();
-    if (std::uint64_t{width} * height <= maxPixels_) bitmap_ = WriteIndexedBitmap(width, height, source);
+fs::path writePicture(const fs::path& path, const IndexedImage& image, const PaletteTable& palette,
+                      PictureFormat format) {
+    const MemoryRows rows(image.indices, image.width, image.height);
+    const auto output = pictureOutputPath(path, format);
+    if (format == PictureFormat::Png)
+        WriteIndexedPng(output, image.width, image.height, rows, palette);
+    else
+        WriteIndexedBitmap(output, image.width, image.height, rows, palette);
+    return output;
 }
 
 fs::path withExtension(const fs::path& path, std::string_view suffix) {

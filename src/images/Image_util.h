@@ -1,8 +1,8 @@
 #pragma once
-// The program's one palette, the palette files it reads and writes, the game palette paths, and
-// the one 8-bit BMP writer every image conversion goes through.
+// Palettes as values, the palette files the program reads and writes, the game palette paths,
+// decoded pictures, and the sinks that write a picture with a palette passed in.
 
-#include "core/file_io.h"
+#include "base/file_io.h"
 
 #include <array>
 #include <cstddef>
@@ -18,7 +18,7 @@ namespace vexa {
 
 namespace fs = std::filesystem;
 
-// ---- CurrentPalette ------------------------------------------------------------------------------
+// ---- Palettes ------------------------------------------------------------------------------------
 
 constexpr std::size_t kPaletteEntries = 256;
 constexpr std::size_t kPaletteTableSize = 4 * kPaletteEntries; // blue, green, red, 0 per entry
@@ -26,62 +26,33 @@ constexpr std::size_t kPalFileSize = 3 * kPaletteEntries;      // red, green, bl
 
 using PaletteTable = std::array<std::uint8_t, kPaletteTableSize>;
 
-// The palette every BMP is written with; all zero until the first load.
-//
-// There is one for the process, and loads, clears and conversions change it. Work off the window's
-// thread (opening, extraction, conversion, preview) runs inside a PaletteScope seeded from a
-// SnapshotPalette() taken on the window's thread; the window applies the job's final state with
-// RestorePalette() when the job has ended, if the job's changes are to stay. Only one such job
-// runs at a time, and the window neither loads palettes nor changes the game palette paths while
-// one runs, so the process palette and the paths are only ever touched from one thread.
-PaletteTable& CurrentPalette();
-void ClearPalette();
-
-// CurrentPalette with the words that say where its colours came from, for a preview to show.
-struct PaletteState {
+// A palette with the words that say where its colours came from, for a preview to show. The
+// window's CurrentPalette is one of these, kept by the window and handed by value to each job.
+struct Palette {
     PaletteTable table{};
-    std::string source;
-};
-
-// "Quake1 BSP palette: /opt/vexa/Data/default_quake1.pal", "palette file x.pal", ...
-const std::string& CurrentPaletteSource();
-void SetCurrentPaletteSource(std::string source);
-PaletteState SnapshotPalette();
-void RestorePalette(const PaletteState& state);
-
-// While it lives, CurrentPalette() on this thread is a private palette seeded from start: every
-// load, clear and conversion made on this thread uses and changes that copy, never the process's.
-class PaletteScope {
-  public:
-    explicit PaletteScope(PaletteState start);
-    ~PaletteScope();
-    PaletteScope(const PaletteScope&) = delete;
-    PaletteScope& operator=(const PaletteScope&) = delete;
-    const PaletteState& state() const { return state_; }
-
-  private:
-    PaletteState state_;
-    PaletteState* previous_;
+    std::string source = "no palette loaded (all black)";
 };
 
 // 6-bit palette sources are stretched to 8 bits: value x 4.047, rounded (63 -> 255, 32 -> 130).
 std::uint8_t widenSixBit(std::uint8_t value);
 
-// Reads entries 0..n (n at most 255) as red, green, blue triples at offset. Fails, leaving the
-// palette untouched, when the file holds fewer than 3 x (n + 1) bytes there. When no byte read
+// Reads entries 0..n (n at most 255) as red, green, blue triples at offset into palette. Fails,
+// leaving it untouched, when the file holds fewer than 3 x (n + 1) bytes there. When no byte read
 // reaches 64 the source is taken as 6-bit and all 256 entries are widened.
-bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n);
+bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n, PaletteTable& palette);
 
 // The five palette sources. Each throws "Cannot open file <path>" when the file cannot be opened
-// and returns false when the file holds no palette of its kind.
-bool LoadPalFile(const fs::path& path, int n = 255); // clears first: black after a failure
-bool LoadBmpPalette(const fs::path& path);           // 8-bit BMP colour table, copied unchanged
-bool LoadCmpPalette(const fs::path& path);           // "CMP " colour map, entries from byte 66
-bool LoadJkBmPalette(const fs::path& path);          // the last 768 bytes of a JK BM with palette flag 2
-bool LoadPltPalette(const fs::path& path);           // byte 1 = last index n, entries from byte 2
+// and returns nullopt when the file holds no palette of its kind. Entries a source does not give
+// are black.
+std::optional<Palette> LoadPalFile(const fs::path& path, int n = 255);
+std::optional<Palette> LoadBmpPalette(const fs::path& path); // 8-bit BMP colour table, copied unchanged
+std::optional<Palette> LoadCmpPalette(const fs::path& path); // "CMP " colour map, entries from byte 66
+std::optional<Palette>
+LoadJkBmPalette(const fs::path& path); // the last 768 bytes of a JK BM with palette flag 2
+std::optional<Palette> LoadPltPalette(const fs::path& path); // byte 1 = last index n, entries from byte 2
 
-// Writes CurrentPalette as a 768-byte palette file (red, green, blue for entries 0..255).
-void SavePalFile(const fs::path& path);
+// Writes palette as a 768-byte palette file (red, green, blue for entries 0..255).
+void SavePalFile(const fs::path& path, const PaletteTable& palette);
 
 // ---- Palette preview -----------------------------------------------------------------------------
 
@@ -93,7 +64,7 @@ struct PreviewCell {
 };
 constexpr int kPreviewPitch = 11;
 constexpr int kPreviewSide = 10;
-std::array<PreviewCell, kPaletteEntries> PaintPalettePreview();
+std::array<PreviewCell, kPaletteEntries> PaintPalettePreview(const PaletteTable& palette);
 
 // ---- Game palettes -------------------------------------------------------------------------------
 
@@ -110,13 +81,21 @@ struct GamePaletteInfo {
 const std::array<GamePaletteInfo, 5>& gamePalettes();
 const GamePaletteInfo* findGamePalette(std::string_view cliName);
 
-const fs::path& GamePalettePath(Game game);
-void SetGamePalettePath(Game game, const fs::path& path);
-// Points every game at its default palette file in dataFolder.
-void SetDefaultPalettes(const fs::path& dataFolder);
-// Loads the game's palette into CurrentPalette; throws when the file cannot be opened or holds
-// fewer than 768 bytes (a converter never paints with a palette that did not load).
-void LoadGamePalette(Game game);
+// The palette file of each game: the window keeps one set, vexa-cli makes one per run.
+class GamePalettePaths {
+  public:
+    // Every game at its default palette file in dataFolder.
+    static GamePalettePaths defaults(const fs::path& dataFolder);
+    const fs::path& path(Game game) const { return paths_.at(static_cast<std::size_t>(game)); }
+    void set(Game game, fs::path path) { paths_.at(static_cast<std::size_t>(game)) = std::move(path); }
+
+  private:
+    std::array<fs::path, 5> paths_;
+};
+
+// The game's palette; throws when the file cannot be opened or holds fewer than 768 bytes (a
+// converter never paints with a palette that did not load).
+Palette LoadGamePalette(Game game, const GamePalettePaths& paths);
 
 // The Palettes page's sources, in the order of its items.
 enum class PaletteSource { PalFile, BmpFile, CmpFile, JkBmFile, PltFile };
@@ -124,7 +103,7 @@ enum class PaletteSource { PalFile, BmpFile, CmpFile, JkBmFile, PltFile };
 struct PaletteSourceInfo {
     PaletteSource source;
     std::string_view caption;
-    bool (*load)(const fs::path& path);
+    std::optional<Palette> (*load)(const fs::path& path);
 };
 const std::array<PaletteSourceInfo, 5>& paletteSources();
 
@@ -133,11 +112,16 @@ constexpr std::string_view kWrongPaletteFile =
 constexpr std::string_view kPaletteLoadedText = "New Palette Loaded Ok";
 
 // A palette load as the Palettes page does it: loads file with the source's loader; on success
-// saves a copy as dataFolder/<file name>.pal, makes it game's palette path, loads it again and
-// returns the copy's path. nullopt when the file holds no palette of that kind. Throws when a
-// file cannot be opened or created. After a failure the paths and CurrentPalette are as before.
-std::optional<fs::path> ImportPalette(PaletteSource source, const fs::path& file, const fs::path& dataFolder,
-                                      Game game);
+// saves a copy as dataFolder/<file name>.pal, makes it game's palette path in paths, and returns
+// the copy's path with the palette as loaded again from it. nullopt when the file holds no
+// palette of that kind. Throws when a file cannot be opened or created; paths change only when
+// all went well.
+struct ImportedPalette {
+    fs::path copy;
+    Palette palette;
+};
+std::optional<ImportedPalette> ImportPalette(PaletteSource source, const fs::path& file,
+                                             const fs::path& dataFolder, Game game, GamePalettePaths& paths);
 
 // ---- BMP writer ----------------------------------------------------------------------------------
 
@@ -163,90 +147,89 @@ class MemoryRows : public PixelRows {
     std::size_t width_;
 };
 
-// Rows stored in a file from offset; throws a FormatError naming the file and what when the file
-// holds fewer than width x height bytes there, so nothing is written from a short source.
-class FileRows : public PixelRows {
-  public:
-    FileRows(const InputFile& file, std::uint64_t offset, std::size_t width, std::size_t height,
-             const std::string& what);
-    void readRows(std::size_t first, std::span<std::uint8_t> rows) const override;
-
-  private:
-    const InputFile& file_;
-    std::uint64_t offset_;
-    std::size_t width_;
-    std::string what_;
-};
-
 // Throws a FormatError naming file and what when width x height is not a picture that can be
 // written: zero, negative or larger than kMaxImageSide on a side.
 void requireImageSize(const fs::path& file, const std::string& what, std::int64_t width, std::int64_t height);
 
-// The 1078 bytes before the pixel rows: file header, info header and CurrentPalette.
-std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t width, std::uint32_t height);
+// The 1078 bytes before the pixel rows: file header, info header and palette.
+std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t width, std::uint32_t height,
+                                                              const PaletteTable& palette);
 
 // Writes an 8-bit BMP of source to a new file at path (create-or-replace): bottom row first, rows
-// padded with zeros to a multiple of 4 bytes. A failed write leaves no partial file. Every
-// conversion writes its pictures through here, so this is where the thread's PictureFormatScope
-// (PNG at pictureOutputPath(path)) and PictureCapture (no file at all) take effect.
+// padded with zeros to a multiple of 4 bytes. A failed write leaves no partial file.
 void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
-                        const PixelRows& source);
+                        const PixelRows& source, const PaletteTable& palette);
 // The same bytes in memory.
 std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
-                                             const PixelRows& source);
+                                             const PixelRows& source, const PaletteTable& palette);
 
-// ---- Where pictures go ---------------------------------------------------------------------------
+// ---- Pictures ------------------------------------------------------------------------------------
 
-// The conversions write BMP unless a PictureFormatScope asks for PNG (8-bit paletted, the same
-// indices and the palette in the same order).
+// One decoded picture: palette indices, top row first, width bytes a row.
+struct IndexedImage {
+    std::uint32_t width = 0, height = 0;
+    std::vector<std::uint8_t> indices;
+};
+
+// A picture with the ending that replaces its entry's extension in the output name (".bmp",
+// "_0.bmp" ...).
+struct Picture {
+    IndexedImage image;
+    std::string suffix;
+};
+
+// Which colours pictures are painted with. Current: the palette the program holds (the game
+// palette its kind loaded when opened, or what was loaded since). Game: that game's palette,
+// loaded for this entry. Own: the entry's own colours (red, green, blue triples), laid over the
+// first entries of the current palette. Game and Own palettes become the current one.
+struct PaletteNeed {
+    enum class From { Current, Game, Own };
+    From from = From::Current;
+    Game game = Game::DarkForcesBm;
+    std::vector<std::uint8_t> colours;
+    std::string source;
+};
+
+struct Pictures {
+    std::vector<Picture> pictures;
+    PaletteNeed palette;
+};
+
+// The kinds whose entries are pictures (texture containers, image listings): extraction and
+// preview decode an entry and paint it with the palette it names, in place of copying its bytes.
+class PictureSource {
+  public:
+    virtual ~PictureSource() = default;
+    // The entry's pictures (none for an entry that is not one); throws FormatError, naming the file
+    // and the entry, for a damaged one.
+    virtual Pictures DecodePictures(std::size_t index) const = 0;
+};
+
+// An image kind: one image file decoded into its pictures.
+class ImageDecoder {
+  public:
+    virtual ~ImageDecoder() = default;
+    virtual Pictures Decode(const InputFile& file) const = 0;
+};
+
+// The width x height indices stored in file from offset, rows top first; throws a FormatError
+// naming the file and what when the file holds fewer bytes there.
+IndexedImage readImage(const InputFile& file, std::uint64_t offset, std::uint32_t width, std::uint32_t height,
+                       const std::string& what);
+
+// Makes current the palette need asks for and returns it; throws when a game palette cannot be
+// loaded (current is black then).
+const Palette& applyPaletteNeed(const PaletteNeed& need, const GamePalettePaths& paths, Palette& current);
+
+// The formats pictures are written in: 8-bit BMP, or 8-bit paletted PNG (the same indices and
+// the palette in the same order).
 enum class PictureFormat { Bmp, Png };
 
-// While it lives, the pictures written on this thread are in format; nested scopes restore the
-// previous one.
-class PictureFormatScope {
-  public:
-    explicit PictureFormatScope(PictureFormat format);
-    ~PictureFormatScope();
-    PictureFormatScope(const PictureFormatScope&) = delete;
-    PictureFormatScope& operator=(const PictureFormatScope&) = delete;
-
-  private:
-    PictureFormat previous_;
-};
-PictureFormat CurrentPictureFormat();
-
-// Where a picture meant for bmpPath is written on this thread: the same path, or for PNG the path
-// with ".bmp" replaced by ".png".
-fs::path pictureOutputPath(const fs::path& bmpPath);
-
-// While it lives, no picture written on this thread reaches a file: the first is kept as the bytes
-// of the BMP that would have been written, with the palette source it was written with, and the
-// others are only counted. A first picture of more than maxPixels pixels is not laid out: its
-// bitmap() stays empty (its size is kept, for the message).
-class PictureCapture {
-  public:
-    explicit PictureCapture(std::uint64_t maxPixels);
-    ~PictureCapture();
-    PictureCapture(const PictureCapture&) = delete;
-    PictureCapture& operator=(const PictureCapture&) = delete;
-
-    std::size_t count() const { return count_; }
-    const std::vector<std::uint8_t>& bitmap() const { return bitmap_; }
-    std::uint32_t width() const { return width_; }
-    std::uint32_t height() const { return height_; }
-    const std::string& paletteSource() const { return palette_; }
-
-    // Called by WriteIndexedBitmap in place of writing a file.
-    void take(std::uint32_t width, std::uint32_t height, const PixelRows& source);
-
-  private:
-    std::uint64_t maxPixels_;
-    std::size_t count_ = 0;
-    std::vector<std::uint8_t> bitmap_;
-    std::uint32_t width_ = 0, height_ = 0;
-    std::string palette_;
-    PictureCapture* previous_;
-};
+// Writes image to path in format, path's ".bmp" becoming ".png" for PNG; returns where it went.
+fs::path writePicture(const fs::path& path, const IndexedImage& image, const PaletteTable& palette,
+                      PictureFormat format);
+// Where a picture meant for bmpPath is written in format.
+fs::path pictureOutputPath(const fs::path& bmpPath, PictureFormat format);
 
 // An output name with its extension replaced by suffix, e.g. ("dir/wall.bm", "_0.bmp") -> dir/wall_0.bmp.
 fs::path withExtension(const fs::path& path, std::string_view suffix);

@@ -1,12 +1,21 @@
 #include "images/JK_Mat.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/records.h"
 #include "images/Image_util.h"
 
 namespace vexa {
 
 namespace {
+
+constexpr std::size_t kTypeOffset = 8;
+constexpr std::int32_t kTextureMaterial = 2;
+constexpr std::size_t kTextureHeaderSize = 24;
+constexpr std::size_t kMipCountOffset = 20;
+constexpr std::size_t kColourRecordSize = 24;
+constexpr std::size_t kColourIndexOffset = 4;
+constexpr std::uint32_t kColourSide = 64;
 
 struct Texture {
     std::int32_t width, height;
@@ -33,12 +42,11 @@ std::vector<Texture> readTextures(const InputFile& file, std::int32_t count) {
     std::vector<Texture> textures;
     for (std::int32_t k = 1; k <= count; ++k) {
         const auto what = "texture " + std::to_string(k);
-        const auto header = file.readBlock(at, TJKMatReader::kTextureHeaderSize, "the header of " + what);
+        const auto header = file.readBlock(at, kTextureHeaderSize, "the header of " + what);
         const ByteReader fields(header, name);
-        const auto width = fields.i32(0), height = fields.i32(4),
-                   levels = fields.i32(TJKMatReader::kMipCountOffset);
+        const auto width = fields.i32(0), height = fields.i32(4), levels = fields.i32(kMipCountOffset);
         requireImageSize(file.path(), what, width, height);
-        const Texture texture{width, height, at + TJKMatReader::kTextureHeaderSize};
+        const Texture texture{width, height, at + kTextureHeaderSize};
         const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) +
                            smallerMipBytes(width, height, levels);
         if (bytes > file.size() - texture.pixels)
@@ -55,39 +63,33 @@ std::vector<Texture> readTextures(const InputFile& file, std::int32_t count) {
 
 } // namespace
 
-TJKMatReader::TJKMatReader() {
-    LoadGamePalette(Game::JediKnightMat);
-}
-
-void TJKMatReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) {
-    const auto base = withExtension(outputPath, ".bmp");
-    InputFile file(inputPath);
+Pictures TJKMatReader::Decode(const InputFile& file) const {
+    const auto path = displayPath(file.path());
     const auto header = file.readBlock(0, kHeaderSize, "the MAT header");
-    const ByteReader fields(header, displayPath(inputPath));
+    const ByteReader fields(header, path);
 
+    Pictures out;
     if (fields.i32(kTypeOffset) != kTextureMaterial) {
         const auto record = file.readBlock(kHeaderSize, kColourRecordSize, "the colour record");
-        const std::vector<std::uint8_t> pixels(std::size_t{kColourSide} * kColourSide,
-                                               record[kColourIndexOffset]);
-        WriteIndexedBitmap(base, kColourSide, kColourSide, MemoryRows(pixels, kColourSide, kColourSide));
-        return;
+        out.pictures.push_back(
+            {{kColourSide, kColourSide,
+              std::vector<std::uint8_t>(std::size_t{kColourSide} * kColourSide, record[kColourIndexOffset])},
+             ".bmp"});
+        return out;
     }
 
     const auto count = fields.i32(kCountOffset);
-    if (count < 0)
-        throw FormatError(displayPath(inputPath) + ": the texture count " + std::to_string(count) +
-                          " is negative");
-    if (count == 0) return; // a material without textures gives nothing
+    if (count < 0) throw FormatError(path + ": the texture count " + std::to_string(count) + " is negative");
+    if (count == 0) return out; // a material without textures gives nothing
     const auto textures = readTextures(file, count);
     for (std::size_t i = 0; i < textures.size(); ++i) {
         const auto& t = textures[i];
-        const auto name =
-            textures.size() == 1 ? base : withExtension(base, "_" + std::to_string(i + 1) + ".bmp");
-        const auto what = "texture " + std::to_string(i + 1);
-        WriteIndexedBitmap(name, static_cast<std::uint32_t>(t.width), static_cast<std::uint32_t>(t.height),
-                           FileRows(file, t.pixels, static_cast<std::size_t>(t.width),
-                                    static_cast<std::size_t>(t.height), what));
+        out.pictures.push_back(
+            {readImage(file, t.pixels, static_cast<std::uint32_t>(t.width),
+                       static_cast<std::uint32_t>(t.height), "texture " + std::to_string(i + 1)),
+             textures.size() == 1 ? ".bmp" : "_" + std::to_string(i + 1) + ".bmp"});
     }
+    return out;
 }
 
 } // namespace vexa

@@ -1,6 +1,6 @@
 #include "images/Png_writer.h"
 
-#include "core/errors.h"
+#include "base/errors.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -81,13 +81,12 @@ constexpr std::size_t kBandBytes = 64 * 1024;
 
 } // namespace
 
-void WriteIndexedPng(const fs::path& path, std::uint32_t width, std::uint32_t height,
-                     const PixelRows& source) {
+void WriteIndexedPng(const fs::path& path, std::uint32_t width, std::uint32_t height, const PixelRows& source,
+                     const PaletteTable& palette) {
     if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide)
         throw Error("Cannot write a picture of " + std::to_string(width) + " x " + std::to_string(height) +
                     " pixels");
     png_color plte[kPaletteEntries];
-    const auto& palette = CurrentPalette();
     for (std::size_t i = 0; i < kPaletteEntries; ++i)
         plte[i] = {palette[4 * i + 2], palette[4 * i + 1], palette[4 * i]};
     const std::size_t bandRows = std::clamp<std::size_t>(kBandBytes / width, 1, height);

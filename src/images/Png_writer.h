@@ -1,5 +1,5 @@
 #pragma once
-// The PNG form of the pictures the converters write: 8-bit paletted, CurrentPalette as its PLTE
+// The PNG form of the pictures the converters write: 8-bit paletted, the palette passed in as its PLTE
 // in the same order, the same indices as the BMP would hold.
 
 #include "images/Image_util.h"
@@ -8,7 +8,7 @@ namespace vexa {
 
 // Writes source to a new file at path (create-or-replace), row by row. A failed write leaves no
 // partial file.
-void WriteIndexedPng(const fs::path& path, std::uint32_t width, std::uint32_t height,
-                     const PixelRows& source);
+void WriteIndexedPng(const fs::path& path, std::uint32_t width, std::uint32_t height, const PixelRows& source,
+                     const PaletteTable& palette);
 
 } // namespace vexa

@@ -1,23 +1,25 @@
 #include "images/Q2_Wal.h"
 
-#include "core/byte_reader.h"
-#include "core/errors.h"
+#include "base/byte_reader.h"
+#include "base/errors.h"
 #include "images/Image_util.h"
 
 namespace vexa {
 
-TQ2WalReader::TQ2WalReader() {
-    LoadGamePalette(Game::Quake2Wal);
-}
+namespace {
 
-void TQ2WalReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) {
-    InputFile file(inputPath);
+constexpr std::size_t kMip0Offset = 40;
+
+} // namespace
+
+Pictures TQ2WalReader::Decode(const InputFile& file) const {
     const auto header = file.readBlock(0, kHeaderSize, "the WAL header");
-    const ByteReader fields(header, displayPath(inputPath));
+    const ByteReader fields(header, displayPath(file.path()));
     const auto width = fields.u32(kWidthOffset), height = fields.u32(kHeightOffset);
-    requireImageSize(inputPath, "the texture", width, height);
-    const FileRows rows(file, fields.u32(kMip0Offset), width, height, "mip level 0");
-    WriteIndexedBitmap(withExtension(outputPath, ".bmp"), width, height, rows);
+    requireImageSize(file.path(), "the texture", width, height);
+    Pictures out;
+    out.pictures.push_back({readImage(file, fields.u32(kMip0Offset), width, height, "mip level 0"), ".bmp"});
+    return out;
 }
 
 } // namespace vexa

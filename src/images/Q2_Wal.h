@@ -2,21 +2,18 @@
 // Quake 2 WAL textures: a 100-byte header giving the size and the offsets of four mip levels;
 // the largest level is converted.
 
-#include "core/container.h"
+#include "images/Image_util.h"
 
 namespace vexa {
 
-class TQ2WalReader : public ImageConverter {
+class TQ2WalReader : public ImageDecoder {
   public:
     static constexpr std::size_t kHeaderSize = 100;
     static constexpr std::size_t kWidthOffset = 32;
     static constexpr std::size_t kHeightOffset = 36;
-    static constexpr std::size_t kMip0Offset = 40;
 
-    // Loads the Quake 2 palette; throws when it cannot be loaded.
-    TQ2WalReader();
-    // Writes mip level 0 to outputPath with the extension ".bmp".
-    void ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) override;
+    // Mip level 0 as ".bmp", painted with the current palette (the Quake 2 one its kind loads).
+    Pictures Decode(const InputFile& file) const override;
 };
 
 } // namespace vexa

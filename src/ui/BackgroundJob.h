@@ -4,7 +4,7 @@
 // widget: progress crosses to the window's thread as queued signals, and Cancel is an atomic flag
 // the core asks between entries.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 #include <QFutureWatcher>
 #include <QObject>

@@ -2,7 +2,7 @@
 // The core's ProgressSink over the window's bar PBar. The core calls it between files; it repaints
 // the bar at once, since the long loops run on the GUI thread and nothing else would paint it.
 
-#include "core/container.h"
+#include "formats/container.h"
 
 class QProgressBar;
 

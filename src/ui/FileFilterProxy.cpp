@@ -47,9 +47,8 @@ std::size_t FileFilterProxy::entryIndex(const QModelIndex& shown) const {
 
 bool FileFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
     if (filter_.empty()) return true;
-    const auto& names = rows_.rows();
     const auto row = static_cast<std::size_t>(sourceRow);
-    return row < names.size() && filter_.matches(names[row]);
+    return row < rows_.count() && filter_.matches(rows_.nameOf(row));
 }
 
 bool FileFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
@@ -61,10 +60,8 @@ bool FileFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right
         return rows_.offsetOf(a) < rows_.offsetOf(b);
     case FileListModel::Type:
         return rows_.typeOf(a) < rows_.typeOf(b);
-    default: {
-        const auto& names = rows_.rows();
-        return compareNames(names.at(a), names.at(b)) < 0;
-    }
+    default:
+        return compareNames(rows_.nameOf(a), rows_.nameOf(b)) < 0;
     }
 }
 

@@ -3,7 +3,7 @@
 // (the core's NameFilter), in archive order or sorted by a column. A row of this proxy is a
 // position on screen, never an entry index: entryIndex() is the one way from one to the other.
 
-#include "core/filter.h"
+#include "base/filter.h"
 
 #include <QSortFilterProxyModel>
 

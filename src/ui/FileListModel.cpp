@@ -1,6 +1,7 @@
 #include "ui/FileListModel.h"
 
-#include "core/container.h"
+#include "formats/container.h"
+#include "app/listing.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -10,24 +11,35 @@
 
 namespace vexa::ui {
 
-void FileListModel::setRows(const std::vector<std::string>* rows, const ContainerReader* object) {
+void FileListModel::setRows(const std::vector<std::string>* names) {
     beginResetModel();
-    rows_ = rows;
-    object_ = rows ? object : nullptr;
+    names_ = names;
+    object_ = nullptr;
+    fileRows_ = false;
+    sizes_.clear();
+    sized_.clear();
+    hasOffset_ = hasType_ = false;
+    endResetModel();
+}
+
+void FileListModel::setRows(const ContainerReader* object) {
+    beginResetModel();
+    names_ = nullptr;
+    object_ = object;
     fileRows_ = false;
     sizes_.clear();
     sized_.clear();
     // A kind has offsets or types for all its entries or for none: the first one tells.
-    const bool any = object_ && !rows_->empty();
-    hasOffset_ = any && object_->EntryOffset(0).has_value();
-    hasType_ = any && !object_->EntryType(0).empty();
+    const bool any = object_ && !object_->Rows().empty();
+    hasOffset_ = any && object_->Rows().front().offset.has_value();
+    hasType_ = any && !object_->Rows().front().type.empty();
     endResetModel();
 }
 
 void FileListModel::setFileRows(const std::vector<std::string>* rows,
                                 const std::vector<std::uint64_t>& sizes) {
     beginResetModel();
-    rows_ = rows;
+    names_ = rows;
     object_ = nullptr;
     hasOffset_ = hasType_ = false;
     fileRows_ = rows != nullptr;
@@ -41,7 +53,15 @@ void FileListModel::setFileRows(const std::vector<std::string>* rows,
 
 const std::vector<std::string>& FileListModel::rows() const {
     static const std::vector<std::string> none;
-    return rows_ ? *rows_ : none;
+    return names_ ? *names_ : none;
+}
+
+std::size_t FileListModel::count() const {
+    return object_ ? object_->EntryCount() : names_ ? names_->size() : 0;
+}
+
+const std::string& FileListModel::nameOf(std::size_t index) const {
+    return object_ ? object_->EntryName(index) : names_->at(index);
 }
 
 bool FileListModel::hasColumn(Column column) const {
@@ -76,33 +96,32 @@ int FileListModel::numberDigits() const {
 
 std::optional<std::uint64_t> FileListModel::sizeOf(std::size_t index) const {
     if (fileRows_) return index < sizes_.size() ? sizes_[index] : std::nullopt;
-    if (!object_ || index >= rows().size()) return std::nullopt;
-    if (sizes_.size() != rows().size()) {
-        sizes_.assign(rows().size(), std::nullopt);
-        sized_.assign(rows().size(), false);
+    if (!object_ || index >= count()) return std::nullopt;
+    if (sizes_.size() != count()) {
+        sizes_.assign(count(), std::nullopt);
+        sized_.assign(count(), false);
     }
     if (!sized_[index]) {
         // The size a click shows; where the kind shows none (image files), the bytes it takes.
-        auto size = object_->EntrySize(index);
-        sizes_[index] = size ? size : object_->StoredSize(index);
+        sizes_[index] = storedSize(*object_, index);
         sized_[index] = true;
     }
     return sizes_[index];
 }
 
 std::optional<std::uint64_t> FileListModel::offsetOf(std::size_t index) const {
-    if (!hasOffset_ || index >= rows().size()) return std::nullopt;
-    return object_->EntryOffset(index);
+    if (!hasOffset_ || index >= count()) return std::nullopt;
+    return object_->Rows()[index].offset;
 }
 
 std::string FileListModel::typeOf(std::size_t index) const {
-    if (!hasType_ || index >= rows().size()) return {};
-    return object_->EntryType(index);
+    if (!hasType_ || index >= count()) return {};
+    return object_->Rows()[index].type;
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || !rows_) return 0;
-    return static_cast<int>(std::min<std::size_t>(rows_->size(), std::numeric_limits<int>::max()));
+    if (parent.isValid()) return 0;
+    return static_cast<int>(std::min<std::size_t>(count(), std::numeric_limits<int>::max()));
 }
 
 int FileListModel::columnCount(const QModelIndex& parent) const {
@@ -110,7 +129,7 @@ int FileListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-    if (!rows_ || !index.isValid() || index.row() >= static_cast<int>(rows_->size())) return {};
+    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= count()) return {};
     const auto row = static_cast<std::size_t>(index.row());
     if (role == Qt::TextAlignmentRole)
         return index.column() == Size || index.column() == Offset
@@ -126,7 +145,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
     case Name:
-        return QString::fromStdString((*rows_)[row]);
+        return QString::fromStdString(nameOf(row));
     case Size:
         if (const auto size = sizeOf(row)) return QString::number(*size);
         return {};

@@ -1,11 +1,12 @@
 #pragma once
-// The rows of LB1: a view of the live object's EntryNames, read where they are, with the entry's
-// size, offset and type beside its name where the kind has them. An archive of 100,000 entries
-// costs no widget item per row, and each column is asked of the object only for the rows painted.
-// A row of this model is always its entry index; filtering and sorting happen in FileFilterProxy.
+// The rows of LB1: a view of the live object's rows, read where they are, with the entry's size,
+// offset and type beside its name where the kind has them (or of a plain list of names). An archive of
+// 100,000 entries costs no widget item per row, and each column is asked of the object only for the rows
+// painted. A row of this model is always its entry index; filtering and sorting happen in FileFilterProxy.
 
 #include <QAbstractTableModel>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,12 +25,17 @@ class FileListModel : public QAbstractTableModel {
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    // Shows rows (owned by the live object, which must outlive the model's use of them or be
-    // detached first with setRows(nullptr)); object, when given, supplies the other columns.
-    void setRows(const std::vector<std::string>* rows, const ContainerReader* object = nullptr);
+    // Shows names alone, or the object's rows (the names' owner or the object must outlive the
+    // model's use of them or be detached first with setRows(nullptr)).
+    void setRows(const std::vector<std::string>* names);
+    void setRows(const ContainerReader* object);
+    void setRows(std::nullptr_t) { setRows(static_cast<const ContainerReader*>(nullptr)); }
     // Rows of files that are no entries (the New_C review), with the sizes of those files.
     void setFileRows(const std::vector<std::string>* rows, const std::vector<std::uint64_t>& sizes);
+    // The names shown by setRows(names) or setFileRows; empty while an object's rows are shown.
     const std::vector<std::string>& rows() const;
+    std::size_t count() const;
+    const std::string& nameOf(std::size_t index) const;
     // Whether the rows shown have this column at all (a GOB has no type, a review no size).
     bool hasColumn(Column column) const;
     // The most digits a size or offset of these rows can have: no entry lies past the end of
@@ -47,7 +53,7 @@ class FileListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
   private:
-    const std::vector<std::string>* rows_ = nullptr;
+    const std::vector<std::string>* names_ = nullptr;
     const ContainerReader* object_ = nullptr;
     bool hasOffset_ = false, hasType_ = false;
     bool fileRows_ = false; // sizes_ holds every row's size

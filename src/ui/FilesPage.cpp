@@ -264,8 +264,8 @@ void FilesPage::clearFilter() {
     LB1->resetSort();
 }
 
-void FilesPage::showEntries(const std::vector<std::string>* names, const ContainerReader* object) {
-    rows->setRows(names, object);
+void FilesPage::showEntries(const ContainerReader* object) {
+    rows->setRows(object);
     reviewNames_.clear();
 }
 
@@ -276,7 +276,7 @@ void FilesPage::showReview(std::vector<std::string> names, std::vector<std::uint
 }
 
 void FilesPage::reset() {
-    showEntries(nullptr, nullptr);
+    showEntries(nullptr);
     LB1->setSelectionMode(QAbstractItemView::ExtendedSelection); // the review used one row
     clearFilter();
     EFilter->setEnabled(true);
@@ -286,7 +286,7 @@ void FilesPage::reset() {
 }
 
 void FilesPage::startReview() {
-    showEntries(nullptr, nullptr);
+    showEntries(nullptr);
     LB1->setSelectionMode(QAbstractItemView::SingleSelection);
     clearFilter();
     EFilter->setEnabled(false);

@@ -67,8 +67,8 @@ class FilesPage : public QWidget {
     explicit FilesPage(QWidget* parent = nullptr);
 
     // --- the rows -------------------------------------------------------------------------------
-    // The live object's entries (names owned by it; null empties the list before it goes).
-    void showEntries(const std::vector<std::string>* names, const ContainerReader* object);
+    // The live object's rows (null empties the list before the object goes).
+    void showEntries(const ContainerReader* object);
     // The New_C review: the gathered files' names and sizes, kept here while they are shown.
     void showReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes);
     // The idle state: no rows, several may be chosen, no filter, no preview, no extensions.

@@ -1,10 +1,11 @@
 #include "ui/Main.h"
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/filter.h"
-#include "core/image_folder.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "base/filter.h"
+#include "app/image_folder.h"
+#include "app/kinds.h"
+#include "app/listing.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
@@ -78,25 +79,6 @@ int barPosition(std::size_t row) {
     return static_cast<int>(std::min<std::size_t>(row, INT_MAX));
 }
 
-// What a job leaves for the window's thread: written by the worker, read once the job has ended.
-struct ExtractionOutcome {
-    ExtractionResult result;
-    PaletteState palette;
-};
-
-// Runs part of a job with the window's palette as it was when the job started, and hands back
-// what the job made of it even when it throws: conversions load palettes that are to stay.
-template <class Work> void withJobPalette(PaletteState& palette, Work&& work) {
-    const PaletteScope scope(palette);
-    try {
-        work();
-    } catch (...) {
-        palette = scope.state();
-        throw;
-    }
-    palette = scope.state();
-}
-
 } // namespace
 
 TPdlg::TPdlg(const fs::path& programFolder, Prompts& prompts, const QStringList& arguments, QWidget* parent)
@@ -112,7 +94,7 @@ TPdlg::TPdlg(const fs::path& programFolder, Prompts& prompts, const QStringList&
 TPdlg::~TPdlg() {
     stopBackgroundWork();
     // The rows shown are the live object's; the list lets go of them before the object goes.
-    files_->showEntries(nullptr, nullptr);
+    files_->showEntries(nullptr);
     std::error_code ec;
     for (const auto& folder : dragFolders_)
         fs::remove_all(folder, ec);
@@ -176,7 +158,7 @@ void TPdlg::buildWindow() {
     connect(SBCancelJob, &QPushButton::clicked, this, &TPdlg::SBCancelJobClick);
     previewer_ = new EntryPreviewer(
         [this](const EntryPreviewer::Outcome& out) {
-            showPreview(out.index, out.error, out.preview ? &*out.preview : nullptr);
+            showPreview(out.object, out.index, out.error, out.preview ? &*out.preview : nullptr);
         },
         this);
 
@@ -243,7 +225,6 @@ void TPdlg::FormCreate(const QStringList& arguments) {
     setWindowTitle(QStringLiteral("VEXA ver 0.3"));
     folders_.ensureAll();
     currentType_ = Kind::Unknown;
-    liveObjectType_ = Kind::Unknown;
 
     if (arguments.isEmpty()) return;
     openPath_ = fsPath(arguments.first());
@@ -311,12 +292,11 @@ void TPdlg::ShowFilesPage() {
 }
 
 void TPdlg::ReleaseContainerObject() {
-    previewer_->forget();                  // a render reads the object
-    files_->showEntries(nullptr, nullptr); // LB1 shows the object's rows: it empties with it
+    previewer_->drop();             // a render still running keeps its own hold on the object
+    files_->showEntries(nullptr);   // LB1 shows the object's rows: it empties with it
     files_->preview().clear();
     previewed_.reset();
     liveObject_.reset();
-    liveObjectType_ = currentType_;
 }
 
 void TPdlg::BeginCreation() {
@@ -352,7 +332,8 @@ void TPdlg::EnableListCommands() {
     Extract1->setEnabled(true);
     ExtractAll1->setEnabled(true);
     // Only where Extract makes pictures does a raw copy differ from it (the lumps of WAD2 and WAD3).
-    ExtractRaw1->setEnabled(liveObject_ && liveObject_->ExtractsRaw() && liveObject_->ConvertsToPictures());
+    ExtractRaw1->setEnabled(liveObject_ && liveObject_->HasStoredBytes() &&
+                            dynamic_cast<const PictureSource*>(liveObject_.get()));
 }
 
 void TPdlg::SetImageCaptions() {
@@ -420,51 +401,40 @@ void TPdlg::OpenFile(const fs::path& path) {
 }
 
 void TPdlg::CompleteOpen() {
-    // Made here: some kinds load their game's palette when made, and that stays as it always did.
-    auto object = CreateContainerObject(currentType_);
+    // A kind with a game palette makes it the current one as the file opens, as it always did.
+    LoadKindPalette(currentType_, gamePalettes_, currentPalette_);
+    std::shared_ptr<ContainerReader> object = CreateContainerObject(currentType_);
     if (!object) {
         prompts_.message(QStringLiteral("Sorry do not know that file type"));
         return;
     }
     // The directory is read off the window's thread; the object is the live one once it is read.
-    struct Opening {
-        std::unique_ptr<ContainerReader> object;
-        PaletteState palette = SnapshotPalette();
-    };
-    auto opening = std::make_shared<Opening>();
-    opening->object = std::move(object);
     const auto path = openPath_;
     SzLabText(QStringLiteral("Opening ") + qText(path));
-    StartJob(
-        [opening, path](JobProgress&) {
-            withJobPalette(opening->palette, [&] { opening->object->ReadDirectory(path); });
-        },
-        [this, opening, path](std::exception_ptr error) {
-            if (jobs_->cancelled()) {
-                SzLabText(QStringLiteral("Opening cancelled: ") + qText(path));
-                return;
-            }
-            RestorePalette(opening->palette);
-            SzLabClear();
-            // A directory that could not be read leaves its object live and the list empty.
-            liveObject_ = std::move(opening->object);
-            liveObjectType_ = currentType_;
-            if (error) std::rethrow_exception(error);
-            const auto& names = liveObject_->EntryNames();
-            files_->showEntries(&names, liveObject_.get());
-            SzLabText(qText(liveObject_->StatusLine()));
-            files_->setExtensions(CollectExtensions(names));
-            // A walk the file cut short: what came before it is listed, and the user is told.
-            std::string notes;
-            for (const auto& note : liveObject_->ListingNotes())
-                notes += (notes.empty() ? "" : "\n") + note;
-            if (!notes.empty()) prompts_.message(qText(notes));
-        });
+    StartJob([object, path](JobProgress&) { object->ReadDirectory(path); },
+             [this, object, path](std::exception_ptr error) {
+                 if (jobs_->cancelled()) {
+                     SzLabText(QStringLiteral("Opening cancelled: ") + qText(path));
+                     return;
+                 }
+                 SzLabClear();
+                 // A directory that could not be read leaves its object live and the list empty.
+                 liveObject_ = object;
+                 if (error) std::rethrow_exception(error);
+                 files_->showEntries(liveObject_.get());
+                 SzLabText(qText(statusLine(*liveObject_)));
+                 files_->setExtensions(CollectExtensions(liveObject_->Rows()));
+                 // A walk the file cut short: what came before it is listed, and the user is told.
+                 std::string notes;
+                 for (const auto& note : liveObject_->ListingNotes())
+                     notes += (notes.empty() ? "" : "\n") + note;
+                 if (!notes.empty()) prompts_.message(qText(notes));
+             });
 }
 
 std::vector<std::size_t> TPdlg::shownRows() const {
     if (!liveObject_) return {};
-    return filterRows(liveObject_->EntryNames(), files_->pattern());
+    return filterRows(liveObject_->Rows(), files_->pattern());
 }
 
 void TPdlg::LB1Click() {
@@ -488,7 +458,7 @@ void TPdlg::showPreviewOfSelection() {
     const auto selected = files_->selectedEntries();
     auto& pane = files_->preview();
     if (!liveObject_ || selected.size() != 1) {
-        previewer_->forget();
+        previewer_->drop();
         previewed_.reset();
         if (selected.size() > 1)
             pane.showNote(QStringLiteral("Select one row to preview it"));
@@ -497,14 +467,17 @@ void TPdlg::showPreviewOfSelection() {
         return;
     }
     previewed_ = selected[0];
-    pane.showNote(QStringLiteral("Rendering ") + qText(liveObject_->EntryNames().at(selected[0])) +
+    pane.showNote(QStringLiteral("Rendering ") + qText(liveObject_->EntryName(selected[0])) +
                   QStringLiteral(" ..."));
-    previewer_->request(*liveObject_, selected[0]);
+    // The palette the next conversion would use, as it is now: the render paints with its copy.
+    previewer_->request(liveObject_, selected[0], currentPalette_, gamePalettes_);
 }
 
-void TPdlg::showPreview(std::size_t index, const QString& error, const EntryPreview* preview) {
-    if (!liveObject_ || index >= liveObject_->EntryCount()) return;
-    const auto name = qText(liveObject_->EntryNames()[index]);
+void TPdlg::showPreview(const ContainerReader* object, std::size_t index, const QString& error,
+                        const EntryPreview* preview) {
+    // A render of a file since closed is not shown.
+    if (!liveObject_ || object != liveObject_.get() || index >= liveObject_->EntryCount()) return;
+    const auto name = qText(liveObject_->EntryName(index));
     if (preview)
         files_->preview().showPreview(name, *preview);
     else
@@ -513,15 +486,6 @@ void TPdlg::showPreview(std::size_t index, const QString& error, const EntryPrev
 
 bool TPdlg::PreviewBusy() const {
     return previewer_->busy();
-}
-
-void TPdlg::HoldPreview() {
-    if (previewHolds_++ == 0) previewer_->setHeld(true);
-    previewer_->settle();
-}
-
-void TPdlg::ResumePreview() {
-    if (previewHolds_ > 0 && --previewHolds_ == 0) previewer_->setHeld(false);
 }
 
 // --- extraction ---------------------------------------------------------------------------------
@@ -555,7 +519,7 @@ void TPdlg::SBExtract_ExtClick() {
             return;
         }
         if (!liveObject_) return;
-        auto rows = rowsWithExtensions(liveObject_->EntryNames(), extensions);
+        auto rows = rowsWithExtensions(liveObject_->Rows(), extensions);
         if (files_->filtered()) {
             const auto shown = shownRows();
             std::erase_if(
@@ -590,23 +554,29 @@ void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QStrin
     if (const auto question = lowSpaceQuestion(target, freeSpace_(target)))
         if (!prompts_.question(qText(*question))) return;
 
-    auto outcome = std::make_shared<ExtractionOutcome>();
-    outcome->palette = SnapshotPalette();
-    auto* object = liveObject_.get();
+    // What the job leaves for the window's thread: written by the worker, read once it has ended.
+    struct Outcome {
+        ExtractionResult result;
+        Palette palette;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    outcome->palette = currentPalette_;
+    ExtractionOptions options;
+    options.games = gamePalettes_;
+    options.raw = raw;
+    const std::shared_ptr<const ContainerReader> object = liveObject_;
     const int maximum = barPosition(rows.back());
     emptyAfter.started = StartJob(
-        [outcome, object, target, rows, maximum, raw](JobProgress& progress) {
+        [outcome, object, target, rows, maximum, options](JobProgress& progress) mutable {
             progress.setRange(maximum);
-            ExtractionOptions options;
-            options.raw = raw;
             options.afterRow = [&progress](std::size_t row) { progress.setPosition(barPosition(row)); };
             options.cancelled = [&progress] { return progress.cancelRequested(); };
-            withJobPalette(outcome->palette,
-                           [&] { outcome->result = extractRows(*object, target, rows, options); });
+            outcome->result = extractRows(*object, target, rows, options, outcome->palette);
         },
         [this, outcome](std::exception_ptr error) {
-            // What the conversions did to the palette stays, as when they ran on this thread.
-            RestorePalette(outcome->palette);
+            // Pictures with their own palette (a WAD3's textures, a JK BM's) or their game's leave
+            // it as the current one, also when the run ended early.
+            currentPalette_ = outcome->palette;
             progress_->setPosition(0);
             if (error) std::rethrow_exception(error);
             SzLabText(qText(outcome->result.statusText()));
@@ -622,10 +592,7 @@ bool TPdlg::JobRunning() const {
 
 bool TPdlg::StartJob(std::function<void(JobProgress&)> work, std::function<void(std::exception_ptr)> done) {
     if (jobs_->running()) return false;
-    // A render reading the live object ends first; new ones wait for the job.
-    HoldPreview();
     return jobs_->start(std::move(work), [this, done = std::move(done)](std::exception_ptr error) {
-        ResumePreview();
         guarded([&] { done(error); });
     });
 }
@@ -668,7 +635,7 @@ void TPdlg::SBCancelJobClick() {
 }
 
 void TPdlg::stopBackgroundWork() {
-    previewer_->forget();
+    previewer_->drop();
     if (jobs_->running()) {
         jobs_->cancel();
         jobs_->wait();
@@ -694,8 +661,9 @@ std::unique_ptr<QMimeData> TPdlg::DragOutData(const std::vector<std::size_t>& ro
     dragFolders_.push_back(folder);
 
     // Small by nature (the rows a hand selected), and the drag needs its files before it starts.
-    const PreviewHold hold(*this);
-    const auto result = extractRows(*liveObject_, folder, rows);
+    ExtractionOptions options;
+    options.games = gamePalettes_;
+    const auto result = extractRows(*liveObject_, folder, rows, options, currentPalette_);
     if (!result.refused.empty()) prompts_.message(qText(result.refusalText()));
 
     QList<QUrl> urls;

@@ -2,9 +2,9 @@
 // Module Main: TPdlg, the one main window. Pages Files, Palettes and New_C, the status line SLab,
 // the progress bar PBar and the menus; the commands open -> list -> extract over the core.
 
-#include "core/Global.h"
-#include "core/container.h"
-#include "core/preview.h"
+#include "app/Global.h"
+#include "formats/container.h"
+#include "app/preview.h"
 #include "ui/BackgroundJob.h"
 #include "ui/BarProgress.h"
 #include "ui/PageHost.h"
@@ -49,8 +49,7 @@ class TPdlg : public QMainWindow, private CreationHost {
 
     const ProgramFolders& Folders() const override { return folders_; }
     ContainerType CurrentType() const { return currentType_; }
-    ContainerType LiveObjectType() const { return liveObjectType_; }
-    ContainerReader* LiveObject() const { return liveObject_.get(); }
+    const ContainerReader* LiveObject() const { return liveObject_.get(); }
     bool CreationMode() const { return creationMode_; }
     void SetCreationMode(bool on) { creationMode_ = on; }
     void ShowFilesPage();
@@ -65,6 +64,13 @@ class TPdlg : public QMainWindow, private CreationHost {
     JobRunner& Jobs() { return *jobs_; }
     // The preview being rendered or waiting; tests wait for it.
     bool PreviewBusy() const;
+
+    // CurrentPalette: what pictures are painted with. Opening a kind with a game palette, the
+    // Palettes page, and conversions of pictures with their own or their game's palette change it;
+    // each job and preview works on a copy.
+    const Palette& CurrentPalette() const override { return currentPalette_; }
+    void SetCurrentPalette(Palette palette) override { currentPalette_ = std::move(palette); }
+    GamePalettePaths& GamePalettes() override { return gamePalettes_; }
 
     // Drag and drop: the files a drag of entry rows carries (extracted into a folder below Temp,
     // as Extract would write them), or null when nothing was written; and a drop's file opened.
@@ -102,10 +108,6 @@ class TPdlg : public QMainWindow, private CreationHost {
     void SzLabText(const QString& text) override;
     void SetOpenDialog(const QString& filter, const std::filesystem::path& folder) override;
     std::optional<QString> ExecuteOpenDialog() override;
-    // Waits for a preview being rendered (it reads the live object and the game palette paths)
-    // and keeps new ones from starting until Resume; for commands that change either.
-    void HoldPreview() override;
-    void ResumePreview() override;
     void BeginCreation() override;
     void ShowReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) override;
     std::optional<std::size_t> ReviewRow() const override;
@@ -138,10 +140,11 @@ class TPdlg : public QMainWindow, private CreationHost {
     std::vector<std::size_t> shownRows() const;
     void setBusy(bool busy);
     void setAllCaptions();
-    void showPreview(std::size_t index, const QString& error, const EntryPreview* preview);
+    void showPreview(const ContainerReader* object, std::size_t index, const QString& error,
+                     const EntryPreview* preview);
     // The preview of the one selected row, a note for several, nothing for none.
     void showPreviewOfSelection();
-    // Ends a running job and a preview; for the close and before the live object goes.
+    // Ends a running job; for the close.
     void stopBackgroundWork();
 
     Prompts& prompts_;
@@ -149,12 +152,13 @@ class TPdlg : public QMainWindow, private CreationHost {
     FreeSpaceProbe freeSpace_;
 
     ContainerType currentType_ = Kind::Unknown;
-    ContainerType liveObjectType_ = Kind::Unknown;
-    std::unique_ptr<ContainerReader> liveObject_;
+    // Shared with the job and the preview reading it, so it outlives them when the window lets go.
+    std::shared_ptr<const ContainerReader> liveObject_;
+    Palette currentPalette_;
+    GamePalettePaths gamePalettes_;
     bool creationMode_ = false;
     bool shown_ = false;
     bool imageCaptions_ = false; // SetImageCaptions has run since the last reset
-    int previewHolds_ = 0;
     std::optional<std::size_t> previewed_; // the entry the preview shows or renders
     // Enabled states the job's start took away, given back at its end.
     std::vector<std::pair<QObject*, bool>> beforeJob_;

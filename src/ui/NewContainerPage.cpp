@@ -1,8 +1,11 @@
 #include "ui/NewContainerPage.h"
 
-#include "core/errors.h"
-#include "core/wad_batch.h"
+#include "app/wad_batch.h"
+#include "base/errors.h"
 #include "ui/BackgroundJob.h"
+#include "ui/FileListModel.h"
+#include "ui/FilesPage.h"
+#include "ui/Main.h"
 #include "ui/PageHost.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"

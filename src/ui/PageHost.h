@@ -3,9 +3,10 @@
 // never see its controls, the live object or each other. The window wires the Files page's
 // review buttons to the New_C page; everything else a page asks goes through these calls.
 
-#include "core/Global.h"
-#include "core/container.h"
-#include "core/kinds.h"
+#include "app/Global.h"
+#include "formats/container.h"
+#include "app/kinds.h"
+#include "images/Image_util.h"
 
 #include <QString>
 
@@ -37,16 +38,10 @@ class PageHost {
     virtual void SetOpenDialog(const QString& filter, const std::filesystem::path& folder) = 0;
     virtual std::optional<QString> ExecuteOpenDialog() = 0;
 
-    // A preview being rendered reads the game palette paths: held while a command changes them.
-    virtual void HoldPreview() = 0;
-    virtual void ResumePreview() = 0;
-    struct PreviewHold {
-        explicit PreviewHold(PageHost& h) : host(h) { host.HoldPreview(); }
-        ~PreviewHold() { host.ResumePreview(); }
-        PreviewHold(const PreviewHold&) = delete;
-        PreviewHold& operator=(const PreviewHold&) = delete;
-        PageHost& host;
-    };
+    // CurrentPalette, the window's state: what pictures are painted with, and the game palette paths.
+    virtual const Palette& CurrentPalette() const = 0;
+    virtual void SetCurrentPalette(Palette palette) = 0;
+    virtual GamePalettePaths& GamePalettes() = 0;
 
   protected:
     ~PageHost() = default;

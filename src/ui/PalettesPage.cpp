@@ -47,7 +47,7 @@ QStringList sourceCaptions() {
 
 } // namespace
 
-PalettePreview::PalettePreview(QWidget* parent) : QWidget(parent) {
+PalettePreview::PalettePreview(const Palette& palette, QWidget* parent) : QWidget(parent), palette_(palette) {
     setObjectName(QStringLiteral("PB1"));
     setFixedSize(kSide, kSide);
 }
@@ -55,7 +55,7 @@ PalettePreview::PalettePreview(QWidget* parent) : QWidget(parent) {
 void PalettePreview::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(QPen(Qt::black, 1));
-    for (const auto& cell : PaintPalettePreview()) {
+    for (const auto& cell : PaintPalettePreview(palette_.table)) {
         painter.setBrush(QColor(cell.red, cell.green, cell.blue));
         // A stroked rectangle covers one pixel more than its size: the square ends one short of
         // its right and bottom edges, leaving a one-pixel gap to the next at the 11-pixel pitch.
@@ -86,7 +86,7 @@ PalettesPage::PalettesPage(PageHost& window, QWidget* parent) : QWidget(parent),
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
 
-    PB1 = new PalettePreview(panel);
+    PB1 = new PalettePreview(window_.CurrentPalette(), panel);
 
     SBGetPal = new QPushButton(QStringLiteral("Load palette"), panel);
     SBGetPal->setObjectName(QStringLiteral("SBGetPal"));
@@ -128,7 +128,7 @@ PalettesPage::PalettesPage(PageHost& window, QWidget* parent) : QWidget(parent),
 }
 
 void PalettesPage::SetDefaultPalettes() {
-    vexa::SetDefaultPalettes(window_.Folders().data);
+    window_.GamePalettes() = GamePalettePaths::defaults(window_.Folders().data);
     RGpal->setItemIndex(0);
     RGpalClick();
 }
@@ -143,13 +143,14 @@ void PalettesPage::RGpalClick() {
     if (item < 0) return;
     window_.guarded([this, item] {
         const auto game = gamePalettes().at(static_cast<std::size_t>(item)).game;
-        Plab->setText(qText(GamePalettePath(game)));
-        // Also a palette that did not load is shown: black, as CurrentPalette now is.
+        Plab->setText(qText(window_.GamePalettes().path(game)));
+        // Also a palette that did not load is shown: black, as the current palette now is.
         struct RepaintAfter {
             QWidget* box;
             ~RepaintAfter() { box->update(); }
         } repaint{PB1};
-        LoadGamePalette(game);
+        window_.SetCurrentPalette(Palette{});
+        window_.SetCurrentPalette(LoadGamePalette(game, window_.GamePalettes()));
     });
 }
 
@@ -167,11 +168,10 @@ void PalettesPage::SBGetPalClick() {
         if (game < 0 || source < 0) return;
         window_.SzLabText({}); // the last load's "Loaded Ok" is not this one's
 
-        // A preview being rendered may be reading the game palette paths this changes.
-        const PageHost::PreviewHold hold(window_);
         const auto copy =
             ImportPalette(paletteSources().at(static_cast<std::size_t>(source)).source, fsPath(*chosen),
-                          window_.Folders().data, gamePalettes().at(static_cast<std::size_t>(game)).game);
+                          window_.Folders().data, gamePalettes().at(static_cast<std::size_t>(game)).game,
+                          window_.GamePalettes());
         if (!copy) {
             window_.prompts().message(text(kWrongPaletteFile));
             return;

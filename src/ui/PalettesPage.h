@@ -1,7 +1,9 @@
 #pragma once
-// The Palettes page: which game's palette is shown (RGpal), the 16 x 16 preview of CurrentPalette
-// (PB1), and loading a palette from one of five kinds of file (SBGetPal, RGPalGet), whose copy in
-// the Data folder becomes the chosen game's palette until the program ends.
+// The Palettes page: which game's palette is shown (RGpal), the 16 x 16 preview of the window's
+// CurrentPalette (PB1), and loading a palette from one of five kinds of file (SBGetPal, RGPalGet), whose copy
+// in the Data folder becomes the chosen game's palette until the program ends.
+
+#include "images/Image_util.h"
 
 #include <QWidget>
 
@@ -13,15 +15,18 @@ namespace vexa::ui {
 class PageHost;
 class RadioGroup;
 
-// PB1: paints CurrentPalette as it is at each repaint.
+// PB1: paints the palette it is given (the window's CurrentPalette) as it is at each repaint.
 class PalettePreview : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kSide = 200;
-    explicit PalettePreview(QWidget* parent = nullptr);
+    PalettePreview(const Palette& palette, QWidget* parent = nullptr);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+
+  private:
+    const Palette& palette_;
 };
 
 class PalettesPage : public QWidget {
@@ -34,8 +39,8 @@ class PalettesPage : public QWidget {
     void SetDefaultPalettes();
 
   protected:
-    // The preview shows CurrentPalette as it is whenever the page comes into view: opening an
-    // image loads its game's palette meanwhile.
+    // The preview shows the current palette as it is whenever the page comes into view: opening
+    // an image loads its game's palette meanwhile.
     void showEvent(QShowEvent* event) override;
 
   private slots:

@@ -191,44 +191,29 @@ EntryPreviewer::~EntryPreviewer() {
     watcher_.waitForFinished();
 }
 
-void EntryPreviewer::request(ContainerReader& object, std::size_t index) {
-    pending_ = Request{&object, index};
+void EntryPreviewer::request(std::shared_ptr<const ContainerReader> object, std::size_t index,
+                             Palette palette, GamePalettePaths games) {
+    pending_ = Request{std::move(object), index, std::move(palette), std::move(games)};
     startPending();
 }
 
-void EntryPreviewer::setHeld(bool held) {
-    held_ = held;
-    if (!held_) startPending();
-}
-
-void EntryPreviewer::settle() {
-    if (!running_) return;
-    watcher_.waitForFinished();
-    finish();
-}
-
-void EntryPreviewer::forget() {
+void EntryPreviewer::drop() {
     pending_.reset();
-    if (!running_) return;
-    discard_ = true;
-    watcher_.waitForFinished();
-    finish();
+    if (running_) discard_ = true;
 }
 
 void EntryPreviewer::startPending() {
-    if (running_ || held_ || !pending_) return;
-    const auto request = *pending_;
+    if (running_ || !pending_) return;
+    auto request = std::move(*pending_);
     pending_.reset();
     running_ = true;
     discard_ = false;
-    // The palette the next conversion would use, taken here on the window's thread; the render
-    // paints with its own copy of it, so the window's palette stays as it is.
-    auto palette = SnapshotPalette();
-    watcher_.setFuture(QtConcurrent::run([request, palette = std::move(palette)] {
+    watcher_.setFuture(QtConcurrent::run([request = std::move(request)] {
         Outcome out;
+        out.object = request.object.get();
         out.index = request.index;
         try {
-            out.preview = PreviewEntry(*request.object, request.index, palette);
+            out.preview = PreviewEntry(*request.object, request.index, request.palette, request.games);
         } catch (const std::exception& e) {
             out.error = QString::fromUtf8(e.what());
         } catch (...) {

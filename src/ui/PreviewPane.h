@@ -4,7 +4,7 @@
 // bytes as hex, with a caption that names the palette used. EntryPreviewer renders it off the
 // window's thread with the core's PreviewEntry.
 
-#include "core/preview.h"
+#include "app/preview.h"
 
 #include <QFutureWatcher>
 #include <QImage>
@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -67,12 +68,13 @@ class PreviewPane : public QWidget {
 };
 
 // Runs PreviewEntry on a worker, one render at a time: a click while one renders replaces the
-// waiting request, so only the last click's preview is shown. The object is used by the worker
-// while a render runs: forget() before the object goes, settle() before another user of it.
+// waiting request, so only the last click's preview is shown. A render holds its own share of the
+// object and copies of the palettes, so it may run beside a job and outlive the window's use of it.
 class EntryPreviewer : public QObject {
     Q_OBJECT
   public:
     struct Outcome {
+        const ContainerReader* object = nullptr; // which object it rendered, for the window to compare
         std::size_t index = 0;
         std::optional<EntryPreview> preview;
         QString error;
@@ -82,20 +84,18 @@ class EntryPreviewer : public QObject {
     explicit EntryPreviewer(Shown shown, QObject* parent = nullptr);
     ~EntryPreviewer() override;
 
-    void request(ContainerReader& object, std::size_t index);
-    // Held: requests wait (a job is using the object); released: the last one is rendered.
-    void setHeld(bool held);
-    // Waits for the render running now (its preview is shown unless a newer click waits). Hold
-    // first to keep a waiting request from starting.
-    void settle();
-    // Waits for the render running now and drops it and any waiting request.
-    void forget();
+    void request(std::shared_ptr<const ContainerReader> object, std::size_t index, Palette palette,
+                 GamePalettePaths games);
+    // Drops any waiting request and the result of the render running now (it is not waited for).
+    void drop();
     bool busy() const { return running_ || pending_.has_value(); }
 
   private:
     struct Request {
-        ContainerReader* object;
+        std::shared_ptr<const ContainerReader> object;
         std::size_t index;
+        Palette palette;
+        GamePalettePaths games;
     };
     void startPending();
     void finish();
@@ -105,7 +105,6 @@ class EntryPreviewer : public QObject {
     std::optional<Request> pending_;
     bool running_ = false;
     bool discard_ = false;
-    bool held_ = false;
 };
 
 } // namespace vexa::ui

@@ -1,7 +1,7 @@
 #pragma once
 // Paths and texts between the core (UTF-8 std::string, std::filesystem::path) and Qt (QString).
 
-#include "core/file_io.h"
+#include "base/file_io.h"
 
 #include <QFile>
 #include <QString>

@@ -1,7 +1,7 @@
 // The window's program entry: the application "VEXA" and its one main window.
 
 #include "ui/Main.h"
-#include "core/memory.h"
+#include "base/memory.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 

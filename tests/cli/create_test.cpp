@@ -1,6 +1,6 @@
 // vexa-cli create for every kind that writes, read back with vexa-cli list and extract.
 
-#include "core/file_io.h"
+#include "base/file_io.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "core/Global.h"
-#include "core/errors.h"
-#include "core/kinds.h"
+#include "app/Global.h"
+#include "base/errors.h"
+#include "app/kinds.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "core/errors.h"
-#include "core/file_io.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

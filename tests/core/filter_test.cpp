@@ -1,4 +1,4 @@
-#include "core/filter.h"
+#include "base/filter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Long jobs stopped by a cancel check: extraction keeps only whole entries, a writer leaves no
 // container and the previous file as it was.
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/file_io.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "base/file_io.h"
+#include "app/kinds.h"
 #include "formats/DF_Gob.h"
 #include "support/format_checks.h"
 #include "support/test_files.h"
@@ -57,7 +57,8 @@ TEST(CancelledExtraction, StopsBetweenEntriesLeavingOnlyWholeFiles) {
         std::vector<std::size_t> handled;
         options.afterRow = [&](std::size_t row) { handled.push_back(row); };
         options.cancelled = TripAfter{c.allowed};
-        const auto result = extractRows(gob, out.path(), rows, options);
+        Palette palette;
+        const auto result = extractRows(gob, out.path(), rows, options, palette);
         EXPECT_EQ(result.statusText(), c.status);
         EXPECT_EQ(result.cancelled, c.allowed < rows.size());
         EXPECT_EQ(result.written, c.allowed);
@@ -77,12 +78,14 @@ TEST(CancelledExtraction, StopsBetweenEntriesLeavingOnlyWholeFiles) {
 // Cancel pressed while that entry is being written.
 class CancelDuringEntry : public ContainerReader {
   public:
-    CancelDuringEntry(std::size_t cancelIn, bool& flag) : cancelIn_(cancelIn), flag_(flag) {}
-    void ReadDirectory(const fs::path& p) override { path_ = p; }
-    const std::vector<std::string>& EntryNames() const override { return names_; }
-    const fs::path& ArchivePath() const override { return path_; }
-    std::optional<std::uint64_t> EntrySize(std::size_t) const override { return 200; }
-    void ExtractEntry(const fs::path& out, std::size_t index) override {
+    CancelDuringEntry(std::size_t cancelIn, bool& flag) : cancelIn_(cancelIn), flag_(flag) {
+        std::vector<EntryRow> rows;
+        for (const char* name : {"a", "b", "c", "d"})
+            rows.push_back({name, 200, std::nullopt, {}});
+        SetRows(std::move(rows));
+    }
+    void ReadDirectory(const fs::path&) override {}
+    void ExtractEntry(const fs::path& out, std::size_t index) const override {
         OutputFile f(out);
         f.write(Bytes(100, static_cast<std::uint8_t>(index)));
         if (index == cancelIn_) flag_ = true;
@@ -93,8 +96,6 @@ class CancelDuringEntry : public ContainerReader {
   private:
     std::size_t cancelIn_;
     bool& flag_;
-    std::vector<std::string> names_ = {"a", "b", "c", "d"};
-    fs::path path_;
 };
 
 TEST(CancelledExtraction, TheEntryUnderWayIsFinished) {
@@ -103,7 +104,8 @@ TEST(CancelledExtraction, TheEntryUnderWayIsFinished) {
     CancelDuringEntry object(1, cancel);
     ExtractionOptions options;
     options.cancelled = [&] { return cancel; };
-    const auto result = extractRows(object, out.path(), {0, 1, 2, 3}, options);
+    Palette palette;
+    const auto result = extractRows(object, out.path(), {0, 1, 2, 3}, options, palette);
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(result.written, 2u);
     EXPECT_EQ(result.notStarted, 2u);

@@ -1,4 +1,4 @@
-#include "core/memory.h"
+#include "base/memory.h"
 
 #include <gtest/gtest.h>
 

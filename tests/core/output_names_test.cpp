@@ -1,4 +1,4 @@
-#include "core/output_names.h"
+#include "formats/output_names.h"
 
 #include <gtest/gtest.h>
 

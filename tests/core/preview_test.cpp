@@ -1,10 +1,10 @@
 // Previews: the picture extraction would write, through the same writer, with no file written and
-// the process palette left as it was; stored bytes shown as palette, text or hex, all bounded.
+// the palette passed in left as it was; stored bytes shown as palette, text or hex, all bounded.
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
-#include "core/preview.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/preview.h"
 #include "formats/DF_Gob.h"
 #include "formats/Wad_common.h"
 #include "formats/texture_builders.h"
@@ -25,26 +25,37 @@ using test::TempDir;
 
 using test::namesIn;
 
-// Every game palette points at its own known 8-bit palette file; the process palette starts black.
+// Every game palette points at its own known 8-bit palette file; the current palette starts black.
 class Previews : public ::testing::Test {
   protected:
     void SetUp() override {
         for (const auto& g : gamePalettes()) {
             const auto path = palettes_ / std::string(g.defaultFile);
             test::writeFile(path, test::knownPalette(static_cast<std::uint8_t>(20 + int(g.game))));
-            SetGamePalettePath(g.game, path);
+            games_.set(g.game, path);
         }
-        ClearPalette();
     }
 
-    static std::unique_ptr<ContainerReader> open(const fs::path& path) {
-        auto object = CreateContainerObject(DetectContainerType(path));
+    std::unique_ptr<ContainerReader> open(const fs::path& path) {
+        const auto code = DetectContainerType(path);
+        LoadKindPalette(code, games_, current_);
+        auto object = CreateContainerObject(code);
         if (!object) throw std::runtime_error("not detected: " + path.string());
         object->ReadDirectory(path);
         return object;
     }
 
-    static void expectSamePalette(const PaletteState& a, const PaletteState& b, const std::string& what) {
+    EntryPreview preview(const ContainerReader& object, std::size_t index) const {
+        return PreviewEntry(object, index, current_, games_);
+    }
+    ExtractionResult extract(const ContainerReader& object, const fs::path& target,
+                             std::vector<std::size_t> rows) {
+        ExtractionOptions options;
+        options.games = games_;
+        return extractRows(object, target, rows, options, current_);
+    }
+
+    static void expectSamePalette(const Palette& a, const Palette& b, const std::string& what) {
         EXPECT_EQ(a.table, b.table) << what;
         EXPECT_EQ(a.source, b.source) << what;
     }
@@ -63,6 +74,8 @@ class Previews : public ::testing::Test {
     }
 
     TempDir palettes_, in_, source_;
+    GamePalettePaths games_;
+    Palette current_;
 };
 
 TEST_F(Previews, EachPictureKindEqualsTheBmpExtractionWrites) {
@@ -105,14 +118,14 @@ TEST_F(Previews, EachPictureKindEqualsTheBmpExtractionWrites) {
         TempDir in, out;
         test::writeFile(in / c.file, c.bytes);
         const auto object = open(in / c.file);
-        const auto before = SnapshotPalette();
+        const auto before = current_;
 
-        const auto preview = PreviewEntry(*object, c.row);
-        expectSamePalette(SnapshotPalette(), before, c.file);
+        const auto preview = this->preview(*object, c.row);
+        expectSamePalette(current_, before, c.file);
         EXPECT_EQ(namesIn(in.path()), std::vector<std::string>{c.file})
             << c.file << ": a preview wrote a file";
 
-        extractRows(*object, out.path(), {c.row});
+        extract(*object, out.path(), {c.row});
         ASSERT_TRUE(fs::exists(out / c.firstOutput)) << c.file;
         EXPECT_EQ(preview.kind, PreviewKind::Picture) << c.file;
         EXPECT_EQ(preview.bytes, test::readFile(out / c.firstOutput)) << c.file;
@@ -129,45 +142,44 @@ TEST_F(Previews, PaintWithThePaletteTheNextConversionWouldUse) {
     const auto rows = test::patternBytes(4 * 2, 8);
     test::writeFile(in_ / "A.BM", test::dfPlainBm(4, 2, rows));
     const auto object = open(in_ / "A.BM");
-    // Loaded after opening: a DF BM is painted with whatever CurrentPalette holds now.
+    // Loaded after opening: a DF BM is painted with whatever the current palette holds now.
     const auto now = test::knownPalette(123);
     test::writeFile(palettes_ / "now.pal", now);
-    ASSERT_TRUE(LoadPalFile(palettes_ / "now.pal"));
+    current_ = LoadPalFile(palettes_ / "now.pal").value();
 
-    const auto preview = PreviewEntry(*object, 0);
+    const auto preview = this->preview(*object, 0);
     EXPECT_EQ(preview.bytes, test::expectedBmp(4, 2, rows, now));
     EXPECT_EQ(preview.palette, "palette file " + (palettes_ / "now.pal").string());
 
-    // Or from a snapshot the window took earlier, whatever this thread holds meanwhile.
-    PaletteState black;
+    // Or with any other palette the caller passes.
+    Palette black;
     black.source = "black";
-    const auto fromSnapshot = PreviewEntry(*object, 0, black);
+    const auto fromSnapshot = PreviewEntry(*object, 0, black, games_);
     EXPECT_EQ(fromSnapshot.bytes, test::expectedBmp(4, 2, rows, Bytes(768, 0)));
     EXPECT_EQ(fromSnapshot.palette, "black");
 }
 
-TEST_F(Previews, AWorkerThreadNeverTouchesTheProcessPalette) {
-    const auto own = test::knownPalette(77);
-    test::writeFile(in_ / "t.wad",
-                    test::wadFile("WAD3", {{"pic", 0x42, test::wad3Picture(2, 2, {1, 2, 3, 4}, own)}}));
-    const auto object = open(in_ / "t.wad");
-    const auto before = SnapshotPalette();
-    EntryPreview preview;
-    PaletteState afterJob;
-    std::thread worker([&] {
-        preview = PreviewEntry(*object, 0, before);
-        // A job's own loads stay in its scope too; the window applies them when it has ended.
-        const PaletteScope scope(before);
-        LoadGamePalette(Game::Quake2Wal);
-        afterJob = scope.state();
-    });
-    worker.join();
-    expectSamePalette(SnapshotPalette(), before, "after the worker");
-    EXPECT_EQ(preview.bytes, test::expectedBmp(2, 2, {1, 2, 3, 4}, own));
-    EXPECT_EQ(afterJob.source.rfind("Quake2 WAL palette: ", 0), 0u) << afterJob.source;
-    RestorePalette(afterJob);
-    EXPECT_EQ(CurrentPaletteSource(), afterJob.source);
-    EXPECT_EQ(CurrentPalette(), afterJob.table);
+TEST_F(Previews, RunWhileAnExtractionReadsTheSameObject) {
+    // Two threads on one reader: every preview equals the one made alone, and the extraction
+    // beside them writes every entry whole.
+    std::vector<std::pair<std::string, Bytes>> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.emplace_back("F" + std::to_string(100 + i) + ".DAT",
+                             test::patternBytes(20000 + i, std::uint8_t(i)));
+    const auto object = open(gob(entries));
+    const auto alone = preview(*object, 7);
+    TempDir out;
+    std::vector<std::size_t> rows(object->EntryCount());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = i;
+    ExtractionResult result;
+    std::thread job([&] { result = extractRows(*object, out.path(), rows); });
+    for (int k = 0; k < 200; ++k)
+        ASSERT_EQ(PreviewEntry(*object, 7).bytes, alone.bytes) << k;
+    job.join();
+    EXPECT_EQ(result.statusText(), "Extraction  Complete");
+    for (const auto& [name, bytes] : entries)
+        EXPECT_EQ(test::readFile(out / name), bytes) << name;
 }
 
 // An 8-bit BMP stored top row first (negative height), with a colour table of `colours` entries.
@@ -205,9 +217,7 @@ TEST_F(Previews, StoredEntriesShowAsPictureTextPaletteOrHex) {
                            {"DATA.BIN", test::patternBytes(5000, 1)},
                            {"EMPTY.DAT", {}}});
     const auto object = open(path);
-    const auto previewOf = [&](const std::string& name) {
-        return PreviewEntry(*object, rowOf(*object, name));
-    };
+    const auto previewOf = [&](const std::string& name) { return preview(*object, rowOf(*object, name)); };
 
     auto p = previewOf("PIC.BMP");
     EXPECT_EQ(p.kind, PreviewKind::Picture);
@@ -250,10 +260,10 @@ TEST_F(Previews, TextureLumpsThatGiveNoPictureShowTheirBytes) {
     test::writeFile(in_ / "gfx.wad", test::wadFile("WAD2", {{"palette", 0x40, test::knownPalette(5)},
                                                             {"sound", 0x43, Bytes(100, 7)}}));
     const auto object = open(in_ / "gfx.wad");
-    const auto palette = PreviewEntry(*object, 0);
+    const auto palette = preview(*object, 0);
     EXPECT_EQ(palette.kind, PreviewKind::Palette);
     EXPECT_EQ(palette.bytes, test::knownPalette(5));
-    const auto other = PreviewEntry(*object, 1);
+    const auto other = preview(*object, 1);
     EXPECT_EQ(other.kind, PreviewKind::Hex);
     EXPECT_EQ(other.bytes, Bytes(100, 7));
 }
@@ -298,7 +308,7 @@ TEST_F(Previews, HostileAndHugeEntriesAreRefusedWithinBounds) {
     const auto object = open(gob(entries));
     for (const auto& c : cases) {
         try {
-            PreviewEntry(*object, rowOf(*object, c.name));
+            preview(*object, rowOf(*object, c.name));
             ADD_FAILURE() << c.name << " was shown";
         } catch (const FormatError& e) {
             const std::string message = e.what();
@@ -307,7 +317,7 @@ TEST_F(Previews, HostileAndHugeEntriesAreRefusedWithinBounds) {
             EXPECT_NE(message.find(c.mentions), std::string::npos) << message;
         }
     }
-    EXPECT_THROW(PreviewEntry(*object, object->EntryCount()), Error);
+    EXPECT_THROW(preview(*object, object->EntryCount()), Error);
 }
 
 TEST_F(Previews, PicturesLargerThanAPreviewReadsAreRefused) {
@@ -318,9 +328,9 @@ TEST_F(Previews, PicturesLargerThanAPreviewReadsAreRefused) {
     const auto pixels = Bytes(static_cast<std::size_t>(wad::mipLevelsSize(side, side)) + 2 + 768, 0);
     test::writeFile(in_ / "big.wad", test::wadFile("WAD3", {{"big", 0x43, header}, {"rest", 0x44, pixels}}));
     const auto wad = open(in_ / "big.wad");
-    const auto before = SnapshotPalette();
+    const auto before = current_;
     try {
-        PreviewEntry(*wad, 0);
+        preview(*wad, 0);
         ADD_FAILURE() << "a 3000 x 3000 picture was shown";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find((in_ / "big.wad").string() + ": entry 0 'big': "),
@@ -328,7 +338,7 @@ TEST_F(Previews, PicturesLargerThanAPreviewReadsAreRefused) {
             << e.what();
         EXPECT_NE(std::string(e.what()).find("3000 x 3000"), std::string::npos) << e.what();
     }
-    expectSamePalette(SnapshotPalette(), before, "after a refused preview");
+    expectSamePalette(current_, before, "after a refused preview");
 
     // An image file larger than a preview reads is refused before it is read.
     TempDir folder;
@@ -337,7 +347,7 @@ TEST_F(Previews, PicturesLargerThanAPreviewReadsAreRefused) {
     test::writeFile(folder / "huge.wal", wal);
     const auto images = open(folder / "huge.wal");
     try {
-        PreviewEntry(*images, 0);
+        preview(*images, 0);
         ADD_FAILURE() << "a file over the preview's bound was read";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find(std::to_string(kPreviewMaxBytes + 1) + " bytes"),
@@ -349,7 +359,7 @@ TEST_F(Previews, PicturesLargerThanAPreviewReadsAreRefused) {
     Bytes bigBmp = test::expectedBmp(4, 4, Bytes(16, 2), test::knownPalette(3));
     bigBmp.resize(kPreviewMaxBytes + 10);
     const auto object = open(gob({{"BIG.BMP", bigBmp}}));
-    const auto preview = PreviewEntry(*object, 0);
+    const auto preview = this->preview(*object, 0);
     EXPECT_EQ(preview.kind, PreviewKind::Hex);
     EXPECT_EQ(preview.bytes.size(), kPreviewHexBytes);
     EXPECT_TRUE(preview.truncated);

@@ -1,7 +1,7 @@
 // Where the program keeps its folders: beside a copy run from its own folder, in the user's folders
 // for an installed copy.
 
-#include "core/Global.h"
+#include "app/Global.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

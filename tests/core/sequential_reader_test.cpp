@@ -1,5 +1,5 @@
-#include "core/errors.h"
-#include "core/sequential_reader.h"
+#include "base/errors.h"
+#include "base/sequential_reader.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

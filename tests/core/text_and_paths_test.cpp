@@ -1,6 +1,6 @@
-#include "core/Files_global.h"
-#include "core/safe_path.h"
-#include "core/text.h"
+#include "base/Files_global.h"
+#include "base/safe_path.h"
+#include "base/text.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

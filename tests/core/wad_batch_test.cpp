@@ -1,4 +1,4 @@
-#include "core/wad_batch.h"
+#include "app/wad_batch.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "core/errors.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/kinds.h"
 #include "formats/Descent_Hog2.h"
 #include "support/format_checks.h"
 
@@ -47,8 +47,8 @@ TEST(DescentHog2, WritesTheExactLayoutWithTheGatheredTimes) {
 
     TDescentHog2Reader hog;
     hog.ReadDirectory(out / "new.hog");
-    EXPECT_EQ(hog.Ranges()[0].offset, 164u);
-    EXPECT_EQ(hog.Ranges()[1].offset, 174u);
+    EXPECT_EQ(hog.Rows()[0].offset, 164u);
+    EXPECT_EQ(hog.Rows()[1].offset, 174u);
 }
 
 TEST(DescentHog2, EmptyFolderWritesHeaderAlone) {
@@ -68,9 +68,9 @@ TEST(DescentHog2, OffsetsAddUpFromTheDataPosition) {
     TDescentHog2Reader hog;
     hog.ReadDirectory(dir / "a.hog");
     EXPECT_EQ(hog.EntryNames(), (std::vector<std::string>{"seven", "nine", ""}));
-    EXPECT_EQ(hog.Ranges()[0].offset, 1000u);
-    EXPECT_EQ(hog.Ranges()[1].offset, 1007u);
-    EXPECT_EQ(hog.Ranges()[2].offset, 1016u);
+    EXPECT_EQ(hog.Rows()[0].offset, 1000u);
+    EXPECT_EQ(hog.Rows()[1].offset, 1007u);
+    EXPECT_EQ(hog.Rows()[2].offset, 1016u);
 }
 
 TEST(DescentHog2, LongNamesKeepTheirFirst35Bytes) {

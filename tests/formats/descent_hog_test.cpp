@@ -1,5 +1,6 @@
-#include "core/errors.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/kinds.h"
+#include "app/listing.h"
 #include "formats/Descent_Hog.h"
 #include "support/format_checks.h"
 #include "support/physfs_peer.h"
@@ -37,8 +38,8 @@ TEST(DescentHog, WritesTheExactLayout) {
 
     TDescentHogReader hog;
     hog.ReadDirectory(out / "new.hog");
-    EXPECT_EQ(hog.Ranges()[0].offset, 20u);
-    EXPECT_EQ(hog.Ranges()[1].offset, 47u);
+    EXPECT_EQ(hog.Rows()[0].offset, 20u);
+    EXPECT_EQ(hog.Rows()[1].offset, 47u);
 }
 
 TEST(DescentHog, SignatureAloneIsAnEmptyHog) {
@@ -49,7 +50,7 @@ TEST(DescentHog, SignatureAloneIsAnEmptyHog) {
     TDescentHogReader hog;
     hog.ReadDirectory(out / "e.hog");
     EXPECT_EQ(hog.EntryCount(), 0u);
-    EXPECT_EQ(hog.StatusLine(), (out / "e.hog").string() + "   Contains  0 files");
+    EXPECT_EQ(statusLine(hog), (out / "e.hog").string() + "   Contains  0 files");
 }
 
 TEST(DescentHog, WalkListsEveryEntryIncludingEmptyOnes) {
@@ -62,7 +63,7 @@ TEST(DescentHog, WalkListsEveryEntryIncludingEmptyOnes) {
     // A name field of 13 non-zero bytes lists as its first 12.
     EXPECT_EQ(hog.EntryNames(), (std::vector<std::string>{"ONE.TXT", "ZERO.DAT", "ABCDEFGHIJKL"}));
     EXPECT_EQ(hog.EntrySize(1), 0u);
-    EXPECT_EQ(hog.Ranges()[2].offset, 3u + 17 + 3 + 17 + 17);
+    EXPECT_EQ(hog.Rows()[2].offset, 3u + 17 + 3 + 17 + 17);
 }
 
 TEST(DescentHog, LongNamesKeepTheirFirst12Bytes) {

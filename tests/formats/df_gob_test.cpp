@@ -1,6 +1,7 @@
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/listing.h"
 #include "formats/DF_Gob.h"
 #include "support/format_checks.h"
 
@@ -37,7 +38,7 @@ TEST(DFGob, ListsNamesAndSizesInDirectoryOrder) {
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"ABCDEFGH.IJK", "A.B", "Z.LEV"}));
     EXPECT_EQ(gob.EntrySize(0), 5u);
     EXPECT_EQ(gob.EntrySize(1), 0u);
-    EXPECT_EQ(gob.StatusLine(), (dir / "a.gob").string() + "   Contains  3 files");
+    EXPECT_EQ(statusLine(gob), (dir / "a.gob").string() + "   Contains  3 files");
 }
 
 TEST(DFGob, NameFieldStopsAtTwelveCharacters) {
@@ -64,7 +65,7 @@ TEST(DFGob, EmptyGobListsNothing) {
     TDFGobReader gob;
     gob.ReadDirectory(dir / "a.gob");
     EXPECT_EQ(gob.EntryCount(), 0u);
-    EXPECT_EQ(gob.StatusLine(), (dir / "a.gob").string() + "   Contains  0 files");
+    EXPECT_EQ(statusLine(gob), (dir / "a.gob").string() + "   Contains  0 files");
 }
 
 TEST(DFGob, DamagedFilesAreRefusedWithTheFileNamed) {

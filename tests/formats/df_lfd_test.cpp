@@ -1,6 +1,6 @@
-#include "core/errors.h"
-#include "core/kinds.h"
-#include "core/text.h"
+#include "base/errors.h"
+#include "app/kinds.h"
+#include "base/text.h"
 #include "formats/DF_Lfd.h"
 #include "support/format_checks.h"
 
@@ -48,8 +48,8 @@ TEST(DFLfd, WritesTheExactLayout) {
     TDFLfdReader lfd;
     lfd.ReadDirectory(out / "new.lfd");
     EXPECT_EQ(lfd.EntryNames(), (std::vector<std::string>{"A.anm", "B.plt"}));
-    EXPECT_EQ(lfd.Ranges()[0].offset, 64u);
-    EXPECT_EQ(lfd.Ranges()[1].offset, 180u);
+    EXPECT_EQ(lfd.Rows()[0].offset, 64u);
+    EXPECT_EQ(lfd.Rows()[1].offset, 180u);
 }
 
 TEST(DFLfd, TypesFollowTheTableInAnyCase) {
@@ -117,7 +117,7 @@ TEST(DFLfd, CountIsTheMapSizeOverSixteen) {
         ASSERT_EQ(lfd.EntryCount(), c.count) << c.mapSize;
         if (c.count == 2) {
             EXPECT_EQ(lfd.EntryNames(), (std::vector<std::string>{"one.plt", "two.plt"}));
-            EXPECT_EQ(lfd.Ranges()[1].offset, lfd.Ranges()[0].offset + 16); // size 0 takes only its header
+            EXPECT_EQ(lfd.Rows()[1].offset, *lfd.Rows()[0].offset + 16); // size 0 takes only its header
         }
     }
 }

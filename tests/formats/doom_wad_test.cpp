@@ -1,5 +1,6 @@
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/listing.h"
 #include "formats/Doom_Wad.h"
 #include "support/fault_cases.h"
 #include "support/physfs_peer.h"
@@ -45,12 +46,12 @@ TEST(DoomWad, ListsWholeLumpNamesAndTheirSizes) {
     EXPECT_EQ(wad->EntryNames(), (std::vector<std::string>{"ABCDEFGH", "S_START", "E1M1"}));
     EXPECT_EQ(wad->EntrySize(0), 3u);
     EXPECT_EQ(wad->EntrySize(1), 0u);
-    EXPECT_EQ(wad->StatusLine(), (dir / "a.wad").string() + "   Contains  3 files");
+    EXPECT_EQ(statusLine(*wad), (dir / "a.wad").string() + "   Contains  3 files");
 
     test::writeFile(dir / "empty.wad", makeWad({}));
     TDoomWadReader empty;
     empty.ReadDirectory(dir / "empty.wad");
-    EXPECT_EQ(empty.StatusLine(), (dir / "empty.wad").string() + "   Contains  0 files");
+    EXPECT_EQ(statusLine(empty), (dir / "empty.wad").string() + "   Contains  0 files");
 }
 
 TEST(DoomWad, MarkerLumpsMayPointAnywhere) {

@@ -1,6 +1,6 @@
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "base/errors.h"
 #include "formats/FreeSpace_VP.h"
 #include "support/format_checks.h"
 

@@ -1,5 +1,5 @@
-#include "core/errors.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/kinds.h"
 #include "formats/HL_Pak.h"
 #include "support/format_checks.h"
 #include "support/physfs_peer.h"

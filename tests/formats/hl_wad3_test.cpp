@@ -1,3 +1,4 @@
+#include "app/listing.h"
 #include "formats/HL_WAD3.h"
 #include "formats/texture_fixture.h"
 
@@ -29,7 +30,7 @@ TEST_F(HLWad3, ListsLumpsWithTheirSizesOnDisk) {
     const std::uint64_t sizes[] = {100, 7, 0, 3};
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_EQ(object->EntrySize(i), sizes[i]) << i;
-    EXPECT_EQ(object->StatusLine(), wad.string() + "   Contains  4 files");
+    EXPECT_EQ(statusLine(*object), wad.string() + "   Contains  4 files");
 
     EXPECT_EQ(open(input("e.wad", test::wadFile("WAD3", {})))->EntryCount(), 0u);
 }
@@ -46,13 +47,13 @@ TEST_F(HLWad3, MipTextureLevelZeroWithItsOwnColours) {
     EXPECT_EQ(extractAll(*object).statusText(), "Extraction  Complete");
     EXPECT_EQ(outputs(), (std::vector<std::string>{"{BLUE.bmp"}));
     EXPECT_EQ(output("{BLUE.bmp"), test::expectedBmp(64, 64, rows, colours));
-    // The lump's colours stay in CurrentPalette after the conversion.
+    // The lump's colours stay in the current palette after the conversion.
     EXPECT_EQ(currentRgb(), colours);
 }
 
 TEST_F(HLWad3, FewerThan256ColoursReplaceOnlyTheFirstEntries) {
     const auto before = test::knownPalette(7);
-    ASSERT_TRUE(LoadPalFile(input("before.pal", before)));
+    ASSERT_TRUE(loadCurrent(input("before.pal", before)));
     const auto rows = test::patternBytes(5 * 3, 9);
     const auto sixteen = lumpColours(16, 70);
     const auto object =
@@ -138,9 +139,9 @@ TEST_F(HLWad3, DamagedFilesAreRefusedWithTheFileAndEntryNamed) {
     };
     const auto before = test::knownPalette(3);
     for (const auto& c : cases) {
-        ASSERT_TRUE(LoadPalFile(input("before.pal", before)));
+        ASSERT_TRUE(loadCurrent(input("before.pal", before)));
         expectRefused(Kind::HLWad3, c.fault, c.bytes, c.mentions);
-        // A refused lump leaves CurrentPalette as it was.
+        // A refused lump leaves the current palette as it was.
         EXPECT_EQ(currentRgb(), before) << c.fault;
     }
 }
@@ -152,7 +153,7 @@ TEST_F(HLWad3, APictureNeverReplacesTheContainerBeingRead) {
     const auto before = test::readFile(wad);
     TWadReader object;
     object.ReadDirectory(wad);
-    EXPECT_THROW(extractRows(object, wad.parent_path(), {0}), Error);
+    EXPECT_THROW(vexa::extractRows(object, wad.parent_path(), {0}), Error);
     EXPECT_EQ(test::readFile(wad), before);
 }
 

@@ -1,5 +1,5 @@
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "app/extract.h"
+#include "app/kinds.h"
 #include "formats/I82_ZFS.h"
 #include "support/fault_cases.h"
 #include "support/format_checks.h"

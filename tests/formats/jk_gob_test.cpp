@@ -1,5 +1,5 @@
-#include "core/errors.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/kinds.h"
 #include "formats/JK_Gob.h"
 #include "support/format_checks.h"
 
@@ -72,7 +72,7 @@ TEST(JKGob, DirectoryIsTakenFromTheHeaderWordLessFour) {
     TJKGobReader gob;
     gob.ReadDirectory(dir / "a.gob");
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"x\\y.txt"}));
-    EXPECT_EQ(gob.Ranges()[0].offset, 172u);
+    EXPECT_EQ(gob.Rows()[0].offset, 172u);
 }
 
 TEST(JKGob, FullNameFieldListsItsFirst127Characters) {

@@ -28,8 +28,8 @@ TEST_F(ListColumns, OffsetsAndTypesComeFromTheDirectoryRecords) {
                 open(input(std::string(c.magic) + ".wad", test::wadFile(c.magic, lumps, directoryFirst)));
             std::uint64_t at = 12 + (directoryFirst ? 32 * lumps.size() : 0);
             for (std::size_t i = 0; i < lumps.size(); ++i) {
-                EXPECT_EQ(object->EntryOffset(i), at) << i;
-                EXPECT_EQ(object->EntryType(i), c.types[i]) << i;
+                EXPECT_EQ(object->Rows().at(i).offset, at) << i;
+                EXPECT_EQ(object->Rows().at(i).type, c.types[i]) << i;
                 at += lumps[i].data.size();
             }
         }
@@ -41,20 +41,20 @@ TEST_F(ListColumns, BspTexturesHaveTheirOffsetInTheMapAndNoType) {
     const auto second = test::mipTexture("two", 8, 8, Bytes(64, 2));
     const auto object = open(input("m.bsp", test::bspFile(test::textureLump({first, second}))));
     const std::uint64_t table = 124 + 4 + 2 * 4;
-    EXPECT_EQ(object->EntryOffset(0), table);
-    EXPECT_EQ(object->EntryOffset(1), table + first.size());
-    EXPECT_EQ(object->EntryType(1), "");
+    EXPECT_EQ(object->Rows().at(0).offset, table);
+    EXPECT_EQ(object->Rows().at(1).offset, table + first.size());
+    EXPECT_EQ(object->Rows().at(1).type, "");
 }
 
 TEST_F(ListColumns, KindsWithoutRecordsHaveNeitherColumn) {
     const auto folder = in_ / "pics";
     test::writeFile(folder / "A.BM", Bytes(40, 0));
-    SetGamePalettePath(Game::DarkForcesBm, palettes_ / "quake1.pal");
+    games_.set(Game::DarkForcesBm, palettes_ / "quake1.pal");
     auto listing = CreateContainerObject(Kind::DFBm);
     listing->ReadDirectory(folder / "A.BM");
     ASSERT_EQ(listing->EntryCount(), 1u);
-    EXPECT_EQ(listing->EntryOffset(0), std::nullopt);
-    EXPECT_EQ(listing->EntryType(0), "");
+    EXPECT_EQ(listing->Rows().at(0).offset, std::nullopt);
+    EXPECT_EQ(listing->Rows().at(0).type, "");
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "app/listing.h"
 #include "formats/Q1_Bsp.h"
 #include "formats/texture_fixture.h"
 
@@ -76,7 +77,7 @@ TEST_F(Q1Bsp, MapsWithoutTexturesListNothing) {
     for (const auto& c : cases) {
         const auto object = open(input(c.name, c.bytes));
         EXPECT_EQ(object->EntryCount(), 0u) << c.name;
-        EXPECT_EQ(object->StatusLine(), (in_ / c.name).string() + "   Contains  0 files");
+        EXPECT_EQ(statusLine(*object), (in_ / c.name).string() + "   Contains  0 files");
     }
 }
 
@@ -91,13 +92,15 @@ TEST_F(Q1Bsp, AbsentTexturesAreLeftOutOfTheList) {
     EXPECT_EQ(output("b.bmp"), test::expectedBmp(2, 2, {5, 6, 7, 8}, quake1Palette()));
 }
 
-TEST_F(Q1Bsp, ThePaletteIsLoadedWhenTheObjectIsCreated) {
-    ASSERT_TRUE(LoadPalFile(input("other.pal", test::knownPalette(5))));
-    TQ1BspReader object;
+TEST_F(Q1Bsp, ThePaletteIsLoadedWhenTheFileOpens) {
+    ASSERT_TRUE(loadCurrent(input("other.pal", test::knownPalette(5))));
+    const auto map = input("m.bsp", test::bspFile(test::textureLump({})));
+    open(map);
     EXPECT_EQ(currentRgb(), quake1Palette());
-    SetGamePalettePath(Game::Quake1Bsp, in_ / "short.pal");
+    games_.set(Game::Quake1Bsp, in_ / "short.pal");
     test::writeFile(in_ / "short.pal", Bytes(700, 100));
-    EXPECT_THROW(TQ1BspReader(), FormatError);
+    EXPECT_THROW(open(map), FormatError);
+    EXPECT_EQ(currentRgb(), Bytes(768, 0)); // a palette that does not load leaves black
 }
 
 TEST_F(Q1Bsp, DamagedMapsAreRefusedWithTheFileAndTextureNamed) {

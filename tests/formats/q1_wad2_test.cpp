@@ -1,3 +1,4 @@
+#include "app/listing.h"
 #include "formats/Q1_Wad2.h"
 #include "formats/texture_fixture.h"
 
@@ -19,7 +20,7 @@ TEST_F(Q1Wad2, PlainPicturesConvertWithTheQuakePalette) {
     const auto object = open(wad);
     EXPECT_EQ(object->EntryNames(), (std::vector<std::string>{"bar1", "a.b", "SIXTEEN_BYTES_X"}));
     EXPECT_EQ(object->EntrySize(0), 8u + 320 * 24);
-    EXPECT_EQ(object->StatusLine(), wad.string() + "   Contains  3 files");
+    EXPECT_EQ(statusLine(*object), wad.string() + "   Contains  3 files");
 
     EXPECT_EQ(extractAll(*object).statusText(), "Extraction  Complete");
     EXPECT_EQ(outputs(), (std::vector<std::string>{"SIXTEEN_BYTES_X.bmp", "a.bmp", "bar1.bmp"}));
@@ -60,7 +61,7 @@ TEST_F(Q1Wad2, RawExtractionWritesEachLumpAsStoredUnderItsRow) {
                      "WAD2", {{"wall", 0x44, wall}, {"palette", 0x40, Bytes(768, 9)}, {"wall", 0x42, pic}})));
     ExtractionOptions options;
     options.raw = true;
-    EXPECT_EQ(extractRows(*object, out_.path(), {0, 1, 2}, options).statusText(), "Extraction  Complete");
+    EXPECT_EQ(vexa::extractRows(*object, out_.path(), {0, 1, 2}, options).statusText(), "Extraction  Complete");
     EXPECT_EQ(outputs(), (std::vector<std::string>{"palette", "wall", "wall_1"}));
     EXPECT_EQ(output("wall"), wall);
     EXPECT_EQ(output("palette"), Bytes(768, 9));
@@ -77,20 +78,19 @@ TEST_F(Q1Wad2, OtherLumpsAreListedButGiveNothing) {
     EXPECT_EQ(open(input("e.wad", test::wadFile("WAD2", {})))->EntryCount(), 0u);
 }
 
-TEST_F(Q1Wad2, ThePaletteIsLoadedWhenTheObjectIsCreatedAndUsedAsItStandsAtConversion) {
-    TQuakeWadReader object;
+TEST_F(Q1Wad2, ThePaletteIsLoadedWhenTheFileOpensAndUsedAsItStandsAtConversion) {
+    const auto object =
+        open(input("t.wad", test::wadFile("WAD2", {{"p", 0x42, test::plainPicture(2, 1, {1, 2})}})));
     EXPECT_EQ(currentRgb(), quake1Palette());
-    object.ReadDirectory(
-        input("t.wad", test::wadFile("WAD2", {{"p", 0x42, test::plainPicture(2, 1, {1, 2})}})));
     // Another palette shown on the Palettes page in between is the one the picture gets.
     const auto other = test::knownPalette(99);
-    ASSERT_TRUE(LoadPalFile(input("other.pal", other)));
-    extractRows(object, out_.path(), {0});
+    ASSERT_TRUE(loadCurrent(input("other.pal", other)));
+    extractRows(*object, {0});
     EXPECT_EQ(output("p.bmp"), test::expectedBmp(2, 1, {1, 2}, other));
 
-    SetGamePalettePath(Game::Quake1Bsp, in_ / "gone.pal");
+    games_.set(Game::Quake1Bsp, in_ / "gone.pal");
     try {
-        TQuakeWadReader refused;
+        open(input("t.wad", test::wadFile("WAD2", {})));
         FAIL();
     } catch (const Error& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + (in_ / "gone.pal").string());

@@ -1,5 +1,6 @@
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "app/listing.h"
 #include "formats/rpk.h"
 #include "support/fault_cases.h"
 #include "support/format_checks.h"
@@ -87,7 +88,7 @@ TEST(Rpk, ListsFilesWithTheirFolderPaths) {
     EXPECT_EQ(rpk->EntryNames(), (std::vector<std::string>{"data\\a.bmp", "data\\late\\b.wav", "tex\\a.bmp",
                                                            "top.txt", "data\\NULL", "NULL", "\\top.txt"}));
     EXPECT_EQ(rpk->EntrySize(1), 12u);
-    EXPECT_EQ(rpk->StatusLine(), (dir / "s.rpk").string() + "   Contains  7 files");
+    EXPECT_EQ(statusLine(*rpk), (dir / "s.rpk").string() + "   Contains  7 files");
 }
 
 TEST(Rpk, ExtractionRecreatesTheFolders) {

@@ -1,5 +1,5 @@
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "app/extract.h"
+#include "app/kinds.h"
 #include "formats/SW_Grp.h"
 #include "support/fault_cases.h"
 #include "support/format_checks.h"
@@ -59,9 +59,9 @@ TEST(SWGrp, EntriesFollowTheDirectoryBackToBack) {
     test::writeFile(dir / "t.grp", bytes);
     TSWGrpReader grp;
     grp.ReadDirectory(dir / "t.grp");
-    ASSERT_EQ(grp.Ranges().size(), 2u);
-    EXPECT_EQ(grp.Ranges()[0].offset, 48u);
-    EXPECT_EQ(grp.Ranges()[1].offset, 58u);
+    ASSERT_EQ(grp.Rows().size(), 2u);
+    EXPECT_EQ(grp.Rows()[0].offset, 48u);
+    EXPECT_EQ(grp.Rows()[1].offset, 58u);
     EXPECT_EQ(extractRows(grp, target.path(), allRows(grp)).written, 2u);
     EXPECT_EQ(test::readFile(target / "TEN.DAT"), Bytes(bytes.begin() + 48, bytes.begin() + 58));
     EXPECT_EQ(test::readFile(target / "FIVE.DAT"), Bytes(bytes.begin() + 58, bytes.begin() + 63));
@@ -80,7 +80,7 @@ TEST(SWGrp, NameFieldsAndEmptyEntries) {
     grp.ReadDirectory(dir / "n.grp");
     EXPECT_EQ(grp.EntryNames(),
               (std::vector<std::string>{"ABCDEFGHIJKL", "", "EMPTY.DAT", "NEXT.DAT", "next.dat"}));
-    EXPECT_EQ(grp.Ranges()[2].offset, grp.Ranges()[3].offset);
+    EXPECT_EQ(grp.Rows()[2].offset, grp.Rows()[3].offset);
     EXPECT_EQ(extractRows(grp, target.path(), allRows(grp)).written, 5u);
     EXPECT_EQ(test::readFile(target / "^"), Bytes(2, 2));
     EXPECT_EQ(test::readFile(target / "EMPTY.DAT"), Bytes());

@@ -1,10 +1,10 @@
 #pragma once
 // The fixture of the texture container tests: the Quake 1 palette points at a known 8-bit
-// palette file, CurrentPalette starts black, and damaged files go through one checked path.
+// palette file, the current palette starts black, and damaged files go through one checked path.
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/kinds.h"
 #include "formats/texture_builders.h"
 #include "images/Image_util.h"
 #include "images/image_builders.h"
@@ -21,18 +21,24 @@ class TextureContainers : public ::testing::Test {
   protected:
     void SetUp() override {
         writeFile(palettes_ / "quake1.pal", quake1Palette());
-        SetGamePalettePath(Game::Quake1Bsp, palettes_ / "quake1.pal");
-        ClearPalette();
+        games_.set(Game::Quake1Bsp, palettes_ / "quake1.pal");
     }
 
     static Bytes quake1Palette() { return knownPalette(51); }
-    // CurrentPalette as red, green, blue triples, to compare with the palettes the tests build.
-    static Bytes currentRgb() {
+    // The current palette as red, green, blue triples, to compare with the palettes the tests build.
+    Bytes currentRgb() const {
         Bytes rgb;
-        const auto& table = CurrentPalette();
+        const auto& table = current_.table;
         for (std::size_t i = 0; i < 256; ++i)
             rgb.insert(rgb.end(), {table[4 * i + 2], table[4 * i + 1], table[4 * i]});
         return rgb;
+    }
+
+    // Makes the palette file at path the current palette, as a load on the Palettes page does.
+    bool loadCurrent(const fs::path& path) {
+        auto loaded = LoadPalFile(path);
+        if (loaded) current_ = std::move(*loaded);
+        return loaded.has_value();
     }
 
     fs::path input(const std::string& name, const Bytes& bytes) {
@@ -49,17 +55,24 @@ class TextureContainers : public ::testing::Test {
     Bytes output(const std::string& name) const { return readFile(out_ / name); }
 
     // Opens path through the kind table, as the window and vexa-cli do.
-    static std::unique_ptr<ContainerReader> open(const fs::path& path) {
-        auto object = CreateContainerObject(DetectContainerType(path));
+    std::unique_ptr<ContainerReader> open(const fs::path& path) {
+        const auto code = DetectContainerType(path);
+        LoadKindPalette(code, games_, current_);
+        auto object = CreateContainerObject(code);
         if (!object) throw std::runtime_error("not detected: " + path.string());
         object->ReadDirectory(path);
         return object;
     }
-    ExtractionResult extractAll(ContainerReader& object) {
+    ExtractionResult extractRows(const ContainerReader& object, std::vector<std::size_t> rows) {
+        ExtractionOptions options;
+        options.games = games_;
+        return vexa::extractRows(object, out_.path(), rows, options, current_);
+    }
+    ExtractionResult extractAll(const ContainerReader& object) {
         std::vector<std::size_t> rows(object.EntryCount());
         for (std::size_t i = 0; i < rows.size(); ++i)
             rows[i] = i;
-        return extractRows(object, out_.path(), rows);
+        return extractRows(object, rows);
     }
 
     // A damaged file of kind code: opening it, or extracting every entry, ends in a message naming
@@ -70,6 +83,7 @@ class TextureContainers : public ::testing::Test {
         const auto path = input(fault, bytes);
         std::string message;
         try {
+            LoadKindPalette(code, games_, current_);
             auto object = CreateContainerObject(code);
             object->ReadDirectory(path);
             message = extractAll(*object).refusalText();
@@ -86,6 +100,8 @@ class TextureContainers : public ::testing::Test {
     }
 
     TempDir palettes_, in_, out_;
+    GamePalettePaths games_;
+    Palette current_;
 };
 
 } // namespace vexa::test

@@ -1,7 +1,7 @@
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/image_folder.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/image_folder.h"
+#include "app/kinds.h"
 #include "images/DF_BM.h"
 #include "images/Image_util.h"
 #include "images/JK_BM.h"
@@ -28,8 +28,20 @@ class Converters : public ::testing::Test {
         for (const auto& g : gamePalettes()) {
             const auto path = palettes_ / std::string(g.defaultFile);
             test::writeFile(path, paletteOf(g.game));
-            SetGamePalettePath(g.game, path);
+            games_.set(g.game, path);
         }
+    }
+
+    // Converts the image file in of kind code as extraction does: the kind's game palette loaded
+    // as the file opens, each picture written beside out with the palette it names.
+    void convert(ContainerType code, const fs::path& out, const fs::path& in) {
+        LoadKindPalette(code, games_, current_);
+        const InputFile file(in);
+        const auto pictures = findKind(code)->createDecoder()->Decode(file);
+        const auto& palette = applyPaletteNeed(pictures.palette, games_, current_);
+        for (const auto& picture : pictures.pictures)
+            writePicture(withExtension(out, picture.suffix), picture.image, palette.table,
+                         PictureFormat::Bmp);
     }
     static Bytes paletteOf(Game game) {
         return test::knownPalette(static_cast<std::uint8_t>(10 + int(game)));
@@ -49,6 +61,8 @@ class Converters : public ::testing::Test {
     Bytes output(const std::string& name) const { return test::readFile(out_ / name); }
 
     TempDir palettes_, in_, out_;
+    GamePalettePaths games_;
+    Palette current_;
 };
 
 Bytes rowsOf(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
@@ -59,15 +73,14 @@ Bytes rowsOf(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
 
 TEST_F(Converters, DfPlainBmTurnsColumnsIntoRows) {
     const auto rows = rowsOf(3, 2, 1);
-    TDFBMReader bm;
-    bm.ConvertToBitmap(out_ / "WALL.BM", input("WALL.BM", test::dfPlainBm(3, 2, rows)));
+    convert(Kind::DFBm, out_ / "WALL.BM", input("WALL.BM", test::dfPlainBm(3, 2, rows)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"WALL.bmp"}));
     EXPECT_EQ(output("WALL.bmp"), test::expectedBmp(3, 2, rows, paletteOf(Game::DarkForcesBm)));
 
     // Column 0 all index 7 is the left edge; the file's first pixel byte is the bottom-left corner.
     ByteBuilder b;
     b.raw("BM \x1E").u16(64).u16(64).zeros(24).u8(9).raw(Bytes(63, 7)).zeros(64 * 63);
-    bm.ConvertToBitmap(out_ / "E.BM", input("E.BM", b.bytes()));
+    convert(Kind::DFBm, out_ / "E.BM", input("E.BM", b.bytes()));
     const auto picture = test::decodeBmp(output("E.bmp"));
     EXPECT_EQ(picture.at(0, 63), 9);
     for (std::uint32_t y = 0; y < 63; ++y)
@@ -87,13 +100,12 @@ TEST_F(Converters, DfBmKindsThatAreNotConvertedGiveNothing) {
         {"BADSIZE.BM",
          ByteBuilder().raw("BM \x1E").u16(1).u16(99).u16(0xFFFE).u16(1).zeros(20).zeros(40).bytes()},
     };
-    TDFBMReader bm;
     for (const auto& c : cases)
-        bm.ConvertToBitmap(out_ / c.name, input(c.name, c.bytes));
+        convert(Kind::DFBm, out_ / c.name, input(c.name, c.bytes));
     EXPECT_TRUE(outputs().empty());
 
-    bm.ConvertToBitmap(out_ / "MAX.BM", input("MAX.BM", test::dfPlainBm(2, 256, rowsOf(2, 256, 3))));
-    bm.ConvertToBitmap(out_ / "PAD.BM", input("PAD.BM", test::dfPlainBm(10, 2, rowsOf(10, 2, 3))));
+    convert(Kind::DFBm, out_ / "MAX.BM", input("MAX.BM", test::dfPlainBm(2, 256, rowsOf(2, 256, 3))));
+    convert(Kind::DFBm, out_ / "PAD.BM", input("PAD.BM", test::dfPlainBm(10, 2, rowsOf(10, 2, 3))));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"MAX.bmp", "PAD.bmp"}));
     EXPECT_EQ(output("PAD.bmp").size(), 1078u + 12 * 2);
 }
@@ -101,8 +113,7 @@ TEST_F(Converters, DfBmKindsThatAreNotConvertedGiveNothing) {
 TEST_F(Converters, DfMultipleBmGivesNumberedPictures) {
     const std::vector<test::SubPicture> images = {
         {4, 4, rowsOf(4, 4, 1)}, {2, 5, rowsOf(2, 5, 2)}, {7, 1, rowsOf(7, 1, 3)}};
-    TDFBMReader bm;
-    bm.ConvertToBitmap(out_ / "name.bm", input("name.bm", test::dfMultipleBm(images)));
+    convert(Kind::DFBm, out_ / "name.bm", input("name.bm", test::dfMultipleBm(images)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"name_0.bmp", "name_1.bmp", "name_2.bmp"}));
     for (std::size_t i = 0; i < images.size(); ++i)
         EXPECT_EQ(output("name_" + std::to_string(i) + ".bmp"),
@@ -116,16 +127,15 @@ TEST_F(Converters, DfMultipleBmGivesNumberedPictures) {
 TEST_F(Converters, JkBmUsesItsOwnPaletteWhenFlagged) {
     const auto rows = rowsOf(32, 32, 4);
     Bytes own = test::knownPalette(77);
-    TJKBmReader bm;
-    bm.ConvertToBitmap(out_ / "a.bm", input("a.bm", test::jkBm({{32, 32, rows}}, own)));
+    convert(Kind::JKBm, out_ / "a.bm", input("a.bm", test::jkBm({{32, 32, rows}}, own)));
     EXPECT_EQ(output("a.bmp"), test::expectedBmp(32, 32, rows, own));
 
     // Without a palette of its own the game palette is loaded again, whatever came before.
-    bm.ConvertToBitmap(out_ / "b.bm", input("b.bm", test::jkBm({{32, 32, rows}})));
+    convert(Kind::JKBm, out_ / "b.bm", input("b.bm", test::jkBm({{32, 32, rows}})));
     EXPECT_EQ(output("b.bmp"), test::expectedBmp(32, 32, rows, paletteOf(Game::JediKnightBm)));
 
     // A 6-bit palette of its own is widened.
-    bm.ConvertToBitmap(out_ / "c.bm", input("c.bm", test::jkBm({{2, 2, rowsOf(2, 2, 1)}}, Bytes(768, 63))));
+    convert(Kind::JKBm, out_ / "c.bm", input("c.bm", test::jkBm({{2, 2, rowsOf(2, 2, 1)}}, Bytes(768, 63))));
     EXPECT_EQ(output("c.bmp")[54], 255);
     EXPECT_EQ(outputs(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
 }
@@ -133,57 +143,53 @@ TEST_F(Converters, JkBmUsesItsOwnPaletteWhenFlagged) {
 TEST_F(Converters, JkBmWithSeveralImagesGivesNumberedPictures) {
     const std::vector<test::SubPicture> images = {
         {8, 8, rowsOf(8, 8, 1)}, {4, 4, rowsOf(4, 4, 2)}, {3, 2, rowsOf(3, 2, 3)}};
-    TJKBmReader bm;
-    bm.ConvertToBitmap(out_ / "w.bm", input("w.bm", test::jkBm(images)));
+    convert(Kind::JKBm, out_ / "w.bm", input("w.bm", test::jkBm(images)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"w_0.bmp", "w_1.bmp", "w_2.bmp"}));
     EXPECT_EQ(output("w_2.bmp"),
               test::expectedBmp(3, 2, images[2].rowsTopDown, paletteOf(Game::JediKnightBm)));
 
     // 16-bit BMs and BMs without images give nothing.
-    bm.ConvertToBitmap(out_ / "h.bm", input("h.bm", test::jkBm(images, {}, 16)));
-    bm.ConvertToBitmap(out_ / "e.bm", input("e.bm", test::jkBm({})));
+    convert(Kind::JKBm, out_ / "h.bm", input("h.bm", test::jkBm(images, {}, 16)));
+    convert(Kind::JKBm, out_ / "e.bm", input("e.bm", test::jkBm({})));
     EXPECT_EQ(outputs().size(), 3u);
 }
 
 // ---- Jedi Knight MAT ----
 
 TEST_F(Converters, MatTexturesSkipTheirSmallerMipLevels) {
-    TJKMatReader mat;
     const auto big = rowsOf(64, 64, 1);
-    mat.ConvertToBitmap(out_ / "one.mat", input("one.mat", test::jkTextureMat({{64, 64, 4, big}})));
+    convert(Kind::JKMat, out_ / "one.mat", input("one.mat", test::jkTextureMat({{64, 64, 4, big}})));
     EXPECT_EQ(output("one.bmp"), test::expectedBmp(64, 64, big, paletteOf(Game::JediKnightMat)));
 
     const auto first = rowsOf(32, 32, 2), second = rowsOf(32, 32, 3);
     const auto two = test::jkTextureMat({{32, 32, 4, first}, {32, 32, 4, second}});
     ASSERT_EQ(two[76 + 80 + 24 + 1024 + 256 + 64 + 16 + 24], second[0]);
-    mat.ConvertToBitmap(out_ / "two.mat", input("two.mat", two));
+    convert(Kind::JKMat, out_ / "two.mat", input("two.mat", two));
     EXPECT_EQ(output("two_1.bmp"), test::expectedBmp(32, 32, first, paletteOf(Game::JediKnightMat)));
     EXPECT_EQ(output("two_2.bmp"), test::expectedBmp(32, 32, second, paletteOf(Game::JediKnightMat)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"one.bmp", "two_1.bmp", "two_2.bmp"}));
 }
 
 TEST_F(Converters, ColourMatIsOneColourSquare) {
-    TJKMatReader mat;
-    mat.ConvertToBitmap(out_ / "c.mat", input("c.mat", test::jkColourMat(0x7F)));
+    convert(Kind::JKMat, out_ / "c.mat", input("c.mat", test::jkColourMat(0x7F)));
     EXPECT_EQ(output("c.bmp"), test::expectedBmp(64, 64, Bytes(4096, 127), paletteOf(Game::JediKnightMat)));
 
     ByteBuilder empty;
     empty.raw("MAT ").u32(0).i32(2).i32(0).zeros(60);
-    mat.ConvertToBitmap(out_ / "e.mat", input("e.mat", empty.bytes()));
+    convert(Kind::JKMat, out_ / "e.mat", input("e.mat", empty.bytes()));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"c.bmp"}));
 }
 
 // ---- Quake 2 WAL ----
 
 TEST_F(Converters, WalConvertsMipLevelZero) {
-    TQ2WalReader wal;
     const struct { std::uint32_t width, height; } sizes[] = {{64, 64}, {24, 8}, {30, 2}};
     for (const auto& s : sizes) {
         const auto rows = rowsOf(s.width, s.height, static_cast<std::uint8_t>(s.width));
         const auto name = std::to_string(s.width) + ".wal";
         auto bytes = test::q2Wal(s.width, s.height, rows);
         bytes.insert(bytes.end(), 500, 0xEE); // smaller mip levels
-        wal.ConvertToBitmap(out_ / name, input(name, bytes));
+        convert(Kind::Q2Wal, out_ / name, input(name, bytes));
         EXPECT_EQ(output(std::to_string(s.width) + ".bmp"),
                   test::expectedBmp(s.width, s.height, rows, paletteOf(Game::Quake2Wal)));
     }
@@ -217,22 +223,11 @@ TEST_F(Converters, DamagedImagesAreRefusedAndWriteNothing) {
         b.raw("BM \x1E").u16(1).u16(static_cast<std::uint16_t>(body.size())).u16(0xFFFE).u16(count).zeros(20);
         return b.raw(body).bytes();
     };
-    const std::function<std::unique_ptr<ImageConverter>()> df = [] {
-        return std::make_unique<TDFBMReader>();
-    };
-    const std::function<std::unique_ptr<ImageConverter>()> jk = [] {
-        return std::make_unique<TJKBmReader>();
-    };
-    const std::function<std::unique_ptr<ImageConverter>()> mat = [] {
-        return std::make_unique<TJKMatReader>();
-    };
-    const std::function<std::unique_ptr<ImageConverter>()> wal = [] {
-        return std::make_unique<TQ2WalReader>();
-    };
+    const auto df = Kind::DFBm, jk = Kind::JKBm, mat = Kind::JKMat, wal = Kind::Q2Wal;
 
     const struct {
         const char* fault;
-        std::function<std::unique_ptr<ImageConverter>()> make;
+        ContainerType kind;
         Bytes bytes;
     } cases[] = {
         {"df_too_small.bm", df, test::bytesOf("BM \x1E\x04")},
@@ -275,7 +270,7 @@ TEST_F(Converters, DamagedImagesAreRefusedAndWriteNothing) {
     for (const auto& c : cases) {
         const auto path = input(c.fault, c.bytes);
         try {
-            c.make()->ConvertToBitmap(out_ / c.fault, path);
+            convert(c.kind, out_ / c.fault, path);
             ADD_FAILURE() << c.fault << " was accepted";
         } catch (const FormatError& e) {
             EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos)
@@ -285,21 +280,21 @@ TEST_F(Converters, DamagedImagesAreRefusedAndWriteNothing) {
     }
 }
 
-TEST_F(Converters, MissingGamePaletteRefusesTheConverter) {
+TEST_F(Converters, MissingGamePaletteRefusesTheConversion) {
     const struct {
         Game game;
         std::function<void()> create;
     } cases[] = {
-        {Game::DarkForcesBm, [] { TDFBMReader r; }},
-        {Game::JediKnightMat, [] { TJKMatReader r; }},
-        {Game::Quake2Wal, [] { TQ2WalReader r; }},
+        {Game::DarkForcesBm, [this] { LoadKindPalette(Kind::DFBm, games_, current_); }},
+        {Game::JediKnightMat, [this] { LoadKindPalette(Kind::JKMat, games_, current_); }},
+        {Game::Quake2Wal, [this] { LoadKindPalette(Kind::Q2Wal, games_, current_); }},
         {Game::JediKnightBm,
          [this] {
-             TJKBmReader().ConvertToBitmap(out_ / "x.bm", input("x.bm", test::jkBm({{1, 1, {1}}})));
+             convert(Kind::JKBm, out_ / "x.bm", input("x.bm", test::jkBm({{1, 1, {1}}})));
          }},
     };
     for (const auto& c : cases) {
-        SetGamePalettePath(c.game, in_ / "gone.pal");
+        games_.set(c.game, in_ / "gone.pal");
         try {
             c.create();
             ADD_FAILURE() << static_cast<int>(c.game);
@@ -320,7 +315,9 @@ TEST_F(Converters, ImageFoldersAreListedAndConvertedThroughTheKindTable) {
     ASSERT_TRUE(object);
     object->ReadDirectory(in_ / "a.wal");
     EXPECT_EQ(object->EntryNames(), (std::vector<std::string>{"a.wal", "B.WAL"}));
-    const auto result = extractRows(*object, out_.path(), {0, 1});
+    ExtractionOptions options;
+    options.games = games_;
+    const auto result = extractRows(*object, out_.path(), {0, 1}, options, current_);
     EXPECT_EQ(result.statusText(), "Extraction  Complete");
     EXPECT_EQ(outputs(), (std::vector<std::string>{"B.bmp", "a.bmp"}));
 

@@ -1,4 +1,4 @@
-#include "core/errors.h"
+#include "base/errors.h"
 #include "images/Image_util.h"
 #include "images/image_builders.h"
 
@@ -19,12 +19,19 @@ Bytes tableOf(const Bytes& rgb) {
         table.insert(table.end(), {rgb[3 * i + 2], rgb[3 * i + 1], rgb[3 * i], 0});
     return table;
 }
+// The palette the tests load into, as the window keeps its current one.
+Palette current;
+
 Bytes currentTable() {
-    return Bytes(CurrentPalette().begin(), CurrentPalette().end());
+    return Bytes(current.table.begin(), current.table.end());
 }
 void setPalette(const Bytes& rgb) {
     const auto table = tableOf(rgb);
-    std::copy(table.begin(), table.end(), CurrentPalette().begin());
+    std::copy(table.begin(), table.end(), current.table.begin());
+}
+bool take(std::optional<Palette> loaded) {
+    if (loaded) current = std::move(*loaded);
+    return loaded.has_value();
 }
 
 // ---- BMP writer ----
@@ -34,7 +41,7 @@ TEST(BitmapWriter, OnePixelIsTheHeaderAndOnePaddedRow) {
     const auto rgb = test::knownPalette(3);
     setPalette(rgb);
     const Bytes pixel = {0x42};
-    WriteIndexedBitmap(dir / "one.bmp", 1, 1, MemoryRows(pixel, 1, 1));
+    WriteIndexedBitmap(dir / "one.bmp", 1, 1, MemoryRows(pixel, 1, 1), current.table);
     const auto written = test::readFile(dir / "one.bmp");
     ASSERT_EQ(written.size(), 1082u);
     EXPECT_EQ(written, test::expectedBmp(1, 1, pixel, rgb));
@@ -51,7 +58,8 @@ TEST(BitmapWriter, RowsArePaddedAndStoredBottomFirst) {
     for (const auto& c : cases) {
         const auto rows =
             test::patternBytes(std::size_t{c.width} * c.height, static_cast<std::uint8_t>(c.width));
-        const auto bmp = WriteIndexedBitmap(c.width, c.height, MemoryRows(rows, c.width, c.height));
+        const auto bmp =
+            WriteIndexedBitmap(c.width, c.height, MemoryRows(rows, c.width, c.height), current.table);
         EXPECT_EQ(bmp.size(), 1078u + c.stride * c.height) << c.width << "x" << c.height;
         EXPECT_EQ(bmp, test::expectedBmp(c.width, c.height, rows, rgb)) << c.width << "x" << c.height;
     }
@@ -65,9 +73,11 @@ TEST(BitmapWriter, FileAndMemoryFormsAreTheSameBytes) {
         TempDir dir;
         test::writeFile(dir / "src", test::patternBytes(5 + std::size_t{size.width} * size.height, 4));
         InputFile source(dir / "src");
-        const FileRows rows(source, 5, size.width, size.height, "pixels");
-        WriteIndexedBitmap(dir / "a.bmp", size.width, size.height, rows);
-        EXPECT_EQ(test::readFile(dir / "a.bmp"), WriteIndexedBitmap(size.width, size.height, rows))
+        const auto image = readImage(source, 5, size.width, size.height, "pixels");
+        const MemoryRows rows(image.indices, size.width, size.height);
+        WriteIndexedBitmap(dir / "a.bmp", size.width, size.height, rows, current.table);
+        EXPECT_EQ(test::readFile(dir / "a.bmp"),
+                  WriteIndexedBitmap(size.width, size.height, rows, current.table))
             << size.width << "x" << size.height;
     }
 }
@@ -79,7 +89,7 @@ TEST(BitmapWriter, PicturesLargerThanOneBandKeepTheirRowOrder) {
     for (const std::uint32_t width : {1u, 333u, 16384u}) {
         const std::uint32_t height = 300;
         const auto rows = test::patternBytes(std::size_t{width} * height, 7);
-        EXPECT_EQ(WriteIndexedBitmap(width, height, MemoryRows(rows, width, height)),
+        EXPECT_EQ(WriteIndexedBitmap(width, height, MemoryRows(rows, width, height), current.table),
                   test::expectedBmp(width, height, rows, rgb))
             << width;
     }
@@ -89,16 +99,18 @@ TEST(BitmapWriter, ShortSourcesAndImpossibleSizesWriteNothing) {
     TempDir dir;
     test::writeFile(dir / "src", Bytes(100, 1));
     InputFile source(dir / "src");
-    EXPECT_THROW(FileRows(source, 0, 10, 11, "pixels"), FormatError);
-    EXPECT_THROW(FileRows(source, 101, 1, 1, "pixels"), FormatError);
-    EXPECT_THROW(FileRows(source, 0, SIZE_MAX, 2, "pixels"), FormatError);
+    EXPECT_THROW(readImage(source, 0, 10, 11, "pixels"), FormatError);
+    EXPECT_THROW(readImage(source, 101, 1, 1, "pixels"), FormatError);
+    EXPECT_THROW(readImage(source, 0, UINT32_MAX, 2, "pixels"), FormatError);
     const Bytes few(10, 1);
     EXPECT_THROW(MemoryRows(few, 4, 3), Error);
 
     const Bytes many(20000, 1);
     const struct { std::uint32_t width, height; } sizes[] = {{0, 1}, {1, 0}, {16385, 1}, {1, 16385}};
     for (const auto& s : sizes) {
-        EXPECT_THROW(WriteIndexedBitmap(dir / "x.bmp", s.width, s.height, MemoryRows(many, 1, 1)), Error);
+        EXPECT_THROW(
+            WriteIndexedBitmap(dir / "x.bmp", s.width, s.height, MemoryRows(many, 1, 1), current.table),
+            Error);
         EXPECT_FALSE(fs::exists(dir / "x.bmp")) << s.width << "x" << s.height;
     }
 }
@@ -106,7 +118,7 @@ TEST(BitmapWriter, ShortSourcesAndImpossibleSizesWriteNothing) {
 TEST(BitmapWriter, UncreatableOutputGivesTheFileLayerMessage) {
     const Bytes pixel = {1};
     try {
-        WriteIndexedBitmap("/nonexistent/x.bmp", 1, 1, MemoryRows(pixel, 1, 1));
+        WriteIndexedBitmap("/nonexistent/x.bmp", 1, 1, MemoryRows(pixel, 1, 1), current.table);
         FAIL();
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Cannot create file /nonexistent/x.bmp");
@@ -127,9 +139,9 @@ TEST(Palette, PalFileOfSixBitValuesIsWidenedAndEightBitIsKept) {
     for (std::size_t i = 0; i < 768; ++i)
         sixBit[i] = static_cast<std::uint8_t>(i % 64);
     test::writeFile(dir / "six.pal", sixBit);
-    ASSERT_TRUE(LoadPalFile(dir / "six.pal"));
-    EXPECT_EQ(CurrentPalette()[4 * 21 + 2], 255); // entry 21's red is byte 63
-    EXPECT_EQ(CurrentPalette()[4 * 10], 130);     // entry 10's blue is byte 32
+    ASSERT_TRUE(take(LoadPalFile(dir / "six.pal")));
+    EXPECT_EQ(current.table[4 * 21 + 2], 255); // entry 21's red is byte 63
+    EXPECT_EQ(current.table[4 * 10], 130);     // entry 10's blue is byte 32
     Bytes expected(1024);
     for (std::size_t i = 0; i < 256; ++i)
         for (std::size_t c = 0; c < 3; ++c)
@@ -138,21 +150,19 @@ TEST(Palette, PalFileOfSixBitValuesIsWidenedAndEightBitIsKept) {
 
     const auto eightBit = test::knownPalette(5);
     test::writeFile(dir / "eight.pal", eightBit);
-    ASSERT_TRUE(LoadPalFile(dir / "eight.pal"));
+    ASSERT_TRUE(take(LoadPalFile(dir / "eight.pal")));
     EXPECT_EQ(currentTable(), tableOf(eightBit));
 
     // A dark 8-bit palette cannot be told from a 6-bit one: it is widened too.
     test::writeFile(dir / "dark.pal", Bytes(768, 63));
-    ASSERT_TRUE(LoadPalFile(dir / "dark.pal"));
-    EXPECT_EQ(CurrentPalette()[0], 255);
+    ASSERT_TRUE(take(LoadPalFile(dir / "dark.pal")));
+    EXPECT_EQ(current.table[0], 255);
 }
 
-TEST(Palette, ShortPalFileFailsAndLeavesBlack) {
+TEST(Palette, ShortPalFileFails) {
     TempDir dir;
     test::writeFile(dir / "short.pal", Bytes(765, 100));
-    setPalette(test::knownPalette(1));
     EXPECT_FALSE(LoadPalFile(dir / "short.pal"));
-    EXPECT_EQ(currentTable(), Bytes(1024, 0));
 }
 
 TEST(Palette, BmpColourTableIsCopiedUnchanged) {
@@ -170,7 +180,7 @@ TEST(Palette, BmpColourTableIsCopiedUnchanged) {
     test::writeFile(dir / "24.bmp", bmp(24, 1024));
     test::writeFile(dir / "cut.bmp", bmp(8, 1000));
 
-    ASSERT_TRUE(LoadBmpPalette(dir / "8.bmp"));
+    ASSERT_TRUE(take(LoadBmpPalette(dir / "8.bmp")));
     EXPECT_EQ(currentTable(), table);
     setPalette(test::knownPalette(2));
     EXPECT_FALSE(LoadBmpPalette(dir / "24.bmp"));
@@ -188,9 +198,9 @@ TEST(Palette, CmpJkBmAndPltSources) {
     test::writeFile(dir / "none.bm", test::jkBm({{2, 2, Bytes(4, 1)}}));
     test::writeFile(dir / "tiny.bm", ByteBuilder().raw("BM  ").zeros(8).i32(2).zeros(300).bytes());
 
-    ASSERT_TRUE(LoadCmpPalette(dir / "good.cmp"));
+    ASSERT_TRUE(take(LoadCmpPalette(dir / "good.cmp")));
     EXPECT_EQ(currentTable(), tableOf(rgb));
-    ASSERT_TRUE(LoadJkBmPalette(dir / "own.bm"));
+    ASSERT_TRUE(take(LoadJkBmPalette(dir / "own.bm")));
     EXPECT_EQ(currentTable(), tableOf(rgb));
 
     // Refused sources leave the palette as it was, also those whose palette would be cut short.
@@ -212,18 +222,15 @@ TEST(Palette, PltLoadsEntriesUpToItsLastIndex) {
     test::writeFile(dir / "one.plt", Bytes{0});
 
     setPalette(test::knownPalette(1));
-    ASSERT_TRUE(LoadPltPalette(dir / "a.plt"));
+    ASSERT_TRUE(take(LoadPltPalette(dir / "a.plt")));
     Bytes expected(1024, 0);
     for (std::size_t i = 0; i < 16; ++i)
         for (std::size_t c = 0; c < 3; ++c)
             expected[4 * i + 2 - c] = widenSixBit(colours[3 * i + c]);
     EXPECT_EQ(currentTable(), expected);
 
-    for (const char* name : {"short.plt", "one.plt"}) {
-        setPalette(test::knownPalette(1));
+    for (const char* name : {"short.plt", "one.plt"})
         EXPECT_FALSE(LoadPltPalette(dir / name)) << name;
-        EXPECT_EQ(currentTable(), Bytes(1024, 0)) << name;
-    }
 }
 
 TEST(Palette, MissingSourceGivesTheFileLayerMessage) {
@@ -241,13 +248,13 @@ TEST(Palette, SavedFileIsRedGreenBlueInEntryOrder) {
     TempDir dir;
     const auto rgb = test::knownPalette(6);
     setPalette(rgb);
-    SavePalFile(dir / "out.pal");
+    SavePalFile(dir / "out.pal", current.table);
     EXPECT_EQ(test::readFile(dir / "out.pal"), rgb);
 }
 
 TEST(Palette, PreviewIsASixteenBySixteenGrid) {
     setPalette(test::knownPalette(2));
-    const auto cells = PaintPalettePreview();
+    const auto cells = PaintPalettePreview(current.table);
     const struct {
         std::size_t entry;
         int left, top;
@@ -261,22 +268,22 @@ TEST(Palette, PreviewIsASixteenBySixteenGrid) {
         EXPECT_EQ(cell.red, static_cast<std::uint8_t>(c.entry));
         EXPECT_EQ(cell.green, static_cast<std::uint8_t>(255 - c.entry));
     }
-    ClearPalette();
-    for (const auto& cell : PaintPalettePreview())
+    current = Palette{};
+    for (const auto& cell : PaintPalettePreview(current.table))
         EXPECT_EQ(cell.red | cell.green | cell.blue, 0);
 }
 
 // ---- game palettes ----
 
 TEST(GamePalettes, DefaultsPointIntoTheDataFolder) {
-    SetDefaultPalettes("/opt/vexa/Data");
-    EXPECT_EQ(GamePalettePath(Game::DarkForcesBm), fs::path("/opt/vexa/Data/default_dark_forces.pal"));
-    EXPECT_EQ(GamePalettePath(Game::JediKnightBm), fs::path("/opt/vexa/Data/default_jk_bm.pal"));
-    EXPECT_EQ(GamePalettePath(Game::JediKnightMat), fs::path("/opt/vexa/Data/default_jk_mat.pal"));
-    EXPECT_EQ(GamePalettePath(Game::Quake1Bsp), fs::path("/opt/vexa/Data/default_quake1.pal"));
-    EXPECT_EQ(GamePalettePath(Game::Quake2Wal), fs::path("/opt/vexa/Data/default_quake2.pal"));
+    const auto paths = GamePalettePaths::defaults("/opt/vexa/Data");
+    EXPECT_EQ(paths.path(Game::DarkForcesBm), fs::path("/opt/vexa/Data/default_dark_forces.pal"));
+    EXPECT_EQ(paths.path(Game::JediKnightBm), fs::path("/opt/vexa/Data/default_jk_bm.pal"));
+    EXPECT_EQ(paths.path(Game::JediKnightMat), fs::path("/opt/vexa/Data/default_jk_mat.pal"));
+    EXPECT_EQ(paths.path(Game::Quake1Bsp), fs::path("/opt/vexa/Data/default_quake1.pal"));
+    EXPECT_EQ(paths.path(Game::Quake2Wal), fs::path("/opt/vexa/Data/default_quake2.pal"));
     try {
-        LoadGamePalette(Game::Quake2Wal);
+        LoadGamePalette(Game::Quake2Wal, paths);
         FAIL();
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Cannot open file /opt/vexa/Data/default_quake2.pal");
@@ -301,13 +308,14 @@ TEST(GamePalettes, ShippedDefaultsAreDistinctEightBitPalettes) {
 TEST(GamePalettes, ShortGamePaletteIsRefused) {
     TempDir dir;
     test::writeFile(dir / "p.pal", Bytes(700, 100));
-    SetGamePalettePath(Game::JediKnightMat, dir / "p.pal");
-    EXPECT_THROW(LoadGamePalette(Game::JediKnightMat), FormatError);
+    GamePalettePaths paths;
+    paths.set(Game::JediKnightMat, dir / "p.pal");
+    EXPECT_THROW(LoadGamePalette(Game::JediKnightMat, paths), FormatError);
 }
 
 TEST(GamePalettes, ImportSavesACopyForTheChosenGameOnly) {
     TempDir dir, data;
-    SetDefaultPalettes(data.path());
+    auto paths = GamePalettePaths::defaults(data.path());
     Bytes table(1024);
     for (std::size_t i = 0; i < 1024; ++i)
         table[i] = static_cast<std::uint8_t>(i % 4 == 3 ? 0 : i * 3);
@@ -316,27 +324,28 @@ TEST(GamePalettes, ImportSavesACopyForTheChosenGameOnly) {
     test::writeFile(dir / "textures.bmp", bmp.bytes());
 
     const auto copy =
-        ImportPalette(PaletteSource::BmpFile, dir / "textures.bmp", data.path(), Game::JediKnightMat);
+        ImportPalette(PaletteSource::BmpFile, dir / "textures.bmp", data.path(), Game::JediKnightMat, paths);
     ASSERT_TRUE(copy);
-    EXPECT_EQ(*copy, data / "textures.pal");
-    EXPECT_EQ(test::readFile(*copy).size(), 768u);
-    EXPECT_EQ(currentTable(), table);
-    EXPECT_EQ(GamePalettePath(Game::JediKnightMat), data / "textures.pal");
-    EXPECT_EQ(GamePalettePath(Game::Quake2Wal), data / "default_quake2.pal");
+    EXPECT_EQ(copy->copy, data / "textures.pal");
+    EXPECT_EQ(test::readFile(copy->copy).size(), 768u);
+    EXPECT_EQ(Bytes(copy->palette.table.begin(), copy->palette.table.end()), table);
+    EXPECT_EQ(paths.path(Game::JediKnightMat), data / "textures.pal");
+    EXPECT_EQ(paths.path(Game::Quake2Wal), data / "default_quake2.pal");
 
     // A 6-bit source is saved widened; a refused one changes no path and writes nothing.
     test::writeFile(dir / "six.pal", Bytes(768, 63));
-    ASSERT_TRUE(ImportPalette(PaletteSource::PalFile, dir / "six.pal", data.path(), Game::Quake2Wal));
+    ASSERT_TRUE(ImportPalette(PaletteSource::PalFile, dir / "six.pal", data.path(), Game::Quake2Wal, paths));
     EXPECT_EQ(test::readFile(data / "six.pal"), Bytes(768, 255));
     test::writeFile(dir / "no.cmp", Bytes(900, 1));
-    EXPECT_FALSE(ImportPalette(PaletteSource::CmpFile, dir / "no.cmp", data.path(), Game::DarkForcesBm));
-    EXPECT_EQ(GamePalettePath(Game::DarkForcesBm), data / "default_dark_forces.pal");
+    EXPECT_FALSE(
+        ImportPalette(PaletteSource::CmpFile, dir / "no.cmp", data.path(), Game::DarkForcesBm, paths));
+    EXPECT_EQ(paths.path(Game::DarkForcesBm), data / "default_dark_forces.pal");
     EXPECT_FALSE(fs::exists(data / "no.pal"));
 }
 
-TEST(GamePalettes, AFailedImportKeepsThePaletteInUse) {
+TEST(GamePalettes, AFailedImportKeepsThePaths) {
     TempDir dir, data;
-    SetDefaultPalettes(data.path());
+    auto paths = GamePalettePaths::defaults(data.path());
     test::writeFile(dir / "short.pal", Bytes(765, 200));
     test::writeFile(dir / "short.plt", Bytes{0, 255, 1, 2, 3});
     test::writeFile(dir / "deep.bmp", ByteBuilder().raw("BM").zeros(26).u16(24).zeros(1100).bytes());
@@ -350,27 +359,22 @@ TEST(GamePalettes, AFailedImportKeepsThePaletteInUse) {
                  {PaletteSource::PalFile, "missing.pal", true},
                  {PaletteSource::PltFile, "missing.plt", true}};
     for (const auto& c : cases) {
-        const auto rgb = test::knownPalette(static_cast<std::uint8_t>(c.source));
-        setPalette(rgb);
         if (c.throws)
-            EXPECT_THROW(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp), Error)
+            EXPECT_THROW(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp, paths), Error)
                 << c.file;
         else
-            EXPECT_FALSE(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp)) << c.file;
-        EXPECT_EQ(currentTable(), tableOf(rgb)) << c.file;
-        EXPECT_EQ(GamePalettePath(Game::Quake1Bsp), data / "default_quake1.pal") << c.file;
+            EXPECT_FALSE(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp, paths))
+                << c.file;
+        EXPECT_EQ(paths.path(Game::Quake1Bsp), data / "default_quake1.pal") << c.file;
     }
     EXPECT_TRUE(fs::is_empty(data.path()));
 
     // A copy that cannot be saved fails the import as a whole.
-    const auto rgb = test::knownPalette(40);
-    setPalette(rgb);
     test::writeFile(dir / "good.pal", test::knownPalette(41));
     EXPECT_THROW(
-        ImportPalette(PaletteSource::PalFile, dir / "good.pal", data / "no" / "such", Game::Quake1Bsp),
+        ImportPalette(PaletteSource::PalFile, dir / "good.pal", data / "no" / "such", Game::Quake1Bsp, paths),
         Error);
-    EXPECT_EQ(currentTable(), tableOf(rgb));
-    EXPECT_EQ(GamePalettePath(Game::Quake1Bsp), data / "default_quake1.pal");
+    EXPECT_EQ(paths.path(Game::Quake1Bsp), data / "default_quake1.pal");
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // PNG output: every picture a conversion writes as BMP comes out as an 8-bit paletted PNG with the
 // same indices and the same palette in the same order; nothing else changes.
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "app/kinds.h"
 #include "formats/DF_Gob.h"
 #include "formats/HL_WAD3.h"
 #include "formats/texture_builders.h"
@@ -39,25 +39,28 @@ class PngPictures : public ::testing::Test {
         for (const auto& g : gamePalettes()) {
             const auto path = palettes_ / std::string(g.defaultFile);
             test::writeFile(path, test::knownPalette(static_cast<std::uint8_t>(60 + int(g.game))));
-            SetGamePalettePath(g.game, path);
+            games_.set(g.game, path);
         }
-        ClearPalette();
     }
-    static std::unique_ptr<ContainerReader> open(const fs::path& path) {
-        auto object = CreateContainerObject(DetectContainerType(path));
+    std::unique_ptr<ContainerReader> open(const fs::path& path) {
+        const auto code = DetectContainerType(path);
+        LoadKindPalette(code, games_, current_);
+        auto object = CreateContainerObject(code);
         object->ReadDirectory(path);
         return object;
     }
-    static ExtractionResult extractAll(ContainerReader& object, const fs::path& target,
-                                       PictureFormat format) {
+    ExtractionResult extractAll(const ContainerReader& object, const fs::path& target, PictureFormat format) {
         std::vector<std::size_t> rows(object.EntryCount());
         for (std::size_t i = 0; i < rows.size(); ++i)
             rows[i] = i;
         ExtractionOptions options;
         options.pictures = format;
-        return extractRows(object, target, rows, options);
+        options.games = games_;
+        return extractRows(object, target, rows, options, current_);
     }
     TempDir palettes_;
+    GamePalettePaths games_;
+    Palette current_;
 };
 
 TEST_F(PngPictures, EachKindGivesTheIndicesAndPaletteOfItsBmp) {
@@ -85,12 +88,12 @@ TEST_F(PngPictures, EachKindGivesTheIndicesAndPaletteOfItsBmp) {
         TempDir in, bmpOut, pngOut;
         test::writeFile(in / c.file, c.bytes);
         // Each run from the same starting palette, as the window's runs would be.
-        const auto start = SnapshotPalette();
+        const auto start = current_;
         extractAll(*open(in / c.file), bmpOut.path(), PictureFormat::Bmp);
-        RestorePalette(start);
+        current_ = start;
         const auto result = extractAll(*open(in / c.file), pngOut.path(), PictureFormat::Png);
         EXPECT_EQ(result.statusText(), "Extraction  Complete") << c.file;
-        RestorePalette(start);
+        current_ = start;
 
         const auto bmps = namesIn(bmpOut.path());
         ASSERT_FALSE(bmps.empty()) << c.file;
@@ -145,13 +148,14 @@ class FailingRows : public PixelRows {
 TEST_F(PngPictures, AFailedWriteLeavesNoFile) {
     TempDir out;
     // Rows are read in bands: the failure comes after the first band was encoded.
-    EXPECT_THROW(WriteIndexedPng(out / "a.png", 1000, 300, FailingRows(1000, 150)), FormatError);
+    EXPECT_THROW(WriteIndexedPng(out / "a.png", 1000, 300, FailingRows(1000, 150), current_.table),
+                 FormatError);
     EXPECT_TRUE(namesIn(out.path()).empty());
-    EXPECT_THROW(WriteIndexedPng(out / "missing" / "a.png", 4, 4, FailingRows(4, 4)), Error);
-    EXPECT_THROW(WriteIndexedPng(out / "b.png", 0, 4, FailingRows(4, 4)), Error);
+    EXPECT_THROW(WriteIndexedPng(out / "missing" / "a.png", 4, 4, FailingRows(4, 4), current_.table), Error);
+    EXPECT_THROW(WriteIndexedPng(out / "b.png", 0, 4, FailingRows(4, 4), current_.table), Error);
     EXPECT_TRUE(namesIn(out.path()).empty());
     // The same rows, whole, write a picture that decodes.
-    WriteIndexedPng(out / "c.png", 1000, 300, FailingRows(1000, 300));
+    WriteIndexedPng(out / "c.png", 1000, 300, FailingRows(1000, 300), current_.table);
     const auto png = test::decodePng(out / "c.png");
     ASSERT_TRUE(png.ok);
     EXPECT_EQ(png.indices, Bytes(300000, 7));
@@ -166,21 +170,21 @@ TEST_F(PngPictures, APictureNeverReplacesTheContainerBeingRead) {
     object.ReadDirectory(in / "pic.png");
     ExtractionOptions options;
     options.pictures = PictureFormat::Png;
-    EXPECT_THROW(extractRows(object, in.path(), {0}, options), Error);
+    EXPECT_THROW(extractRows(object, in.path(), {0}, options, current_), Error);
     EXPECT_EQ(test::readFile(in / "pic.png"), before);
 }
 
 TEST(PictureOutputPath, OnlyBmpNamesTurnIntoPng) {
-    EXPECT_EQ(pictureOutputPath("out/a.bmp"), fs::path("out/a.bmp"));
-    const PictureFormatScope png(PictureFormat::Png);
-    EXPECT_EQ(pictureOutputPath("out/a.bmp"), fs::path("out/a.png"));
-    EXPECT_EQ(pictureOutputPath("out/a_1.BMP"), fs::path("out/a_1.png"));
-    EXPECT_EQ(pictureOutputPath("out/a.dat"), fs::path("out/a.dat"));
-    {
-        const PictureFormatScope inner(PictureFormat::Bmp);
-        EXPECT_EQ(pictureOutputPath("a.bmp"), fs::path("a.bmp"));
-    }
-    EXPECT_EQ(CurrentPictureFormat(), PictureFormat::Png);
+    const struct {
+        const char* path;
+        PictureFormat format;
+        const char* expected;
+    } cases[] = {{"out/a.bmp", PictureFormat::Bmp, "out/a.bmp"},
+                 {"out/a.bmp", PictureFormat::Png, "out/a.png"},
+                 {"out/a_1.BMP", PictureFormat::Png, "out/a_1.png"},
+                 {"out/a.dat", PictureFormat::Png, "out/a.dat"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(pictureOutputPath(c.path, c.format), fs::path(c.expected)) << c.path;
 }
 
 } // namespace

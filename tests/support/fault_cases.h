@@ -1,7 +1,7 @@
 #pragma once
 // The damaged-file tests of every reader: each fixture is named after its fault.
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

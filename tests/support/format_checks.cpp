@@ -1,9 +1,9 @@
 #include "support/format_checks.h"
 
-#include "core/errors.h"
-#include "core/extract.h"
-#include "core/file_io.h"
-#include "core/kinds.h"
+#include "base/errors.h"
+#include "app/extract.h"
+#include "base/file_io.h"
+#include "app/kinds.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Checks every container kind's tests share: damaged fixtures refused, escaping names refused on
 // extraction, and the write -> read -> extract round trip.
 
-#include "core/container.h"
+#include "formats/container.h"
 #include "support/fault_cases.h"
 #include "support/test_files.h"
 

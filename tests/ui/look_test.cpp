@@ -2,7 +2,7 @@
 // jobs off the window's thread with their Cancel button, driven through the real window.
 
 #include "WindowFixture.h"
-#include "core/Files_global.h"
+#include "base/Files_global.h"
 #include "formats/DF_Gob.h"
 #include "formats/texture_builders.h"
 #include "ui/BackgroundJob.h"
@@ -475,7 +475,7 @@ TEST_F(Look, APreviewIsTheBmpExtractionWritesAndLeavesThePaletteAlone) {
         SCOPED_TRACE(c.what);
         open(c.make(work.path()));
         ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
-        const auto before = SnapshotPalette();
+        const auto before = window->CurrentPalette();
         previewRow(c.row);
         const auto& shown = pane()->shown();
         ASSERT_TRUE(shown.has_value()) << pane()->captionText().toStdString();
@@ -486,8 +486,8 @@ TEST_F(Look, APreviewIsTheBmpExtractionWritesAndLeavesThePaletteAlone) {
         EXPECT_EQ(pane()->image().size(),
                   QSize(static_cast<int>(shown->width), static_cast<int>(shown->height)));
         // The preview painted with its own copy: the palette the next conversion uses is as it was.
-        EXPECT_EQ(SnapshotPalette().table, before.table);
-        EXPECT_EQ(SnapshotPalette().source, before.source);
+        EXPECT_EQ(window->CurrentPalette().table, before.table);
+        EXPECT_EQ(window->CurrentPalette().source, before.source);
 
         const auto written = filesIn(extractInto("SBExtract"));
         ASSERT_EQ(written.size(), c.pictures);

@@ -3,8 +3,8 @@
 
 #include "ScriptedPrompts.h"
 #include "WindowFixture.h"
-#include "core/Files_global.h"
-#include "core/kinds.h"
+#include "base/Files_global.h"
+#include "app/kinds.h"
 #include "support/test_files.h"
 #include "ui/FileListModel.h"
 #include "ui/Main.h"

@@ -2,6 +2,7 @@
 // preview, palette loads from the five kinds of file, failures, and a missing default palette.
 
 #include "WindowFixture.h"
+#include "formats/texture_builders.h"
 #include "ui/RadioGroup.h"
 
 #include <QImage>
@@ -102,7 +103,8 @@ class PalettesPage : public test::WindowFixture {
 
     void expectDefaultPaths() {
         for (std::size_t item = 0; item < gamePalettes().size(); ++item)
-            EXPECT_EQ(GamePalettePath(gamePalettes()[item].game), defaultPalettePath(item)) << item;
+            EXPECT_EQ(window->GamePalettes().path(gamePalettes()[item].game), defaultPalettePath(item))
+                << item;
     }
 };
 
@@ -170,7 +172,7 @@ TEST_F(PalettesPage, EachSourceKindLoadsSavesACopyAndReplacesOnlyTheChosenGamesP
         EXPECT_EQ(text("SLab"), "New Palette Loaded Ok") << what;
         expectPreview(c.colours, what);
         for (std::size_t item = 0; item < gamePalettes().size(); ++item)
-            EXPECT_EQ(GamePalettePath(gamePalettes()[item].game),
+            EXPECT_EQ(window->GamePalettes().path(gamePalettes()[item].game),
                       static_cast<int>(item) == c.game ? copy : defaultPalettePath(item))
                 << what << ", game " << item;
         EXPECT_EQ(test::readFile(file), c.bytes) << what << ": the source file is left as it was";
@@ -205,6 +207,32 @@ TEST_F(PalettesPage, ALoadedPaletteColoursTheGamesConversionsAndNoOtherGames) {
     // The Quake 2 palette is still the default one.
     chooseGame(4);
     expectPreview(defaultPalette(4), "Quake2 after the MAT load");
+}
+
+TEST_F(PalettesPage, AWad3sColoursBecomeTheCurrentPaletteOnceConvertedNotOncePreviewed) {
+    start();
+    const auto before = defaultPalette(0);
+    Bytes colours = test::knownPalette(77);
+    colours.resize(3 * 16); // 16 colours of its own: the other 240 entries keep the current ones
+    test::writeFile(work / "t.wad",
+                    test::wadFile("WAD3", {{"pic", 0x42, test::wad3Picture(2, 1, {1, 2}, colours)}}));
+    open(work / "t.wad");
+    auto* list = control<QTreeView>("LB1");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualRect(list->model()->index(0, 0)).center());
+    waitForPreview();
+    expectPreview(before, "after a preview");
+
+    control<QTabWidget>("PC1")->setCurrentIndex(0);
+    prompts.folderAnswers.push_back(q(work / "out"));
+    fs::create_directories(work / "out");
+    click("SBExtract");
+    ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+    auto expected = before;
+    std::copy(colours.begin(), colours.end(), expected.begin());
+    EXPECT_EQ(test::readFile(work / "out" / "pic.bmp"), test::expectedBmp(2, 1, {1, 2}, expected));
+    expectPreview(expected, "after the conversion");
+    EXPECT_EQ(window->CurrentPalette().source, "the own palette of entry 0 'pic' (16 colours)");
 }
 
 TEST_F(PalettesPage, ARefusedOrUnreadableFileIsReportedAndChangesNothing) {

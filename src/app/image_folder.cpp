@@ -1,0 +1,48 @@
+#include "app/image_folder.h"
+
+#include "base/text.h"
+#include "base/file_io.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace vexa {
+
+std::vector<std::string> ListFolderFiles(const fs::path& folder, const std::string& mask) {
+    // Each name is sorted by its upper-cased form, made once per name rather than once per comparison.
+    std::vector<std::pair<std::string, std::string>> found; // upper-cased, as found
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code e2;
+        if (!it->is_regular_file(e2)) continue;
+        auto name = it->path().filename().string();
+        if (name.empty() || name.front() == '.') continue;
+        if (matchesMask(name, mask)) found.emplace_back(toUpperAscii(name), std::move(name));
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (auto& f : found)
+        names.push_back(std::move(f.second));
+    return names;
+}
+
+void ImageFolderListing::ReadDirectory(const fs::path& path) {
+    SetArchive(path, nullptr);
+    folder_ = path.parent_path();
+    if (folder_.empty()) folder_ = ".";
+    std::vector<EntryRow> rows;
+    for (auto& name : ListFolderFiles(folder_, mask_)) {
+        rows.emplace_back();
+        rows.back().name = std::move(name);
+    }
+    SetRows(std::move(rows));
+}
+
+Pictures ImageFolderListing::DecodePictures(std::size_t index) const {
+    const InputFile file(FilePath(index));
+    return decoder_->Decode(file);
+}
+
+} // namespace vexa

@@ -1,0 +1,243 @@
+#include "app/preview.h"
+
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <optional>
+
+namespace vexa {
+
+namespace {
+
+// 8-bit BMP layout: the file header, then an info header of at least 40 bytes, then the colour
+// table of 4-byte entries (blue, green, red, unused), the pixel rows at the data offset.
+constexpr std::size_t kBmpFileHeader = 14;
+constexpr std::size_t kBmpDataOffsetField = 10;
+constexpr std::size_t kBmpInfoSizeField = 14;
+constexpr std::size_t kBmpWidthField = 18;
+constexpr std::size_t kBmpHeightField = 22;
+constexpr std::size_t kBmpBitCountField = 28;
+constexpr std::size_t kBmpCompressionField = 30;
+constexpr std::size_t kBmpColoursUsedField = 46;
+constexpr std::uint32_t kBmpMinInfoSize = 40;
+
+// "entry 3 'WALL.BMP'", and the same after the file's path, as messages name an entry.
+std::string entryLabel(const ContainerReader& object, std::size_t index) {
+    return "entry " + std::to_string(index) + " '" + object.EntryName(index) + "'";
+}
+
+std::string entryText(const ContainerReader& object, std::size_t index) {
+    return displayPath(object.ArchivePath()) + ": " + entryLabel(object, index);
+}
+
+// Up to limit bytes of the entry, and whether it holds more.
+std::pair<std::vector<std::uint8_t>, bool> entryHead(const ContainerReader& object, std::size_t index,
+                                                     std::size_t limit) {
+    auto bytes = readEntryHead(object, index, limit + 1);
+    const bool more = bytes.size() > limit;
+    if (more) bytes.resize(limit);
+    return {std::move(bytes), more};
+}
+
+// Rows of an 8-bit BMP held in memory, stored bottom-up (or top-down), each padded to 4 bytes.
+class BmpRows : public PixelRows {
+  public:
+    BmpRows(std::span<const std::uint8_t> pixels, std::size_t width, std::size_t height, bool topDown)
+        : pixels_(pixels), width_(width), height_(height), stride_((width + 3) & ~std::size_t{3}),
+          topDown_(topDown) {}
+    void readRows(std::size_t first, std::span<std::uint8_t> rows) const override {
+        for (std::size_t i = 0; i < rows.size() / width_; ++i) {
+            const std::size_t row = first + i;
+            const std::size_t stored = topDown_ ? row : height_ - 1 - row;
+            std::copy_n(pixels_.begin() + static_cast<std::ptrdiff_t>(stored * stride_), width_,
+                        rows.begin() + static_cast<std::ptrdiff_t>(i * width_));
+        }
+    }
+
+  private:
+    std::span<const std::uint8_t> pixels_;
+    std::size_t width_, height_, stride_;
+    bool topDown_;
+};
+
+// An uncompressed 8-bit BMP entry as a picture, or nullopt for a BMP of another kind (shown as hex).
+std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_t index,
+                                       const std::vector<std::uint8_t>& bytes) {
+    const auto what = entryText(object, index);
+    if (bytes.size() < kBmpFileHeader + kBmpMinInfoSize || bytes[0] != 'B' || bytes[1] != 'M')
+        return std::nullopt;
+    const ByteReader fields(bytes, what);
+    const auto infoSize = fields.u32(kBmpInfoSizeField);
+    if (infoSize < kBmpMinInfoSize || fields.u16(kBmpBitCountField) != 8 ||
+        fields.u32(kBmpCompressionField) != 0)
+        return std::nullopt;
+    const std::int64_t width = fields.i32(kBmpWidthField), storedHeight = fields.i32(kBmpHeightField);
+    const bool topDown = storedHeight < 0;
+    const std::int64_t height = topDown ? -storedHeight : storedHeight;
+    requireImageSize(object.ArchivePath(), entryLabel(object, index), width, height);
+
+    const std::uint64_t coloursUsed = fields.u32(kBmpColoursUsedField);
+    const std::uint64_t colours = coloursUsed == 0 ? kPaletteEntries : coloursUsed;
+    const std::uint64_t tableAt = kBmpFileHeader + std::uint64_t{infoSize};
+    if (colours > kPaletteEntries)
+        throw FormatError(what + ": its colour table claims " + std::to_string(colours) +
+                          " colours; an 8-bit picture has at most " + std::to_string(kPaletteEntries));
+    if (tableAt > bytes.size() || 4 * colours > bytes.size() - tableAt)
+        throw FormatError(what + ": a colour table of " + std::to_string(colours) + " entries at offset " +
+                          std::to_string(tableAt) + " does not fit the picture's " +
+                          std::to_string(bytes.size()) + " bytes");
+
+    const std::uint64_t dataAt = fields.u32(kBmpDataOffsetField);
+    const std::uint64_t stride = (static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3};
+    const std::uint64_t needed =
+        stride * static_cast<std::uint64_t>(height - 1) + static_cast<std::uint64_t>(width);
+    if (dataAt > bytes.size() || needed > bytes.size() - dataAt)
+        throw FormatError(what + ": " + std::to_string(width) + " x " + std::to_string(height) +
+                          " pixels at offset " + std::to_string(dataAt) +
+                          " run past the end of the picture (" + std::to_string(bytes.size()) + " bytes)");
+
+    Palette own;
+    for (std::size_t i = 0; i < colours; ++i)
+        for (std::size_t c = 0; c < 3; ++c)
+            own.table[4 * i + c] = bytes[tableAt + 4 * i + c];
+    own.source = "the own colour table of " + entryLabel(object, index);
+    const BmpRows rows(std::span<const std::uint8_t>(bytes).subspan(static_cast<std::size_t>(dataAt),
+                                                                    static_cast<std::size_t>(needed)),
+                       static_cast<std::size_t>(width), static_cast<std::size_t>(height), topDown);
+    EntryPreview preview;
+    preview.kind = PreviewKind::Picture;
+    preview.width = static_cast<std::uint32_t>(width);
+    preview.height = static_cast<std::uint32_t>(height);
+    preview.bytes = WriteIndexedBitmap(preview.width, preview.height, rows, own.table);
+    preview.pictures = 1;
+    preview.palette = own.source;
+    return preview;
+}
+
+// The first picture extraction writes for the entry, as BMP bytes; nullopt when it writes none.
+std::optional<EntryPreview> decodedPicture(const PictureSource& source, const ContainerReader& object,
+                                           std::size_t index, Palette& current,
+                                           const GamePalettePaths& games) {
+    if (const auto size = storedSize(object, index); size && *size > kPreviewMaxBytes)
+        throw Error(entryText(object, index) + " is " + std::to_string(*size) +
+                    " bytes, more than a preview reads (" + std::to_string(kPreviewMaxBytes) + ")");
+    const auto decoded = source.DecodePictures(index);
+    if (decoded.pictures.empty()) return std::nullopt;
+    const auto& first = decoded.pictures.front().image;
+    if (std::uint64_t{first.width} * first.height > kPreviewMaxBytes)
+        throw Error(entryText(object, index) + ": a picture of " + std::to_string(first.width) + " x " +
+                    std::to_string(first.height) + " pixels is larger than a preview shows (" +
+                    std::to_string(kPreviewMaxBytes) + " pixels)");
+    const auto& palette = applyPaletteNeed(decoded.palette, games, current);
+    EntryPreview preview;
+    preview.kind = PreviewKind::Picture;
+    preview.bytes = WriteIndexedBitmap(first.width, first.height,
+                                       MemoryRows(first.indices, first.width, first.height), palette.table);
+    preview.width = first.width;
+    preview.height = first.height;
+    preview.pictures = decoded.pictures.size();
+    preview.palette = palette.source;
+    return preview;
+}
+
+bool isPaletteName(const std::string& name) {
+    const auto ext = toUpperAscii(extensionOf(name));
+    if (ext == ".PAL") return true;
+    const auto sep = name.find_last_of("\\/");
+    return equalsNoCase(sep == std::string::npos ? name : name.substr(sep + 1), "palette");
+}
+
+EntryPreview storedBytesPreview(const ContainerReader& object, std::size_t index) {
+    const auto& name = object.EntryName(index);
+    const auto size = storedSize(object, index);
+    EntryPreview preview;
+
+    if (toUpperAscii(extensionOf(name)) == ".BMP") {
+        if (!size || *size <= kPreviewMaxBytes) {
+            auto [bytes, more] = entryHead(object, index, kPreviewMaxBytes);
+            if (!more)
+                if (auto picture = bmpPicture(object, index, bytes)) return std::move(*picture);
+        }
+    } else if (size == kPalFileSize && isPaletteName(name)) {
+        auto [bytes, more] = entryHead(object, index, kPalFileSize);
+        if (bytes.size() == kPalFileSize && !more) {
+            // As the palette loaders take it: a palette with no component of 64 or more is 6-bit.
+            const bool sixBit =
+                std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t v) { return v < 64; });
+            if (sixBit) std::transform(bytes.begin(), bytes.end(), bytes.begin(), widenSixBit);
+            preview.kind = PreviewKind::Palette;
+            preview.bytes = std::move(bytes);
+            preview.palette = sixBit ? "6-bit palette, widened to 8 bits" : "8-bit palette";
+            return preview;
+        }
+    }
+
+    const bool text = isTextName(name);
+    auto [bytes, more] = entryHead(object, index, text ? kPreviewTextBytes : kPreviewHexBytes);
+    preview.kind = text ? PreviewKind::Text : PreviewKind::Hex;
+    preview.truncated = more;
+    if (text) {
+        const auto utf8 =
+            latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        preview.bytes.assign(utf8.begin(), utf8.end());
+    } else {
+        preview.bytes = std::move(bytes);
+    }
+    return preview;
+}
+
+} // namespace
+
+bool isTextName(const std::string& name) {
+    static constexpr std::array<std::string_view, 24> kTextExtensions = {
+        ".TXT", ".CFG", ".INF", ".MSC", ".INI", ".LST", ".BAT", ".DEF", ".DOC",  ".NFO", ".LOG", ".ME",
+        ".MSG", ".LEV", ".GOL", ".JKL", ".COG", ".SCR", ".RC",  ".HTM", ".HTML", ".XML", ".CSV", ".SH"};
+    const auto ext = toUpperAscii(extensionOf(name));
+    return std::find(kTextExtensions.begin(), kTextExtensions.end(), ext) != kTextExtensions.end();
+}
+
+EntryPreview PreviewEntry(const ContainerReader& object, std::size_t index, Palette current,
+                          const GamePalettePaths& games) {
+    if (index >= object.EntryCount())
+        throw Error(displayPath(object.ArchivePath()) + ": no entry " + std::to_string(index) + " (it has " +
+                    std::to_string(object.EntryCount()) + ")");
+    if (const auto* pictures = dynamic_cast<const PictureSource*>(&object))
+        if (auto picture = decodedPicture(*pictures, object, index, current, games))
+            return std::move(*picture);
+    return storedBytesPreview(object, index);
+}
+
+std::string hexDump(std::span<const std::uint8_t> bytes, std::uint64_t first, std::size_t bytesPerLine) {
+    const std::size_t perLine = std::max<std::size_t>(1, bytesPerLine);
+    const std::size_t lineLength = 9 + 3 * perLine + (perLine - 1) / 8 + 3 + perLine + 2;
+    std::string out;
+    out.reserve((bytes.size() / perLine + 1) * lineLength);
+    char buffer[16];
+    for (std::size_t line = 0; line < bytes.size(); line += perLine) {
+        std::snprintf(buffer, sizeof buffer, "%08llx ", static_cast<unsigned long long>(first + line));
+        out += buffer;
+        const std::size_t count = std::min(perLine, bytes.size() - line);
+        for (std::size_t i = 0; i < perLine; ++i) {
+            if (i > 0 && i % 8 == 0) out += ' ';
+            if (i < count) {
+                std::snprintf(buffer, sizeof buffer, " %02x", bytes[line + i]);
+                out += buffer;
+            } else {
+                out += "   ";
+            }
+        }
+        out += "  |";
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto c = bytes[line + i];
+            out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '.';
+        }
+        out += "|\n";
+    }
+    return out;
+}
+
+} // namespace vexa

@@ -1,0 +1,47 @@
+#include "app/wad_batch.h"
+
+#include "base/file_io.h"
+#include "base/text.h"
+
+namespace vexa {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\n";
+
+std::string argument(std::string text) {
+    if (text.find(' ') == std::string::npos) return text;
+    return "\"" + text + "\"";
+}
+
+std::string withoutTrailingSeparator(std::string folder) {
+    if (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+    return folder;
+}
+
+} // namespace
+
+std::string HalfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path& sourceFolder,
+                                 const fs::path& newContainerPath) {
+    const auto newPath = pathText(newContainerPath);
+    const auto withoutExtension = newPath.substr(0, newPath.size() - extensionOf(newPath).size());
+    const auto listFile = argument(replaceExtension(newPath, ".ls"));
+    return argument(pathText(halfLifeFolder / "makels.exe")) + " " +
+           argument(withoutTrailingSeparator(pathText(sourceFolder))) + " " + argument(withoutExtension) +
+           " " + listFile + kLineEnd + argument(pathText(halfLifeFolder / "qlumpy.exe")) + " " + listFile +
+           kLineEnd;
+}
+
+fs::path WriteHalfLifeWadBatch(const ProgramFolders& folders, const fs::path& sourceFolder,
+                               const fs::path& newContainerPath) {
+    std::error_code ec;
+    fs::create_directories(folders.temp, ec); // a Temp folder that cannot be made fails the write below
+    const auto batch = folders.temp / "go.bat";
+    const auto text =
+        HalfLifeWadBatchText(fs::absolute(folders.halfLife), fs::absolute(sourceFolder).lexically_normal(),
+                             fs::absolute(newContainerPath).lexically_normal());
+    writeWholeFile(batch, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return batch;
+}
+
+} // namespace vexa

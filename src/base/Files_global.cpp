@@ -1,0 +1,91 @@
+#include "base/Files_global.h"
+
+#include "base/errors.h"
+#include "base/file_io.h"
+
+#include <algorithm>
+
+namespace vexa {
+
+std::string JoinPath(const std::string& first, const std::string& second) {
+    if (first.empty()) return second;
+    if (first.back() == '\\') return first + second;
+    return first + "\\" + second;
+}
+
+namespace {
+
+struct Listed {
+    std::string name;
+    bool folder = false;
+    std::uint64_t size = 0;
+};
+
+std::vector<Listed> listFolder(const fs::path& folder) {
+    std::vector<Listed> out;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const auto& entry = *it;
+        std::error_code e2;
+        Listed item;
+        item.name = entry.path().filename().string();
+        // Containers keep "\" as their folder separator: such a name would come back as folders.
+        if (item.name.find('\\') != std::string::npos)
+            throw Error("Cannot gather " + displayPath(entry.path()) +
+                        ": its name holds a \\, which a container stores as a folder separator");
+        if (entry.is_symlink(e2)) {
+            // A link to a file counts as that file; a link to a folder is left out.
+            if (!entry.is_regular_file(e2)) continue;
+        } else if (entry.is_directory(e2)) {
+            item.folder = true;
+        } else if (!entry.is_regular_file(e2)) {
+            continue;
+        }
+        if (!item.folder) {
+            item.size = entry.file_size(e2);
+            if (e2) continue;
+        }
+        out.push_back(std::move(item));
+    }
+    std::sort(out.begin(), out.end(), [](const Listed& a, const Listed& b) { return a.name < b.name; });
+    return out;
+}
+
+void walk(const fs::path& root, const std::string& relative, SourceFileList& out) {
+    const auto folder = relative.empty() ? root : root / entryNameToPath(relative);
+    for (const auto& item : listFolder(folder)) {
+        const auto name = JoinPath(relative, item.name);
+        if (item.folder)
+            walk(root, name, out);
+        else
+            out.push_back({name, item.size, creationTimeHigh32(folder / item.name)});
+    }
+}
+
+} // namespace
+
+SourceFileList GatherFolderTree(const fs::path& root) {
+    SourceFileList out;
+    walk(root, "", out);
+    return out;
+}
+
+SourceFileList GatherFolderFiles(const fs::path& folder) {
+    SourceFileList out;
+    for (const auto& item : listFolder(folder))
+        if (!item.folder) out.push_back({item.name, item.size, creationTimeHigh32(folder / item.name)});
+    return out;
+}
+
+std::uint64_t SourceTotalSize(const SourceFileList& files) {
+    std::uint64_t total = 0;
+    for (const auto& f : files) total += f.size;
+    return total;
+}
+
+fs::path sourcePath(const fs::path& sourceFolder, const SourceFile& file) {
+    return sourceFolder / entryNameToPath(file.name);
+}
+
+} // namespace vexa

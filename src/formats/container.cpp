@@ -1,0 +1,62 @@
+#include "formats/container.h"
+
+#include "formats/entry_checks.h"
+#include "base/errors.h"
+
+#include <algorithm>
+
+namespace vexa {
+
+std::vector<std::string> ContainerReader::EntryNames() const {
+    std::vector<std::string> names;
+    names.reserve(rows_.size());
+    for (const auto& row : rows_)
+        names.push_back(row.name);
+    return names;
+}
+
+void ContainerReader::SetArchive(const fs::path& path, std::shared_ptr<const InputFile> archive) {
+    path_ = path;
+    archive_ = std::move(archive);
+    rows_.clear();
+    notes_.clear();
+}
+
+std::string ContainerReader::EntryDamage(std::size_t index) const {
+    const auto& row = rows_.at(index);
+    if (!row.damaged) return {};
+    if (archive_ && row.offset && row.size) return rangeProblem(archive_->size(), *row.offset, *row.size);
+    return "its data cannot be read";
+}
+
+void ContainerReader::RequireWhole(std::size_t index) const {
+    if (const auto problem = EntryDamage(index); !problem.empty())
+        throw FormatError(displayPath(path_) + ": " + entryLabel(index, rows_.at(index).name) + ": " + problem);
+}
+
+void ContainerReader::ExtractEntry(const fs::path& outputPath, std::size_t index) const {
+    RequireWhole(index);
+    const auto& row = rows_.at(index);
+    if (!archive_ || !row.offset || !row.size)
+        throw Error(displayPath(path_) + ": entry " + std::to_string(index) + " '" + row.name +
+                    "' has no stored bytes to copy");
+    copyRangeToFile(*archive_, *row.offset, *row.size, outputPath);
+}
+
+void RecordArchive::ReadDirectory(const fs::path& path) {
+    outputNames_.clear();
+    auto archive = std::make_shared<const InputFile>(path);
+    SetArchive(path, archive);
+    auto records = ParseDirectory(*archive);
+    // Each name moves once into the rows: an archive of 100,000 entries holds them a single time.
+    std::vector<EntryRow> rows;
+    rows.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        auto& r = records[i];
+        const bool damaged = !rangeProblem(archive->size(), r.offset, r.size).empty();
+        rows.push_back({std::move(r.name), r.size, r.offset, RecordType(i), damaged});
+    }
+    SetRows(std::move(rows));
+}
+
+} // namespace vexa

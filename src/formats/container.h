@@ -1,0 +1,134 @@
+#pragma once
+// The interfaces of the format classes: containers list and extract, writers build a new container
+// from a gathered folder, picture kinds decode entries into pictures.
+
+#include "base/Files_global.h"
+#include "base/file_io.h"
+#include "base/records.h"
+#include "images/Image_util.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+namespace fs = std::filesystem;
+
+// One row of a listing, as the list shows it.
+struct EntryRow {
+    std::string name;                  // UTF-8, "\" between folder levels
+    std::optional<std::uint64_t> size; // the size a click on the row shows; nullopt where the kind shows none
+    std::optional<std::uint64_t> offset; // where the entry's bytes start in the file, where the kind has that
+    std::string type;                    // the kind of data its record says it holds (a WAD lump's type)
+    bool damaged = false;                // its record is listed but its data cannot be read
+};
+
+// What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
+// them. It does not change after ReadDirectory: every read after it is const and goes through
+// positional reads of one shared file handle, so a preview may run while an extraction runs.
+class ContainerReader {
+public:
+    virtual ~ContainerReader() = default;
+
+    // Reads the directory of the file at path; called once per object. Throws Error on failure.
+    virtual void ReadDirectory(const fs::path& path) = 0;
+    // The rows, in directory order (a row's index is its entry index).
+    const std::vector<EntryRow>& Rows() const { return rows_; }
+    const std::string& EntryName(std::size_t index) const { return rows_.at(index).name; }
+    std::vector<std::string> EntryNames() const;
+    std::size_t EntryCount() const { return rows_.size(); }
+    std::optional<std::uint64_t> EntrySize(std::size_t index) const { return rows_.at(index).size; }
+    const fs::path& ArchivePath() const { return path_; }
+    // The file ReadDirectory opened, shared by every read after it; null for a listing of files.
+    const InputFile* Archive() const { return archive_.get(); }
+
+    // The name row index is written under below the target folder ("\" between levels).
+    virtual std::string OutputName(std::size_t index) const { return rows_.at(index).name; }
+    // True when entry names hold folders that extraction recreates below the target.
+    virtual bool CreatesFolders() const { return false; }
+    // Copies the entry's stored bytes (its row's offset and size in the archive) to outputPath.
+    virtual void ExtractEntry(const fs::path& outputPath, std::size_t index) const;
+    // True where entries have stored bytes of their own in the file, which ExtractEntry of this
+    // class copies as they are (for the texture kinds, in place of their pictures).
+    bool HasStoredBytes() const { return archive_ != nullptr; }
+
+    // Why entry index is damaged (its bytes run past the end of the file), or empty when it is
+    // whole. A damaged entry is listed but not extracted; the others are.
+    std::string EntryDamage(std::size_t index) const;
+    // What listing found wrong beside the entries (a walk cut short), one line each, to be shown.
+    const std::vector<std::string>& ListingNotes() const { return notes_; }
+
+  protected:
+    // For ReadDirectory: the file and, once the directory is whole, its rows.
+    void SetArchive(const fs::path& path, std::shared_ptr<const InputFile> archive);
+    void SetRows(std::vector<EntryRow> rows) { rows_ = std::move(rows); }
+    // For a walk that had to stop early: the line is shown after the listing.
+    void AddListingNote(std::string note) { notes_.push_back(std::move(note)); }
+    // Throws a FormatError naming the file and the entry when the entry is damaged.
+    void RequireWhole(std::size_t index) const;
+
+  private:
+    fs::path path_;
+    std::shared_ptr<const InputFile> archive_;
+    std::vector<EntryRow> rows_;
+    std::vector<std::string> notes_;
+};
+
+// Drives the progress bar of a long job: the writers' ProgressReset and ProgressStep, extraction's
+// row positions. The window implements it over its bar; vexa-cli over its terminal. Its calls come
+// on the job's thread: a window running the job on a worker passes them on to its own thread.
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual void setRange(int maximum) = 0;
+    virtual void setPosition(int position) = 0;
+    // Asked between entries by the writers: true stops the job (Cancelled is thrown, no container
+    // is left). Called on the job's thread: an implementation reads an atomic flag or the like.
+    virtual bool cancelRequested() { return false; }
+};
+
+class ContainerWriter {
+public:
+    virtual ~ContainerWriter() = default;
+    // Builds the container at newPath from files (gathered from sourceFolder). Throws Error on
+    // any failure, leaving no half-written file and any previous file of that name intact.
+    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                                ProgressSink* progress) = 0;
+};
+
+// A directory record in the shape most kinds share.
+struct EntryRecord {
+    std::string name; // UTF-8, "\" between folder levels
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+// The shared part of every kind whose entries are byte ranges of the archive: a format module
+// only parses its directory into records (ParseDirectory). A record whose range runs past the end of
+// the file is listed as damaged.
+class RecordArchive : public ContainerReader {
+  public:
+    void ReadDirectory(const fs::path& path) final;
+    // The stored name, or the file name a kind with flat, repeating names gave the entry.
+    std::string OutputName(std::size_t index) const override {
+        return outputNames_.empty() ? EntryName(index) : outputNames_.at(index);
+    }
+
+protected:
+    // Reads the directory of the open archive. Each record's range is checked afterwards.
+    virtual std::vector<EntryRecord> ParseDirectory(const InputFile& archive) = 0;
+    // A word for what record index holds, for the list's type column; empty where the kind has none.
+    virtual std::string RecordType(std::size_t) const { return {}; }
+    // For kinds whose names are flat and may repeat: one file name per entry (flatOutputNames),
+    // set while the directory is parsed.
+    void SetOutputNames(std::vector<std::string> names) { outputNames_ = std::move(names); }
+
+  private:
+    std::vector<std::string> outputNames_;
+};
+
+} // namespace vexa

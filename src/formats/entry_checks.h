@@ -1,0 +1,31 @@
+#pragma once
+// Checks on directory fields shared by the record kinds: every value comes from a file that may be
+// damaged or hostile, so each is refused with a message naming the file, the entry and the values.
+
+#include "formats/container.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vexa {
+
+// The one check of a signed field read from a file: refuses a negative value with a FormatError
+// naming the file and the field ("the directory offset", "entry 3 'FOO': size"); returns it unsigned.
+std::uint64_t nonNegative(const InputFile& file, std::int64_t value, const std::string& field);
+
+// "entry 3 'FOO'", as messages name an entry after the file.
+std::string entryLabel(std::size_t index, const std::string& name);
+
+// A record of signed 32-bit offset and size fields; a negative one is refused.
+EntryRecord signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
+                         std::int32_t size);
+
+// Refuses a negative 32-bit size field (for kinds whose offsets are computed, not stored).
+std::uint64_t nonNegativeSize(const InputFile& file, std::size_t index, const std::string& name,
+                              std::int32_t size);
+
+// Why an entry's bytes cannot all be read from a file of fileSize bytes, or empty when they lie
+// inside it.
+std::string rangeProblem(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size);
+
+} // namespace vexa

@@ -1,0 +1,109 @@
+#include "formats/writer.h"
+
+#include "base/errors.h"
+#include "base/text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace vexa {
+
+namespace {
+
+// ProgressReset and ProgressStep of the writers. An empty list gets a range of 0, not -1.
+class WriterProgress {
+public:
+    WriterProgress(ProgressSink* sink, std::size_t count) : sink_(sink), count_(count) {}
+    void reset() {
+        position_ = 0;
+        if (!sink_) return;
+        sink_->setRange(count_ == 0 ? 0 : static_cast<int>(std::min<std::size_t>(count_ - 1, INT32_MAX)));
+        sink_->setPosition(0);
+    }
+    void step() {
+        if (sink_) sink_->setPosition(++position_);
+    }
+
+private:
+    ProgressSink* sink_;
+    std::size_t count_;
+    int position_ = 0;
+};
+
+} // namespace
+
+void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                        const ContainerLayout& layout, ProgressSink* progress) {
+    WriterProgress bar(progress, files.size());
+    AtomicOutputFile out(newPath);
+    out.file().write(layout.head);
+    bar.reset();
+    const auto stopIfAsked = [&] {
+        if (progress && progress->cancelRequested())
+            throw Cancelled("Cancelled: " + displayPath(newPath) + " was not written");
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        stopIfAsked();
+        if (i < layout.before.size()) out.file().write(layout.before[i]);
+        const auto path = sourcePath(sourceFolder, files[i]);
+        InputFile source(path);
+        if (source.size() != files[i].size)
+            throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(path) + " changed size (" +
+                        std::to_string(files[i].size) + " bytes when gathered, " + std::to_string(source.size()) +
+                        " now)");
+        out.file().copyFrom(source, 0, files[i].size);
+        bar.step();
+    }
+    out.file().write(layout.tail);
+    stopIfAsked();
+    out.commit();
+    bar.reset();
+}
+
+std::string storedName(const SourceFile& file, const fs::path& newPath) {
+    auto stored = utf8ToLatin1(file.name);
+    if (!stored)
+        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + file.name +
+                    "' has characters that cannot be stored");
+    return *stored;
+}
+
+void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath) {
+    if (stored.size() > maxLength)
+        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + latin1ToUtf8(stored) + "' is " +
+                    std::to_string(stored.size()) + " characters long; this kind stores at most " +
+                    std::to_string(maxLength));
+}
+
+void requireDistinctStoredNames(const SourceFileList& files, const std::vector<std::string>& keys,
+                                const fs::path& newPath) {
+    std::unordered_map<std::string_view, std::size_t> first;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const auto [at, added] = first.emplace(keys[i], i);
+        if (!added)
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + files[at->second].name +
+                        "' and '" + files[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
+                        "'");
+    }
+}
+
+void requireSizesFit32(const SourceFileList& files, const fs::path& newPath) {
+    for (const auto& f : files)
+        if (f.size > 0x7FFFFFFFull)
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + f.name + "' is " +
+                        std::to_string(f.size) + " bytes; this kind stores files under 2 GiB");
+}
+
+void requireArchiveFits32(std::uint64_t end, const fs::path& newPath) {
+    if (end > 0x7FFFFFFFull)
+        throw Error("Cannot create file " + displayPath(newPath) + ": the files add up to " + std::to_string(end) +
+                    " bytes; this kind holds under 2 GiB");
+}
+
+void putName(std::uint8_t* field, std::size_t width, const std::string& stored) {
+    std::memset(field, 0, width);
+    std::memcpy(field, stored.data(), std::min(width, stored.size()));
+}
+
+} // namespace vexa
