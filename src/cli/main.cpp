@@ -5,7 +5,7 @@
 #include "core/file_io.h"
 #include "core/filter.h"
 #include "core/kinds.h"
-#include "core/memory.h"
+#include "core/platform.h"
 #include "core/text.h"
 #include "core/wad_batch.h"
 #include "images/Image_util.h"
@@ -18,7 +18,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -65,8 +64,9 @@ struct UsageError {
     std::string message;
 };
 
-// During extract and create, Ctrl-C (or a TERM) asks the job to stop between two entries, so no
-// half-written file is left; a second one ends the program at once.
+// During extract and create, Ctrl-C, TERM, HUP and QUIT all ask the job to stop between two entries;
+// a second one asks again rather than ending the program in the middle of its clean-up, so no
+// half-written file and no temporary file is left.
 volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void onInterrupt(int) {
@@ -74,21 +74,16 @@ extern "C" void onInterrupt(int) {
 }
 
 void stopOnInterrupt() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    platform::onStopSignals(onInterrupt);
 }
 
 constexpr int kInterruptedExit = 130;
 
 class TerminalProgress : public ProgressSink {
 public:
-    TerminalProgress() : enabled_(::isatty(2) != 0) {}
-    ~TerminalProgress() override {
-        if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
+  TerminalProgress() : enabled_(platform::isTerminal(2)) {}
+  ~TerminalProgress() override {
+      if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
     }
     void setRange(int maximum) override { maximum_ = maximum; }
     bool cancelRequested() override { return interrupted != 0; }
@@ -197,9 +192,8 @@ void usePaletteFile(Game game, const std::string& file) {
 
 // The folder of the running executable, where Data is kept.
 fs::path programFolder(const char* argv0) {
+    if (const auto exe = platform::executablePath(); !exe.empty()) return fs::path(exe).parent_path();
     std::error_code ec;
-    const auto exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) return exe.parent_path();
     return fs::absolute(argv0, ec).parent_path();
 }
 
@@ -241,8 +235,9 @@ int cmdList(const std::vector<std::string>& args) {
     const auto rows = filterRows(names, filter.value_or(""));
     StdoutWriter out;
     if (!json) {
+        // One entry, one line: a stored name cannot move the cursor or colour the terminal.
         for (const auto i : rows)
-            out << names[i] << "\n";
+            out << printableText(names[i]) << "\n";
     } else {
         const bool image = isImageKind(opened.code);
         out << "{\"path\": " << jsonString(files[0]) << ", \"type\": " << std::to_string(opened.code)
@@ -352,15 +347,17 @@ int cmdExtract(const std::vector<std::string>& args) {
     }
 
     const fs::path target = positional[1];
-    std::error_code ec;
-    fs::create_directories(target, ec);
-    if (!fs::is_directory(target)) throw Error("Cannot create file " + positional[1]);
+    // Asked before the target is made: a refusal leaves nothing behind.
     if (!rows.empty() && !yes) {
         if (const auto question = lowSpaceQuestion(target)) {
             std::cerr << *question << "\n(refused: add --yes to extract anyway)\n";
             return 1;
         }
     }
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    if (!fs::is_directory(target))
+        throw Error("Cannot create file " + positional[1] + (ec ? ": " + ec.message() : std::string()));
 
     stopOnInterrupt();
     TerminalProgress progress;
@@ -405,7 +402,7 @@ int cmdCreate(const std::vector<std::string>& args) {
     const fs::path source = args[1];
     if (!fs::is_directory(source)) throw Error("Cannot open file " + args[1]);
     if (kind->gathering == Gathering::None) {
-        const auto folders = ProgramFolders::beside(fs::read_symlink("/proc/self/exe").parent_path());
+        const auto folders = ProgramFolders::beside(fs::path(platform::executablePath()).parent_path());
         std::cout << pathText(WriteHalfLifeWadBatch(folders, source, args[2])) << '\n';
         return 0;
     }
@@ -420,7 +417,6 @@ int cmdCreate(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    prepareHeapForLargeListings();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
@@ -436,13 +432,13 @@ int main(int argc, char** argv) {
         if (command == "create") return cmdCreate(args);
         throw UsageError{"unknown command " + command};
     } catch (const Cancelled& e) {
-        std::cerr << e.what() << '\n';
+        std::cerr << printableText(e.what()) << '\n';
         return kInterruptedExit;
     } catch (const UsageError& e) {
-        std::cerr << "vexa-cli: " << e.message << "\n\n" << kUsage;
+        std::cerr << "vexa-cli: " << printableText(e.message) << "\n\n" << kUsage;
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << e.what() << '\n';
+        std::cerr << printableText(e.what()) << '\n';
         return 1;
     }
 }

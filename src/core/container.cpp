@@ -40,7 +40,7 @@ const InputFile& RecordArchive::OpenArchive() {
     return *openArchive_;
 }
 
-void RecordArchive::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+void RecordArchive::ExtractEntry(const OutputPath& outputPath, std::size_t index) {
     const auto& r = ranges_.at(index);
     copyRangeToFile(OpenArchive(), r.offset, r.size, outputPath);
 }

@@ -39,7 +39,7 @@ public:
     // True when entry names hold folders that extraction recreates below the target.
     virtual bool CreatesFolders() const { return false; }
     // Writes entry index to outputPath (texture kinds: a ".bmp" beside it, or nothing).
-    virtual void ExtractEntry(const fs::path& outputPath, std::size_t index) = 0;
+    virtual void ExtractEntry(const OutputPath& outputPath, std::size_t index) = 0;
     // Called once after a run of ExtractEntry calls, to let go of what the run kept open.
     virtual void EndExtraction() {}
 
@@ -84,7 +84,7 @@ class ImageConverter {
 public:
     virtual ~ImageConverter() = default;
     // Converts the image at inputPath to one or more ".bmp" files named after outputPath.
-    virtual void ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) = 0;
+    virtual void ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) = 0;
 };
 
 // A directory record in the shape most kinds share.
@@ -110,7 +110,7 @@ public:
     std::optional<std::uint64_t> EntrySize(std::size_t index) const override {
         return ranges_.at(index).size;
     }
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    void ExtractEntry(const OutputPath& outputPath, std::size_t index) override;
     void EndExtraction() override { openArchive_.reset(); }
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;
     std::optional<std::uint64_t> EntryOffset(std::size_t index) const override {

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <set>
-#include <sys/stat.h>
-#include <unordered_set>
 #include <utility>
 
 namespace vexa {
@@ -19,7 +17,15 @@ std::optional<std::string> lowSpaceQuestion(const fs::path& target, std::int64_t
 }
 
 std::optional<std::string> lowSpaceQuestion(const fs::path& target) {
-    return lowSpaceQuestion(target, freeBytes(target));
+    // A target not made yet is asked of the folder it will be made in: refusing creates nothing.
+    auto existing = target.empty() ? fs::path(".") : target;
+    std::error_code ec;
+    while (!fs::exists(existing, ec)) {
+        auto parent = existing.parent_path();
+        if (parent == existing) break;
+        existing = parent.empty() ? fs::path(".") : std::move(parent);
+    }
+    return lowSpaceQuestion(existing, freeBytes(existing));
 }
 
 namespace {
@@ -64,60 +70,11 @@ std::string ExtractionResult::refusalText() const {
     std::string text;
     for (const auto& r : refused) {
         if (!text.empty()) text += "\n";
-        text += "entry " + std::to_string(r.index) + " '" + r.name + "' was not extracted: " + r.reason;
+        text += "entry " + std::to_string(r.index) + " '" + printableText(r.name) +
+                "' was not extracted: " + printableText(r.reason);
     }
     return text;
 }
-
-namespace {
-
-// The on-disk checks of one extraction run. A folder below the target is walked (no symbolic link
-// may stand on the way), created where the kind recreates folders, and walked again the first time
-// an entry goes into it; later entries of that folder only have their own name looked at. An
-// archive of 10,000 entries in a few folders so costs one lstat per entry, not one per level.
-class OutputChecks {
-  public:
-    OutputChecks(const fs::path& target, const fs::path& archive, bool createsFolders)
-        : target_(target), archive_(archive), createsFolders_(createsFolders) {
-        struct stat st {};
-        if (!archive.empty() && ::stat(archive.c_str(), &st) == 0) archiveId_ = {st.st_dev, st.st_ino};
-    }
-
-    // The reason output must not be written, or empty.
-    std::string problem(const fs::path& output) {
-        const auto folder = output.parent_path();
-        if (checkedFolders_.contains(folder.native())) return leafProblem(output);
-        auto found = unsafeOnDisk(target_, output, archive_);
-        if (found.empty() && createsFolders_ && folder != target_) {
-            std::error_code ec;
-            fs::create_directories(folder, ec);
-            found = unsafeOnDisk(target_, output, archive_);
-        }
-        struct stat st {};
-        if (found.empty() && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            checkedFolders_.insert(folder.native());
-        return found;
-    }
-
-  private:
-    // What unsafeOnDisk says of the last level when the folders above it are known to be sound.
-    std::string leafProblem(const fs::path& output) const {
-        struct stat st {};
-        if (::lstat(output.c_str(), &st) != 0) return {};
-        if (S_ISLNK(st.st_mode)) return "a symbolic link stands at " + output.string();
-        if (archiveId_ && std::pair(st.st_dev, st.st_ino) == *archiveId_)
-            return "it would overwrite the container being read";
-        return {};
-    }
-
-    const fs::path& target_;
-    const fs::path& archive_;
-    bool createsFolders_;
-    std::optional<std::pair<dev_t, ino_t>> archiveId_;
-    std::unordered_set<std::string> checkedFolders_; // walked (and, where the kind does, created) in this run
-};
-
-} // namespace
 
 ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
                              const std::function<void(std::size_t)>& afterRow) {
@@ -134,7 +91,7 @@ ExtractionResult extractRows(ContainerReader& object, const fs::path& target, co
     const auto& afterRow = options.afterRow;
 
     ExtractionResult result;
-    OutputChecks checks(target, object.ArchivePath(), object.CreatesFolders());
+    OutputRoot root(target, object.CreatesFolders(), object.ArchivePath());
     for (std::size_t done = 0; done < rows.size(); ++done) {
         if (options.cancelled && options.cancelled()) {
             result.cancelled = true;
@@ -148,17 +105,12 @@ ExtractionResult extractRows(ContainerReader& object, const fs::path& target, co
         if (auto* refused = std::get_if<RefusedName>(&safe)) {
             result.refused.push_back({index, name, refused->reason});
         } else {
-            const auto& output = std::get<fs::path>(safe);
-            if (const auto problem = checks.problem(output); !problem.empty()) {
-                result.refused.push_back({index, name, problem});
-            } else {
-                try {
-                    object.ExtractEntry(output, index);
-                    ++result.written;
-                } catch (const FormatError& e) {
-                    // A damaged entry is named and passed over; the others still come out.
-                    result.refused.push_back({index, name, e.what()});
-                }
+            try {
+                object.ExtractEntry(OutputPath(root, std::get<fs::path>(safe)), index);
+                ++result.written;
+            } catch (const Error& e) {
+                // A damaged entry, or an output that cannot be written, costs only itself.
+                result.refused.push_back({index, name, e.what()});
             }
         }
         if (afterRow) afterRow(index);

@@ -53,10 +53,11 @@ struct ExtractionOptions {
     PictureFormat pictures = PictureFormat::Bmp;
 };
 
-// Extracts the rows (entry indices, in the order given) into target. A name that would leave the
-// target, or an entry whose data are damaged, is reported and passed over; any other error (an
-// output that cannot be created) ends the run with its message, rows already written staying.
-// A cancel stops the run between two rows: every entry written is whole, and none is half-written.
+// Extracts the rows (entry indices, in the order given) into target. Each output is resolved
+// beneath target when it is opened and written under a temporary name until whole. A name that
+// would leave the target, an entry whose data are damaged or an output that cannot be written is
+// reported and passed over; the others still come out. A cancel stops the run between two rows.
+// Throws only when target itself cannot be opened.
 ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
                              const ExtractionOptions& options);
 // The same with the pictures in this thread's format and no cancel.

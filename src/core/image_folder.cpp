@@ -53,7 +53,7 @@ std::vector<std::uint8_t> ImageFolderListing::ReadEntryHead(std::size_t index, s
     return file.readBlock(0, std::min<std::uint64_t>(file.size(), maxBytes), "the file");
 }
 
-void ImageFolderListing::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+void ImageFolderListing::ExtractEntry(const OutputPath& outputPath, std::size_t index) {
     converter_->ConvertToBitmap(outputPath, folder_ / names_.at(index));
 }
 

@@ -26,7 +26,7 @@ public:
     std::optional<std::uint64_t> EntrySize(std::size_t) const override { return std::nullopt; }
     // The folder alone, no count.
     std::string StatusLine() const override;
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    void ExtractEntry(const OutputPath& outputPath, std::size_t index) override;
     std::optional<std::uint64_t> StoredSize(std::size_t index) const override;
     bool ConvertsToPictures() const override { return true; }
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;

@@ -18,12 +18,12 @@ std::string TWadReader::EntryType(std::size_t index) const {
     return wad::lumpTypeText(types_.at(index), kKnown);
 }
 
-void TWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+void TWadReader::ExtractEntry(const OutputPath& outputPath, std::size_t index) {
     const auto type = types_.at(index);
     if (type != wad::kMipTexture && type != wad::kPlainPicture) return;
     const auto& lump = Ranges().at(index);
     const auto entry = wad::entryLabel(index, EntryNames().at(index));
-    const auto bmp = wad::bitmapPathFor(outputPath, ArchivePath(), entry);
+    const auto bmp = wad::bitmapPathFor(outputPath);
     const auto& archive = OpenArchive();
     const auto file = displayPath(archive.path());
 

@@ -18,7 +18,7 @@ class TWadReader : public RecordArchive {
     // Writes a mip texture (level 0) or a plain picture to outputPath with the extension ".bmp",
     // after loading its colours into the first entries of CurrentPalette (the change stays).
     // Other lumps give nothing.
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    void ExtractEntry(const OutputPath& outputPath, std::size_t index) override;
     bool ConvertsToPictures() const override { return true; }
     std::string EntryType(std::size_t index) const override;
 

@@ -91,10 +91,10 @@ std::vector<std::uint8_t> TQ1BspReader::ReadEntryHead(std::size_t index, std::si
                          wad::entryLabel(index, names_.at(index)));
 }
 
-void TQ1BspReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+void TQ1BspReader::ExtractEntry(const OutputPath& outputPath, std::size_t index) {
     const auto& t = textures_.at(index);
     const auto entry = wad::entryLabel(index, names_.at(index));
-    const auto bmp = wad::bitmapPathFor(outputPath, path_, entry);
+    const auto bmp = wad::bitmapPathFor(outputPath);
     if (!open_) open_ = std::make_unique<InputFile>(path_);
 
     requireImageSize(path_, entry, t.width, t.height);

@@ -29,7 +29,7 @@ class TQ1BspReader : public ContainerReader {
     // whose size is not a picture's.
     std::optional<std::uint64_t> EntrySize(std::size_t index) const override;
     // Writes mip level 0 of texture index to outputPath with the extension ".bmp".
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    void ExtractEntry(const OutputPath& outputPath, std::size_t index) override;
     void EndExtraction() override { open_.reset(); }
     bool ConvertsToPictures() const override { return true; }
     std::vector<std::uint8_t> ReadEntryHead(std::size_t index, std::size_t maxBytes) override;

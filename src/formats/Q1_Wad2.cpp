@@ -22,11 +22,11 @@ std::string TQuakeWadReader::EntryType(std::size_t index) const {
     return wad::lumpTypeText(types_.at(index), kKnown);
 }
 
-void TQuakeWadReader::ExtractEntry(const fs::path& outputPath, std::size_t index) {
+void TQuakeWadReader::ExtractEntry(const OutputPath& outputPath, std::size_t index) {
     if (types_.at(index) != wad::kPlainPicture) return;
     const auto& lump = Ranges().at(index);
     const auto entry = wad::entryLabel(index, EntryNames().at(index));
-    const auto bmp = wad::bitmapPathFor(outputPath, ArchivePath(), entry);
+    const auto bmp = wad::bitmapPathFor(outputPath);
 
     const auto& archive = OpenArchive();
     const auto header = archive.readBlock(lump.offset, kPictureHeaderSize, entry + ": the picture size");

@@ -16,7 +16,7 @@ class TQuakeWadReader : public RecordArchive {
     // Loads the Quake 1 palette into CurrentPalette; throws when it cannot be loaded.
     TQuakeWadReader();
     // Writes a plain picture to outputPath with the extension ".bmp"; other lumps give nothing.
-    void ExtractEntry(const fs::path& outputPath, std::size_t index) override;
+    void ExtractEntry(const OutputPath& outputPath, std::size_t index) override;
     bool ConvertsToPictures() const override { return true; }
     std::string EntryType(std::size_t index) const override;
 

@@ -2,7 +2,6 @@
 
 #include "core/byte_reader.h"
 #include "core/errors.h"
-#include "core/safe_path.h"
 #include "core/text.h"
 #include "images/Image_util.h"
 
@@ -55,12 +54,8 @@ std::string entryLabel(std::size_t index, const std::string& name) {
     return "entry " + std::to_string(index) + " '" + name + "'";
 }
 
-fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry) {
-    // Checked where the picture really goes: a ".png" under vexa-cli's --format png.
-    auto bmp = pictureOutputPath(withExtension(outputPath, ".bmp"));
-    if (const auto problem = unsafeOnDisk(bmp.parent_path(), bmp, archive); !problem.empty())
-        throw Error(displayPath(archive) + ": " + entry + " was not extracted: " + problem);
-    return bmp;
+OutputPath bitmapPathFor(const OutputPath& outputPath) {
+    return pictureOutputPath(withExtension(outputPath, ".bmp"));
 }
 
 } // namespace vexa::wad

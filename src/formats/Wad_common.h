@@ -59,9 +59,8 @@ std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known)
 // "entry 3 'NAME'", as messages name an entry after the file.
 std::string entryLabel(std::size_t index, const std::string& name);
 
-// outputPath with its extension replaced by ".bmp". Refuses (naming the file and the entry) a
-// picture that would replace the container being read, as an extraction into the container's own
-// folder could when the container itself ends in ".bmp".
-fs::path bitmapPathFor(const fs::path& outputPath, const fs::path& archive, const std::string& entry);
+// Where the picture of an entry meant for outputPath goes: its extension replaced by ".bmp" (or
+// ".png" under vexa-cli's --format png). The output's root refuses the container being read.
+OutputPath bitmapPathFor(const OutputPath& outputPath);
 
 } // namespace vexa::wad

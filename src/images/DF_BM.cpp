@@ -41,7 +41,7 @@ struct SubImage {
     std::uint64_t pixels; // offset of its first pixel byte
 };
 
-void writeColumns(const InputFile& file, const SubImage& image, const fs::path& output,
+void writeColumns(const InputFile& file, const SubImage& image, const OutputPath& output,
                   const std::string& what) {
     const std::uint64_t count = std::uint64_t{image.width} * image.height;
     ColumnRows rows(file.readBlock(image.pixels, count, what), image.width, image.height);
@@ -84,7 +84,7 @@ TDFBMReader::TDFBMReader() {
     LoadGamePalette(Game::DarkForcesBm);
 }
 
-void TDFBMReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) {
+void TDFBMReader::ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) {
     const auto base = withExtension(outputPath, ".bmp");
     InputFile file(inputPath);
     const auto header = file.readBlock(0, kHeaderSize, "the BM header");

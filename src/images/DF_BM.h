@@ -21,7 +21,7 @@ class TDFBMReader : public ImageConverter {
     // Writes outputPath as ".bmp" for a plain BM, "_0.bmp", "_1.bmp"... for a multiple BM.
     // Compressed BMs, plain BMs taller than 256 rows and multiple BMs whose size field does not
     // match the file are skipped without output.
-    void ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) override;
+    void ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) override;
 };
 
 } // namespace vexa

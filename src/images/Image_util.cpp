@@ -383,7 +383,7 @@ std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t widt
     return h;
 }
 
-void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
+void WriteIndexedBitmap(const OutputPath& path, std::uint32_t width, std::uint32_t height,
                         const PixelRows& source) {
     requireWritableSize(width, height);
     if (pictureCapture) {
@@ -394,25 +394,20 @@ void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t
         WriteIndexedPng(pictureOutputPath(path), width, height, source);
         return;
     }
+    // A failed write leaves no partial file: OutputFile puts it in place only when whole.
     OutputFile out(path);
-    try {
-        // A texture's few kilobytes go out in one write; larger pictures stream in bands.
-        const std::uint64_t fileSize = kBitmapHeaderSize + std::uint64_t{rowStride(width)} * height;
-        std::vector<std::uint8_t> whole;
-        if (fileSize <= kBandBytes) whole.reserve(static_cast<std::size_t>(fileSize));
-        emitBitmap(width, height, source, [&](std::span<const std::uint8_t> bytes) {
-            if (whole.capacity() != 0)
-                whole.insert(whole.end(), bytes.begin(), bytes.end());
-            else
-                out.write(bytes);
-        });
-        if (!whole.empty()) out.write(whole);
-        out.close();
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(path, ec);
-        throw;
-    }
+    // A texture's few kilobytes go out in one write; larger pictures stream in bands.
+    const std::uint64_t fileSize = kBitmapHeaderSize + std::uint64_t{rowStride(width)} * height;
+    std::vector<std::uint8_t> whole;
+    if (fileSize <= kBandBytes) whole.reserve(static_cast<std::size_t>(fileSize));
+    emitBitmap(width, height, source, [&](std::span<const std::uint8_t> bytes) {
+        if (whole.capacity() != 0)
+            whole.insert(whole.end(), bytes.begin(), bytes.end());
+        else
+            out.write(bytes);
+    });
+    if (!whole.empty()) out.write(whole);
+    out.close();
 }
 
 std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
@@ -438,8 +433,8 @@ PictureFormat CurrentPictureFormat() {
     return pictureFormat;
 }
 
-fs::path pictureOutputPath(const fs::path& bmpPath) {
-    if (pictureFormat != PictureFormat::Png || toUpperAscii(extensionOf(bmpPath.string())) != ".BMP")
+OutputPath pictureOutputPath(const OutputPath& bmpPath) {
+    if (pictureFormat != PictureFormat::Png || toUpperAscii(extensionOf(bmpPath.path().string())) != ".BMP")
         return bmpPath;
     return withExtension(bmpPath, ".png");
 }
@@ -463,6 +458,10 @@ void PictureCapture::take(std::uint32_t width, std::uint32_t height, const Pixel
 
 fs::path withExtension(const fs::path& path, std::string_view suffix) {
     return fs::path(replaceExtension(path.string(), suffix));
+}
+
+OutputPath withExtension(const OutputPath& path, std::string_view suffix) {
+    return path.withPath(withExtension(path.path(), suffix));
 }
 
 } // namespace vexa

@@ -189,7 +189,7 @@ std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t widt
 // padded with zeros to a multiple of 4 bytes. A failed write leaves no partial file. Every
 // conversion writes its pictures through here, so this is where the thread's PictureFormatScope
 // (PNG at pictureOutputPath(path)) and PictureCapture (no file at all) take effect.
-void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
+void WriteIndexedBitmap(const OutputPath& path, std::uint32_t width, std::uint32_t height,
                         const PixelRows& source);
 // The same bytes in memory.
 std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
@@ -217,7 +217,7 @@ PictureFormat CurrentPictureFormat();
 
 // Where a picture meant for bmpPath is written on this thread: the same path, or for PNG the path
 // with ".bmp" replaced by ".png".
-fs::path pictureOutputPath(const fs::path& bmpPath);
+OutputPath pictureOutputPath(const OutputPath& bmpPath);
 
 // While it lives, no picture written on this thread reaches a file: the first is kept as the bytes
 // of the BMP that would have been written, with the palette source it was written with, and the
@@ -250,5 +250,6 @@ class PictureCapture {
 
 // An output name with its extension replaced by suffix, e.g. ("dir/wall.bm", "_0.bmp") -> dir/wall_0.bmp.
 fs::path withExtension(const fs::path& path, std::string_view suffix);
+OutputPath withExtension(const OutputPath& path, std::string_view suffix);
 
 } // namespace vexa

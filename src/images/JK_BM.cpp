@@ -43,7 +43,7 @@ std::vector<Image> readImages(const InputFile& file, std::int32_t count, std::ui
 
 } // namespace
 
-void TJKBmReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) {
+void TJKBmReader::ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) {
     InputFile file(inputPath);
     const auto header = file.readBlock(0, kHeaderSize, "the BM header");
     const ByteReader fields(header, displayPath(inputPath));

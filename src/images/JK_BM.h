@@ -18,7 +18,7 @@ class TJKBmReader : public ImageConverter {
     // Colours each BM with its own palette, or with the Jedi Knight BM game palette when it has
     // none (loaded at each conversion). One image gives outputPath as ".bmp"; several give
     // "_0.bmp", "_1.bmp"... Only 8-bit BMs are converted.
-    void ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) override;
+    void ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) override;
 };
 
 } // namespace vexa

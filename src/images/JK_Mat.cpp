@@ -59,7 +59,7 @@ TJKMatReader::TJKMatReader() {
     LoadGamePalette(Game::JediKnightMat);
 }
 
-void TJKMatReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) {
+void TJKMatReader::ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) {
     const auto base = withExtension(outputPath, ".bmp");
     InputFile file(inputPath);
     const auto header = file.readBlock(0, kHeaderSize, "the MAT header");

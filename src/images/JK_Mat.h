@@ -24,7 +24,7 @@ class TJKMatReader : public ImageConverter {
     // A texture material gives one BMP per texture (its largest mip level): outputPath as ".bmp"
     // for one texture, "_1.bmp", "_2.bmp"... for several. A colour material gives one 64 x 64 BMP
     // of its colour.
-    void ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) override;
+    void ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) override;
 };
 
 } // namespace vexa

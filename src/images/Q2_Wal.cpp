@@ -10,7 +10,7 @@ TQ2WalReader::TQ2WalReader() {
     LoadGamePalette(Game::Quake2Wal);
 }
 
-void TQ2WalReader::ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) {
+void TQ2WalReader::ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) {
     InputFile file(inputPath);
     const auto header = file.readBlock(0, kHeaderSize, "the WAL header");
     const ByteReader fields(header, displayPath(inputPath));

@@ -16,7 +16,7 @@ class TQ2WalReader : public ImageConverter {
     // Loads the Quake 2 palette; throws when it cannot be loaded.
     TQ2WalReader();
     // Writes mip level 0 to outputPath with the extension ".bmp".
-    void ConvertToBitmap(const fs::path& outputPath, const fs::path& inputPath) override;
+    void ConvertToBitmap(const OutputPath& outputPath, const fs::path& inputPath) override;
 };
 
 } // namespace vexa

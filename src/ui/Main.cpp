@@ -1,5 +1,7 @@
 #include "ui/Main.h"
 
+#include "core/text.h"
+
 #include "core/errors.h"
 #include "core/extract.h"
 #include "core/filter.h"
@@ -214,7 +216,7 @@ void TPdlg::guarded(const std::function<void()>& command) {
     try {
         command();
     } catch (const std::exception& e) {
-        prompts_.message(QString::fromUtf8(e.what()));
+        prompts_.message(qText(printableText(e.what())));
     } catch (...) {
         prompts_.message(QStringLiteral("Unexpected error"));
     }
@@ -357,8 +359,10 @@ std::optional<QString> TPdlg::ExecuteOpenDialog() {
 }
 
 void TPdlg::SzLabText(const QString& text) {
-    SLab->setText(text);
-    SLab->setToolTip(text);
+    // One line whatever a stored name holds.
+    const auto shown = qText(printableText(text.toStdString()));
+    SLab->setText(shown);
+    SLab->setToolTip(shown);
 }
 void TPdlg::SzLabClear() {
     SzLabText({});

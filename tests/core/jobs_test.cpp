@@ -82,7 +82,7 @@ class CancelDuringEntry : public ContainerReader {
     const std::vector<std::string>& EntryNames() const override { return names_; }
     const fs::path& ArchivePath() const override { return path_; }
     std::optional<std::uint64_t> EntrySize(std::size_t) const override { return 200; }
-    void ExtractEntry(const fs::path& out, std::size_t index) override {
+    void ExtractEntry(const OutputPath& out, std::size_t index) override {
         OutputFile f(out);
         f.write(Bytes(100, static_cast<std::uint8_t>(index)));
         if (index == cancelIn_) flag_ = true;

@@ -56,7 +56,8 @@ TEST_F(Q1Wad2, ThePaletteIsLoadedWhenTheObjectIsCreatedAndUsedAsItStandsAtConver
         TQuakeWadReader refused;
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file " + (in_ / "gone.pal").string());
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file " + (in_ / "gone.pal").string() + ": No such file or directory");
     }
 }
 

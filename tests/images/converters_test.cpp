@@ -304,7 +304,8 @@ TEST_F(Converters, MissingGamePaletteRefusesTheConverter) {
             c.create();
             ADD_FAILURE() << static_cast<int>(c.game);
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot open file " + (in_ / "gone.pal").string());
+            EXPECT_EQ(std::string(e.what()),
+                      "Cannot open file " + (in_ / "gone.pal").string() + ": No such file or directory");
         }
     }
     EXPECT_TRUE(outputs().empty());

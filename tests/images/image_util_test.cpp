@@ -109,7 +109,7 @@ TEST(BitmapWriter, UncreatableOutputGivesTheFileLayerMessage) {
         WriteIndexedBitmap("/nonexistent/x.bmp", 1, 1, MemoryRows(pixel, 1, 1));
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Cannot create file /nonexistent/x.bmp");
+        EXPECT_STREQ(e.what(), "Cannot create file /nonexistent/x.bmp: No such file or directory");
     }
 }
 
@@ -232,7 +232,8 @@ TEST(Palette, MissingSourceGivesTheFileLayerMessage) {
             source.load("/nonexistent/p.x");
             ADD_FAILURE() << source.caption;
         } catch (const Error& e) {
-            EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/p.x") << source.caption;
+            EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/p.x: No such file or directory")
+                << source.caption;
         }
     }
 }
@@ -279,7 +280,8 @@ TEST(GamePalettes, DefaultsPointIntoTheDataFolder) {
         LoadGamePalette(Game::Quake2Wal);
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Cannot open file /opt/vexa/Data/default_quake2.pal");
+        EXPECT_STREQ(e.what(),
+                     "Cannot open file /opt/vexa/Data/default_quake2.pal: No such file or directory");
     }
 }
 

@@ -166,19 +166,19 @@ TEST_F(PngPictures, APictureNeverReplacesTheContainerBeingRead) {
     object.ReadDirectory(in / "pic.png");
     ExtractionOptions options;
     options.pictures = PictureFormat::Png;
-    EXPECT_THROW(extractRows(object, in.path(), {0}, options), Error);
+    EXPECT_EQ(extractRows(object, in.path(), {0}, options).refused.size(), 1u);
     EXPECT_EQ(test::readFile(in / "pic.png"), before);
 }
 
 TEST(PictureOutputPath, OnlyBmpNamesTurnIntoPng) {
-    EXPECT_EQ(pictureOutputPath("out/a.bmp"), fs::path("out/a.bmp"));
+    EXPECT_EQ(pictureOutputPath("out/a.bmp").path(), fs::path("out/a.bmp"));
     const PictureFormatScope png(PictureFormat::Png);
-    EXPECT_EQ(pictureOutputPath("out/a.bmp"), fs::path("out/a.png"));
-    EXPECT_EQ(pictureOutputPath("out/a_1.BMP"), fs::path("out/a_1.png"));
-    EXPECT_EQ(pictureOutputPath("out/a.dat"), fs::path("out/a.dat"));
+    EXPECT_EQ(pictureOutputPath("out/a.bmp").path(), fs::path("out/a.png"));
+    EXPECT_EQ(pictureOutputPath("out/a_1.BMP").path(), fs::path("out/a_1.png"));
+    EXPECT_EQ(pictureOutputPath("out/a.dat").path(), fs::path("out/a.dat"));
     {
         const PictureFormatScope inner(PictureFormat::Bmp);
-        EXPECT_EQ(pictureOutputPath("a.bmp"), fs::path("a.bmp"));
+        EXPECT_EQ(pictureOutputPath("a.bmp").path(), fs::path("a.bmp"));
     }
     EXPECT_EQ(CurrentPictureFormat(), PictureFormat::Png);
 }
