@@ -108,8 +108,10 @@ ExtractionResult extractRows(ContainerReader& object, const fs::path& target, co
             try {
                 object.ExtractEntry(OutputPath(root, std::get<fs::path>(safe)), index);
                 ++result.written;
-            } catch (const Error& e) {
+            } catch (const FormatError& e) {
                 // A damaged entry, or an output that cannot be written, costs only itself.
+                result.refused.push_back({index, name, e.what()});
+            } catch (const OutputError& e) {
                 result.refused.push_back({index, name, e.what()});
             }
         }

@@ -57,7 +57,7 @@ struct ExtractionOptions {
 // beneath target when it is opened and written under a temporary name until whole. A name that
 // would leave the target, an entry whose data are damaged or an output that cannot be written is
 // reported and passed over; the others still come out. A cancel stops the run between two rows.
-// Throws only when target itself cannot be opened.
+// Any other error (the target or the container cannot be opened) ends the run with its message.
 ExtractionResult extractRows(ContainerReader& object, const fs::path& target, const std::vector<std::size_t>& rows,
                              const ExtractionOptions& options);
 // The same with the pictures in this thread's format and no cancel.

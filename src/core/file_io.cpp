@@ -74,10 +74,11 @@ platform::Handle OutputRoot::openFolderOf(const fs::path& relative, const fs::pa
         auto at = target_;
         for (std::size_t i = 0; i <= failedLevel && i < levels.size(); ++i)
             at /= levels[i];
-        if (error == platform::kLinkInTheWay) throw Error("a symbolic link stands at " + displayPath(at));
+        if (error == platform::kLinkInTheWay)
+            throw OutputError("a symbolic link stands at " + displayPath(at));
         if (error == platform::kFileInTheWay)
-            throw Error("a file stands at " + displayPath(at) + " where a folder should be");
-        throw Error("Cannot create file " + displayPath(output) + ": " + platform::reason(error));
+            throw OutputError("a file stands at " + displayPath(at) + " where a folder should be");
+        throw OutputError("Cannot create file " + displayPath(output) + ": " + platform::reason(error));
     }
     if (swept_.insert(relative.parent_path().native()).second) platform::removeLeftovers(folder);
     return folder;
@@ -120,7 +121,7 @@ OutputFile::OutputFile(const OutputPath& output) : path_(output.path()) {
     platform::NodeInfo there;
     if (const int error = platform::lookAt(folder_, leaf_, there); error != 0) fail("create", error);
     if (auto* root = output.root()) {
-        if (auto refused = root->refusal(there, path_); !refused.empty()) throw Error(refused);
+        if (auto refused = root->refusal(there, path_); !refused.empty()) throw OutputError(refused);
     } else if (there.kind != platform::NodeKind::Missing && there.kind != platform::NodeKind::RegularFile) {
         fail("create", platform::kNotRegularFile);
     }

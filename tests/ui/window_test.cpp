@@ -345,7 +345,7 @@ TEST_F(Window, AnErrorWhileExtractingEndsTheCommandWithItsMessage) {
     const auto status = text("SLab");
     const auto target = extractInto("SBExtract_All");
     ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_EQ(prompts.messages[0], "Cannot open file " + q(gob));
+    EXPECT_EQ(prompts.messages[0], "Cannot open file " + q(gob) + ": No such file or directory");
     EXPECT_EQ(text("SLab"), status);
     EXPECT_EQ(control<QProgressBar>("PBar")->value(), 0);
     EXPECT_TRUE(fs::is_empty(target));
@@ -413,7 +413,8 @@ TEST_F(Window, AFileThatCannotBeReadLeavesTheListingAsItWas) {
     const auto gob = sampleGob();
     open(gob);
     open(work / "gone.gob");
-    EXPECT_EQ(prompts.messages, QStringList{"Cannot open file " + q(work / "gone.gob")});
+    EXPECT_EQ(prompts.messages,
+              QStringList{"Cannot open file " + q(work / "gone.gob") + ": No such file or directory"});
     EXPECT_EQ(rows(), kSampleRows);
     EXPECT_EQ(text("SLab"), q(gob) + "   Contains  5 files");
 }
