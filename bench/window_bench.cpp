@@ -5,7 +5,6 @@
 //
 // Prints "open SECONDS rows N" and "scroll STEPS max SECONDS total SECONDS" on stdout.
 
-#include "base/memory.h"
 #include "ui/FilesPage.h"
 #include "ui/Main.h"
 #include "ui/Prompts.h"
@@ -73,7 +72,6 @@ void quiet(QtMsgType type, const QMessageLogContext&, const QString& message) {
 } // namespace
 
 int main(int argc, char** argv) {
-    vexa::prepareHeapForLargeListings(); // as the window's own main does
     qInstallMessageHandler(quiet);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

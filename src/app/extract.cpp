@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <set>
-#include <sys/stat.h>
-#include <unordered_set>
 #include <utility>
 
 namespace vexa {
@@ -21,7 +19,15 @@ std::optional<std::string> lowSpaceQuestion(const fs::path& target, std::int64_t
 }
 
 std::optional<std::string> lowSpaceQuestion(const fs::path& target) {
-    return lowSpaceQuestion(target, freeBytes(target));
+    // A target not made yet is asked of the folder it will be made in: refusing creates nothing.
+    auto existing = target.empty() ? fs::path(".") : target;
+    std::error_code ec;
+    while (!fs::exists(existing, ec)) {
+        auto parent = existing.parent_path();
+        if (parent == existing) break;
+        existing = parent.empty() ? fs::path(".") : std::move(parent);
+    }
+    return lowSpaceQuestion(existing, freeBytes(existing));
 }
 
 namespace {
@@ -99,74 +105,23 @@ std::string ExtractionResult::refusalText() const {
     std::string text;
     for (const auto& r : refused) {
         if (!text.empty()) text += "\n";
-        text += "entry " + std::to_string(r.index) + " '" + r.name + "' was not extracted: " + r.reason;
+        text += "entry " + std::to_string(r.index) + " '" + printableText(r.name) +
+                "' was not extracted: " + printableText(r.reason);
     }
     return text;
 }
 
 namespace {
 
-// The on-disk checks of one extraction run. A folder below the target is walked (no symbolic link
-// may stand on the way), created where the kind recreates folders, and walked again the first time
-// an entry goes into it; later entries of that folder only have their own name looked at. An
-// archive of 10,000 entries in a few folders so costs one lstat per entry, not one per level.
-class OutputChecks {
-  public:
-    OutputChecks(const fs::path& target, const fs::path& archive, bool createsFolders)
-        : target_(target), archive_(archive), createsFolders_(createsFolders) {
-        struct stat st {};
-        if (!archive.empty() && ::stat(archive.c_str(), &st) == 0) archiveId_ = {st.st_dev, st.st_ino};
-    }
-
-    // The reason output must not be written, or empty.
-    std::string problem(const fs::path& output) {
-        const auto folder = output.parent_path();
-        if (checkedFolders_.contains(folder.native())) return leafProblem(output);
-        auto found = unsafeOnDisk(target_, output, archive_);
-        if (found.empty() && createsFolders_ && folder != target_) {
-            std::error_code ec;
-            fs::create_directories(folder, ec);
-            found = unsafeOnDisk(target_, output, archive_);
-        }
-        struct stat st {};
-        if (found.empty() && ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            checkedFolders_.insert(folder.native());
-        return found;
-    }
-
-  private:
-    // What unsafeOnDisk says of the last level when the folders above it are known to be sound.
-    std::string leafProblem(const fs::path& output) const {
-        struct stat st {};
-        if (::lstat(output.c_str(), &st) != 0) return {};
-        if (S_ISLNK(st.st_mode)) return "a symbolic link stands at " + output.string();
-        if (archiveId_ && std::pair(st.st_dev, st.st_ino) == *archiveId_)
-            return "it would overwrite the container being read";
-        return {};
-    }
-
-    const fs::path& target_;
-    const fs::path& archive_;
-    bool createsFolders_;
-    std::optional<std::pair<dev_t, ino_t>> archiveId_;
-    std::unordered_set<std::string> checkedFolders_; // walked (and, where the kind does, created) in this run
-};
-
-// Writes the entry's pictures beside output, each checked where it really goes (its name is not
-// the entry's: a container ending in ".bmp" must not be replaced by one of its own pictures).
-void extractPictures(const PictureSource& source, const ContainerReader& object, std::size_t index,
-                     const fs::path& output, const ExtractionOptions& options, Palette& palette) {
+// Writes the entry's pictures beside output. Each is opened beneath the target where it really goes
+// (its name is not the entry's), and the root refuses the container being read: a container ending
+// in ".bmp" is never replaced by one of its own pictures.
+void extractPictures(const PictureSource& source, std::size_t index, const OutputPath& output,
+                     const ExtractionOptions& options, Palette& palette) {
     const auto decoded = source.DecodePictures(index);
     const auto& colours = applyPaletteNeed(decoded.palette, options.games, palette);
-    for (const auto& picture : decoded.pictures) {
-        const auto path = withExtension(output, picture.suffix);
-        const auto real = pictureOutputPath(path, options.pictures);
-        if (const auto problem = unsafeOnDisk(real.parent_path(), real, object.ArchivePath());
-            !problem.empty())
-            throw Error(displayPath(object.ArchivePath()) + ": entry " + std::to_string(index) + " '" +
-                        object.EntryName(index) + "' was not extracted: " + problem);
-        writePicture(path, picture.image, colours.table, options.pictures);
-    }
+    for (const auto& picture : decoded.pictures)
+        writePicture(withExtension(output, picture.suffix), picture.image, colours.table, options.pictures);
 }
 
 } // namespace
@@ -198,7 +153,7 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
     names = numberRepeats(std::move(names));
 
     ExtractionResult result;
-    OutputChecks checks(target, object.ArchivePath(), object.CreatesFolders());
+    OutputRoot root(target, object.CreatesFolders(), object.ArchivePath());
     for (std::size_t done = 0; done < rows.size(); ++done) {
         if (options.cancelled && options.cancelled()) {
             result.cancelled = true;
@@ -214,20 +169,18 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
         } else if (const auto damage = object.EntryDamage(index); !damage.empty()) {
             result.refused.push_back({index, name, displayPath(object.ArchivePath()) + ": " + damage});
         } else {
-            const auto& output = std::get<fs::path>(safe);
-            if (const auto problem = checks.problem(output); !problem.empty()) {
-                result.refused.push_back({index, name, problem});
-            } else {
-                try {
-                    if (pictures && !options.raw)
-                        extractPictures(*pictures, object, index, output, options, palette);
-                    else
-                        object.ExtractEntry(output, index);
-                    ++result.written;
-                } catch (const FormatError& e) {
-                    // A damaged entry is named and passed over; the others still come out.
-                    result.refused.push_back({index, name, e.what()});
-                }
+            try {
+                const OutputPath output(root, std::get<fs::path>(safe));
+                if (pictures && !options.raw)
+                    extractPictures(*pictures, index, output, options, palette);
+                else
+                    object.ExtractEntry(output, index);
+                ++result.written;
+            } catch (const FormatError& e) {
+                // A damaged entry, or an output that cannot be written, costs only itself.
+                result.refused.push_back({index, name, e.what()});
+            } catch (const OutputError& e) {
+                result.refused.push_back({index, name, e.what()});
             }
         }
         if (afterRow) afterRow(index);

@@ -65,10 +65,11 @@ struct ExtractionOptions {
 // Extracts the rows (entry indices, in the order given) into target. Each entry goes to its
 // OutputName with repeats numbered over the whole list (numberRepeats), so no file is written
 // twice and an entry's file name does not depend on which rows were chosen. A name that would
-// leave the target, or an entry whose data are damaged, is reported and passed over; any other
-// error (an output that cannot be created) ends the run with its message, rows already written
-// staying.
-// A cancel stops the run between two rows: every entry written is whole, and none is half-written.
+// leave the target, an entry whose data are damaged or an output that cannot be written (something
+// in the way, no room) is reported and passed over; the others still come out. Each output is
+// resolved beneath target when it is opened and written under a temporary name until whole. A
+// cancel stops the run between two rows. Any other error (the target or the container cannot be
+// read) ends the run with its message, rows already written staying.
 // Pictures are painted with palette, the current one; a picture with its own palette or its game's
 // makes that the current one, so palette is what the run leaves of it (also when it throws).
 ExtractionResult extractRows(const ContainerReader& object, const fs::path& target,

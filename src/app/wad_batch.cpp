@@ -1,5 +1,6 @@
 #include "app/wad_batch.h"
 
+#include "base/errors.h"
 #include "base/file_io.h"
 #include "base/text.h"
 
@@ -9,8 +10,16 @@ namespace {
 
 constexpr const char* kLineEnd = "\r\n";
 
-std::string argument(std::string text) {
-    if (text.find(' ') == std::string::npos) return text;
+// A path holding a space or a character cmd.exe gives a meaning ("&", "|", "<", ">", "^", "(", ")",
+// ",", ";", "=") goes in quotes, which make it part of the path. Nothing can quote a '"' or a
+// control character, and cmd.exe expands "%" and "!" even inside quotes: a path holding one is
+// refused, so no line of go.bat runs more than the tool it names.
+std::string argument(const std::string& text) {
+    for (unsigned char c : text)
+        if (c == '"' || c == '%' || c == '!' || c < 0x20 || c == 0x7F)
+            throw Error("Cannot create file go.bat: the path " + printableText(text) +
+                        " holds a character that go.bat cannot pass on (\", %, ! or a control character)");
+    if (text.find_first_of(" &|<>^(),;=") == std::string::npos) return text;
     return "\"" + text + "\"";
 }
 

@@ -12,8 +12,10 @@ namespace vexa {
 
 namespace fs = std::filesystem;
 
-// The file's text: two lines, each ended by CR LF, arguments separated by single spaces (an
-// argument holding a space is quoted, or the tool would get it in pieces):
+// The file's text: two lines, each ended by CR LF, arguments separated by single spaces; a path
+// holding a space or a character cmd.exe acts on ("&", "|", ...) is quoted. Throws (naming the path)
+// when a path holds '"', '%', '!' or a control character, which cmd.exe would not take as part of a
+// quoted path:
 //   <HalfLife>/makels.exe <source folder without trailing separator> <new path without extension> <new
 //   path>.ls <HalfLife>/qlumpy.exe <new path>.ls
 std::string HalfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path& sourceFolder,
@@ -21,7 +23,8 @@ std::string HalfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path&
 
 // Writes "go.bat" into the Temp folder (created when missing; an old go.bat is replaced) with the
 // source folder and new path made absolute, since the batch file does not run from our folder.
-// Returns its path; throws "Cannot create file <path>" when it cannot be written.
+// Returns its path; throws "Cannot create file <path>" when it cannot be written, and writes nothing
+// when a path cannot be passed on.
 fs::path WriteHalfLifeWadBatch(const ProgramFolders& folders, const fs::path& sourceFolder,
                                const fs::path& newContainerPath);
 

@@ -21,11 +21,17 @@ struct Listed {
     std::uint64_t size = 0;
 };
 
+// A folder that cannot be read fails the gathering with its name: a container silently missing a
+// folder's files would pass for a whole one.
 std::vector<Listed> listFolder(const fs::path& folder) {
     std::vector<Listed> out;
     std::error_code ec;
+    const auto failed = [&] {
+        return Error("Cannot open file " + displayPath(folder) + ": " + ec.message());
+    };
     fs::directory_iterator it(folder, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
+    if (ec) throw failed();
+    for (; it != end; it.increment(ec)) {
         const auto& entry = *it;
         std::error_code e2;
         Listed item;
@@ -44,10 +50,11 @@ std::vector<Listed> listFolder(const fs::path& folder) {
         }
         if (!item.folder) {
             item.size = entry.file_size(e2);
-            if (e2) continue;
+            if (e2) throw Error("Cannot open file " + displayPath(entry.path()) + ": " + e2.message());
         }
         out.push_back(std::move(item));
     }
+    if (ec) throw failed(); // reading stopped part way
     std::sort(out.begin(), out.end(), [](const Listed& a, const Listed& b) { return a.name < b.name; });
     return out;
 }

@@ -22,7 +22,7 @@ std::string JoinPath(const std::string& first, const std::string& second);
 
 // The files of root and of all its sub-folders, depth first, with their creation times. Each folder's entries
 // are taken in byte order of their names, so the same folder always gathers to the same list. Symbolic links
-// to folders are not followed (they could loop); a folder that cannot be listed contributes nothing. Both
+// to folders are not followed (they could loop); a folder that cannot be listed fails the gathering. Both
 // refuse (throw Error naming it) a file or folder whose name holds "\".
 SourceFileList GatherFolderTree(const fs::path& root);
 // The files directly in folder, in byte order of their names, with their creation times.

@@ -18,6 +18,13 @@ public:
     using Error::Error;
 };
 
+// An output that cannot be written where it should go (something in the way, no room, no right to
+// write): it costs its own entry of an extraction, not the run.
+class OutputError : public Error {
+  public:
+    using Error::Error;
+};
+
 // A long job stopped because the user asked it to; not a failure, and nothing half-done is left.
 class Cancelled : public Error {
 public:

@@ -3,16 +3,6 @@
 #include "base/errors.h"
 
 #include <algorithm>
-#include <array>
-#include <exception>
-#include <cerrno>
-#include <fcntl.h>
-#include <random>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <system_error>
-#include <thread>
-#include <unistd.h>
 
 namespace vexa {
 
@@ -24,44 +14,30 @@ constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kKernelCopyChunk = 1u << 30;
 // With write-behind, the disk is asked to take each run of this many bytes once they are written.
 constexpr std::uint64_t kWriteBehindStep = 8u << 20;
-// Shifted ranges from this size on are copied in two halves at once, each through a buffer of
-// kHalvesChunk bytes (buffers of 2 MiB and more made the same copy ten times slower here).
-constexpr std::uint64_t kHalvesMinimum = 4u << 20;
-constexpr std::size_t kHalvesChunk = 512u << 10;
-constexpr std::uint64_t kPageSize = 4096;
 
 std::string sizeText(std::uint64_t n) { return std::to_string(n); }
+
+// The levels of a relative path, as the platform opens them.
+std::vector<std::string> levelsOf(const fs::path& relative) {
+    std::vector<std::string> levels;
+    for (const auto& part : relative)
+        levels.push_back(part.string());
+    return levels;
+}
 
 } // namespace
 
 InputFile::InputFile(const fs::path& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw cannotOpen(path);
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        throw cannotOpen(path);
-    }
-    size_ = static_cast<std::uint64_t>(st.st_size);
-}
-
-InputFile::~InputFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (const int error = platform::openForReading(path, file_, identity_); error != 0)
+        throw Error("Cannot open file " + displayPath(path) + ": " + platform::reason(error));
+    size_ = identity_.size;
 }
 
 std::size_t InputFile::readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const auto n = ::pread(fd_, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw Error("Cannot read file " + displayPath(path_));
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    std::size_t got = 0;
+    if (const int error = platform::readAt(file_, offset, buffer, got); error != 0)
+        throw Error("Cannot read file " + displayPath(path_) + ": " + platform::reason(error));
+    return got;
 }
 
 void InputFile::readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const {
@@ -82,26 +58,92 @@ std::vector<std::uint8_t> InputFile::readBlock(std::uint64_t offset, std::uint64
     return bytes;
 }
 
-OutputFile::OutputFile(const fs::path& path) : path_(path) {
-    // O_NOFOLLOW: an output never writes through a symbolic link planted where the file should be.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd_ < 0) throw cannotCreate(path);
+OutputRoot::OutputRoot(const fs::path& target, bool createsFolders, const fs::path& archive)
+    : target_(target), createsFolders_(createsFolders),
+      archive_(archive.empty() ? platform::NodeInfo{} : platform::lookAtPath(archive)) {
+    if (const int error = platform::openFolder(target, folder_); error != 0)
+        throw Error("Cannot create file " + displayPath(target) + ": " + platform::reason(error));
+}
+
+platform::Handle OutputRoot::openFolderOf(const fs::path& relative, const fs::path& output) {
+    const auto levels = levelsOf(relative.parent_path());
+    platform::Handle folder;
+    std::size_t failedLevel = 0;
+    if (const int error = platform::openFolderBeneath(folder_, levels, createsFolders_, folder, failedLevel);
+        error != 0) {
+        auto at = target_;
+        for (std::size_t i = 0; i <= failedLevel && i < levels.size(); ++i)
+            at /= levels[i];
+        if (error == platform::kLinkInTheWay)
+            throw OutputError("a symbolic link stands at " + displayPath(at));
+        if (error == platform::kFileInTheWay)
+            throw OutputError("a file stands at " + displayPath(at) + " where a folder should be");
+        throw OutputError("Cannot create file " + displayPath(output) + ": " + platform::reason(error));
+    }
+    if (swept_.insert(relative.parent_path().native()).second) platform::removeLeftovers(folder);
+    return folder;
+}
+
+std::string OutputRoot::refusal(const platform::NodeInfo& there, const fs::path& output) const {
+    using platform::NodeKind;
+    switch (there.kind) {
+    case NodeKind::Missing:
+        return {};
+    case NodeKind::SymbolicLink:
+        return "a symbolic link stands at " + displayPath(output);
+    case NodeKind::Folder:
+        return "a folder stands at " + displayPath(output);
+    case NodeKind::Other:
+        return "something other than a regular file stands at " + displayPath(output);
+    case NodeKind::RegularFile:
+        break;
+    }
+    if (archive_.kind != NodeKind::Missing && there.device == archive_.device &&
+        there.inode == archive_.inode)
+        return "it would overwrite the container being read";
+    return {};
+}
+
+OutputFile::OutputFile(const OutputPath& output) : path_(output.path()) {
+    fs::path relative;
+    if (auto* root = output.root()) {
+        relative = path_.lexically_relative(root->path());
+        folder_ = root->openFolderOf(relative, path_);
+    } else {
+        relative = path_.filename();
+        const auto parent = path_.parent_path();
+        if (const int error = platform::openFolder(parent.empty() ? fs::path(".") : parent, folder_);
+            error != 0)
+            fail("create", error);
+        platform::removeLeftovers(folder_);
+    }
+    leaf_ = relative.filename().string();
+    platform::NodeInfo there;
+    if (const int error = platform::lookAt(folder_, leaf_, there); error != 0) fail("create", error);
+    if (auto* root = output.root()) {
+        if (auto refused = root->refusal(there, path_); !refused.empty()) throw OutputError(refused);
+    } else if (there.kind != platform::NodeKind::Missing && there.kind != platform::NodeKind::RegularFile) {
+        fail("create", platform::kNotRegularFile);
+    }
+    replaced_ = there;
+    if (const int error = platform::createTemporary(folder_, temporary_, file_); error != 0)
+        fail("create", error);
 }
 
 OutputFile::~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (!temporary_.empty()) {
+        file_.close();
+        platform::removeInFolder(folder_, temporary_);
+    }
+}
+
+void OutputFile::fail(const char* verb, int error) const {
+    throw Error(std::string("Cannot ") + verb + " file " + displayPath(path_) + ": " +
+                platform::reason(error));
 }
 
 void OutputFile::write(std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const auto n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw Error("Cannot write file " + displayPath(path_));
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (const int error = platform::writeAll(file_, bytes); error != 0) fail("write", error);
     written_ += bytes.size();
     if (writeBehind_) startWriteBack();
 }
@@ -109,8 +151,7 @@ void OutputFile::write(std::span<const std::uint8_t> bytes) {
 void OutputFile::startWriteBack() {
     if (written_ - writtenBack_ < kWriteBehindStep) return;
     // Only a hint: it starts the writing and returns; a failure is caught by the final sync.
-    ::sync_file_range(fd_, static_cast<off_t>(writtenBack_), static_cast<off_t>(written_ - writtenBack_),
-                      SYNC_FILE_RANGE_WRITE);
+    platform::startWriteBack(file_, writtenBack_, written_ - writtenBack_);
     writtenBack_ = written_;
 }
 
@@ -119,211 +160,93 @@ void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::ui
         throw FormatError(displayPath(source.path()) + ": " + sizeText(count) + " bytes at offset " +
                           sizeText(offset) + " run past the end of the file (" + sizeText(source.size()) +
                           " bytes)");
-    std::uint64_t remaining = count;
-    // A large range that starts at another place in its page than where it lands (an entry at byte
-    // 12 of an archive, written at byte 0) is copied in two halves at once, each through a buffer:
-    // the kernel's direct copy then splits every page in two small steps and runs at two thirds of
-    // the speed of an aligned one, where the halves together beat it.
-    if ((offset % kPageSize) != (written_ % kPageSize) && count >= kHalvesMinimum &&
-        copyInHalves(source, offset, count))
-        return;
-    // Otherwise kernel-side; that is refused on some file systems, then the bounded buffer does it.
-    loff_t in = static_cast<loff_t>(offset);
+    // Kernel-side where the file systems allow it; otherwise (or for what it left) the bounded buffer.
+    std::uint64_t done = 0;
     const auto step = writeBehind_ ? kWriteBehindStep : kKernelCopyChunk;
-    while (remaining > 0) {
-        const auto n = ::copy_file_range(source.descriptor(), &in, fd_, nullptr,
-                                         static_cast<std::size_t>(std::min(remaining, step)), 0);
-        if (n <= 0) break;
-        remaining -= static_cast<std::uint64_t>(n);
-        written_ += static_cast<std::uint64_t>(n);
+    while (done < count) {
+        std::uint64_t copied = 0;
+        const int error = platform::copyKernelSide(source.handle(), offset + done, file_,
+                                                   std::min(count - done, step), copied);
+        done += copied;
+        written_ += copied;
         if (writeBehind_) startWriteBack();
+        if (error != 0 || copied == 0) break;
     }
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kCopyChunk)));
-    std::uint64_t at = offset + (count - remaining);
-    while (remaining > 0) {
-        const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kCopyChunk)));
+    while (done < count) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, buffer.size()));
+        const auto at = offset + done;
         const auto got = source.readSome(at, std::span(buffer.data(), chunk));
         if (got != chunk)
             throw FormatError(displayPath(source.path()) + ": the file ended at offset " + sizeText(at + got) +
                               " while " + sizeText(count) + " bytes from offset " + sizeText(offset) +
                               " were being copied");
         write(std::span<const std::uint8_t>(buffer.data(), chunk));
-        at += chunk;
-        remaining -= chunk;
+        done += chunk;
     }
 }
 
-bool OutputFile::copyInHalves(const InputFile& source, std::uint64_t offset, std::uint64_t count) {
-    const std::uint64_t start = written_;
-    if (::lseek(fd_, 0, SEEK_CUR) < 0) return false; // a pipe or a terminal takes its bytes in order
-    const std::uint64_t half = count / 2 / kHalvesChunk * kHalvesChunk;
-    std::exception_ptr secondFailed;
-    std::thread second;
-    try {
-        second = std::thread([&] {
-            try {
-                copyPart(source, offset, count, start, half, count);
-            } catch (...) {
-                secondFailed = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    std::exception_ptr firstFailed;
-    try {
-        copyPart(source, offset, count, start, 0, half);
-    } catch (...) {
-        firstFailed = std::current_exception();
-    }
-    second.join();
-    // The failure nearer the start is the one reported, as a single copy would have met it first.
-    if (firstFailed) std::rethrow_exception(firstFailed);
-    if (secondFailed) std::rethrow_exception(secondFailed);
-    written_ = start + count;
-    writtenBack_ = written_;
-    if (::lseek(fd_, static_cast<off_t>(written_), SEEK_SET) < 0)
-        throw Error("Cannot write file " + displayPath(path_));
-    return true;
-}
-
-void OutputFile::copyPart(const InputFile& source, std::uint64_t offset, std::uint64_t count, std::uint64_t start,
-                          std::uint64_t from, std::uint64_t to) {
-    std::vector<std::uint8_t> buffer(kHalvesChunk);
-    std::uint64_t writtenBack = from;
-    for (std::uint64_t at = from; at < to;) {
-        const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(to - at, buffer.size()));
-        const auto got = source.readSome(offset + at, std::span(buffer.data(), chunk));
-        if (got != chunk)
-            throw FormatError(displayPath(source.path()) + ": the file ended at offset " +
-                              sizeText(offset + at + got) + " while " + sizeText(count) + " bytes from offset " +
-                              sizeText(offset) + " were being copied");
-        for (std::size_t done = 0; done < chunk;) {
-            const auto n = ::pwrite(fd_, buffer.data() + done, chunk - done, static_cast<off_t>(start + at + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) throw Error("Cannot write file " + displayPath(path_));
-            done += static_cast<std::size_t>(n);
-        }
-        at += chunk;
-        if (writeBehind_ && at - writtenBack >= kWriteBehindStep) {
-            ::sync_file_range(fd_, static_cast<off_t>(start + writtenBack), static_cast<off_t>(at - writtenBack),
-                              SYNC_FILE_RANGE_WRITE);
-            writtenBack = at;
-        }
-    }
+void OutputFile::sync() {
+    if (const int error = platform::syncFile(file_); error != 0) fail("write", error);
 }
 
 void OutputFile::close() {
-    if (fd_ >= 0) {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        if (rc != 0) throw Error("Cannot write file " + displayPath(path_));
-    }
+    if (temporary_.empty()) return;
+    if (const int error = file_.close(); error != 0) fail("write", error);
+    if (const int error = platform::renameInFolder(folder_, temporary_, leaf_); error != 0)
+        fail("create", error);
+    temporary_.clear();
 }
 
-AtomicOutputFile::AtomicOutputFile(const fs::path& target) : target_(target) {
-    std::random_device rd;
-    const auto tag = std::to_string(::getpid()) + "-" + std::to_string(rd());
-    temporary_ = target;
-    temporary_ += ".vexa-" + tag + ".tmp";
-    try {
-        file_.emplace(temporary_);
-    } catch (const Error&) {
-        throw cannotCreate(target);
-    }
+AtomicOutputFile::AtomicOutputFile(const fs::path& target) : file_(target) {
     // A file that replaces another reaches the disk before the rename: a power cut then leaves the
     // old file or the new one, never neither. A new file is left to the system's own writing, as
     // cp and tar leave theirs: there is nothing older to lose, and waiting for the disk would make
     // every container cost a full disk write.
-    struct stat st {};
-    replacing_ = ::lstat(target.c_str(), &st) == 0;
-    if (replacing_) file_->writeBehind();
-}
-
-AtomicOutputFile::~AtomicOutputFile() {
-    if (!committed_) {
-        file_.reset();
-        std::error_code ec;
-        fs::remove(temporary_, ec);
-    }
+    if (file_.replacing()) file_.writeBehind();
 }
 
 void AtomicOutputFile::commit() {
-    if (replacing_ && ::fsync(file_->descriptor()) != 0)
-        throw Error("Cannot write file " + displayPath(target_));
-    file_->close();
-    std::error_code ec;
-    fs::rename(temporary_, target_, ec);
-    if (ec) throw cannotCreate(target_);
-    committed_ = true;
+    if (file_.replacing()) file_.sync();
+    file_.close();
 }
 
 void copyRangeToFile(const InputFile& archive, std::uint64_t offset, std::uint64_t count,
-                     const fs::path& outputPath) {
+                     const OutputPath& outputPath) {
     if (offset > archive.size() || count > archive.size() - offset)
         throw FormatError(displayPath(archive.path()) + ": " + sizeText(count) + " bytes at offset " +
                           sizeText(offset) + " run past the end of the file (" + sizeText(archive.size()) +
                           " bytes)");
     OutputFile out(outputPath);
-    try {
-        out.copyFrom(archive, offset, count);
-        out.close();
-    } catch (...) {
-        // No partial entry is left behind for the user to mistake for the real one.
-        out.close();
-        std::error_code ec;
-        fs::remove(outputPath, ec);
-        throw;
-    }
+    out.copyFrom(archive, offset, count);
+    out.close();
 }
 
-void writeWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+void writeWholeFile(const OutputPath& path, std::span<const std::uint8_t> bytes) {
     OutputFile out(path);
     out.write(bytes);
     out.close();
 }
 
 std::int64_t freeBytes(const fs::path& path) {
-    struct statvfs st {};
-    if (::statvfs(path.c_str(), &st) != 0) return -1;
-    return static_cast<std::int64_t>(st.f_bavail) * static_cast<std::int64_t>(st.f_frsize);
+    return platform::freeBytes(path);
 }
 
 bool folderWritable(const fs::path& folder) {
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+    return platform::folderWritable(folder);
 }
 
 fs::path fileSystemRoot(const fs::path& path) {
-    std::error_code ec;
-    fs::path current = fs::absolute(path, ec);
-    if (ec) return path;
-    struct stat st {};
-    if (::stat(current.c_str(), &st) != 0) return current;
-    const auto device = st.st_dev;
-    while (current.has_parent_path() && current.parent_path() != current) {
-        const auto parent = current.parent_path();
-        struct stat pst {};
-        if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != device) break;
-        current = parent;
-    }
-    return current;
+    return platform::fileSystemRoot(path);
 }
 
 std::uint32_t creationTimeHigh32(const fs::path& path) {
     // Seconds between 1601-01-01 and 1970-01-01, the two epochs.
     constexpr std::uint64_t kEpochDifference = 11644473600ull;
-    struct statx stx {};
     std::int64_t seconds = 0;
     std::uint32_t nanos = 0;
-    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &stx) == 0) {
-        if (stx.stx_mask & STATX_BTIME) {
-            seconds = stx.stx_btime.tv_sec;
-            nanos = stx.stx_btime.tv_nsec;
-        } else {
-            seconds = stx.stx_mtime.tv_sec;
-            nanos = stx.stx_mtime.tv_nsec;
-        }
-    }
+    platform::creationTime(path, seconds, nanos);
     const std::uint64_t ticks =
         (static_cast<std::uint64_t>(seconds) + kEpochDifference) * 10000000ull + nanos / 100;
     return static_cast<std::uint32_t>(ticks >> 32);

@@ -1,110 +1,159 @@
 #pragma once
-// The platform layer for files: RAII streams with the program's own error texts, bounded copies of
+// Files: RAII streams with the program's own error texts, bounded copies of
 // byte ranges, atomic replacement of a written file, free space and creation times.
 
+#include "base/platform.h"
 #include <cstddef>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace vexa {
 
 namespace fs = std::filesystem;
 
-// A file open for reading. Throws "Cannot open file <path>" when it cannot be opened.
+// A file open for reading. Throws "Cannot open file <path>: <reason>" when it cannot be opened or
+// is not a regular file (a FIFO or a device is refused, never waited on).
 class InputFile {
 public:
-    explicit InputFile(const fs::path& path);
-    ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
+  explicit InputFile(const fs::path& path);
 
-    const fs::path& path() const { return path_; }
-    std::uint64_t size() const { return size_; }
-    int descriptor() const { return fd_; }
+  const fs::path& path() const { return path_; }
+  std::uint64_t size() const { return size_; }
+  const platform::Handle& handle() const { return file_; }
+  // Device and inode: what a writer compares its output with.
+  const platform::NodeInfo& identity() const { return identity_; }
 
-    // Reads exactly buffer.size() bytes at offset; throws a FormatError naming what when the file
-    // holds fewer.
-    void readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const;
-    // Reads count bytes at offset into a new buffer, after checking they lie inside the file.
-    std::vector<std::uint8_t> readBlock(std::uint64_t offset, std::uint64_t count, const std::string& what) const;
-    // Reads up to buffer.size() bytes at offset; returns how many were read.
-    std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
+  // Reads exactly buffer.size() bytes at offset; throws a FormatError naming what when the file
+  // holds fewer.
+  void readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const;
+  // Reads count bytes at offset into a new buffer, after checking they lie inside the file.
+  std::vector<std::uint8_t> readBlock(std::uint64_t offset, std::uint64_t count,
+                                      const std::string& what) const;
+  // Reads up to buffer.size() bytes at offset; returns how many were read.
+  std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
 
 private:
     fs::path path_;
-    int fd_ = -1;
+    platform::Handle file_;
+    platform::NodeInfo identity_;
     std::uint64_t size_ = 0;
 };
 
-// A new file, created or truncated. Throws "Cannot create file <path>" when it cannot be created.
-class OutputFile {
-public:
-    explicit OutputFile(const fs::path& path);
-    ~OutputFile();
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
+// The folder an extraction run writes into, held open for the run: every output below it is
+// resolved beneath this descriptor when it is opened, with no symbolic link followed at any level.
+// The first time the run reaches a folder, temporary files an earlier, killed run left there go.
+class OutputRoot {
+  public:
+    // Throws "Cannot create file <target>: <reason>" when the folder cannot be opened.
+    OutputRoot(const fs::path& target, bool createsFolders, const fs::path& archive);
 
-    const fs::path& path() const { return path_; }
-    int descriptor() const { return fd_; }
-    std::uint64_t position() const { return written_; }
+    const fs::path& path() const { return target_; }
+    // The folder holding relative (levels below the target), made where this run makes folders.
+    platform::Handle openFolderOf(const fs::path& relative, const fs::path& output);
+    // Empty, or why output (a file in folder) must not be written: something other than a regular
+    // file stands there, or it is the container being read.
+    std::string refusal(const platform::NodeInfo& there, const fs::path& output) const;
 
-    void write(std::span<const std::uint8_t> bytes);
-    void write(const std::vector<std::uint8_t>& bytes) { write(std::span<const std::uint8_t>(bytes)); }
-    // Appends count bytes of source, starting at offset, in bounded chunks (kernel-side where it can).
-    void copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count);
-    void close();
-
-    // For a file that is synced when complete: start writing each few megabytes to disk as soon as
-    // they are written, so the final sync waits for the last of them only, not for the whole file.
-    void writeBehind() { writeBehind_ = true; }
-
-private:
-    void startWriteBack();
-    // Copies the range in two halves at once, each through a buffer of its own; false when no second
-    // thread can be had (nothing is copied then).
-    bool copyInHalves(const InputFile& source, std::uint64_t offset, std::uint64_t count);
-    // Copies [from, to) of the range that starts at offset in source to the same place after start.
-    void copyPart(const InputFile& source, std::uint64_t offset, std::uint64_t count, std::uint64_t start,
-                  std::uint64_t from, std::uint64_t to);
-
-    fs::path path_;
-    int fd_ = -1;
-    std::uint64_t written_ = 0;
-    bool writeBehind_ = false;
-    std::uint64_t writtenBack_ = 0; // bytes whose writing to disk was started
+  private:
+    fs::path target_;
+    platform::Handle folder_;
+    bool createsFolders_;
+    platform::NodeInfo archive_;
+    std::unordered_set<std::string> swept_;
 };
 
-// Writes a whole file through a temporary file beside the target; commit() renames it over the
-// target (after syncing it to disk when it replaces a file). Destroyed without commit(), it removes
-// the temporary file and leaves any old target intact.
-class AtomicOutputFile {
-public:
-    explicit AtomicOutputFile(const fs::path& target);
-    ~AtomicOutputFile();
-    AtomicOutputFile(const AtomicOutputFile&) = delete;
-    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+// Where an output goes: a path as given, or a path below an extraction's target folder.
+class OutputPath {
+  public:
+    OutputPath(fs::path path) : path_(std::move(path)) {}
+    OutputPath(const char* path) : path_(path) {}
+    OutputPath(const std::string& path) : path_(path) {}
+    OutputPath(OutputRoot& root, fs::path path) : path_(std::move(path)), root_(&root) {}
 
-    OutputFile& file() { return *file_; }
-    void commit();
+    // The whole path, for messages.
+    const fs::path& path() const { return path_; }
+    OutputRoot* root() const { return root_; }
+    // Another file of the same folder (same root).
+    OutputPath withPath(fs::path path) const {
+        return root_ ? OutputPath(*root_, std::move(path)) : OutputPath(std::move(path));
+    }
+
+  private:
+    fs::path path_;
+    OutputRoot* root_ = nullptr;
+};
+
+// A new file, written under a temporary name in its folder and renamed over the path by close()
+// when whole; destroyed before that, it removes the temporary file. What stood at the path (a
+// file, a hard link) is replaced, never written through; anything but a regular file there is
+// refused. Messages name the path, never the temporary file, with the system's reason.
+class OutputFile {
+public:
+  explicit OutputFile(const OutputPath& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  const fs::path& path() const { return path_; }
+  std::uint64_t position() const { return written_; }
+  // True when a file stood at the path when writing began; replaced() is what it was.
+  bool replacing() const { return replaced_.kind != platform::NodeKind::Missing; }
+  const platform::NodeInfo& replaced() const { return replaced_; }
+
+  void write(std::span<const std::uint8_t> bytes);
+  void write(const std::vector<std::uint8_t>& bytes) { write(std::span<const std::uint8_t>(bytes)); }
+  // Appends count bytes of source, starting at offset, in bounded chunks (kernel-side where it can).
+  void copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count);
+  // Waits until the bytes are on disk.
+  void sync();
+  // Puts the file in place.
+  void close();
+
+  // For a file that is synced when complete: start writing each few megabytes to disk as soon as
+  // they are written, so the final sync waits for the last of them only, not for the whole file.
+  void writeBehind() { writeBehind_ = true; }
 
 private:
-    fs::path target_;
-    fs::path temporary_;
-    std::optional<OutputFile> file_;
-    bool replacing_ = false; // something stood at the target when writing began
-    bool committed_ = false;
+  [[noreturn]] void fail(const char* verb, int error) const;
+  void startWriteBack();
+
+  fs::path path_;
+  platform::Handle folder_;
+  std::string leaf_;
+  std::string temporary_;
+  platform::Handle file_;
+  std::uint64_t written_ = 0;
+  platform::NodeInfo replaced_;
+  bool writeBehind_ = false;
+  std::uint64_t writtenBack_ = 0; // bytes whose writing to disk was started
+};
+
+// Writes a whole file that replaces another only when complete; commit() puts it in place (after
+// syncing it to disk when it replaces a file). Destroyed without commit(), it leaves any old file
+// intact and no temporary file.
+class AtomicOutputFile {
+public:
+  explicit AtomicOutputFile(const fs::path& target);
+
+  OutputFile& file() { return file_; }
+  void commit();
+
+private:
+  OutputFile file_;
 };
 
 // Copies count bytes at offset of the archive into a new file at outputPath.
 void copyRangeToFile(const InputFile& archive, std::uint64_t offset, std::uint64_t count,
-                     const fs::path& outputPath);
+                     const OutputPath& outputPath);
 
 // Writes bytes to a new file (create-or-replace).
-void writeWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes);
+void writeWholeFile(const OutputPath& path, std::span<const std::uint8_t> bytes);
 
 // Bytes available to the user on the file system holding path; -1 when the query fails.
 std::int64_t freeBytes(const fs::path& path);

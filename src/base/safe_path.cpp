@@ -31,17 +31,4 @@ std::variant<fs::path, RefusedName> safeOutputPath(const fs::path& target, const
     return out;
 }
 
-std::string unsafeOnDisk(const fs::path& target, const fs::path& output, const fs::path& archive) {
-    std::error_code ec;
-    const auto relative = output.lexically_relative(target);
-    fs::path walk = target;
-    for (const auto& part : relative) {
-        walk /= part;
-        if (fs::is_symlink(fs::symlink_status(walk, ec))) return "a symbolic link stands at " + walk.string();
-    }
-    if (!archive.empty() && fs::exists(output, ec) && fs::equivalent(output, archive, ec))
-        return "it would overwrite the container being read";
-    return {};
-}
-
 } // namespace vexa

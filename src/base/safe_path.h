@@ -14,13 +14,9 @@ struct RefusedName {
 
 // Splits name on "\" and "/" and joins the checked components under target. Refused (not
 // stripped): an empty name or component, "." and "..", rooted names, drive letters and device
-// prefixes, control bytes. Nothing on disk is looked at here.
+// prefixes, control bytes. Nothing on disk is looked at here: the file layer resolves the result
+// beneath the target when it opens it (OutputRoot).
 std::variant<std::filesystem::path, RefusedName> safeOutputPath(const std::filesystem::path& target,
                                                                 const std::string& name);
-
-// Checks what exists on disk between target and output: no component below target may be a
-// symbolic link, and the output must not be the archive being read. Returns the reason, or empty.
-std::string unsafeOnDisk(const std::filesystem::path& target, const std::filesystem::path& output,
-                         const std::filesystem::path& archive);
 
 } // namespace vexa

@@ -22,6 +22,10 @@ std::string extensionOf(std::string_view name);
 // The name with its extension replaced (or added, when it has none).
 std::string replaceExtension(std::string_view name, std::string_view newExtension);
 
+// text with its control characters shown escaped ("\x1b", "\n", "\u009b" for a C1 control), so a
+// stored name printed to a terminal or a status line is one line and sends it no commands.
+std::string printableText(std::string_view text);
+
 // Wildcard match of a file-name mask ("*.bm", "*bm", "?"), without regard to letter case.
 bool matchesMask(std::string_view name, std::string_view mask);
 

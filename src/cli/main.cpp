@@ -1,13 +1,13 @@
 // vexa-cli: the command-line face of VEXA, over the same core as the window.
 
-#include "base/errors.h"
 #include "app/extract.h"
+#include "app/kinds.h"
+#include "app/wad_batch.h"
+#include "base/errors.h"
 #include "base/file_io.h"
 #include "base/filter.h"
-#include "app/kinds.h"
-#include "base/memory.h"
+#include "base/platform.h"
 #include "base/text.h"
-#include "app/wad_batch.h"
 #include "images/Image_util.h"
 
 #include <charconv>
@@ -18,7 +18,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -70,8 +69,9 @@ struct UsageError {
     std::string message;
 };
 
-// During extract and create, Ctrl-C (or a TERM) asks the job to stop between two entries, so no
-// half-written file is left; a second one ends the program at once.
+// During extract and create, Ctrl-C, TERM, HUP and QUIT all ask the job to stop between two entries;
+// a second one asks again rather than ending the program in the middle of its clean-up, so no
+// half-written file and no temporary file is left.
 volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void onInterrupt(int) {
@@ -79,21 +79,16 @@ extern "C" void onInterrupt(int) {
 }
 
 void stopOnInterrupt() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    platform::onStopSignals(onInterrupt);
 }
 
 constexpr int kInterruptedExit = 130;
 
 class TerminalProgress : public ProgressSink {
 public:
-    TerminalProgress() : enabled_(::isatty(2) != 0) {}
-    ~TerminalProgress() override {
-        if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
+  TerminalProgress() : enabled_(platform::isTerminal(2)) {}
+  ~TerminalProgress() override {
+      if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
     }
     void setRange(int maximum) override { maximum_ = maximum; }
     bool cancelRequested() override { return interrupted != 0; }
@@ -217,9 +212,8 @@ void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games,
 
 // The folder of the running executable, where Data is kept.
 fs::path programFolder(const char* argv0) {
+    if (const auto exe = platform::executablePath(); !exe.empty()) return fs::path(exe).parent_path();
     std::error_code ec;
-    const auto exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) return exe.parent_path();
     return fs::absolute(argv0, ec).parent_path();
 }
 
@@ -262,15 +256,17 @@ int cmdList(const std::vector<std::string>& args) {
     const auto rows = filterRows(entries, filter.value_or(""));
     // What is damaged is said on stderr; the listing itself is whole and the exit status 0.
     for (const auto& note : opened.object->ListingNotes())
-        std::cerr << note << '\n';
+        std::cerr << printableText(note) << '\n';
     for (const auto i : rows)
         if (const auto damage = opened.object->EntryDamage(i); !damage.empty())
-            std::cerr << files[0] << ": entry " << i << " '" << entries[i].name << "' is damaged: " << damage
+            std::cerr << printableText(files[0] + ": entry " + std::to_string(i) + " '" + entries[i].name +
+                                       "' is damaged: " + damage)
                       << '\n';
     StdoutWriter out;
     if (!json) {
+        // One entry, one line: a stored name cannot move the cursor or colour the terminal.
         for (const auto i : rows)
-            out << entries[i].name << "\n";
+            out << printableText(entries[i].name) << "\n";
     } else {
         const bool image = isImageKind(opened.code);
         out << "{\"path\": " << jsonString(files[0]) << ", \"type\": " << std::to_string(opened.code)
@@ -359,7 +355,7 @@ int cmdExtract(const std::vector<std::string>& args) {
     if (raw && !opened.object->HasStoredBytes())
         throw Error("--raw: the entries of " + positional[0] + " have no stored form of their own to write");
     for (const auto& note : opened.object->ListingNotes())
-        std::cerr << note << '\n';
+        std::cerr << printableText(note) << '\n';
     const auto& names = opened.object->Rows();
     std::vector<std::size_t> rows;
     if (exts.empty() && entries.empty() && indices.empty()) {
@@ -390,15 +386,17 @@ int cmdExtract(const std::vector<std::string>& args) {
     }
 
     const fs::path target = positional[1];
-    std::error_code ec;
-    fs::create_directories(target, ec);
-    if (!fs::is_directory(target)) throw Error("Cannot create file " + positional[1]);
+    // Asked before the target is made: a refusal leaves nothing behind.
     if (!rows.empty() && !yes) {
         if (const auto question = lowSpaceQuestion(target)) {
             std::cerr << *question << "\n(refused: add --yes to extract anyway)\n";
             return 1;
         }
     }
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    if (!fs::is_directory(target))
+        throw Error("Cannot create file " + positional[1] + (ec ? ": " + ec.message() : std::string()));
 
     stopOnInterrupt();
     TerminalProgress progress;
@@ -461,7 +459,6 @@ int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folder
 
 int main(int argc, char** argv) {
     programPath = argv[0];
-    prepareHeapForLargeListings();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
@@ -478,13 +475,13 @@ int main(int argc, char** argv) {
         if (command == "create") return cmdCreate(args, folders);
         throw UsageError{"unknown command " + command};
     } catch (const Cancelled& e) {
-        std::cerr << e.what() << '\n';
+        std::cerr << printableText(e.what()) << '\n';
         return kInterruptedExit;
     } catch (const UsageError& e) {
-        std::cerr << "vexa-cli: " << e.message << "\n\n" << kUsage;
+        std::cerr << "vexa-cli: " << printableText(e.message) << "\n\n" << kUsage;
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << e.what() << '\n';
+        std::cerr << printableText(e.what()) << '\n';
         return 1;
     }
 }

@@ -34,7 +34,7 @@ void ContainerReader::RequireWhole(std::size_t index) const {
         throw FormatError(displayPath(path_) + ": " + entryLabel(index, rows_.at(index).name) + ": " + problem);
 }
 
-void ContainerReader::ExtractEntry(const fs::path& outputPath, std::size_t index) const {
+void ContainerReader::ExtractEntry(const OutputPath& outputPath, std::size_t index) const {
     RequireWhole(index);
     const auto& row = rows_.at(index);
     if (!archive_ || !row.offset || !row.size)

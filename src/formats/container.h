@@ -51,7 +51,7 @@ public:
     // True when entry names hold folders that extraction recreates below the target.
     virtual bool CreatesFolders() const { return false; }
     // Copies the entry's stored bytes (its row's offset and size in the archive) to outputPath.
-    virtual void ExtractEntry(const fs::path& outputPath, std::size_t index) const;
+    virtual void ExtractEntry(const OutputPath& outputPath, std::size_t index) const;
     // True where entries have stored bytes of their own in the file, which ExtractEntry of this
     // class copies as they are (for the texture kinds, in place of their pictures).
     bool HasStoredBytes() const { return archive_ != nullptr; }

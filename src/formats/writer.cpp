@@ -31,11 +31,26 @@ private:
     int position_ = 0;
 };
 
+// The container must not replace what it is built from: a new path inside the source folder would
+// replace a source or be packed into the next container built there.
+void requireOutsideSourceFolder(const fs::path& newPath, const fs::path& sourceFolder) {
+    std::error_code ec;
+    const auto folder = fs::weakly_canonical(sourceFolder, ec);
+    if (ec) return; // the gathering has named the folder it could not read
+    const auto output = fs::weakly_canonical(fs::absolute(newPath, ec), ec);
+    if (ec) return;
+    const auto relative = output.lexically_relative(folder);
+    if (!relative.empty() && *relative.begin() != "..")
+        throw Error("Cannot create file " + displayPath(newPath) + ": it lies inside the source folder " +
+                    displayPath(sourceFolder) + ", whose files it is built from");
+}
+
 } // namespace
 
 void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
                         const ContainerLayout& layout, ProgressSink* progress) {
     WriterProgress bar(progress, files.size());
+    requireOutsideSourceFolder(newPath, sourceFolder);
     AtomicOutputFile out(newPath);
     out.file().write(layout.head);
     bar.reset();
@@ -48,6 +63,12 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
         if (i < layout.before.size()) out.file().write(layout.before[i]);
         const auto path = sourcePath(sourceFolder, files[i]);
         InputFile source(path);
+        // A source reached through a link can still be the file being replaced.
+        const auto& replaced = out.file().replaced();
+        if (replaced.kind == platform::NodeKind::RegularFile && source.identity().device == replaced.device &&
+            source.identity().inode == replaced.inode)
+            throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
+                        displayPath(path));
         if (source.size() != files[i].size)
             throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(path) + " changed size (" +
                         std::to_string(files[i].size) + " bytes when gathered, " + std::to_string(source.size()) +

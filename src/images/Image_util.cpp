@@ -301,28 +301,23 @@ std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t widt
     return h;
 }
 
-void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
+void WriteIndexedBitmap(const OutputPath& path, std::uint32_t width, std::uint32_t height,
                         const PixelRows& source, const PaletteTable& palette) {
     requireWritableSize(width, height);
+    // A failed write leaves no partial file: OutputFile puts it in place only when whole.
     OutputFile out(path);
-    try {
-        // A texture's few kilobytes go out in one write; larger pictures stream in bands.
-        const std::uint64_t fileSize = kBitmapHeaderSize + std::uint64_t{rowStride(width)} * height;
-        std::vector<std::uint8_t> whole;
-        if (fileSize <= kBandBytes) whole.reserve(static_cast<std::size_t>(fileSize));
-        emitBitmap(width, height, source, palette, [&](std::span<const std::uint8_t> bytes) {
-            if (whole.capacity() != 0)
-                whole.insert(whole.end(), bytes.begin(), bytes.end());
-            else
-                out.write(bytes);
-        });
-        if (!whole.empty()) out.write(whole);
-        out.close();
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(path, ec);
-        throw;
-    }
+    // A texture's few kilobytes go out in one write; larger pictures stream in bands.
+    const std::uint64_t fileSize = kBitmapHeaderSize + std::uint64_t{rowStride(width)} * height;
+    std::vector<std::uint8_t> whole;
+    if (fileSize <= kBandBytes) whole.reserve(static_cast<std::size_t>(fileSize));
+    emitBitmap(width, height, source, palette, [&](std::span<const std::uint8_t> bytes) {
+        if (whole.capacity() != 0)
+            whole.insert(whole.end(), bytes.begin(), bytes.end());
+        else
+            out.write(bytes);
+    });
+    if (!whole.empty()) out.write(whole);
+    out.close();
 }
 
 std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
@@ -360,13 +355,14 @@ const Palette& applyPaletteNeed(const PaletteNeed& need, const GamePalettePaths&
     return current;
 }
 
-fs::path pictureOutputPath(const fs::path& bmpPath, PictureFormat format) {
-    if (format != PictureFormat::Png || toUpperAscii(extensionOf(bmpPath.string())) != ".BMP") return bmpPath;
+OutputPath pictureOutputPath(const OutputPath& bmpPath, PictureFormat format) {
+    if (format != PictureFormat::Png || toUpperAscii(extensionOf(bmpPath.path().string())) != ".BMP")
+        return bmpPath;
     return withExtension(bmpPath, ".png");
 }
 
-fs::path writePicture(const fs::path& path, const IndexedImage& image, const PaletteTable& palette,
-                      PictureFormat format) {
+OutputPath writePicture(const OutputPath& path, const IndexedImage& image, const PaletteTable& palette,
+                        PictureFormat format) {
     const MemoryRows rows(image.indices, image.width, image.height);
     const auto output = pictureOutputPath(path, format);
     if (format == PictureFormat::Png)
@@ -378,6 +374,10 @@ fs::path writePicture(const fs::path& path, const IndexedImage& image, const Pal
 
 fs::path withExtension(const fs::path& path, std::string_view suffix) {
     return fs::path(replaceExtension(path.string(), suffix));
+}
+
+OutputPath withExtension(const OutputPath& path, std::string_view suffix) {
+    return path.withPath(withExtension(path.path(), suffix));
 }
 
 } // namespace vexa

@@ -157,7 +157,7 @@ std::array<std::uint8_t, kBitmapHeaderSize> WriteBitmapHeader(std::uint32_t widt
 
 // Writes an 8-bit BMP of source to a new file at path (create-or-replace): bottom row first, rows
 // padded with zeros to a multiple of 4 bytes. A failed write leaves no partial file.
-void WriteIndexedBitmap(const fs::path& path, std::uint32_t width, std::uint32_t height,
+void WriteIndexedBitmap(const OutputPath& path, std::uint32_t width, std::uint32_t height,
                         const PixelRows& source, const PaletteTable& palette);
 // The same bytes in memory.
 std::vector<std::uint8_t> WriteIndexedBitmap(std::uint32_t width, std::uint32_t height,
@@ -226,12 +226,13 @@ const Palette& applyPaletteNeed(const PaletteNeed& need, const GamePalettePaths&
 enum class PictureFormat { Bmp, Png };
 
 // Writes image to path in format, path's ".bmp" becoming ".png" for PNG; returns where it went.
-fs::path writePicture(const fs::path& path, const IndexedImage& image, const PaletteTable& palette,
-                      PictureFormat format);
+OutputPath writePicture(const OutputPath& path, const IndexedImage& image, const PaletteTable& palette,
+                        PictureFormat format);
 // Where a picture meant for bmpPath is written in format.
-fs::path pictureOutputPath(const fs::path& bmpPath, PictureFormat format);
+OutputPath pictureOutputPath(const OutputPath& bmpPath, PictureFormat format);
 
 // An output name with its extension replaced by suffix, e.g. ("dir/wall.bm", "_0.bmp") -> dir/wall_0.bmp.
 fs::path withExtension(const fs::path& path, std::string_view suffix);
+OutputPath withExtension(const OutputPath& path, std::string_view suffix);
 
 } // namespace vexa

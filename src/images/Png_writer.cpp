@@ -81,7 +81,7 @@ constexpr std::size_t kBandBytes = 64 * 1024;
 
 } // namespace
 
-void WriteIndexedPng(const fs::path& path, std::uint32_t width, std::uint32_t height, const PixelRows& source,
+void WriteIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height, const PixelRows& source,
                      const PaletteTable& palette) {
     if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide)
         throw Error("Cannot write a picture of " + std::to_string(width) + " x " + std::to_string(height) +
@@ -92,21 +92,15 @@ void WriteIndexedPng(const fs::path& path, std::uint32_t width, std::uint32_t he
     const std::size_t bandRows = std::clamp<std::size_t>(kBandBytes / width, 1, height);
     std::vector<std::uint8_t> rows(bandRows * width);
 
-    OutputFile out(path);
-    try {
-        PngWriteStruct png;
-        if (!png.png() || !png.info())
-            throw Error("Cannot write file " + displayPath(path) + ": out of memory");
-        PngTarget target{&out, nullptr};
-        png_set_write_fn(png.png(), &target, writeBytes, flushNothing);
-        if (!encode(png.png(), png.info(), width, height, plte, source, rows.data(), bandRows))
-            throw Error("Cannot write file " + displayPath(path));
-        out.close();
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(path, ec);
-        throw;
-    }
+    OutputFile out(path); // put in place only when whole
+    PngWriteStruct png;
+    if (!png.png() || !png.info())
+        throw Error("Cannot write file " + displayPath(path.path()) + ": out of memory");
+    PngTarget target{&out, nullptr};
+    png_set_write_fn(png.png(), &target, writeBytes, flushNothing);
+    if (!encode(png.png(), png.info(), width, height, plte, source, rows.data(), bandRows))
+        throw Error("Cannot write file " + displayPath(path.path()));
+    out.close();
 }
 
 } // namespace vexa

@@ -1,11 +1,12 @@
 #include "ui/Main.h"
 
-#include "base/errors.h"
 #include "app/extract.h"
-#include "base/filter.h"
 #include "app/image_folder.h"
 #include "app/kinds.h"
 #include "app/listing.h"
+#include "base/errors.h"
+#include "base/filter.h"
+#include "base/text.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
@@ -213,7 +214,7 @@ void TPdlg::guarded(const std::function<void()>& command) {
     try {
         command();
     } catch (const std::exception& e) {
-        prompts_.message(QString::fromUtf8(e.what()));
+        prompts_.message(qText(printableText(e.what())));
     } catch (...) {
         prompts_.message(QStringLiteral("Unexpected error"));
     }
@@ -367,8 +368,10 @@ std::optional<QString> TPdlg::ExecuteOpenDialog() {
 }
 
 void TPdlg::SzLabText(const QString& text) {
-    SLab->setText(text);
-    SLab->setToolTip(text);
+    // One line whatever a stored name holds.
+    const auto shown = qText(printableText(text.toStdString()));
+    SLab->setText(shown);
+    SLab->setToolTip(shown);
 }
 void TPdlg::SzLabClear() {
     SzLabText({});

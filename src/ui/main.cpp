@@ -1,15 +1,35 @@
 // The window's program entry: the application "VEXA" and its one main window.
 
 #include "ui/Main.h"
-#include "base/memory.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
 
+#include "base/platform.h"
+
 #include <QApplication>
+#include <QTimer>
+#include <csignal>
+
+namespace {
+
+// Interrupt, terminate, hang-up and quit close the window as its own Exit would, minus the
+// questions: the job in progress stops between two entries and nothing half-written is left. A
+// second signal only asks again, so the clean-up is never cut short.
+volatile std::sig_atomic_t stopRequested = 0;
+extern "C" void onStopSignal(int) {
+    stopRequested = 1;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    vexa::prepareHeapForLargeListings();
+    vexa::platform::onStopSignals(onStopSignal);
     QApplication app(argc, argv);
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, [] {
+        if (stopRequested) QApplication::quit();
+    });
+    stopWatch.start(100);
     // The name only: a display name would be appended to every window's and dialog's title.
     QApplication::setApplicationName(QStringLiteral("VEXA"));
 

@@ -86,6 +86,9 @@ TEST(Cli, LongListingsComeOutWholeWithEveryNameEscaped) {
         std::string row = "maps\\set" + std::to_string(i % 7) + "\\entry_" + std::to_string(i);
         std::string escaped = "maps\\\\set" + std::to_string(i % 7) + "\\\\entry_" + std::to_string(i);
         if (const auto it = special.find(i); it != special.end()) std::tie(row, escaped) = it->second;
+        // Rows show control characters escaped, one entry to a line.
+        if (i == 6) row = "tab\\there";
+        if (i == 7) row = "ctl\\x01x";
         rows += row + "\n";
         json += (i ? ",\n  " : "\n  ");
         json += "{\"index\": " + std::to_string(i) + ", \"name\": \"" + escaped +

@@ -58,7 +58,7 @@ TEST(Detection, UnreadableFileGivesTheFileLayerMessage) {
         DetectContainerType("/nonexistent/file.gob");
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/file.gob");
+        EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/file.gob: No such file or directory");
     }
     test::TempDir dir;
     EXPECT_THROW(DetectContainerType(dir.path()), Error); // a folder is no file

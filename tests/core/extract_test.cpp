@@ -6,7 +6,12 @@
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
+
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vexa {
 namespace {
@@ -28,11 +33,14 @@ public:
       SetRows(std::move(rows));
   }
     bool CreatesFolders() const override { return folders_; }
-    void ExtractEntry(const fs::path& out, std::size_t index) const override {
+    void ExtractEntry(const OutputPath& out, std::size_t index) const override {
         OutputFile f(out); // creates no folders, as the flat kinds' outputs
         f.write(test::bytesOf(std::to_string(index)));
+        f.close();
         ++extracted;
+        if (afterEntry) afterEntry(index);
     }
+    std::function<void(std::size_t)> afterEntry; // between two entries, on the run's thread
     mutable int extracted = 0;
 
   private:
@@ -73,9 +81,13 @@ TEST(Extraction, NothingChosenWritesNothing) {
 
 TEST(Extraction, FlatKindsCreateNoFolders) {
     TempDir target;
-    NamedEntries c({"sub\\b.txt"}, false);
-    EXPECT_THROW(extractRows(c, target.path(), {0}), Error); // "Cannot create file": the folder is missing
+    NamedEntries c({"sub\\b.txt", "c.txt"}, false);
+    const auto r = extractRows(c, target.path(), {0, 1});
+    ASSERT_EQ(r.refused.size(), 1u); // "Cannot create file ...: No such file or directory"
+    EXPECT_NE(r.refused[0].reason.find("No such file or directory"), std::string::npos)
+        << r.refused[0].reason;
     EXPECT_FALSE(fs::exists(target / "sub"));
+    EXPECT_EQ(test::namesIn(target.path()), (std::vector<std::string>{"c.txt"}));
 }
 
 TEST(Extraction, NeverWritesThroughALinkOrOverTheArchive) {
@@ -177,6 +189,7 @@ TEST(Extraction, LargeSparseEntryCopiesWhole) {
         std::vector<std::uint8_t> header(4);
         putU32(header.data(), static_cast<std::uint32_t>(8 + size));
         f.write(header);
+        f.close();
     }
     fs::resize_file(dir / "big.gob", 8 + size); // sparse: costs no disk
     {
@@ -191,6 +204,114 @@ TEST(Extraction, LargeSparseEntryCopiesWhole) {
     fs::create_directory(dir / "out");
     extractRows(gob, dir / "out", {0});
     EXPECT_EQ(fs::file_size(dir / "out" / "BIG.DAT"), size);
+}
+
+// A folder of the target swapped for a link to another folder between two entries (as a process
+// racing the run could): the entries after the swap are refused, and nothing reaches the other folder.
+TEST(Extraction, AFolderSwappedForALinkMidRunSendsNothingThrough) {
+    TempDir target, elsewhere, aside;
+    NamedEntries c({"sub\\a", "sub\\b", "sub\\c", "top"}, true);
+    c.afterEntry = [&](std::size_t index) {
+        if (index != 0) return;
+        fs::rename(target / "sub", aside / "sub");
+        fs::create_directory_symlink(elsewhere.path(), target / "sub");
+    };
+    const auto r = extractRows(c, target.path(), {0, 1, 2, 3});
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+    EXPECT_EQ(r.written, 2u); // sub\a before the swap, top after it
+    ASSERT_EQ(r.refused.size(), 2u);
+    for (const auto& refused : r.refused)
+        EXPECT_EQ(refused.reason, "a symbolic link stands at " + (target / "sub").string());
+    EXPECT_EQ(r.statusText(), "Extraction ended: 2 written, 2 entries not extracted");
+}
+
+// Whatever stands where an output should go, it costs that entry only, with the reason; the run
+// goes on, nothing is written through it, and a FIFO there is never opened (it would hang).
+TEST(Extraction, EachBadOutputCostsOnlyItsOwnEntry) {
+    struct Case {
+        const char* what;
+        std::function<void(const TempDir& target, const TempDir& elsewhere)> plant;
+        std::vector<std::string> names; // the last is the bad one
+        std::string reason;             // after the target's path
+    };
+    const Case cases[] = {
+        {"a folder", [](auto& t, auto&) { fs::create_directory(t / "x"); }, {"x"}, "a folder stands at /x"},
+        {"a symbolic link",
+         [](auto& t, auto& e) { fs::create_symlink(e / "x", t / "x"); },
+         {"x"},
+         "a symbolic link stands at /x"},
+        {"a FIFO",
+         [](auto& t, auto&) { ASSERT_EQ(::mkfifo((t / "x").c_str(), 0600), 0); },
+         {"x"},
+         "something other than a regular file stands at /x"},
+        {"a file where a folder should be",
+         [](auto&, auto&) {},
+         {"x", "x\\y"},
+         "a file stands at /x where a folder should be"},
+        {"a folder where a file should be", [](auto&, auto&) {}, {"x\\y", "x"}, "a folder stands at /x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir target, elsewhere;
+        c.plant(target, elsewhere);
+        auto names = c.names;
+        names.push_back("after");
+        NamedEntries entries(names, true);
+        std::vector<std::size_t> rows(names.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i] = i;
+        const auto r = extractRows(entries, target.path(), rows);
+        EXPECT_EQ(r.written, names.size() - 1);
+        ASSERT_EQ(r.refused.size(), 1u);
+        EXPECT_EQ(r.refused[0].index, names.size() - 2);
+        EXPECT_EQ(r.refused[0].reason, c.reason.substr(0, c.reason.find('/')) + target.path().string() +
+                                           c.reason.substr(c.reason.find('/')));
+        EXPECT_TRUE(fs::is_regular_file(target / "after"));
+        EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+    }
+}
+
+// A hard link planted under an entry's name is replaced, not written through; a failed entry
+// leaves neither a partial file under its name nor its temporary file.
+TEST(Extraction, OutputsReplaceHardLinksAndLeaveNoTemporaryFiles) {
+    TempDir target, outside;
+    test::writeFile(outside / "victim", "precious");
+    fs::create_hard_link(outside / "victim", target / "victim");
+    NamedEntries c({"victim"});
+    const auto r = extractRows(c, target.path(), {0});
+    EXPECT_EQ(r.written, 1u);
+    EXPECT_EQ(test::readFile(outside / "victim"), test::bytesOf("precious"));
+    EXPECT_EQ(test::readFile(target / "victim"), test::bytesOf("0"));
+    EXPECT_EQ(test::namesIn(target.path()), (std::vector<std::string>{"victim"}));
+}
+
+// The temporary files of a run that was killed are removed by the next run that reaches their
+// folder; those of a process still running are left alone.
+TEST(Extraction, LeftoversOfAKilledRunAreRemovedByTheNext) {
+    TempDir target;
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const auto dead = ".vexa-" + std::to_string(gone) + "-0.part";
+    const auto alive = ".vexa-" + std::to_string(::getppid()) + "-0.part";
+    for (const auto& folder : {target.path(), target / "sub"}) {
+        test::writeFile(folder / dead, "half");
+        test::writeFile(folder / alive, "busy");
+    }
+    test::writeFile(target / "other" / dead, "not reached");
+    NamedEntries c({"a", "sub\\b"}, true);
+    const auto r = extractRows(c, target.path(), {0, 1});
+    EXPECT_EQ(r.written, 2u);
+    EXPECT_EQ(test::namesIn(target.path()), (std::vector<std::string>{alive, "a", "other", "sub"}));
+    EXPECT_EQ(test::namesIn(target / "sub"), (std::vector<std::string>{alive, "b"}));
+    EXPECT_EQ(test::namesIn(target / "other"), (std::vector<std::string>{dead}));
+}
+
+TEST(FreeSpace, AFolderNotMadeYetIsAskedOfTheFolderItWillBeMadeIn) {
+    TempDir dir;
+    EXPECT_EQ(lowSpaceQuestion(dir / "new" / "deeper"), lowSpaceQuestion(dir.path()));
+    EXPECT_FALSE(fs::exists(dir / "new"));
 }
 
 } // namespace

@@ -93,28 +93,6 @@ TEST(CopyRange, EveryWayOfCopyingGivesTheSameBytesAndShortSourcesAreReported) {
     }
 }
 
-// A large shifted range is copied in two halves, each written at its place; an output that has no
-// places (a pipe someone reads from) still gets every byte, in order.
-TEST(CopyRange, LargeShiftedRangeReachesAPipeInOrder) {
-    TempDir dir;
-    const Bytes bytes = test::patternBytes((5u << 20) + 12, 11);
-    test::writeFile(dir / "archive", bytes);
-    const auto fifo = dir / "entry";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    Bytes received;
-    std::thread reader([&] {
-        const int fd = ::open(fifo.c_str(), O_RDONLY);
-        std::uint8_t chunk[65536];
-        for (ssize_t n; fd >= 0 && (n = ::read(fd, chunk, sizeof chunk)) > 0;)
-            received.insert(received.end(), chunk, chunk + n);
-        if (fd >= 0) ::close(fd);
-    });
-    InputFile archive(dir / "archive");
-    EXPECT_NO_THROW(copyRangeToFile(archive, 12, bytes.size() - 12, fifo));
-    reader.join();
-    EXPECT_EQ(received, Bytes(bytes.begin() + 12, bytes.end()));
-}
-
 // An abandoned file leaves the old target as it was, however much of the new one was written.
 TEST(AtomicOutput, AbandonedLargeFileLeavesTheOldOneAndNoTemporary) {
     TempDir dir;

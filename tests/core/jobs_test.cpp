@@ -85,7 +85,7 @@ class CancelDuringEntry : public ContainerReader {
         SetRows(std::move(rows));
     }
     void ReadDirectory(const fs::path&) override {}
-    void ExtractEntry(const fs::path& out, std::size_t index) const override {
+    void ExtractEntry(const OutputPath& out, std::size_t index) const override {
         OutputFile f(out);
         f.write(Bytes(100, static_cast<std::uint8_t>(index)));
         if (index == cancelIn_) flag_ = true;

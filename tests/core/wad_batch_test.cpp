@@ -1,4 +1,5 @@
 #include "app/wad_batch.h"
+#include "base/errors.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,9 @@ TEST(HalfLifeWadBatch, TwoLinesForTheTwoTools) {
         {"/my tex/", "/my work/a.wad",
          "/hl/makels.exe \"/my tex\" \"/my work/a\" \"/my work/a.ls\"\r\n/hl/qlumpy.exe \"/my "
          "work/a.ls\"\r\n"},
+        // So are those holding a character cmd.exe would act on: inside quotes it is part of the path.
+        {"/a&b/", "/w/x(1).wad",
+         "/hl/makels.exe \"/a&b\" \"/w/x(1)\" \"/w/x(1).ls\"\r\n/hl/qlumpy.exe \"/w/x(1).ls\"\r\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(HalfLifeWadBatchText("/hl", c.source, c.newPath), c.expected)
@@ -46,6 +50,24 @@ TEST(HalfLifeWadBatch, WrittenIntoTheTempFolderWithAbsolutePaths) {
         (program / "New_HL_Wad").string() + " " + (program / "New_HL_Wad.ls").string() + "\r\n" +
         (program / "HalfLife" / "qlumpy.exe").string() + " " + (program / "New_HL_Wad.ls").string() + "\r\n";
     EXPECT_EQ(test::readFile(batch), test::bytesOf(expected));
+}
+
+// What no quoting keeps from cmd.exe is refused, naming the path, and no go.bat is written.
+TEST(HalfLifeWadBatch, PathsCmdCannotTakeAreRefusedAndNothingIsWritten) {
+    const char* sources[] = {"/wad src\" & echo INJECTED & \"x", "/50%done", "/wow!", "/two\nlines",
+                             "/esc\x1b"};
+    for (const auto* source : sources) {
+        SCOPED_TRACE(source);
+        TempDir program;
+        const auto folders = ProgramFolders::beside(program.path());
+        try {
+            WriteHalfLifeWadBatch(folders, source, "/w/a.wad");
+            ADD_FAILURE() << "accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Cannot create file go.bat: the path ", 0), 0u) << e.what();
+        }
+        EXPECT_FALSE(fs::exists(folders.temp / "go.bat"));
+    }
 }
 
 TEST(HalfLifeWadBatch, MissingTempFolderIsCreated) {

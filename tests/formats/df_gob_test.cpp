@@ -121,7 +121,7 @@ TEST(DFGob, MissingFileGivesTheFileLayerMessage) {
         gob.ReadDirectory("/nonexistent/x.gob");
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/x.gob");
+        EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/x.gob: No such file or directory");
     }
 }
 

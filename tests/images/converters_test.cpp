@@ -299,7 +299,8 @@ TEST_F(Converters, MissingGamePaletteRefusesTheConversion) {
             c.create();
             ADD_FAILURE() << static_cast<int>(c.game);
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot open file " + (in_ / "gone.pal").string());
+            EXPECT_EQ(std::string(e.what()),
+                      "Cannot open file " + (in_ / "gone.pal").string() + ": No such file or directory");
         }
     }
     EXPECT_TRUE(outputs().empty());

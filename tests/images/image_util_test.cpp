@@ -121,7 +121,7 @@ TEST(BitmapWriter, UncreatableOutputGivesTheFileLayerMessage) {
         WriteIndexedBitmap("/nonexistent/x.bmp", 1, 1, MemoryRows(pixel, 1, 1), current.table);
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Cannot create file /nonexistent/x.bmp");
+        EXPECT_STREQ(e.what(), "Cannot create file /nonexistent/x.bmp: No such file or directory");
     }
 }
 
@@ -239,7 +239,8 @@ TEST(Palette, MissingSourceGivesTheFileLayerMessage) {
             source.load("/nonexistent/p.x");
             ADD_FAILURE() << source.caption;
         } catch (const Error& e) {
-            EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/p.x") << source.caption;
+            EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/p.x: No such file or directory")
+                << source.caption;
         }
     }
 }
@@ -286,7 +287,8 @@ TEST(GamePalettes, DefaultsPointIntoTheDataFolder) {
         LoadGamePalette(Game::Quake2Wal, paths);
         FAIL();
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Cannot open file /opt/vexa/Data/default_quake2.pal");
+        EXPECT_STREQ(e.what(),
+                     "Cannot open file /opt/vexa/Data/default_quake2.pal: No such file or directory");
     }
 }
 

@@ -704,7 +704,8 @@ TEST_F(Look, DroppingAFileOpensItAsOpenDoes) {
 
     // A file that cannot be read says so, and the listing stays.
     EXPECT_TRUE(send({QUrl::fromLocalFile(q(work / "gone.gob"))}));
-    EXPECT_EQ(prompts.messages, QStringList{"Cannot open file " + q(work / "gone.gob")});
+    EXPECT_EQ(prompts.messages,
+              QStringList{"Cannot open file " + q(work / "gone.gob") + ": No such file or directory"});
     EXPECT_EQ(rows().size(), static_cast<int>(kEntries.size()));
 }
 

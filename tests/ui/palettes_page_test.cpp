@@ -251,8 +251,8 @@ TEST_F(PalettesPage, ARefusedOrUnreadableFileIsReportedAndChangesNothing) {
         {3, "nopal.bm", test::jkBm({{2, 2, Bytes(4, 7)}}), kWrongFile},
         {4, "short.plt", ByteBuilder().u8(0).u8(255).raw(Bytes(700, 1)).bytes(), kWrongFile},
         {4, "empty.plt", Bytes{}, kWrongFile},
-        {0, "gone.pal", std::nullopt, "Cannot open file %1"},
-        {4, "gone.plt", std::nullopt, "Cannot open file %1"},
+        {0, "gone.pal", std::nullopt, "Cannot open file %1: No such file or directory"},
+        {4, "gone.plt", std::nullopt, "Cannot open file %1: No such file or directory"},
     };
     start();
     chooseGame(3);
@@ -321,7 +321,7 @@ TEST_F(PalettesPage, ABrokenDefaultPaletteIsReportedAndTheWindowStaysUsable) {
         const char* what;
         std::optional<Bytes> darkForces; // nullopt: missing
         QString message;                 // "%1": the file's path
-    } cases[] = {{"missing", std::nullopt, "Cannot open file %1"},
+    } cases[] = {{"missing", std::nullopt, "Cannot open file %1: No such file or directory"},
                  {"short", Bytes(100, 200), "%1: a palette file holds 768 bytes, this one has 100"}};
     for (const auto& c : cases) {
         prompts = {};
@@ -348,7 +348,8 @@ TEST_F(PalettesPage, AMissingDefaultPaletteDoesNotStopACommandLineOpen) {
     shipDefaultPalettes = false;
     test::writeFile(work / "empty.gob", ByteBuilder().raw("GOB\n").u32(8).u32(0).bytes());
     start({q(work / "empty.gob")});
-    EXPECT_EQ(prompts.messages, QStringList{"Cannot open file " + q(defaultPalettePath(0))});
+    EXPECT_EQ(prompts.messages,
+              QStringList{"Cannot open file " + q(defaultPalettePath(0)) + ": No such file or directory"});
     EXPECT_EQ(text("SLab"), q(work / "empty.gob") + "   Contains  0 files");
 }
 

@@ -441,7 +441,8 @@ TEST_F(Window, AFileThatCannotBeReadLeavesTheListingAsItWas) {
     const auto gob = sampleGob();
     open(gob);
     open(work / "gone.gob");
-    EXPECT_EQ(prompts.messages, QStringList{"Cannot open file " + q(work / "gone.gob")});
+    EXPECT_EQ(prompts.messages,
+              QStringList{"Cannot open file " + q(work / "gone.gob") + ": No such file or directory"});
     EXPECT_EQ(rows(), kSampleRows);
     EXPECT_EQ(text("SLab"), q(gob) + "   Contains  5 files");
 }

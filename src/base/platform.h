@@ -1,0 +1,116 @@
+#pragma once
+// The one place that talks to the operating system. Everything above it works with these calls
+// only, so another platform replaces platform_posix.cpp and nothing else. Calls report failure by
+// a system error code (0 for success); reason() turns one into the system's own words.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vexa::platform {
+
+namespace fs = std::filesystem;
+
+// Codes of this layer beside the system's: a file that exists but is not a regular file (a FIFO, a
+// device, a folder); a symbolic link, or a file, standing where a folder level should be.
+constexpr int kNotRegularFile = -1;
+constexpr int kLinkInTheWay = -2;
+constexpr int kFileInTheWay = -3;
+
+// The system's reason for an error code, e.g. "No space left on device".
+std::string reason(int error);
+
+// An open file or folder, closed when the object goes.
+class Handle {
+  public:
+    Handle() = default;
+    explicit Handle(int descriptor) : fd_(descriptor) {}
+    ~Handle();
+    Handle(Handle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Handle& operator=(Handle&& other) noexcept;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now; returns the error a delayed write reported at close, or 0.
+    int close();
+
+  private:
+    int fd_ = -1;
+};
+
+// What stands at a name, looked at without following a symbolic link.
+enum class NodeKind { Missing, RegularFile, Folder, SymbolicLink, Other };
+struct NodeInfo {
+    NodeKind kind = NodeKind::Missing;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+};
+
+// ---- Reading ---------------------------------------------------------------------------------
+
+// Opens an existing regular file for reading. A FIFO or device is never waited on: it is opened
+// without blocking and refused with kNotRegularFile, as is a folder.
+int openForReading(const fs::path& path, Handle& file, NodeInfo& info);
+// Reads up to buffer.size() bytes at offset (fewer only at the end of the file).
+int readAt(const Handle& file, std::uint64_t offset, std::span<std::uint8_t> buffer, std::size_t& got);
+
+// ---- Writing ---------------------------------------------------------------------------------
+
+int writeAll(const Handle& file, std::span<const std::uint8_t> bytes);
+// Copies up to count bytes at offset of from to the end of to inside the kernel; copied says how
+// many. A file system that cannot do this gives an error and nothing is copied.
+int copyKernelSide(const Handle& from, std::uint64_t offset, const Handle& to, std::uint64_t count,
+                   std::uint64_t& copied);
+// Starts writing a range to disk and returns (a hint; syncFile waits).
+void startWriteBack(const Handle& file, std::uint64_t offset, std::uint64_t count);
+int syncFile(const Handle& file);
+
+// ---- Folders and names -----------------------------------------------------------------------
+
+// Opens a folder the user named (a symbolic link there is the user's choice and is followed).
+int openFolder(const fs::path& path, Handle& folder);
+// Opens the folder levels below root, resolved beneath root at this moment with no symbolic link
+// followed at any level; missing levels are created when create is set. On failure, failedLevel
+// is the number of levels that were sound before the one that failed.
+int openFolderBeneath(const Handle& root, const std::vector<std::string>& levels, bool create, Handle& folder,
+                      std::size_t& failedLevel);
+// Looks at name in folder without following a symbolic link; Missing when nothing is there.
+int lookAt(const Handle& folder, const std::string& name, NodeInfo& info);
+// Identity of the file at path (links followed), or Missing.
+NodeInfo lookAtPath(const fs::path& path);
+
+// Creates a new file under a temporary name in folder, recognisable as this program's
+// (".vexa-<process>-<n>.part"); name receives it.
+int createTemporary(const Handle& folder, std::string& name, Handle& file);
+// Moves from over to in the same folder; what stood at to (a file, a hard link, a symbolic link)
+// is replaced, never written through.
+int renameInFolder(const Handle& folder, const std::string& from, const std::string& to);
+int removeInFolder(const Handle& folder, const std::string& name);
+// Removes the temporary files that processes no longer running left in folder.
+void removeLeftovers(const Handle& folder);
+
+// ---- File systems ----------------------------------------------------------------------------
+
+// Bytes available to the user on the file system holding path; -1 when the query fails.
+std::int64_t freeBytes(const fs::path& path);
+// The mount point of the file system holding path.
+fs::path fileSystemRoot(const fs::path& path);
+// Birth time where the file system keeps one, else modification time, since 1970 (0 on failure).
+void creationTime(const fs::path& path, std::int64_t& seconds, std::uint32_t& nanoseconds);
+
+// Whether this process may create files in folder.
+bool folderWritable(const fs::path& folder);
+
+// ---- Process ---------------------------------------------------------------------------------
+
+// Sends interrupt, terminate, hang-up and quit to handler, every time (a second one is not fatal).
+void onStopSignals(void (*handler)(int));
+bool isTerminal(int stream);
+std::string executablePath();
+
+} // namespace vexa::platform
