@@ -65,9 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     {
-        const auto files = kind.gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
         const auto container = work.root / ("new." + std::string(kind.cliName));
+        SourceFileList files;
         try {
+            // Gathering refuses what no container can hold (a name with "\"), as the writer may.
+            files = kind.gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
             kind.createWriter()->WriteContainer(container, source, files, nullptr);
         } catch (const Error&) {
             if (fs::exists(container)) {

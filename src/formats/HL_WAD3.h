@@ -11,9 +11,6 @@ namespace vexa {
 
 class TWadReader : public RecordArchive, public PictureSource {
   public:
-    static constexpr std::size_t kColourCountSize = 2;
-    static constexpr std::uint32_t kMaxColours = 256;
-
     // A mip texture (level 0) or a plain picture as ".bmp", naming its own colours, which become
     // the first entries of the current palette. Other lumps give nothing.
     Pictures DecodePictures(std::size_t index) const override;
