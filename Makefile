@@ -4,7 +4,7 @@ TEST_BUILD_DIR ?= build-test
 PACKAGE_BUILD_DIR ?= build-package
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz bench package clean
+.PHONY: all deps build run test fuzz bench package format clean
 FUZZ_SECONDS   ?= 60
 
 all: build
@@ -32,6 +32,10 @@ test: deps
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_RUNS=$(FUZZ_RUNS) FUZZ_JOBS=$(FUZZ_JOBS) FUZZ_TARGETS="$(FUZZ_TARGETS)" \
 		bash scripts/fuzz.sh
+
+# Formats every C++ file with the repo's .clang-format (make test checks it).
+format: deps
+	bash scripts/format.sh
 
 # Timings of VEXA against its references (Release build in build-bench); see bench/README.md.
 bench:

@@ -147,8 +147,8 @@ int wal(const fs::path& dir, std::uint32_t count) {
 // Header, the textures (each with its four levels and its own 256 colours), the directory.
 int wad3(const fs::path& file, std::uint32_t count) {
     constexpr std::uint32_t kSide = 64, kHeader = 40, kRecord = 32;
-    constexpr std::uint32_t kPixels = kSide * kSide + (kSide / 2) * (kSide / 2) + (kSide / 4) * (kSide / 4) +
-                                      (kSide / 8) * (kSide / 8);
+    constexpr std::uint32_t kPixels =
+        kSide * kSide + (kSide / 2) * (kSide / 2) + (kSide / 4) * (kSide / 4) + (kSide / 8) * (kSide / 8);
     constexpr std::uint32_t kLump = kHeader + kPixels + 2 + 768 + 2;
     Random random{4242};
     std::vector<std::uint8_t> bytes(12 + std::size_t{kLump} * count + std::size_t{kRecord} * count, 0);
@@ -200,7 +200,8 @@ int main(int argc, char** argv) {
         writeRandomFile(args[1], std::stoull(args[2]), random);
         return 0;
     }
-    std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT | wad3 FILE COUNT\n",
+    std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT | "
+               "wad3 FILE COUNT\n",
                stderr);
     return 2;
 }

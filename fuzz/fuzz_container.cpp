@@ -4,11 +4,11 @@
 // fresh folder. After each run the target checks that nothing was created outside that folder.
 
 #include "app/Global.h"
-#include "base/errors.h"
 #include "app/extract.h"
 #include "app/kinds.h"
 #include "app/listing.h"
 #include "app/preview.h"
+#include "base/errors.h"
 #include "images/Image_util.h"
 
 #include <cstdio>
@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const auto data = workFolder() / "Data";
     fs::create_directories(data);
     std::string palette(768, '\0');
-    for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<char>(i * 37);
+    for (std::size_t i = 0; i < palette.size(); ++i)
+        palette[i] = static_cast<char>(i * 37);
     for (const auto& game : vexa::gamePalettes()) {
         std::ofstream f(data / std::string(game.defaultFile), std::ios::binary);
         f << palette;

@@ -11,7 +11,9 @@
 namespace fs = std::filesystem;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fs::path input = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) / ("vexa-fuzz-palette-" + std::to_string(::getpid()));
+    static const fs::path input =
+        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+        ("vexa-fuzz-palette-" + std::to_string(::getpid()));
     {
         std::ofstream f(input, std::ios::binary | std::ios::trunc);
         f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -1,11 +1,11 @@
 // libFuzzer target for the writers: the input's first byte picks a writable kind, the rest describes
-// a folder (names and contents); the kind builds a container from it, and what a writer accepts must read back through the
-// program's own reader as the same files, in the same order, byte for byte.
+// a folder (names and contents); the kind builds a container from it, and what a writer accepts must read
+// back through the program's own reader as the same files, in the same order, byte for byte.
 
-#include "base/errors.h"
 #include "app/extract.h"
-#include "base/file_io.h"
 #include "app/kinds.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "base/text.h"
 
 #include <cstdio>
@@ -20,7 +20,8 @@ using namespace vexa;
 namespace {
 
 struct Work {
-    fs::path root = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) / ("vexa-fuzz-writers-" + std::to_string(::getpid()));
+    fs::path root = (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+                    ("vexa-fuzz-writers-" + std::to_string(::getpid()));
     ~Work() {
         std::error_code ec;
         fs::remove_all(root, ec);

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libphysfs-dev
   libpng-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
   freedoom
   xvfb xauth
   # the install tree's test runs the desktop's own validators; make package needs dpkg-shlibdeps

@@ -28,7 +28,7 @@ void put(const fs::path& root, const std::string& target, const Bytes& bytes) {
 // Every writable kind, built by its writer from one flat and one nested folder.
 void writtenSeeds(const fs::path& root) {
     const std::map<std::string, std::string> targetOf = {
-        {"df-gob", "df_gob"}, {"jk-gob", "jk_gob"},   {"lab", "ol_lab"},        {"pak", "pak"},
+        {"df-gob", "df_gob"},   {"jk-gob", "jk_gob"},   {"lab", "ol_lab"},        {"pak", "pak"},
         {"vp", "freespace_vp"}, {"hog", "descent_hog"}, {"hog2", "descent_hog2"}, {"lfd", "df_lfd"}};
     test::TempDir source, out;
     test::writeFile(source / "A.TXT", "alpha");
@@ -54,7 +54,8 @@ void writtenSeeds(const fs::path& root) {
 // The writers' target: a byte choosing the writer, then files as (name length - 1, name, size, bytes).
 void writerInputSeeds(const fs::path& root) {
     std::size_t writers = 0;
-    for (const auto& kind : creatableKinds()) writers += kind.createWriter ? 1 : 0;
+    for (const auto& kind : creatableKinds())
+        writers += kind.createWriter ? 1 : 0;
     for (std::size_t i = 0; i < writers; ++i) {
         ByteBuilder input;
         input.u8(static_cast<std::uint8_t>(i)).u8(4).raw("A.TXT").u8(5).raw("alpha");
@@ -66,7 +67,16 @@ void writerInputSeeds(const fs::path& root) {
 void readOnlySeeds(const fs::path& root) {
     // Doom WAD: header, two lumps (one empty marker), directory.
     ByteBuilder wad;
-    wad.raw("PWAD").u32(2).u32(12 + 6).raw("THINGS").u32(12).u32(6).name("THINGS", 8).u32(0).u32(0).name("S_START", 8);
+    wad.raw("PWAD")
+        .u32(2)
+        .u32(12 + 6)
+        .raw("THINGS")
+        .u32(12)
+        .u32(6)
+        .name("THINGS", 8)
+        .u32(0)
+        .u32(0)
+        .name("S_START", 8);
     put(root, "doom_wad", wad.bytes());
     // GRP: header, records, data.
     ByteBuilder grp;
@@ -103,13 +113,16 @@ void imageSeeds(const fs::path& root) {
 void textureSeeds(const fs::path& root) {
     const Bytes rows = test::patternBytes(64, 6); // 8 x 8, so every mip level has pixels
     const Bytes rgb = test::knownPalette(3);
-    put(root, "hl_wad3", test::wadFile("WAD3", {{"WALL", 0x43, test::wad3MipTexture("WALL", 8, 8, rows, rgb)},
-                                                {"PIC", 0x42, test::wad3Picture(4, 2, test::patternBytes(8, 7), rgb)},
-                                                {"SOUND", 0x40, test::patternBytes(9, 8)}}));
-    put(root, "q1_wad2", test::wadFile("WAD2", {{"CONCHARS", 0x42, test::plainPicture(4, 2, test::patternBytes(8, 9))},
-                                                {"TEX", 0x44, test::mipTexture("TEX", 8, 8, rows)}}));
-    put(root, "q1_bsp", test::bspFile(test::textureLump({test::mipTexture("*WATER", 8, 8, rows),
-                                                         test::mipTexture("+0BUTTON", 8, 8, rows)})));
+    put(root, "hl_wad3",
+        test::wadFile("WAD3", {{"WALL", 0x43, test::wad3MipTexture("WALL", 8, 8, rows, rgb)},
+                               {"PIC", 0x42, test::wad3Picture(4, 2, test::patternBytes(8, 7), rgb)},
+                               {"SOUND", 0x40, test::patternBytes(9, 8)}}));
+    put(root, "q1_wad2",
+        test::wadFile("WAD2", {{"CONCHARS", 0x42, test::plainPicture(4, 2, test::patternBytes(8, 9))},
+                               {"TEX", 0x44, test::mipTexture("TEX", 8, 8, rows)}}));
+    put(root, "q1_bsp",
+        test::bspFile(test::textureLump(
+            {test::mipTexture("*WATER", 8, 8, rows), test::mipTexture("+0BUTTON", 8, 8, rows)})));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "app/Global.h"
 
-#include "base/file_io.h"
 #include "app/kinds.h"
+#include "base/file_io.h"
 #include "base/text.h"
 
 #include <array>

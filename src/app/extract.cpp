@@ -92,8 +92,8 @@ std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::stri
 
 std::string ExtractionResult::statusText() const {
     if (refused.empty() && !cancelled) return "Extraction  Complete";
-    std::string text = (cancelled ? "Extraction cancelled: " : "Extraction ended: ") + std::to_string(written) +
-                       " written";
+    std::string text =
+        (cancelled ? "Extraction cancelled: " : "Extraction ended: ") + std::to_string(written) + " written";
     if (!refused.empty())
         text += ", " + std::to_string(refused.size()) + (refused.size() == 1 ? " entry" : " entries") +
                 " not extracted";

@@ -59,7 +59,7 @@ struct ExtractionOptions {
     CancelCheck cancelled;                     // asked before each row
     PictureFormat pictures = PictureFormat::Bmp;
     GamePalettePaths games; // where pictures that name a game's palette get it from
-    bool raw = false; // each entry byte for byte as stored, where pictures would be made of it
+    bool raw = false;       // each entry byte for byte as stored, where pictures would be made of it
 };
 
 // Extracts the rows (entry indices, in the order given) into target. Each entry goes to its

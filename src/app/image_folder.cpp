@@ -1,7 +1,7 @@
 #include "app/image_folder.h"
 
-#include "base/text.h"
 #include "base/file_io.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "app/kinds.h"
 
-#include "base/errors.h"
 #include "app/image_folder.h"
+#include "base/errors.h"
 #include "formats/DF_Gob.h"
 #include "formats/DF_Lfd.h"
 #include "formats/Descent_Hog.h"
@@ -28,8 +28,12 @@ using namespace std::literals;
 
 namespace {
 
-template <class T> std::unique_ptr<ContainerReader> reader() { return std::make_unique<T>(); }
-template <class T> std::unique_ptr<ContainerWriter> writer() { return std::make_unique<T>(); }
+template <class T> std::unique_ptr<ContainerReader> reader() {
+    return std::make_unique<T>();
+}
+template <class T> std::unique_ptr<ContainerWriter> writer() {
+    return std::make_unique<T>();
+}
 template <class T> std::unique_ptr<ImageDecoder> decoder() {
     return std::make_unique<T>();
 }

@@ -16,9 +16,9 @@ struct KindInfo {
     ContainerType code;
     std::string_view name;      // "Dark Forces GOB", as `vexa-cli detect` prints it
     std::string_view signature; // the first bytes of the file, or ".EXT" where the extension decides
-    std::unique_ptr<ContainerReader> (*createReader)() = nullptr;   // container kinds; null until it lands
-    std::unique_ptr<ImageDecoder> (*createDecoder)() = nullptr;     // image kinds
-    std::string_view imageMask = {};                                // image kinds: the files listed beside it
+    std::unique_ptr<ContainerReader> (*createReader)() = nullptr; // container kinds; null until it lands
+    std::unique_ptr<ImageDecoder> (*createDecoder)() = nullptr;   // image kinds
+    std::string_view imageMask = {};                              // image kinds: the files listed beside it
     std::optional<Game> palette =
         {}; // the game palette that becomes the current one when a file of the kind opens
 };

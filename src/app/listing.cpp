@@ -1,7 +1,7 @@
 #include "app/listing.h"
 
-#include "base/errors.h"
 #include "app/image_folder.h"
+#include "base/errors.h"
 
 #include <algorithm>
 
@@ -37,7 +37,8 @@ std::vector<std::uint8_t> readEntryHead(const ContainerReader& object, std::size
     const auto entry = "entry " + std::to_string(index) + " '" + row.name + "'";
     if (const auto damage = object.EntryDamage(index); !damage.empty())
         throw FormatError(displayPath(object.ArchivePath()) + ": " + entry + ": " + damage);
-    return object.Archive()->readBlock(*row.offset, std::min<std::uint64_t>(row.size.value_or(0), maxBytes), entry);
+    return object.Archive()->readBlock(*row.offset, std::min<std::uint64_t>(row.size.value_or(0), maxBytes),
+                                       entry);
 }
 
 } // namespace vexa

@@ -3,8 +3,8 @@
 // a palette, the start of a text, or the first bytes for a hex view. Nothing is written and no
 // palette changes; every size is bounded, since entries are untrusted.
 
-#include "formats/container.h"
 #include "app/listing.h"
+#include "formats/container.h"
 #include "images/Image_util.h"
 
 #include <cstdint>

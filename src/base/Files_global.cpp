@@ -87,7 +87,8 @@ SourceFileList GatherFolderFiles(const fs::path& folder) {
 
 std::uint64_t SourceTotalSize(const SourceFileList& files) {
     std::uint64_t total = 0;
-    for (const auto& f : files) total += f.size;
+    for (const auto& f : files)
+        total += f.size;
     return total;
 }
 

@@ -13,7 +13,7 @@
 namespace vexa {
 
 class ByteReader {
-public:
+  public:
     ByteReader(std::span<const std::uint8_t> bytes, std::string context)
         : bytes_(bytes), context_(std::move(context)) {}
 
@@ -46,15 +46,17 @@ public:
         const auto field = bytes(offset, width);
         std::size_t length = 0;
         const std::size_t limit = maxLength < width ? maxLength : width;
-        while (length < limit && field[length] != 0) ++length;
+        while (length < limit && field[length] != 0)
+            ++length;
         return std::string_view(reinterpret_cast<const char*>(field.data()), length);
     }
 
-private:
+  private:
     std::size_t check(std::size_t offset, std::size_t count) const {
         if (offset > bytes_.size() || count > bytes_.size() - offset)
-            throw FormatError(context_ + ": position " + std::to_string(offset) + " + " + std::to_string(count) +
-                              " is out of bounds of " + std::to_string(bytes_.size()) + " bytes");
+            throw FormatError(context_ + ": position " + std::to_string(offset) + " + " +
+                              std::to_string(count) + " is out of bounds of " +
+                              std::to_string(bytes_.size()) + " bytes");
         return offset;
     }
 
@@ -68,8 +70,11 @@ inline void putU16(std::uint8_t* at, std::uint16_t value) {
     at[1] = static_cast<std::uint8_t>(value >> 8);
 }
 inline void putU32(std::uint8_t* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
-inline void putI32(std::uint8_t* at, std::int32_t value) { putU32(at, static_cast<std::uint32_t>(value)); }
+inline void putI32(std::uint8_t* at, std::int32_t value) {
+    putU32(at, static_cast<std::uint32_t>(value));
+}
 
 } // namespace vexa

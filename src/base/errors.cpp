@@ -2,8 +2,14 @@
 
 namespace vexa {
 
-std::string displayPath(const std::filesystem::path& path) { return path.string(); }
-Error cannotOpen(const std::filesystem::path& path) { return Error("Cannot open file " + displayPath(path)); }
-Error cannotCreate(const std::filesystem::path& path) { return Error("Cannot create file " + displayPath(path)); }
+std::string displayPath(const std::filesystem::path& path) {
+    return path.string();
+}
+Error cannotOpen(const std::filesystem::path& path) {
+    return Error("Cannot open file " + displayPath(path));
+}
+Error cannotCreate(const std::filesystem::path& path) {
+    return Error("Cannot create file " + displayPath(path));
+}
 
 } // namespace vexa

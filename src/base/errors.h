@@ -8,13 +8,13 @@
 namespace vexa {
 
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // A file that is damaged or not of the kind it claims: the message names the file and what is wrong.
 class FormatError : public Error {
-public:
+  public:
     using Error::Error;
 };
 
@@ -27,7 +27,7 @@ class OutputError : public Error {
 
 // A long job stopped because the user asked it to; not a failure, and nothing half-done is left.
 class Cancelled : public Error {
-public:
+  public:
     using Error::Error;
 };
 

@@ -15,7 +15,9 @@ constexpr std::uint64_t kKernelCopyChunk = 1u << 30;
 // With write-behind, the disk is asked to take each run of this many bytes once they are written.
 constexpr std::uint64_t kWriteBehindStep = 8u << 20;
 
-std::string sizeText(std::uint64_t n) { return std::to_string(n); }
+std::string sizeText(std::uint64_t n) {
+    return std::to_string(n);
+}
 
 // The levels of a relative path, as the platform opens them.
 std::vector<std::string> levelsOf(const fs::path& relative) {
@@ -40,11 +42,12 @@ std::size_t InputFile::readSome(std::uint64_t offset, std::span<std::uint8_t> bu
     return got;
 }
 
-void InputFile::readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const {
+void InputFile::readExact(std::uint64_t offset, std::span<std::uint8_t> buffer,
+                          const std::string& what) const {
     if (offset > size_ || buffer.size() > size_ - offset || readSome(offset, buffer) != buffer.size())
         throw FormatError(displayPath(path_) + ": " + what + " at offset " + sizeText(offset) + " (" +
-                          sizeText(buffer.size()) + " bytes) runs past the end of the file (" + sizeText(size_) +
-                          " bytes)");
+                          sizeText(buffer.size()) + " bytes) runs past the end of the file (" +
+                          sizeText(size_) + " bytes)");
 }
 
 std::vector<std::uint8_t> InputFile::readBlock(std::uint64_t offset, std::uint64_t count,
@@ -179,9 +182,9 @@ void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::ui
         const auto at = offset + done;
         const auto got = source.readSome(at, std::span(buffer.data(), chunk));
         if (got != chunk)
-            throw FormatError(displayPath(source.path()) + ": the file ended at offset " + sizeText(at + got) +
-                              " while " + sizeText(count) + " bytes from offset " + sizeText(offset) +
-                              " were being copied");
+            throw FormatError(displayPath(source.path()) + ": the file ended at offset " +
+                              sizeText(at + got) + " while " + sizeText(count) + " bytes from offset " +
+                              sizeText(offset) + " were being copied");
         write(std::span<const std::uint8_t>(buffer.data(), chunk));
         done += chunk;
     }
@@ -265,6 +268,8 @@ fs::path entryNameToPath(const std::string& name) {
     return result;
 }
 
-std::string pathText(const fs::path& path) { return path.string(); }
+std::string pathText(const fs::path& path) {
+    return path.string();
+}
 
 } // namespace vexa

@@ -20,25 +20,25 @@ namespace fs = std::filesystem;
 // A file open for reading. Throws "Cannot open file <path>: <reason>" when it cannot be opened or
 // is not a regular file (a FIFO or a device is refused, never waited on).
 class InputFile {
-public:
-  explicit InputFile(const fs::path& path);
+  public:
+    explicit InputFile(const fs::path& path);
 
-  const fs::path& path() const { return path_; }
-  std::uint64_t size() const { return size_; }
-  const platform::Handle& handle() const { return file_; }
-  // Device and inode: what a writer compares its output with.
-  const platform::NodeInfo& identity() const { return identity_; }
+    const fs::path& path() const { return path_; }
+    std::uint64_t size() const { return size_; }
+    const platform::Handle& handle() const { return file_; }
+    // Device and inode: what a writer compares its output with.
+    const platform::NodeInfo& identity() const { return identity_; }
 
-  // Reads exactly buffer.size() bytes at offset; throws a FormatError naming what when the file
-  // holds fewer.
-  void readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const;
-  // Reads count bytes at offset into a new buffer, after checking they lie inside the file.
-  std::vector<std::uint8_t> readBlock(std::uint64_t offset, std::uint64_t count,
-                                      const std::string& what) const;
-  // Reads up to buffer.size() bytes at offset; returns how many were read.
-  std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
+    // Reads exactly buffer.size() bytes at offset; throws a FormatError naming what when the file
+    // holds fewer.
+    void readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const;
+    // Reads count bytes at offset into a new buffer, after checking they lie inside the file.
+    std::vector<std::uint8_t> readBlock(std::uint64_t offset, std::uint64_t count,
+                                        const std::string& what) const;
+    // Reads up to buffer.size() bytes at offset; returns how many were read.
+    std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
 
-private:
+  private:
     fs::path path_;
     platform::Handle file_;
     platform::NodeInfo identity_;
@@ -94,58 +94,58 @@ class OutputPath {
 // file, a hard link) is replaced, never written through; anything but a regular file there is
 // refused. Messages name the path, never the temporary file, with the system's reason.
 class OutputFile {
-public:
-  explicit OutputFile(const OutputPath& path);
-  ~OutputFile();
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
+  public:
+    explicit OutputFile(const OutputPath& path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
-  const fs::path& path() const { return path_; }
-  std::uint64_t position() const { return written_; }
-  // True when a file stood at the path when writing began; replaced() is what it was.
-  bool replacing() const { return replaced_.kind != platform::NodeKind::Missing; }
-  const platform::NodeInfo& replaced() const { return replaced_; }
+    const fs::path& path() const { return path_; }
+    std::uint64_t position() const { return written_; }
+    // True when a file stood at the path when writing began; replaced() is what it was.
+    bool replacing() const { return replaced_.kind != platform::NodeKind::Missing; }
+    const platform::NodeInfo& replaced() const { return replaced_; }
 
-  void write(std::span<const std::uint8_t> bytes);
-  void write(const std::vector<std::uint8_t>& bytes) { write(std::span<const std::uint8_t>(bytes)); }
-  // Appends count bytes of source, starting at offset, in bounded chunks (kernel-side where it can).
-  void copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count);
-  // Waits until the bytes are on disk.
-  void sync();
-  // Puts the file in place.
-  void close();
+    void write(std::span<const std::uint8_t> bytes);
+    void write(const std::vector<std::uint8_t>& bytes) { write(std::span<const std::uint8_t>(bytes)); }
+    // Appends count bytes of source, starting at offset, in bounded chunks (kernel-side where it can).
+    void copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count);
+    // Waits until the bytes are on disk.
+    void sync();
+    // Puts the file in place.
+    void close();
 
-  // For a file that is synced when complete: start writing each few megabytes to disk as soon as
-  // they are written, so the final sync waits for the last of them only, not for the whole file.
-  void writeBehind() { writeBehind_ = true; }
+    // For a file that is synced when complete: start writing each few megabytes to disk as soon as
+    // they are written, so the final sync waits for the last of them only, not for the whole file.
+    void writeBehind() { writeBehind_ = true; }
 
-private:
-  [[noreturn]] void fail(const char* verb, int error) const;
-  void startWriteBack();
+  private:
+    [[noreturn]] void fail(const char* verb, int error) const;
+    void startWriteBack();
 
-  fs::path path_;
-  platform::Handle folder_;
-  std::string leaf_;
-  std::string temporary_;
-  platform::Handle file_;
-  std::uint64_t written_ = 0;
-  platform::NodeInfo replaced_;
-  bool writeBehind_ = false;
-  std::uint64_t writtenBack_ = 0; // bytes whose writing to disk was started
+    fs::path path_;
+    platform::Handle folder_;
+    std::string leaf_;
+    std::string temporary_;
+    platform::Handle file_;
+    std::uint64_t written_ = 0;
+    platform::NodeInfo replaced_;
+    bool writeBehind_ = false;
+    std::uint64_t writtenBack_ = 0; // bytes whose writing to disk was started
 };
 
 // Writes a whole file that replaces another only when complete; commit() puts it in place (after
 // syncing it to disk when it replaces a file). Destroyed without commit(), it leaves any old file
 // intact and no temporary file.
 class AtomicOutputFile {
-public:
-  explicit AtomicOutputFile(const fs::path& target);
+  public:
+    explicit AtomicOutputFile(const fs::path& target);
 
-  OutputFile& file() { return file_; }
-  void commit();
+    OutputFile& file() { return file_; }
+    void commit();
 
-private:
-  OutputFile file_;
+  private:
+    OutputFile file_;
 };
 
 // Copies count bytes at offset of the archive into a new file at outputPath.

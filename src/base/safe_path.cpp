@@ -25,7 +25,8 @@ std::variant<fs::path, RefusedName> safeOutputPath(const fs::path& target, const
     for (const auto& part : parts) {
         if (part.empty()) return RefusedName{"the name has an empty folder level"};
         if (part == "." || part == "..") return RefusedName{"the name holds a \"" + part + "\" level"};
-        if (part.find(':') != std::string::npos) return RefusedName{"the name holds a device or drive prefix"};
+        if (part.find(':') != std::string::npos)
+            return RefusedName{"the name holds a device or drive prefix"};
         out /= part;
     }
     return out;

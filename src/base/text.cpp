@@ -30,7 +30,8 @@ std::optional<std::string> utf8ToLatin1(std::string_view text) {
             out.push_back(static_cast<char>(c));
         } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() &&
                    (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-            out.push_back(static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F)));
+            out.push_back(
+                static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F)));
             ++i;
         } else {
             return std::nullopt;
@@ -53,7 +54,9 @@ std::string toLowerAscii(std::string_view text) {
     return out;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) { return toUpperAscii(a) == toUpperAscii(b); }
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return toUpperAscii(a) == toUpperAscii(b);
+}
 
 namespace {
 std::size_t finalComponentStart(std::string_view name) {
@@ -93,7 +96,8 @@ bool matchesMask(std::string_view name, std::string_view mask) {
             return false;
         }
     }
-    while (mi < m.size() && m[mi] == '*') ++mi;
+    while (mi < m.size() && m[mi] == '*')
+        ++mi;
     return mi == m.size();
 }
 

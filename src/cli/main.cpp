@@ -85,25 +85,26 @@ void stopOnInterrupt() {
 constexpr int kInterruptedExit = 130;
 
 class TerminalProgress : public ProgressSink {
-public:
-  TerminalProgress() : enabled_(platform::isTerminal(2)) {}
-  ~TerminalProgress() override {
-      if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
+  public:
+    TerminalProgress() : enabled_(platform::isTerminal(2)) {}
+    ~TerminalProgress() override {
+        if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
     }
     void setRange(int maximum) override { maximum_ = maximum; }
     bool cancelRequested() override { return interrupted != 0; }
     void setPosition(int position) override {
         if (!enabled_) return;
         const int width = 40;
-        const int filled = maximum_ > 0 ? static_cast<int>(static_cast<long long>(position) * width / maximum_) : width;
+        const int filled =
+            maximum_ > 0 ? static_cast<int>(static_cast<long long>(position) * width / maximum_) : width;
         if (filled == lastFilled_) return;
         lastFilled_ = filled;
         drawn_ = true;
-        std::fprintf(stderr, "\r[%-*s] %d/%d", width, std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     position, maximum_);
+        std::fprintf(stderr, "\r[%-*s] %d/%d", width,
+                     std::string(static_cast<std::size_t>(filled), '#').c_str(), position, maximum_);
     }
 
-private:
+  private:
     bool enabled_;
     bool drawn_ = false;
     int maximum_ = 0;
@@ -148,11 +149,21 @@ void appendJsonString(std::string& out, std::string_view text) {
         i = end + 1;
         const auto c = static_cast<unsigned char>(text[end]);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default: { // the other control characters
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
@@ -320,8 +331,9 @@ int cmdExtract(const std::vector<std::string>& args) {
             const auto eq = text.find('=');
             const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
             if (!game || eq + 1 == text.size())
-                throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
-                                 text};
+                throw UsageError{
+                    "--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
+                    text};
             palettes.emplace_back(game->game, text.substr(eq + 1));
         } else if (a == "--filter") {
             filter = filterValue(args, i, filter);
@@ -359,10 +371,12 @@ int cmdExtract(const std::vector<std::string>& args) {
     const auto& names = opened.object->Rows();
     std::vector<std::size_t> rows;
     if (exts.empty() && entries.empty() && indices.empty()) {
-        for (std::size_t i = 0; i < names.size(); ++i) rows.push_back(i);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            rows.push_back(i);
     } else {
         std::vector<bool> chosen(names.size(), false);
-        for (const auto i : rowsWithExtensions(names, exts)) chosen[i] = true;
+        for (const auto i : rowsWithExtensions(names, exts))
+            chosen[i] = true;
         for (const auto& e : entries) {
             bool found = false;
             for (std::size_t i = 0; i < names.size(); ++i)
@@ -447,7 +461,8 @@ int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folder
         std::cout << pathText(WriteHalfLifeWadBatch(folders, source, args[2])) << '\n';
         return 0;
     }
-    const auto files = kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
+    const auto files =
+        kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
     stopOnInterrupt();
     TerminalProgress progress;
     kind->createWriter()->WriteContainer(args[2], source, files, &progress);

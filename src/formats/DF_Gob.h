@@ -6,7 +6,7 @@
 namespace vexa {
 
 class TDFGobReader : public RecordArchive, public ContainerWriter {
-public:
+  public:
     static constexpr std::size_t kHeaderSize = 8;
     static constexpr std::size_t kRecordSize = 21;
     static constexpr std::size_t kNameOffset = 8;
@@ -16,7 +16,7 @@ public:
     void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
                         ProgressSink* progress) override;
 
-protected:
+  protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
 };
 

@@ -1,8 +1,8 @@
 #include "formats/HL_Pak.h"
 
 #include "base/byte_reader.h"
-#include "formats/entry_checks.h"
 #include "base/text.h"
+#include "formats/entry_checks.h"
 #include "formats/writer.h"
 
 #include <algorithm>

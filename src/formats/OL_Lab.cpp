@@ -1,9 +1,9 @@
 #include "formats/OL_Lab.h"
 
 #include "base/byte_reader.h"
-#include "formats/entry_checks.h"
 #include "base/errors.h"
 #include "base/text.h"
+#include "formats/entry_checks.h"
 #include "formats/writer.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 #include "base/byte_reader.h"
 #include "base/errors.h"
 #include "base/text.h"
-#include "formats/entry_checks.h"
 #include "formats/Wad_common.h"
+#include "formats/entry_checks.h"
 #include "images/Image_util.h"
 
 namespace vexa {

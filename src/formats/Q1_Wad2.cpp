@@ -2,8 +2,8 @@
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
-#include "formats/entry_checks.h"
 #include "formats/Wad_common.h"
+#include "formats/entry_checks.h"
 #include "images/Image_util.h"
 
 namespace vexa {
@@ -31,7 +31,8 @@ std::vector<EntryRecord> TQuakeWadReader::ParseDirectory(const InputFile& archiv
 }
 
 std::string TQuakeWadReader::RecordType(std::size_t index) const {
-    static constexpr wad::LumpTypeName kKnown[] = {{0x40, "palette"}, {0x42, "picture"}, {0x43, "sound"}, {0x44, "mip texture"}};
+    static constexpr wad::LumpTypeName kKnown[] = {
+        {0x40, "palette"}, {0x42, "picture"}, {0x43, "sound"}, {0x44, "mip texture"}};
     return wad::lumpTypeText(types_.at(index), kKnown);
 }
 

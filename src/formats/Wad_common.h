@@ -26,8 +26,8 @@ constexpr std::size_t kNameOffset = 16;
 constexpr std::size_t kNameWidth = 16;
 constexpr std::size_t kMaxNameLength = 15;
 
-constexpr std::uint8_t kPlainPicture = 0x42; // 'B': int32 width, int32 height, the pixels
-constexpr std::uint8_t kMipTexture = 0x43;   // 'C': a mip texture header, four levels, a palette
+constexpr std::uint8_t kPlainPicture = 0x42;    // 'B': int32 width, int32 height, the pixels
+constexpr std::uint8_t kMipTexture = 0x43;      // 'C': a mip texture header, four levels, a palette
 constexpr std::uint8_t kQuakeMipTexture = 0x44; // 'D': WAD2's mip texture, no palette of its own
 constexpr std::size_t kPictureHeaderSize = 8;   // a plain picture's int32 width, int32 height
 
@@ -75,6 +75,5 @@ struct LumpTypeName {
     const char* word;
 };
 std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known);
-
 
 } // namespace vexa::wad

@@ -1,7 +1,7 @@
 #include "formats/container.h"
 
-#include "formats/entry_checks.h"
 #include "base/errors.h"
+#include "formats/entry_checks.h"
 
 #include <algorithm>
 
@@ -31,7 +31,8 @@ std::string ContainerReader::EntryDamage(std::size_t index) const {
 
 void ContainerReader::RequireWhole(std::size_t index) const {
     if (const auto problem = EntryDamage(index); !problem.empty())
-        throw FormatError(displayPath(path_) + ": " + entryLabel(index, rows_.at(index).name) + ": " + problem);
+        throw FormatError(displayPath(path_) + ": " + entryLabel(index, rows_.at(index).name) + ": " +
+                          problem);
 }
 
 void ContainerReader::ExtractEntry(const OutputPath& outputPath, std::size_t index) const {

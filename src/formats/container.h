@@ -31,7 +31,7 @@ struct EntryRow {
 // them. It does not change after ReadDirectory: every read after it is const and goes through
 // positional reads of one shared file handle, so a preview may run while an extraction runs.
 class ContainerReader {
-public:
+  public:
     virtual ~ContainerReader() = default;
 
     // Reads the directory of the file at path; called once per object. Throws Error on failure.
@@ -82,7 +82,7 @@ public:
 // row positions. The window implements it over its bar; vexa-cli over its terminal. Its calls come
 // on the job's thread: a window running the job on a worker passes them on to its own thread.
 class ProgressSink {
-public:
+  public:
     virtual ~ProgressSink() = default;
     virtual void setRange(int maximum) = 0;
     virtual void setPosition(int position) = 0;
@@ -92,12 +92,12 @@ public:
 };
 
 class ContainerWriter {
-public:
+  public:
     virtual ~ContainerWriter() = default;
     // Builds the container at newPath from files (gathered from sourceFolder). Throws Error on
     // any failure, leaving no half-written file and any previous file of that name intact.
-    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                                ProgressSink* progress) = 0;
+    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                const SourceFileList& files, ProgressSink* progress) = 0;
 };
 
 // A directory record in the shape most kinds share.
@@ -118,7 +118,7 @@ class RecordArchive : public ContainerReader {
         return outputNames_.empty() ? EntryName(index) : outputNames_.at(index);
     }
 
-protected:
+  protected:
     // Reads the directory of the open archive. Each record's range is checked afterwards.
     virtual std::vector<EntryRecord> ParseDirectory(const InputFile& archive) = 0;
     // A word for what record index holds, for the list's type column; empty where the kind has none.

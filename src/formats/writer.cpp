@@ -13,7 +13,7 @@ namespace {
 
 // ProgressReset and ProgressStep of the writers. An empty list gets a range of 0, not -1.
 class WriterProgress {
-public:
+  public:
     WriterProgress(ProgressSink* sink, std::size_t count) : sink_(sink), count_(count) {}
     void reset() {
         position_ = 0;
@@ -25,7 +25,7 @@ public:
         if (sink_) sink_->setPosition(++position_);
     }
 
-private:
+  private:
     ProgressSink* sink_;
     std::size_t count_;
     int position_ = 0;
@@ -70,9 +70,9 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
             throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
                         displayPath(path));
         if (source.size() != files[i].size)
-            throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(path) + " changed size (" +
-                        std::to_string(files[i].size) + " bytes when gathered, " + std::to_string(source.size()) +
-                        " now)");
+            throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(path) +
+                        " changed size (" + std::to_string(files[i].size) + " bytes when gathered, " +
+                        std::to_string(source.size()) + " now)");
         out.file().copyFrom(source, 0, files[i].size);
         bar.step();
     }
@@ -92,8 +92,8 @@ std::string storedName(const SourceFile& file, const fs::path& newPath) {
 
 void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath) {
     if (stored.size() > maxLength)
-        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + latin1ToUtf8(stored) + "' is " +
-                    std::to_string(stored.size()) + " characters long; this kind stores at most " +
+        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + latin1ToUtf8(stored) +
+                    "' is " + std::to_string(stored.size()) + " characters long; this kind stores at most " +
                     std::to_string(maxLength));
 }
 
@@ -118,8 +118,8 @@ void requireSizesFit32(const SourceFileList& files, const fs::path& newPath) {
 
 void requireArchiveFits32(std::uint64_t end, const fs::path& newPath) {
     if (end > 0x7FFFFFFFull)
-        throw Error("Cannot create file " + displayPath(newPath) + ": the files add up to " + std::to_string(end) +
-                    " bytes; this kind holds under 2 GiB");
+        throw Error("Cannot create file " + displayPath(newPath) + ": the files add up to " +
+                    std::to_string(end) + " bytes; this kind holds under 2 GiB");
 }
 
 void putName(std::uint8_t* field, std::size_t width, const std::string& stored) {

@@ -81,8 +81,8 @@ constexpr std::size_t kBandBytes = 64 * 1024;
 
 } // namespace
 
-void WriteIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height, const PixelRows& source,
-                     const PaletteTable& palette) {
+void WriteIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height,
+                     const PixelRows& source, const PaletteTable& palette) {
     if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide)
         throw Error("Cannot write a picture of " + std::to_string(width) + " x " + std::to_string(height) +
                     " pixels");

@@ -1,7 +1,7 @@
 #include "ui/FileListModel.h"
 
-#include "formats/container.h"
 #include "app/listing.h"
+#include "formats/container.h"
 
 #include <QApplication>
 #include <QStyle>

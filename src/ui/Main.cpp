@@ -293,8 +293,8 @@ void TPdlg::ShowFilesPage() {
 }
 
 void TPdlg::ReleaseContainerObject() {
-    previewer_->drop();             // a render still running keeps its own hold on the object
-    files_->showEntries(nullptr);   // LB1 shows the object's rows: it empties with it
+    previewer_->drop();           // a render still running keeps its own hold on the object
+    files_->showEntries(nullptr); // LB1 shows the object's rows: it empties with it
     files_->preview().clear();
     previewed_.reset();
     liveObject_.reset();
@@ -494,8 +494,9 @@ bool TPdlg::PreviewBusy() const {
 // --- extraction ---------------------------------------------------------------------------------
 
 QString TPdlg::noSelectionReason() const {
-    return files_->filtered() ? QStringLiteral("No row selected among those the filter shows: nothing extracted")
-                              : QStringLiteral("No row selected: nothing extracted");
+    return files_->filtered()
+               ? QStringLiteral("No row selected among those the filter shows: nothing extracted")
+               : QStringLiteral("No row selected: nothing extracted");
 }
 
 void TPdlg::SBExtractClick() {
@@ -605,8 +606,8 @@ void TPdlg::setBusy(bool busy) {
     // a second job or change what the job reads waits for its end.
     if (busy) {
         beforeJob_.clear();
-        for (QObject* control :
-             std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, ExtractRaw1, palettes_, newContainer_}) {
+        for (QObject* control : std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, ExtractRaw1,
+                                                                palettes_, newContainer_}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);

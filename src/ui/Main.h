@@ -3,8 +3,8 @@
 // the progress bar PBar and the menus; the commands open -> list -> extract over the core.
 
 #include "app/Global.h"
-#include "formats/container.h"
 #include "app/preview.h"
+#include "formats/container.h"
 #include "ui/BackgroundJob.h"
 #include "ui/BarProgress.h"
 #include "ui/PageHost.h"
@@ -158,7 +158,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     GamePalettePaths gamePalettes_;
     bool creationMode_ = false;
     bool shown_ = false;
-    bool imageCaptions_ = false; // SetImageCaptions has run since the last reset
+    bool imageCaptions_ = false;           // SetImageCaptions has run since the last reset
     std::optional<std::size_t> previewed_; // the entry the preview shows or renders
     // Enabled states the job's start took away, given back at its end.
     std::vector<std::pair<QObject*, bool>> beforeJob_;

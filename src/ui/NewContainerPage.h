@@ -9,8 +9,8 @@
 // what the user sees is what is used. Choosing a kind proposes its default name and clears the source
 // folder; while the review is shown the source folder is locked, since the rows came from it.
 
-#include "base/Files_global.h"
 #include "app/kinds.h"
+#include "base/Files_global.h"
 
 #include <QWidget>
 

@@ -4,8 +4,8 @@
 // review buttons to the New_C page; everything else a page asks goes through these calls.
 
 #include "app/Global.h"
-#include "formats/container.h"
 #include "app/kinds.h"
+#include "formats/container.h"
 #include "images/Image_util.h"
 
 #include <QString>

@@ -134,7 +134,9 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitCodes) {
         int code;
         std::string errStart;
     } cases[] = {
-        {{"list", (f.dir / "missing.gob").string()}, 1, "Cannot open file " + (f.dir / "missing.gob").string()},
+        {{"list", (f.dir / "missing.gob").string()},
+         1,
+         "Cannot open file " + (f.dir / "missing.gob").string()},
         {{"list", (f.dir / "src" / "C.TXT").string()}, 1, "Sorry do not know that file type"},
         {{"extract", f.gob.string(), (f.dir / "o").string(), "--index", "3", "--yes"}, 1, "No entry 3"},
         {{"extract", f.gob.string(), (f.dir / "o").string(), "--index", "-1"}, 2, "vexa-cli: --index"},

@@ -1,8 +1,8 @@
 // What every writer of the new-container page shares: it is registered with its reader, it
 // refuses what it cannot store before writing anything, and a failed write keeps the old file.
 
-#include "base/errors.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

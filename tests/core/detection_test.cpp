@@ -1,6 +1,6 @@
 #include "app/Global.h"
-#include "base/errors.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,8 @@ TEST(Detection, EveryKindByItsFirstBytesOrExtension) {
     for (const auto& c : cases) {
         test::TempDir dir;
         test::writeFile(dir / c.file, c.head);
-        EXPECT_EQ(DetectContainerType(dir / c.file), c.code) << c.file << " holding " << c.head.size() << " bytes";
+        EXPECT_EQ(DetectContainerType(dir / c.file), c.code)
+            << c.file << " holding " << c.head.size() << " bytes";
     }
 }
 
@@ -68,7 +69,8 @@ TEST(KindTable, EveryCodeHasOneNameAndUnknownHasNone) {
     EXPECT_EQ(kindName(Kind::DFGob), "Dark Forces GOB");
     EXPECT_EQ(kindName(Kind::Unknown), "unknown");
     EXPECT_EQ(CreateContainerObject(Kind::Unknown), nullptr);
-    for (const auto& k : kindTable()) EXPECT_FALSE(k.name.empty());
+    for (const auto& k : kindTable())
+        EXPECT_FALSE(k.name.empty());
     EXPECT_TRUE(isImageKind(Kind::JKBm));
     EXPECT_FALSE(isImageKind(Kind::DFGob));
 }
@@ -80,7 +82,8 @@ TEST(KindTable, CreatableKindsInPageOrderWithUniqueCommandNames) {
     EXPECT_EQ(kinds[5].cliName, "hl-wad");
     EXPECT_EQ(kinds[9].defaultName, "New_DF.Lfd");
     for (std::size_t i = 0; i < kinds.size(); ++i)
-        for (std::size_t j = i + 1; j < kinds.size(); ++j) EXPECT_NE(kinds[i].cliName, kinds[j].cliName);
+        for (std::size_t j = i + 1; j < kinds.size(); ++j)
+            EXPECT_NE(kinds[i].cliName, kinds[j].cliName);
     EXPECT_EQ(findCreatableKind("df-gob"), &kinds[0]);
     EXPECT_EQ(findCreatableKind("nope"), nullptr);
 }

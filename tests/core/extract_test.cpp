@@ -1,6 +1,6 @@
-#include "base/errors.h"
 #include "app/extract.h"
 #include "base/byte_reader.h"
+#include "base/errors.h"
 #include "base/file_io.h"
 #include "formats/DF_Gob.h"
 #include "support/test_files.h"
@@ -20,18 +20,18 @@ using test::TempDir;
 
 // A container whose names are given by the test, to drive the extraction run.
 class NamedEntries : public ContainerReader {
-public:
-  explicit NamedEntries(std::vector<std::string> names, bool folders = false) : folders_(folders) {
-      std::vector<EntryRow> rows;
-      for (auto& name : names)
-          rows.push_back({std::move(name), 1, std::nullopt, {}});
-      SetRows(std::move(rows));
-  }
-  void ReadDirectory(const fs::path& p) override {
-      auto rows = Rows();
-      SetArchive(p, nullptr);
-      SetRows(std::move(rows));
-  }
+  public:
+    explicit NamedEntries(std::vector<std::string> names, bool folders = false) : folders_(folders) {
+        std::vector<EntryRow> rows;
+        for (auto& name : names)
+            rows.push_back({std::move(name), 1, std::nullopt, {}});
+        SetRows(std::move(rows));
+    }
+    void ReadDirectory(const fs::path& p) override {
+        auto rows = Rows();
+        SetArchive(p, nullptr);
+        SetRows(std::move(rows));
+    }
     bool CreatesFolders() const override { return folders_; }
     void ExtractEntry(const OutputPath& out, std::size_t index) const override {
         OutputFile f(out); // creates no folders, as the flat kinds' outputs
@@ -48,7 +48,8 @@ public:
 };
 
 TEST(Extensions, CollectedUpperCasedSortedAndOnce) {
-    const std::vector<std::string> rows = {"a.wav", "b.WAV", "c.voc", "readme", "x.", "sub.dir\\file", "s\\f.bm"};
+    const std::vector<std::string> rows = {"a.wav", "b.WAV",         "c.voc",  "readme",
+                                           "x.",    "sub.dir\\file", "s\\f.bm"};
     EXPECT_EQ(CollectExtensions(rows), (std::vector<std::string>{".BM", ".VOC", ".WAV"}));
     EXPECT_EQ(rowsWithExtensions(rows, {".WAV"}), (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(rowsWithExtensions(rows, {".BM", ".VOC"}), (std::vector<std::size_t>{2, 6}));
@@ -175,7 +176,9 @@ TEST(FreeSpace, AsksBelowTheThresholdOnly) {
     EXPECT_FALSE(lowSpaceQuestion("/", 200'000'000).has_value());
     const auto q = lowSpaceQuestion("/", 199'999'999);
     ASSERT_TRUE(q.has_value());
-    EXPECT_EQ(*q, "There is less than 200MB remaining on drive \"/\n\r\" Do you want to continue with extraction ?");
+    EXPECT_EQ(
+        *q,
+        "There is less than 200MB remaining on drive \"/\n\r\" Do you want to continue with extraction ?");
     EXPECT_TRUE(lowSpaceQuestion("/", -1).has_value()); // an unanswered query counts as no room
 }
 

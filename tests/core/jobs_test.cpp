@@ -1,10 +1,10 @@
 // Long jobs stopped by a cancel check: extraction keeps only whole entries, a writer leaves no
 // container and the previous file as it was.
 
-#include "base/errors.h"
 #include "app/extract.h"
-#include "base/file_io.h"
 #include "app/kinds.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "formats/DF_Gob.h"
 #include "support/format_checks.h"
 #include "support/test_files.h"

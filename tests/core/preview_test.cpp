@@ -1,10 +1,10 @@
 // Previews: the picture extraction would write, through the same writer, with no file written and
 // the palette passed in left as it was; stored bytes shown as palette, text or hex, all bounded.
 
-#include "base/errors.h"
 #include "app/extract.h"
 #include "app/kinds.h"
 #include "app/preview.h"
+#include "base/errors.h"
 #include "formats/DF_Gob.h"
 #include "formats/Wad_common.h"
 #include "formats/texture_builders.h"

@@ -23,7 +23,8 @@ TEST(Text, ExtensionsComeFromTheFinalComponent) {
 
 TEST(Text, Latin1RoundTripsAndWideCharactersAreRefused) {
     std::string all;
-    for (int c = 1; c < 256; ++c) all.push_back(static_cast<char>(c));
+    for (int c = 1; c < 256; ++c)
+        all.push_back(static_cast<char>(c));
     EXPECT_EQ(utf8ToLatin1(latin1ToUtf8(all)), all);
     EXPECT_FALSE(utf8ToLatin1("\xE2\x82\xAC").has_value());
     EXPECT_FALSE(utf8ToLatin1("\xC3").has_value()); // cut short
@@ -69,16 +70,35 @@ TEST(JoinPath, AddsOneSeparatorOnlyWhereNeeded) {
 TEST(SafePath, RefusesEveryWayOutOfTheTarget) {
     const std::filesystem::path target = "/t";
     const char* refused[] = {
-        "", "..", "a\\..\\..\\x", "../x", "./x", "a\\.\\b", "\\abs", "/abs", "C:x", "C:\\x", "\\\\server\\share\\x",
-        "\\\\?\\C:\\x", "a\\\\b", "a\\", "a\x01" "b", "con:", "sub\\nul:x",
+        "",
+        "..",
+        "a\\..\\..\\x",
+        "../x",
+        "./x",
+        "a\\.\\b",
+        "\\abs",
+        "/abs",
+        "C:x",
+        "C:\\x",
+        "\\\\server\\share\\x",
+        "\\\\?\\C:\\x",
+        "a\\\\b",
+        "a\\",
+        "a\x01"
+        "b",
+        "con:",
+        "sub\\nul:x",
     };
     for (const char* name : refused)
         EXPECT_TRUE(std::holds_alternative<RefusedName>(safeOutputPath(target, name))) << "'" << name << "'";
     const struct {
         const char* name;
         const char* path;
-    } accepted[] = {{"a.txt", "/t/a.txt"}, {"sub\\deeper\\f.ext", "/t/sub/deeper/f.ext"},
-                    {"sub/f", "/t/sub/f"}, {"..a", "/t/..a"}, {"a..", "/t/a.."}};
+    } accepted[] = {{"a.txt", "/t/a.txt"},
+                    {"sub\\deeper\\f.ext", "/t/sub/deeper/f.ext"},
+                    {"sub/f", "/t/sub/f"},
+                    {"..a", "/t/..a"},
+                    {"a..", "/t/a.."}};
     for (const auto& c : accepted) {
         const auto r = safeOutputPath(target, c.name);
         ASSERT_TRUE(std::holds_alternative<std::filesystem::path>(r)) << c.name;
@@ -98,7 +118,8 @@ TEST(Gathering, TreeIsDepthFirstInNameOrderAndFlatTakesTopFilesOnly) {
 
     const auto tree = GatherFolderTree(dir.path());
     std::vector<std::string> names;
-    for (const auto& f : tree) names.push_back(f.name);
+    for (const auto& f : tree)
+        names.push_back(f.name);
     EXPECT_EQ(names, (std::vector<std::string>{".hidden", "a.txt", "b.txt", "s\\deeper\\y", "s\\z.txt"}));
     EXPECT_EQ(tree[3].size, 0u);
     EXPECT_EQ(tree[4].size, 3u);

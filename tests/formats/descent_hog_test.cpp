@@ -1,6 +1,6 @@
-#include "base/errors.h"
 #include "app/kinds.h"
 #include "app/listing.h"
+#include "base/errors.h"
 #include "formats/Descent_Hog.h"
 #include "support/format_checks.h"
 #include "support/physfs_peer.h"

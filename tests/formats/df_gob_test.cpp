@@ -1,7 +1,7 @@
-#include "base/errors.h"
 #include "app/extract.h"
 #include "app/kinds.h"
 #include "app/listing.h"
+#include "base/errors.h"
 #include "formats/DF_Gob.h"
 #include "support/format_checks.h"
 
@@ -26,13 +26,16 @@ Bytes makeGob(const std::vector<std::pair<std::string, Bytes>>& entries) {
     b.patchU32(4, static_cast<std::uint32_t>(b.size()));
     b.u32(static_cast<std::uint32_t>(entries.size()));
     for (std::size_t i = 0; i < entries.size(); ++i)
-        b.u32(offsets[i]).u32(static_cast<std::uint32_t>(entries[i].second.size())).name(entries[i].first, 13);
+        b.u32(offsets[i])
+            .u32(static_cast<std::uint32_t>(entries[i].second.size()))
+            .name(entries[i].first, 13);
     return b.bytes();
 }
 
 TEST(DFGob, ListsNamesAndSizesInDirectoryOrder) {
     TempDir dir;
-    test::writeFile(dir / "a.gob", makeGob({{"ABCDEFGH.IJK", Bytes(5, 1)}, {"A.B", Bytes(0)}, {"Z.LEV", Bytes(3, 2)}}));
+    test::writeFile(dir / "a.gob",
+                    makeGob({{"ABCDEFGH.IJK", Bytes(5, 1)}, {"A.B", Bytes(0)}, {"Z.LEV", Bytes(3, 2)}}));
     TDFGobReader gob;
     gob.ReadDirectory(dir / "a.gob");
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"ABCDEFGH.IJK", "A.B", "Z.LEV"}));
@@ -91,7 +94,8 @@ TEST(DFGob, DamagedFilesAreRefusedWithTheFileNamed) {
             gob.ReadDirectory(path);
             ADD_FAILURE() << c.fault << " was accepted";
         } catch (const FormatError& e) {
-            EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos) << c.fault << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos)
+                << c.fault << ": " << e.what();
         }
     }
     const auto twoEntries = [](std::uint32_t offset, std::uint32_t size) {
@@ -164,7 +168,8 @@ TEST(DFGob, WriteReadExtractRoundTrip) {
     TempDir src, out, target;
     std::vector<std::string> names = {"A.BM", "B.WAV", "C.TXT", "EMPTY.DAT"};
     for (std::size_t i = 0; i < names.size(); ++i)
-        test::writeFile(src / names[i], test::patternBytes(i == 3 ? 0 : 1000 * (i + 1), static_cast<std::uint8_t>(i)));
+        test::writeFile(src / names[i],
+                        test::patternBytes(i == 3 ? 0 : 1000 * (i + 1), static_cast<std::uint8_t>(i)));
     TDFGobReader writer;
     writer.WriteContainer(out / "r.gob", src.path(), GatherFolderFiles(src.path()), nullptr);
 
@@ -175,7 +180,8 @@ TEST(DFGob, WriteReadExtractRoundTrip) {
     const auto result = extractRows(*gob, target.path(), {0, 1, 2, 3});
     EXPECT_EQ(result.written, 4u);
     EXPECT_EQ(result.statusText(), "Extraction  Complete");
-    for (const auto& n : names) EXPECT_EQ(test::readFile(target / n), test::readFile(src / n)) << n;
+    for (const auto& n : names)
+        EXPECT_EQ(test::readFile(target / n), test::readFile(src / n)) << n;
 }
 
 TEST(DFGob, FailedWriteKeepsThePreviousFile) {
@@ -198,7 +204,8 @@ TEST(DFGob, NamesThatCannotBeStoredAreRefusedBeforeWriting) {
     TempDir src, out;
     test::writeFile(src / "\xE2\x82\xAC.TXT", "euro"); // no single-byte form
     TDFGobReader writer;
-    EXPECT_THROW(writer.WriteContainer(out / "n.gob", src.path(), GatherFolderFiles(src.path()), nullptr), Error);
+    EXPECT_THROW(writer.WriteContainer(out / "n.gob", src.path(), GatherFolderFiles(src.path()), nullptr),
+                 Error);
     EXPECT_FALSE(fs::exists(out / "n.gob"));
 }
 

@@ -1,5 +1,5 @@
-#include "base/errors.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "base/text.h"
 #include "formats/DF_Lfd.h"
 #include "support/format_checks.h"

@@ -85,9 +85,9 @@ TEST(DoomWad, ExtractsEveryLumpUnderAFileNameOfItsOwn) {
         {"VILEA2D", Bytes(1, 1)},  // rows, filter and files all keep
         {"VILEA2D8", Bytes(1, 2)}, // the whole name
     };
-    const std::vector<std::string> files = {"MAP01",  "SEGS",   "LINEDEFS", "MAP02", "SEGS_2", "LINEDEFS_1",
-                                            "SEGS_1", "VILE^1", "VILE^1_1", "A^B",   "^",      "^..",
-                                            "VILEA2D", "VILEA2D8"};
+    const std::vector<std::string> files = {"MAP01",      "SEGS",   "LINEDEFS", "MAP02",    "SEGS_2",
+                                            "LINEDEFS_1", "SEGS_1", "VILE^1",   "VILE^1_1", "A^B",
+                                            "^",          "^..",    "VILEA2D",  "VILEA2D8"};
     TempDir dir, target;
     test::writeFile(dir / "m.wad", makeWad(lumps));
     TDoomWadReader wad;

@@ -1,5 +1,5 @@
-#include "base/errors.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "formats/HL_Pak.h"
 #include "support/format_checks.h"
 #include "support/physfs_peer.h"

@@ -1,5 +1,5 @@
-#include "base/errors.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "formats/JK_Gob.h"
 #include "support/format_checks.h"
 

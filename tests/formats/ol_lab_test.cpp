@@ -1,5 +1,5 @@
-#include "base/errors.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "formats/OL_Lab.h"
 #include "support/format_checks.h"
 

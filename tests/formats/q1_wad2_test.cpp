@@ -61,7 +61,8 @@ TEST_F(Q1Wad2, RawExtractionWritesEachLumpAsStoredUnderItsRow) {
                      "WAD2", {{"wall", 0x44, wall}, {"palette", 0x40, Bytes(768, 9)}, {"wall", 0x42, pic}})));
     ExtractionOptions options;
     options.raw = true;
-    EXPECT_EQ(vexa::extractRows(*object, out_.path(), {0, 1, 2}, options).statusText(), "Extraction  Complete");
+    EXPECT_EQ(vexa::extractRows(*object, out_.path(), {0, 1, 2}, options).statusText(),
+              "Extraction  Complete");
     EXPECT_EQ(outputs(), (std::vector<std::string>{"palette", "wall", "wall_1"}));
     EXPECT_EQ(output("wall"), wall);
     EXPECT_EQ(output("palette"), Bytes(768, 9));

@@ -1,9 +1,9 @@
 // Names across the kinds: repeated entries each get a file of their own, writers refuse names
 // their cutting makes one, and gathering refuses names that would read back as folders.
 
-#include "base/errors.h"
 #include "app/extract.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "formats/DF_Lfd.h"
 #include "formats/Descent_Hog.h"
 #include "support/format_checks.h"

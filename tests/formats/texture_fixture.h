@@ -2,9 +2,9 @@
 // The fixture of the texture container tests: the Quake 1 palette points at a known 8-bit
 // palette file, the current palette starts black, and damaged files go through one checked path.
 
-#include "base/errors.h"
 #include "app/extract.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "formats/texture_builders.h"
 #include "images/Image_util.h"
 #include "images/image_builders.h"

@@ -1,7 +1,7 @@
-#include "base/errors.h"
 #include "app/extract.h"
 #include "app/image_folder.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "images/DF_BM.h"
 #include "images/Image_util.h"
 #include "images/JK_BM.h"

@@ -1,9 +1,9 @@
 // PNG output: every picture a conversion writes as BMP comes out as an 8-bit paletted PNG with the
 // same indices and the same palette in the same order; nothing else changes.
 
-#include "base/errors.h"
 #include "app/extract.h"
 #include "app/kinds.h"
+#include "base/errors.h"
 #include "formats/DF_Gob.h"
 #include "formats/HL_WAD3.h"
 #include "formats/texture_builders.h"

@@ -1,9 +1,9 @@
 #include "support/format_checks.h"
 
-#include "base/errors.h"
 #include "app/extract.h"
-#include "base/file_io.h"
 #include "app/kinds.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,8 @@ namespace vexa::test {
 
 TempDir::TempDir() {
     std::random_device rd;
-    path_ = fs::temp_directory_path() / ("vexa-test-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
+    path_ =
+        fs::temp_directory_path() / ("vexa-test-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
     fs::create_directories(path_);
 }
 
@@ -30,7 +31,9 @@ void writeFile(const fs::path& path, const Bytes& bytes) {
     if (!out) throw std::runtime_error("test could not write " + path.string());
 }
 
-void writeFile(const fs::path& path, std::string_view text) { writeFile(path, bytesOf(text)); }
+void writeFile(const fs::path& path, std::string_view text) {
+    writeFile(path, bytesOf(text));
+}
 
 Bytes readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -42,7 +45,9 @@ Bytes readFile(const fs::path& path) {
     return bytes;
 }
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -55,7 +60,8 @@ std::vector<std::string> namesIn(const fs::path& folder) {
 
 Bytes patternBytes(std::size_t n, std::uint8_t seed) {
     Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed * 31 + i * 7 + (i >> 8));
+    for (std::size_t i = 0; i < n; ++i)
+        b[i] = static_cast<std::uint8_t>(seed * 31 + i * 7 + (i >> 8));
     return b;
 }
 
@@ -69,7 +75,8 @@ ByteBuilder& ByteBuilder::u16(std::uint16_t v) {
     return *this;
 }
 ByteBuilder& ByteBuilder::u32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        bytes_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     return *this;
 }
 ByteBuilder& ByteBuilder::raw(std::string_view text) {
@@ -81,7 +88,8 @@ ByteBuilder& ByteBuilder::raw(const Bytes& bytes) {
     return *this;
 }
 ByteBuilder& ByteBuilder::name(std::string_view text, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) bytes_.push_back(i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0);
+    for (std::size_t i = 0; i < width; ++i)
+        bytes_.push_back(i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0);
     return *this;
 }
 ByteBuilder& ByteBuilder::zeros(std::size_t n) {
@@ -89,7 +97,8 @@ ByteBuilder& ByteBuilder::zeros(std::size_t n) {
     return *this;
 }
 ByteBuilder& ByteBuilder::patchU32(std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes_.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes_.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
     return *this;
 }
 
@@ -101,7 +110,8 @@ RunResult runCommand(const std::vector<std::string>& argv) {
         std::freopen(outPath.c_str(), "w", stdout);
         std::freopen(errPath.c_str(), "w", stderr);
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         ::execv(args[0], args.data());
         ::_exit(127);

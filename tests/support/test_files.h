@@ -15,7 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -23,7 +23,7 @@ public:
     const fs::path& path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -38,7 +38,7 @@ std::vector<std::string> namesIn(const fs::path& folder);
 
 // Appends little-endian fields and raw bytes, for laying out test containers.
 class ByteBuilder {
-public:
+  public:
     ByteBuilder& u8(std::uint8_t v);
     ByteBuilder& u16(std::uint16_t v);
     ByteBuilder& u32(std::uint32_t v);
@@ -53,7 +53,7 @@ public:
     ByteBuilder& patchU32(std::size_t at, std::uint32_t v);
     const Bytes& bytes() const { return bytes_; }
 
-private:
+  private:
     Bytes bytes_;
 };
 

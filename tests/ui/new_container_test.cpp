@@ -3,8 +3,8 @@
 
 #include "ScriptedPrompts.h"
 #include "WindowFixture.h"
-#include "base/Files_global.h"
 #include "app/kinds.h"
+#include "base/Files_global.h"
 #include "support/test_files.h"
 #include "ui/FileListModel.h"
 #include "ui/Main.h"

@@ -6,9 +6,9 @@
 #include "ui/RadioGroup.h"
 
 #include <QImage>
-#include <QTreeView>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The main window, driven through its controls (found by their object names) with scripted Prompts.
 
 #include "WindowFixture.h"
-#include "base/Files_global.h"
 #include "app/extract.h"
 #include "app/kinds.h"
+#include "base/Files_global.h"
 #include "formats/DF_Gob.h"
 #include "ui/FileListModel.h"
 
