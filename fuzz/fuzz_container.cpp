@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)vexa::DetectContainerType(input);
         const auto games = vexa::GamePalettePaths::defaults(workFolder() / "Data");
         vexa::Palette current;
-        vexa::LoadKindPalette(FUZZ_KIND, games, current);
+        vexa::loadKindPalette(FUZZ_KIND, games, current);
         auto object = vexa::CreateContainerObject(FUZZ_KIND);
         object->ReadDirectory(input);
         std::vector<std::size_t> rows(object->EntryCount());
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // A click on each row, as the window's preview does it; a damaged entry is refused alone.
         for (const auto i : rows) {
             try {
-                (void)vexa::PreviewEntry(*object, i, current, games);
+                (void)vexa::previewEntry(*object, i, current, games);
             } catch (const vexa::Error&) {
             }
         }

@@ -93,11 +93,11 @@ std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code) {
     throw Error("Sorry, " + std::string(kind->name) + " files cannot be opened by this version of VEXA yet");
 }
 
-void LoadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette& current) {
+void loadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette& current) {
     const auto* kind = findKind(code);
     if (!kind || !kind->palette) return;
     current = Palette{};
-    current = LoadGamePalette(*kind->palette, paths);
+    current = loadGamePalette(*kind->palette, paths);
 }
 
 const std::vector<CreatableKind>& creatableKinds() {

@@ -34,7 +34,7 @@ bool isImageKind(ContainerType code);
 std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code);
 // Opening a file of the kind makes its game's palette the current one, where it has one: current
 // becomes that palette, or black (and this throws) when it cannot be loaded.
-void LoadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette& current);
+void loadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette& current);
 
 // The kinds a new container can be built as, in the order of the New_C page's items.
 enum class Gathering { Flat, Tree, None };

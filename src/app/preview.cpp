@@ -200,7 +200,7 @@ bool isTextName(const std::string& name) {
     return std::find(kTextExtensions.begin(), kTextExtensions.end(), ext) != kTextExtensions.end();
 }
 
-EntryPreview PreviewEntry(const ContainerReader& object, std::size_t index, Palette current,
+EntryPreview previewEntry(const ContainerReader& object, std::size_t index, Palette current,
                           const GamePalettePaths& games) {
     if (index >= object.EntryCount())
         throw Error(displayPath(object.ArchivePath()) + ": no entry " + std::to_string(index) + " (it has " +

@@ -37,7 +37,7 @@ constexpr std::size_t kPreviewHexBytes = 4096;
 // current (the current palette), or the palette the entry names. Throws Error, naming the file and
 // the entry, for a damaged entry or one too large to preview. Only reads object: safe on a worker
 // thread while another job extracts from it.
-EntryPreview PreviewEntry(const ContainerReader& object, std::size_t index, Palette current = {},
+EntryPreview previewEntry(const ContainerReader& object, std::size_t index, Palette current = {},
                           const GamePalettePaths& games = {});
 
 // True for the extensions shown as text (".txt", ".cfg", ".inf", ".msc" and the like).

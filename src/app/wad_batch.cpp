@@ -30,7 +30,7 @@ std::string withoutTrailingSeparator(std::string folder) {
 
 } // namespace
 
-std::string HalfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path& sourceFolder,
+std::string halfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path& sourceFolder,
                                  const fs::path& newContainerPath) {
     const auto newPath = pathText(newContainerPath);
     const auto withoutExtension = newPath.substr(0, newPath.size() - extensionOf(newPath).size());
@@ -41,13 +41,13 @@ std::string HalfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path&
            kLineEnd;
 }
 
-fs::path WriteHalfLifeWadBatch(const ProgramFolders& folders, const fs::path& sourceFolder,
+fs::path writeHalfLifeWadBatch(const ProgramFolders& folders, const fs::path& sourceFolder,
                                const fs::path& newContainerPath) {
     std::error_code ec;
     fs::create_directories(folders.temp, ec); // a Temp folder that cannot be made fails the write below
     const auto batch = folders.temp / "go.bat";
     const auto text =
-        HalfLifeWadBatchText(fs::absolute(folders.halfLife), fs::absolute(sourceFolder).lexically_normal(),
+        halfLifeWadBatchText(fs::absolute(folders.halfLife), fs::absolute(sourceFolder).lexically_normal(),
                              fs::absolute(newContainerPath).lexically_normal());
     writeWholeFile(batch, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     return batch;

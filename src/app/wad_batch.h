@@ -18,14 +18,14 @@ namespace fs = std::filesystem;
 // quoted path:
 //   <HalfLife>/makels.exe <source folder without trailing separator> <new path without extension> <new
 //   path>.ls <HalfLife>/qlumpy.exe <new path>.ls
-std::string HalfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path& sourceFolder,
+std::string halfLifeWadBatchText(const fs::path& halfLifeFolder, const fs::path& sourceFolder,
                                  const fs::path& newContainerPath);
 
 // Writes "go.bat" into the Temp folder (created when missing; an old go.bat is replaced) with the
 // source folder and new path made absolute, since the batch file does not run from our folder.
 // Returns its path; throws "Cannot create file <path>" when it cannot be written, and writes nothing
 // when a path cannot be passed on.
-fs::path WriteHalfLifeWadBatch(const ProgramFolders& folders, const fs::path& sourceFolder,
+fs::path writeHalfLifeWadBatch(const ProgramFolders& folders, const fs::path& sourceFolder,
                                const fs::path& newContainerPath);
 
 } // namespace vexa

@@ -194,7 +194,7 @@ struct Opened {
 // Opens path as the window does: a kind with a game palette makes it the current one.
 Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
     const auto code = DetectContainerType(path);
-    LoadKindPalette(code, games, current);
+    loadKindPalette(code, games, current);
     auto object = CreateContainerObject(code);
     if (!object) throw Error("Sorry do not know that file type");
     object->ReadDirectory(path);
@@ -458,7 +458,7 @@ int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folder
     const fs::path source = args[1];
     if (!fs::is_directory(source)) throw Error("Cannot open file " + args[1]);
     if (kind->gathering == Gathering::None) {
-        std::cout << pathText(WriteHalfLifeWadBatch(folders, source, args[2])) << '\n';
+        std::cout << pathText(writeHalfLifeWadBatch(folders, source, args[2])) << '\n';
         return 0;
     }
     const auto files =

@@ -10,7 +10,7 @@
 namespace vexa {
 
 std::vector<EntryRecord> TDoomWadReader::ParseDirectory(const InputFile& archive) {
-    const auto table = wad::ReadDirectoryTable(archive, kRecordSize);
+    const auto table = wad::readDirectoryTable(archive, kRecordSize);
     const ByteReader dir(table.bytes, displayPath(archive.path()));
     std::vector<EntryRecord> records;
     records.reserve(table.count);

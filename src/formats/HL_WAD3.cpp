@@ -16,7 +16,7 @@ constexpr std::uint32_t kMaxColours = 256;
 } // namespace
 
 std::vector<EntryRecord> TWadReader::ParseDirectory(const InputFile& archive) {
-    auto lumps = wad::ReadLumpDirectory(archive);
+    auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
     return std::move(lumps.records);
 }

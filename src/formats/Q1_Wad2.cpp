@@ -25,7 +25,7 @@ bool isRawFont(const InputFile& archive, std::uint64_t offset, std::uint64_t siz
 } // namespace
 
 std::vector<EntryRecord> TQuakeWadReader::ParseDirectory(const InputFile& archive) {
-    auto lumps = wad::ReadLumpDirectory(archive);
+    auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
     return std::move(lumps.records);
 }

@@ -8,7 +8,7 @@
 
 namespace vexa::wad {
 
-DirectoryTable ReadDirectoryTable(const InputFile& archive, std::size_t recordSize) {
+DirectoryTable readDirectoryTable(const InputFile& archive, std::size_t recordSize) {
     const auto header = archive.readBlock(0, kHeaderSize, "the WAD header");
     const ByteReader fields(header, displayPath(archive.path()));
     const auto count = fields.i32(kCountOffset);
@@ -17,8 +17,8 @@ DirectoryTable ReadDirectoryTable(const InputFile& archive, std::size_t recordSi
     return {std::move(bytes), static_cast<std::size_t>(count)};
 }
 
-Lumps ReadLumpDirectory(const InputFile& archive) {
-    const auto table = ReadDirectoryTable(archive, kRecordSize);
+Lumps readLumpDirectory(const InputFile& archive) {
+    const auto table = readDirectoryTable(archive, kRecordSize);
     const ByteReader dir(table.bytes, displayPath(archive.path()));
     Lumps lumps;
     lumps.records.reserve(table.count);

@@ -44,7 +44,7 @@ struct DirectoryTable {
     std::vector<std::uint8_t> bytes;
     std::size_t count = 0;
 };
-DirectoryTable ReadDirectoryTable(const InputFile& archive, std::size_t recordSize);
+DirectoryTable readDirectoryTable(const InputFile& archive, std::size_t recordSize);
 
 struct Lumps {
     std::vector<EntryRecord> records;
@@ -52,7 +52,7 @@ struct Lumps {
 };
 
 // The 32-byte lump records of WAD2 and WAD3; refuses negative offsets and sizes, naming the lump.
-Lumps ReadLumpDirectory(const InputFile& archive);
+Lumps readLumpDirectory(const InputFile& archive);
 
 // Where a picture's level-0 pixels start in the file and how large it is.
 struct PicturePlace {

@@ -212,7 +212,7 @@ GamePalettePaths GamePalettePaths::defaults(const fs::path& dataFolder) {
     return paths;
 }
 
-Palette LoadGamePalette(Game game, const GamePalettePaths& paths) {
+Palette loadGamePalette(Game game, const GamePalettePaths& paths) {
     const auto& path = paths.path(game);
     InputFile file(path);
     auto palette = readPalette(file, 0, 255,
@@ -235,7 +235,7 @@ const std::array<PaletteSourceInfo, 5>& paletteSources() {
     return table;
 }
 
-std::optional<ImportedPalette> ImportPalette(PaletteSource source, const fs::path& file,
+std::optional<ImportedPalette> importPalette(PaletteSource source, const fs::path& file,
                                              const fs::path& dataFolder, Game game, GamePalettePaths& paths) {
     const auto& info = paletteSources().at(static_cast<std::size_t>(source));
     const auto loaded = info.load(file);
@@ -337,7 +337,7 @@ const Palette& applyPaletteNeed(const PaletteNeed& need, const GamePalettePaths&
         break;
     case PaletteNeed::From::Game:
         current = Palette{}; // a game palette that does not load leaves black, as a failed load does
-        current = LoadGamePalette(need.game, paths);
+        current = loadGamePalette(need.game, paths);
         break;
     case PaletteNeed::From::Own: {
         // Entries past the picture's own colours keep the current palette's.
@@ -366,7 +366,7 @@ OutputPath writePicture(const OutputPath& path, const IndexedImage& image, const
     const MemoryRows rows(image.indices, image.width, image.height);
     const auto output = pictureOutputPath(path, format);
     if (format == PictureFormat::Png)
-        WriteIndexedPng(output, image.width, image.height, rows, palette);
+        writeIndexedPng(output, image.width, image.height, rows, palette);
     else
         WriteIndexedBitmap(output, image.width, image.height, rows, palette);
     return output;

@@ -95,7 +95,7 @@ class GamePalettePaths {
 
 // The game's palette; throws when the file cannot be opened or holds fewer than 768 bytes (a
 // converter never paints with a palette that did not load).
-Palette LoadGamePalette(Game game, const GamePalettePaths& paths);
+Palette loadGamePalette(Game game, const GamePalettePaths& paths);
 
 // The Palettes page's sources, in the order of its items.
 enum class PaletteSource { PalFile, BmpFile, CmpFile, JkBmFile, PltFile };
@@ -120,7 +120,7 @@ struct ImportedPalette {
     fs::path copy;
     Palette palette;
 };
-std::optional<ImportedPalette> ImportPalette(PaletteSource source, const fs::path& file,
+std::optional<ImportedPalette> importPalette(PaletteSource source, const fs::path& file,
                                              const fs::path& dataFolder, Game game, GamePalettePaths& paths);
 
 // ---- BMP writer ----------------------------------------------------------------------------------

@@ -11,7 +11,7 @@ namespace vexa {
 namespace {
 
 // libpng reports errors by longjmp. Everything it can jump over lives here as plain data, and
-// every object with a destructor lives in WriteIndexedPng, outside the jump.
+// every object with a destructor lives in writeIndexedPng, outside the jump.
 struct PngTarget {
     OutputFile* file;
     const char* failure; // set when the file could not be written
@@ -81,7 +81,7 @@ constexpr std::size_t kBandBytes = 64 * 1024;
 
 } // namespace
 
-void WriteIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height,
+void writeIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height,
                      const PixelRows& source, const PaletteTable& palette) {
     if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide)
         throw Error("Cannot write a picture of " + std::to_string(width) + " x " + std::to_string(height) +

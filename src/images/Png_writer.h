@@ -8,7 +8,7 @@ namespace vexa {
 
 // Writes source to a new file at path (create-or-replace), row by row. A failed write leaves no
 // partial file.
-void WriteIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height,
+void writeIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height,
                      const PixelRows& source, const PaletteTable& palette);
 
 } // namespace vexa

@@ -405,7 +405,7 @@ void TPdlg::OpenFile(const fs::path& path) {
 
 void TPdlg::CompleteOpen() {
     // A kind with a game palette makes it the current one as the file opens, as it always did.
-    LoadKindPalette(currentType_, gamePalettes_, currentPalette_);
+    loadKindPalette(currentType_, gamePalettes_, currentPalette_);
     std::shared_ptr<ContainerReader> object = CreateContainerObject(currentType_);
     if (!object) {
         prompts_.message(QStringLiteral("Sorry do not know that file type"));

@@ -285,7 +285,7 @@ void NewContainerPage::SBCreateClick() {
 void NewContainerPage::beginWadBatch(const fs::path& sourceFolder) {
     const auto newPath = newContainerPath();
     if (!newPath) return;
-    const auto batch = WriteHalfLifeWadBatch(window_.Folders(), sourceFolder, *newPath);
+    const auto batch = writeHalfLifeWadBatch(window_.Folders(), sourceFolder, *newPath);
     openWithDesktopOrSay(window_.prompts(), qText(batch));
 }
 

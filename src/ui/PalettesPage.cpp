@@ -150,7 +150,7 @@ void PalettesPage::RGpalClick() {
             ~RepaintAfter() { box->update(); }
         } repaint{PB1};
         window_.SetCurrentPalette(Palette{});
-        window_.SetCurrentPalette(LoadGamePalette(game, window_.GamePalettes()));
+        window_.SetCurrentPalette(loadGamePalette(game, window_.GamePalettes()));
     });
 }
 
@@ -169,7 +169,7 @@ void PalettesPage::SBGetPalClick() {
         window_.SzLabText({}); // the last load's "Loaded Ok" is not this one's
 
         const auto copy =
-            ImportPalette(paletteSources().at(static_cast<std::size_t>(source)).source, fsPath(*chosen),
+            importPalette(paletteSources().at(static_cast<std::size_t>(source)).source, fsPath(*chosen),
                           window_.Folders().data, gamePalettes().at(static_cast<std::size_t>(game)).game,
                           window_.GamePalettes());
         if (!copy) {

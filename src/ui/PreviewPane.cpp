@@ -213,7 +213,7 @@ void EntryPreviewer::startPending() {
         out.object = request.object.get();
         out.index = request.index;
         try {
-            out.preview = PreviewEntry(*request.object, request.index, request.palette, request.games);
+            out.preview = previewEntry(*request.object, request.index, request.palette, request.games);
         } catch (const std::exception& e) {
             out.error = QString::fromUtf8(e.what());
         } catch (...) {

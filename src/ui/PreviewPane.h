@@ -2,7 +2,7 @@
 // The preview beside LB1: the clicked entry as extraction would write its picture (zoomed to fit
 // without smoothing, so single pixels stay sharp), a palette as a 16 x 16 grid, text, or the first
 // bytes as hex, with a caption that names the palette used. EntryPreviewer renders it off the
-// window's thread with the core's PreviewEntry.
+// window's thread with the core's previewEntry.
 
 #include "app/preview.h"
 
@@ -67,7 +67,7 @@ class PreviewPane : public QWidget {
     std::size_t hexBytesPerLine_ = 16;
 };
 
-// Runs PreviewEntry on a worker, one render at a time: a click while one renders replaces the
+// Runs previewEntry on a worker, one render at a time: a click while one renders replaces the
 // waiting request, so only the last click's preview is shown. A render holds its own share of the
 // object and copies of the palettes, so it may run beside a job and outlive the window's use of it.
 class EntryPreviewer : public QObject {

@@ -38,7 +38,7 @@ class Previews : public ::testing::Test {
 
     std::unique_ptr<ContainerReader> open(const fs::path& path) {
         const auto code = DetectContainerType(path);
-        LoadKindPalette(code, games_, current_);
+        loadKindPalette(code, games_, current_);
         auto object = CreateContainerObject(code);
         if (!object) throw std::runtime_error("not detected: " + path.string());
         object->ReadDirectory(path);
@@ -46,7 +46,7 @@ class Previews : public ::testing::Test {
     }
 
     EntryPreview preview(const ContainerReader& object, std::size_t index) const {
-        return PreviewEntry(object, index, current_, games_);
+        return previewEntry(object, index, current_, games_);
     }
     ExtractionResult extract(const ContainerReader& object, const fs::path& target,
                              std::vector<std::size_t> rows) {
@@ -154,7 +154,7 @@ TEST_F(Previews, PaintWithThePaletteTheNextConversionWouldUse) {
     // Or with any other palette the caller passes.
     Palette black;
     black.source = "black";
-    const auto fromSnapshot = PreviewEntry(*object, 0, black, games_);
+    const auto fromSnapshot = previewEntry(*object, 0, black, games_);
     EXPECT_EQ(fromSnapshot.bytes, test::expectedBmp(4, 2, rows, Bytes(768, 0)));
     EXPECT_EQ(fromSnapshot.palette, "black");
 }
@@ -175,7 +175,7 @@ TEST_F(Previews, RunWhileAnExtractionReadsTheSameObject) {
     ExtractionResult result;
     std::thread job([&] { result = extractRows(*object, out.path(), rows); });
     for (int k = 0; k < 200; ++k)
-        ASSERT_EQ(PreviewEntry(*object, 7).bytes, alone.bytes) << k;
+        ASSERT_EQ(previewEntry(*object, 7).bytes, alone.bytes) << k;
     job.join();
     EXPECT_EQ(result.statusText(), "Extraction  Complete");
     for (const auto& [name, bytes] : entries)

@@ -35,7 +35,7 @@ TEST(HalfLifeWadBatch, TwoLinesForTheTwoTools) {
          "/hl/makels.exe \"/a&b\" \"/w/x(1)\" \"/w/x(1).ls\"\r\n/hl/qlumpy.exe \"/w/x(1).ls\"\r\n"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(HalfLifeWadBatchText("/hl", c.source, c.newPath), c.expected)
+        EXPECT_EQ(halfLifeWadBatchText("/hl", c.source, c.newPath), c.expected)
             << c.source << " " << c.newPath;
 }
 
@@ -43,7 +43,7 @@ TEST(HalfLifeWadBatch, WrittenIntoTheTempFolderWithAbsolutePaths) {
     TempDir program, sources;
     const auto folders = ProgramFolders::beside(program.path());
     test::writeFile(folders.temp / "go.bat", "an old batch file");
-    const auto batch = WriteHalfLifeWadBatch(folders, sources.path() / "", program / "New_HL_Wad.Wad");
+    const auto batch = writeHalfLifeWadBatch(folders, sources.path() / "", program / "New_HL_Wad.Wad");
     EXPECT_EQ(batch, folders.temp / "go.bat");
     const auto expected =
         (program / "HalfLife" / "makels.exe").string() + " " + sources.path().string() + " " +
@@ -61,7 +61,7 @@ TEST(HalfLifeWadBatch, PathsCmdCannotTakeAreRefusedAndNothingIsWritten) {
         TempDir program;
         const auto folders = ProgramFolders::beside(program.path());
         try {
-            WriteHalfLifeWadBatch(folders, source, "/w/a.wad");
+            writeHalfLifeWadBatch(folders, source, "/w/a.wad");
             ADD_FAILURE() << "accepted";
         } catch (const Error& e) {
             EXPECT_EQ(std::string(e.what()).rfind("Cannot create file go.bat: the path ", 0), 0u) << e.what();
@@ -73,7 +73,7 @@ TEST(HalfLifeWadBatch, PathsCmdCannotTakeAreRefusedAndNothingIsWritten) {
 TEST(HalfLifeWadBatch, MissingTempFolderIsCreated) {
     TempDir program;
     const auto folders = ProgramFolders::beside(program / "deeper");
-    const auto batch = WriteHalfLifeWadBatch(folders, "/tex", "/w/a.wad");
+    const auto batch = writeHalfLifeWadBatch(folders, "/tex", "/w/a.wad");
     EXPECT_TRUE(fs::exists(batch));
 }
 

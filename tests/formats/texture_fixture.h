@@ -57,7 +57,7 @@ class TextureContainers : public ::testing::Test {
     // Opens path through the kind table, as the window and vexa-cli do.
     std::unique_ptr<ContainerReader> open(const fs::path& path) {
         const auto code = DetectContainerType(path);
-        LoadKindPalette(code, games_, current_);
+        loadKindPalette(code, games_, current_);
         auto object = CreateContainerObject(code);
         if (!object) throw std::runtime_error("not detected: " + path.string());
         object->ReadDirectory(path);
@@ -83,7 +83,7 @@ class TextureContainers : public ::testing::Test {
         const auto path = input(fault, bytes);
         std::string message;
         try {
-            LoadKindPalette(code, games_, current_);
+            loadKindPalette(code, games_, current_);
             auto object = CreateContainerObject(code);
             object->ReadDirectory(path);
             message = extractAll(*object).refusalText();

@@ -35,7 +35,7 @@ class Converters : public ::testing::Test {
     // Converts the image file in of kind code as extraction does: the kind's game palette loaded
     // as the file opens, each picture written beside out with the palette it names.
     void convert(ContainerType code, const fs::path& out, const fs::path& in) {
-        LoadKindPalette(code, games_, current_);
+        loadKindPalette(code, games_, current_);
         const InputFile file(in);
         const auto pictures = findKind(code)->createDecoder()->Decode(file);
         const auto& palette = applyPaletteNeed(pictures.palette, games_, current_);
@@ -285,9 +285,9 @@ TEST_F(Converters, MissingGamePaletteRefusesTheConversion) {
         Game game;
         std::function<void()> create;
     } cases[] = {
-        {Game::DarkForcesBm, [this] { LoadKindPalette(Kind::DFBm, games_, current_); }},
-        {Game::JediKnightMat, [this] { LoadKindPalette(Kind::JKMat, games_, current_); }},
-        {Game::Quake2Wal, [this] { LoadKindPalette(Kind::Q2Wal, games_, current_); }},
+        {Game::DarkForcesBm, [this] { loadKindPalette(Kind::DFBm, games_, current_); }},
+        {Game::JediKnightMat, [this] { loadKindPalette(Kind::JKMat, games_, current_); }},
+        {Game::Quake2Wal, [this] { loadKindPalette(Kind::Q2Wal, games_, current_); }},
         {Game::JediKnightBm,
          [this] {
              convert(Kind::JKBm, out_ / "x.bm", input("x.bm", test::jkBm({{1, 1, {1}}})));

@@ -284,7 +284,7 @@ TEST(GamePalettes, DefaultsPointIntoTheDataFolder) {
     EXPECT_EQ(paths.path(Game::Quake1Bsp), fs::path("/opt/vexa/Data/default_quake1.pal"));
     EXPECT_EQ(paths.path(Game::Quake2Wal), fs::path("/opt/vexa/Data/default_quake2.pal"));
     try {
-        LoadGamePalette(Game::Quake2Wal, paths);
+        loadGamePalette(Game::Quake2Wal, paths);
         FAIL();
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(),
@@ -312,7 +312,7 @@ TEST(GamePalettes, ShortGamePaletteIsRefused) {
     test::writeFile(dir / "p.pal", Bytes(700, 100));
     GamePalettePaths paths;
     paths.set(Game::JediKnightMat, dir / "p.pal");
-    EXPECT_THROW(LoadGamePalette(Game::JediKnightMat, paths), FormatError);
+    EXPECT_THROW(loadGamePalette(Game::JediKnightMat, paths), FormatError);
 }
 
 TEST(GamePalettes, ImportSavesACopyForTheChosenGameOnly) {
@@ -326,7 +326,7 @@ TEST(GamePalettes, ImportSavesACopyForTheChosenGameOnly) {
     test::writeFile(dir / "textures.bmp", bmp.bytes());
 
     const auto copy =
-        ImportPalette(PaletteSource::BmpFile, dir / "textures.bmp", data.path(), Game::JediKnightMat, paths);
+        importPalette(PaletteSource::BmpFile, dir / "textures.bmp", data.path(), Game::JediKnightMat, paths);
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->copy, data / "textures.pal");
     EXPECT_EQ(test::readFile(copy->copy).size(), 768u);
@@ -336,11 +336,11 @@ TEST(GamePalettes, ImportSavesACopyForTheChosenGameOnly) {
 
     // A 6-bit source is saved widened; a refused one changes no path and writes nothing.
     test::writeFile(dir / "six.pal", Bytes(768, 63));
-    ASSERT_TRUE(ImportPalette(PaletteSource::PalFile, dir / "six.pal", data.path(), Game::Quake2Wal, paths));
+    ASSERT_TRUE(importPalette(PaletteSource::PalFile, dir / "six.pal", data.path(), Game::Quake2Wal, paths));
     EXPECT_EQ(test::readFile(data / "six.pal"), Bytes(768, 255));
     test::writeFile(dir / "no.cmp", Bytes(900, 1));
     EXPECT_FALSE(
-        ImportPalette(PaletteSource::CmpFile, dir / "no.cmp", data.path(), Game::DarkForcesBm, paths));
+        importPalette(PaletteSource::CmpFile, dir / "no.cmp", data.path(), Game::DarkForcesBm, paths));
     EXPECT_EQ(paths.path(Game::DarkForcesBm), data / "default_dark_forces.pal");
     EXPECT_FALSE(fs::exists(data / "no.pal"));
 }
@@ -362,10 +362,10 @@ TEST(GamePalettes, AFailedImportKeepsThePaths) {
                  {PaletteSource::PltFile, "missing.plt", true}};
     for (const auto& c : cases) {
         if (c.throws)
-            EXPECT_THROW(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp, paths), Error)
+            EXPECT_THROW(importPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp, paths), Error)
                 << c.file;
         else
-            EXPECT_FALSE(ImportPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp, paths))
+            EXPECT_FALSE(importPalette(c.source, dir / c.file, data.path(), Game::Quake1Bsp, paths))
                 << c.file;
         EXPECT_EQ(paths.path(Game::Quake1Bsp), data / "default_quake1.pal") << c.file;
     }
@@ -374,7 +374,7 @@ TEST(GamePalettes, AFailedImportKeepsThePaths) {
     // A copy that cannot be saved fails the import as a whole.
     test::writeFile(dir / "good.pal", test::knownPalette(41));
     EXPECT_THROW(
-        ImportPalette(PaletteSource::PalFile, dir / "good.pal", data / "no" / "such", Game::Quake1Bsp, paths),
+        importPalette(PaletteSource::PalFile, dir / "good.pal", data / "no" / "such", Game::Quake1Bsp, paths),
         Error);
     EXPECT_EQ(paths.path(Game::Quake1Bsp), data / "default_quake1.pal");
 }

@@ -44,7 +44,7 @@ class PngPictures : public ::testing::Test {
     }
     std::unique_ptr<ContainerReader> open(const fs::path& path) {
         const auto code = DetectContainerType(path);
-        LoadKindPalette(code, games_, current_);
+        loadKindPalette(code, games_, current_);
         auto object = CreateContainerObject(code);
         object->ReadDirectory(path);
         return object;
@@ -148,14 +148,14 @@ class FailingRows : public PixelRows {
 TEST_F(PngPictures, AFailedWriteLeavesNoFile) {
     TempDir out;
     // Rows are read in bands: the failure comes after the first band was encoded.
-    EXPECT_THROW(WriteIndexedPng(out / "a.png", 1000, 300, FailingRows(1000, 150), current_.table),
+    EXPECT_THROW(writeIndexedPng(out / "a.png", 1000, 300, FailingRows(1000, 150), current_.table),
                  FormatError);
     EXPECT_TRUE(namesIn(out.path()).empty());
-    EXPECT_THROW(WriteIndexedPng(out / "missing" / "a.png", 4, 4, FailingRows(4, 4), current_.table), Error);
-    EXPECT_THROW(WriteIndexedPng(out / "b.png", 0, 4, FailingRows(4, 4), current_.table), Error);
+    EXPECT_THROW(writeIndexedPng(out / "missing" / "a.png", 4, 4, FailingRows(4, 4), current_.table), Error);
+    EXPECT_THROW(writeIndexedPng(out / "b.png", 0, 4, FailingRows(4, 4), current_.table), Error);
     EXPECT_TRUE(namesIn(out.path()).empty());
     // The same rows, whole, write a picture that decodes.
-    WriteIndexedPng(out / "c.png", 1000, 300, FailingRows(1000, 300), current_.table);
+    writeIndexedPng(out / "c.png", 1000, 300, FailingRows(1000, 300), current_.table);
     const auto png = test::decodePng(out / "c.png");
     ASSERT_TRUE(png.ok);
     EXPECT_EQ(png.indices, Bytes(300000, 7));
