@@ -46,9 +46,10 @@ void expectDamagedEntriesPassedOver(const ReaderFactory& make, const std::string
             if (!reader->EntryDamage(i).empty()) damaged.push_back(i);
         }
         EXPECT_EQ(damaged, c.damaged) << c.fault;
-        if (!damaged.empty())
+        if (!damaged.empty()) {
             EXPECT_NE(reader->EntryDamage(damaged[0]).find("runs past the end"), std::string::npos)
                 << c.fault;
+        }
 
         const auto target = dir / "out";
         fs::create_directories(target);
