@@ -182,4 +182,6 @@ if [ -f "$README" ] && grep -q '^<!-- table start -->$' "$README"; then
         /^<!-- table end -->$/ { skip = 0 }
         !skip { print }' "$README" >"$README.new" && mv "$README.new" "$README"
 fi
+# Not a timing: the folder-swap race under stress, with the Release build.
+bash "$ROOT/bench/race.sh" "$CLI"
 echo "Removing the data ..."
