@@ -126,6 +126,13 @@ OutputFile::OutputFile(const OutputPath& output) : path_(output.path()) {
         fail("create", platform::kNotRegularFile);
     }
     replaced_ = there;
+    // A new name takes a file with no name yet, linked in when whole: one change to the folder, as
+    // a plain create, and nothing at all left behind by a killed process. A file that replaces
+    // another, or a file system without such files, goes through a named temporary file.
+    if (!replacing() && platform::createUnnamed(folder_, file_) == 0) {
+        unnamed_ = true;
+        return;
+    }
     if (const int error = platform::createTemporary(folder_, temporary_, file_); error != 0)
         fail("create", error);
 }
@@ -192,6 +199,17 @@ void OutputFile::sync() {
 }
 
 void OutputFile::close() {
+    if (unnamed_) {
+        unnamed_ = false;
+        int error = platform::giveName(file_, folder_, leaf_);
+        if (error == 0) {
+            if (const int closed = file_.close(); closed != 0) fail("write", closed);
+            return;
+        }
+        // Something appeared at the name meanwhile: it is replaced, never written through.
+        if (error == platform::kNameTaken) error = platform::giveTemporaryName(file_, folder_, temporary_);
+        if (error != 0) fail("create", error);
+    }
     if (temporary_.empty()) return;
     if (const int error = file_.close(); error != 0) fail("write", error);
     if (const int error = platform::renameInFolder(folder_, temporary_, leaf_); error != 0)
