@@ -118,23 +118,28 @@ OutputFile::OutputFile(const OutputPath& output) : path_(output.path()) {
         platform::removeLeftovers(folder_);
     }
     leaf_ = relative.filename().string();
+    root_ = output.root();
+    // An extracted file takes a file with no name yet, linked in when whole: one change to the
+    // folder, as a plain create, and nothing left behind by a killed process. What stands at its
+    // name is looked at only when the link finds the name taken (most names are new).
+    if (root_ && platform::createUnnamed(folder_, file_) == 0) {
+        unnamed_ = true;
+        return;
+    }
+    checkWhatStandsThere();
+    if (const int error = platform::createTemporary(folder_, temporary_, file_); error != 0)
+        fail("create", error);
+}
+
+void OutputFile::checkWhatStandsThere() {
     platform::NodeInfo there;
     if (const int error = platform::lookAt(folder_, leaf_, there); error != 0) fail("create", error);
-    if (auto* root = output.root()) {
-        if (auto refused = root->refusal(there, path_); !refused.empty()) throw OutputError(refused);
+    if (root_) {
+        if (auto refused = root_->refusal(there, path_); !refused.empty()) throw OutputError(refused);
     } else if (there.kind != platform::NodeKind::Missing && there.kind != platform::NodeKind::RegularFile) {
         fail("create", platform::kNotRegularFile);
     }
     replaced_ = there;
-    // A new name takes a file with no name yet, linked in when whole: one change to the folder, as
-    // a plain create, and nothing at all left behind by a killed process. A file that replaces
-    // another, or a file system without such files, goes through a named temporary file.
-    if (!replacing() && platform::createUnnamed(folder_, file_) == 0) {
-        unnamed_ = true;
-        return;
-    }
-    if (const int error = platform::createTemporary(folder_, temporary_, file_); error != 0)
-        fail("create", error);
 }
 
 OutputFile::~OutputFile() {
@@ -206,8 +211,12 @@ void OutputFile::close() {
             if (const int closed = file_.close(); closed != 0) fail("write", closed);
             return;
         }
-        // Something appeared at the name meanwhile: it is replaced, never written through.
-        if (error == platform::kNameTaken) error = platform::giveTemporaryName(file_, folder_, temporary_);
+        // A file of that name is replaced through a temporary name, never written through;
+        // anything else there refuses the entry.
+        if (error == platform::kNameTaken) {
+            checkWhatStandsThere();
+            error = platform::giveTemporaryName(file_, folder_, temporary_);
+        }
         if (error != 0) fail("create", error);
     }
     if (temporary_.empty()) return;

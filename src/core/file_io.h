@@ -121,9 +121,12 @@ public:
 
 private:
   [[noreturn]] void fail(const char* verb, int error) const;
+  // Refuses (OutputError) what must not be replaced at the path; notes what stands there.
+  void checkWhatStandsThere();
   void startWriteBack();
 
   fs::path path_;
+  OutputRoot* root_ = nullptr;
   platform::Handle folder_;
   std::string leaf_;
   std::string temporary_; // the name the file is written under, when it has one
