@@ -121,16 +121,28 @@ OutputFile::OutputFile(const OutputPath& output) : path_(output.path()) {
         platform::removeLeftovers(folder_);
     }
     leaf_ = relative.filename().string();
+    root_ = output.root();
+    // An extracted file takes a file with no name yet, linked in when whole: one change to the
+    // folder, as a plain create, and nothing left behind by a killed process. What stands at its
+    // name is looked at only when the link finds the name taken (most names are new).
+    if (root_ && platform::createUnnamed(folder_, file_) == 0) {
+        unnamed_ = true;
+        return;
+    }
+    checkWhatStandsThere();
+    if (const int error = platform::createTemporary(folder_, temporary_, file_); error != 0)
+        fail("create", error);
+}
+
+void OutputFile::checkWhatStandsThere() {
     platform::NodeInfo there;
     if (const int error = platform::lookAt(folder_, leaf_, there); error != 0) fail("create", error);
-    if (auto* root = output.root()) {
-        if (auto refused = root->refusal(there, path_); !refused.empty()) throw OutputError(refused);
+    if (root_) {
+        if (auto refused = root_->refusal(there, path_); !refused.empty()) throw OutputError(refused);
     } else if (there.kind != platform::NodeKind::Missing && there.kind != platform::NodeKind::RegularFile) {
         fail("create", platform::kNotRegularFile);
     }
     replaced_ = there;
-    if (const int error = platform::createTemporary(folder_, temporary_, file_); error != 0)
-        fail("create", error);
 }
 
 OutputFile::~OutputFile() {
@@ -195,6 +207,21 @@ void OutputFile::sync() {
 }
 
 void OutputFile::close() {
+    if (unnamed_) {
+        unnamed_ = false;
+        int error = platform::giveName(file_, folder_, leaf_);
+        if (error == 0) {
+            if (const int closed = file_.close(); closed != 0) fail("write", closed);
+            return;
+        }
+        // A file of that name is replaced through a temporary name, never written through;
+        // anything else there refuses the entry.
+        if (error == platform::kNameTaken) {
+            checkWhatStandsThere();
+            error = platform::giveTemporaryName(file_, folder_, temporary_);
+        }
+        if (error != 0) fail("create", error);
+    }
     if (temporary_.empty()) return;
     if (const int error = file_.close(); error != 0) fail("write", error);
     if (const int error = platform::renameInFolder(folder_, temporary_, leaf_); error != 0)

@@ -89,8 +89,8 @@ class OutputPath {
     OutputRoot* root_ = nullptr;
 };
 
-// A new file, written under a temporary name in its folder and renamed over the path by close()
-// when whole; destroyed before that, it removes the temporary file. What stood at the path (a
+// A new file, written with no name (or under a temporary name) in its folder and put at the path
+// by close() when whole; destroyed before that, it leaves nothing. What stood at the path (a
 // file, a hard link) is replaced, never written through; anything but a regular file there is
 // refused. Messages name the path, never the temporary file, with the system's reason.
 class OutputFile {
@@ -121,12 +121,16 @@ class OutputFile {
 
   private:
     [[noreturn]] void fail(const char* verb, int error) const;
+    // Refuses (OutputError) what must not be replaced at the path; notes what stands there.
+    void checkWhatStandsThere();
     void startWriteBack();
 
     fs::path path_;
+    OutputRoot* root_ = nullptr;
     platform::Handle folder_;
     std::string leaf_;
-    std::string temporary_;
+    std::string temporary_; // the name the file is written under, when it has one
+    bool unnamed_ = false;  // written with no name yet: close() links it in
     platform::Handle file_;
     std::uint64_t written_ = 0;
     platform::NodeInfo replaced_;

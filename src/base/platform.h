@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 constexpr int kNotRegularFile = -1;
 constexpr int kLinkInTheWay = -2;
 constexpr int kFileInTheWay = -3;
+constexpr int kNameTaken = -4;
 
 // The system's reason for an error code, e.g. "No space left on device".
 std::string reason(int error);
@@ -84,6 +85,14 @@ int lookAt(const Handle& folder, const std::string& name, NodeInfo& info);
 // Identity of the file at path (links followed), or Missing.
 NodeInfo lookAtPath(const fs::path& path);
 
+// Creates a new file in folder with no name yet, where the file system can (nothing is left of it
+// if the process dies); giveName() then links it in under a name that must not exist yet. An
+// error here means: use createTemporary instead.
+int createUnnamed(const Handle& folder, Handle& file);
+// kNameTaken when something already stands at name.
+int giveName(const Handle& file, const Handle& folder, const std::string& name);
+// Links an unnamed file in under a temporary name, as createTemporary names one.
+int giveTemporaryName(const Handle& file, const Handle& folder, std::string& name);
 // Creates a new file under a temporary name in folder, recognisable as this program's
 // (".vexa-<process>-<n>.part"); name receives it.
 int createTemporary(const Handle& folder, std::string& name, Handle& file);

@@ -95,6 +95,11 @@ int resolveBeneath(int root, const std::string& relative, int& opened) {
 
 std::atomic<unsigned> temporaryCount{0};
 
+std::string temporaryName() {
+    return kTemporaryPrefix + std::to_string(::getpid()) + "-" +
+           std::to_string(temporaryCount.fetch_add(1, std::memory_order_relaxed)) + kTemporarySuffix;
+}
+
 } // namespace
 
 std::string reason(int error) {
@@ -239,8 +244,7 @@ NodeInfo lookAtPath(const fs::path& path) {
 
 int createTemporary(const Handle& folder, std::string& name, Handle& file) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = kTemporaryPrefix + std::to_string(::getpid()) + "-" +
-               std::to_string(temporaryCount.fetch_add(1, std::memory_order_relaxed)) + kTemporarySuffix;
+        name = temporaryName();
         // O_EXCL | O_NOFOLLOW: a name planted here beforehand (a link, a FIFO) is never opened.
         Handle opened(
             ::openat(folder.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
@@ -249,6 +253,31 @@ int createTemporary(const Handle& folder, std::string& name, Handle& file) {
             return 0;
         }
         if (errno != EEXIST) return lastError();
+    }
+    return EEXIST;
+}
+
+int createUnnamed(const Handle& folder, Handle& file) {
+    // The name is given through /proc (linkat with AT_EMPTY_PATH needs a privilege); without it,
+    // the file could never be named.
+    static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
+    if (!procFds) return ENOSYS;
+    Handle opened(::openat(folder.get(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0644));
+    if (!opened.valid()) return lastError();
+    file = std::move(opened);
+    return 0;
+}
+
+int giveName(const Handle& file, const Handle& folder, const std::string& name) {
+    const auto self = "/proc/self/fd/" + std::to_string(file.get());
+    if (::linkat(AT_FDCWD, self.c_str(), folder.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    return errno == EEXIST ? kNameTaken : lastError();
+}
+
+int giveTemporaryName(const Handle& file, const Handle& folder, std::string& name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = temporaryName();
+        if (const int error = giveName(file, folder, name); error != kNameTaken) return error;
     }
     return EEXIST;
 }

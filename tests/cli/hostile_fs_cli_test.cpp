@@ -42,6 +42,16 @@ bool holdsTemporaryFile(const fs::path& folder) {
     return false;
 }
 
+// True when process pid holds a file of folder open.
+bool writesInto(pid_t pid, const fs::path& folder) {
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const auto target = fs::read_symlink(fd.path(), ec).string();
+        if (!ec && target.rfind(folder.string() + "/", 0) == 0) return true;
+    }
+    return false;
+}
+
 // Every file vexa-cli reads is opened without waiting: a FIFO is refused at once, by name.
 TEST(CliHostile, FifosAreRefusedNotWaitedOn) {
     TempDir dir;
@@ -142,8 +152,8 @@ TEST(CliHostile, ASecondSignalStillLeavesNothingHalfWritten) {
                     nullptr);
             ::_exit(127);
         }
-        // Its temporary file shows the container is being written.
-        for (int i = 0; i < 60'000 && !holdsTemporaryFile(dir / "out"); ++i)
+        // A file it holds open in the output folder (named or not yet) shows the container is being written.
+        for (int i = 0; i < 60'000 && !writesInto(pid, dir / "out"); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ::kill(pid, signal);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
