@@ -1,5 +1,7 @@
 #include "support/test_files.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,10 +14,7 @@ using test::runCommand;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-test::RunResult cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEXA_CLI_PATH);
-    return runCommand(args);
-}
+using test::cli;
 
 // A DF GOB built by vexa-cli itself from a folder of three files.
 struct GobFixture {

@@ -3,6 +3,8 @@
 #include "formats/texture_builders.h"
 #include "support/test_files.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 namespace vexa {
@@ -13,10 +15,7 @@ using test::Bytes;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-test::RunResult cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEXA_CLI_PATH);
-    return test::runCommand(args);
-}
+using test::cli;
 
 // A PAK whose last entry the end of the file cuts short, as a download stopped early leaves it.
 Bytes truncatedPak() {

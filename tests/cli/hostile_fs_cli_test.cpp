@@ -3,6 +3,8 @@
 
 #include "support/test_files.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,10 +20,7 @@ namespace {
 using test::TempDir;
 namespace fs = std::filesystem;
 
-test::RunResult cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEXA_CLI_PATH);
-    return test::runCommand(args);
-}
+using test::cli;
 
 // A PAK of the given names, each entry the bytes of its own index.
 fs::path writePak(const fs::path& path, const std::vector<std::string>& names) {

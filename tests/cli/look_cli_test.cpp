@@ -6,6 +6,8 @@
 #include "images/png_decode.h"
 #include "support/test_files.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,10 +26,7 @@ using test::Bytes;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-test::RunResult cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEXA_CLI_PATH);
-    return test::runCommand(args);
-}
+using test::cli;
 
 using test::namesIn;
 

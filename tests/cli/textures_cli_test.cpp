@@ -4,6 +4,8 @@
 #include "images/image_builders.h"
 #include "support/test_files.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,10 +17,7 @@ using test::Bytes;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-test::RunResult cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEXA_CLI_PATH);
-    return test::runCommand(args);
-}
+using test::cli;
 
 using test::namesIn;
 
