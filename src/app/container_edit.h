@@ -1,0 +1,124 @@
+#pragma once
+// Editing an open container in place: an edit list of rows (kept entries of the open file, files
+// added or replacing an entry's bytes), renamed and removed rows, saved as a new container of the
+// same kind (or another writable kind) through the writer skeleton. Untouched entries are copied
+// byte for byte, in their order; the old file stays as it was until the new one is whole.
+//
+// A ContainerEdit is a value: the window keeps copies of it for Undo and Redo. Copying holds the
+// open container through a shared pointer and copies one small record per row (names are held only
+// for renamed and added rows), so a snapshot of 100,000 rows costs a few megabytes at most.
+
+#include "app/Global.h"
+#include "base/errors.h"
+#include "formats/container.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+namespace fs = std::filesystem;
+
+// Save found the container on disk changed (size or modification time) since it was opened or
+// last saved: another program wrote it. Nothing was written; the window offers Save As.
+class ContainerChangedOnDisk : public Error {
+  public:
+    using Error::Error;
+};
+
+// One row of the edit list, as the window lists it.
+struct EditRow {
+    std::string name;                 // as the rows show it: UTF-8, "\" between folder levels
+    std::uint64_t size = 0;           // bytes the entry will hold
+    std::optional<std::size_t> entry; // the entry of the open container this row started as
+    fs::path file;                    // the file its bytes come from; empty: the entry's own bytes
+    bool added() const { return !entry; }
+    bool replaced() const { return entry && !file.empty(); }
+};
+
+class ContainerEdit {
+  public:
+    // An edit over reader, a container of kind that ReadDirectory has opened. Throws Error when the
+    // kind cannot be edited (the message names the kinds that can) or an entry of it is damaged.
+    ContainerEdit(std::shared_ptr<const ContainerReader> reader, ContainerType kind);
+
+    // Whether containers of kind can be edited (and written by Save As).
+    static bool Editable(ContainerType kind);
+    // "Dark Forces GOB, Jedi Knight GOB, ...": the kinds that can be edited, for messages.
+    static std::string EditableKindNames();
+    // Whether the kind's entry names hold folders ("maps\e1m1.bsp"): addTree is for those.
+    static bool HasFolders(ContainerType kind);
+
+    ContainerType kind() const { return kind_; }
+    const fs::path& path() const;
+    // The open container the kept rows are read from (after a Save, the saved file).
+    const std::shared_ptr<const ContainerReader>& reader() const { return reader_; }
+
+    std::size_t rowCount() const { return rows_.size(); }
+    EditRow row(std::size_t index) const;
+    std::vector<EditRow> rows() const;
+    // The row named name (as the rows show it; "/" is taken for "\"), if any.
+    std::optional<std::size_t> find(const std::string& name) const;
+
+    // Each edit checks what it can at once (the name against the kind's fields, the name another row
+    // is stored as after the kind's cutting, a file of 2 GiB or more, a file that is not a regular
+    // file) and throws Error naming the file and the reason, leaving the edit as it was.
+
+    // Adds file as an entry called name (its file name when empty) before row position (at the end
+    // when none); returns its row. A row of the same name is replaced instead, keeping its place.
+    std::size_t add(const fs::path& file, std::string name = {}, std::optional<std::size_t> position = {});
+    // Adds every file below folder (as `create` gathers a tree) under underName ("" for the top,
+    // else a folder name); rows of the same names are replaced. Only for kinds with folders.
+    // Returns the number of files.
+    std::size_t addTree(const fs::path& folder, const std::string& underName = {});
+    // The entry at row takes its bytes from file.
+    void replace(std::size_t row, const fs::path& file);
+    void rename(std::size_t row, const std::string& newName);
+    // Removes the rows (any order; repeats and out-of-range rows are refused).
+    void remove(std::vector<std::size_t> rows);
+    // True when an edit was made since the container was opened or saved.
+    bool modified() const { return modified_; }
+
+    // True when the container on disk no longer has the size and modification time it had when it
+    // was opened or saved.
+    bool changedOnDisk() const;
+
+    // Writes the edited container over the open one: every check again, then a temporary file beside
+    // it, renamed over it only when whole. On success this edit is over the saved file (reopened,
+    // not modified). On failure (Error, ContainerChangedOnDisk, Cancelled from progress) the old file
+    // and this edit are as they were.
+    void save(ProgressSink* progress);
+    // Writes the edited container to newPath as kind (a writable kind: converting checks every name
+    // against its fields before anything is written). newPath must not be the open container (use
+    // save). On success this edit is over the new file, of the new kind.
+    void saveAs(const fs::path& newPath, ContainerType kind, ProgressSink* progress);
+
+  private:
+    // A row: a kept entry (entry set) or an added one; name empty while it is the entry's own name;
+    // file indexes files_ when the bytes come from a file.
+    struct Row {
+        std::size_t entry = kNone;
+        std::size_t file = kNone;
+        std::string name;
+    };
+    struct AddedFile {
+        fs::path path;
+        std::uint64_t size = 0;
+        std::uint32_t time = 0;
+    };
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    std::shared_ptr<const ContainerReader> reader_;
+    ContainerType kind_;
+    std::vector<Row> rows_;
+    std::shared_ptr<const std::vector<AddedFile>> files_; // shared by snapshots; copied to add one
+    bool modified_ = false;
+    std::uint64_t openedSize_ = 0;
+    std::int64_t openedTime_ = 0; // modification time, nanoseconds
+};
+
+} // namespace vexa
