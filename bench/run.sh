@@ -34,6 +34,8 @@ echo "Making the data in $OUT ..."
 "$BIN/bench-gen" pak "$OUT/list100k.pak" 100000
 "$BIN/bench-gen" tree "$OUT/tree" 10000 1073741824
 "$CLI" create pak "$OUT/tree" "$OUT/tree.pak" >/dev/null
+"$BIN/bench-gen" file "$OUT/one-kib.bin" 1024 # the file added to that PAK in place
+FIRST_ENTRY=$("$CLI" list "$OUT/tree.pak" | head -n 1) # the entry renamed in it
 mkdir -p "$OUT/big"
 "$BIN/bench-gen" file "$OUT/big/big.bin" 1073741824
 "$CLI" create pak "$OUT/big" "$OUT/big.pak" >/dev/null
@@ -142,6 +144,18 @@ for rep in $(seq 1 "$REPS"); do
     warm "$OUT/wal" "$OUT/wal-bmp"
     if [ $first = vexa ]; then w_vexa; w_cp; else w_cp; w_vexa; fi
 
+    # Editing the 1 GiB PAK of 10,000 entries in place: adding a 1 KiB file and saving, and renaming
+    # one entry, against cp of that PAK. Each edit works on its own copy, made before the runs; the
+    # copies go after the runs (1 GiB each; a few files, so their removal slows nothing after).
+    cp "$OUT/tree.pak" "$OUT/edit-add-$rep.pak"
+    cp "$OUT/tree.pak" "$OUT/edit-rename-$rep.pak"
+    e_add() { sh_run edit.add "$rep" "'$CLI' add '$OUT/edit-add-$rep.pak' '$OUT/one-kib.bin' >/dev/null"; }
+    e_rename() { sh_run edit.rename "$rep" "'$CLI' rename '$OUT/edit-rename-$rep.pak' '$FIRST_ENTRY' renamed.bin >/dev/null"; }
+    e_cp() { run edit.cp "$rep" cp "$OUT/tree.pak" "$OUT/edit-cp-$rep.pak"; }
+    warm "$OUT/tree.pak" "$OUT/edit-add-$rep.pak" "$OUT/edit-rename-$rep.pak"
+    if [ $first = vexa ]; then e_add; e_rename; e_cp; else e_cp; e_add; e_rename; fi
+    rm -f "$OUT/edit-add-$rep.pak" "$OUT/edit-rename-$rep.pak" "$OUT/edit-cp-$rep.pak"
+
     # A WAD3 of 10,000 mip textures of 64 x 64 to BMP, against cp -r of the BMP files.
     h_vexa() { sh_run wad3.vexa "$rep" "'$CLI' extract '$OUT/wad3/textures.wad' '$OUT/h-vexa-$rep' --yes >/dev/null"; }
     h_cp() { run wad3.cp "$rep" cp -r "$OUT/wad3-bmp" "$OUT/h-cp-$rep"; }
@@ -155,6 +169,8 @@ row 'extract, PAK of 10,000 entries, 1 GiB' extract.vexa extract.physfs 'Physics
 row 'create pak from 10,000 files' create.pak create.tar 'tar -cf' 1.0
 row 'create jk-gob from 10,000 files' create.gob create.tar 'tar -cf' 1.0
 row 'extract one 1 GiB entry' big.vexa big.cat 'cat' 1.1 64
+row 'add a 1 KiB file to the 1 GiB PAK of 10,000 entries' edit.add edit.cp 'cp of the PAK' 1.2 64
+row 'rename an entry of the 1 GiB PAK of 10,000 entries' edit.rename edit.cp 'cp of the PAK' 1.2 64
 row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
 row 'WAD3 of 10,000 textures 64 x 64 to BMP' wad3.vexa wad3.cp 'cp -r of the BMPs' 1.5
 row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3

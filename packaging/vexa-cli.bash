@@ -7,7 +7,7 @@ _vexa_cli() {
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create --help' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create add remove rename convert --help' -- "$cur")
         return
     fi
 
@@ -26,7 +26,7 @@ _vexa_cli() {
             compopt -o nospace 2>/dev/null
         fi
         return ;;
-    --ext | --entry | --index | --filter)
+    --ext | --entry | --index | --filter | --as)
         return ;; # a value the user types
     esac
 
@@ -36,6 +36,8 @@ _vexa_cli() {
     list) options='--json --filter --help' ;;
     extract) options='--ext --entry --index --filter --format --raw --palette --yes --help' ;;
     create) options='--help' ;;
+    add) options='--as --help' ;;
+    remove | rename | convert) options='--help' ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then
@@ -47,13 +49,13 @@ _vexa_cli() {
     local i position=0
     for ((i = 2; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --ext | --entry | --index | --filter | --format | --palette) ((i++)) ;;
+        --ext | --entry | --index | --filter | --format | --palette | --as) ((i++)) ;;
         -*) ;;
         *) ((position++)) ;;
         esac
     done
 
-    if [[ $command == create && $position == 0 ]]; then
+    if [[ ($command == create && $position == 0) || ($command == convert && $position == 1) ]]; then
         # The kinds as this vexa-cli names them in its own help.
         local kinds
         kinds=$("${COMP_WORDS[0]}" create --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vexa {
@@ -43,7 +44,8 @@ struct EditRow {
 class ContainerEdit {
   public:
     // An edit over reader, a container of kind that ReadDirectory has opened. Throws Error when the
-    // kind cannot be edited (the message names the kinds that can) or an entry of it is damaged.
+    // kind cannot be edited (the message names the kinds that can). A damaged entry is refused by
+    // Save unless it was removed or replaced.
     ContainerEdit(std::shared_ptr<const ContainerReader> reader, ContainerType kind);
 
     // Whether containers of kind can be edited (and written by Save As).
@@ -83,8 +85,8 @@ class ContainerEdit {
     // True when an edit was made since the container was opened or saved.
     bool modified() const { return modified_; }
 
-    // True when the container on disk no longer has the size and modification time it had when it
-    // was opened or saved.
+    // True when the file at path() is no longer the one opened (or saved) or has another size or
+    // modification time: another program wrote it.
     bool changedOnDisk() const;
 
     // Writes the edited container over the open one: every check again, then a temporary file beside
@@ -104,6 +106,7 @@ class ContainerEdit {
         std::size_t entry = kNone;
         std::size_t file = kNone;
         std::string name;
+        bool newType = false; // renamed to another extension: the kind derives its type code anew
     };
     struct AddedFile {
         fs::path path;
@@ -111,14 +114,29 @@ class ContainerEdit {
         std::uint32_t time = 0;
     };
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    // Stored keys of the rows, to find what the kind's cutting would make equal.
+    using KeyIndex = std::unordered_multimap<std::string, std::size_t>;
+
+    const std::string& nameOf(const Row& r) const;
+    std::uint64_t sizeOf(const Row& r) const;
+    // The row as a writer lays it out; sameKind keeps the fields of its record.
+    WriterEntry writerEntry(const Row& r, bool sameKind) const;
+    std::string keyOf(const ContainerWriter& writer, const WriterEntry& entry, const fs::path& target) const;
+    KeyIndex keyIndex(const ContainerWriter& writer) const;
+    // Refuses key when a row other than except is stored as it.
+    void requireFree(const KeyIndex& index, const std::string& key, const std::string& name,
+                     std::size_t except) const;
+    AddedFile lookAtSource(const fs::path& file) const;
+    std::size_t addChecked(const ContainerWriter& writer, KeyIndex& index, const fs::path& file,
+                           const std::string& name, std::optional<std::size_t> position);
+    void writeTo(const fs::path& newPath, ContainerType kind, ProgressSink* progress) const;
+    void reopen(const fs::path& path, ContainerType kind);
 
     std::shared_ptr<const ContainerReader> reader_;
     ContainerType kind_;
     std::vector<Row> rows_;
     std::shared_ptr<const std::vector<AddedFile>> files_; // shared by snapshots; copied to add one
     bool modified_ = false;
-    std::uint64_t openedSize_ = 0;
-    std::int64_t openedTime_ = 0; // modification time, nanoseconds
 };
 
 } // namespace vexa

@@ -50,6 +50,7 @@ struct NodeInfo {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::uint64_t size = 0;
+    std::int64_t modified = 0; // modification time, nanoseconds since 1970
 };
 
 // ---- Reading ---------------------------------------------------------------------------------

@@ -32,6 +32,7 @@ NodeInfo infoOf(const struct stat& st) {
     info.device = st.st_dev;
     info.inode = st.st_ino;
     info.size = static_cast<std::uint64_t>(st.st_size);
+    info.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return info;
 }
 

@@ -8,6 +8,8 @@
 #include "base/filter.h"
 #include "base/platform.h"
 #include "base/text.h"
+#include "cli/cli_support.h"
+#include "cli/edit_commands.h"
 #include "images/Image_util.h"
 
 #include <charconv>
@@ -22,6 +24,8 @@
 #include <vector>
 
 using namespace vexa;
+using vexa::cli::UsageError;
+using vexa::cli::wantsHelp;
 
 namespace {
 
@@ -33,6 +37,10 @@ constexpr const char* kUsage =
     "  list FILE [--json] [--filter P]  list the entries of FILE as the window shows them\n"
     "  extract FILE TARGET_DIR [...]    extract entries (all of them by default)\n"
     "  create KIND SOURCE_DIR NEW_PATH  build a new container from a folder\n"
+    "  add CONTAINER PATH...            add or replace entries of a container\n"
+    "  remove CONTAINER NAME...         remove entries of a container\n"
+    "  rename CONTAINER OLD NEW         rename an entry of a container\n"
+    "  convert CONTAINER KIND NEW_PATH  write a container's entries as another kind\n"
     "\n"
     "Run 'vexa-cli COMMAND --help' for the options of one command.\n";
 
@@ -65,12 +73,8 @@ constexpr const char* kExtractHelp =
     "copy). --palette GAME=FILE uses the 768-byte palette file FILE (8-bit or 6-bit components)\n"
     "for GAME during this run; GAME is one of df-bm, jk-bm, jk-mat, quake1, quake2.\n";
 
-struct UsageError {
-    std::string message;
-};
-
-// During extract and create, Ctrl-C, TERM, HUP and QUIT all ask the job to stop between two entries;
-// a second one asks again rather than ending the program in the middle of its clean-up, so no
+// During extract, create and the edits, Ctrl-C, TERM, HUP and QUIT all ask the job to stop between two
+// entries; a second one asks again rather than ending the program in the middle of its clean-up, so no
 // half-written file and no temporary file is left.
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -178,12 +182,6 @@ std::string jsonString(const std::string& text) {
     std::string out;
     appendJsonString(out, text);
     return out;
-}
-
-bool wantsHelp(const std::vector<std::string>& args) {
-    for (const auto& a : args)
-        if (a == "--help" || a == "-h") return true;
-    return false;
 }
 
 struct Opened {
@@ -488,6 +486,11 @@ int main(int argc, char** argv) {
         if (command == "list") return cmdList(args);
         if (command == "extract") return cmdExtract(args);
         if (command == "create") return cmdCreate(args, folders);
+        if (cli::isEditCommand(command)) {
+            stopOnInterrupt();
+            TerminalProgress progress;
+            return cli::runEditCommand(command, args, progress);
+        }
         throw UsageError{"unknown command " + command};
     } catch (const Cancelled& e) {
         std::cerr << printableText(e.what()) << '\n';

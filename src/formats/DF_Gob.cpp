@@ -35,35 +35,34 @@ std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) 
     return records;
 }
 
-void TDFGobReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                  const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
-    const std::uint64_t dataEnd = kHeaderSize + SourceTotalSize(files);
-    requireArchiveFits32(dataEnd + kCountSize + kRecordSize * files.size(), newPath);
+std::string TDFGobReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    auto name = storedName(entry.name, newPath);
+    // Names of 13 characters or more keep their first 11, as the game's own tools did.
+    if (name.size() > kMaxNameLength) name.resize(kMaxNameLength - 1);
+    return name;
+}
+
+ContainerLayout TDFGobReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
+    const std::uint64_t dataEnd = kHeaderSize + totalSize(entries);
+    requireArchiveFits32(dataEnd + kCountSize + kRecordSize * entries.size(), newPath);
 
     ContainerLayout layout;
     layout.head.assign(kHeaderSize, 0);
     std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
     putU32(&layout.head[4], static_cast<std::uint32_t>(dataEnd));
 
-    layout.tail.assign(kCountSize + kRecordSize * files.size(), 0);
-    putU32(&layout.tail[0], static_cast<std::uint32_t>(files.size()));
+    layout.tail.assign(kCountSize + kRecordSize * entries.size(), 0);
+    putU32(&layout.tail[0], static_cast<std::uint32_t>(entries.size()));
     std::uint64_t offset = kHeaderSize;
-    std::vector<std::string> stored;
-    stored.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         auto* record = &layout.tail[kCountSize + i * kRecordSize];
         putU32(record, static_cast<std::uint32_t>(offset));
-        putU32(record + 4, static_cast<std::uint32_t>(files[i].size));
-        auto name = storedName(files[i], newPath);
-        // Names of 13 characters or more keep their first 11, as the game's own tools did.
-        if (name.size() > kMaxNameLength) name.resize(kMaxNameLength - 1);
-        putName(record + kNameOffset, kNameWidth, name);
-        stored.push_back(std::move(name));
-        offset += files[i].size;
+        putU32(record + 4, static_cast<std::uint32_t>(entries[i].size));
+        putName(record + kNameOffset, kNameWidth, StoredKey(entries[i], newPath));
+        offset += entries[i].size;
     }
-    requireDistinctStoredNames(files, stored, newPath);
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

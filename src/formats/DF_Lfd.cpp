@@ -32,6 +32,37 @@ std::vector<std::uint8_t> mapHeader(std::size_t count) {
     return header;
 }
 
+// The type text of four stored bytes: up to the first zero.
+std::string typeText(const std::array<std::uint8_t, 4>& type) {
+    return std::string(type.begin(), std::find(type.begin(), type.end(), std::uint8_t{0}));
+}
+
+// A resource as stored: its type and its name without the extension that stands for the type.
+struct StoredResource {
+    std::array<std::uint8_t, 4> type;
+    std::string name;
+};
+
+StoredResource storedResource(const WriterEntry& entry, const fs::path& newPath) {
+    auto name = storedName(entry.name, newPath);
+    // A kept type stays while the name still ends in its extension; else the extension decides.
+    if (entry.stored.code) {
+        const auto extension = TDFLfdReader::ListExtension(typeText(*entry.stored.code));
+        if (name.size() >= extension.size() &&
+            toUpperAscii(std::string_view(name).substr(name.size() - extension.size())) ==
+                toUpperAscii(extension)) {
+            name.resize(name.size() - extension.size());
+            if (name.size() > TDFLfdReader::kNameWidth) name.resize(TDFLfdReader::kNameWidth);
+            return {*entry.stored.code, std::move(name)};
+        }
+    }
+    const auto type = TDFLfdReader::TypeForName(name);
+    name.resize(name.size() - extensionOf(name).size());
+    if (name.size() > TDFLfdReader::kNameWidth)
+        name.resize(TDFLfdReader::kNameWidth); // eight fill the field with no zero
+    return {type, std::move(name)};
+}
+
 } // namespace
 
 std::string TDFLfdReader::ListExtension(std::string_view type) {
@@ -69,37 +100,38 @@ std::vector<EntryRecord> TDFLfdReader::ParseDirectory(const InputFile& archive) 
             latin1ToUtf8(entries.fixedName(at + kNameOffset, kNameWidth, kNameWidth) + ListExtension(type));
         const auto size = nonNegativeSize(archive, i, name, entries.i32(at + kSizeField));
         position += kHeaderSize;
-        records.push_back({std::move(name), position, size});
+        StoredFields stored;
+        const auto typeBytes = entries.bytes(at, kTypeWidth);
+        stored.code.emplace();
+        std::copy(typeBytes.begin(), typeBytes.end(), stored.code->begin());
+        records.push_back({std::move(name), position, size, stored});
         position += size;
     }
     return records;
 }
 
-void TDFLfdReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                  const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
-    requireArchiveFits32(kHeaderSize + kHeaderSize * files.size(), newPath);
+std::string TDFLfdReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    // Type and name: what tells two resources apart.
+    const auto resource = storedResource(entry, newPath);
+    return resource.name + ListExtension(typeText(resource.type));
+}
+
+ContainerLayout TDFLfdReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
+    requireArchiveFits32(kHeaderSize + kHeaderSize * entries.size(), newPath);
     ContainerLayout layout;
-    layout.head = mapHeader(files.size());
-    layout.before.reserve(files.size());
-    std::vector<std::string> stored; // type and name: what tells two resources apart
-    stored.reserve(files.size());
-    for (const auto& file : files) {
-        std::vector<std::uint8_t> entry(kHeaderSize, 0);
-        const auto type = TypeForName(file.name);
-        std::copy(type.begin(), type.end(), entry.begin());
-        auto name = storedName(file, newPath);
-        name.resize(name.size() - extensionOf(name).size());
-        if (name.size() > kNameWidth) name.resize(kNameWidth); // eight fill the field with no zero
-        putName(&entry[kNameOffset], kNameWidth, name);
-        putU32(&entry[kSizeField], static_cast<std::uint32_t>(file.size));
-        layout.head.insert(layout.head.end(), entry.begin(), entry.end());
-        const std::string typeText(type.begin(), std::find(type.begin(), type.end(), std::uint8_t{0}));
-        stored.push_back(name + ListExtension(typeText));
-        layout.before.push_back(std::move(entry));
+    layout.head = mapHeader(entries.size());
+    layout.before.reserve(entries.size());
+    for (const auto& entry : entries) {
+        const auto resource = storedResource(entry, newPath);
+        std::vector<std::uint8_t> header(kHeaderSize, 0);
+        std::copy(resource.type.begin(), resource.type.end(), header.begin());
+        putName(&header[kNameOffset], kNameWidth, resource.name);
+        putU32(&header[kSizeField], static_cast<std::uint32_t>(entry.size));
+        layout.head.insert(layout.head.end(), header.begin(), header.end());
+        layout.before.push_back(std::move(header));
     }
-    requireDistinctStoredNames(files, stored, newPath);
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

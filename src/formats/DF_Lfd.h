@@ -26,8 +26,8 @@ class TDFLfdReader : public RecordArchive, public ContainerWriter {
     // The type stored for a source name's extension (four zero bytes when it has none of the table's).
     static std::array<std::uint8_t, 4> TypeForName(std::string_view name);
 
-    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) override;
+    std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

@@ -40,25 +40,25 @@ std::vector<EntryRecord> TDescentHogReader::ParseDirectory(const InputFile& arch
     return records;
 }
 
-void TDescentHogReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                       const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
+std::string TDescentHogReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    auto name = storedName(entry.name, newPath);
+    if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
+    return name;
+}
+
+ContainerLayout TDescentHogReader::Layout(const std::vector<WriterEntry>& entries,
+                                          const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
     ContainerLayout layout;
     layout.head.assign(std::begin(kSignature), std::end(kSignature));
-    layout.before.reserve(files.size());
-    std::vector<std::string> stored;
-    stored.reserve(files.size());
-    for (const auto& file : files) {
+    layout.before.reserve(entries.size());
+    for (const auto& entry : entries) {
         std::vector<std::uint8_t> header(kEntryHeaderSize, 0);
-        auto name = storedName(file, newPath);
-        if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
-        putName(header.data(), kNameWidth, name);
-        putU32(&header[kSizeField], static_cast<std::uint32_t>(file.size));
+        putName(header.data(), kNameWidth, StoredKey(entry, newPath));
+        putU32(&header[kSizeField], static_cast<std::uint32_t>(entry.size));
         layout.before.push_back(std::move(header));
-        stored.push_back(std::move(name));
     }
-    requireDistinctStoredNames(files, stored, newPath);
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

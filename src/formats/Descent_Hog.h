@@ -14,8 +14,8 @@ class TDescentHogReader : public RecordArchive, public ContainerWriter {
     static constexpr std::size_t kMaxNameLength = 12;
     static constexpr std::size_t kSizeField = 13;
 
-    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) override;
+    std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

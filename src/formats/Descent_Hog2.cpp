@@ -33,38 +33,41 @@ std::vector<EntryRecord> TDescentHog2Reader::ParseDirectory(const InputFile& arc
         const auto at = i * kRecordSize;
         auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength));
         const auto size = nonNegativeSize(archive, i, name, dir.i32(at + kSizeField));
-        records.push_back({std::move(name), running, size});
+        records.push_back({std::move(name),
+                           running,
+                           size,
+                           {dir.u32(at + kTimeField), dir.u32(at + kFlagsField), std::nullopt}});
         running += size;
     }
     return records;
 }
 
-void TDescentHog2Reader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                        const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
-    const std::uint64_t dataStart = kHeaderSize + kRecordSize * files.size();
+std::string TDescentHog2Reader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    auto name = storedName(entry.name, newPath);
+    if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
+    return name;
+}
+
+ContainerLayout TDescentHog2Reader::Layout(const std::vector<WriterEntry>& entries,
+                                           const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
+    const std::uint64_t dataStart = kHeaderSize + kRecordSize * entries.size();
     requireArchiveFits32(dataStart, newPath);
 
     ContainerLayout layout;
     layout.head.assign(dataStart, 0);
     std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
-    putU32(&layout.head[kCountField], static_cast<std::uint32_t>(files.size()));
+    putU32(&layout.head[kCountField], static_cast<std::uint32_t>(entries.size()));
     putU32(&layout.head[kDataPositionField], static_cast<std::uint32_t>(dataStart));
     std::fill_n(&layout.head[kReservedField], kReservedFill, std::uint8_t{'F'});
-    std::vector<std::string> stored;
-    stored.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         auto* record = &layout.head[kHeaderSize + i * kRecordSize];
-        auto name = storedName(files[i], newPath);
-        if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
-        putName(record, kNameWidth, name);
-        putU32(record + kFlagsField, 0);
-        putU32(record + kSizeField, static_cast<std::uint32_t>(files[i].size));
-        putU32(record + kTimeField, files[i].time);
-        stored.push_back(std::move(name));
+        putName(record, kNameWidth, StoredKey(entries[i], newPath));
+        putU32(record + kFlagsField, entries[i].stored.flags);
+        putU32(record + kSizeField, static_cast<std::uint32_t>(entries[i].size));
+        putU32(record + kTimeField, entries[i].stored.time);
     }
-    requireDistinctStoredNames(files, stored, newPath);
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

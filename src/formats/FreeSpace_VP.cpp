@@ -29,6 +29,12 @@ std::vector<std::string_view> pathParts(std::string_view name) {
     }
 }
 
+// A stored name cut to the name field.
+std::string cutToField(std::string stored) {
+    if (stored.size() > TFreeSpaceVPReader::kMaxNameLength) stored.resize(TFreeSpaceVPReader::kMaxNameLength);
+    return stored;
+}
+
 // One directory record as written: where the next data lie, its size, name and time.
 struct VpRecord {
     std::uint64_t offset;
@@ -80,32 +86,41 @@ std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& arc
                                   " bytes");
             continue;
         }
-        records.push_back(signedRecord(archive, records.size(), folder + name, dir.i32(at), dir.i32(at + 4)));
+        auto record = signedRecord(archive, records.size(), folder + name, dir.i32(at), dir.i32(at + 4));
+        record.stored.time = dir.u32(at + kTimeOffset);
+        records.push_back(std::move(record));
     }
     return records;
 }
 
-void TFreeSpaceVPReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                        const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
-    const bool tree = std::any_of(files.begin(), files.end(),
-                                  [](const SourceFile& f) { return f.name.find('\\') != std::string::npos; });
+std::string TFreeSpaceVPReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    // Each folder level and the name are cut to the field on their own.
+    std::string key;
+    for (const auto part : pathParts(entry.name)) {
+        if (!key.empty()) key += '\\';
+        key += cutToField(storedName(std::string(part), newPath));
+    }
+    return key;
+}
+
+ContainerLayout TFreeSpaceVPReader::Layout(const std::vector<WriterEntry>& entries,
+                                           const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
+    const bool tree = std::any_of(entries.begin(), entries.end(), [](const WriterEntry& e) {
+        return e.name.find('\\') != std::string::npos;
+    });
 
     // The records in order: on entering a folder its record (size 0), then its files and folders,
     // then ".." on leaving it. Without sub-folders only the files' records, as ever.
     std::vector<VpRecord> records;
-    std::vector<std::string> keys; // the record's folder path and stored name, per file
     std::vector<std::string_view> open;
     std::uint64_t offset = 0; // relative to the data start, fixed once the count is known
-    const auto cut = [&](const std::string& stored) {
-        return stored.size() > kMaxNameLength ? stored.substr(0, kMaxNameLength) : stored;
-    };
-    for (const auto& file : files) {
+    for (const auto& entry : entries) {
         // An empty file would read back as a folder in a VP with folders.
-        if (tree && file.size == 0)
-            throw Error("Cannot create file " + displayPath(newPath) + ": '" + file.name +
+        if (tree && entry.size == 0)
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entry.name +
                         "' is empty; in a VP with folders an empty file reads back as a folder");
-        const auto parts = pathParts(file.name);
+        const auto parts = pathParts(entry.name);
         const std::span<const std::string_view> folders(parts.data(), parts.size() - 1);
         std::size_t same = 0;
         while (same < open.size() && same < folders.size() && open[same] == folders[same])
@@ -113,21 +128,17 @@ void TFreeSpaceVPReader::WriteContainer(const fs::path& newPath, const fs::path&
         for (; open.size() > same; open.pop_back())
             records.push_back({offset, 0, std::string(kUp), 0});
         for (; open.size() < folders.size(); open.push_back(folders[open.size()]))
-            records.push_back({offset, 0, cut(storedName({std::string(folders[open.size()])}, newPath)), 0});
-        auto stored = cut(storedName({std::string(parts.back())}, newPath));
-        std::string key;
-        for (const auto& r : open)
-            key += std::string(r) + "\\";
-        keys.push_back(key + stored);
-        records.push_back({offset, file.size, std::move(stored), file.time});
-        offset += file.size;
+            records.push_back(
+                {offset, 0, cutToField(storedName(std::string(folders[open.size()]), newPath)), 0});
+        records.push_back({offset, entry.size, cutToField(storedName(std::string(parts.back()), newPath)),
+                           entry.stored.time});
+        offset += entry.size;
     }
     for (; !open.empty(); open.pop_back())
         records.push_back({offset, 0, std::string(kUp), 0});
-    requireDistinctStoredNames(files, keys, newPath);
 
     const std::uint64_t dataStart = kHeaderSize + kRecordSize * records.size();
-    requireArchiveFits32(dataStart + SourceTotalSize(files), newPath);
+    requireArchiveFits32(dataStart + totalSize(entries), newPath);
 
     ContainerLayout layout;
     layout.head.assign(dataStart, 0);
@@ -142,7 +153,7 @@ void TFreeSpaceVPReader::WriteContainer(const fs::path& newPath, const fs::path&
         putName(record + kNameOffset, kNameWidth, records[i].name);
         putU32(record + kTimeOffset, records[i].time);
     }
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

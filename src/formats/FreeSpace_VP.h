@@ -22,8 +22,8 @@ class TFreeSpaceVPReader : public RecordArchive, public ContainerWriter {
 
     bool CreatesFolders() const override { return true; }
 
-    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) override;
+    std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

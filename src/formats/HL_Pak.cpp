@@ -43,36 +43,38 @@ std::vector<EntryRecord> THLPakReader::ParseDirectory(const InputFile& archive) 
     return records;
 }
 
-void THLPakReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                  const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
+std::string THLPakReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    // A name of the full 56 bytes has no end mark and would lose its last character when read back.
+    const auto stored = storedName(entry.name, newPath);
+    requireNameFits(stored, kMaxNameLength, newPath);
+    return withSeparator(stored, '\\', '/');
+}
+
+ContainerLayout THLPakReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
     std::vector<std::string> names;
-    names.reserve(files.size());
-    for (const auto& file : files) {
-        // A name of the full 56 bytes has no end mark and would lose its last character when read back.
-        const auto stored = storedName(file, newPath);
-        requireNameFits(stored, kMaxNameLength, newPath);
-        names.push_back(withSeparator(stored, '\\', '/'));
-    }
-    const std::uint64_t directory = kHeaderSize + SourceTotalSize(files);
-    requireArchiveFits32(directory + kRecordSize * files.size(), newPath);
+    names.reserve(entries.size());
+    for (const auto& entry : entries)
+        names.push_back(StoredKey(entry, newPath));
+    const std::uint64_t directory = kHeaderSize + totalSize(entries);
+    requireArchiveFits32(directory + kRecordSize * entries.size(), newPath);
 
     ContainerLayout layout;
     layout.head.assign(kHeaderSize, 0);
     std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
     putU32(&layout.head[kDirectoryOffsetField], static_cast<std::uint32_t>(directory));
-    putU32(&layout.head[kDirectoryLengthField], static_cast<std::uint32_t>(kRecordSize * files.size()));
+    putU32(&layout.head[kDirectoryLengthField], static_cast<std::uint32_t>(kRecordSize * entries.size()));
 
-    layout.tail.assign(kRecordSize * files.size(), 0);
+    layout.tail.assign(kRecordSize * entries.size(), 0);
     std::uint64_t offset = kHeaderSize;
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         auto* record = &layout.tail[i * kRecordSize];
         putName(record, kNameWidth, names[i]);
         putU32(record + kOffsetField, static_cast<std::uint32_t>(offset));
-        putU32(record + kSizeField, static_cast<std::uint32_t>(files[i].size));
-        offset += files[i].size;
+        putU32(record + kSizeField, static_cast<std::uint32_t>(entries[i].size));
+        offset += entries[i].size;
     }
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

@@ -37,34 +37,37 @@ std::vector<EntryRecord> TJKGobReader::ParseDirectory(const InputFile& archive) 
     return records;
 }
 
-void TJKGobReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                  const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
+std::string TJKGobReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    // A name of the full 128 bytes would lose its last character when read back: refuse it.
+    auto name = storedName(entry.name, newPath);
+    requireNameFits(name, kMaxNameLength, newPath);
+    return name;
+}
+
+ContainerLayout TJKGobReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
     std::vector<std::string> names;
-    names.reserve(files.size());
-    for (const auto& file : files) {
-        // A name of the full 128 bytes would lose its last character when read back: refuse it.
-        names.push_back(storedName(file, newPath));
-        requireNameFits(names.back(), kMaxNameLength, newPath);
-    }
-    const std::uint64_t dataStart = kHeaderSize + kRecordSize * files.size();
-    requireArchiveFits32(dataStart + SourceTotalSize(files), newPath);
+    names.reserve(entries.size());
+    for (const auto& entry : entries)
+        names.push_back(StoredKey(entry, newPath));
+    const std::uint64_t dataStart = kHeaderSize + kRecordSize * entries.size();
+    requireArchiveFits32(dataStart + totalSize(entries), newPath);
 
     ContainerLayout layout;
     layout.head.assign(dataStart, 0);
     std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
     putU32(&layout.head[kDirectoryWordOffset], static_cast<std::uint32_t>(kHeaderSize + kDirectoryWordBias));
     putU32(&layout.head[8], kThirdWord);
-    putU32(&layout.head[kCountOffset], static_cast<std::uint32_t>(files.size()));
+    putU32(&layout.head[kCountOffset], static_cast<std::uint32_t>(entries.size()));
     std::uint64_t offset = dataStart;
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         auto* record = &layout.head[kHeaderSize + i * kRecordSize];
         putU32(record, static_cast<std::uint32_t>(offset));
-        putU32(record + 4, static_cast<std::uint32_t>(files[i].size));
+        putU32(record + 4, static_cast<std::uint32_t>(entries[i].size));
         putName(record + kNameOffset, kNameWidth, names[i]);
-        offset += files[i].size;
+        offset += entries[i].size;
     }
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

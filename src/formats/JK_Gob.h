@@ -15,8 +15,8 @@ class TJKGobReader : public RecordArchive, public ContainerWriter {
     static constexpr std::size_t kMaxNameLength = 127;
 
     bool CreatesFolders() const override { return true; }
-    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) override;
+    std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

@@ -17,6 +17,7 @@ constexpr std::uint8_t kMagic[4] = {'L', 'A', 'B', 'N'};
 constexpr std::size_t kVersionOffset = 4;
 constexpr std::size_t kCountOffset = 8;
 constexpr std::size_t kNameTableLengthOffset = 12;
+constexpr std::size_t kTypeCodeOffset = 12; // in a record
 
 struct TypeRow {
     std::string_view extension;
@@ -107,46 +108,54 @@ std::vector<EntryRecord> TOLLabReader::ParseDirectory(const InputFile& archive) 
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const auto at = i * kRecordSize;
-        records.push_back(signedRecord(archive, i, latin1ToUtf8(names.name(i, dir.i32(at))), dir.i32(at + 4),
-                                       dir.i32(at + 8)));
+        auto record = signedRecord(archive, i, latin1ToUtf8(names.name(i, dir.i32(at))), dir.i32(at + 4),
+                                   dir.i32(at + 8));
+        const auto code = dir.bytes(at + kTypeCodeOffset, 4);
+        record.stored.code.emplace();
+        std::copy(code.begin(), code.end(), record.stored.code->begin());
+        records.push_back(std::move(record));
     }
     return records;
 }
 
-void TOLLabReader::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                  const SourceFileList& files, ProgressSink* progress) {
-    requireSizesFit32(files, newPath);
+std::string TOLLabReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    auto name = storedName(entry.name, newPath);
+    requireNameFits(name, kMaxNameLength, newPath);
+    return name;
+}
+
+ContainerLayout TOLLabReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
+    requireSizesFit32(entries, newPath);
     std::vector<std::uint8_t> nameTable;
     std::vector<std::uint64_t> nameOffsets;
-    nameOffsets.reserve(files.size());
-    for (const auto& file : files) {
-        const auto name = storedName(file, newPath);
-        requireNameFits(name, kMaxNameLength, newPath);
+    nameOffsets.reserve(entries.size());
+    for (const auto& entry : entries) {
+        const auto name = StoredKey(entry, newPath);
         nameOffsets.push_back(nameTable.size());
         nameTable.insert(nameTable.end(), name.begin(), name.end());
         nameTable.push_back(0);
     }
-    const std::uint64_t dataStart = kHeaderSize + kRecordSize * files.size() + nameTable.size();
-    requireArchiveFits32(dataStart + SourceTotalSize(files), newPath);
+    const std::uint64_t dataStart = kHeaderSize + kRecordSize * entries.size() + nameTable.size();
+    requireArchiveFits32(dataStart + totalSize(entries), newPath);
 
     ContainerLayout layout;
-    layout.head.assign(kHeaderSize + kRecordSize * files.size(), 0);
+    layout.head.assign(kHeaderSize + kRecordSize * entries.size(), 0);
     std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
     putU32(&layout.head[kVersionOffset], kVersion);
-    putU32(&layout.head[kCountOffset], static_cast<std::uint32_t>(files.size()));
+    putU32(&layout.head[kCountOffset], static_cast<std::uint32_t>(entries.size()));
     putU32(&layout.head[kNameTableLengthOffset], static_cast<std::uint32_t>(nameTable.size()));
     std::uint64_t offset = dataStart;
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         auto* record = &layout.head[kHeaderSize + i * kRecordSize];
         putU32(record, static_cast<std::uint32_t>(nameOffsets[i]));
         putU32(record + 4, static_cast<std::uint32_t>(offset));
-        putU32(record + 8, static_cast<std::uint32_t>(files[i].size));
-        const auto type = TypeCode(files[i].name);
-        std::copy(type.begin(), type.end(), record + 12);
-        offset += files[i].size;
+        putU32(record + 8, static_cast<std::uint32_t>(entries[i].size));
+        const auto type = entries[i].stored.code.value_or(TypeCode(entries[i].name));
+        std::copy(type.begin(), type.end(), record + kTypeCodeOffset);
+        offset += entries[i].size;
     }
     layout.head.insert(layout.head.end(), nameTable.begin(), nameTable.end());
-    writeContainerFile(newPath, sourceFolder, files, layout, progress);
+    return layout;
 }
 
 } // namespace vexa

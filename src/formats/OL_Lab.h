@@ -20,8 +20,8 @@ class TOLLabReader : public RecordArchive, public ContainerWriter {
     // The four type bytes the writer stores for a name (zero for extensions outside the table).
     static std::array<std::uint8_t, 4> TypeCode(std::string_view name);
 
-    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) override;
+    std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
     std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;

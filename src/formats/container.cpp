@@ -55,7 +55,7 @@ void RecordArchive::ReadDirectory(const fs::path& path) {
     for (std::size_t i = 0; i < records.size(); ++i) {
         auto& r = records[i];
         const bool damaged = !rangeProblem(archive->size(), r.offset, r.size).empty();
-        rows.push_back({std::move(r.name), r.size, r.offset, RecordType(i), damaged});
+        rows.push_back({std::move(r.name), r.size, r.offset, RecordType(i), damaged, r.stored});
     }
     SetRows(std::move(rows));
 }

@@ -7,6 +7,7 @@
 #include "base/records.h"
 #include "images/Image_util.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,15 @@ namespace vexa {
 
 namespace fs = std::filesystem;
 
+// What a kind's record holds beside name, offset and size, where it holds it: kept as it was when an
+// edited container is saved.
+struct StoredFields {
+    std::uint32_t time = 0;  // VP, HOG2: the record's time stamp
+    std::uint32_t flags = 0; // HOG2: the record's flags
+    // LAB: the type code; LFD: the type. Absent: the writer derives it from the name's extension.
+    std::optional<std::array<std::uint8_t, 4>> code;
+};
+
 // One row of a listing, as the list shows it.
 struct EntryRow {
     std::string name;                  // UTF-8, "\" between folder levels
@@ -25,6 +35,7 @@ struct EntryRow {
     std::optional<std::uint64_t> offset; // where the entry's bytes start in the file, where the kind has that
     std::string type;                    // the kind of data its record says it holds (a WAD lump's type)
     bool damaged = false;                // its record is listed but its data cannot be read
+    StoredFields stored{};               // the writable kinds' other record fields
 };
 
 // What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
@@ -91,13 +102,48 @@ class ProgressSink {
     virtual bool cancelRequested() { return false; }
 };
 
+// One entry of a container to be written: its name as the rows show it, its size and the other
+// fields of its record (for an entry kept from a container of the same kind, as they were).
+struct WriterEntry {
+    std::string name; // UTF-8, "\" between folder levels
+    std::uint64_t size = 0;
+    StoredFields stored{};
+};
+
+// Where one entry's bytes come from: a file on disk (which must still hold size bytes), or a byte
+// range of an open container.
+struct EntrySource {
+    fs::path file;
+    const InputFile* archive = nullptr;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+// What a writer lays out around the entries' bytes; the writer skeleton streams those between.
+struct ContainerLayout {
+    std::vector<std::uint8_t> head;                // before the first entry's data
+    std::vector<std::vector<std::uint8_t>> before; // per entry, written just before its data (may be empty)
+    std::vector<std::uint8_t> tail;                // after the last entry's data
+};
+
+// A kind that writes: it lays out a list of entries; the skeleton (writer.h) does the writing.
 class ContainerWriter {
   public:
     virtual ~ContainerWriter() = default;
+
+    // What entry is stored as, as far as it tells two entries apart (its name cut to the kind's
+    // field, with its folders or type). Throws Error naming newPath and the name when the kind
+    // cannot store it.
+    virtual std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const = 0;
+    // Checks every entry against the kind's fields and limits and lays the container out. Throws
+    // Error naming newPath and the entry; distinct keys are the caller's to check.
+    virtual ContainerLayout Layout(const std::vector<WriterEntry>& entries,
+                                   const fs::path& newPath) const = 0;
+
     // Builds the container at newPath from files (gathered from sourceFolder). Throws Error on
     // any failure, leaving no half-written file and any previous file of that name intact.
-    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                const SourceFileList& files, ProgressSink* progress) = 0;
+    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                        ProgressSink* progress) const;
 };
 
 // A directory record in the shape most kinds share.
@@ -105,6 +151,7 @@ struct EntryRecord {
     std::string name; // UTF-8, "\" between folder levels
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
+    StoredFields stored{};
 };
 
 // The shared part of every kind whose entries are byte ranges of the archive: a format module

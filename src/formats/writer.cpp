@@ -47,10 +47,9 @@ void requireOutsideSourceFolder(const fs::path& newPath, const fs::path& sourceF
 
 } // namespace
 
-void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>& sources,
                         const ContainerLayout& layout, ProgressSink* progress) {
-    WriterProgress bar(progress, files.size());
-    requireOutsideSourceFolder(newPath, sourceFolder);
+    WriterProgress bar(progress, sources.size());
     AtomicOutputFile out(newPath);
     out.file().write(layout.head);
     bar.reset();
@@ -58,22 +57,27 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
         if (progress && progress->cancelRequested())
             throw Cancelled("Cancelled: " + displayPath(newPath) + " was not written");
     };
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
         stopIfAsked();
         if (i < layout.before.size()) out.file().write(layout.before[i]);
-        const auto path = sourcePath(sourceFolder, files[i]);
-        InputFile source(path);
-        // A source reached through a link can still be the file being replaced.
-        const auto& replaced = out.file().replaced();
-        if (replaced.kind == platform::NodeKind::RegularFile && source.identity().device == replaced.device &&
-            source.identity().inode == replaced.inode)
-            throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
-                        displayPath(path));
-        if (source.size() != files[i].size)
-            throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(path) +
-                        " changed size (" + std::to_string(files[i].size) + " bytes when gathered, " +
-                        std::to_string(source.size()) + " now)");
-        out.file().copyFrom(source, 0, files[i].size);
+        const auto& from = sources[i];
+        if (from.archive) {
+            // Read through the handle opened before the rename: the old container may be the target.
+            out.file().copyFrom(*from.archive, from.offset, from.size);
+        } else {
+            InputFile source(from.file);
+            // A source reached through a link can still be the file being replaced.
+            const auto& replaced = out.file().replaced();
+            if (replaced.kind == platform::NodeKind::RegularFile &&
+                source.identity().device == replaced.device && source.identity().inode == replaced.inode)
+                throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
+                            displayPath(from.file));
+            if (source.size() != from.size)
+                throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(from.file) +
+                            " changed size (" + std::to_string(from.size) + " bytes when gathered, " +
+                            std::to_string(source.size()) + " now)");
+            out.file().copyFrom(source, 0, from.size);
+        }
         bar.step();
     }
     out.file().write(layout.tail);
@@ -82,10 +86,30 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
     bar.reset();
 }
 
-std::string storedName(const SourceFile& file, const fs::path& newPath) {
-    auto stored = utf8ToLatin1(file.name);
+void ContainerWriter::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                     const SourceFileList& files, ProgressSink* progress) const {
+    requireOutsideSourceFolder(newPath, sourceFolder);
+    std::vector<WriterEntry> entries;
+    std::vector<EntrySource> sources;
+    entries.reserve(files.size());
+    sources.reserve(files.size());
+    for (const auto& file : files) {
+        entries.push_back({file.name, file.size, {file.time, 0, std::nullopt}});
+        sources.push_back({sourcePath(sourceFolder, file), nullptr, 0, file.size});
+    }
+    auto layout = Layout(entries, newPath);
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const auto& entry : entries)
+        keys.push_back(StoredKey(entry, newPath));
+    requireDistinctStoredNames(entries, keys, newPath);
+    writeContainerFile(newPath, sources, layout, progress);
+}
+
+std::string storedName(const std::string& name, const fs::path& newPath) {
+    auto stored = utf8ToLatin1(name);
     if (!stored)
-        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + file.name +
+        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + name +
                     "' has characters that cannot be stored");
     return *stored;
 }
@@ -97,23 +121,35 @@ void requireNameFits(const std::string& stored, std::size_t maxLength, const fs:
                     std::to_string(maxLength));
 }
 
-void requireDistinctStoredNames(const SourceFileList& files, const std::vector<std::string>& keys,
+void requireDistinctStoredNames(const std::vector<WriterEntry>& entries, const std::vector<std::string>& keys,
                                 const fs::path& newPath) {
     std::unordered_map<std::string_view, std::size_t> first;
+    first.reserve(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const auto [at, added] = first.emplace(keys[i], i);
         if (!added)
-            throw Error("Cannot create file " + displayPath(newPath) + ": '" + files[at->second].name +
-                        "' and '" + files[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entries[at->second].name +
+                        "' and '" + entries[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
                         "'");
     }
 }
 
-void requireSizesFit32(const SourceFileList& files, const fs::path& newPath) {
-    for (const auto& f : files)
-        if (f.size > 0x7FFFFFFFull)
-            throw Error("Cannot create file " + displayPath(newPath) + ": '" + f.name + "' is " +
-                        std::to_string(f.size) + " bytes; this kind stores files under 2 GiB");
+void requireSizeFits32(const std::string& name, std::uint64_t size, const fs::path& newPath) {
+    if (size > 0x7FFFFFFFull)
+        throw Error("Cannot create file " + displayPath(newPath) + ": '" + name + "' is " +
+                    std::to_string(size) + " bytes; this kind stores files under 2 GiB");
+}
+
+void requireSizesFit32(const std::vector<WriterEntry>& entries, const fs::path& newPath) {
+    for (const auto& e : entries)
+        requireSizeFits32(e.name, e.size, newPath);
+}
+
+std::uint64_t totalSize(const std::vector<WriterEntry>& entries) {
+    std::uint64_t total = 0;
+    for (const auto& e : entries)
+        total += e.size;
+    return total;
 }
 
 void requireArchiveFits32(std::uint64_t end, const fs::path& newPath) {

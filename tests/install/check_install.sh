@@ -118,7 +118,7 @@ cli_page=$(MANWIDTH=200 man -l "$share/man/man1/vexa-cli.1" 2>/dev/null)
 # --- the installed vexa-cli ----------------------------------------------------------------------
 "$cli" --help >/dev/null || fail "vexa-cli --help"
 # Every command and option the tool names in its help is in the manual page.
-for command in detect list extract create; do
+for command in detect list extract create add remove rename convert; do
     "$cli" "$command" --help >/dev/null || fail "vexa-cli $command --help"
     grep -q "^ *$command " <<<"$cli_page" || fail "the manual page lacks the command $command"
     for option in $(usage_options "$command"); do
@@ -148,7 +148,7 @@ while IFS='|' read -r line expected; do
     got=$(completions "$line")
     [ "$got" = "$expected" ] || fail "completion of '$line': '$got', expected '$expected'"
 done <<'COMPLETIONS'
-vexa-cli |--help create detect extract list 
+vexa-cli |--help add convert create detect extract list remove rename 
 vexa-cli ex|extract 
 vexa-cli list --|--filter --help --json 
 vexa-cli extract a.gob out --fo|--format 
@@ -159,9 +159,11 @@ vexa-cli extract --yes a.gob --ext .BM d|dirA
 vexa-cli extract a.gob dirA d|dfile dirA 
 vexa-cli create |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp 
 vexa-cli create lab d|dirA 
+vexa-cli convert a.gob |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp 
+vexa-cli add a.gob d|dfile dirA 
 COMPLETIONS
 # Every option of the tool's help is offered.
-for command in list extract; do
+for command in list extract add; do
     offered=$(completions "vexa-cli $command --")
     for option in $(usage_options "$command"); do
         grep -q -- "$option " <<<"$offered" || fail "completion of $command lacks $option"

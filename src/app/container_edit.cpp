@@ -1,0 +1,395 @@
+#include "app/container_edit.h"
+
+#include "app/kinds.h"
+#include "base/text.h"
+#include "formats/writer.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace vexa {
+
+namespace {
+
+const CreatableKind* writableKind(ContainerType kind) {
+    for (const auto& k : creatableKinds())
+        if (k.code == kind && k.createWriter) return &k;
+    return nullptr;
+}
+
+std::unique_ptr<ContainerWriter> writerFor(ContainerType kind) {
+    const auto* k = writableKind(kind);
+    if (!k) throw Error(std::string(kindName(kind)) + " files cannot be edited");
+    return k->createWriter();
+}
+
+bool hasFolders(ContainerType kind) {
+    const auto* k = writableKind(kind);
+    return k && k->gathering == Gathering::Tree;
+}
+
+// The reason of a writer's message, without its "Cannot create file <path>: ".
+std::string reasonOf(const Error& error, const fs::path& target) {
+    const std::string message = error.what();
+    const auto prefix = "Cannot create file " + displayPath(target) + ": ";
+    return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message;
+}
+
+// A name as the rows show it: "\" between levels ("/" is taken for it). Empty levels, "." and ".."
+// are refused: extracted, they would not come back as the same file.
+std::string normalName(std::string name, bool folders, const fs::path& container) {
+    std::replace(name.begin(), name.end(), '/', '\\');
+    const auto refuse = [&](const std::string& why) {
+        throw Error(displayPath(container) + ": the name '" + name + "' " + why);
+    };
+    if (name.empty()) refuse("is empty");
+    if (!folders && name.find('\\') != std::string::npos)
+        refuse("holds a folder level; this kind stores no folders");
+    for (std::size_t start = 0;;) {
+        const auto sep = name.find('\\', start);
+        const auto level = std::string_view(name).substr(start, sep - start);
+        if (level.empty() || level == "." || level == "..")
+            refuse("has an empty, \".\" or \"..\" folder level");
+        if (sep == std::string::npos) break;
+        start = sep + 1;
+    }
+    return name;
+}
+
+} // namespace
+
+ContainerEdit::ContainerEdit(std::shared_ptr<const ContainerReader> reader, ContainerType kind)
+    : reader_(std::move(reader)), kind_(kind), files_(std::make_shared<const std::vector<AddedFile>>()) {
+    if (!Editable(kind_) || !reader_ || !reader_->Archive())
+        throw Error(displayPath(reader_ ? reader_->ArchivePath() : fs::path()) + ": " +
+                    std::string(kindName(kind_)) +
+                    " files cannot be edited; these kinds can: " + EditableKindNames());
+    rows_.resize(reader_->EntryCount());
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        rows_[i].entry = i;
+}
+
+bool ContainerEdit::Editable(ContainerType kind) {
+    return writableKind(kind) != nullptr;
+}
+
+std::string ContainerEdit::EditableKindNames() {
+    std::string names;
+    ContainerType last = Kind::Unknown;
+    for (const auto& k : creatableKinds()) {
+        if (!k.createWriter || k.code == last) continue;
+        last = k.code;
+        names += (names.empty() ? "" : ", ") + std::string(kindName(k.code));
+    }
+    return names;
+}
+
+bool ContainerEdit::HasFolders(ContainerType kind) {
+    return hasFolders(kind);
+}
+
+const fs::path& ContainerEdit::path() const {
+    return reader_->ArchivePath();
+}
+
+EditRow ContainerEdit::row(std::size_t index) const {
+    const auto& r = rows_.at(index);
+    EditRow out;
+    out.name = nameOf(r);
+    out.size = sizeOf(r);
+    if (r.entry != kNone) out.entry = r.entry;
+    if (r.file != kNone) out.file = (*files_)[r.file].path;
+    return out;
+}
+
+std::vector<EditRow> ContainerEdit::rows() const {
+    std::vector<EditRow> out;
+    out.reserve(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        out.push_back(row(i));
+    return out;
+}
+
+std::optional<std::size_t> ContainerEdit::find(const std::string& name) const {
+    auto wanted = name;
+    std::replace(wanted.begin(), wanted.end(), '/', '\\');
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (nameOf(rows_[i]) == wanted) return i;
+    return std::nullopt;
+}
+
+const std::string& ContainerEdit::nameOf(const Row& r) const {
+    return r.name.empty() ? reader_->EntryName(r.entry) : r.name;
+}
+
+std::uint64_t ContainerEdit::sizeOf(const Row& r) const {
+    return r.file != kNone ? (*files_)[r.file].size : reader_->EntrySize(r.entry).value_or(0);
+}
+
+WriterEntry ContainerEdit::writerEntry(const Row& r, bool sameKind) const {
+    WriterEntry entry{nameOf(r), sizeOf(r), {}};
+    if (r.entry != kNone && sameKind) {
+        entry.stored = reader_->Rows()[r.entry].stored;
+        if (r.newType) entry.stored.code.reset();
+    }
+    if (r.file != kNone) entry.stored.time = (*files_)[r.file].time;
+    return entry;
+}
+
+std::string ContainerEdit::keyOf(const ContainerWriter& writer, const WriterEntry& entry,
+                                 const fs::path& target) const {
+    requireSizeFits32(entry.name, entry.size, target);
+    return writer.StoredKey(entry, target);
+}
+
+ContainerEdit::KeyIndex ContainerEdit::keyIndex(const ContainerWriter& writer) const {
+    KeyIndex index;
+    index.reserve(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        index.emplace(keyOf(writer, writerEntry(rows_[i], true), path()), i);
+    return index;
+}
+
+void ContainerEdit::requireFree(const KeyIndex& index, const std::string& key, const std::string& name,
+                                std::size_t except) const {
+    const auto [first, last] = index.equal_range(key);
+    for (auto it = first; it != last; ++it)
+        if (it->second != except)
+            throw Error("'" + name + "' would be stored as '" + latin1ToUtf8(key) + "', as '" +
+                        nameOf(rows_[it->second]) + "' is");
+}
+
+ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file) const {
+    const InputFile source(file); // refuses what is missing or not a regular file, naming it
+    if (source.identity().device == reader_->Archive()->identity().device &&
+        source.identity().inode == reader_->Archive()->identity().inode)
+        throw Error("Cannot add " + displayPath(file) + ": it is the container being edited");
+    if (source.size() > 0x7FFFFFFFull)
+        throw Error("Cannot add " + displayPath(file) + ": it is " + std::to_string(source.size()) +
+                    " bytes; " + std::string(kindName(kind_)) + " files hold entries under 2 GiB");
+    return {file, source.size(), creationTimeHigh32(file)};
+}
+
+std::size_t ContainerEdit::addChecked(const ContainerWriter& writer, KeyIndex& index, const fs::path& file,
+                                      const std::string& name, std::optional<std::size_t> position) {
+    auto added = lookAtSource(file);
+    const auto normal = normalName(name, HasFolders(kind_), path());
+    const auto existing = find(normal);
+    if (!existing && position && *position > rows_.size())
+        throw Error("Cannot add " + displayPath(file) + ": row " + std::to_string(*position) +
+                    " is past the end of the list (" + std::to_string(rows_.size()) + " rows)");
+    Row r;
+    if (existing)
+        r = rows_[*existing];
+    else
+        r.name = normal;
+    r.file = files_->size();
+    const auto previous = files_;
+    auto files = std::make_shared<std::vector<AddedFile>>(*files_);
+    files->push_back(std::move(added));
+    files_ = std::move(files);
+    std::string key;
+    try {
+        key = keyOf(writer, writerEntry(r, true), path());
+        requireFree(index, key, normal, existing.value_or(kNone));
+    } catch (const Error& e) {
+        files_ = previous;
+        throw Error("Cannot add " + displayPath(file) + " as '" + normal + "': " + reasonOf(e, path()));
+    }
+    modified_ = true;
+    if (existing) {
+        rows_[*existing] = std::move(r);
+        return *existing;
+    }
+    const auto at = position.value_or(rows_.size());
+    // Rows after the insertion point move down one: their keys in the index follow.
+    if (at < rows_.size())
+        for (auto& [k, row] : index)
+            if (row >= at) ++row;
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::move(r));
+    index.emplace(std::move(key), at);
+    return at;
+}
+
+std::size_t ContainerEdit::add(const fs::path& file, std::string name, std::optional<std::size_t> position) {
+    if (name.empty()) name = pathText(file.filename());
+    const auto writer = writerFor(kind_);
+    auto index = keyIndex(*writer);
+    return addChecked(*writer, index, file, name, position);
+}
+
+std::size_t ContainerEdit::addTree(const fs::path& folder, const std::string& underName) {
+    if (!HasFolders(kind_))
+        throw Error("Cannot add the folder " + displayPath(folder) + ": " + std::string(kindName(kind_)) +
+                    " files hold no folders; add its files one by one");
+    const auto files = GatherFolderTree(folder);
+    const auto writer = writerFor(kind_);
+    auto index = keyIndex(*writer);
+    auto copy = *this; // a file refused half-way leaves this edit as it was
+    for (const auto& f : files)
+        copy.addChecked(*writer, index, sourcePath(folder, f),
+                        underName.empty() ? f.name : JoinPath(underName, f.name), std::nullopt);
+    *this = std::move(copy);
+    return files.size();
+}
+
+void ContainerEdit::replace(std::size_t row, const fs::path& file) {
+    auto& r = rows_.at(row);
+    auto added = lookAtSource(file);
+    // The name stays, but a VP's empty file or a size limit depends on the new bytes.
+    const auto writer = writerFor(kind_);
+    Row changed = r;
+    changed.file = files_->size();
+    auto files = std::make_shared<std::vector<AddedFile>>(*files_);
+    files->push_back(std::move(added));
+    const auto previous = files_;
+    files_ = std::move(files);
+    try {
+        keyOf(*writer, writerEntry(changed, true), path());
+    } catch (const Error& e) {
+        files_ = previous;
+        throw Error("Cannot replace '" + nameOf(r) + "' with " + displayPath(file) + ": " +
+                    reasonOf(e, path()));
+    }
+    r = std::move(changed);
+    modified_ = true;
+}
+
+void ContainerEdit::rename(std::size_t row, const std::string& newName) {
+    auto& r = rows_.at(row);
+    const auto normal = normalName(newName, HasFolders(kind_), path());
+    const auto& old = nameOf(r);
+    if (normal == old) return;
+    Row changed = r;
+    changed.name = r.entry != kNone && normal == reader_->EntryName(r.entry) ? std::string() : normal;
+    // A kept type code belongs to the entry's own extension; another extension decides the type anew.
+    if (r.entry != kNone)
+        changed.newType = !equalsNoCase(extensionOf(normal), extensionOf(reader_->EntryName(r.entry)));
+    const auto writer = writerFor(kind_);
+    std::string key;
+    try {
+        key = keyOf(*writer, writerEntry(changed, true), path());
+    } catch (const Error& e) {
+        throw Error("Cannot rename '" + old + "' to '" + normal + "': " + reasonOf(e, path()));
+    }
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (i != row && nameOf(rows_[i]) == normal)
+            throw Error("Cannot rename '" + old + "' to '" + normal + "': an entry of that name is there");
+    requireFree(keyIndex(*writer), key, normal, row);
+    r = std::move(changed);
+    modified_ = true;
+}
+
+void ContainerEdit::remove(std::vector<std::size_t> rows) {
+    std::sort(rows.begin(), rows.end());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i] >= rows_.size())
+            throw Error("Cannot remove row " + std::to_string(rows[i]) + ": the list has " +
+                        std::to_string(rows_.size()) + " rows");
+        if (i > 0 && rows[i] == rows[i - 1])
+            throw Error("Cannot remove row " + std::to_string(rows[i]) + " twice");
+    }
+    if (rows.empty()) return;
+    std::vector<Row> kept;
+    kept.reserve(rows_.size() - rows.size());
+    auto next = rows.begin();
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (next != rows.end() && *next == i) {
+            ++next;
+            continue;
+        }
+        kept.push_back(std::move(rows_[i]));
+    }
+    rows_ = std::move(kept);
+    modified_ = true;
+}
+
+bool ContainerEdit::changedOnDisk() const {
+    const auto now = platform::lookAtPath(path());
+    const auto& then = reader_->Archive()->identity();
+    return now.kind != platform::NodeKind::RegularFile || now.device != then.device ||
+           now.inode != then.inode || now.size != then.size || now.modified != then.modified;
+}
+
+void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, ProgressSink* progress) const {
+    const auto writer = writerFor(kind);
+    const bool sameKind = kind == kind_;
+    const bool folders = HasFolders(kind);
+    std::vector<WriterEntry> entries;
+    std::vector<EntrySource> sources;
+    std::vector<std::string> keys;
+    entries.reserve(rows_.size());
+    sources.reserve(rows_.size());
+    keys.reserve(rows_.size());
+    const auto& archiveRows = reader_->Rows();
+    for (const auto& r : rows_) {
+        entries.push_back(writerEntry(r, sameKind));
+        const auto& entry = entries.back();
+        if (!folders && entry.name.find('\\') != std::string::npos)
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entry.name +
+                        "' lies in a folder; " + std::string(kindName(kind)) + " files hold no folders");
+        if (r.file != kNone) {
+            sources.push_back({(*files_)[r.file].path, nullptr, 0, entry.size});
+        } else {
+            if (const auto damage = reader_->EntryDamage(r.entry); !damage.empty())
+                throw Error("Cannot create file " + displayPath(newPath) + ": entry '" + entry.name +
+                            "' of " + displayPath(path()) + " is damaged (" + damage +
+                            "); remove or replace it");
+            sources.push_back({{}, reader_->Archive(), archiveRows[r.entry].offset.value_or(0), entry.size});
+        }
+        keys.push_back(keyOf(*writer, entry, newPath));
+    }
+    // Two kept entries of one name were so in the container already: they stay as they were.
+    std::unordered_map<std::string_view, std::size_t> first;
+    first.reserve(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const auto [at, added] = first.emplace(keys[i], i);
+        if (added) continue;
+        const auto& a = rows_[at->second];
+        const auto& b = rows_[i];
+        const bool wereSo =
+            sameKind && a.entry != kNone && b.entry != kNone && a.name.empty() && b.name.empty();
+        if (!wereSo)
+            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entries[at->second].name +
+                        "' and '" + entries[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
+                        "'");
+    }
+    const auto layout = writer->Layout(entries, newPath);
+    writeContainerFile(newPath, sources, layout, progress);
+}
+
+void ContainerEdit::reopen(const fs::path& path, ContainerType kind) {
+    auto reader = CreateContainerObject(kind);
+    reader->ReadDirectory(path);
+    *this = ContainerEdit(std::shared_ptr<const ContainerReader>(std::move(reader)), kind);
+}
+
+void ContainerEdit::save(ProgressSink* progress) {
+    if (changedOnDisk())
+        throw ContainerChangedOnDisk("Cannot save " + displayPath(path()) +
+                                     ": another program changed or replaced it since it was opened; "
+                                     "save the edits under another name");
+    writeTo(path(), kind_, progress);
+    const auto saved = path();
+    reopen(saved, kind_);
+}
+
+void ContainerEdit::saveAs(const fs::path& newPath, ContainerType kind, ProgressSink* progress) {
+    if (!Editable(kind))
+        throw Error("Cannot create file " + displayPath(newPath) + ": " + std::string(kindName(kind)) +
+                    " files cannot be written; these kinds can: " + EditableKindNames());
+    const auto there = platform::lookAtPath(newPath);
+    const auto& open = reader_->Archive()->identity();
+    if (there.kind == platform::NodeKind::RegularFile && there.device == open.device &&
+        there.inode == open.inode) {
+        if (kind != kind_)
+            throw Error("Cannot create file " + displayPath(newPath) +
+                        ": it is the open container; convert it to a new file");
+        save(progress);
+        return;
+    }
+    writeTo(newPath, kind, progress);
+    reopen(newPath, kind);
+}
+
+} // namespace vexa

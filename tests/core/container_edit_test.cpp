@@ -1,0 +1,432 @@
+#include "app/container_edit.h"
+#include "app/kinds.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "support/physfs_peer.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+
+namespace vexa {
+namespace {
+
+using test::ByteBuilder;
+using test::Bytes;
+using test::TempDir;
+
+struct WritableKind {
+    std::string_view cliName;
+    bool physfs; // PhysicsFS reads this kind: it checks the edited file too
+};
+
+const WritableKind kKinds[] = {
+    {"df-gob", false}, {"jk-gob", false}, {"goo", false},  {"lab", false}, {"pak", true},
+    {"vp", false},     {"hog", true},     {"hog2", false}, {"lfd", false},
+};
+
+const CreatableKind& kindOf(std::string_view cliName) {
+    return *findCreatableKind(cliName);
+}
+
+ContainerEdit openEdit(const fs::path& path, ContainerType code) {
+    auto reader = CreateContainerObject(code);
+    reader->ReadDirectory(path);
+    return ContainerEdit(std::shared_ptr<const ContainerReader>(std::move(reader)), code);
+}
+
+// Names every writable kind stores as they are (LFD's types among them).
+struct Named {
+    std::string name;
+    Bytes bytes;
+};
+
+// The rows of the container at path with each entry's bytes, read back by a fresh reader.
+std::vector<Named> readBack(const fs::path& path, ContainerType code) {
+    auto reader = CreateContainerObject(code);
+    reader->ReadDirectory(path);
+    std::vector<Named> out;
+    for (const auto& row : reader->Rows()) {
+        Bytes bytes(static_cast<std::size_t>(*row.size));
+        if (!bytes.empty()) reader->Archive()->readExact(*row.offset, bytes, row.name);
+        out.push_back({row.name, std::move(bytes)});
+    }
+    return out;
+}
+
+std::vector<std::uint32_t> readBackTimes(const fs::path& path, ContainerType code) {
+    auto reader = CreateContainerObject(code);
+    reader->ReadDirectory(path);
+    std::vector<std::uint32_t> times;
+    for (const auto& row : reader->Rows())
+        times.push_back(row.stored.time);
+    return times;
+}
+
+bool operator==(const Named& a, const Named& b) {
+    return a.name == b.name && a.bytes == b.bytes;
+}
+
+class ProgressThatCancels : public ProgressSink {
+  public:
+    void setRange(int) override {}
+    void setPosition(int) override {}
+    bool cancelRequested() override { return true; }
+};
+
+// Open, add, add at the top, replace, rename, remove, save; read back and compare every entry with
+// what the edits should give, and the whole file with what the kind's writer makes of that list.
+TEST(ContainerEdit, RoundTripOfEveryWritableKind) {
+    for (const auto& k : kKinds) {
+        SCOPED_TRACE(std::string(k.cliName));
+        const auto& kind = kindOf(k.cliName);
+        TempDir src, more, out;
+        const auto alpha = test::patternBytes(100, 1), beta = test::patternBytes(200, 2),
+                   gamma = test::patternBytes(50, 3);
+        test::writeFile(src / "alpha.anm", alpha);
+        test::writeFile(src / "beta.voc", beta);
+        test::writeFile(src / "gamma.plt", gamma);
+        const auto container = out / "c";
+        kind.createWriter()->WriteContainer(container, src.path(), GatherFolderFiles(src.path()), nullptr);
+
+        const auto delta = test::patternBytes(30, 4), zeta = test::patternBytes(70, 5),
+                   beta2 = test::patternBytes(120, 6);
+        test::writeFile(more / "delta.flm", delta);
+        test::writeFile(more / "zeta.gmd", zeta);
+        test::writeFile(more / "beta2.voc", beta2);
+
+        auto edit = openEdit(container, kind.code);
+        EXPECT_FALSE(edit.modified());
+        edit.add(more / "delta.flm");
+        edit.add(more / "zeta.gmd", "", 0);
+        edit.replace(*edit.find("beta.voc"), more / "beta2.voc");
+        edit.rename(*edit.find("alpha.anm"), "omega.anm");
+        edit.remove({*edit.find("gamma.plt")});
+        EXPECT_TRUE(edit.modified());
+        edit.save(nullptr);
+        EXPECT_FALSE(edit.modified());
+        EXPECT_EQ(edit.rowCount(), 4u);
+
+        const std::vector<Named> expected = {
+            {"zeta.gmd", zeta}, {"omega.anm", alpha}, {"beta.voc", beta2}, {"delta.flm", delta}};
+        EXPECT_EQ(readBack(container, kind.code), expected);
+
+        // The same list built from files by the writer gives the same bytes: the layout is the kind's.
+        TempDir same;
+        SourceFileList files;
+        for (const auto& e : expected) {
+            test::writeFile(same / e.name, e.bytes);
+            files.push_back({e.name, e.bytes.size(), 0});
+        }
+        // Kept entries keep their record's time; an added one has its file's.
+        const auto times = readBackTimes(container, kind.code);
+        for (std::size_t i = 0; i < files.size(); ++i)
+            files[i].time = times[i];
+        kind.createWriter()->WriteContainer(out / "same", same.path(), files, nullptr);
+        EXPECT_EQ(test::readFile(container), test::readFile(out / "same"));
+
+        if (k.physfs) {
+            std::map<std::string, Bytes> want;
+            for (const auto& e : expected)
+                want[e.name] = e.bytes;
+            EXPECT_EQ(test::readWithPhysfs(container), want);
+        }
+    }
+}
+
+// A container of three plain files (a.txt, b.txt, c.txt) of the kind, for the failure cases.
+struct Fixture {
+    TempDir src, out;
+    fs::path container;
+    ContainerType code;
+    Bytes before;
+    explicit Fixture(std::string_view cliName = "pak") {
+        const auto& kind = kindOf(cliName);
+        for (const auto* name : {"a.txt", "b.txt", "c.txt"})
+            test::writeFile(src / name, test::patternBytes(64, static_cast<std::uint8_t>(name[0])));
+        container = out / "c";
+        code = kind.code;
+        kind.createWriter()->WriteContainer(container, src.path(), GatherFolderFiles(src.path()), nullptr);
+        before = test::readFile(container);
+    }
+};
+
+// Whatever fails at Save leaves the old container byte for byte, and the edit as it was.
+TEST(ContainerEdit, AFailedSaveLeavesTheOldContainer) {
+    const struct {
+        std::string fault;
+        std::string message; // part of what the user is told
+        std::function<void(Fixture&, ContainerEdit&)> act;
+    } cases[] = {
+        {"source vanished", "new.txt",
+         [](Fixture& f, ContainerEdit& e) {
+             e.add(f.src / "new.txt");
+             fs::remove(f.src / "new.txt");
+             e.save(nullptr);
+         }},
+        {"source changed size", "changed size",
+         [](Fixture& f, ContainerEdit& e) {
+             e.add(f.src / "new.txt");
+             test::writeFile(f.src / "new.txt", test::patternBytes(5, 1));
+             e.save(nullptr);
+         }},
+        {"cancelled", "Cancelled",
+         [](Fixture&, ContainerEdit& e) {
+             e.remove({0});
+             ProgressThatCancels cancel;
+             e.save(&cancel);
+         }},
+        {"changed on disk", "another program",
+         [](Fixture& f, ContainerEdit& e) {
+             e.remove({0});
+             auto bytes = test::readFile(f.container);
+             bytes.push_back(0);
+             test::writeFile(f.container, bytes);
+             f.before = bytes;
+             e.save(nullptr);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        Fixture f;
+        test::writeFile(f.src / "new.txt", test::patternBytes(40, 9));
+        auto edit = openEdit(f.container, f.code);
+        try {
+            c.act(f, edit);
+            ADD_FAILURE() << "saved";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(test::readFile(f.container), f.before);
+        EXPECT_TRUE(edit.modified());
+        EXPECT_EQ(test::namesIn(f.out.path()), std::vector<std::string>{"c"}); // no temporary file left
+    }
+}
+
+TEST(ContainerEdit, AContainerChangedOnDiskIsSaidSoAndSaveAsStillWorks) {
+    Fixture f;
+    auto edit = openEdit(f.container, f.code);
+    edit.remove({1});
+    test::writeFile(f.container, f.before); // rewritten: a new modification time at least
+    fs::last_write_time(f.container, fs::last_write_time(f.container) + std::chrono::seconds(5));
+    EXPECT_TRUE(edit.changedOnDisk());
+    EXPECT_THROW(edit.save(nullptr), ContainerChangedOnDisk);
+    edit.saveAs(f.out / "other.pak", f.code, nullptr);
+    EXPECT_EQ(edit.path(), f.out / "other.pak");
+    EXPECT_EQ(readBack(f.out / "other.pak", f.code).size(), 2u);
+}
+
+// Each edit refuses at once what the kind cannot store, naming the reason; the edit stays as it was.
+TEST(ContainerEdit, EditsRefuseNamesTheKindCannotStore) {
+    const struct {
+        std::string kind, fault, message;
+        std::function<void(Fixture&, ContainerEdit&)> act;
+    } cases[] = {
+        {"pak", "name past the field", "at most 55",
+         [](Fixture&, ContainerEdit& e) { e.rename(0, std::string(56, 'n')); }},
+        {"pak", "a character with no 8-bit form", "cannot be stored",
+         [](Fixture&, ContainerEdit& e) { e.rename(0, "\xE2\x82\xAC.txt"); }},
+        {"pak", "a name another row has", "that name",
+         [](Fixture&, ContainerEdit& e) { e.rename(0, "b.txt"); }},
+        {"pak", "an empty folder level", "folder level",
+         [](Fixture&, ContainerEdit& e) { e.rename(0, "maps\\\\x.bsp"); }},
+        {"df-gob", "a folder in a flat kind", "no folders",
+         [](Fixture&, ContainerEdit& e) { e.rename(0, "maps\\x.bsp"); }},
+        {"df-gob", "names the cut makes one", "would be stored as",
+         [](Fixture& f, ContainerEdit& e) {
+             e.rename(0, "abcdefghijkl.x");
+             test::writeFile(f.src / "abcdefghijkm.x", test::patternBytes(3, 1));
+             e.add(f.src / "abcdefghijkm.x");
+         }},
+        {"df-gob", "the container itself", "being edited",
+         [](Fixture& f, ContainerEdit& e) { e.add(f.container, "self.txt"); }},
+        {"df-gob", "a folder as a file", "Cannot open file",
+         [](Fixture& f, ContainerEdit& e) { e.add(f.src.path(), "dir.txt"); }},
+        {"df-gob", "a tree into a flat kind", "no folders",
+         [](Fixture& f, ContainerEdit& e) { e.addTree(f.src.path()); }},
+        {"lfd", "a name past LFD's field after its extension", "would be stored as",
+         [](Fixture& f, ContainerEdit& e) {
+             test::writeFile(f.src / "abcdefgh1.anm", test::patternBytes(3, 1));
+             test::writeFile(f.src / "abcdefgh2.anm", test::patternBytes(3, 2));
+             e.add(f.src / "abcdefgh1.anm");
+             e.add(f.src / "abcdefgh2.anm");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind + ": " + c.fault);
+        Fixture f(c.kind);
+        auto edit = openEdit(f.container, f.code);
+        const auto rowsBefore = edit.rowCount();
+        try {
+            c.act(f, edit);
+            ADD_FAILURE() << "accepted";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+        EXPECT_LE(edit.rowCount(), rowsBefore + 1);
+        edit.save(nullptr); // whatever was accepted before the refusal still saves
+    }
+}
+
+TEST(ContainerEdit, AddingANameThatIsThereReplacesItInPlace) {
+    Fixture f;
+    auto edit = openEdit(f.container, f.code);
+    test::writeFile(f.out / "b.txt", test::patternBytes(9, 7));
+    EXPECT_EQ(edit.add(f.out / "b.txt"), 1u);
+    EXPECT_EQ(edit.rowCount(), 3u);
+    EXPECT_TRUE(edit.row(1).replaced());
+    edit.save(nullptr);
+    EXPECT_EQ(readBack(f.container, f.code)[1], (Named{"b.txt", test::patternBytes(9, 7)}));
+}
+
+TEST(ContainerEdit, AddTreePutsAFolderUnderAName) {
+    Fixture f("vp");
+    TempDir tree;
+    test::writeFile(tree / "tables" / "ships.tbl", test::patternBytes(10, 1));
+    test::writeFile(tree / "x.txt", test::patternBytes(11, 2));
+    auto edit = openEdit(f.container, f.code);
+    EXPECT_EQ(edit.addTree(tree.path(), "data"), 2u);
+    edit.save(nullptr);
+    const auto back = readBack(f.container, f.code);
+    ASSERT_EQ(back.size(), 5u);
+    EXPECT_EQ(back[3].name, "data\\tables\\ships.tbl");
+    EXPECT_EQ(back[4].name, "data\\x.txt");
+}
+
+// Copies are snapshots: the window keeps them for Undo and Redo.
+TEST(ContainerEdit, CopiesAreIndependentSnapshots) {
+    Fixture f;
+    auto edit = openEdit(f.container, f.code);
+    const auto snapshot = edit;
+    edit.rename(0, "z.txt");
+    edit.remove({1});
+    EXPECT_EQ(snapshot.rowCount(), 3u);
+    EXPECT_EQ(snapshot.row(0).name, "a.txt");
+    EXPECT_FALSE(snapshot.modified());
+}
+
+// Fields of a kind's records that the rows do not show stay as they were on untouched entries.
+TEST(ContainerEdit, RecordFieldsOfUntouchedEntriesAreKept) {
+    TempDir dir;
+    const auto data = test::bytesOf("0123456789");
+    struct Case {
+        std::string kind, file;
+        Bytes bytes;
+        std::size_t fieldAt, fieldWidth; // in the file, of the first entry's record
+    };
+    // HOG2: flags 7 and time 0x12345678; LAB: type code "ABCD"; LFD: type "XYZW"; VP: time 4242.
+    ByteBuilder hog2;
+    hog2.raw("HOG2").u32(2).u32(68 + 2 * 48).zeros(56);
+    hog2.name("one.dat", 36).u32(7).u32(10).u32(0x12345678).name("two.dat", 36).u32(0).u32(10).u32(1);
+    hog2.raw(data).raw(data);
+    ByteBuilder lab;
+    lab.raw("LABN").u32(0x10000).u32(2).u32(16);
+    lab.u32(0).u32(16 + 32 + 16).u32(10).raw("ABCD").u32(8).u32(16 + 32 + 16 + 10).u32(10).raw("ABCD");
+    lab.name("one.dat", 8).name("two.dat", 8).raw(data).raw(data);
+    ByteBuilder lfd;
+    lfd.raw("RMAP").name("resource", 8).u32(32);
+    lfd.raw("XYZW").name("one", 8).u32(10).raw("XYZW").name("two", 8).u32(10);
+    lfd.raw("XYZW").name("one", 8).u32(10).raw(data).raw("XYZW").name("two", 8).u32(10).raw(data);
+    ByteBuilder vp;
+    vp.raw("VPVP").u32(2).u32(16).u32(2);
+    vp.u32(16 + 88).u32(10).name("one.dat", 32).u32(4242).u32(16 + 98).u32(10).name("two.dat", 32).u32(4243);
+    vp.raw(data).raw(data);
+    const Case cases[] = {
+        {"hog2", "k.hog", hog2.bytes(), 68 + 36, 12},
+        {"lab", "k.lab", lab.bytes(), 16 + 12, 4},
+        {"lfd", "k.lfd", lfd.bytes(), 16, 4},
+        {"vp", "k.vp", vp.bytes(), 16 + 40, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const auto path = dir / c.file;
+        test::writeFile(path, c.bytes);
+        const auto code = kindOf(c.kind).code;
+        auto edit = openEdit(path, code);
+        const auto second = edit.row(1).name;
+        edit.rename(1, "n" + second); // the second entry: the first is untouched
+        edit.save(nullptr);
+        const auto after = test::readFile(path);
+        ASSERT_GE(after.size(), c.fieldAt + c.fieldWidth);
+        EXPECT_TRUE(std::equal(after.begin() + static_cast<std::ptrdiff_t>(c.fieldAt),
+                               after.begin() + static_cast<std::ptrdiff_t>(c.fieldAt + c.fieldWidth),
+                               c.bytes.begin() + static_cast<std::ptrdiff_t>(c.fieldAt)));
+        EXPECT_EQ(readBack(path, code)[0].bytes, data);
+    }
+}
+
+// Two entries of one name that the container already held stay, both, through a save.
+TEST(ContainerEdit, RepeatedNamesTheContainerHeldSurviveASave) {
+    TempDir dir;
+    ByteBuilder gob;
+    gob.raw("GOB\n").u32(8 + 6).raw("abc").raw("def").u32(2);
+    gob.u32(8).u32(3).name("SAME.TXT", 13).u32(11).u32(3).name("SAME.TXT", 13);
+    test::writeFile(dir / "d.gob", gob.bytes());
+    test::writeFile(dir / "x.txt", "x");
+    auto edit = openEdit(dir / "d.gob", Kind::DFGob);
+    edit.add(dir / "x.txt");
+    edit.save(nullptr);
+    const auto back = readBack(dir / "d.gob", Kind::DFGob);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0], (Named{"SAME.TXT", test::bytesOf("abc")}));
+    EXPECT_EQ(back[1], (Named{"SAME.TXT", test::bytesOf("def")}));
+}
+
+TEST(ContainerEdit, ConvertChecksEveryNameAgainstTheNewKind) {
+    const struct {
+        std::string from, to, name, message; // message empty: converts
+    } cases[] = {
+        {"jk-gob", "pak", std::string(60, 'l') + ".txt", "at most 55"},
+        {"pak", "df-gob", "maps\\e1m1.bsp", "no folders"},
+        {"pak", "hog", "long_name_one.txt", ""},
+        {"jk-gob", "hog", "same_name_long_1.txt", "would both be stored as"},
+        {"df-gob", "pak", "plain.txt", ""},
+        {"hog", "hog2", "plain.txt", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from + " -> " + c.to + ": " + c.name);
+        Fixture f(c.from);
+        auto edit = openEdit(f.container, f.code);
+        test::writeFile(f.src / "n", test::patternBytes(5, 5));
+        edit.add(f.src / "n", c.name);
+        if (c.message == "would both be stored as") {
+            test::writeFile(f.src / "m", test::patternBytes(6, 6));
+            edit.add(f.src / "m", "same_name_long_2.txt");
+        }
+        const auto target = f.out / "converted";
+        const auto code = kindOf(c.to).code;
+        if (c.message.empty()) {
+            edit.saveAs(target, code, nullptr);
+            EXPECT_EQ(edit.kind(), code);
+            const auto back = readBack(target, code);
+            ASSERT_EQ(back.size(), 4u);
+            EXPECT_EQ(back[0], (Named{"a.txt", test::patternBytes(64, 'a')}));
+            EXPECT_EQ(back[3].bytes, test::patternBytes(5, 5));
+        } else {
+            try {
+                edit.saveAs(target, code, nullptr);
+                ADD_FAILURE() << "converted";
+            } catch (const Error& e) {
+                EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            }
+            EXPECT_FALSE(fs::exists(target));
+            EXPECT_EQ(test::readFile(f.container), f.before);
+        }
+    }
+}
+
+TEST(ContainerEdit, ReadOnlyKindsAreRefusedNamingTheEditableOnes) {
+    for (const auto code :
+         {Kind::DoomWad, Kind::Q1Wad2, Kind::HLWad3, Kind::Q1Bsp, Kind::Rpk, Kind::Grp, Kind::I82Zfs}) {
+        EXPECT_FALSE(ContainerEdit::Editable(code)) << code;
+    }
+    EXPECT_EQ(ContainerEdit::EditableKindNames(),
+              "Dark Forces GOB, Jedi Knight GOB, Outlaws LAB, PAK, "
+              "FreeSpace VP, Descent HOG, Descent 3 HOG2, Dark Forces LFD");
+}
+
+} // namespace
+} // namespace vexa
