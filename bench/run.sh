@@ -35,7 +35,7 @@ echo "Making the data in $OUT ..."
 "$BIN/bench-gen" tree "$OUT/tree" 10000 1073741824
 "$CLI" create pak "$OUT/tree" "$OUT/tree.pak" >/dev/null
 "$BIN/bench-gen" file "$OUT/one-kib.bin" 1024 # the file added to that PAK in place
-FIRST_ENTRY=$("$CLI" list "$OUT/tree.pak" | head -n 1) # the entry renamed in it
+FIRST_ENTRY=$("$CLI" list "$OUT/tree.pak" | sed -n 1p) # the entry renamed in it
 mkdir -p "$OUT/big"
 "$BIN/bench-gen" file "$OUT/big/big.bin" 1073741824
 "$CLI" create pak "$OUT/big" "$OUT/big.pak" >/dev/null
