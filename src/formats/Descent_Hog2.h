@@ -21,7 +21,7 @@ class TDescentHog2Reader : public RecordArchive, public ContainerWriter {
                         ProgressSink* progress) override;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

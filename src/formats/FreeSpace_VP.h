@@ -26,7 +26,7 @@ class TFreeSpaceVPReader : public RecordArchive, public ContainerWriter {
                         ProgressSink* progress) override;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

@@ -20,7 +20,7 @@ class THLPakReader : public RecordArchive, public ContainerWriter {
                         ProgressSink* progress) override;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

@@ -24,7 +24,7 @@ class TOLLabReader : public RecordArchive, public ContainerWriter {
                         ProgressSink* progress) override;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa
