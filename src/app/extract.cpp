@@ -85,6 +85,7 @@ std::vector<std::size_t> rowsWithExtensions(const std::vector<EntryRow>& rows,
 std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern) {
     const NameFilter filter(pattern);
     std::vector<std::size_t> kept;
+    kept.reserve(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (filter.matches(rows[i].name)) kept.push_back(i);
     return kept;

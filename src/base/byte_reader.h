@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ class ByteReader {
         : bytes_(bytes), context_(std::move(context)) {}
 
     std::size_t size() const { return bytes_.size(); }
+    // Points the reader at other bytes of the same file (the next record of a table).
+    void rebind(std::span<const std::uint8_t> bytes) { bytes_ = bytes; }
 
     std::uint8_t u8(std::size_t offset) const { return bytes_[check(offset, 1)]; }
     std::uint16_t u16(std::size_t offset) const {
@@ -43,12 +46,10 @@ class ByteReader {
     }
     // The same bytes as a view into the span, for callers that convert them at once (no copy).
     std::string_view fixedNameView(std::size_t offset, std::size_t width, std::size_t maxLength) const {
-        const auto field = bytes(offset, width);
-        std::size_t length = 0;
+        const auto* field = reinterpret_cast<const char*>(bytes(offset, width).data());
         const std::size_t limit = maxLength < width ? maxLength : width;
-        while (length < limit && field[length] != 0)
-            ++length;
-        return std::string_view(reinterpret_cast<const char*>(field.data()), length);
+        const auto* zero = static_cast<const char*>(std::memchr(field, 0, limit));
+        return std::string_view(field, zero ? static_cast<std::size_t>(zero - field) : limit);
     }
 
   private:

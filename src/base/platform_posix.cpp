@@ -258,9 +258,13 @@ int createTemporary(const Handle& folder, std::string& name, Handle& file) {
     return EEXIST;
 }
 
+// Whether linkat may name a file by its descriptor alone (AT_EMPTY_PATH): recent kernels allow
+// it for a file its caller opened, older ones only with a privilege. Learnt at the first refusal.
+std::atomic<bool> linkByDescriptor{true};
+
 int createUnnamed(const Handle& folder, Handle& file) {
-    // The name is given through /proc (linkat with AT_EMPTY_PATH needs a privilege); without it,
-    // the file could never be named.
+    // Where naming by descriptor is refused, the name is given through /proc; without it, the
+    // file could never be named.
     static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
     if (!procFds) return ENOSYS;
     Handle opened(::openat(folder.get(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0644));
@@ -270,6 +274,12 @@ int createUnnamed(const Handle& folder, Handle& file) {
 }
 
 int giveName(const Handle& file, const Handle& folder, const std::string& name) {
+    if (linkByDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(file.get(), "", folder.get(), name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+        if (errno == EEXIST) return kNameTaken;
+        if (errno != ENOENT && errno != EPERM) return lastError();
+        linkByDescriptor.store(false, std::memory_order_relaxed);
+    }
     const auto self = "/proc/self/fd/" + std::to_string(file.get());
     if (::linkat(AT_FDCWD, self.c_str(), folder.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
     return errno == EEXIST ? kNameTaken : lastError();

@@ -12,6 +12,8 @@
 #include "cli/edit_commands.h"
 #include "images/Image_util.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -116,6 +118,12 @@ class TerminalProgress : public ProgressSink {
 };
 
 // stdout through a bounded buffer: a listing of 100,000 rows is never held whole in memory.
+void appendNumber(std::string& out, std::uint64_t number) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
+}
+
 class StdoutWriter {
   public:
     ~StdoutWriter() { flush(); }
@@ -125,9 +133,15 @@ class StdoutWriter {
         return *this;
     }
     StdoutWriter& operator<<(std::uint64_t number) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-        return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
+        appendNumber(buffer_, number);
+        if (buffer_.size() >= kFlushAt) flush();
+        return *this;
+    }
+    // For a caller that builds a long run of small pieces in place: append to text(), then call
+    // flushIfFull() now and then.
+    std::string& text() { return buffer_; }
+    void flushIfFull() {
+        if (buffer_.size() >= kFlushAt) flush();
     }
     void flush() {
         if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
@@ -141,8 +155,19 @@ class StdoutWriter {
 
 // Appends text as a JSON string (quotes included).
 void appendJsonString(std::string& out, std::string_view text) {
+    static constexpr auto kPlain = [] {
+        std::array<bool, 256> plain{};
+        for (int c = 0x20; c < 256; ++c)
+            plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\';
+        return plain;
+    }();
+    auto plain = [](unsigned char c) { return kPlain[c]; };
+    // Nearly every stored name needs no escape: it goes out in one piece.
+    if (std::all_of(text.begin(), text.end(), [&](char c) { return plain(static_cast<unsigned char>(c)); })) {
+        out.append(1, '"').append(text).append(1, '"');
+        return;
+    }
     out += '"';
-    auto plain = [](unsigned char c) { return c >= 0x20 && c != '"' && c != '\\'; };
     for (std::size_t i = 0; i < text.size();) {
         // Runs of characters that need no escape are copied whole.
         std::size_t end = i;
@@ -282,20 +307,22 @@ int cmdList(const std::vector<std::string>& args) {
             << ", \"kind\": " << jsonString(std::string(kindName(opened.code)))
             << ", \"count\": " << (image ? std::string("null") : std::to_string(entries.size()))
             << ", \"entries\": [";
-        std::string name;
+        // 100,000 entries are 100,000 lines: each is made in the output buffer itself.
+        auto& text = out.text();
         for (std::size_t k = 0; k < rows.size(); ++k) {
             const auto i = rows[k];
-            const auto size = entries[i].size;
-            out << (k ? ",\n  " : "\n  ") << "{\"index\": " << std::uint64_t{i} << ", \"name\": ";
-            name.clear();
-            appendJsonString(name, entries[i].name);
-            out << name << ", \"size\": ";
-            if (size)
-                out << *size;
+            const auto& entry = entries[i];
+            text += k ? ",\n  {\"index\": " : "\n  {\"index\": ";
+            appendNumber(text, i);
+            text += ", \"name\": ";
+            appendJsonString(text, entry.name);
+            text += ", \"size\": ";
+            if (entry.size)
+                appendNumber(text, *entry.size);
             else
-                out << "null";
-            if (!opened.object->EntryDamage(i).empty()) out << ", \"damaged\": true";
-            out << "}";
+                text += "null";
+            text += entry.damaged ? ", \"damaged\": true}" : "}";
+            out.flushIfFull();
         }
         out << (rows.empty() ? "]}\n" : "\n]}\n");
     }

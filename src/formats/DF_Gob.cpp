@@ -13,7 +13,7 @@ constexpr std::uint8_t kMagic[4] = {'G', 'O', 'B', 0x0A};
 constexpr std::size_t kCountSize = 4;
 } // namespace
 
-std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDFGobReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
     const auto dirOffset =
         nonNegative(archive, ByteReader(header, displayPath(archive.path())).i32(4), "the directory offset");
@@ -22,15 +22,14 @@ std::vector<EntryRecord> TDFGobReader::ParseDirectory(const InputFile& archive) 
     const auto count = ByteReader(countBytes, displayPath(archive.path())).i32(0);
     const std::uint64_t recordsAt = dirOffset + kCountSize;
 
-    const auto table = readRecords(archive, count, recordsAt, kRecordSize, "directory");
-    const ByteReader dir(table, displayPath(archive.path()));
-    std::vector<EntryRecord> records;
-    records.reserve(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-        const auto at = i * kRecordSize;
+    RecordTable table(archive, count, recordsAt, kRecordSize, "directory");
+    std::vector<EntryRow> records;
+    records.reserve(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& record = table[i];
         records.push_back(signedRecord(
-            archive, i, latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength)),
-            dir.i32(at), dir.i32(at + 4)));
+            archive, i, latin1ToUtf8(record.fixedNameView(kNameOffset, kNameWidth, kMaxNameLength)),
+            record.i32(0), record.i32(4)));
     }
     return records;
 }

@@ -81,30 +81,28 @@ std::array<std::uint8_t, 4> TDFLfdReader::TypeForName(std::string_view name) {
     return type;
 }
 
-std::vector<EntryRecord> TDFLfdReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDFLfdReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the LFD map header");
     const auto mapSize = ByteReader(header, displayPath(archive.path())).i32(kSizeField);
     const std::int64_t count = mapSize > 0 ? mapSize / static_cast<std::int32_t>(kHeaderSize) : 0;
 
     const auto n = static_cast<std::size_t>(count);
-    const auto map = readRecords(archive, count, kHeaderSize, kHeaderSize, "map");
-    const ByteReader entries(map, displayPath(archive.path()));
-    std::vector<EntryRecord> records;
+    RecordTable map(archive, count, kHeaderSize, kHeaderSize, "map");
+    std::vector<EntryRow> records;
     records.reserve(n);
     // Each resource's own header is skipped, not read: the map decides where the data lie.
     std::uint64_t position = kHeaderSize + static_cast<std::uint64_t>(n) * kHeaderSize;
     for (std::size_t i = 0; i < n; ++i) {
-        const auto at = i * kHeaderSize;
-        const auto type = entries.fixedName(at, kTypeWidth, kTypeWidth);
-        auto name =
-            latin1ToUtf8(entries.fixedName(at + kNameOffset, kNameWidth, kNameWidth) + ListExtension(type));
-        const auto size = nonNegativeSize(archive, i, name, entries.i32(at + kSizeField));
+        const auto& entry = map[i];
+        const auto type = entry.fixedName(0, kTypeWidth, kTypeWidth);
+        auto name = latin1ToUtf8(entry.fixedName(kNameOffset, kNameWidth, kNameWidth) + ListExtension(type));
+        const auto size = nonNegativeSize(archive, i, name, entry.i32(kSizeField));
         position += kHeaderSize;
         StoredFields stored;
-        const auto typeBytes = entries.bytes(at, kTypeWidth);
+        const auto typeBytes = entry.bytes(0, kTypeWidth);
         stored.code.emplace();
         std::copy(typeBytes.begin(), typeBytes.end(), stored.code->begin());
-        records.push_back({std::move(name), position, size, stored});
+        records.push_back(recordRow(std::move(name), position, size, stored));
         position += size;
     }
     return records;

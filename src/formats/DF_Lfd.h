@@ -30,7 +30,7 @@ class TDFLfdReader : public RecordArchive, public ContainerWriter {
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

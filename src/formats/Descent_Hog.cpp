@@ -13,9 +13,9 @@ namespace {
 constexpr std::uint8_t kSignature[3] = {'D', 'H', 'F'};
 } // namespace
 
-std::vector<EntryRecord> TDescentHogReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDescentHogReader::ParseDirectory(const InputFile& archive) {
     archive.readBlock(0, kSignatureSize, "the HOG signature");
-    std::vector<EntryRecord> records;
+    std::vector<EntryRow> records;
     std::array<std::uint8_t, kEntryHeaderSize> header{};
     // Each step moves at least one header forward, so the walk ends on any file. An entry whose
     // data the file cuts short is the last one (listed as damaged): nothing follows it.
@@ -34,7 +34,7 @@ std::vector<EntryRecord> TDescentHogReader::ParseDirectory(const InputFile& arch
         auto name = latin1ToUtf8(fields.fixedNameView(0, kNameWidth, kMaxNameLength));
         const auto size = nonNegativeSize(archive, index, name, fields.i32(kSizeField));
         const auto data = position + kEntryHeaderSize;
-        records.push_back({std::move(name), data, size});
+        records.push_back(recordRow(std::move(name), data, size));
         position = data + size;
     }
     return records;

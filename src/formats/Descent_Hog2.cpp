@@ -18,25 +18,22 @@ constexpr std::size_t kReservedField = 12;
 constexpr std::size_t kReservedFill = 55;
 } // namespace
 
-std::vector<EntryRecord> TDescentHog2Reader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDescentHog2Reader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the HOG2 header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto count = head.i32(kCountField);
     auto running = nonNegative(archive, head.i32(kDataPositionField), "the data position");
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table = readRecords(archive, count, kHeaderSize, kRecordSize, "directory");
-    const ByteReader dir(table, displayPath(archive.path()));
-    std::vector<EntryRecord> records;
+    RecordTable table(archive, count, kHeaderSize, kRecordSize, "directory");
+    std::vector<EntryRow> records;
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const auto at = i * kRecordSize;
-        auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength));
-        const auto size = nonNegativeSize(archive, i, name, dir.i32(at + kSizeField));
-        records.push_back({std::move(name),
-                           running,
-                           size,
-                           {dir.u32(at + kTimeField), dir.u32(at + kFlagsField), std::nullopt}});
+        const auto& record = table[i];
+        auto name = latin1ToUtf8(record.fixedNameView(0, kNameWidth, kMaxNameLength));
+        const auto size = nonNegativeSize(archive, i, name, record.i32(kSizeField));
+        records.push_back(recordRow(std::move(name), running, size,
+                                    {record.u32(kTimeField), record.u32(kFlagsField), std::nullopt}));
         running += size;
     }
     return records;

@@ -9,21 +9,19 @@
 
 namespace vexa {
 
-std::vector<EntryRecord> TDoomWadReader::ParseDirectory(const InputFile& archive) {
-    const auto table = wad::readDirectoryTable(archive, kRecordSize);
-    const ByteReader dir(table.bytes, displayPath(archive.path()));
-    std::vector<EntryRecord> records;
-    records.reserve(table.count);
-    for (std::size_t i = 0; i < table.count; ++i) {
-        const auto at = i * kRecordSize;
+std::vector<EntryRow> TDoomWadReader::ParseDirectory(const InputFile& archive) {
+    auto table = wad::readDirectoryTable(archive, kRecordSize);
+    std::vector<EntryRow> records;
+    records.reserve(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& record = table[i];
         // All eight bytes when no zero ends the name (LINEDEFS, TEXTURE1), as every Doom tool shows it.
-        auto name = latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kNameWidth));
-        const auto entry = entryLabel(i, name);
-        const auto size = nonNegative(archive, dir.i32(at + 4), entry + ": size");
+        auto name = latin1ToUtf8(record.fixedNameView(kNameOffset, kNameWidth, kNameWidth));
+        const auto size = nonNegativeSize(archive, i, name, record.i32(4));
         // Marker lumps (S_START, E1M1, ...) are empty and their offset means nothing; tools leave
         // any value there, so it is not held against the file.
-        const auto start = size == 0 ? 0 : nonNegative(archive, dir.i32(at), entry + ": offset");
-        records.push_back({std::move(name), start, size});
+        const auto start = size == 0 ? 0 : nonNegativeOffset(archive, i, name, record.i32(0));
+        records.push_back(recordRow(std::move(name), start, size));
     }
 
     SetOutputNames(flatOutputNames(records));

@@ -13,7 +13,7 @@ class TDoomWadReader : public RecordArchive {
     static constexpr std::size_t kNameWidth = 8;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

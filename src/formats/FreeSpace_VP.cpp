@@ -38,17 +38,16 @@ struct VpRecord {
 };
 } // namespace
 
-std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TFreeSpaceVPReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the VP header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto directory = nonNegative(archive, head.i32(kDirectoryField), "the directory position");
     const auto count = head.i32(kCountField);
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table = readRecords(archive, count, directory, kRecordSize, "directory");
-    const ByteReader dir(table, displayPath(archive.path()));
+    RecordTable table(archive, count, directory, kRecordSize, "directory");
     const auto nameAt = [&](std::size_t i) {
-        return dir.fixedNameView(i * kRecordSize + kNameOffset, kNameWidth, kMaxNameLength);
+        return table[i].fixedNameView(kNameOffset, kNameWidth, kMaxNameLength);
     };
     bool tree = false;
     for (std::size_t i = 0; i < n && !tree; ++i)
@@ -57,13 +56,13 @@ std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& arc
     // With ".." records the directory is a tree, as FreeSpace reads it: a record of size 0 opens
     // a folder, ".." closes the innermost one (one at the top is ignored), and the files take the
     // path of the folders open around them.
-    std::vector<EntryRecord> records;
+    std::vector<EntryRow> records;
     records.reserve(n);
     std::string folder;                // "data\tables\" while inside both
     std::vector<std::size_t> openedAt; // folder's length before each open folder was added
     for (std::size_t i = 0; i < n; ++i) {
-        const auto at = i * kRecordSize;
         auto name = latin1ToUtf8(nameAt(i));
+        const auto& record = table[i];
         if (tree && name == kUp) {
             if (!openedAt.empty()) {
                 folder.resize(openedAt.back());
@@ -71,7 +70,7 @@ std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& arc
             }
             continue;
         }
-        if (tree && dir.i32(at + 4) == 0) {
+        if (tree && record.i32(4) == 0) {
             openedAt.push_back(folder.size());
             folder += name + "\\";
             if (folder.size() > kMaxPathLength)
@@ -80,9 +79,9 @@ std::vector<EntryRecord> TFreeSpaceVPReader::ParseDirectory(const InputFile& arc
                                   " bytes");
             continue;
         }
-        auto record = signedRecord(archive, records.size(), folder + name, dir.i32(at), dir.i32(at + 4));
-        record.stored.time = dir.u32(at + kTimeOffset);
-        records.push_back(std::move(record));
+        auto row = signedRecord(archive, records.size(), folder + name, record.i32(0), record.i32(4));
+        row.stored.time = record.u32(kTimeOffset);
+        records.push_back(std::move(row));
     }
     return records;
 }

@@ -20,7 +20,7 @@ std::string withSeparator(std::string name, char from, char to) {
 }
 } // namespace
 
-std::vector<EntryRecord> THLPakReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> THLPakReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the PAK header");
     const ByteReader head(header, displayPath(archive.path()));
     // A zero or negative length is an empty directory, wherever it claims to be.
@@ -30,15 +30,15 @@ std::vector<EntryRecord> THLPakReader::ParseDirectory(const InputFile& archive) 
     const auto directory = nonNegative(archive, head.i32(kDirectoryOffsetField), "the directory offset");
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table = readRecords(archive, count, directory, kRecordSize, "directory");
-    const ByteReader dir(table, displayPath(archive.path()));
-    std::vector<EntryRecord> records;
+    RecordTable table(archive, count, directory, kRecordSize, "directory");
+    std::vector<EntryRow> records;
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const auto at = i * kRecordSize;
-        auto name = withSeparator(latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kMaxNameLength)), '/', '\\');
+        const auto& record = table[i];
+        auto name =
+            withSeparator(latin1ToUtf8(record.fixedNameView(0, kNameWidth, kMaxNameLength)), '/', '\\');
         records.push_back(
-            signedRecord(archive, i, std::move(name), dir.i32(at + kOffsetField), dir.i32(at + kSizeField)));
+            signedRecord(archive, i, std::move(name), record.i32(kOffsetField), record.i32(kSizeField)));
     }
     return records;
 }

@@ -15,13 +15,13 @@ constexpr std::uint32_t kMaxColours = 256;
 
 } // namespace
 
-std::vector<EntryRecord> TWadReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TWadReader::ParseDirectory(const InputFile& archive) {
     auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
     return std::move(lumps.records);
 }
 
-std::string TWadReader::RecordType(std::size_t index) const {
+StaticWord TWadReader::RecordType(std::size_t index) const {
     static constexpr wad::LumpTypeName kKnown[] = {{0x42, "picture"}, {0x43, "mip texture"}, {0x46, "font"}};
     return wad::lumpTypeText(types_.at(index), kKnown);
 }

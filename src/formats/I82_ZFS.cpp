@@ -11,7 +11,7 @@
 
 namespace vexa {
 
-std::vector<EntryRecord> I82ZFSReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> I82ZFSReader::ParseDirectory(const InputFile& archive) {
     const auto file = displayPath(archive.path());
     const auto headerBytes = archive.readBlock(0, kHeaderSize, "the ZFS header");
     const ByteReader header(headerBytes, file);
@@ -25,7 +25,7 @@ std::vector<EntryRecord> I82ZFSReader::ParseDirectory(const InputFile& archive) 
                           " is not positive");
 
     const auto wanted = static_cast<std::uint64_t>(total);
-    std::vector<EntryRecord> records;
+    std::vector<EntryRow> records;
     records.reserve(static_cast<std::size_t>(wanted));
     std::unordered_set<std::uint64_t> visited;
     std::uint64_t block = kFirstBlock;

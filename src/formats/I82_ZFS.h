@@ -20,7 +20,7 @@ class I82ZFSReader : public RecordArchive {
     static constexpr std::size_t kSizeOffset = 24;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

@@ -16,7 +16,7 @@ constexpr std::uint32_t kThirdWord = 12;
 constexpr std::size_t kCountOffset = 12;
 } // namespace
 
-std::vector<EntryRecord> TJKGobReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TJKGobReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto directory =
@@ -24,15 +24,14 @@ std::vector<EntryRecord> TJKGobReader::ParseDirectory(const InputFile& archive) 
                     "directory offset");
     const auto count = head.i32(kCountOffset);
 
-    const auto table = readRecords(archive, count, directory, kRecordSize, "the directory");
-    const ByteReader dir(table, displayPath(archive.path()));
-    std::vector<EntryRecord> records;
-    records.reserve(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-        const auto at = i * kRecordSize;
+    RecordTable table(archive, count, directory, kRecordSize, "directory");
+    std::vector<EntryRow> records;
+    records.reserve(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& record = table[i];
         records.push_back(signedRecord(
-            archive, i, latin1ToUtf8(dir.fixedNameView(at + kNameOffset, kNameWidth, kMaxNameLength)),
-            dir.i32(at), dir.i32(at + 4)));
+            archive, i, latin1ToUtf8(record.fixedNameView(kNameOffset, kNameWidth, kMaxNameLength)),
+            record.i32(0), record.i32(4)));
     }
     return records;
 }

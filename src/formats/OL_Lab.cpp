@@ -95,25 +95,24 @@ std::array<std::uint8_t, 4> TOLLabReader::TypeCode(std::string_view name) {
     return code;
 }
 
-std::vector<EntryRecord> TOLLabReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TOLLabReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the LAB header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto count = head.i32(kCountOffset);
 
     const auto n = static_cast<std::size_t>(count);
-    const auto table = readRecords(archive, count, kHeaderSize, kRecordSize, "directory");
-    const ByteReader dir(table, displayPath(archive.path()));
+    RecordTable table(archive, count, kHeaderSize, kRecordSize, "directory");
     const NameTable names(archive, kHeaderSize + n * kRecordSize, head.i32(kNameTableLengthOffset), n);
-    std::vector<EntryRecord> records;
+    std::vector<EntryRow> records;
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const auto at = i * kRecordSize;
-        auto record = signedRecord(archive, i, latin1ToUtf8(names.name(i, dir.i32(at))), dir.i32(at + 4),
-                                   dir.i32(at + 8));
-        const auto code = dir.bytes(at + kTypeCodeOffset, 4);
-        record.stored.code.emplace();
-        std::copy(code.begin(), code.end(), record.stored.code->begin());
-        records.push_back(std::move(record));
+        const auto& record = table[i];
+        auto row = signedRecord(archive, i, latin1ToUtf8(names.name(i, record.i32(0))), record.i32(4),
+                                record.i32(8));
+        const auto code = record.bytes(kTypeCodeOffset, 4);
+        row.stored.code.emplace();
+        std::copy(code.begin(), code.end(), row.stored.code->begin());
+        records.push_back(std::move(row));
     }
     return records;
 }

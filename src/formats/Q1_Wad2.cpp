@@ -24,13 +24,13 @@ bool isRawFont(const InputFile& archive, std::uint64_t offset, std::uint64_t siz
 
 } // namespace
 
-std::vector<EntryRecord> TQuakeWadReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TQuakeWadReader::ParseDirectory(const InputFile& archive) {
     auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
     return std::move(lumps.records);
 }
 
-std::string TQuakeWadReader::RecordType(std::size_t index) const {
+StaticWord TQuakeWadReader::RecordType(std::size_t index) const {
     static constexpr wad::LumpTypeName kKnown[] = {
         {0x40, "palette"}, {0x42, "picture"}, {0x43, "sound"}, {0x44, "mip texture"}};
     return wad::lumpTypeText(types_.at(index), kKnown);

@@ -20,8 +20,8 @@ class TQuakeWadReader : public RecordArchive, public PictureSource {
     Pictures DecodePictures(std::size_t index) const override;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
-    std::string RecordType(std::size_t index) const override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    StaticWord RecordType(std::size_t index) const override;
 
   private:
     std::vector<std::uint8_t> types_;

@@ -8,22 +8,21 @@
 
 namespace vexa {
 
-std::vector<EntryRecord> TSWGrpReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TSWGrpReader::ParseDirectory(const InputFile& archive) {
     const auto file = displayPath(archive.path());
     const auto headerBytes = archive.readBlock(0, kHeaderSize, "the GRP header");
     const auto count = ByteReader(headerBytes, file).i32(kCountOffset);
 
-    const auto table = readRecords(archive, count, kHeaderSize, kRecordSize, "directory");
-    const ByteReader dir(table, file);
-    std::vector<EntryRecord> records;
-    records.reserve(static_cast<std::size_t>(count));
+    RecordTable table(archive, count, kHeaderSize, kRecordSize, "directory");
+    std::vector<EntryRow> records;
+    records.reserve(table.size());
     // Each entry starts where the one before it ends; 64-bit, so no sum of 32-bit sizes can wrap.
-    std::uint64_t position = kHeaderSize + table.size();
-    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-        const auto at = i * kRecordSize;
-        auto name = latin1ToUtf8(dir.fixedNameView(at, kNameWidth, kNameWidth));
-        const auto size = nonNegativeSize(archive, i, name, dir.i32(at + kSizeOffset));
-        records.push_back({std::move(name), position, size});
+    std::uint64_t position = kHeaderSize + table.size() * kRecordSize;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& record = table[i];
+        auto name = latin1ToUtf8(record.fixedNameView(0, kNameWidth, kNameWidth));
+        const auto size = nonNegativeSize(archive, i, name, record.i32(kSizeOffset));
+        records.push_back(recordRow(std::move(name), position, size));
         position += size;
     }
 

@@ -15,7 +15,7 @@ class TSWGrpReader : public RecordArchive {
     static constexpr std::size_t kSizeOffset = 12;
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

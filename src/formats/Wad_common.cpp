@@ -6,29 +6,29 @@
 #include "formats/entry_checks.h"
 #include "images/Image_util.h"
 
+#include <array>
+
 namespace vexa::wad {
 
-DirectoryTable readDirectoryTable(const InputFile& archive, std::size_t recordSize) {
+RecordTable readDirectoryTable(const InputFile& archive, std::size_t recordSize) {
     const auto header = archive.readBlock(0, kHeaderSize, "the WAD header");
     const ByteReader fields(header, displayPath(archive.path()));
     const auto count = fields.i32(kCountOffset);
     const auto dirOffset = nonNegative(archive, fields.i32(kDirectoryOffsetField), "the directory offset");
-    auto bytes = readRecords(archive, count, dirOffset, recordSize, "lump");
-    return {std::move(bytes), static_cast<std::size_t>(count)};
+    return RecordTable(archive, count, dirOffset, recordSize, "lump");
 }
 
 Lumps readLumpDirectory(const InputFile& archive) {
-    const auto table = readDirectoryTable(archive, kRecordSize);
-    const ByteReader dir(table.bytes, displayPath(archive.path()));
+    auto table = readDirectoryTable(archive, kRecordSize);
     Lumps lumps;
-    lumps.records.reserve(table.count);
-    lumps.types.reserve(table.count);
-    for (std::size_t i = 0; i < table.count; ++i) {
-        const auto at = i * kRecordSize;
+    lumps.records.reserve(table.size());
+    lumps.types.reserve(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& record = table[i];
         lumps.records.push_back(signedRecord(
-            archive, i, latin1ToUtf8(dir.fixedName(at + kNameOffset, kNameWidth, kMaxNameLength)),
-            dir.i32(at + kRecordOffsetField), dir.i32(at + kRecordSizeField)));
-        lumps.types.push_back(dir.u8(at + kRecordTypeField));
+            archive, i, latin1ToUtf8(record.fixedNameView(kNameOffset, kNameWidth, kMaxNameLength)),
+            record.i32(kRecordOffsetField), record.i32(kRecordSizeField)));
+        lumps.types.push_back(record.u8(kRecordTypeField));
     }
     return lumps;
 }
@@ -57,11 +57,18 @@ std::uint64_t mipLevelsSize(std::int64_t width, std::int64_t height) {
     return total;
 }
 
-std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known) {
+const char* lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known) {
     for (const auto& k : known)
         if (k.type == type) return k.word;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    return std::string("0x") + kHex[type >> 4] + kHex[type & 0xF];
+    // "0x00" to "0xFF", made once.
+    static constexpr auto kValues = [] {
+        constexpr char kHex[] = "0123456789ABCDEF";
+        std::array<std::array<char, 5>, 256> values{};
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = {'0', 'x', kHex[i >> 4], kHex[i & 0xF], '\0'};
+        return values;
+    }();
+    return kValues[type].data();
 }
 
 } // namespace vexa::wad

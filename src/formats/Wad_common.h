@@ -38,16 +38,12 @@ constexpr std::size_t kMipWidthField = 16;
 constexpr std::size_t kMipHeightField = 20;
 constexpr std::size_t kMipLevel0Field = 24;
 
-// The directory table a WAD header points to: count records of recordSize bytes, read in one
-// block after checking the count and the offset against the file.
-struct DirectoryTable {
-    std::vector<std::uint8_t> bytes;
-    std::size_t count = 0;
-};
-DirectoryTable readDirectoryTable(const InputFile& archive, std::size_t recordSize);
+// The directory table a WAD header points to: count records of recordSize bytes, the count and
+// the offset checked against the file.
+RecordTable readDirectoryTable(const InputFile& archive, std::size_t recordSize);
 
 struct Lumps {
-    std::vector<EntryRecord> records;
+    std::vector<EntryRow> records;
     std::vector<std::uint8_t> types; // one per record
 };
 
@@ -74,6 +70,6 @@ struct LumpTypeName {
     std::uint8_t type;
     const char* word;
 };
-std::string lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known);
+const char* lumpTypeText(std::uint8_t type, std::span<const LumpTypeName> known);
 
 } // namespace vexa::wad

@@ -48,14 +48,12 @@ void RecordArchive::ReadDirectory(const fs::path& path) {
     outputNames_.clear();
     auto archive = std::make_shared<const InputFile>(path);
     SetArchive(path, archive);
-    auto records = ParseDirectory(*archive);
-    // Each name moves once into the rows: an archive of 100,000 entries holds them a single time.
-    std::vector<EntryRow> rows;
-    rows.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        auto& r = records[i];
-        const bool damaged = !rangeProblem(archive->size(), r.offset, r.size).empty();
-        rows.push_back({std::move(r.name), r.size, r.offset, RecordType(i), damaged, r.stored});
+    // The records are the rows: an archive of 100,000 entries is held once, as it is read.
+    auto rows = ParseDirectory(*archive);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto& row = rows[i];
+        row.damaged = !rangeFits(archive->size(), row.offset.value_or(0), row.size.value_or(0));
+        row.type = RecordType(i);
     }
     SetRows(std::move(rows));
 }

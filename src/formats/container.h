@@ -13,11 +13,27 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa {
 
 namespace fs = std::filesystem;
+
+// A word of static text, such as a kind's name for a record type: held by pointer, so 100,000
+// rows hold no copy of it. Made only from text that lives as long as the program (a literal or a
+// kind's own table), never from a std::string.
+class StaticWord {
+  public:
+    constexpr StaticWord() = default;
+    constexpr StaticWord(const char* text) : text_(text ? text : "") {}
+    constexpr operator std::string_view() const { return text_; }
+    constexpr bool empty() const { return *text_ == '\0'; }
+    friend constexpr bool operator==(StaticWord a, std::string_view b) { return std::string_view(a) == b; }
+
+  private:
+    const char* text_ = "";
+};
 
 // What a kind's record holds beside name, offset and size, where it holds it: kept as it was when an
 // edited container is saved.
@@ -33,9 +49,9 @@ struct EntryRow {
     std::string name;                  // UTF-8, "\" between folder levels
     std::optional<std::uint64_t> size; // the size a click on the row shows; nullopt where the kind shows none
     std::optional<std::uint64_t> offset; // where the entry's bytes start in the file, where the kind has that
-    std::string type;                    // the kind of data its record says it holds (a WAD lump's type)
-    bool damaged = false;                // its record is listed but its data cannot be read
-    StoredFields stored{};               // the writable kinds' other record fields
+    StaticWord type;      // the kind of data its record says it holds (a WAD lump's type); empty where none
+    bool damaged = false; // its record is listed but its data cannot be read
+    StoredFields stored{}; // the writable kinds' other record fields
 };
 
 // What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
@@ -146,13 +162,16 @@ class ContainerWriter {
                         ProgressSink* progress) const;
 };
 
-// A directory record in the shape most kinds share.
-struct EntryRecord {
-    std::string name; // UTF-8, "\" between folder levels
-    std::uint64_t offset = 0;
-    std::uint64_t size = 0;
-    StoredFields stored{};
-};
+// The row of a directory record in the shape most kinds share: a name and a range of the file.
+// stored holds the record's other fields where the kind has them.
+inline EntryRow recordRow(std::string name, std::uint64_t offset, std::uint64_t size, StoredFields stored = {}) {
+    EntryRow row;
+    row.name = std::move(name);
+    row.size = size;
+    row.offset = offset;
+    row.stored = stored;
+    return row;
+}
 
 // The shared part of every kind whose entries are byte ranges of the archive: a format module
 // only parses its directory into records (ParseDirectory). A record whose range runs past the end of
@@ -166,10 +185,11 @@ class RecordArchive : public ContainerReader {
     }
 
   protected:
-    // Reads the directory of the open archive. Each record's range is checked afterwards.
-    virtual std::vector<EntryRecord> ParseDirectory(const InputFile& archive) = 0;
-    // A word for what record index holds, for the list's type column; empty where the kind has none.
-    virtual std::string RecordType(std::size_t) const { return {}; }
+    // Reads the directory of the open archive into rows of a name, an offset and a size (recordRow).
+    // Each record's range is checked afterwards, and its type filled in.
+    virtual std::vector<EntryRow> ParseDirectory(const InputFile& archive) = 0;
+    // A word for what record index holds, for the list's type column; "" where the kind has none.
+    virtual StaticWord RecordType(std::size_t) const { return {}; }
     // For kinds whose names are flat and may repeat: one file name per entry (flatOutputNames),
     // set while the directory is parsed.
     void SetOutputNames(std::vector<std::string> names) { outputNames_ = std::move(names); }

@@ -15,20 +15,28 @@ std::string entryLabel(std::size_t index, const std::string& name) {
     return "entry " + std::to_string(index) + " '" + name + "'";
 }
 
-EntryRecord signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
-                         std::int32_t size) {
-    const auto entry = entryLabel(index, name);
-    const auto start = nonNegative(file, offset, entry + ": offset");
-    return {std::move(name), start, nonNegative(file, size, entry + ": size")};
+EntryRow signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
+                      std::int32_t size) {
+    const auto start = nonNegativeOffset(file, index, name, offset);
+    const auto stored = nonNegativeSize(file, index, name, size);
+    return recordRow(std::move(name), start, stored);
 }
 
+// The entry's label is made only for a message: most directories have none to give.
 std::uint64_t nonNegativeSize(const InputFile& file, std::size_t index, const std::string& name,
                               std::int32_t size) {
-    return nonNegative(file, size, entryLabel(index, name) + ": size");
+    if (size < 0) nonNegative(file, size, entryLabel(index, name) + ": size");
+    return static_cast<std::uint64_t>(size);
+}
+
+std::uint64_t nonNegativeOffset(const InputFile& file, std::size_t index, const std::string& name,
+                                std::int32_t offset) {
+    if (offset < 0) nonNegative(file, offset, entryLabel(index, name) + ": offset");
+    return static_cast<std::uint64_t>(offset);
 }
 
 std::string rangeProblem(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
-    if (offset <= fileSize && size <= fileSize - offset) return {};
+    if (rangeFits(fileSize, offset, size)) return {};
     return "offset " + std::to_string(offset) + " + size " + std::to_string(size) +
            " runs past the end of the file (" + std::to_string(fileSize) + " bytes)";
 }

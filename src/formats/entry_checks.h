@@ -17,12 +17,19 @@ std::uint64_t nonNegative(const InputFile& file, std::int64_t value, const std::
 std::string entryLabel(std::size_t index, const std::string& name);
 
 // A record of signed 32-bit offset and size fields; a negative one is refused.
-EntryRecord signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
-                         std::int32_t size);
+EntryRow signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
+                      std::int32_t size);
 
-// Refuses a negative 32-bit size field (for kinds whose offsets are computed, not stored).
+// Refuses a negative 32-bit size or offset field of entry index, naming it.
 std::uint64_t nonNegativeSize(const InputFile& file, std::size_t index, const std::string& name,
                               std::int32_t size);
+std::uint64_t nonNegativeOffset(const InputFile& file, std::size_t index, const std::string& name,
+                                std::int32_t offset);
+
+// True when size bytes at offset lie inside a file of fileSize bytes.
+inline bool rangeFits(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
+    return offset <= fileSize && size <= fileSize - offset;
+}
 
 // Why an entry's bytes cannot all be read from a file of fileSize bytes, or empty when they lie
 // inside it.

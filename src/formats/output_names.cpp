@@ -62,7 +62,7 @@ std::vector<std::string> numberRepeats(std::vector<std::string> out) {
     return out;
 }
 
-std::vector<std::string> flatOutputNames(const std::vector<EntryRecord>& records) {
+std::vector<std::string> flatOutputNames(const std::vector<EntryRow>& records) {
     std::vector<std::string> names;
     names.reserve(records.size());
     for (const auto& r : records)

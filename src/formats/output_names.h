@@ -17,7 +17,7 @@ namespace vexa {
 //    regard to letter case) gets "_1", "_2", ... before its extension: the smallest number that
 //    gives a name no other entry has or was given.
 std::vector<std::string> flatOutputNames(const std::vector<std::string>& names);
-std::vector<std::string> flatOutputNames(const std::vector<EntryRecord>& records);
+std::vector<std::string> flatOutputNames(const std::vector<EntryRow>& records);
 
 // Step 3 alone, on names that may hold folders ("\" between levels; the whole path is compared):
 // what one extraction run writes, so that no two entries of any kind go to one file. Letter case

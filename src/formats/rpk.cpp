@@ -54,7 +54,7 @@ std::int64_t count32(const InputFile& archive, std::int32_t count, std::uint64_t
 
 } // namespace
 
-std::vector<EntryRecord> TRpkReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TRpkReader::ParseDirectory(const InputFile& archive) {
     const auto file = displayPath(archive.path());
     SequentialReader in(archive, 0);
 
@@ -107,7 +107,7 @@ std::vector<EntryRecord> TRpkReader::ParseDirectory(const InputFile& archive) {
                 kFileRecordSize, "file");
     const ByteReader files(in.read(static_cast<std::uint64_t>(fileCount) * kFileRecordSize, "the file table"),
                            file);
-    std::vector<EntryRecord> records;
+    std::vector<EntryRow> records;
     records.reserve(static_cast<std::size_t>(fileCount));
     for (std::int64_t i = 0; i < fileCount; ++i) {
         const auto where = "file record " + std::to_string(i);

@@ -35,7 +35,7 @@ class TRpkReader : public RecordArchive {
     bool CreatesFolders() const override { return true; }
 
   protected:
-    std::vector<EntryRecord> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
 };
 
 } // namespace vexa

@@ -116,7 +116,7 @@ std::optional<std::uint64_t> FileListModel::offsetOf(std::size_t index) const {
 
 std::string FileListModel::typeOf(std::size_t index) const {
     if (!hasType_ || index >= count()) return {};
-    return object_->Rows()[index].type;
+    return std::string(std::string_view(object_->Rows()[index].type));
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
