@@ -186,6 +186,8 @@ class TPdlg : public QMainWindow, private CreationHost {
     void adoptSaved(const ContainerEdit& saved);
     // Adds files (and folders, for kinds with folders) before row position, or at the end.
     void addPaths(const std::vector<std::filesystem::path>& paths, std::optional<std::size_t> position);
+    // Runs command on the one row selected (its index and name), if exactly one is.
+    void editSelectedRow(const std::function<void(std::size_t row, const QString& name)>& command);
     // Makes one edit a step of the history, selects the rows it returns and says what it did.
     void applyEdit(const QString& step, const std::function<std::vector<std::size_t>(ContainerEdit&)>& change,
                    const std::function<QString()>& done);

@@ -207,12 +207,14 @@ void TPdlg::AddFolderClick() {
     });
 }
 
-void TPdlg::ReplaceClick() {
+void TPdlg::editSelectedRow(const std::function<void(std::size_t row, const QString& name)>& command) {
     const auto selected = files_->selectedEntries();
     if (JobRunning() || !history_->edit() || selected.size() != 1) return;
-    guarded([&] {
-        const auto row = selected.front();
-        const auto name = qText(history_->edit()->row(row).name);
+    guarded([&] { command(selected.front(), qText(history_->edit()->row(selected.front()).name)); });
+}
+
+void TPdlg::ReplaceClick() {
+    editSelectedRow([this](std::size_t row, const QString& name) {
         const auto chosen =
             prompts_.openFile(QStringLiteral("Replace ") + name, qText(addFolder_), kAllFiles);
         if (!chosen) return;
@@ -229,11 +231,7 @@ void TPdlg::ReplaceClick() {
 }
 
 void TPdlg::RenameClick() {
-    const auto selected = files_->selectedEntries();
-    if (JobRunning() || !history_->edit() || selected.size() != 1) return;
-    guarded([&] {
-        const auto row = selected.front();
-        const auto name = qText(history_->edit()->row(row).name);
+    editSelectedRow([this](std::size_t row, const QString& name) {
         const auto chosen =
             prompts_.askText(QStringLiteral("Rename"), QStringLiteral("New name of ") + name, name);
         if (!chosen || *chosen == name) return;

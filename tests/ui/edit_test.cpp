@@ -4,6 +4,7 @@
 
 #include "WindowFixture.h"
 #include "app/Global.h"
+#include "support/gob_layout.h"
 #include "ui/EditHistory.h"
 
 #include <QApplication>
@@ -15,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <functional>
 
 namespace vexa {
 namespace {
@@ -23,24 +24,6 @@ namespace {
 using test::Bytes;
 using test::q;
 using Entries = std::vector<std::pair<std::string, Bytes>>;
-
-// A Dark Forces GOB: "GOB\n", the directory's offset, the data, then the count and 21-byte records.
-Bytes gobBytes(const Entries& entries) {
-    test::ByteBuilder b;
-    b.raw("GOB\n").u32(0);
-    std::vector<std::uint32_t> offsets;
-    for (const auto& [name, bytes] : entries) {
-        offsets.push_back(static_cast<std::uint32_t>(b.size()));
-        b.raw(bytes);
-    }
-    b.patchU32(4, static_cast<std::uint32_t>(b.size()));
-    b.u32(static_cast<std::uint32_t>(entries.size()));
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        b.u32(offsets[i])
-            .u32(static_cast<std::uint32_t>(entries[i].second.size()))
-            .name(entries[i].first, 13);
-    return b.bytes();
-}
 
 std::uint32_t u32At(const Bytes& bytes, std::size_t at) {
     if (at + 4 > bytes.size()) throw std::out_of_range("past the end");
@@ -106,7 +89,7 @@ class Edit : public test::WindowFixture {
         waitForJob();
     }
     fs::path gob(const std::string& name, const Entries& entries = kSample) {
-        test::writeFile(work / name, gobBytes(entries));
+        test::writeFile(work / name, test::dfGobBytes(entries));
         return work / name;
     }
     fs::path file(const std::string& name, const Bytes& bytes) {
@@ -343,6 +326,60 @@ TEST_F(Edit, CancellingASaveLeavesTheFileAndTheEdits) {
     EXPECT_EQ(readGob(path), kSample);
     EXPECT_TRUE(edited());
     EXPECT_EQ(listed(), QStringList({"A.WAV", "B.VOC"}));
+}
+
+// An edit the kind refuses ends with its message; the edit, the list and the history stay as they were.
+TEST_F(Edit, ARefusedEditSaysWhyAndChangesNothing) {
+    fs::create_directories(work / "folder");
+    struct Case {
+        const char* name;
+        const char* command;
+        std::function<void(test::ScriptedPrompts&)> answer;
+        const char* says; // part of the message
+    };
+    const Case cases[] = {
+        {"a name longer than the field", "Rename1",
+         [](auto& p) { p.textAnswers.push_back(QStringLiteral("MUCHTOOLONGNAME.TXT")); },
+         "MUCHTOOLONGNAME.TXT"},
+        {"a name another row has", "Rename1",
+         [](auto& p) { p.textAnswers.push_back(QStringLiteral("B.VOC")); }, "B.VOC"},
+        {"a file that is not there", "Replace1",
+         [this](auto& p) { p.fileAnswers.push_back(q(work / "missing.bin")); }, "missing.bin"},
+        {"a folder in a kind without folders", "AddFiles1",
+         [this](auto& p) { p.filesAnswers.push_back({q(work / "folder")}); }, "no folders"},
+    };
+    start();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        open(gob("refuse.gob"));
+        select(0);
+        prompts.messages.clear();
+        c.answer(prompts);
+        trigger(c.command);
+        ASSERT_EQ(prompts.messages.size(), 1);
+        EXPECT_TRUE(prompts.messages[0].contains(c.says)) << prompts.messages[0].toStdString();
+        EXPECT_EQ(listed(), QStringList({"A.WAV", "B.VOC", "C.LEV"}));
+        EXPECT_FALSE(edited());
+        EXPECT_FALSE(control<QAction>("Undo1")->isEnabled());
+    }
+}
+
+TEST_F(Edit, AFolderIsAddedUnderItsNameWhereEntriesHaveFolders) {
+    test::ByteBuilder pak;
+    pak.raw("PACK").u32(12 + 3).u32(64).raw("xyz").name("maps/a.bsp", 56).u32(12).u32(3);
+    const auto path = file("tree.pak", pak.bytes());
+    test::writeFile(work / "maps/e2.bsp", test::patternBytes(8, 2));
+    test::writeFile(work / "maps/sub/e3.bsp", test::patternBytes(4, 3));
+    start();
+    open(path);
+    prompts.folderAnswers.push_back(q(work / "maps"));
+    trigger("AddFolder1");
+    EXPECT_TRUE(edited());
+    trigger("Save1");
+    const Entries expected = {{"maps/a.bsp", test::bytesOf("xyz")},
+                              {"maps/e2.bsp", test::patternBytes(8, 2)},
+                              {"maps/sub/e3.bsp", test::patternBytes(4, 3)}};
+    EXPECT_EQ(readPak(path), expected);
 }
 
 } // namespace
