@@ -340,20 +340,11 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, Progres
         keys.push_back(keyOf(*writer, entry, newPath));
     }
     // Two kept entries of one name were so in the container already: they stay as they were.
-    std::unordered_map<std::string_view, std::size_t> first;
-    first.reserve(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const auto [at, added] = first.emplace(keys[i], i);
-        if (added) continue;
-        const auto& a = rows_[at->second];
-        const auto& b = rows_[i];
-        const bool wereSo =
-            sameKind && a.entry != kNone && b.entry != kNone && a.name.empty() && b.name.empty();
-        if (!wereSo)
-            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entries[at->second].name +
-                        "' and '" + entries[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
-                        "'");
-    }
+    requireDistinctStoredNames(entries, keys, newPath, [&](std::size_t earlier, std::size_t later) {
+        const auto& a = rows_[earlier];
+        const auto& b = rows_[later];
+        return sameKind && a.entry != kNone && b.entry != kNone && a.name.empty() && b.name.empty();
+    });
     const auto layout = writer->Layout(entries, newPath);
     writeContainerFile(newPath, sources, layout, progress);
 }

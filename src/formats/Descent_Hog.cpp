@@ -41,9 +41,7 @@ std::vector<EntryRecord> TDescentHogReader::ParseDirectory(const InputFile& arch
 }
 
 std::string TDescentHogReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
-    auto name = storedName(entry.name, newPath);
-    if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
-    return name;
+    return storedNameCut(entry.name, kMaxNameLength, newPath); // the field keeps a zero at its end
 }
 
 ContainerLayout TDescentHogReader::Layout(const std::vector<WriterEntry>& entries,

@@ -43,9 +43,7 @@ std::vector<EntryRecord> TDescentHog2Reader::ParseDirectory(const InputFile& arc
 }
 
 std::string TDescentHog2Reader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
-    auto name = storedName(entry.name, newPath);
-    if (name.size() > kMaxNameLength) name.resize(kMaxNameLength); // the field keeps a zero at its end
-    return name;
+    return storedNameCut(entry.name, kMaxNameLength, newPath); // the field keeps a zero at its end
 }
 
 ContainerLayout TDescentHog2Reader::Layout(const std::vector<WriterEntry>& entries,

@@ -29,12 +29,6 @@ std::vector<std::string_view> pathParts(std::string_view name) {
     }
 }
 
-// A stored name cut to the name field.
-std::string cutToField(std::string stored) {
-    if (stored.size() > TFreeSpaceVPReader::kMaxNameLength) stored.resize(TFreeSpaceVPReader::kMaxNameLength);
-    return stored;
-}
-
 // One directory record as written: where the next data lie, its size, name and time.
 struct VpRecord {
     std::uint64_t offset;
@@ -98,7 +92,7 @@ std::string TFreeSpaceVPReader::StoredKey(const WriterEntry& entry, const fs::pa
     std::string key;
     for (const auto part : pathParts(entry.name)) {
         if (!key.empty()) key += '\\';
-        key += cutToField(storedName(std::string(part), newPath));
+        key += storedNameCut(std::string(part), kMaxNameLength, newPath);
     }
     return key;
 }
@@ -129,8 +123,9 @@ ContainerLayout TFreeSpaceVPReader::Layout(const std::vector<WriterEntry>& entri
             records.push_back({offset, 0, std::string(kUp), 0});
         for (; open.size() < folders.size(); open.push_back(folders[open.size()]))
             records.push_back(
-                {offset, 0, cutToField(storedName(std::string(folders[open.size()]), newPath)), 0});
-        records.push_back({offset, entry.size, cutToField(storedName(std::string(parts.back()), newPath)),
+                {offset, 0, storedNameCut(std::string(folders[open.size()]), kMaxNameLength, newPath), 0});
+        records.push_back({offset, entry.size,
+                           storedNameCut(std::string(parts.back()), kMaxNameLength, newPath),
                            entry.stored.time});
         offset += entry.size;
     }

@@ -114,6 +114,12 @@ std::string storedName(const std::string& name, const fs::path& newPath) {
     return *stored;
 }
 
+std::string storedNameCut(const std::string& name, std::size_t maxLength, const fs::path& newPath) {
+    auto stored = storedName(name, newPath);
+    if (stored.size() > maxLength) stored.resize(maxLength);
+    return stored;
+}
+
 void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath) {
     if (stored.size() > maxLength)
         throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + latin1ToUtf8(stored) +
@@ -122,12 +128,13 @@ void requireNameFits(const std::string& stored, std::size_t maxLength, const fs:
 }
 
 void requireDistinctStoredNames(const std::vector<WriterEntry>& entries, const std::vector<std::string>& keys,
-                                const fs::path& newPath) {
+                                const fs::path& newPath,
+                                const std::function<bool(std::size_t, std::size_t)>& mayRepeat) {
     std::unordered_map<std::string_view, std::size_t> first;
     first.reserve(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const auto [at, added] = first.emplace(keys[i], i);
-        if (!added)
+        if (!added && !(mayRepeat && mayRepeat(at->second, i)))
             throw Error("Cannot create file " + displayPath(newPath) + ": '" + entries[at->second].name +
                         "' and '" + entries[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
                         "'");

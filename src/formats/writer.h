@@ -7,6 +7,7 @@
 #include "formats/container.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,12 +24,16 @@ void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>&
 // The stored (8-bit) form of a name with "\" between levels; throws naming newPath when a character
 // has no single-byte form.
 std::string storedName(const std::string& name, const fs::path& newPath);
+// The stored form cut to its first maxLength bytes, for kinds that cut a longer name to their field.
+std::string storedNameCut(const std::string& name, std::size_t maxLength, const fs::path& newPath);
 // Refuses (naming the file) a name longer than maxLength bytes in its stored form.
 void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath);
 // Refuses (naming both entries) two entries whose stored keys are equal: names the format's cutting
-// made one. keys[i] is what entries[i] is stored as. Called before anything is written.
+// made one. keys[i] is what entries[i] is stored as; a pair (earlier, later) for which mayRepeat says
+// yes is let through. Called before anything is written.
 void requireDistinctStoredNames(const std::vector<WriterEntry>& entries, const std::vector<std::string>& keys,
-                                const fs::path& newPath);
+                                const fs::path& newPath,
+                                const std::function<bool(std::size_t, std::size_t)>& mayRepeat = {});
 // Refuses entries that do not fit the format's 32-bit size fields (2 GiB and over).
 void requireSizesFit32(const std::vector<WriterEntry>& entries, const fs::path& newPath);
 // The same for one entry of name and size.

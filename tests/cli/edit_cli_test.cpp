@@ -7,9 +7,9 @@
 namespace vexa {
 namespace {
 
-using test::Bytes;
 using test::cli;
 using test::TempDir;
+namespace fs = std::filesystem;
 
 std::string listOf(const fs::path& container) {
     return cli({"list", container.string()}).out;
