@@ -1,7 +1,6 @@
 #pragma once
 // The edit of the open container, with Undo and Redo over the edits not yet saved. Each step keeps
-// the edit value as it was before and after: undoing puts the older value back, so no edit needs
-// an inverse of its own.
+// a copy of the edit value: undoing puts the older value back, so no edit needs an inverse of its own.
 
 #include "app/container_edit.h"
 
@@ -37,7 +36,7 @@ class EditHistory : public QObject {
 
   private:
     class Step;
-    void set(const ContainerEdit& edit);
+    void swap(ContainerEdit& other);
 
     std::optional<ContainerEdit> edit_;
     QUndoStack steps_;

@@ -338,9 +338,9 @@ TEST_F(Edit, ARefusedEditSaysWhyAndChangesNothing) {
         const char* says; // part of the message
     };
     const Case cases[] = {
-        {"a name longer than the field", "Rename1",
-         [](auto& p) { p.textAnswers.push_back(QStringLiteral("MUCHTOOLONGNAME.TXT")); },
-         "MUCHTOOLONGNAME.TXT"},
+        {"a name the kind cannot store", "Rename1",
+         [](auto& p) { p.textAnswers.push_back(QStringLiteral("\u0141\u00d3D\u0179.TXT")); },
+         "Cannot rename"},
         {"a name another row has", "Rename1",
          [](auto& p) { p.textAnswers.push_back(QStringLiteral("B.VOC")); }, "B.VOC"},
         {"a file that is not there", "Replace1",
