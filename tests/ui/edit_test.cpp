@@ -5,7 +5,7 @@
 #include "WindowFixture.h"
 #include "app/Global.h"
 #include "support/gob_layout.h"
-#include "ui/EditHistory.h"
+#include "ui/FilesPage.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -141,6 +141,8 @@ TEST_F(Edit, AddRenameRemoveUndoSaveAndReadBack) {
     select(1);
     key(Qt::Key_Delete);
     EXPECT_EQ(listed(), QStringList({"Z.WAV", "C.LEV", "NEW.TXT"}));
+    // The row that took its place is selected: Delete goes on down the list.
+    EXPECT_EQ(control<ui::FilesPage>("Files")->selectedEntries(), std::vector<std::size_t>{1});
     key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(listed(), QStringList({"Z.WAV", "B.VOC", "C.LEV", "NEW.TXT"}));
     key(Qt::Key_Y, Qt::ControlModifier);
