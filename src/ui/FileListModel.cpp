@@ -1,9 +1,11 @@
 #include "ui/FileListModel.h"
 
+#include "app/container_edit.h"
 #include "app/listing.h"
 #include "formats/container.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QStyle>
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +17,7 @@ void FileListModel::setRows(const std::vector<std::string>* names) {
     beginResetModel();
     names_ = names;
     object_ = nullptr;
+    edits_ = nullptr;
     fileRows_ = false;
     sizes_.clear();
     sized_.clear();
@@ -23,9 +26,14 @@ void FileListModel::setRows(const std::vector<std::string>* names) {
 }
 
 void FileListModel::setRows(const ContainerReader* object) {
+    setEditRows(nullptr, object);
+}
+
+void FileListModel::setEditRows(const std::vector<EditRow>* rows, const ContainerReader* object) {
     beginResetModel();
     names_ = nullptr;
     object_ = object;
+    edits_ = object ? rows : nullptr;
     fileRows_ = false;
     sizes_.clear();
     sized_.clear();
@@ -41,6 +49,7 @@ void FileListModel::setFileRows(const std::vector<std::string>* rows,
     beginResetModel();
     names_ = rows;
     object_ = nullptr;
+    edits_ = nullptr;
     hasOffset_ = hasType_ = false;
     fileRows_ = rows != nullptr;
     const auto count = rows ? rows->size() : 0;
@@ -57,11 +66,33 @@ const std::vector<std::string>& FileListModel::rows() const {
 }
 
 std::size_t FileListModel::count() const {
+    if (edits_) return edits_->size();
     return object_ ? object_->EntryCount() : names_ ? names_->size() : 0;
 }
 
 const std::string& FileListModel::nameOf(std::size_t index) const {
+    if (edits_) return edits_->at(index).name;
     return object_ ? object_->EntryName(index) : names_->at(index);
+}
+
+std::optional<std::size_t> FileListModel::storedEntry(std::size_t index) const {
+    if (!edits_) return object_ && index < count() ? std::optional<std::size_t>(index) : std::nullopt;
+    if (index >= edits_->size()) return std::nullopt;
+    const auto& row = (*edits_)[index];
+    if (!row.entry || row.replaced() || *row.entry >= object_->EntryCount()) return std::nullopt;
+    return row.entry;
+}
+
+QString FileListModel::editNote(std::size_t index) const {
+    if (!edits_ || index >= edits_->size()) return {};
+    const auto& row = (*edits_)[index];
+    const auto file = QString::fromStdString(pathText(row.file));
+    if (row.added()) return QStringLiteral("Added from ") + file + QStringLiteral(", not saved yet");
+    if (row.replaced()) return QStringLiteral("Replaced by ") + file + QStringLiteral(", not saved yet");
+    if (*row.entry < object_->EntryCount() && object_->EntryName(*row.entry) != row.name)
+        return QStringLiteral("Renamed from ") + QString::fromStdString(object_->EntryName(*row.entry)) +
+               QStringLiteral(", not saved yet");
+    return {};
 }
 
 bool FileListModel::hasColumn(Column column) const {
@@ -89,13 +120,17 @@ int FileListModel::numberDigits() const {
     }
     if (!object_) return kFallback;
     std::error_code ec;
-    const auto size = std::filesystem::file_size(object_->ArchivePath(), ec);
+    auto size = std::filesystem::file_size(object_->ArchivePath(), ec);
     if (ec) return kFallback;
+    if (edits_) // an added file may be larger than the whole container
+        for (const auto& row : *edits_)
+            size = std::max(size, row.size);
     return std::max(4, static_cast<int>(std::to_string(size).size()));
 }
 
 std::optional<std::uint64_t> FileListModel::sizeOf(std::size_t index) const {
     if (fileRows_) return index < sizes_.size() ? sizes_[index] : std::nullopt;
+    if (edits_) return index < edits_->size() ? std::optional((*edits_)[index].size) : std::nullopt;
     if (!object_ || index >= count()) return std::nullopt;
     if (sizes_.size() != count()) {
         sizes_.assign(count(), std::nullopt);
@@ -110,13 +145,15 @@ std::optional<std::uint64_t> FileListModel::sizeOf(std::size_t index) const {
 }
 
 std::optional<std::uint64_t> FileListModel::offsetOf(std::size_t index) const {
-    if (!hasOffset_ || index >= count()) return std::nullopt;
-    return object_->Rows()[index].offset;
+    const auto entry = hasOffset_ ? storedEntry(index) : std::nullopt;
+    if (!entry) return std::nullopt;
+    return object_->Rows()[*entry].offset;
 }
 
 std::string FileListModel::typeOf(std::size_t index) const {
-    if (!hasType_ || index >= count()) return {};
-    return std::string(std::string_view(object_->Rows()[index].type));
+    const auto entry = hasType_ ? storedEntry(index) : std::nullopt;
+    if (!entry) return {};
+    return std::string(std::string_view(object_->Rows()[*entry].type));
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -135,9 +172,21 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return index.column() == Size || index.column() == Offset
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-    if (index.column() == Name && (role == Qt::DecorationRole || role == Qt::ToolTipRole) && object_) {
+    if (edits_ && (role == Qt::ToolTipRole || role == Qt::FontRole)) {
+        // What Save will change stands out, and its hint says what it is.
+        const auto note = editNote(row);
+        if (!note.isEmpty()) {
+            if (role == Qt::ToolTipRole) return note;
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        if (role == Qt::FontRole) return {};
+    }
+    const auto entry = storedEntry(row);
+    if (index.column() == Name && (role == Qt::DecorationRole || role == Qt::ToolTipRole) && entry) {
         // A damaged entry is marked and says why; it stays in the list like any other.
-        const auto damage = object_->EntryDamage(row);
+        const auto damage = object_->EntryDamage(*entry);
         if (damage.empty()) return {};
         if (role == Qt::ToolTipRole) return QStringLiteral("Damaged: ") + QString::fromStdString(damage);
         return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);

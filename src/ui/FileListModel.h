@@ -14,7 +14,8 @@
 
 namespace vexa {
 class ContainerReader;
-}
+struct EditRow;
+} // namespace vexa
 
 namespace vexa::ui {
 
@@ -30,6 +31,9 @@ class FileListModel : public QAbstractTableModel {
     void setRows(const std::vector<std::string>* names);
     void setRows(const ContainerReader* object);
     void setRows(std::nullptr_t) { setRows(static_cast<const ContainerReader*>(nullptr)); }
+    // The rows of an edit of object not yet saved (the owner of rows must outlive their use, as
+    // above): kept entries show their offset and type, added and changed rows are marked.
+    void setEditRows(const std::vector<EditRow>* rows, const ContainerReader* object);
     // Rows of files that are no entries (the New_C review), with the sizes of those files.
     void setFileRows(const std::vector<std::string>* rows, const std::vector<std::uint64_t>& sizes);
     // The names shown by setRows(names) or setFileRows; empty while an object's rows are shown.
@@ -46,6 +50,8 @@ class FileListModel : public QAbstractTableModel {
     std::optional<std::uint64_t> sizeOf(std::size_t index) const;
     std::optional<std::uint64_t> offsetOf(std::size_t index) const;
     std::string typeOf(std::size_t index) const;
+    // What an edit row not yet saved is, for its hint: empty for an entry kept as it is.
+    QString editNote(std::size_t index) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -53,8 +59,12 @@ class FileListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
   private:
+    // The entry of object_ a row shows as it is stored (its offset and type still hold), if any.
+    std::optional<std::size_t> storedEntry(std::size_t index) const;
+
     const std::vector<std::string>* names_ = nullptr;
     const ContainerReader* object_ = nullptr;
+    const std::vector<EditRow>* edits_ = nullptr; // shown over object_ when set
     bool hasOffset_ = false, hasType_ = false;
     bool fileRows_ = false; // sizes_ holds every row's size
     // An image listing's sizes are file sizes, asked of the file system: each is asked once.

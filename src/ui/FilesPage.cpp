@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -267,6 +268,45 @@ void FilesPage::clearFilter() {
 void FilesPage::showEntries(const ContainerReader* object) {
     rows->setRows(object);
     reviewNames_.clear();
+}
+
+void FilesPage::showEditRows(const std::vector<EditRow>* editRows, const ContainerReader* object) {
+    rows->setEditRows(editRows, object);
+    reviewNames_.clear();
+}
+
+void FilesPage::selectEntries(const std::vector<std::size_t>& entries) {
+    QItemSelection selection;
+    QModelIndex first;
+    for (const auto entry : entries) {
+        if (entry >= rows->count()) continue;
+        const auto index = shown->mapFromSource(rows->index(static_cast<int>(entry), 0));
+        if (!index.isValid()) continue;
+        selection.select(index, index);
+        if (!first.isValid()) first = index;
+    }
+    auto* model = LB1->selectionModel();
+    model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (first.isValid()) {
+        model->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+        LB1->scrollTo(first);
+    }
+}
+
+std::optional<std::size_t> FilesPage::entryAt(const QPoint& globalPoint) const {
+    const auto index = LB1->indexAt(LB1->viewport()->mapFromGlobal(globalPoint));
+    if (!index.isValid()) return std::nullopt;
+    return shown->entryIndex(index);
+}
+
+void FilesPage::addRowActions(const QList<QAction*>& actions) {
+    LB1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(LB1, &QWidget::customContextMenuRequested, this, [this, actions](const QPoint& point) {
+        QMenu menu;
+        for (auto* action : actions) // a read-only kind's commands are hidden: no menu then
+            if (action->isVisible()) menu.addAction(action);
+        if (!menu.isEmpty()) menu.exec(LB1->viewport()->mapToGlobal(point));
+    });
 }
 
 void FilesPage::showReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) {

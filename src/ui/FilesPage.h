@@ -21,9 +21,12 @@ class QMimeData;
 class QPushButton;
 class QSplitter;
 
+class QAction;
+
 namespace vexa {
 class ContainerReader;
-}
+struct EditRow;
+} // namespace vexa
 
 namespace vexa::ui {
 
@@ -69,6 +72,8 @@ class FilesPage : public QWidget {
     // --- the rows -------------------------------------------------------------------------------
     // The live object's rows (null empties the list before the object goes).
     void showEntries(const ContainerReader* object);
+    // The rows of an edit of object not yet saved (rows must outlive their use, or null them first).
+    void showEditRows(const std::vector<EditRow>* rows, const ContainerReader* object);
     // The New_C review: the gathered files' names and sizes, kept here while they are shown.
     void showReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes);
     // The idle state: no rows, several may be chosen, no filter, no preview, no extensions.
@@ -80,6 +85,12 @@ class FilesPage : public QWidget {
     std::vector<std::size_t> selectedEntries() const;
     // The entry of the selected row shown highest in the list.
     std::optional<std::size_t> firstSelectedEntry() const;
+    // Selects the rows of these entry indices (those the filter shows), the first one current.
+    void selectEntries(const std::vector<std::size_t>& entries);
+    // The entry of the row under a point of the screen, if any.
+    std::optional<std::size_t> entryAt(const QPoint& globalPoint) const;
+    // Commands on the rows: LB1's context menu shows those visible.
+    void addRowActions(const QList<QAction*>& actions);
     // Whether an entry passes the filter, and the filter's pattern (empty when none is applied).
     bool isShown(std::size_t entry) const;
     const std::string& pattern() const;

@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/filter.h"
 #include "base/text.h"
+#include "ui/EditHistory.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
@@ -147,6 +148,8 @@ void TPdlg::buildWindow() {
     setCentralWidget(central);
     setAcceptDrops(true);
 
+    history_ = new EditHistory(this);
+    connect(history_, &EditHistory::changed, this, &TPdlg::showEdits);
     jobs_ = new JobRunner(this);
     // Queued: the job's progress is sent from its worker and painted here.
     connect(
@@ -195,6 +198,10 @@ void TPdlg::buildMenus() {
     auto* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
     Open1 = item(file, "Open1", QStringLiteral("Open"), &TPdlg::Open1Click);
+    Save1 = item(file, "Save1", QStringLiteral("&Save"), &TPdlg::SaveClick);
+    Save1->setShortcut(QKeySequence::Save);
+    SaveAs1 = item(file, "SaveAs1", QStringLiteral("Save &As..."), &TPdlg::SaveAsClick);
+    SaveAs1->setShortcut(QKeySequence::SaveAs);
     file->addSeparator()->setObjectName(QStringLiteral("N2"));
     Extract1 = item(file, "Extract1", QStringLiteral("Extract"), &TPdlg::SBExtractClick);
     ExtractAll1 = item(file, "ExtractAll1", QStringLiteral("Extract All"), &TPdlg::SBExtract_AllClick);
@@ -203,6 +210,7 @@ void TPdlg::buildMenus() {
         QStringLiteral("Writes each selected lump byte for byte as stored, not as a picture"));
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     Exit1 = item(file, "Exit1", QStringLiteral("E&xit"), &TPdlg::Exit1Click);
+    buildEditMenu();
 
     auto* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help1"));
@@ -257,6 +265,10 @@ void TPdlg::FormShow() {
 
 void TPdlg::closeEvent(QCloseEvent* event) {
     stopBackgroundWork();
+    if (!settleEdits([this] { close(); })) {
+        event->ignore();
+        return;
+    }
     FormCloseQuery();
     event->accept();
 }
@@ -286,6 +298,7 @@ void TPdlg::ResetWindow() {
     newContainer_->ResetPage();
     creationMode_ = false;
     SetOpenDialog(kAllFiles, folders_.extract);
+    setTitle();
 }
 
 void TPdlg::ShowFilesPage() {
@@ -298,14 +311,18 @@ void TPdlg::ReleaseContainerObject() {
     files_->preview().clear();
     previewed_.reset();
     liveObject_.reset();
+    history_->reset(std::nullopt);
 }
 
-void TPdlg::BeginCreation() {
+bool TPdlg::BeginCreation() {
+    if (!settleEdits({})) return false;
     ReleaseContainerObject();
     files_->startReview();
     SzLabClear();
     DisableCommands();
     creationMode_ = true;
+    enableEditCommands();
+    return true;
 }
 
 void TPdlg::ShowReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) {
@@ -329,11 +346,13 @@ void TPdlg::DisableCommands() {
 }
 
 void TPdlg::EnableListCommands() {
-    files_->setExtractCommandsEnabled(true);
-    Extract1->setEnabled(true);
-    ExtractAll1->setEnabled(true);
+    // Extraction reads the file as stored: rows not saved yet have nothing there to extract.
+    const bool stored = !history_->modified();
+    files_->setExtractCommandsEnabled(stored);
+    Extract1->setEnabled(stored);
+    ExtractAll1->setEnabled(stored);
     // Only where Extract makes pictures does a raw copy differ from it (the lumps of WAD2 and WAD3).
-    ExtractRaw1->setEnabled(liveObject_ && liveObject_->HasStoredBytes() &&
+    ExtractRaw1->setEnabled(stored && liveObject_ && liveObject_->HasStoredBytes() &&
                             dynamic_cast<const PictureSource*>(liveObject_.get()));
 }
 
@@ -386,7 +405,7 @@ void TPdlg::FszlabClear() {
 // --- open and list ------------------------------------------------------------------------------
 
 void TPdlg::Open1Click() {
-    if (JobRunning()) return;
+    if (JobRunning() || !settleEdits([this] { Open1Click(); })) return;
     guarded([this] {
         const auto chosen = ExecuteOpenDialog();
         if (!chosen) return;
@@ -427,6 +446,8 @@ void TPdlg::CompleteOpen() {
                  files_->showEntries(liveObject_.get());
                  SzLabText(qText(statusLine(*liveObject_)));
                  files_->setExtensions(CollectExtensions(liveObject_->Rows()));
+                 setTitle();
+                 startEditing();
                  // A walk the file cut short: what came before it is listed, and the user is told.
                  std::string notes;
                  for (const auto& note : liveObject_->ListingNotes())
@@ -447,11 +468,14 @@ void TPdlg::LB1Click() {
         if (liveObject_ && first) {
             if (isImageKind(currentType_)) {
                 SetImageCaptions();
+            } else if (history_->modified()) {
+                FszlabSize(editRows_.at(*first).size);
             } else if (const auto size = liveObject_->EntrySize(*first)) {
                 FszlabSize(*size);
             }
         }
         EnableListCommands();
+        enableEditCommands();
         showPreviewOfSelection();
     });
 }
@@ -470,10 +494,17 @@ void TPdlg::showPreviewOfSelection() {
         return;
     }
     previewed_ = selected[0];
-    pane.showNote(QStringLiteral("Rendering ") + qText(liveObject_->EntryName(selected[0])) +
+    const auto entry = storedEntry(selected[0]);
+    if (!entry) { // its bytes are still in the file it comes from
+        previewer_->drop();
+        pane.showNote(qText(editRows_.at(selected[0]).name) +
+                      QStringLiteral(" is not saved yet: no preview"));
+        return;
+    }
+    pane.showNote(QStringLiteral("Rendering ") + qText(liveObject_->EntryName(*entry)) +
                   QStringLiteral(" ..."));
     // The palette the next conversion would use, as it is now: the render paints with its copy.
-    previewer_->request(liveObject_, selected[0], currentPalette_, gamePalettes_);
+    previewer_->request(liveObject_, *entry, currentPalette_, gamePalettes_);
 }
 
 void TPdlg::showPreview(const ContainerReader* object, std::size_t index, const QString& error,
@@ -606,8 +637,9 @@ void TPdlg::setBusy(bool busy) {
     // a second job or change what the job reads waits for its end.
     if (busy) {
         beforeJob_.clear();
-        for (QObject* control : std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, ExtractRaw1,
-                                                                palettes_, newContainer_}) {
+        for (QObject* control : std::initializer_list<QObject*>{
+                 Open1, Extract1, ExtractAll1, ExtractRaw1, palettes_, newContainer_, Save1, SaveAs1, Undo1,
+                 Redo1, AddFiles1, AddFolder1, Replace1, Rename1, Remove1}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);
@@ -629,6 +661,7 @@ void TPdlg::setBusy(bool busy) {
         beforeJob_.clear();
         files_->setColumnEnabled(true);
         SBCancelJob->setVisible(false);
+        enableEditCommands(); // the selection may have changed meanwhile
     }
 }
 
@@ -649,7 +682,7 @@ void TPdlg::stopBackgroundWork() {
 // --- drag and drop ------------------------------------------------------------------------------
 
 std::unique_ptr<QMimeData> TPdlg::DragOutData(const std::vector<std::size_t>& rows) {
-    if (JobRunning() || creationMode_ || !liveObject_ || rows.empty()) return nullptr;
+    if (JobRunning() || creationMode_ || !liveObject_ || rows.empty() || history_->modified()) return nullptr;
 
     // A folder of its own below Temp for each drag: the file manager copies from there after the
     // drop, so it stays until the window closes.
@@ -697,13 +730,25 @@ void TPdlg::dragEnterEvent(QDragEnterEvent* event) {
 
 void TPdlg::dropEvent(QDropEvent* event) {
     if (JobRunning() || event->source()) return;
-    for (const auto& url : event->mimeData()->urls()) {
-        if (!url.isLocalFile()) continue;
-        event->acceptProposedAction();
-        const auto path = fsPath(url.toLocalFile());
-        guarded([&] { OpenFile(path); }); // as Open does with the same file
-        return;
-    }
+    std::vector<fs::path> paths;
+    for (const auto& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(fsPath(url.toLocalFile()));
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    const auto first = paths.front();
+    const auto at = mapToGlobal(event->position().toPoint());
+    guarded([&] {
+        // Onto a file that can be edited, the files may be meant for it: the user says which.
+        if (history_->edit() && !creationMode_) {
+            const auto answer = prompts_.choose(
+                QStringLiteral("Add the dropped files to ") + qText(history_->edit()->path().filename()) +
+                    QStringLiteral(", or open ") + qText(first.filename()) + QStringLiteral(" in its place?"),
+                {QStringLiteral("Add"), QStringLiteral("Open"), QStringLiteral("Cancel")});
+            if (answer == 0) return addPaths(paths, files_->entryAt(at)); // before the row dropped on
+            if (answer != 1 || !settleEdits([this, first] { OpenFile(first); })) return;
+        }
+        OpenFile(first); // as Open does with the same file
+    });
 }
 
 // --- other commands -----------------------------------------------------------------------------

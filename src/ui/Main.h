@@ -3,6 +3,7 @@
 // the progress bar PBar and the menus; the commands open -> list -> extract over the core.
 
 #include "app/Global.h"
+#include "app/container_edit.h"
 #include "app/preview.h"
 #include "formats/container.h"
 #include "ui/BackgroundJob.h"
@@ -23,6 +24,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QMimeData;
 class QProgressBar;
 class QPushButton;
@@ -30,6 +32,7 @@ class QTabWidget;
 
 namespace vexa::ui {
 
+class EditHistory;
 class EntryPreviewer;
 class FilesPage;
 class JobRunner;
@@ -77,6 +80,9 @@ class TPdlg : public QMainWindow, private CreationHost {
     std::unique_ptr<QMimeData> DragOutData(const std::vector<std::size_t>& rows);
     void OpenFile(const std::filesystem::path& path);
 
+    // The edit of the open container (none for a kind that cannot be edited), with its Undo and Redo.
+    const EditHistory& Edits() const { return *history_; }
+
     // Free bytes on the file system of a folder; vexa::freeBytes unless a test says otherwise.
     using FreeSpaceProbe = std::function<std::int64_t(const std::filesystem::path&)>;
     void setFreeSpaceProbe(FreeSpaceProbe probe) { freeSpace_ = std::move(probe); }
@@ -98,6 +104,14 @@ class TPdlg : public QMainWindow, private CreationHost {
     void SBCancelJobClick();
     void EFilterChange();
     void Exit1Click();
+    // --- editing a container of a writable kind (MainEdit.cpp) ---
+    void AddFilesClick();
+    void AddFolderClick();
+    void ReplaceClick();
+    void RenameClick();
+    void RemoveClick();
+    void SaveClick();
+    void SaveAsClick();
     void Contents1Click();
     void About1Click();
 
@@ -108,7 +122,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     void SzLabText(const QString& text) override;
     void SetOpenDialog(const QString& filter, const std::filesystem::path& folder) override;
     std::optional<QString> ExecuteOpenDialog() override;
-    void BeginCreation() override;
+    bool BeginCreation() override;
     void ShowReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) override;
     std::optional<std::size_t> ReviewRow() const override;
     void FszlabSize(std::uint64_t size) override;
@@ -147,6 +161,37 @@ class TPdlg : public QMainWindow, private CreationHost {
     // Ends a running job; for the close.
     void stopBackgroundWork();
 
+    // --- editing (MainEdit.cpp) ---
+    void buildEditMenu();
+    // After a file has opened: an edit over it when its kind can be edited.
+    void startEditing();
+    // The list, the title and the commands after the edit changed.
+    void showEdits();
+    void setTitle();
+    void enableEditCommands();
+    // The entry of the open file a row of the list shows as stored, if any (an added or replaced
+    // row has none until it is saved).
+    std::optional<std::size_t> storedEntry(std::size_t row) const;
+    // Before the open file goes: true when nothing is left unsaved or the user discards it. When the
+    // user chooses Save, the save starts and afterSave runs once it has succeeded; false then, and
+    // when the user cancels.
+    bool settleEdits(std::function<void()> afterSave);
+    // Saves the edit over its file, or to target as another kind, off the window's thread.
+    struct SaveTarget {
+        std::filesystem::path path;
+        ContainerType kind;
+    };
+    void saveEdits(std::optional<SaveTarget> target, std::function<void()> afterSave);
+    // A saved edit is over the saved file: it is the live object now.
+    void adoptSaved(const ContainerEdit& saved);
+    // Adds files (and folders, for kinds with folders) before row position, or at the end.
+    void addPaths(const std::vector<std::filesystem::path>& paths, std::optional<std::size_t> position);
+    // Runs command on the one row selected (its index and name), if exactly one is.
+    void editSelectedRow(const std::function<void(std::size_t row, const QString& name)>& command);
+    // Makes one edit a step of the history, selects the rows it returns and says what it did.
+    void applyEdit(const QString& step, const std::function<std::vector<std::size_t>(ContainerEdit&)>& change,
+                   const std::function<QString()>& done);
+
     Prompts& prompts_;
     ProgramFolders folders_;
     FreeSpaceProbe freeSpace_;
@@ -179,6 +224,19 @@ class TPdlg : public QMainWindow, private CreationHost {
     QAction* ExtractAll1 = nullptr;
     QAction* ExtractRaw1 = nullptr;
     QAction* Exit1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* SaveAs1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
+    QAction* AddFiles1 = nullptr;
+    QAction* AddFolder1 = nullptr;
+    QAction* Replace1 = nullptr;
+    QAction* Rename1 = nullptr;
+    QAction* Remove1 = nullptr;
+    EditHistory* history_ = nullptr;
+    std::vector<EditRow> editRows_;   // what the list shows while there are unsaved edits
+    std::filesystem::path addFolder_; // where Add and Replace look first
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
     std::unique_ptr<BarProgress> progress_;

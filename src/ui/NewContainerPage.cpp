@@ -194,9 +194,10 @@ void NewContainerPage::ResetPage() {
     EConName->clear();
 }
 
-void NewContainerPage::ResetForCreation() {
-    window_.BeginCreation();
+bool NewContainerPage::ResetForCreation() {
+    const bool begun = window_.BeginCreation();
     ResetPage();
+    return begun;
 }
 
 void NewContainerPage::setReviewLocked(bool locked) {
@@ -209,7 +210,7 @@ void NewContainerPage::setReviewLocked(bool locked) {
 void NewContainerPage::RGConCreateClick(int item) {
     const auto& kinds = creatableKinds();
     if (item < 0 || static_cast<std::size_t>(item) >= kinds.size()) return;
-    ResetForCreation();
+    if (!ResetForCreation()) return;
     kindGroup_->button(item)->setChecked(true); // ResetPage cleared it
     const auto& kind = kinds[static_cast<std::size_t>(item)];
     EConName->setText(qText(window_.Folders().temp / std::string(kind.defaultName)));

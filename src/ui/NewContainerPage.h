@@ -57,7 +57,7 @@ class NewContainerPage : public QWidget {
     void SBCreateClick();
 
   private:
-    void ResetForCreation();
+    bool ResetForCreation(); // false: the window keeps its open file
     void beginWadBatch(const std::filesystem::path& sourceFolder);
     void showReview();
     void setReviewLocked(bool locked);

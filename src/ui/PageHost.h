@@ -51,8 +51,9 @@ class PageHost {
 class CreationHost : public PageHost {
   public:
     // The window's share of choosing a kind: no live object, the Files page emptied for a review,
-    // labels cleared, commands disabled, CreationMode on.
-    virtual void BeginCreation() = 0;
+    // labels cleared, commands disabled, CreationMode on. False when the open file's unsaved edits
+    // keep it (the user cancelled, or saves them first).
+    virtual bool BeginCreation() = 0;
     // The gathered files on the Files page, which becomes active, with OK, Remove and Cancel.
     virtual void ShowReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) = 0;
     // The review row selected (the list takes one at a time), if any.

@@ -3,6 +3,7 @@
 // through this seam: the window uses QtPrompts, the tests a scripted implementation.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -16,13 +17,28 @@ class Prompts {
     virtual void message(const QString& text) = 0;
     // A question with Yes and No; only Yes counts as consent.
     virtual bool question(const QString& text) = 0;
+    // A question with the given answers: the index of the one pressed. The last one is what Escape
+    // or closing the box answers.
+    virtual int choose(const QString& text, const QStringList& answers) = 0;
+    // A line of text, starting as initial; nullopt when the user cancels.
+    virtual std::optional<QString> askText(const QString& title, const QString& label,
+                                           const QString& initial) = 0;
 
     // An existing file to open; nullopt when the user cancels. filter is in Qt form ("All Files (*)").
     virtual std::optional<QString> openFile(const QString& title, const QString& folder,
                                             const QString& filter) = 0;
+    // Existing files to open, several at once; empty when the user cancels.
+    virtual QStringList openFiles(const QString& title, const QString& folder, const QString& filter) = 0;
     // A file name to write (it need not exist yet); nullopt when the user cancels.
     virtual std::optional<QString> saveFile(const QString& title, const QString& initialPath,
                                             const QString& filter) = 0;
+    // A file name to write and which of filters (one kind of file each) the user chose with it.
+    struct SaveChoice {
+        QString path;
+        int filter = 0;
+    };
+    virtual std::optional<SaveChoice> saveFileAs(const QString& title, const QString& initialPath,
+                                                 const QStringList& filters, int selected) = 0;
     // An existing folder; nullopt when the user cancels.
     virtual std::optional<QString> chooseFolder(const QString& title, const QString& folder) = 0;
 
@@ -40,10 +56,16 @@ class QtPrompts : public Prompts {
   public:
     void message(const QString& text) override;
     bool question(const QString& text) override;
+    int choose(const QString& text, const QStringList& answers) override;
+    std::optional<QString> askText(const QString& title, const QString& label,
+                                   const QString& initial) override;
     std::optional<QString> openFile(const QString& title, const QString& folder,
                                     const QString& filter) override;
+    QStringList openFiles(const QString& title, const QString& folder, const QString& filter) override;
     std::optional<QString> saveFile(const QString& title, const QString& initialPath,
                                     const QString& filter) override;
+    std::optional<SaveChoice> saveFileAs(const QString& title, const QString& initialPath,
+                                         const QStringList& filters, int selected) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
     bool openWithDesktop(const QString& path) override;
 };

@@ -3,8 +3,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace vexa::ui {
 
@@ -42,6 +47,32 @@ bool QtPrompts::question(const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+int QtPrompts::choose(const QString& text, const QStringList& answers) {
+    QMessageBox box(QMessageBox::Question, title(), shown(text), QMessageBox::NoButton, owner());
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton*> buttons;
+    for (int i = 0; i < answers.size(); ++i) {
+        const auto role = i == 0                    ? QMessageBox::AcceptRole
+                          : i + 1 == answers.size() ? QMessageBox::RejectRole
+                                                    : QMessageBox::DestructiveRole;
+        buttons << box.addButton(answers[i], role);
+    }
+    if (buttons.isEmpty()) return 0;
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+    box.setEscapeButton(buttons.back());
+    box.exec();
+    const auto pressed = buttons.indexOf(box.clickedButton());
+    return pressed < 0 ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(pressed);
+}
+
+std::optional<QString> QtPrompts::askText(const QString& caption, const QString& label,
+                                          const QString& initial) {
+    bool ok = false;
+    const auto text = QInputDialog::getText(owner(), caption, label, QLineEdit::Normal, initial, &ok);
+    if (!ok) return std::nullopt;
+    return text;
+}
+
 std::optional<QString> QtPrompts::openFile(const QString& caption, const QString& folder,
                                            const QString& filter) {
     const auto path = QFileDialog::getOpenFileName(owner(), caption, folder, filter);
@@ -54,6 +85,19 @@ std::optional<QString> QtPrompts::saveFile(const QString& caption, const QString
     const auto path = QFileDialog::getSaveFileName(owner(), caption, initialPath, filter);
     if (path.isEmpty()) return std::nullopt;
     return path;
+}
+
+QStringList QtPrompts::openFiles(const QString& caption, const QString& folder, const QString& filter) {
+    return QFileDialog::getOpenFileNames(owner(), caption, folder, filter);
+}
+
+std::optional<Prompts::SaveChoice> QtPrompts::saveFileAs(const QString& caption, const QString& initialPath,
+                                                         const QStringList& filters, int selected) {
+    auto chosenFilter = filters.value(selected);
+    const auto path = QFileDialog::getSaveFileName(owner(), caption, initialPath,
+                                                   filters.join(QStringLiteral(";;")), &chosenFilter);
+    if (path.isEmpty()) return std::nullopt;
+    return SaveChoice{path, std::max(0, static_cast<int>(filters.indexOf(chosenFilter)))};
 }
 
 std::optional<QString> QtPrompts::chooseFolder(const QString& caption, const QString& folder) {

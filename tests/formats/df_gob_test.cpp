@@ -4,6 +4,7 @@
 #include "base/errors.h"
 #include "formats/DF_Gob.h"
 #include "support/format_checks.h"
+#include "support/gob_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -14,22 +15,8 @@ using test::ByteBuilder;
 using test::Bytes;
 using test::TempDir;
 
-// A GOB laid out by hand: header, data back to back, directory at the end.
 Bytes makeGob(const std::vector<std::pair<std::string, Bytes>>& entries) {
-    ByteBuilder b;
-    b.raw("GOB\n").u32(0);
-    std::vector<std::uint32_t> offsets;
-    for (const auto& [name, data] : entries) {
-        offsets.push_back(static_cast<std::uint32_t>(b.size()));
-        b.raw(data);
-    }
-    b.patchU32(4, static_cast<std::uint32_t>(b.size()));
-    b.u32(static_cast<std::uint32_t>(entries.size()));
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        b.u32(offsets[i])
-            .u32(static_cast<std::uint32_t>(entries[i].second.size()))
-            .name(entries[i].first, 13);
-    return b.bytes();
+    return test::dfGobBytes(entries);
 }
 
 TEST(DFGob, ListsNamesAndSizesInDirectoryOrder) {

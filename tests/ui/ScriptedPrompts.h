@@ -24,7 +24,7 @@ namespace vexa::test {
 class ScriptedPrompts : public ui::Prompts {
   public:
     struct Dialog {
-        QString kind; // "open", "save" or "folder"
+        QString kind; // "open", "open files", "save", "save as", "folder" or "text"
         QString title;
         QString folder;
         QString filter;
@@ -33,10 +33,18 @@ class ScriptedPrompts : public ui::Prompts {
     std::deque<std::optional<QString>> fileAnswers;   // open and save dialogs
     std::deque<std::optional<QString>> folderAnswers; // folder dialogs
     std::deque<bool> questionAnswers;
+    std::deque<QString> choiceAnswers;              // the caption of the answer pressed
+    std::deque<std::optional<QString>> textAnswers; // askText
+    std::deque<QStringList> filesAnswers;           // openFiles; empty is a cancel
+    struct SaveAs {
+        QString path;
+        QString filter; // the filter whose text starts with this
+    };
+    std::deque<std::optional<SaveAs>> saveAsAnswers;
     bool desktopOpens = true;
 
     QStringList messages;
-    QStringList questions;
+    QStringList questions; // questions and choices
     QStringList openedWithDesktop;
     std::vector<Dialog> dialogs;
 
@@ -51,6 +59,47 @@ class ScriptedPrompts : public ui::Prompts {
         const bool yes = questionAnswers.front();
         questionAnswers.pop_front();
         return yes;
+    }
+
+    int choose(const QString& text, const QStringList& answers) override {
+        questions << text;
+        if (choiceAnswers.empty()) {
+            ADD_FAILURE() << "unexpected choice: " << text.toStdString();
+            return static_cast<int>(answers.size()) - 1;
+        }
+        const auto answer = choiceAnswers.front();
+        choiceAnswers.pop_front();
+        const auto index = answers.indexOf(answer);
+        EXPECT_GE(index, 0) << "no answer " << answer.toStdString() << " to: " << text.toStdString();
+        return index < 0 ? static_cast<int>(answers.size()) - 1 : static_cast<int>(index);
+    }
+
+    std::optional<QString> askText(const QString& title, const QString& label,
+                                   const QString& initial) override {
+        dialogs.push_back({QStringLiteral("text"), title, initial, label});
+        return next(textAnswers);
+    }
+
+    QStringList openFiles(const QString& title, const QString& folder, const QString& filter) override {
+        dialogs.push_back({QStringLiteral("open files"), title, folder, filter});
+        if (filesAnswers.empty()) {
+            ADD_FAILURE() << "unexpected open files dialog \"" << title.toStdString() << "\"";
+            return {};
+        }
+        auto answer = filesAnswers.front();
+        filesAnswers.pop_front();
+        return answer;
+    }
+
+    std::optional<SaveChoice> saveFileAs(const QString& title, const QString& initialPath,
+                                         const QStringList& filters, int selected) override {
+        dialogs.push_back({QStringLiteral("save as"), title, initialPath, filters.value(selected)});
+        const auto answer = next(saveAsAnswers);
+        if (!answer) return std::nullopt;
+        for (int i = 0; i < filters.size(); ++i)
+            if (filters[i].startsWith(answer->filter)) return SaveChoice{answer->path, i};
+        ADD_FAILURE() << "no filter " << answer->filter.toStdString();
+        return std::nullopt;
     }
 
     std::optional<QString> openFile(const QString& title, const QString& folder,
@@ -76,7 +125,7 @@ class ScriptedPrompts : public ui::Prompts {
     }
 
   private:
-    std::optional<QString> next(std::deque<std::optional<QString>>& answers) {
+    template <class T> std::optional<T> next(std::deque<std::optional<T>>& answers) {
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected " << dialogs.back().kind.toStdString() << " dialog \""
                           << dialogs.back().title.toStdString() << "\"";

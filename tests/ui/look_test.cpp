@@ -702,7 +702,9 @@ TEST_F(Look, DroppingAFileOpensItAsOpenDoes) {
     EXPECT_EQ(rows().size(), static_cast<int>(kEntries.size()));
     EXPECT_EQ(text("SLab"), q(gob) + "   Contains  6 files");
 
-    // A file that cannot be read says so, and the listing stays.
+    // A file that cannot be read says so, and the listing stays. (A GOB can be edited: the drop
+    // asks first whether its files are to be added.)
+    prompts.choiceAnswers.push_back("Open");
     EXPECT_TRUE(send({QUrl::fromLocalFile(q(work / "gone.gob"))}));
     EXPECT_EQ(prompts.messages,
               QStringList{"Cannot open file " + q(work / "gone.gob") + ": No such file or directory"});

@@ -1,0 +1,353 @@
+// TPdlg's editing of an open container of a writable kind: Add, Replace, Rename, Remove, Undo and
+// Redo over an EditHistory, Save and Save As off the window's thread, and the question to save
+// before the file goes.
+
+#include "app/extract.h"
+#include "app/kinds.h"
+#include "base/errors.h"
+#include "base/text.h"
+#include "ui/EditHistory.h"
+#include "ui/FilesPage.h"
+#include "ui/Main.h"
+#include "ui/PreviewPane.h"
+#include "ui/Prompts.h"
+#include "ui/QtText.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <algorithm>
+
+namespace vexa::ui {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kProgramTitle = QStringLiteral("VEXA ver 0.3");
+
+// The kinds Save As writes, one file dialog filter each ("PAK (*.pak)"), in the New_C page's order.
+struct SaveKind {
+    ContainerType code;
+    QString filter;
+};
+std::vector<SaveKind> saveKinds() {
+    std::vector<SaveKind> kinds;
+    for (const auto& kind : creatableKinds()) {
+        if (!kind.createWriter || !ContainerEdit::Editable(kind.code)) continue;
+        const auto extension = fs::path(std::string(kind.defaultName)).extension().string();
+        kinds.push_back({kind.code, qText(std::string(kindName(kind.code))) + QStringLiteral(" (*") +
+                                        qText(toLowerAscii(extension)) + QStringLiteral(")")});
+    }
+    return kinds;
+}
+
+QString files(std::size_t count) {
+    return QString::number(count) + (count == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+}
+
+} // namespace
+
+void TPdlg::buildEditMenu() {
+    Edit1 = menuBar()->addMenu(QStringLiteral("Edit"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Undo1 = history_->steps().createUndoAction(this, QStringLiteral("Undo"));
+    Undo1->setObjectName(QStringLiteral("Undo1"));
+    Undo1->setShortcut(QKeySequence::Undo);
+    Redo1 = history_->steps().createRedoAction(this, QStringLiteral("Redo"));
+    Redo1->setObjectName(QStringLiteral("Redo1"));
+    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    Edit1->addAction(Undo1);
+    Edit1->addAction(Redo1);
+    Edit1->addSeparator();
+
+    auto item = [this](const char* name, const QString& caption, void (TPdlg::*handler)(),
+                       const QString& hint) {
+        auto* action = Edit1->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setToolTip(hint);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    AddFiles1 =
+        item("AddFiles1", QStringLiteral("Add Files..."), &TPdlg::AddFilesClick,
+             QStringLiteral("Adds files at the end; an entry of the same name takes the file's bytes"));
+    AddFolder1 = item("AddFolder1", QStringLiteral("Add Folder..."), &TPdlg::AddFolderClick,
+                      QStringLiteral("Adds every file below a folder, under the folder's name"));
+    Replace1 = item("Replace1", QStringLiteral("Replace..."), &TPdlg::ReplaceClick,
+                    QStringLiteral("The selected entry takes its bytes from a file"));
+    Rename1 = item("Rename1", QStringLiteral("Rename"), &TPdlg::RenameClick, {});
+    Rename1->setShortcut(Qt::Key_F2);
+    Remove1 = item("Remove1", QStringLiteral("Remove"), &TPdlg::RemoveClick, {});
+    Remove1->setShortcut(QKeySequence::Delete);
+    files_->addRowActions({AddFiles1, Replace1, Rename1, Remove1, Undo1, Redo1});
+    enableEditCommands();
+}
+
+void TPdlg::startEditing() {
+    // A file that lists but cannot be edited (a damaged entry) is shown as it is, without the commands.
+    std::optional<ContainerEdit> edit;
+    if (liveObject_ && ContainerEdit::Editable(currentType_)) try {
+            edit.emplace(liveObject_, currentType_);
+        } catch (const Error&) {
+        }
+    history_->reset(std::move(edit));
+    if (liveObject_) addFolder_ = liveObject_->ArchivePath().parent_path();
+}
+
+void TPdlg::showEdits() {
+    // The list lets go of the rows it shows before they change.
+    files_->showEntries(nullptr);
+    editRows_.clear();
+    previewer_->drop();
+    previewed_.reset();
+    files_->preview().clear();
+    FszlabClear();
+    if (history_->modified()) {
+        editRows_ = history_->edit()->rows();
+        files_->showEditRows(&editRows_, liveObject_.get());
+    } else {
+        files_->showEntries(liveObject_.get());
+    }
+    setTitle();
+    DisableCommands(); // until a row is clicked, as after an open
+    enableEditCommands();
+}
+
+void TPdlg::setTitle() {
+    // "*": edits not saved yet.
+    if (!liveObject_ || creationMode_) return setWindowTitle(kProgramTitle);
+    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + qText(openPath_.filename()) +
+                   (history_->modified() ? QStringLiteral("*") : QString()));
+}
+
+void TPdlg::enableEditCommands() {
+    const auto* edit = creationMode_ ? nullptr : history_->edit();
+    // A kind that cannot be edited shows no edit commands at all.
+    Edit1->menuAction()->setVisible(edit != nullptr);
+    for (auto* action : {Save1, SaveAs1, AddFiles1, Replace1, Rename1, Remove1})
+        action->setVisible(edit != nullptr);
+    AddFolder1->setVisible(edit && ContainerEdit::HasFolders(edit->kind()));
+    if (JobRunning()) return; // the job's end gives them back
+    const auto selected = edit ? files_->selectedEntries().size() : 0;
+    for (auto* action : {SaveAs1, AddFiles1, AddFolder1})
+        action->setEnabled(edit != nullptr);
+    Save1->setEnabled(edit && edit->modified());
+    Replace1->setEnabled(selected == 1);
+    Rename1->setEnabled(selected == 1);
+    Remove1->setEnabled(selected > 0);
+}
+
+std::optional<std::size_t> TPdlg::storedEntry(std::size_t row) const {
+    if (!history_->modified()) return row;
+    if (row >= editRows_.size()) return std::nullopt;
+    const auto& edited = editRows_[row];
+    if (!edited.entry || edited.replaced()) return std::nullopt;
+    return edited.entry;
+}
+
+// --- the edits ----------------------------------------------------------------------------------
+
+void TPdlg::applyEdit(const QString& step,
+                      const std::function<std::vector<std::size_t>(ContainerEdit&)>& change,
+                      const std::function<QString()>& done) {
+    if (JobRunning() || !history_->edit()) return;
+    std::vector<std::size_t> rows;
+    history_->apply(step, [&](ContainerEdit& edit) { rows = change(edit); });
+    files_->selectEntries(rows);
+    LB1Click(); // the size, the commands and the preview of the rows now selected
+    SzLabText(done() + QStringLiteral(", not saved yet"));
+}
+
+void TPdlg::addPaths(const std::vector<fs::path>& paths, std::optional<std::size_t> position) {
+    if (paths.empty() || !history_->edit()) return;
+    const bool folders = ContainerEdit::HasFolders(history_->edit()->kind());
+    std::size_t count = 0;
+    applyEdit(
+        QStringLiteral("Add"),
+        [&](ContainerEdit& edit) {
+            std::vector<std::size_t> rows;
+            for (const auto& path : paths) {
+                std::error_code ec;
+                if (fs::is_directory(path, ec)) {
+                    if (!folders)
+                        throw Error(pathText(path) + ": " + std::string(kindName(edit.kind())) +
+                                    " entries have no folders; add the files in it instead");
+                    count += edit.addTree(path, pathText(path.filename()));
+                    continue;
+                }
+                const auto row = edit.add(path, {}, position);
+                rows.push_back(row);
+                ++count;
+                if (position) position = row + 1; // the next one after it
+            }
+            return rows;
+        },
+        [&] { return QStringLiteral("Added ") + files(count); });
+    addFolder_ = paths.front().parent_path();
+}
+
+void TPdlg::AddFilesClick() {
+    if (JobRunning() || !history_->edit()) return;
+    guarded([this] {
+        const auto chosen = prompts_.openFiles(QStringLiteral("Add Files"), qText(addFolder_), kAllFiles);
+        std::vector<fs::path> paths;
+        for (const auto& path : chosen)
+            paths.push_back(fsPath(path));
+        addPaths(paths, std::nullopt);
+    });
+}
+
+void TPdlg::AddFolderClick() {
+    if (JobRunning() || !history_->edit()) return;
+    guarded([this] {
+        const auto chosen = prompts_.chooseFolder(QStringLiteral("Add Folder"), qText(addFolder_));
+        if (chosen) addPaths({fsPath(*chosen)}, std::nullopt);
+    });
+}
+
+void TPdlg::editSelectedRow(const std::function<void(std::size_t row, const QString& name)>& command) {
+    const auto selected = files_->selectedEntries();
+    if (JobRunning() || !history_->edit() || selected.size() != 1) return;
+    guarded([&] { command(selected.front(), qText(history_->edit()->row(selected.front()).name)); });
+}
+
+void TPdlg::ReplaceClick() {
+    editSelectedRow([this](std::size_t row, const QString& name) {
+        const auto chosen =
+            prompts_.openFile(QStringLiteral("Replace ") + name, qText(addFolder_), kAllFiles);
+        if (!chosen) return;
+        const auto path = fsPath(*chosen);
+        applyEdit(
+            QStringLiteral("Replace"),
+            [&](ContainerEdit& edit) {
+                edit.replace(row, path);
+                return std::vector<std::size_t>{row};
+            },
+            [&] { return QStringLiteral("Replaced ") + name; });
+        addFolder_ = path.parent_path();
+    });
+}
+
+void TPdlg::RenameClick() {
+    editSelectedRow([this](std::size_t row, const QString& name) {
+        const auto chosen =
+            prompts_.askText(QStringLiteral("Rename"), QStringLiteral("New name of ") + name, name);
+        if (!chosen || *chosen == name) return;
+        applyEdit(
+            QStringLiteral("Rename"),
+            [&](ContainerEdit& edit) {
+                edit.rename(row, chosen->toStdString());
+                return std::vector<std::size_t>{row};
+            },
+            [&] { return QStringLiteral("Renamed ") + name + QStringLiteral(" to ") + *chosen; });
+    });
+}
+
+void TPdlg::RemoveClick() {
+    const auto selected = files_->selectedEntries();
+    if (JobRunning() || !history_->edit() || selected.empty()) return;
+    guarded([&] {
+        applyEdit(
+            QStringLiteral("Remove"),
+            [&](ContainerEdit& edit) {
+                edit.remove(selected);
+                // The row that took the first one's place, so that Delete can go on down the list.
+                if (edit.rowCount() == 0) return std::vector<std::size_t>{};
+                return std::vector<std::size_t>{std::min(selected.front(), edit.rowCount() - 1)};
+            },
+            [&] { return QStringLiteral("Removed ") + files(selected.size()); });
+    });
+}
+
+// --- saving -------------------------------------------------------------------------------------
+
+bool TPdlg::settleEdits(std::function<void()> afterSave) {
+    if (!history_->modified() || JobRunning()) return !history_->modified();
+    const auto answer =
+        prompts_.choose(QStringLiteral("Save the changes to ") + qText(history_->edit()->path().filename()) +
+                            QStringLiteral("?"),
+                        {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
+    if (answer == 1) {
+        history_->reset(std::nullopt);
+        return true;
+    }
+    if (answer == 0) guarded([&] { saveEdits(std::nullopt, std::move(afterSave)); });
+    return false;
+}
+
+void TPdlg::SaveClick() {
+    if (history_->modified()) guarded([this] { saveEdits(std::nullopt, {}); });
+}
+
+void TPdlg::SaveAsClick() {
+    if (JobRunning() || !history_->edit()) return;
+    guarded([this] {
+        const auto kinds = saveKinds();
+        QStringList filters;
+        int current = 0;
+        for (const auto& kind : kinds) {
+            if (kind.code == history_->edit()->kind() && current == 0)
+                current = static_cast<int>(filters.size());
+            filters << kind.filter;
+        }
+        const auto chosen =
+            prompts_.saveFileAs(QStringLiteral("Save As"), qText(history_->edit()->path()), filters, current);
+        if (!chosen || chosen->filter < 0 || static_cast<std::size_t>(chosen->filter) >= kinds.size()) return;
+        saveEdits(SaveTarget{fsPath(chosen->path), kinds[static_cast<std::size_t>(chosen->filter)].code}, {});
+    });
+}
+
+void TPdlg::saveEdits(std::optional<SaveTarget> target, std::function<void()> afterSave) {
+    if (JobRunning() || !history_->edit()) return;
+    // The worker saves a copy; the edit shown stays as it is until the copy is saved whole.
+    auto copy = std::make_shared<ContainerEdit>(*history_->edit());
+    const auto path = target ? target->path : copy->path();
+    SzLabText(QStringLiteral("Saving ") + qText(path));
+    progress_->setPosition(0);
+    StartJob(
+        [copy, target](JobProgress& progress) {
+            if (target)
+                copy->saveAs(target->path, target->kind, &progress);
+            else
+                copy->save(&progress);
+        },
+        [this, copy, path, target, afterSave = std::move(afterSave)](std::exception_ptr error) {
+            progress_->setPosition(0);
+            if (!error) {
+                adoptSaved(*copy);
+                SzLabText(QStringLiteral("Saved ") + qText(path));
+                if (afterSave) afterSave();
+                return;
+            }
+            // Nothing was written over the file: the edits stay, to save again or elsewhere.
+            try {
+                std::rethrow_exception(error);
+            } catch (const Cancelled&) {
+                SzLabText(QStringLiteral("Saving cancelled: ") + qText(path) +
+                          QStringLiteral(" was not changed"));
+            } catch (const ContainerChangedOnDisk& changed) {
+                SzLabText(QStringLiteral("Not saved: ") + qText(path) + QStringLiteral(" changed on disk"));
+                if (prompts_.question(qText(printableText(changed.what())) +
+                                      QStringLiteral("\n\rSave the changes as another file instead?")))
+                    SaveAsClick();
+            } catch (...) {
+                SzLabText(QStringLiteral("Not saved: ") + qText(path));
+                throw;
+            }
+        });
+}
+
+void TPdlg::adoptSaved(const ContainerEdit& saved) {
+    // The list and a render let go of the old object before it goes.
+    previewer_->drop();
+    files_->showEntries(nullptr);
+    liveObject_ = saved.reader();
+    currentType_ = saved.kind();
+    openPath_ = saved.path();
+    history_->reset(saved);
+    files_->setExtensions(CollectExtensions(liveObject_->Rows()));
+}
+
+} // namespace vexa::ui
