@@ -269,6 +269,10 @@ TEST_F(TextureImport, RefusedInputsWriteNothingAndKeepThePreviousFile) {
         EXPECT_EQ(test::readFile(out), test::bytesOf("previous"));
         EXPECT_EQ(test::namesIn(out.parent_path()), std::vector<std::string>{"target"});
     }
+    // Nor does an output replace one of its own pictures.
+    const auto before = test::readFile(good);
+    EXPECT_THROW(importTextures(TextureKind::Wad2, good, {good}, options_, nullptr), Error);
+    EXPECT_EQ(test::readFile(good), before);
 }
 
 TEST_F(TextureImport, PreviewShowsLevelZeroWithItsPalette) {
