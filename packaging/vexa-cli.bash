@@ -7,7 +7,7 @@ _vexa_cli() {
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create add remove rename convert --help' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create import add remove rename convert --help' -- "$cur")
         return
     fi
 
@@ -38,6 +38,7 @@ _vexa_cli() {
     create) options='--help' ;;
     add) options='--as --help' ;;
     remove | rename | convert) options='--help' ;;
+    import) options='--palette --dither --help' ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then
@@ -55,10 +56,10 @@ _vexa_cli() {
         esac
     done
 
-    if [[ ($command == create && $position == 0) || ($command == convert && $position == 1) ]]; then
+    if [[ ($command == create || $command == import) && $position == 0 || ($command == convert && $position == 1) ]]; then
         # The kinds as this vexa-cli names them in its own help.
         local kinds
-        kinds=$("${COMP_WORDS[0]}" create --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
+        kinds=$("${COMP_WORDS[0]}" "$command" --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
         mapfile -t COMPREPLY < <(compgen -W "$kinds" -- "$cur")
     elif [[ ($command == extract && $position == 1) || ($command == create && $position == 1) ]]; then
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")

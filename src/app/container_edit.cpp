@@ -17,7 +17,7 @@ const CreatableKind* writableKind(ContainerType kind) {
     return nullptr;
 }
 
-std::unique_ptr<ContainerWriter> writerFor(ContainerType kind) {
+std::unique_ptr<EntryLayoutWriter> writerFor(ContainerType kind) {
     const auto* k = writableKind(kind);
     if (!k) throw Error(std::string(kindName(kind)) + " files cannot be edited");
     return k->createWriter();
@@ -136,13 +136,13 @@ WriterEntry ContainerEdit::writerEntry(const Row& r, bool sameKind) const {
     return entry;
 }
 
-std::string ContainerEdit::keyOf(const ContainerWriter& writer, const WriterEntry& entry,
+std::string ContainerEdit::keyOf(const EntryLayoutWriter& writer, const WriterEntry& entry,
                                  const fs::path& target) const {
     requireSizeFits32(entry.name, entry.size, target);
     return writer.StoredKey(entry, target);
 }
 
-ContainerEdit::KeyIndex ContainerEdit::keyIndex(const ContainerWriter& writer) const {
+ContainerEdit::KeyIndex ContainerEdit::keyIndex(const EntryLayoutWriter& writer) const {
     KeyIndex index;
     index.reserve(rows_.size());
     for (std::size_t i = 0; i < rows_.size(); ++i)
@@ -170,7 +170,7 @@ ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file) const
     return {file, source.size(), creationTimeHigh32(file)};
 }
 
-std::size_t ContainerEdit::addChecked(const ContainerWriter& writer, KeyIndex& index, const fs::path& file,
+std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
                                       const std::string& name, std::optional<std::size_t> position) {
     auto added = lookAtSource(file);
     const auto normal = normalName(name, HasFolders(kind_), path());

@@ -121,13 +121,13 @@ class ContainerEdit {
     std::uint64_t sizeOf(const Row& r) const;
     // The row as a writer lays it out; sameKind keeps the fields of its record.
     WriterEntry writerEntry(const Row& r, bool sameKind) const;
-    std::string keyOf(const ContainerWriter& writer, const WriterEntry& entry, const fs::path& target) const;
-    KeyIndex keyIndex(const ContainerWriter& writer) const;
+    std::string keyOf(const EntryLayoutWriter& writer, const WriterEntry& entry, const fs::path& target) const;
+    KeyIndex keyIndex(const EntryLayoutWriter& writer) const;
     // Refuses key when a row other than except is stored as it.
     void requireFree(const KeyIndex& index, const std::string& key, const std::string& name,
                      std::size_t except) const;
     AddedFile lookAtSource(const fs::path& file) const;
-    std::size_t addChecked(const ContainerWriter& writer, KeyIndex& index, const fs::path& file,
+    std::size_t addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
                            const std::string& name, std::optional<std::size_t> position);
     void writeTo(const fs::path& newPath, ContainerType kind, ProgressSink* progress) const;
     void reopen(const fs::path& path, ContainerType kind);

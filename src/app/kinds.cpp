@@ -31,7 +31,7 @@ namespace {
 template <class T> std::unique_ptr<ContainerReader> reader() {
     return std::make_unique<T>();
 }
-template <class T> std::unique_ptr<ContainerWriter> writer() {
+template <class T> std::unique_ptr<EntryLayoutWriter> writer() {
     return std::make_unique<T>();
 }
 template <class T> std::unique_ptr<ImageDecoder> decoder() {

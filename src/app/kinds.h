@@ -44,7 +44,7 @@ struct CreatableKind {
     std::string_view cliName;     // `vexa-cli create KIND`
     Gathering gathering;
     ContainerType code;
-    std::unique_ptr<ContainerWriter> (*createWriter)() = nullptr; // null: not built by a writer class
+    std::unique_ptr<EntryLayoutWriter> (*createWriter)() = nullptr; // null: not built by a writer class
 };
 
 const std::vector<CreatableKind>& creatableKinds();

@@ -5,7 +5,7 @@
 
 namespace vexa {
 
-class TDFGobReader : public RecordArchive, public ContainerWriter {
+class TDFGobReader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kHeaderSize = 8;
     static constexpr std::size_t kRecordSize = 21;

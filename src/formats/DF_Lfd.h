@@ -11,7 +11,7 @@
 
 namespace vexa {
 
-class TDFLfdReader : public RecordArchive, public ContainerWriter {
+class TDFLfdReader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kHeaderSize = 16;
     static constexpr std::size_t kTypeWidth = 4;

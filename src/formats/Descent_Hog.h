@@ -6,7 +6,7 @@
 
 namespace vexa {
 
-class TDescentHogReader : public RecordArchive, public ContainerWriter {
+class TDescentHogReader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kSignatureSize = 3;
     static constexpr std::size_t kEntryHeaderSize = 17;

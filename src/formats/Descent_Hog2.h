@@ -7,7 +7,7 @@
 
 namespace vexa {
 
-class TDescentHog2Reader : public RecordArchive, public ContainerWriter {
+class TDescentHog2Reader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kHeaderSize = 68;
     static constexpr std::size_t kRecordSize = 48;

@@ -8,7 +8,7 @@
 
 namespace vexa {
 
-class TFreeSpaceVPReader : public RecordArchive, public ContainerWriter {
+class TFreeSpaceVPReader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kHeaderSize = 16;
     static constexpr std::size_t kRecordSize = 44;

@@ -6,7 +6,7 @@
 
 namespace vexa {
 
-class THLPakReader : public RecordArchive, public ContainerWriter {
+class THLPakReader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kHeaderSize = 12;
     static constexpr std::size_t kRecordSize = 64;

@@ -6,7 +6,7 @@
 
 namespace vexa {
 
-class TJKGobReader : public RecordArchive, public ContainerWriter {
+class TJKGobReader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kHeaderSize = 16;
     static constexpr std::size_t kRecordSize = 136;

@@ -9,7 +9,7 @@
 
 namespace vexa {
 
-class TOLLabReader : public RecordArchive, public ContainerWriter {
+class TOLLabReader : public RecordArchive, public EntryLayoutWriter {
   public:
     static constexpr std::size_t kHeaderSize = 16;
     static constexpr std::size_t kRecordSize = 16;

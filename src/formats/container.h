@@ -143,10 +143,20 @@ struct ContainerLayout {
 };
 
 // A kind that writes: it lays out a list of entries; the skeleton (writer.h) does the writing.
+// Builds a new container from a gathered folder.
 class ContainerWriter {
   public:
     virtual ~ContainerWriter() = default;
+    // Builds the container at newPath from files (gathered from sourceFolder). Throws Error on
+    // any failure, leaving no half-written file and any previous file of that name intact.
+    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
+                                ProgressSink* progress) const = 0;
+};
 
+// The writer of a kind that lays its entries out around their bytes: every kind an edited
+// container can be saved as. The bytes themselves are streamed by the writer skeleton.
+class EntryLayoutWriter : public ContainerWriter {
+  public:
     // What entry is stored as, as far as it tells two entries apart (its name cut to the kind's
     // field, with its folders or type). Throws Error naming newPath and the name when the kind
     // cannot store it.
@@ -156,10 +166,8 @@ class ContainerWriter {
     virtual ContainerLayout Layout(const std::vector<WriterEntry>& entries,
                                    const fs::path& newPath) const = 0;
 
-    // Builds the container at newPath from files (gathered from sourceFolder). Throws Error on
-    // any failure, leaving no half-written file and any previous file of that name intact.
     void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) const;
+                        ProgressSink* progress) const final;
 };
 
 // The row of a directory record in the shape most kinds share: a name and a range of the file.

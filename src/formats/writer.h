@@ -21,6 +21,14 @@ namespace vexa {
 void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>& sources,
                         const ContainerLayout& layout, ProgressSink* progress);
 
+// The same skeleton for a file whose pieces are made while it is written (textures built from
+// pictures): head, then piece(i) for each i below count, then tail. sources are the files the
+// pieces are made from: the new file must not replace one of them.
+void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, std::size_t count,
+                   const std::function<std::vector<std::uint8_t>(std::size_t)>& piece,
+                   std::span<const std::uint8_t> tail, const std::vector<fs::path>& sources,
+                   ProgressSink* progress);
+
 // The stored (8-bit) form of a name with "\" between levels; throws naming newPath when a character
 // has no single-byte form.
 std::string storedName(const std::string& name, const fs::path& newPath);

@@ -1,0 +1,60 @@
+#pragma once
+// Building game textures from pictures (PNG, BMP): the one entry the window and vexa-cli share.
+
+#include "formats/container.h"
+#include "images/picture_import.h"
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace vexa {
+
+enum class TextureKind { Wal, Wad2, Wad3, DfBm, JkMat };
+
+struct TextureKindInfo {
+    TextureKind kind;
+    std::string_view cliName;   // `vexa-cli import KIND`
+    std::string_view caption;   // for the window's menus and file dialogs
+    std::string_view extension; // of the file written, ".wal"
+    bool manyPictures;          // a container of textures (WAD2, WAD3) rather than one picture
+    bool mipLevels;             // sides must be multiples of 16
+    std::optional<Game> game;   // the game palette the pictures are mapped to; none: own palette (WAD3)
+};
+
+const std::array<TextureKindInfo, 5>& textureKinds();
+const TextureKindInfo& textureKindInfo(TextureKind kind);
+const TextureKindInfo* findTextureKind(std::string_view cliName);
+
+struct ImportOptions {
+    GamePalettePaths palettes; // where a kind's game palette is loaded from
+    bool dither = false;       // Floyd-Steinberg when mapping onto a palette
+};
+
+// Builds outPath of kind from pictures: one picture for the single kinds, one or more for WAD2 and
+// WAD3 (each named after its file name without extension). Throws Error naming the file and the
+// reason (a picture that cannot be read, a side not a multiple of 16, a name too long or given
+// twice, a palette that does not load); then nothing is written and a previous outPath stays.
+// Cancelled (through progress) the same way.
+void importTextures(TextureKind kind, const fs::path& outPath, const std::vector<fs::path>& pictures,
+                    const ImportOptions& options, ProgressSink* progress);
+
+// What picture would become as level 0 of a kind's texture, for a preview before writing: the
+// indices and the palette they are painted with (the game palette, or the texture's own).
+struct ImportPreview {
+    IndexedImage image;
+    PaletteTable palette{};
+};
+ImportPreview previewImport(TextureKind kind, const fs::path& picture, const ImportOptions& options);
+
+// The New_C page's built-in WAD items: a ContainerWriter over importTextures for WAD2 or WAD3,
+// taking the gathered files (PNG and BMP) of the source folder as the pictures.
+std::unique_ptr<ContainerWriter> createTextureWadWriter(TextureKind kind, ImportOptions options);
+
+// The files of a gathered list that import takes (".png", ".bmp", any letter case).
+bool isImportablePicture(std::string_view name);
+
+} // namespace vexa

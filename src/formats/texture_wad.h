@@ -1,0 +1,48 @@
+#pragma once
+// Writing WAD2 and WAD3 files of mip textures made while the file is written: the sizes are known
+// beforehand (from each picture's header), so the directory at the end and the header that points
+// to it are laid out first and each texture is made, written and dropped in turn.
+
+#include "formats/container.h"
+#include "images/picture_import.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+enum class TextureWadKind { Wad2, Wad3 };
+
+struct MipTextureLump {
+    std::string name; // stored form (8-bit), at most wad::kMaxNameLength bytes
+    PictureSize size; // of level 0, sides multiples of 16
+};
+
+// One texture's contents, made when the writer reaches it: its four levels and, for WAD3, its
+// palette (at most 256 colours; the rest of the stored 256 are black).
+struct MipTextureContents {
+    MipImages levels;
+    std::vector<std::array<std::uint8_t, 3>> colours;
+};
+
+// Bytes of a mip texture lump of this size (header, four levels, and for WAD3 the palette count,
+// the palette and padding to 4 bytes).
+std::uint64_t mipTextureLumpSize(TextureWadKind kind, PictureSize size);
+// The lump itself; throws when contents do not have the size given.
+std::vector<std::uint8_t> mipTextureLumpBytes(TextureWadKind kind, const MipTextureLump& lump,
+                                              const MipTextureContents& contents);
+
+// Refuses (naming newPath and the names) names longer than 15 bytes and names given twice (the
+// engines look textures up by name without regard to case, so "Wall" and "WALL" are the same).
+void requireTextureNames(const std::vector<MipTextureLump>& lumps, const fs::path& newPath);
+
+// Writes the WAD through the writer skeleton: make(i) is called for each lump in order. sources
+// are the files the textures come from: the new file must not replace one of them. A failure or
+// a cancel leaves no file and any previous file at newPath as it was.
+void writeTextureWad(TextureWadKind kind, const fs::path& newPath, const std::vector<MipTextureLump>& lumps,
+                     const std::function<MipTextureContents(std::size_t)>& make,
+                     const std::vector<fs::path>& sources, ProgressSink* progress);
+
+} // namespace vexa

@@ -1,0 +1,90 @@
+#pragma once
+// Pictures drawn elsewhere, on their way into a game texture: PNG and BMP files read into colours,
+// those colours mapped onto a 256-colour palette, and the smaller mip levels the texture kinds carry.
+
+#include "images/Image_util.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace vexa {
+
+// ---- Reading -------------------------------------------------------------------------------------
+
+struct PictureSize {
+    std::uint32_t width = 0, height = 0;
+};
+
+// A picture file's own colour table and indices, for a file that stores indices (8-bit BMP,
+// paletted PNG): red, green, blue per entry, in the file's order (at most 256 entries).
+struct StoredIndices {
+    IndexedImage image;
+    std::vector<std::array<std::uint8_t, 3>> colours;
+};
+
+// A picture as read: red, green, blue, alpha per pixel, top row first, 4 x width bytes a row.
+struct ColourPicture {
+    std::uint32_t width = 0, height = 0;
+    std::vector<std::uint8_t> rgba;
+    std::optional<StoredIndices> stored; // when the file holds palette indices
+};
+
+// PNG (every colour type and depth; 16-bit samples are cut to 8, an alpha channel or tRNS kept)
+// and BMP (8, 24 and 32 bits uncompressed or BI_BITFIELDS, rows bottom-up or top-down), told
+// apart by their first bytes. Throws a FormatError naming the file and the reason for anything
+// else, a damaged file, or a side of 0 or over kMaxImageSide.
+ColourPicture readColourPicture(const InputFile& file);
+ColourPicture readColourPicture(const fs::path& path);
+// Only the size from the header (the same checks on it), without reading the pixels.
+PictureSize readPictureSize(const InputFile& file);
+PictureSize readPictureSize(const fs::path& path);
+
+// ---- Mapping onto a palette ----------------------------------------------------------------------
+
+// Which entries of a game palette a picture may be mapped to. Entries outside [firstOpaque,
+// lastOpaque] are never chosen for an opaque pixel (fullbright or reserved colours); a pixel
+// whose alpha is under 128 becomes transparentIndex where the texture has one, else it is mapped
+// as opaque.
+struct PaletteRules {
+    int firstOpaque = 0;
+    int lastOpaque = 255;
+    std::optional<std::uint8_t> transparentIndex;
+};
+
+// Colours as a palette table holds them (blue, green, red, 0 per entry) and as RGB triples.
+std::array<std::uint8_t, 3> paletteColour(const PaletteTable& palette, std::size_t index);
+
+// Maps picture onto palette: each pixel to its nearest allowed entry (distance in Oklab), with
+// Floyd-Steinberg error diffusion when dither is set. A picture whose stored colour table equals
+// the palette's first entries keeps its indices as they are (no mapping at all).
+IndexedImage mapToPalette(const ColourPicture& picture, const PaletteTable& palette,
+                          const PaletteRules& rules, bool dither);
+
+// A picture with its own palette (WAD3): stored indices and colours as they are; a picture of at
+// most 256 distinct colours gets exactly those colours (in order of first appearance); more are
+// reduced to 256 (libimagequant; dither adds its error diffusion). Alpha is ignored.
+struct OwnPaletteImage {
+    IndexedImage image;
+    std::vector<std::array<std::uint8_t, 3>> colours; // at most 256
+};
+OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither);
+
+// ---- Mip levels ----------------------------------------------------------------------------------
+
+constexpr int kMipLevels = 4;
+constexpr std::uint32_t kMipSideMultiple = 16;
+
+// Throws a FormatError naming file when a side is not a multiple of 16 (the mip texture kinds).
+void requireMipSides(const fs::path& file, PictureSize size);
+
+// Levels 1 to 3 of picture: each halves both sides, every pixel the average of a 2 x 2 block of
+// the level above in linear light (alpha averaged as it is). The sides are multiples of 16.
+std::array<ColourPicture, kMipLevels - 1> smallerMipLevels(const ColourPicture& picture);
+
+// An indexed level 0 and three smaller levels: level n is (width >> n) x (height >> n).
+using MipImages = std::array<IndexedImage, kMipLevels>;
+
+} // namespace vexa
