@@ -11,6 +11,7 @@
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
+#include "ui/ImportPictureDialog.h"
 #include "ui/NewContainerPage.h"
 #include "ui/PalettesPage.h"
 #include "ui/PreviewPane.h"
@@ -201,6 +202,10 @@ void TPdlg::buildMenus() {
     ExtractRaw1 = item(file, "ExtractRaw1", QStringLiteral("Extract raw"), &TPdlg::ExtractRawClick);
     ExtractRaw1->setToolTip(
         QStringLiteral("Writes each selected lump byte for byte as stored, not as a picture"));
+    file->addSeparator()->setObjectName(QStringLiteral("N3"));
+    ImportPicture1 =
+        item(file, "ImportPicture1", QStringLiteral("Import picture\u2026"), &TPdlg::ImportPicture1Click);
+    ImportPicture1->setToolTip(QStringLiteral("Makes a WAL, BM or MAT texture of a PNG or BMP picture"));
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     Exit1 = item(file, "Exit1", QStringLiteral("E&xit"), &TPdlg::Exit1Click);
 
@@ -607,7 +612,7 @@ void TPdlg::setBusy(bool busy) {
     if (busy) {
         beforeJob_.clear();
         for (QObject* control : std::initializer_list<QObject*>{Open1, Extract1, ExtractAll1, ExtractRaw1,
-                                                                palettes_, newContainer_}) {
+                                                                ImportPicture1, palettes_, newContainer_}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);
@@ -639,6 +644,7 @@ void TPdlg::SBCancelJobClick() {
 }
 
 void TPdlg::stopBackgroundWork() {
+    if (importDialog_) importDialog_->reject();
     previewer_->drop();
     if (jobs_->running()) {
         jobs_->cancel();
@@ -707,6 +713,14 @@ void TPdlg::dropEvent(QDropEvent* event) {
 }
 
 // --- other commands -----------------------------------------------------------------------------
+
+void TPdlg::ImportPicture1Click() {
+    if (JobRunning()) return;
+    guarded([this] {
+        if (!importDialog_) importDialog_ = new ImportPictureDialog(*this, this);
+        importDialog_->open(); // window-modal; the choices of its last use stay
+    });
+}
 
 void TPdlg::SBCancelClick() {
     guarded([this] { ResetWindow(); });

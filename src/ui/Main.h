@@ -32,6 +32,7 @@ namespace vexa::ui {
 
 class EntryPreviewer;
 class FilesPage;
+class ImportPictureDialog;
 class JobRunner;
 class NewContainerPage;
 class PalettesPage;
@@ -94,6 +95,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     void SBExtract_AllClick();
     void SBExtract_ExtClick();
     void ExtractRawClick();
+    void ImportPicture1Click();
     void SBCancelClick();
     void SBCancelJobClick();
     void EFilterChange();
@@ -178,12 +180,14 @@ class TPdlg : public QMainWindow, private CreationHost {
     QAction* Extract1 = nullptr;
     QAction* ExtractAll1 = nullptr;
     QAction* ExtractRaw1 = nullptr;
+    QAction* ImportPicture1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
     std::unique_ptr<BarProgress> progress_;
     JobRunner* jobs_ = nullptr;
     EntryPreviewer* previewer_ = nullptr;
+    ImportPictureDialog* importDialog_ = nullptr; // made at its first use, then kept
 };
 
 } // namespace vexa::ui

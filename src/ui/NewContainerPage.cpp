@@ -32,7 +32,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kRowsPerColumn = 5;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 22;
 
@@ -123,6 +122,7 @@ NewContainerPage::NewContainerPage(CreationHost& window, QWidget* parent) : QWid
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(2);
     const auto& kinds = creatableKinds();
+    const int rowsPerColumn = static_cast<int>(kinds.size() + 1) / 2;
     int tabStop = 0;
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         auto* item = new KindItem(
@@ -133,8 +133,8 @@ NewContainerPage::NewContainerPage(CreationHost& window, QWidget* parent) : QWid
             std::max(tabStop, item->fontMetrics().horizontalAdvance(item->kind() + QStringLiteral("  ")));
         const int index = static_cast<int>(i);
         kindGroup_->addButton(item, index);
-        // Filled column by column, as the radio group the page stands for did.
-        grid->addWidget(item, index % kRowsPerColumn, index / kRowsPerColumn);
+        // Two columns, filled column by column, as the radio group the page stands for did.
+        grid->addWidget(item, index % rowsPerColumn, index / rowsPerColumn);
         kindItems_.push_back(item);
     }
     for (auto* item : kindItems_)
@@ -269,14 +269,13 @@ void NewContainerPage::SBCreateClick() {
             beginWadBatch(folder);
             return;
         }
-        if (!kind->createWriter) {
+        if (!kind->createWriter && !kind->textures) {
             window_.prompts().message(QStringLiteral("Sorry, this version of VEXA cannot build ") +
                                       qText(std::string(kind->caption)).simplified() +
                                       QStringLiteral(" files yet"));
             return;
         }
-        sourceFiles_ =
-            kind->gathering == Gathering::Tree ? GatherFolderTree(folder) : GatherFolderFiles(folder);
+        sourceFiles_ = gatherSources(*kind, folder);
         reviewFolder_ = folder;
         showReview();
     });
@@ -319,13 +318,14 @@ void NewContainerPage::SBRemoveClick() {
 
 void NewContainerPage::SBOKClick() {
     const auto* kind = chosenKind();
-    if (!reviewing_ || !kind || !kind->createWriter || window_.JobRunning()) return;
+    if (!reviewing_ || !kind || window_.JobRunning()) return;
     window_.guarded([this, kind] {
         const auto newPath = newContainerPath();
         if (!newPath) return;
         window_.SetCurrentType(kind->code);
         // Written off the window's thread from a copy of the review, which stays meanwhile.
-        auto writer = std::shared_ptr<ContainerWriter>(kind->createWriter());
+        auto writer = std::shared_ptr<ContainerWriter>(createKindWriter(*kind, window_.GamePalettes()));
+        if (!writer) return;
         const auto path = *newPath;
         const auto folder = reviewFolder_;
         const auto files = sourceFiles_;
