@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   libphysfs-dev
-  libpng-dev
+  libpng-dev libimagequant-dev
   clang-14 libclang-rt-14-dev clang-format-14
   freedoom
   xvfb xauth

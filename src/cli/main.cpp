@@ -2,6 +2,7 @@
 
 #include "app/extract.h"
 #include "app/kinds.h"
+#include "app/texture_import.h"
 #include "app/wad_batch.h"
 #include "base/errors.h"
 #include "base/file_io.h"
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
     "  list FILE [--json] [--filter P]  list the entries of FILE as the window shows them\n"
     "  extract FILE TARGET_DIR [...]    extract entries (all of them by default)\n"
     "  create KIND SOURCE_DIR NEW_PATH  build a new container from a folder\n"
+    "  import KIND OUT PICTURE... [...] build a game texture from PNG or BMP pictures\n"
     "\n"
     "Run 'vexa-cli COMMAND --help' for the options of one command.\n";
 
@@ -221,6 +223,16 @@ void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games,
     games.set(game, file);
 }
 
+// The value of --palette: GAME=FILE.
+std::pair<Game, std::string> paletteOption(const std::string& text) {
+    const auto eq = text.find('=');
+    const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
+    if (!game || eq + 1 == text.size())
+        throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
+                         text};
+    return {game->game, text.substr(eq + 1)};
+}
+
 // The folder of the running executable, where Data is kept.
 fs::path programFolder(const char* argv0) {
     if (const auto exe = platform::executablePath(); !exe.empty()) return fs::path(exe).parent_path();
@@ -327,14 +339,7 @@ int cmdExtract(const std::vector<std::string>& args) {
             if (ext.empty() || ext.front() != '.') ext = "." + ext;
             exts.push_back(ext);
         } else if (a == "--palette") {
-            const auto text = value();
-            const auto eq = text.find('=');
-            const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
-            if (!game || eq + 1 == text.size())
-                throw UsageError{
-                    "--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
-                    text};
-            palettes.emplace_back(game->game, text.substr(eq + 1));
+            palettes.push_back(paletteOption(value()));
         } else if (a == "--filter") {
             filter = filterValue(args, i, filter);
         } else if (a == "--format") {
@@ -470,6 +475,54 @@ int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folder
     return 0;
 }
 
+std::string importHelp() {
+    std::string text = "Usage: vexa-cli import KIND OUT PICTURE... [--palette GAME=FILE]... [--dither]\n"
+                       "Builds the game texture OUT from PNG or BMP pictures (8, 24 or 32 bits). KIND is one of:\n";
+    for (const auto& k : textureKinds())
+        text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) +
+                (k.manyPictures ? " (one texture per picture, named after its file)" : " (one picture)") + "\n";
+    text += "Colours are mapped to the nearest of the game's palette (the default_*.pal files of the Data\n"
+            "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"
+            "palette keeps its indices. A WAD3 texture keeps up to 256 colours of its own exactly and\n"
+            "reduces more. --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
+            "jk-mat get three smaller mip levels and need sides that are multiples of 16. Names in a WAD\n"
+            "are at most 15 bytes, each once. On any error nothing is written and an older OUT stays.\n";
+    return text;
+}
+
+int cmdImport(const std::vector<std::string>& args) {
+    if (wantsHelp(args)) return std::fputs(importHelp().c_str(), stdout), 0;
+    std::vector<std::string> positional;
+    std::vector<std::pair<Game, std::string>> palettes;
+    bool dither = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const auto& a = args[i];
+        if (a == "--dither") {
+            dither = true;
+        } else if (a == "--palette") {
+            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
+            palettes.push_back(paletteOption(args[++i]));
+        } else if (a.rfind("--", 0) == 0) {
+            throw UsageError{"unknown option " + a};
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() < 3) throw UsageError{"import takes KIND, OUT and at least one PICTURE"};
+    const auto* kind = findTextureKind(positional[0]);
+    if (!kind) throw UsageError{"unknown texture kind " + positional[0]};
+    ImportOptions options{defaultPalettes(), dither};
+    Palette unused;
+    for (const auto& [game, file] : palettes)
+        usePaletteFile(game, file, options.palettes, unused);
+    const std::vector<fs::path> pictures(positional.begin() + 2, positional.end());
+    stopOnInterrupt();
+    TerminalProgress progress;
+    importTextures(kind->kind, positional[1], pictures, options, &progress);
+    std::cout << "Created File " << positional[1] << '\n';
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -488,6 +541,7 @@ int main(int argc, char** argv) {
         if (command == "list") return cmdList(args);
         if (command == "extract") return cmdExtract(args);
         if (command == "create") return cmdCreate(args, folders);
+        if (command == "import") return cmdImport(args);
         throw UsageError{"unknown command " + command};
     } catch (const Cancelled& e) {
         std::cerr << printableText(e.what()) << '\n';

@@ -45,6 +45,20 @@ void requireOutsideSourceFolder(const fs::path& newPath, const fs::path& sourceF
                     displayPath(sourceFolder) + ", whose files it is built from");
 }
 
+void stopIfAsked(ProgressSink* progress, const fs::path& newPath) {
+    if (progress && progress->cancelRequested())
+        throw Cancelled("Cancelled: " + displayPath(newPath) + " was not written");
+}
+
+// A source reached through a link can still be the file being replaced.
+void requireNotReplaced(const OutputFile& out, const InputFile& source, const fs::path& newPath) {
+    const auto& replaced = out.replaced();
+    if (replaced.kind == platform::NodeKind::RegularFile && source.identity().device == replaced.device &&
+        source.identity().inode == replaced.inode)
+        throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
+                    displayPath(source.path()));
+}
+
 } // namespace
 
 void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
@@ -54,21 +68,12 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
     AtomicOutputFile out(newPath);
     out.file().write(layout.head);
     bar.reset();
-    const auto stopIfAsked = [&] {
-        if (progress && progress->cancelRequested())
-            throw Cancelled("Cancelled: " + displayPath(newPath) + " was not written");
-    };
     for (std::size_t i = 0; i < files.size(); ++i) {
-        stopIfAsked();
+        stopIfAsked(progress, newPath);
         if (i < layout.before.size()) out.file().write(layout.before[i]);
         const auto path = sourcePath(sourceFolder, files[i]);
         InputFile source(path);
-        // A source reached through a link can still be the file being replaced.
-        const auto& replaced = out.file().replaced();
-        if (replaced.kind == platform::NodeKind::RegularFile && source.identity().device == replaced.device &&
-            source.identity().inode == replaced.inode)
-            throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
-                        displayPath(path));
+        requireNotReplaced(out.file(), source, newPath);
         if (source.size() != files[i].size)
             throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(path) +
                         " changed size (" + std::to_string(files[i].size) + " bytes when gathered, " +
@@ -77,7 +82,28 @@ void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, c
         bar.step();
     }
     out.file().write(layout.tail);
-    stopIfAsked();
+    stopIfAsked(progress, newPath);
+    out.commit();
+    bar.reset();
+}
+
+void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, std::size_t count,
+                   const std::function<std::vector<std::uint8_t>(std::size_t)>& piece,
+                   std::span<const std::uint8_t> tail, const std::vector<fs::path>& sources,
+                   ProgressSink* progress) {
+    WriterProgress bar(progress, count);
+    AtomicOutputFile out(newPath);
+    for (const auto& source : sources)
+        requireNotReplaced(out.file(), InputFile(source), newPath);
+    out.file().write(head);
+    bar.reset();
+    for (std::size_t i = 0; i < count; ++i) {
+        stopIfAsked(progress, newPath);
+        out.file().write(piece(i));
+        bar.step();
+    }
+    out.file().write(tail);
+    stopIfAsked(progress, newPath);
     out.commit();
     bar.reset();
 }

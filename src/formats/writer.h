@@ -6,6 +6,7 @@
 #include "formats/container.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,14 @@ struct ContainerLayout {
 // temporary file is removed and Cancelled is thrown; any previous file at newPath stays as it was.
 void writeContainerFile(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
                         const ContainerLayout& layout, ProgressSink* progress);
+
+// The same skeleton for a file whose pieces are made while it is written (textures built from
+// pictures): head, then piece(i) for each i below count, then tail. sources are the files the
+// pieces are made from: the new file must not replace one of them.
+void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, std::size_t count,
+                   const std::function<std::vector<std::uint8_t>(std::size_t)>& piece,
+                   std::span<const std::uint8_t> tail, const std::vector<fs::path>& sources,
+                   ProgressSink* progress);
 
 // The stored (8-bit) form of a gathered name with "\" between levels; throws naming newPath when a
 // character has no single-byte form.

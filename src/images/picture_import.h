@@ -60,8 +60,8 @@ std::array<std::uint8_t, 3> paletteColour(const PaletteTable& palette, std::size
 // Maps picture onto palette: each pixel to its nearest allowed entry (distance in Oklab), with
 // Floyd-Steinberg error diffusion when dither is set. A picture whose stored colour table equals
 // the palette's first entries keeps its indices as they are (no mapping at all).
-IndexedImage mapToPalette(const ColourPicture& picture, const PaletteTable& palette, const PaletteRules& rules,
-                          bool dither);
+IndexedImage mapToPalette(const ColourPicture& picture, const PaletteTable& palette,
+                          const PaletteRules& rules, bool dither);
 
 // A picture with its own palette (WAD3): stored indices and colours as they are; a picture of at
 // most 256 distinct colours gets exactly those colours (in order of first appearance); more are

@@ -1,0 +1,279 @@
+// Colours onto palettes. Distances are measured in Oklab: it is nearly perceptually uniform, so
+// the nearest entry is the one that looks nearest (plain RGB distance favours greys and muddy
+// greens over the dark saturated colours game palettes are rich in), and it costs little more than
+// a weighted RGB metric once each colour is looked up in a cache.
+
+#include "base/errors.h"
+#include "images/picture_import.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <libimagequant.h>
+#include <limits>
+#include <memory>
+#include <unordered_map>
+
+// The two OpenMP calls used below, declared here so that the build needs no compiler's omp.h.
+extern "C" int omp_get_max_threads(void);
+extern "C" void omp_set_num_threads(int count);
+
+namespace vexa {
+
+namespace {
+
+constexpr std::size_t kRgba = 4;
+using Rgb = std::array<std::uint8_t, 3>;
+
+struct Lab {
+    float l, a, b;
+};
+
+struct LinearTables {
+    std::array<float, 256> linear;     // sRGB byte -> linear light
+    std::array<float, 255> roundingUp; // linear value at which the nearest sRGB byte becomes i + 1
+};
+
+float srgbToLinear(float v) {
+    return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+}
+
+const LinearTables& linearTables() {
+    static const LinearTables tables = [] {
+        LinearTables t{};
+        for (int i = 0; i < 256; ++i)
+            t.linear[i] = srgbToLinear(static_cast<float>(i) / 255.0f);
+        for (int i = 0; i < 255; ++i)
+            t.roundingUp[i] = srgbToLinear((static_cast<float>(i) + 0.5f) / 255.0f);
+        return t;
+    }();
+    return tables;
+}
+
+std::uint8_t linearToSrgb(float v) {
+    const auto& up = linearTables().roundingUp;
+    return static_cast<std::uint8_t>(std::upper_bound(up.begin(), up.end(), v) - up.begin());
+}
+
+Lab toOklab(const Rgb& c) {
+    const auto& lin = linearTables().linear;
+    const float r = lin[c[0]], g = lin[c[1]], b = lin[c[2]];
+    const float l = std::cbrt(0.4122214708f * r + 0.5363325363f * g + 0.0514459929f * b);
+    const float m = std::cbrt(0.2119034982f * r + 0.6806995451f * g + 0.1073969566f * b);
+    const float s = std::cbrt(0.0883024619f * r + 0.2817188376f * g + 0.6299787005f * b);
+    return {0.2104542553f * l + 0.7936177850f * m - 0.0040720468f * s,
+            1.9779984951f * l - 2.4285922050f * m + 0.4505937099f * s,
+            0.0259040371f * l + 0.7827717662f * m - 0.8086757660f * s};
+}
+
+// The nearest allowed entry of a palette, with a direct-mapped cache of colours already looked up
+// (pictures repeat their colours; dithering makes new ones, which simply miss).
+class NearestColour {
+  public:
+    NearestColour(const PaletteTable& palette, int first, int last) {
+        for (int i = std::max(first, 0); i <= std::min(last, 255); ++i) {
+            indices_.push_back(static_cast<std::uint8_t>(i));
+            labs_.push_back(toOklab(paletteColour(palette, static_cast<std::size_t>(i))));
+        }
+        if (indices_.empty()) throw Error("no palette entry is left to map colours to");
+        cache_ = std::make_unique<std::array<std::uint64_t, kCacheSize>>();
+        cache_->fill(0);
+    }
+
+    std::uint8_t operator()(const Rgb& c) {
+        const std::uint32_t key = std::uint32_t{c[0]} << 16 | std::uint32_t{c[1]} << 8 | c[2];
+        auto& slot = (*cache_)[(key * 2654435761u) >> (32 - kCacheBits)];
+        // A slot holds the colour plus one (0: empty), then the index in its low byte.
+        if ((slot >> 8) == std::uint64_t{key} + 1) return static_cast<std::uint8_t>(slot & 0xFF);
+        const auto index = search(toOklab(c));
+        slot = (std::uint64_t{key} + 1) << 8 | index;
+        return index;
+    }
+
+  private:
+    static constexpr int kCacheBits = 15;
+    static constexpr std::size_t kCacheSize = std::size_t{1} << kCacheBits;
+
+    std::uint8_t search(const Lab& lab) const {
+        float best = std::numeric_limits<float>::max();
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < labs_.size(); ++i) {
+            const float dl = labs_[i].l - lab.l, da = labs_[i].a - lab.a, db = labs_[i].b - lab.b;
+            const float d = dl * dl + da * da + db * db;
+            if (d < best) best = d, at = i;
+        }
+        return indices_[at];
+    }
+
+    std::vector<std::uint8_t> indices_;
+    std::vector<Lab> labs_;
+    std::unique_ptr<std::array<std::uint64_t, kCacheSize>> cache_;
+};
+
+bool tableMatches(const std::vector<Rgb>& colours, const PaletteTable& palette) {
+    if (colours.size() > kPaletteEntries) return false;
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        if (colours[i] != paletteColour(palette, i)) return false;
+    return true;
+}
+
+std::uint8_t clampByte(float v) {
+    return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0l, 255l));
+}
+
+IndexedImage mapPixels(const ColourPicture& picture, const PaletteTable& palette, const PaletteRules& rules,
+                       bool dither) {
+    NearestColour nearest(palette, rules.firstOpaque, rules.lastOpaque);
+    const std::size_t width = picture.width, height = picture.height;
+    IndexedImage out{picture.width, picture.height, std::vector<std::uint8_t>(width * height)};
+    // Floyd-Steinberg: the error of each pixel goes 7/16 right, 3/16 down left, 5/16 down, 1/16 down
+    // right; two rows of carried error (one column of margin each side).
+    std::vector<float> carried(dither ? 2 * 3 * (width + 2) : 0);
+    for (std::size_t r = 0; r < height; ++r) {
+        float* here = dither ? &carried[(r % 2) * 3 * (width + 2)] : nullptr;
+        float* below = dither ? &carried[((r + 1) % 2) * 3 * (width + 2)] : nullptr;
+        if (dither) std::fill(below, below + 3 * (width + 2), 0.0f);
+        for (std::size_t c = 0; c < width; ++c) {
+            const auto* px = &picture.rgba[(r * width + c) * kRgba];
+            auto& index = out.indices[r * width + c];
+            if (rules.transparentIndex && px[3] < 128) {
+                index = *rules.transparentIndex;
+                continue;
+            }
+            if (!dither) {
+                index = nearest({px[0], px[1], px[2]});
+                continue;
+            }
+            float* e = here + 3 * (c + 1);
+            const float want[3] = {px[0] + e[0], px[1] + e[1], px[2] + e[2]};
+            index = nearest({clampByte(want[0]), clampByte(want[1]), clampByte(want[2])});
+            const auto got = paletteColour(palette, index);
+            for (int k = 0; k < 3; ++k) {
+                const float error = want[k] - got[k];
+                e[3 + k] += error * 7 / 16;
+                below[3 * c + k] += error * 3 / 16;
+                below[3 * (c + 1) + k] += error * 5 / 16;
+                below[3 * (c + 2) + k] += error * 1 / 16;
+            }
+        }
+        if (dither) std::fill(here, here + 3 * (width + 2), 0.0f);
+    }
+    return out;
+}
+
+// libimagequant of this system may run its loops on OpenMP threads; the library's callers did not
+// ask for threads, so the calling thread's team size is held at one for the call (this changes
+// only the calling thread's setting, restored after).
+class OneThread {
+  public:
+    OneThread() : before_(omp_get_max_threads()) { omp_set_num_threads(1); }
+    ~OneThread() { omp_set_num_threads(before_); }
+    OneThread(const OneThread&) = delete;
+    OneThread& operator=(const OneThread&) = delete;
+
+  private:
+    int before_;
+};
+
+template <typename T, void (*Destroy)(T*)> struct LiqDeleter {
+    void operator()(T* p) const {
+        if (p) Destroy(p);
+    }
+};
+using LiqAttr = std::unique_ptr<liq_attr, LiqDeleter<liq_attr, liq_attr_destroy>>;
+using LiqImage = std::unique_ptr<liq_image, LiqDeleter<liq_image, liq_image_destroy>>;
+using LiqResult = std::unique_ptr<liq_result, LiqDeleter<liq_result, liq_result_destroy>>;
+
+OwnPaletteImage quantize(const ColourPicture& picture, bool dither) {
+    const std::size_t pixels = std::size_t{picture.width} * picture.height;
+    std::vector<std::uint8_t> opaque(picture.rgba);
+    for (std::size_t p = 0; p < pixels; ++p)
+        opaque[p * kRgba + 3] = 255;
+    OneThread oneThread;
+    LiqAttr attr(liq_attr_create());
+    if (!attr) throw Error("out of memory reducing the colours of a picture");
+    liq_set_max_colors(attr.get(), static_cast<int>(kPaletteEntries));
+    LiqImage image(liq_image_create_rgba(attr.get(), opaque.data(), static_cast<int>(picture.width),
+                                         static_cast<int>(picture.height), 0));
+    liq_result* raw = nullptr;
+    if (!image || liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK)
+        throw Error("the colours of a picture could not be reduced to 256");
+    LiqResult result(raw);
+    liq_set_dithering_level(result.get(), dither ? 1.0f : 0.0f);
+    OwnPaletteImage out{{picture.width, picture.height, std::vector<std::uint8_t>(pixels)}, {}};
+    if (liq_write_remapped_image(result.get(), image.get(), out.image.indices.data(), pixels) != LIQ_OK)
+        throw Error("the colours of a picture could not be reduced to 256");
+    const auto* palette = liq_get_palette(result.get());
+    for (unsigned i = 0; i < palette->count && i < kPaletteEntries; ++i)
+        out.colours.push_back({palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
+    return out;
+}
+
+} // namespace
+
+std::array<std::uint8_t, 3> paletteColour(const PaletteTable& palette, std::size_t index) {
+    return {palette[4 * index + 2], palette[4 * index + 1], palette[4 * index]};
+}
+
+IndexedImage mapToPalette(const ColourPicture& picture, const PaletteTable& palette,
+                          const PaletteRules& rules, bool dither) {
+    if (picture.stored && tableMatches(picture.stored->colours, palette)) return picture.stored->image;
+    return mapPixels(picture, palette, rules, dither);
+}
+
+OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither) {
+    if (picture.stored) return {picture.stored->image, picture.stored->colours};
+    const std::size_t pixels = std::size_t{picture.width} * picture.height;
+    OwnPaletteImage out{{picture.width, picture.height, std::vector<std::uint8_t>(pixels)}, {}};
+    std::unordered_map<std::uint32_t, std::uint8_t> seen;
+    for (std::size_t p = 0; p < pixels; ++p) {
+        const auto* px = &picture.rgba[p * kRgba];
+        const std::uint32_t key = std::uint32_t{px[0]} << 16 | std::uint32_t{px[1]} << 8 | px[2];
+        auto found = seen.find(key);
+        if (found == seen.end()) {
+            if (seen.size() == kPaletteEntries) return quantize(picture, dither);
+            found = seen.emplace(key, static_cast<std::uint8_t>(seen.size())).first;
+            out.colours.push_back({px[0], px[1], px[2]});
+        }
+        out.image.indices[p] = found->second;
+    }
+    return out;
+}
+
+void requireMipSides(const fs::path& file, PictureSize size) {
+    if (size.width % kMipSideMultiple != 0 || size.height % kMipSideMultiple != 0)
+        throw FormatError(displayPath(file) + ": " + std::to_string(size.width) + " x " +
+                          std::to_string(size.height) +
+                          " pixels; textures with mip levels need sides that are " + "multiples of " +
+                          std::to_string(kMipSideMultiple));
+}
+
+std::array<ColourPicture, kMipLevels - 1> smallerMipLevels(const ColourPicture& picture) {
+    const auto& lin = linearTables().linear;
+    std::array<ColourPicture, kMipLevels - 1> levels;
+    const ColourPicture* above = &picture;
+    for (auto& level : levels) {
+        level.width = above->width / 2;
+        level.height = above->height / 2;
+        const std::size_t w = level.width, h = level.height, aboveWidth = above->width;
+        level.rgba.resize(w * h * kRgba);
+        for (std::size_t r = 0; r < h; ++r)
+            for (std::size_t c = 0; c < w; ++c) {
+                const std::uint8_t* quad[4] = {&above->rgba[((2 * r) * aboveWidth + 2 * c) * kRgba],
+                                               &above->rgba[((2 * r) * aboveWidth + 2 * c + 1) * kRgba],
+                                               &above->rgba[((2 * r + 1) * aboveWidth + 2 * c) * kRgba],
+                                               &above->rgba[((2 * r + 1) * aboveWidth + 2 * c + 1) * kRgba]};
+                auto* out = &level.rgba[(r * w + c) * kRgba];
+                for (int k = 0; k < 3; ++k)
+                    out[k] = linearToSrgb(
+                        (lin[quad[0][k]] + lin[quad[1][k]] + lin[quad[2][k]] + lin[quad[3][k]]) / 4);
+                out[3] =
+                    static_cast<std::uint8_t>((quad[0][3] + quad[1][3] + quad[2][3] + quad[3][3] + 2) / 4);
+            }
+        above = &level;
+    }
+    return levels;
+}
+
+} // namespace vexa
