@@ -213,6 +213,7 @@ TEST_F(TextureImport, TheTextureWadItemsBuildFromThePicturesOfAFolder) {
         writeIndexedPicture(folder / "brick.png", brick, wad3 ? own : quake);
         writeIndexedPicture(folder / "Floor.BMP", floor, wad3 ? own : quake);
         test::writeFile(folder / "notes.txt", std::string_view("not a picture"));
+        test::writeFile(folder / "colours.lmp", test::knownPalette(1));
         writeIndexedPicture(folder / "sub" / "deep.png", brick, own); // the folder's own files only
 
         begin(c.cliName, folder);
