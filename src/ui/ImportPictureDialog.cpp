@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kPreviewSide = 256;
+constexpr int kDialogWidth = 520;
 
 QString qView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -105,6 +106,9 @@ ImportPictureDialog::ImportPictureDialog(PageHost& window, QWidget* parent)
     LPreviewNote->setWordWrap(true);
     LPreviewNote->setTextFormat(Qt::PlainText);
     LPreviewNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for two lines, so that a longer note or a reason does not run over the picture.
+    LPreviewNote->setMinimumHeight(2 * LPreviewNote->fontMetrics().lineSpacing() + 4);
+    LPreviewNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     SBWrite = new QPushButton(QStringLiteral("Write"), this);
     SBWrite->setObjectName(QStringLiteral("SBWrite"));
@@ -156,6 +160,7 @@ ImportPictureDialog::ImportPictureDialog(PageHost& window, QWidget* parent)
     connect(&writeWatcher_, &QFutureWatcher<std::exception_ptr>::finished, this,
             &ImportPictureDialog::writeFinished);
 
+    setMinimumWidth(kDialogWidth);
     requestPreview();
 }
 
@@ -300,11 +305,12 @@ void ImportPictureDialog::showPreview(const PreviewOutcome& outcome) {
     const auto& image = outcome.preview->image;
     PreviewPicture->setImage(indexedImage(image, outcome.preview->palette));
     const auto& info = textureKindInfo(chosenKind());
-    auto note = QString::number(image.width) + QStringLiteral(" x ") + QString::number(image.height) +
-                QStringLiteral(" as ") + qView(info.caption);
+    auto note = qText(picturePath().filename()) + QStringLiteral(": ") + QString::number(image.width) +
+                QStringLiteral(" x ") + QString::number(image.height) + QStringLiteral(" as a ") +
+                qView(info.caption);
     if (info.game) {
         const auto& game = gamePalettes().at(static_cast<std::size_t>(*info.game));
-        note += QStringLiteral(", in the ") + qView(game.caption).simplified() +
+        note += QStringLiteral(", mapped onto the ") + qView(game.caption).simplified() +
                 QStringLiteral(" palette (") + qText(window_.GamePalettes().path(*info.game).filename()) +
                 QStringLiteral(")");
     }

@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 #include "app/kinds.h"
 #include "base/file_io.h"
+#include "images/picture_builders.h"
 #include "ui/ImportPictureDialog.h"
 #include "ui/NewContainerPage.h"
 #include "ui/PreviewPane.h"
@@ -21,21 +22,10 @@
 namespace vexa {
 namespace {
 
-using test::ByteBuilder;
 using test::Bytes;
 using test::q;
 
 // ---- pictures made for the tests ----------------------------------------------------------------
-
-PaletteTable tableOf(const Bytes& rgb) {
-    PaletteTable table{};
-    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
-        table[4 * i] = rgb[3 * i + 2];
-        table[4 * i + 1] = rgb[3 * i + 1];
-        table[4 * i + 2] = rgb[3 * i];
-    }
-    return table;
-}
 
 // Every index differs from its neighbours, so a level, a row or a column out of place shows.
 IndexedImage patternImage(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
@@ -49,32 +39,17 @@ IndexedImage patternImage(std::uint32_t width, std::uint32_t height, std::uint8_
 void writeIndexedPicture(const fs::path& path, const IndexedImage& image, const Bytes& palette) {
     fs::create_directories(path.parent_path());
     const auto format = path.extension() == ".png" ? PictureFormat::Png : PictureFormat::Bmp;
-    const auto written = writePicture(path, image, tableOf(palette), format);
+    const auto written = writePicture(path, image, test::paletteTable(test::coloursOf(palette)), format);
     if (written.path() != path) fs::rename(written.path(), path);
 }
 
-// A 24-bit BMP, bottom row first, each pixel's colour from rgb(x, y).
-template <class Colour> Bytes rgbBmp(std::uint32_t width, std::uint32_t height, Colour rgb) {
-    const std::uint32_t stride = (3 * width + 3) / 4 * 4;
-    ByteBuilder b;
-    b.raw("BM").u32(54 + stride * height).u32(0).u32(54);
-    b.u32(40).i32(static_cast<std::int32_t>(width)).i32(static_cast<std::int32_t>(height)).u16(1).u16(24);
-    b.u32(0).u32(stride * height).u32(2835).u32(2835).u32(0).u32(0);
-    for (std::uint32_t row = 0; row < height; ++row) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            const std::array<std::uint8_t, 3> c = rgb(x, height - 1 - row);
-            b.u8(c[2]).u8(c[1]).u8(c[0]);
-        }
-        b.zeros(stride - 3 * width);
-    }
-    return b.bytes();
-}
-
 Bytes gradientBmp(std::uint32_t width, std::uint32_t height) {
-    return rgbBmp(width, height, [&](std::uint32_t x, std::uint32_t y) {
-        return std::array<std::uint8_t, 3>{static_cast<std::uint8_t>(x * 255 / width),
-                                           static_cast<std::uint8_t>(y * 255 / height), 90};
-    });
+    Bytes rgba;
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width; ++x)
+            rgba.insert(rgba.end(), {static_cast<std::uint8_t>(x * 255 / width),
+                                     static_cast<std::uint8_t>(y * 255 / height), 90, 255});
+    return test::rgbBmp(24, width, height, rgba);
 }
 
 // ---- reading back -------------------------------------------------------------------------------
@@ -310,12 +285,13 @@ TEST_F(TextureImport, ImportWritesEachKindWithThePictureAsPreviewed) {
         const auto preview = dialog->previewImage();
         ASSERT_FALSE(preview.isNull()) << dialog->previewNote().toStdString();
         expectSameImage(previewIndices(preview), image);
-        const auto palette = tableOf(gamePalette(c.game));
+        const auto palette = test::paletteTable(test::coloursOf(gamePalette(c.game)));
         for (int i = 0; i < 256; ++i) {
             const auto rgb = paletteColour(palette, static_cast<std::size_t>(i));
             EXPECT_EQ(preview.color(i), qRgb(rgb[0], rgb[1], rgb[2])) << i;
         }
-        EXPECT_TRUE(dialog->previewNote().startsWith("32 x 16")) << dialog->previewNote().toStdString();
+        EXPECT_TRUE(dialog->previewNote().startsWith("wall.bmp: 32 x 16 as a "))
+            << dialog->previewNote().toStdString();
         EXPECT_FALSE(fs::exists(expectedPath)); // nothing is written before Write
 
         write(dialog);
