@@ -2,6 +2,7 @@
 
 #include "base/errors.h"
 #include "base/text.h"
+#include "ui/BrowseButton.h"
 #include "ui/PageHost.h"
 #include "ui/PreviewPane.h"
 #include "ui/Prompts.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -61,16 +61,6 @@ QString errorText(const std::exception_ptr& error) {
     } catch (...) {
         return QStringLiteral("Unexpected error");
     }
-}
-
-QPushButton* browseButton(QWidget* parent, const char* name) {
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setIcon(button->style()->standardIcon(QStyle::SP_DirOpenIcon));
-    button->setToolTip(QStringLiteral("Browse "));
-    button->setAccessibleName(QStringLiteral("Browse"));
-    button->setAutoDefault(false);
-    return button;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/wad_batch.h"
 #include "base/errors.h"
 #include "ui/BackgroundJob.h"
+#include "ui/BrowseButton.h"
 #include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
 #include "ui/Main.h"
@@ -86,17 +87,6 @@ class KindItem : public QRadioButton {
     int tabStop_ = 0;
 };
 
-QPushButton* browseButton(QWidget* parent, const char* name) {
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setIcon(button->style()->standardIcon(QStyle::SP_DirOpenIcon));
-    button->setToolTip(QStringLiteral("Browse "));
-    button->setAccessibleName(QStringLiteral("Browse"));
-    button->setFixedSize(kButtonHeight + 6, kButtonHeight + 2);
-    button->setAutoDefault(false);
-    return button;
-}
-
 QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, QLineEdit*& edit,
                      const char* editName, QPushButton*& browse, const char* browseName) {
     auto* group = new QGroupBox(caption, parent);
@@ -104,6 +94,7 @@ QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, 
     edit = new QLineEdit(group);
     edit->setObjectName(QString::fromLatin1(editName));
     browse = browseButton(group, browseName);
+    browse->setFixedSize(kButtonHeight + 6, kButtonHeight + 2);
     auto* layout = new QHBoxLayout(group);
     layout->addWidget(edit, 1);
     layout->addWidget(browse);

@@ -52,6 +52,29 @@ Bytes gradientBmp(std::uint32_t width, std::uint32_t height) {
     return test::rgbBmp(24, width, height, rgba);
 }
 
+// Pictures the import refuses, with the parts of the message that names each and its reason.
+struct BadPicture {
+    const char* what;
+    std::string name;
+    Bytes bytes;
+    QStringList parts;
+};
+std::vector<BadPicture> badPictures() {
+    const auto good = gradientBmp(32, 32);
+    return {
+        {"a side not a multiple of 16", "narrow.bmp", gradientBmp(40, 16), {"narrow.bmp", "16"}},
+        {"a damaged PNG", "broken.png", test::bytesOf("\x89PNG\r\n\x1a\n but nothing more"), {"broken.png"}},
+        {"a BMP cut short", "short.bmp", Bytes(good.begin(), good.begin() + 300), {"short.bmp"}},
+        {"not a picture", "notes.bmp", test::bytesOf("just some words"), {"notes.bmp"}},
+    };
+}
+
+void expectMessageNames(const QStringList& messages, const QStringList& parts) {
+    ASSERT_EQ(messages.size(), 1) << messages.join("|").toStdString();
+    for (const auto& part : parts)
+        EXPECT_TRUE(messages[0].contains(part)) << messages[0].toStdString();
+}
+
 // ---- reading back -------------------------------------------------------------------------------
 
 struct Texture {
@@ -214,36 +237,24 @@ TEST_F(TextureImport, TheTextureWadItemsBuildFromThePicturesOfAFolder) {
 }
 
 TEST_F(TextureImport, TheTextureWadItemsRefuseABadPictureAndWriteNothing) {
-    struct Case {
-        const char* what;
-        std::string badName;
-        Bytes badBytes;
-        QStringList parts; // the message holds each
-    };
     const Bytes goodBmp = gradientBmp(16, 16);
-    const std::vector<Case> cases = {
-        {"a side not a multiple of 16", "narrow.bmp", gradientBmp(24, 16), {"narrow.bmp", "16"}},
-        {"a damaged PNG", "broken.png", test::bytesOf("\x89PNG\r\n\x1a\n but nothing more"), {"broken.png"}},
-        {"a BMP cut short", "short.bmp", Bytes(goodBmp.begin(), goodBmp.begin() + 300), {"short.bmp"}},
-        {"a name over 15 bytes", "far_too_long_a_name.bmp", goodBmp, {"far_too_long_a_name"}},
-        {"a name given twice", "GOOD.png", goodBmp, {"GOOD", "good"}},
-    };
+    auto cases = badPictures();
+    cases.push_back({"a name over 15 bytes", "far_too_long_a_name.bmp", goodBmp, {"far_too_long_a_name"}});
+    cases.push_back({"a name given twice", "GOOD.png", goodBmp, {"GOOD", "good"}});
     const auto target = temp() / "New_HL_Textures.Wad";
     test::writeFile(target, std::string_view("old")); // a file of that name from before
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         prompts.messages.clear();
-        const auto folder = work / ("bad-" + c.badName);
+        const auto folder = work / ("bad-" + c.name);
         test::writeFile(folder / "good.bmp", goodBmp);
-        test::writeFile(folder / c.badName, c.badBytes);
+        test::writeFile(folder / c.name, c.bytes);
 
         begin("wad3", folder);
         ASSERT_EQ(rows().size(), 2);
         click("SBOK");
 
-        ASSERT_EQ(prompts.messages.size(), 1);
-        for (const auto& part : c.parts)
-            EXPECT_TRUE(prompts.messages[0].contains(part)) << prompts.messages[0].toStdString();
+        expectMessageNames(prompts.messages, c.parts);
         EXPECT_EQ(test::readFile(target), test::bytesOf("old"));
         EXPECT_EQ(test::namesIn(temp()), std::vector<std::string>{"New_HL_Textures.Wad"});
         EXPECT_FALSE(text("SLab").contains("Created File"));
@@ -345,20 +356,8 @@ TEST_F(TextureImport, DitherChangesThePreviewAndTheKindChangesTheExtension) {
 }
 
 TEST_F(TextureImport, ImportSaysWhatIsWrongAndKeepsWhatWasThere) {
-    struct Case {
-        const char* what;
-        std::string picture; // in work; none: no picture chosen
-        Bytes bytes;
-        QStringList parts; // the message holds each
-    };
-    const auto good = gradientBmp(32, 32);
-    const std::vector<Case> cases = {
-        {"a side not a multiple of 16", "odd.bmp", gradientBmp(40, 16), {"odd.bmp", "16"}},
-        {"a damaged PNG", "bad.png", test::bytesOf("\x89PNG\r\n\x1a\n and then rubbish"), {"bad.png"}},
-        {"a BMP cut short", "cut.bmp", Bytes(good.begin(), good.begin() + 100), {"cut.bmp"}},
-        {"not a picture", "notes.bmp", test::bytesOf("just some words"), {"notes.bmp"}},
-        {"no picture", "", {}, {"No picture chosen"}},
-    };
+    auto cases = badPictures();
+    cases.push_back({"no picture", "", {}, {"No picture chosen"}}); // none chosen
     const auto target = work / "kept.wal";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -369,30 +368,28 @@ TEST_F(TextureImport, ImportSaysWhatIsWrongAndKeepsWhatWasThere) {
         chooseKind(dialog, TextureKind::Wal);
         auto* picture = in<QLineEdit>(dialog, "EPicture");
         picture->clear();
-        if (!c.picture.empty()) {
-            test::writeFile(work / c.picture, c.bytes);
-            choosePicture(dialog, work / c.picture);
+        if (!c.name.empty()) {
+            test::writeFile(work / c.name, c.bytes);
+            choosePicture(dialog, work / c.name);
         }
         auto* texture = in<QLineEdit>(dialog, "ETexture");
         texture->clear();
         QTest::keyClicks(texture, q(target));
 
         write(dialog);
-        ASSERT_EQ(prompts.messages.size(), 1);
-        for (const auto& part : c.parts)
-            EXPECT_TRUE(prompts.messages[0].contains(part)) << prompts.messages[0].toStdString();
+        expectMessageNames(prompts.messages, c.parts);
         EXPECT_EQ(test::readFile(target), test::bytesOf("old"));
-        EXPECT_EQ(test::namesIn(work.path()).size(), c.picture.empty() ? 1u : 2u); // nothing beside them
+        EXPECT_EQ(test::namesIn(work.path()).size(), c.name.empty() ? 1u : 2u); // nothing beside them
         // The dialog stays open for another try.
         EXPECT_TRUE(dialog->isVisible());
         EXPECT_TRUE(in<QPushButton>(dialog, "SBWrite")->isEnabled());
-        if (!c.picture.empty() && c.parts.size() == 1) { // damaged: the preview says so already
-            EXPECT_TRUE(dialog->previewNote().contains(QString::fromStdString(c.picture)))
+        if (!c.name.empty() && c.parts.size() == 1) { // damaged: the preview says so already
+            EXPECT_TRUE(dialog->previewNote().contains(QString::fromStdString(c.name)))
                 << dialog->previewNote().toStdString();
         }
         QTest::mouseClick(in<QPushButton>(dialog, "SBClose"), Qt::LeftButton);
         EXPECT_FALSE(dialog->isVisible());
-        if (!c.picture.empty()) fs::remove(work / c.picture);
+        if (!c.name.empty()) fs::remove(work / c.name);
     }
 }
 
