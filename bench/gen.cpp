@@ -6,6 +6,7 @@
 //   bench-gen file FILE BYTES              one file of BYTES bytes
 //   bench-gen wal DIR COUNT                COUNT Quake 2 WAL textures of 64 x 64
 //   bench-gen wad3 FILE COUNT              a Half-Life WAD3 of COUNT mip textures of 64 x 64
+//   bench-gen pngs DIR COUNT               COUNT RGB PNG pictures of 256 x 256, of thousands of colours
 //
 // Contents are pseudo-random (not zeros) so no layer can shortcut them; the same arguments always
 // give the same bytes.
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <png.h>
 #include <string>
 #include <vector>
 
@@ -183,6 +185,43 @@ int wad3(const fs::path& file, std::uint32_t count) {
     return 0;
 }
 
+// Painted-looking pictures: a colour per picture, rows of bricks, light across, and noise, so
+// each has thousands of colours and import has to reduce them.
+int pngs(const fs::path& dir, std::uint32_t count) {
+    constexpr std::uint32_t kSide = 256;
+    fs::create_directories(dir);
+    Random random{777};
+    std::vector<std::uint8_t> rgb(std::size_t{kSide} * kSide * 3);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto base = random.next();
+        for (std::uint32_t y = 0; y < kSide; ++y)
+            for (std::uint32_t x = 0; x < kSide; ++x) {
+                const bool mortar = y % 32 < 3 || (x + (y / 32 % 2) * 32) % 64 < 3;
+                const auto noise = random.next();
+                for (std::uint32_t k = 0; k < 3; ++k) {
+                    const int colour = static_cast<int>((base >> (8 * k)) & 0xFF) / 2 + 64;
+                    const int light = static_cast<int>((x + y) / 8);
+                    const int v =
+                        mortar ? 90 : colour + light - 32 + static_cast<int>((noise >> (8 * k)) & 0x1F);
+                    rgb[(std::size_t{y} * kSide + x) * 3 + k] =
+                        static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+                }
+            }
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        image.width = kSide;
+        image.height = kSide;
+        image.format = PNG_FORMAT_RGB;
+        char name[32];
+        std::snprintf(name, sizeof name, "pic_%05u.png", i);
+        if (!png_image_write_to_file(&image, (dir / name).c_str(), 0, rgb.data(), 0, nullptr)) {
+            std::fprintf(stderr, "bench-gen: %s\n", image.message);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -195,13 +234,15 @@ int main(int argc, char** argv) {
         return wal(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
     if (args.size() == 3 && args[0] == "wad3")
         return wad3(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
+    if (args.size() == 3 && args[0] == "pngs")
+        return pngs(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
     if (args.size() == 3 && args[0] == "file") {
         Random random{42};
         writeRandomFile(args[1], std::stoull(args[2]), random);
         return 0;
     }
     std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT | "
-               "wad3 FILE COUNT\n",
+               "wad3 FILE COUNT | pngs DIR COUNT\n",
                stderr);
     return 2;
 }

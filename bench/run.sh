@@ -42,6 +42,8 @@ mkdir -p "$OUT/big"
 mkdir -p "$OUT/wad3"
 "$BIN/bench-gen" wad3 "$OUT/wad3/textures.wad" 10000
 "$CLI" extract "$OUT/wad3/textures.wad" "$OUT/wad3-bmp" --yes >/dev/null # the reference's input
+"$BIN/bench-gen" pngs "$OUT/pngs" 1000
+"$CLI" import wad3 "$OUT/imported.wad" "$OUT"/pngs/*.png >/dev/null # the reference's input
 mkdir -p "$OUT/program"
 cp -r "$ROOT/data/Data" "$OUT/program/Data" # the default palettes the window loads at start
 sync
@@ -147,6 +149,12 @@ for rep in $(seq 1 "$REPS"); do
     h_cp() { run wad3.cp "$rep" cp -r "$OUT/wad3-bmp" "$OUT/h-cp-$rep"; }
     warm "$OUT/wad3" "$OUT/wad3-bmp"
     if [ $first = vexa ]; then h_vexa; h_cp; else h_cp; h_vexa; fi
+
+    # 1,000 PNG pictures of 256 x 256 into one WAD3, against extracting that WAD3 back to BMP files.
+    i_vexa() { sh_run import.vexa "$rep" "'$CLI' import wad3 '$OUT/i-vexa-$rep.wad' '$OUT'/pngs/*.png >/dev/null"; }
+    i_back() { sh_run import.extract "$rep" "'$CLI' extract '$OUT/imported.wad' '$OUT/i-back-$rep' --yes >/dev/null"; }
+    warm "$OUT/pngs" "$OUT/imported.wad"
+    if [ $first = vexa ]; then i_vexa; i_back; else i_back; i_vexa; fi
 done
 
 row 'list --json, PAK of 100,000 entries' list.vexa list.physfs 'PhysicsFS enumeration' 0.02 64
@@ -158,6 +166,7 @@ row 'extract one 1 GiB entry' big.vexa big.cat 'cat' 1.1 64
 row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
 row 'WAD3 of 10,000 textures 64 x 64 to BMP' wad3.vexa wad3.cp 'cp -r of the BMPs' 1.5
 row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3
+row 'import 1,000 PNG 256 x 256 into a WAD3' import.vexa import.extract 'extract of that WAD3 to BMP' 3 65
 
 scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)
 scroll_total=$(for r in $(seq 1 "$REPS"); do awk '{ print $2 }' "$OUT/runs/window.scroll.$r"; done | median)

@@ -7,7 +7,7 @@ _vexa_cli() {
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create --help' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create import --help' -- "$cur")
         return
     fi
 
@@ -36,6 +36,7 @@ _vexa_cli() {
     list) options='--json --filter --help' ;;
     extract) options='--ext --entry --index --filter --format --raw --palette --yes --help' ;;
     create) options='--help' ;;
+    import) options='--palette --dither --help' ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then
@@ -53,10 +54,10 @@ _vexa_cli() {
         esac
     done
 
-    if [[ $command == create && $position == 0 ]]; then
+    if [[ ($command == create || $command == import) && $position == 0 ]]; then
         # The kinds as this vexa-cli names them in its own help.
         local kinds
-        kinds=$("${COMP_WORDS[0]}" create --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
+        kinds=$("${COMP_WORDS[0]}" "$command" --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
         mapfile -t COMPREPLY < <(compgen -W "$kinds" -- "$cur")
     elif [[ ($command == extract && $position == 1) || ($command == create && $position == 1) ]]; then
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")

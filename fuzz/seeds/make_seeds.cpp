@@ -4,11 +4,13 @@
 
 #include "app/kinds.h"
 #include "formats/texture_builders.h"
+#include "images/Png_writer.h"
 #include "images/image_builders.h"
 #include "support/test_files.h"
 
 #include <cstdio>
 #include <map>
+#include <png.h>
 
 using namespace vexa;
 using test::ByteBuilder;
@@ -125,6 +127,48 @@ void textureSeeds(const fs::path& root) {
             {test::mipTexture("*WATER", 8, 8, rows), test::mipTexture("+0BUTTON", 8, 8, rows)})));
 }
 
+// An RGBA PNG through libpng's simplified writer.
+Bytes rgbaPng(std::uint32_t width, std::uint32_t height, const Bytes& rgba) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return {};
+    Bytes out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr)) return {};
+    out.resize(size);
+    return out;
+}
+
+// The picture readers of import: PNG, 8-bit paletted PNG, BMP of 8, 24 and 32 bits.
+void pictureSeeds(const fs::path& root) {
+    const Bytes rgba = test::patternBytes(16 * 16 * 4, 11);
+    put(root, "pictures", rgbaPng(16, 16, rgba));
+    put(root, "pictures", test::expectedBmp(5, 3, test::patternBytes(15, 12), test::knownPalette(4)));
+    for (const int bits : {24, 32}) {
+        const std::uint32_t stride = (5 * static_cast<std::uint32_t>(bits) + 31) / 32 * 4;
+        ByteBuilder b;
+        b.raw("BM").u32(54 + stride * 3).u32(0).u32(54);
+        b.u32(40)
+            .u32(5)
+            .i32(bits == 32 ? -3 : 3)
+            .u16(1)
+            .u16(static_cast<std::uint16_t>(bits))
+            .u32(0)
+            .zeros(20);
+        b.raw(test::patternBytes(stride * 3, 13));
+        put(root, "pictures", b.bytes());
+    }
+    const test::TempDir png;
+    const Bytes indices = test::patternBytes(16 * 16, 14);
+    const MemoryRows rows(indices, 16, 16);
+    PaletteTable palette{};
+    writeIndexedPng(png / "p.png", 16, 16, rows, palette);
+    put(root, "pictures", test::readFile(png / "p.png"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +183,7 @@ int main(int argc, char** argv) {
         readOnlySeeds(root);
         imageSeeds(root);
         textureSeeds(root);
+        pictureSeeds(root);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
         return 1;

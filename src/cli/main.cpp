@@ -476,11 +476,13 @@ int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folder
 }
 
 std::string importHelp() {
-    std::string text = "Usage: vexa-cli import KIND OUT PICTURE... [--palette GAME=FILE]... [--dither]\n"
-                       "Builds the game texture OUT from PNG or BMP pictures (8, 24 or 32 bits). KIND is one of:\n";
+    std::string text =
+        "Usage: vexa-cli import KIND OUT PICTURE... [--palette GAME=FILE]... [--dither]\n"
+        "Builds the game texture OUT from PNG or BMP pictures (8, 24 or 32 bits). KIND is one of:\n";
     for (const auto& k : textureKinds())
         text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) +
-                (k.manyPictures ? " (one texture per picture, named after its file)" : " (one picture)") + "\n";
+                (k.manyPictures ? " (one texture per picture, named after its file)" : " (one picture)") +
+                "\n";
     text += "Colours are mapped to the nearest of the game's palette (the default_*.pal files of the Data\n"
             "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"
             "palette keeps its indices. A WAD3 texture keeps up to 256 colours of its own exactly and\n"

@@ -67,16 +67,19 @@ Lab toOklab(const Rgb& c) {
             0.0259040371f * l + 0.7827717662f * m - 0.8086757660f * s};
 }
 
-// The nearest allowed entry of a palette, with a direct-mapped cache of colours already looked up
-// (pictures repeat their colours; dithering makes new ones, which simply miss).
+// The nearest allowed entry of a palette (the lowest index of equally near ones), with a
+// direct-mapped cache of colours already looked up (pictures repeat their colours; dithering and
+// mip levels make new ones, which simply miss). Entries are kept sorted by lightness, so a search
+// walks out from the colour's lightness and stops where lightness alone is farther than the best.
 class NearestColour {
   public:
     NearestColour(const PaletteTable& palette, int first, int last) {
-        for (int i = std::max(first, 0); i <= std::min(last, 255); ++i) {
-            indices_.push_back(static_cast<std::uint8_t>(i));
-            labs_.push_back(toOklab(paletteColour(palette, static_cast<std::size_t>(i))));
-        }
-        if (indices_.empty()) throw Error("no palette entry is left to map colours to");
+        for (int i = std::max(first, 0); i <= std::min(last, 255); ++i)
+            entries_.push_back(
+                {toOklab(paletteColour(palette, static_cast<std::size_t>(i))), static_cast<std::uint8_t>(i)});
+        if (entries_.empty()) throw Error("no palette entry is left to map colours to");
+        std::stable_sort(entries_.begin(), entries_.end(),
+                         [](const Entry& a, const Entry& b) { return a.lab.l < b.lab.l; });
         cache_ = std::make_unique<std::array<std::uint64_t, kCacheSize>>();
         cache_->fill(0);
     }
@@ -95,19 +98,30 @@ class NearestColour {
     static constexpr int kCacheBits = 15;
     static constexpr std::size_t kCacheSize = std::size_t{1} << kCacheBits;
 
+    struct Entry {
+        Lab lab;
+        std::uint8_t index;
+    };
+
     std::uint8_t search(const Lab& lab) const {
         float best = std::numeric_limits<float>::max();
-        std::size_t at = 0;
-        for (std::size_t i = 0; i < labs_.size(); ++i) {
-            const float dl = labs_[i].l - lab.l, da = labs_[i].a - lab.a, db = labs_[i].b - lab.b;
+        std::uint8_t found = 0;
+        const auto consider = [&](const Entry& e) {
+            const float dl = e.lab.l - lab.l, da = e.lab.a - lab.a, db = e.lab.b - lab.b;
             const float d = dl * dl + da * da + db * db;
-            if (d < best) best = d, at = i;
+            if (d < best || (d == best && e.index < found)) best = d, found = e.index;
+            return dl * dl <= best;
+        };
+        const auto start = std::lower_bound(entries_.begin(), entries_.end(), lab.l,
+                                            [](const Entry& e, float l) { return e.lab.l < l; });
+        for (auto it = start; it != entries_.end() && consider(*it); ++it) {
         }
-        return indices_[at];
+        for (auto it = start; it != entries_.begin() && consider(*--it);) {
+        }
+        return found;
     }
 
-    std::vector<std::uint8_t> indices_;
-    std::vector<Lab> labs_;
+    std::vector<Entry> entries_;
     std::unique_ptr<std::array<std::uint64_t, kCacheSize>> cache_;
 };
 
@@ -194,6 +208,7 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither) {
     LiqAttr attr(liq_attr_create());
     if (!attr) throw Error("out of memory reducing the colours of a picture");
     liq_set_max_colors(attr.get(), static_cast<int>(kPaletteEntries));
+    liq_set_speed(attr.get(), 10);
     LiqImage image(liq_image_create_rgba(attr.get(), opaque.data(), static_cast<int>(picture.width),
                                          static_cast<int>(picture.height), 0));
     liq_result* raw = nullptr;

@@ -118,14 +118,15 @@ cli_page=$(MANWIDTH=200 man -l "$share/man/man1/vexa-cli.1" 2>/dev/null)
 # --- the installed vexa-cli ----------------------------------------------------------------------
 "$cli" --help >/dev/null || fail "vexa-cli --help"
 # Every command and option the tool names in its help is in the manual page.
-for command in detect list extract create; do
+for command in detect list extract create import; do
     "$cli" "$command" --help >/dev/null || fail "vexa-cli $command --help"
     grep -q "^ *$command " <<<"$cli_page" || fail "the manual page lacks the command $command"
     for option in $(usage_options "$command"); do
         grep -q -- "$option" <<<"$cli_page" || fail "the manual page lacks $command $option"
     done
 done
-for kind in $("$cli" create --help | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p'); do
+for kind in $("$cli" create --help | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p') \
+    $("$cli" import --help | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p'); do
     grep -q -- "$kind" <<<"$cli_page" || fail "the manual page lacks the kind $kind"
 done
 
@@ -148,7 +149,7 @@ while IFS='|' read -r line expected; do
     got=$(completions "$line")
     [ "$got" = "$expected" ] || fail "completion of '$line': '$got', expected '$expected'"
 done <<'COMPLETIONS'
-vexa-cli |--help create detect extract list 
+vexa-cli |--help create detect extract import list 
 vexa-cli ex|extract 
 vexa-cli list --|--filter --help --json 
 vexa-cli extract a.gob out --fo|--format 
@@ -158,6 +159,8 @@ vexa-cli extract a.gob d|dirA
 vexa-cli extract --yes a.gob --ext .BM d|dirA 
 vexa-cli extract a.gob dirA d|dfile dirA 
 vexa-cli create |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp 
+vexa-cli import |df-bm jk-mat wad2 wad3 wal 
+vexa-cli import wal out.wal pic.png --|--dither --help --palette 
 vexa-cli create lab d|dirA 
 COMPLETIONS
 # Every option of the tool's help is offered.
