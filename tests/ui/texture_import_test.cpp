@@ -7,8 +7,6 @@
 #include "base/file_io.h"
 #include "images/picture_builders.h"
 #include "ui/ImportPictureDialog.h"
-#include "ui/NewContainerPage.h"
-#include "ui/PreviewPane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -175,7 +173,7 @@ class TextureImport : public test::WindowFixture {
         QTest::mouseClick(in<QPushButton>(dialog, "SBWrite"), Qt::LeftButton);
         settle(dialog);
     }
-    // The preview's pixels as indices, and its colour table as a palette table.
+    // The preview's pixels as the indices they are.
     static IndexedImage previewIndices(const QImage& image) {
         IndexedImage out{
             static_cast<std::uint32_t>(image.width()), static_cast<std::uint32_t>(image.height()), {}};
