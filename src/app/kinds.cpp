@@ -121,6 +121,10 @@ const std::vector<CreatableKind>& creatableKinds() {
          writer<TDescentHog2Reader>},
         {"LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat, Kind::DFLfd,
          writer<TDFLfdReader>},
+        {"WAD3 textures (built in)", "New_HL_Textures.Wad", "wad3", Gathering::Pictures, Kind::HLWad3,
+         nullptr, TextureKind::Wad3},
+        {"WAD2 textures (built in)", "New_Q1_Textures.Wad", "wad2", Gathering::Pictures, Kind::Q1Wad2,
+         nullptr, TextureKind::Wad2},
     };
     return table;
 }
@@ -129,6 +133,29 @@ const CreatableKind* findCreatableKind(std::string_view cliName) {
     for (const auto& k : creatableKinds())
         if (k.cliName == cliName) return &k;
     return nullptr;
+}
+
+SourceFileList gatherSources(const CreatableKind& kind, const fs::path& folder) {
+    switch (kind.gathering) {
+    case Gathering::Flat:
+        return GatherFolderFiles(folder);
+    case Gathering::Tree:
+        return GatherFolderTree(folder);
+    case Gathering::Pictures: {
+        auto files = GatherFolderFiles(folder);
+        std::erase_if(files, [](const SourceFile& file) { return !isImportablePicture(file.name); });
+        return files;
+    }
+    case Gathering::None:
+        break;
+    }
+    return {};
+}
+
+std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind,
+                                                  const GamePalettePaths& palettes) {
+    if (kind.textures) return createTextureWadWriter(*kind.textures, ImportOptions{palettes, false});
+    return kind.createWriter ? kind.createWriter() : nullptr;
 }
 
 } // namespace vexa

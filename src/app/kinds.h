@@ -3,6 +3,8 @@
 // Adding a kind is one format module plus one row.
 
 #include "app/Global.h"
+#include "app/texture_import.h"
+#include "base/Files_global.h"
 #include "formats/container.h"
 
 #include <memory>
@@ -37,17 +39,26 @@ std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code);
 void loadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette& current);
 
 // The kinds a new container can be built as, in the order of the New_C page's items.
-enum class Gathering { Flat, Tree, None };
+// Pictures: the PNG and BMP files directly in the folder, which the texture WADs are made of.
+enum class Gathering { Flat, Tree, Pictures, None };
 struct CreatableKind {
     std::string_view caption;     // the item's caption on the page
     std::string_view defaultName; // proposed in the Temp folder
-    std::string_view cliName;     // `vexa-cli create KIND`
+    std::string_view cliName;     // `vexa-cli create KIND` (the texture WADs: `vexa-cli import KIND`)
     Gathering gathering;
     ContainerType code;
     std::unique_ptr<EntryLayoutWriter> (*createWriter)() = nullptr; // null: not built by a writer class
+    std::optional<TextureKind> textures = {};                       // built from pictures by the texture import
 };
 
 const std::vector<CreatableKind>& creatableKinds();
 const CreatableKind* findCreatableKind(std::string_view cliName);
+
+// The files "Begin" lists for kind from folder (nothing for a kind that gathers none).
+SourceFileList gatherSources(const CreatableKind& kind, const fs::path& folder);
+// The writer that builds kind, null for one that no writer builds. The texture WADs map their
+// pictures onto the game palettes of palettes.
+std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind,
+                                                  const GamePalettePaths& palettes);
 
 } // namespace vexa

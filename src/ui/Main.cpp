@@ -12,6 +12,7 @@
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
+#include "ui/ImportPictureDialog.h"
 #include "ui/NewContainerPage.h"
 #include "ui/PalettesPage.h"
 #include "ui/PreviewPane.h"
@@ -208,6 +209,10 @@ void TPdlg::buildMenus() {
     ExtractRaw1 = item(file, "ExtractRaw1", QStringLiteral("Extract raw"), &TPdlg::ExtractRawClick);
     ExtractRaw1->setToolTip(
         QStringLiteral("Writes each selected lump byte for byte as stored, not as a picture"));
+    file->addSeparator()->setObjectName(QStringLiteral("N3"));
+    ImportPicture1 =
+        item(file, "ImportPicture1", QStringLiteral("Import picture\u2026"), &TPdlg::ImportPicture1Click);
+    ImportPicture1->setToolTip(QStringLiteral("Makes a WAL, BM or MAT texture of a PNG or BMP picture"));
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     Exit1 = item(file, "Exit1", QStringLiteral("E&xit"), &TPdlg::Exit1Click);
     buildEditMenu();
@@ -638,8 +643,8 @@ void TPdlg::setBusy(bool busy) {
     if (busy) {
         beforeJob_.clear();
         for (QObject* control : std::initializer_list<QObject*>{
-                 Open1, Extract1, ExtractAll1, ExtractRaw1, palettes_, newContainer_, Save1, SaveAs1, Undo1,
-                 Redo1, AddFiles1, AddFolder1, Replace1, Rename1, Remove1}) {
+                 Open1, Extract1, ExtractAll1, ExtractRaw1, ImportPicture1, palettes_, newContainer_, Save1, SaveAs1,
+                 Undo1, Redo1, AddFiles1, AddFolder1, Replace1, Rename1, Remove1}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);
@@ -672,6 +677,7 @@ void TPdlg::SBCancelJobClick() {
 }
 
 void TPdlg::stopBackgroundWork() {
+    if (importDialog_) importDialog_->reject();
     previewer_->drop();
     if (jobs_->running()) {
         jobs_->cancel();
@@ -752,6 +758,14 @@ void TPdlg::dropEvent(QDropEvent* event) {
 }
 
 // --- other commands -----------------------------------------------------------------------------
+
+void TPdlg::ImportPicture1Click() {
+    if (JobRunning()) return;
+    guarded([this] {
+        if (!importDialog_) importDialog_ = new ImportPictureDialog(*this, this);
+        importDialog_->open(); // window-modal; the choices of its last use stay
+    });
+}
 
 void TPdlg::SBCancelClick() {
     guarded([this] { ResetWindow(); });

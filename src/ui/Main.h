@@ -35,6 +35,7 @@ namespace vexa::ui {
 class EditHistory;
 class EntryPreviewer;
 class FilesPage;
+class ImportPictureDialog;
 class JobRunner;
 class NewContainerPage;
 class PalettesPage;
@@ -100,6 +101,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     void SBExtract_AllClick();
     void SBExtract_ExtClick();
     void ExtractRawClick();
+    void ImportPicture1Click();
     void SBCancelClick();
     void SBCancelJobClick();
     void EFilterChange();
@@ -223,6 +225,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     QAction* Extract1 = nullptr;
     QAction* ExtractAll1 = nullptr;
     QAction* ExtractRaw1 = nullptr;
+    QAction* ImportPicture1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Save1 = nullptr;
     QAction* SaveAs1 = nullptr;
@@ -242,6 +245,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     std::unique_ptr<BarProgress> progress_;
     JobRunner* jobs_ = nullptr;
     EntryPreviewer* previewer_ = nullptr;
+    ImportPictureDialog* importDialog_ = nullptr; // made at its first use, then kept
 };
 
 } // namespace vexa::ui

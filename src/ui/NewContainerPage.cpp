@@ -3,6 +3,7 @@
 #include "app/wad_batch.h"
 #include "base/errors.h"
 #include "ui/BackgroundJob.h"
+#include "ui/BrowseButton.h"
 #include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
 #include "ui/Main.h"
@@ -32,7 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kRowsPerColumn = 5;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 22;
 
@@ -87,17 +87,6 @@ class KindItem : public QRadioButton {
     int tabStop_ = 0;
 };
 
-QPushButton* browseButton(QWidget* parent, const char* name) {
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setIcon(button->style()->standardIcon(QStyle::SP_DirOpenIcon));
-    button->setToolTip(QStringLiteral("Browse "));
-    button->setAccessibleName(QStringLiteral("Browse"));
-    button->setFixedSize(kButtonHeight + 6, kButtonHeight + 2);
-    button->setAutoDefault(false);
-    return button;
-}
-
 QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, QLineEdit*& edit,
                      const char* editName, QPushButton*& browse, const char* browseName) {
     auto* group = new QGroupBox(caption, parent);
@@ -105,6 +94,7 @@ QGroupBox* pathGroup(QWidget* parent, const char* name, const QString& caption, 
     edit = new QLineEdit(group);
     edit->setObjectName(QString::fromLatin1(editName));
     browse = browseButton(group, browseName);
+    browse->setFixedSize(kButtonHeight + 6, kButtonHeight + 2);
     auto* layout = new QHBoxLayout(group);
     layout->addWidget(edit, 1);
     layout->addWidget(browse);
@@ -123,6 +113,7 @@ NewContainerPage::NewContainerPage(CreationHost& window, QWidget* parent) : QWid
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(2);
     const auto& kinds = creatableKinds();
+    const int rowsPerColumn = static_cast<int>(kinds.size() + 1) / 2;
     int tabStop = 0;
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         auto* item = new KindItem(
@@ -133,8 +124,8 @@ NewContainerPage::NewContainerPage(CreationHost& window, QWidget* parent) : QWid
             std::max(tabStop, item->fontMetrics().horizontalAdvance(item->kind() + QStringLiteral("  ")));
         const int index = static_cast<int>(i);
         kindGroup_->addButton(item, index);
-        // Filled column by column, as the radio group the page stands for did.
-        grid->addWidget(item, index % kRowsPerColumn, index / kRowsPerColumn);
+        // Two columns, filled column by column, as the radio group the page stands for did.
+        grid->addWidget(item, index % rowsPerColumn, index / rowsPerColumn);
         kindItems_.push_back(item);
     }
     for (auto* item : kindItems_)
@@ -270,14 +261,13 @@ void NewContainerPage::SBCreateClick() {
             beginWadBatch(folder);
             return;
         }
-        if (!kind->createWriter) {
+        if (!kind->createWriter && !kind->textures) {
             window_.prompts().message(QStringLiteral("Sorry, this version of VEXA cannot build ") +
                                       qText(std::string(kind->caption)).simplified() +
                                       QStringLiteral(" files yet"));
             return;
         }
-        sourceFiles_ =
-            kind->gathering == Gathering::Tree ? GatherFolderTree(folder) : GatherFolderFiles(folder);
+        sourceFiles_ = gatherSources(*kind, folder);
         reviewFolder_ = folder;
         showReview();
     });
@@ -320,13 +310,14 @@ void NewContainerPage::SBRemoveClick() {
 
 void NewContainerPage::SBOKClick() {
     const auto* kind = chosenKind();
-    if (!reviewing_ || !kind || !kind->createWriter || window_.JobRunning()) return;
+    if (!reviewing_ || !kind || window_.JobRunning()) return;
     window_.guarded([this, kind] {
         const auto newPath = newContainerPath();
         if (!newPath) return;
         window_.SetCurrentType(kind->code);
         // Written off the window's thread from a copy of the review, which stays meanwhile.
-        auto writer = std::shared_ptr<ContainerWriter>(kind->createWriter());
+        auto writer = std::shared_ptr<ContainerWriter>(createKindWriter(*kind, window_.GamePalettes()));
+        if (!writer) return;
         const auto path = *newPath;
         const auto folder = reviewFolder_;
         const auto files = sourceFiles_;

@@ -2,7 +2,8 @@
 // The New_C page: builds a new container from the files of one folder. The user picks a kind in
 // RGConCreate, a name (EConName) and a source folder (EGetFiles), presses "Begin", reviews the
 // gathered files on the Files page (LB1, "Remove"), and "OK" writes the container through the
-// kind's writer. The Half-Life WAD item writes go.bat for the external tools instead.
+// kind's writer. The Half-Life WAD item writes go.bat for the external tools instead; the two
+// texture WAD items review only the folder's PNG and BMP pictures and make a texture of each.
 //
 // The two edit boxes are the values: whatever they show (chosen with a browse button, proposed by
 // a kind, or typed) is the source folder that "Begin" gathers and the new path that "OK" writes, so

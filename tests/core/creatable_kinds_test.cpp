@@ -19,8 +19,9 @@ std::vector<const CreatableKind*> writerKinds() {
     return kinds;
 }
 
-TEST(CreatableKinds, EveryItemButTheWadHasAWriterWhoseOutputItsReaderOpens) {
-    EXPECT_EQ(writerKinds().size(), creatableKinds().size() - 1);
+TEST(CreatableKinds, EveryItemButTheWadsHasAWriterWhoseOutputItsReaderOpens) {
+    // The go.bat WAD item and the two texture WADs, which are built from pictures.
+    EXPECT_EQ(writerKinds().size(), creatableKinds().size() - 3);
     TempDir src, out;
     test::writeFile(src / "a.anm", test::patternBytes(9, 1));
     for (const auto* kind : writerKinds()) {
@@ -112,6 +113,36 @@ TEST(CreatableKinds, ProgressStepsOncePerFileAndEndsAtZero) {
         kind->createWriter()->WriteContainer(out / std::string(kind->defaultName), src.path(),
                                              GatherFolderFiles(src.path()), &progress);
         EXPECT_EQ(progress.calls, expected) << kind->cliName;
+    }
+}
+
+TEST(CreatableKinds, EachItemGathersWhatItsWriterTakes) {
+    TempDir src;
+    for (const auto* name : {"a.png", "B.BMP", "c.Png", "notes.txt", "png", "x.bmp.txt", "sub/d.png"})
+        test::writeFile(src / name, "x");
+    using Names = std::vector<std::string>;
+    const struct {
+        const char* cliName;
+        Names names;
+    } cases[] = {
+        {"df-gob", {"B.BMP", "a.png", "c.Png", "notes.txt", "png", "x.bmp.txt"}},
+        {"pak", {"B.BMP", "a.png", "c.Png", "notes.txt", "png", "sub\\d.png", "x.bmp.txt"}},
+        // Only the folder's own pictures, whatever the letter case of their extension.
+        {"wad3", {"B.BMP", "a.png", "c.Png"}},
+        {"wad2", {"B.BMP", "a.png", "c.Png"}},
+        {"hl-wad", {}},
+    };
+    for (const auto& c : cases) {
+        const auto* kind = findCreatableKind(c.cliName);
+        ASSERT_NE(kind, nullptr) << c.cliName;
+        Names names;
+        for (const auto& file : gatherSources(*kind, src.path()))
+            names.push_back(file.name);
+        EXPECT_EQ(names, c.names) << c.cliName;
+        // Every item that lists files has a writer for them.
+        EXPECT_EQ(createKindWriter(*kind, GamePalettePaths::defaults(src.path())) != nullptr,
+                  kind->gathering != Gathering::None)
+            << c.cliName;
     }
 }
 

@@ -77,10 +77,12 @@ TEST(KindTable, EveryCodeHasOneNameAndUnknownHasNone) {
 
 TEST(KindTable, CreatableKindsInPageOrderWithUniqueCommandNames) {
     const auto& kinds = creatableKinds();
-    ASSERT_EQ(kinds.size(), 10u);
+    ASSERT_EQ(kinds.size(), 12u);
     EXPECT_EQ(kinds[0].defaultName, "New_DF.Gob");
     EXPECT_EQ(kinds[5].cliName, "hl-wad");
     EXPECT_EQ(kinds[9].defaultName, "New_DF.Lfd");
+    EXPECT_EQ(kinds[10].cliName, "wad3");
+    EXPECT_EQ(kinds[11].cliName, "wad2");
     for (std::size_t i = 0; i < kinds.size(); ++i)
         for (std::size_t j = i + 1; j < kinds.size(); ++j)
             EXPECT_NE(kinds[i].cliName, kinds[j].cliName);

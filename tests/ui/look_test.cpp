@@ -566,7 +566,7 @@ TEST_F(Look, CancelStopsAnExtractionBetweenEntriesAndLeavesOnlyWholeFiles) {
     EXPECT_TRUE(cancel->isVisible());
     for (const auto* name : {"SBExtract", "SBExtract_All", "SBExtract_Ext"})
         EXPECT_FALSE(control<QPushButton>(name)->isEnabled()) << name;
-    for (const auto* name : {"Open1", "Extract1", "ExtractAll1"})
+    for (const auto* name : {"Open1", "Extract1", "ExtractAll1", "ImportPicture1"})
         EXPECT_FALSE(control<QAction>(name)->isEnabled()) << name;
     EXPECT_FALSE(control<QWidget>("New_C")->isEnabled());
     EXPECT_FALSE(control<QWidget>("Palettes")->isEnabled());
@@ -586,6 +586,7 @@ TEST_F(Look, CancelStopsAnExtractionBetweenEntriesAndLeavesOnlyWholeFiles) {
     for (const auto* name : {"SBExtract", "SBExtract_All", "SBExtract_Ext"})
         EXPECT_TRUE(control<QPushButton>(name)->isEnabled()) << name;
     EXPECT_TRUE(control<QAction>("Open1")->isEnabled());
+    EXPECT_TRUE(control<QAction>("ImportPicture1")->isEnabled());
     EXPECT_TRUE(control<QWidget>("Palettes")->isEnabled());
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
 

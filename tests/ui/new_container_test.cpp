@@ -163,18 +163,23 @@ ReadBack readBack(const fs::path& container, const fs::path& scratch) {
     return out;
 }
 
-TEST_F(NewContainer, ThePageStartsWithTenItemsInTwoColumnsAndNoneChosen) {
+TEST_F(NewContainer, ThePageStartsWithItsItemsInTwoColumnsAndNoneChosen) {
     showPage();
     EXPECT_EQ(control<QGroupBox>("RGConCreate")->title(), "Select container file type to create");
-    ASSERT_EQ(page->findChildren<QRadioButton*>().size(), 10);
-    for (std::size_t i = 0; i < 10; ++i) {
+    const auto count = creatableKinds().size();
+    ASSERT_EQ(count, 12u);
+    ASSERT_EQ(page->findChildren<QRadioButton*>().size(), count);
+    EXPECT_EQ(kindItem(10)->text(), "WAD3 textures (built in)");
+    EXPECT_EQ(kindItem(11)->text(), "WAD2 textures (built in)");
+    const auto half = count / 2;
+    for (std::size_t i = 0; i < count; ++i) {
         auto* item = kindItem(i);
         EXPECT_EQ(item->text().toStdString(), creatableKinds()[i].caption); // blanks kept as given
         EXPECT_FALSE(item->isChecked()) << i;
-        // Filled column by column: items 5..9 stand to the right of items 0..4, row for row.
-        if (i >= 5) {
-            EXPECT_GT(item->x(), kindItem(i - 5)->x() + kindItem(i - 5)->width() / 2) << i;
-            EXPECT_EQ(item->y(), kindItem(i - 5)->y()) << i;
+        // Filled column by column: the second half stands to the right of the first, row for row.
+        if (i >= half) {
+            EXPECT_GT(item->x(), kindItem(i - half)->x() + kindItem(i - half)->width() / 2) << i;
+            EXPECT_EQ(item->y(), kindItem(i - half)->y()) << i;
         }
     }
     EXPECT_EQ(page->ItemIndex(), -1);

@@ -1,0 +1,390 @@
+#include "ui/ImportPictureDialog.h"
+
+#include "base/errors.h"
+#include "base/text.h"
+#include "ui/BrowseButton.h"
+#include "ui/PageHost.h"
+#include "ui/PreviewPane.h"
+#include "ui/Prompts.h"
+#include "ui/QtText.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vexa::ui {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPreviewSide = 256;
+constexpr int kDialogWidth = 520;
+
+QString qView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The kinds made of one picture, in the order of the texture kinds' table.
+std::vector<TextureKind> singlePictureKinds() {
+    std::vector<TextureKind> kinds;
+    for (const auto& info : textureKinds())
+        if (!info.manyPictures) kinds.push_back(info.kind);
+    return kinds;
+}
+
+QImage indexedImage(const IndexedImage& picture, const PaletteTable& palette) {
+    QImage image(static_cast<int>(picture.width), static_cast<int>(picture.height), QImage::Format_Indexed8);
+    QList<QRgb> colours;
+    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+        const auto rgb = paletteColour(palette, i);
+        colours << qRgb(rgb[0], rgb[1], rgb[2]);
+    }
+    image.setColorTable(colours);
+    for (std::uint32_t y = 0; y < picture.height; ++y)
+        std::copy_n(picture.indices.begin() + static_cast<std::ptrdiff_t>(y * picture.width), picture.width,
+                    image.scanLine(static_cast<int>(y)));
+    return image;
+}
+
+QString errorText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return qText(printableText(e.what()));
+    } catch (...) {
+        return QStringLiteral("Unexpected error");
+    }
+}
+
+} // namespace
+
+ImportPictureDialog::ImportPictureDialog(PageHost& window, QWidget* parent)
+    : QDialog(parent), window_(window) {
+    setObjectName(QStringLiteral("ImportPicture"));
+    setWindowTitle(QStringLiteral("Import picture"));
+
+    EPicture = new QLineEdit(this);
+    EPicture->setObjectName(QStringLiteral("EPicture"));
+    EPicture->setPlaceholderText(QStringLiteral("a PNG or BMP picture"));
+    SBBrowsePicture = browseButton(this, "SBBrowsePicture");
+
+    CBTextureKind = new QComboBox(this);
+    CBTextureKind->setObjectName(QStringLiteral("CBTextureKind"));
+    for (const auto kind : singlePictureKinds())
+        CBTextureKind->addItem(qView(textureKindInfo(kind).caption), static_cast<int>(kind));
+    CBDither = new QCheckBox(QStringLiteral("Dither"), this);
+    CBDither->setObjectName(QStringLiteral("CBDither"));
+    CBDither->setToolTip(QStringLiteral("Spreads each pixel's colour error over its neighbours"));
+
+    ETexture = new QLineEdit(this);
+    ETexture->setObjectName(QStringLiteral("ETexture"));
+    SBBrowseTexture = browseButton(this, "SBBrowseTexture");
+
+    PreviewPicture = new PictureView(this);
+    PreviewPicture->setObjectName(QStringLiteral("ImportPreview"));
+    PreviewPicture->setMinimumSize(kPreviewSide, kPreviewSide);
+    PreviewPicture->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    LPreviewNote = new QLabel(this);
+    LPreviewNote->setObjectName(QStringLiteral("LPreviewNote"));
+    LPreviewNote->setWordWrap(true);
+    LPreviewNote->setTextFormat(Qt::PlainText);
+    LPreviewNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for two lines, so that a longer note or a reason does not run over the picture.
+    LPreviewNote->setMinimumHeight(2 * LPreviewNote->fontMetrics().lineSpacing() + 4);
+    LPreviewNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    SBWrite = new QPushButton(QStringLiteral("Write"), this);
+    SBWrite->setObjectName(QStringLiteral("SBWrite"));
+    SBWrite->setAutoDefault(false);
+    SBClose = new QPushButton(QStringLiteral("Close"), this);
+    SBClose->setObjectName(QStringLiteral("SBClose"));
+    SBClose->setAutoDefault(false);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Picture"), this), 0, 0);
+    grid->addWidget(EPicture, 0, 1);
+    grid->addWidget(SBBrowsePicture, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Texture kind"), this), 1, 0);
+    auto* kindRow = new QHBoxLayout;
+    kindRow->addWidget(CBTextureKind);
+    kindRow->addSpacing(12);
+    kindRow->addWidget(CBDither);
+    kindRow->addStretch(1);
+    grid->addLayout(kindRow, 1, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Write to"), this), 2, 0);
+    grid->addWidget(ETexture, 2, 1);
+    grid->addWidget(SBBrowseTexture, 2, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(SBWrite);
+    buttons->addWidget(SBClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(PreviewPicture, 1);
+    layout->addWidget(LPreviewNote);
+    layout->addLayout(buttons);
+
+    connect(SBBrowsePicture, &QPushButton::clicked, this, &ImportPictureDialog::SBBrowsePictureClick);
+    connect(EPicture, &QLineEdit::editingFinished, this, [this] {
+        if (EPicture->isModified()) pictureChosen();
+        EPicture->setModified(false);
+    });
+    connect(CBTextureKind, &QComboBox::currentIndexChanged, this, &ImportPictureDialog::CBTextureKindChange);
+    connect(CBDither, &QCheckBox::toggled, this, &ImportPictureDialog::requestPreview);
+    connect(ETexture, &QLineEdit::textEdited, this, [this] { textureProposed_ = false; });
+    connect(SBBrowseTexture, &QPushButton::clicked, this, &ImportPictureDialog::SBBrowseTextureClick);
+    connect(SBWrite, &QPushButton::clicked, this, &ImportPictureDialog::SBWriteClick);
+    connect(SBClose, &QPushButton::clicked, this, &ImportPictureDialog::reject);
+    connect(&previewWatcher_, &QFutureWatcher<PreviewOutcome>::finished, this,
+            &ImportPictureDialog::previewFinished);
+    connect(&writeWatcher_, &QFutureWatcher<std::exception_ptr>::finished, this,
+            &ImportPictureDialog::writeFinished);
+
+    setMinimumWidth(kDialogWidth);
+    requestPreview();
+}
+
+ImportPictureDialog::~ImportPictureDialog() {
+    // The window may be going too: nothing is reported to it any more.
+    pendingPreview_.reset();
+    writeCancel_.set(true);
+    writeWatcher_.waitForFinished();
+    previewWatcher_.waitForFinished();
+}
+
+const QImage& ImportPictureDialog::previewImage() const {
+    return PreviewPicture->image();
+}
+
+QString ImportPictureDialog::previewNote() const {
+    return LPreviewNote->text();
+}
+
+TextureKind ImportPictureDialog::chosenKind() const {
+    return static_cast<TextureKind>(CBTextureKind->currentData().toInt());
+}
+
+ImportOptions ImportPictureDialog::options() const {
+    return ImportOptions{window_.GamePalettes(), CBDither->isChecked()};
+}
+
+fs::path ImportPictureDialog::picturePath() const {
+    const auto text = EPicture->text().trimmed();
+    return text.isEmpty() ? fs::path() : fs::absolute(fsPath(text));
+}
+
+QString ImportPictureDialog::proposedTexturePath() const {
+    const auto picture = picturePath();
+    if (picture.empty()) return {};
+    auto name = picture.filename();
+    name.replace_extension(std::string(textureKindInfo(chosenKind()).extension));
+    return qText(window_.Folders().temp / name);
+}
+
+// --- choosing ------------------------------------------------------------------------------------
+
+void ImportPictureDialog::SBBrowsePictureClick() {
+    window_.guarded([this] {
+        const auto current = picturePath();
+        const auto folder = current.empty() ? window_.Folders().extract : current.parent_path();
+        const auto chosen =
+            window_.prompts().openFile(QStringLiteral("Import picture"), qText(folder),
+                                       QStringLiteral("Pictures (*.png *.bmp *.PNG *.BMP);;") + kAllFiles);
+        if (!chosen) return;
+        EPicture->setText(*chosen);
+        pictureChosen();
+    });
+}
+
+void ImportPictureDialog::pictureChosen() {
+    // A name the user chose for the texture stays; the one proposed follows the picture.
+    if (textureProposed_ || ETexture->text().trimmed().isEmpty()) {
+        ETexture->setText(proposedTexturePath());
+        textureProposed_ = true;
+    }
+    requestPreview();
+}
+
+void ImportPictureDialog::CBTextureKindChange() {
+    // The texture's extension follows the kind where it is one of the kinds' own.
+    auto path = fsPath(ETexture->text());
+    const auto extension = QString::fromStdString(path.extension().string()).toLower();
+    for (const auto& info : textureKinds())
+        if (!extension.isEmpty() && extension == qView(info.extension)) {
+            path.replace_extension(std::string(textureKindInfo(chosenKind()).extension));
+            ETexture->setText(qText(path));
+            break;
+        }
+    requestPreview();
+}
+
+void ImportPictureDialog::SBBrowseTextureClick() {
+    window_.guarded([this] {
+        const auto& info = textureKindInfo(chosenKind());
+        const auto current = ETexture->text().trimmed();
+        const auto initial = current.isEmpty() ? qText(window_.Folders().temp / "") : current;
+        const auto filter = qView(info.caption) + QStringLiteral(" (*") + qView(info.extension) +
+                            QStringLiteral(");;") + kAllFiles;
+        const auto chosen = window_.prompts().saveFile(QStringLiteral("Write texture to"), initial, filter);
+        if (!chosen) return;
+        ETexture->setText(*chosen);
+        textureProposed_ = false;
+    });
+}
+
+// --- the preview ---------------------------------------------------------------------------------
+
+void ImportPictureDialog::requestPreview() {
+    const auto picture = picturePath();
+    if (picture.empty()) {
+        pendingPreview_.reset();
+        PreviewPicture->setImage({});
+        LPreviewNote->setText(QStringLiteral("Choose a PNG or BMP picture to see it as the texture"));
+        return;
+    }
+    LPreviewNote->setText(QStringLiteral("Mapping ") + qText(picture.filename()) + QStringLiteral(" ..."));
+    PreviewRequest request{chosenKind(), picture, options()};
+    // One mapping at a time: a change while one runs replaces the waiting request.
+    if (previewRunning_)
+        pendingPreview_ = std::move(request);
+    else
+        startPreview(std::move(request));
+}
+
+void ImportPictureDialog::startPreview(PreviewRequest request) {
+    previewRunning_ = true;
+    previewWatcher_.setFuture(QtConcurrent::run([request = std::move(request)] {
+        PreviewOutcome outcome;
+        try {
+            outcome.preview = previewImport(request.kind, request.picture, request.options);
+        } catch (...) {
+            outcome.error = errorText(std::current_exception());
+        }
+        return outcome;
+    }));
+}
+
+void ImportPictureDialog::previewFinished() {
+    previewRunning_ = false;
+    // A request made since replaces what this one mapped.
+    if (pendingPreview_) {
+        auto next = std::move(*pendingPreview_);
+        pendingPreview_.reset();
+        startPreview(std::move(next));
+        return;
+    }
+    showPreview(previewWatcher_.result());
+}
+
+void ImportPictureDialog::showPreview(const PreviewOutcome& outcome) {
+    if (!outcome.preview) {
+        PreviewPicture->setImage({});
+        LPreviewNote->setText(QStringLiteral("No preview: ") + outcome.error);
+        return;
+    }
+    const auto& image = outcome.preview->image;
+    PreviewPicture->setImage(indexedImage(image, outcome.preview->palette));
+    const auto& info = textureKindInfo(chosenKind());
+    auto note = qText(picturePath().filename()) + QStringLiteral(": ") + QString::number(image.width) +
+                QStringLiteral(" x ") + QString::number(image.height) + QStringLiteral(" as a ") +
+                qView(info.caption);
+    if (info.game) {
+        const auto& game = gamePalettes().at(static_cast<std::size_t>(*info.game));
+        note += QStringLiteral(", mapped onto the ") + qView(game.caption).simplified() +
+                QStringLiteral(" palette (") + qText(window_.GamePalettes().path(*info.game).filename()) +
+                QStringLiteral(")");
+    }
+    if (CBDither->isChecked()) note += QStringLiteral(", dithered");
+    LPreviewNote->setText(note);
+}
+
+// --- writing -------------------------------------------------------------------------------------
+
+void ImportPictureDialog::SBWriteClick() {
+    if (writing_) return;
+    window_.guarded([this] {
+        const auto picture = picturePath();
+        if (picture.empty()) {
+            window_.prompts().message(QStringLiteral("No picture chosen"));
+            return;
+        }
+        if (ETexture->text().trimmed().isEmpty()) {
+            window_.prompts().message(QStringLiteral("No texture file name given"));
+            return;
+        }
+        const auto texture = fs::absolute(fsPath(ETexture->text().trimmed()));
+        const auto kind = chosenKind();
+        const auto chosenOptions = options();
+        writingPath_ = texture;
+        writing_ = true;
+        writeCancel_.set(false);
+        setControlsEnabled(false);
+        auto* cancel = &writeCancel_; // the dialog waits for the write before it goes
+        writeWatcher_.setFuture(QtConcurrent::run([kind, texture, picture, chosenOptions, cancel] {
+            std::exception_ptr error;
+            try {
+                importTextures(kind, texture, {picture}, chosenOptions, cancel);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            return error;
+        }));
+    });
+}
+
+void ImportPictureDialog::writeFinished() {
+    if (!writing_) return;
+    writing_ = false;
+    setControlsEnabled(true);
+    const auto error = writeWatcher_.result();
+    if (!error) {
+        window_.SzLabText(QStringLiteral("Created File ") + qText(writingPath_));
+        accept();
+        return;
+    }
+    // The dialog stays, so that the user can choose another picture, kind or name.
+    window_.guarded([&] {
+        try {
+            std::rethrow_exception(error);
+        } catch (const Cancelled&) {
+            window_.SzLabText(QStringLiteral("Writing cancelled: ") + qText(writingPath_) +
+                              QStringLiteral(" was not written"));
+        }
+    });
+}
+
+void ImportPictureDialog::setControlsEnabled(bool enabled) {
+    for (QWidget* control : std::initializer_list<QWidget*>{EPicture, SBBrowsePicture, CBTextureKind,
+                                                            CBDither, ETexture, SBBrowseTexture, SBWrite})
+        control->setEnabled(enabled);
+}
+
+// --- closing -------------------------------------------------------------------------------------
+
+void ImportPictureDialog::stopWork() {
+    pendingPreview_.reset();
+    if (writing_) {
+        writeCancel_.set(true);
+        writeWatcher_.waitForFinished();
+        writeFinished();
+    }
+    previewWatcher_.waitForFinished();
+}
+
+void ImportPictureDialog::reject() {
+    // Close, Escape and the title bar's close all come here.
+    stopWork();
+    QDialog::reject();
+}
+
+} // namespace vexa::ui
