@@ -15,6 +15,11 @@ packages=(
   desktop-file-utils appstream shared-mime-info libxml2-utils libglib2.0-bin man-db groff-base dpkg-dev
 )
 
+# scripts/install-windows-deps.sh asks for its own list through VEXA_PACKAGES.
+if [ -n "${VEXA_PACKAGES:-}" ]; then
+  read -r -a packages <<< "$VEXA_PACKAGES"
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

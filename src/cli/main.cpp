@@ -9,6 +9,7 @@
 #include "base/platform.h"
 #include "base/text.h"
 #include "images/Image_util.h"
+#include "images/Png_writer.h"
 
 #include <charconv>
 #include <csignal>
@@ -34,7 +35,8 @@ constexpr const char* kUsage =
     "  extract FILE TARGET_DIR [...]    extract entries (all of them by default)\n"
     "  create KIND SOURCE_DIR NEW_PATH  build a new container from a folder\n"
     "\n"
-    "Run 'vexa-cli COMMAND --help' for the options of one command.\n";
+    "Run 'vexa-cli COMMAND --help' for the options of one command, 'vexa-cli --version' for the\n"
+    "version.\n";
 
 constexpr const char* kDetectHelp = "Usage: vexa-cli detect FILE\n"
                                     "Prints the kind code and the kind name, separated by a tab.\n";
@@ -340,6 +342,7 @@ int cmdExtract(const std::vector<std::string>& args) {
         } else if (a == "--format") {
             const auto name = toLowerAscii(value());
             if (name != "bmp" && name != "png") throw UsageError{"--format takes bmp or png, not " + name};
+            if (name == "png" && !pngOutputBuilt()) throw Error(std::string("--format png: ") + kNoPngOutput);
             format = name == "png" ? PictureFormat::Png : PictureFormat::Bmp;
         } else if (a == "--entry") {
             entries.push_back(value());
@@ -474,11 +477,14 @@ int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folder
 
 int main(int argc, char** argv) {
     programPath = argv[0];
-    std::vector<std::string> args(argv + 1, argv + argc);
+    platform::setUpConsole();
+    auto args = platform::commandLine(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fputs(kUsage, args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
     }
+    if (args[0] == "--version") return std::fputs("vexa-cli " VEXA_VERSION "\n", stdout), 0;
     const auto command = args[0];
     args.erase(args.begin());
     try {
