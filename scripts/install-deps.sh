@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libphysfs-dev
   libpng-dev
+  libcli11-dev
   clang-14 libclang-rt-14-dev clang-format-14
   freedoom
   xvfb xauth
