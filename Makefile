@@ -2,9 +2,10 @@
 BUILD_DIR      ?= build
 TEST_BUILD_DIR ?= build-test
 PACKAGE_BUILD_DIR ?= build-package
+WINDOWS_BUILD_DIR ?= build-windows
 JOBS           ?= $(shell nproc)
 
-.PHONY: all deps build run test fuzz bench package format clean
+.PHONY: all deps build run test fuzz bench package format clean windows test-windows
 FUZZ_SECONDS   ?= 60
 
 all: build
@@ -49,5 +50,19 @@ package: deps
 	cmake --build $(PACKAGE_BUILD_DIR) -j $(JOBS)
 	cd $(PACKAGE_BUILD_DIR) && cpack -G DEB
 
+# vexa-cli.exe for 64-bit Windows, cross-built with MinGW-w64 (the window is not built there):
+# $(WINDOWS_BUILD_DIR)/bin/vexa-cli.exe beside its Data folder.
+windows:
+	@bash scripts/install-windows-deps.sh
+	cmake -S . -B $(WINDOWS_BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+		-DCMAKE_BUILD_TYPE=Release -DVEXA_BUILD_UI=OFF -DVEXA_BUILD_TESTS=OFF
+	cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
+
+# The command-line tests (built for this system) run against vexa-cli.exe under Wine.
+test-windows: windows deps
+	cmake -S . -B $(TEST_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DVEXA_SANITIZE=ON -DVEXA_BUILD_TESTS=ON
+	cmake --build $(TEST_BUILD_DIR) -j $(JOBS) --target vexa_cli_tests
+	bash scripts/test-windows.sh $(TEST_BUILD_DIR)/bin/vexa_cli_tests $(WINDOWS_BUILD_DIR)/bin/vexa-cli.exe
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(PACKAGE_BUILD_DIR) build-fuzz build-bench
+	rm -rf $(BUILD_DIR) $(TEST_BUILD_DIR) $(PACKAGE_BUILD_DIR) $(WINDOWS_BUILD_DIR) build-fuzz build-bench

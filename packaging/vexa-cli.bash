@@ -7,7 +7,7 @@ _vexa_cli() {
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create import add remove rename convert --help' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create import add remove rename convert --help --version' -- "$cur")
         return
     fi
 

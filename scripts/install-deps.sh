@@ -8,12 +8,18 @@ packages=(
   libgtest-dev libgmock-dev
   libphysfs-dev
   libpng-dev libimagequant-dev
+  libcli11-dev
   clang-14 libclang-rt-14-dev clang-format-14
   freedoom
   xvfb xauth
   # the install tree's test runs the desktop's own validators; make package needs dpkg-shlibdeps
   desktop-file-utils appstream shared-mime-info libxml2-utils libglib2.0-bin man-db groff-base dpkg-dev
 )
+
+# scripts/install-windows-deps.sh asks for its own list through VEXA_PACKAGES.
+if [ -n "${VEXA_PACKAGES:-}" ]; then
+  read -r -a packages <<< "$VEXA_PACKAGES"
+fi
 
 missing=()
 for p in "${packages[@]}"; do

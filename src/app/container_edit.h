@@ -121,7 +121,8 @@ class ContainerEdit {
     std::uint64_t sizeOf(const Row& r) const;
     // The row as a writer lays it out; sameKind keeps the fields of its record.
     WriterEntry writerEntry(const Row& r, bool sameKind) const;
-    std::string keyOf(const EntryLayoutWriter& writer, const WriterEntry& entry, const fs::path& target) const;
+    std::string keyOf(const EntryLayoutWriter& writer, const WriterEntry& entry,
+                      const fs::path& target) const;
     KeyIndex keyIndex(const EntryLayoutWriter& writer) const;
     // Refuses key when a row other than except is stored as it.
     void requireFree(const KeyIndex& index, const std::string& key, const std::string& name,

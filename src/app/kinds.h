@@ -48,7 +48,7 @@ struct CreatableKind {
     Gathering gathering;
     ContainerType code;
     std::unique_ptr<EntryLayoutWriter> (*createWriter)() = nullptr; // null: not built by a writer class
-    std::optional<TextureKind> textures = {};                       // built from pictures by the texture import
+    std::optional<TextureKind> textures = {}; // built from pictures by the texture import
 };
 
 const std::vector<CreatableKind>& creatableKinds();

@@ -83,7 +83,7 @@ platform::Handle OutputRoot::openFolderOf(const fs::path& relative, const fs::pa
             throw OutputError("a file stands at " + displayPath(at) + " where a folder should be");
         throw OutputError("Cannot create file " + displayPath(output) + ": " + platform::reason(error));
     }
-    if (swept_.insert(relative.parent_path().native()).second) platform::removeLeftovers(folder);
+    if (swept_.insert(relative.parent_path().string()).second) platform::removeLeftovers(folder);
     return folder;
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vexa::platform {
@@ -22,25 +23,52 @@ constexpr int kNameTaken = -4;
 
 // The system's reason for an error code, e.g. "No space left on device".
 std::string reason(int error);
+// The reason for one of this layer's own codes above; nullptr for a system code.
+inline const char* layerReason(int error) {
+    switch (error) {
+    case kNotRegularFile:
+        return "not a regular file";
+    case kLinkInTheWay:
+        return "a symbolic link stands there";
+    case kFileInTheWay:
+        return "a file stands where a folder should be";
+    default:
+        return nullptr;
+    }
+}
 
-// An open file or folder, closed when the object goes.
+// An open file or folder, closed when the object goes: a descriptor on POSIX, a HANDLE on Windows.
+// Windows has no calls relative to an open folder, so a folder also keeps the path it was opened at.
 class Handle {
   public:
     Handle() = default;
-    explicit Handle(int descriptor) : fd_(descriptor) {}
-    ~Handle();
-    Handle(Handle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Handle& operator=(Handle&& other) noexcept;
+    explicit Handle(std::intptr_t native, fs::path path = {}) : native_(native), path_(std::move(path)) {}
+    ~Handle() { close(); }
+    Handle(Handle&& other) noexcept : native_(other.native_), path_(std::move(other.path_)) {
+        other.native_ = -1;
+    }
+    Handle& operator=(Handle&& other) noexcept {
+        if (this != &other) {
+            close();
+            native_ = other.native_;
+            path_ = std::move(other.path_);
+            other.native_ = -1;
+        }
+        return *this;
+    }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
+    std::intptr_t get() const { return native_; }
+    const fs::path& path() const { return path_; }
+    bool valid() const { return native_ != -1; }
     // Closes now; returns the error a delayed write reported at close, or 0.
     int close();
 
   private:
-    int fd_ = -1;
+    // -1 is "none" for both kinds (INVALID_HANDLE_VALUE is -1 too).
+    std::intptr_t native_ = -1;
+    fs::path path_;
 };
 
 // What stands at a name, looked at without following a symbolic link.
@@ -122,5 +150,9 @@ bool folderWritable(const fs::path& folder);
 void onStopSignals(void (*handler)(int));
 bool isTerminal(int stream);
 std::string executablePath();
+// The command line as UTF-8 (Windows hands main() the arguments in the local code page), and
+// stdout and stderr set up to write UTF-8 bytes as they are, "\n" as "\n".
+std::vector<std::string> commandLine(int argc, char** argv);
+void setUpConsole();
 
 } // namespace vexa::platform

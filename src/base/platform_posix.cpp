@@ -104,29 +104,14 @@ std::string temporaryName() {
 } // namespace
 
 std::string reason(int error) {
-    if (error == kNotRegularFile) return "not a regular file";
-    if (error == kLinkInTheWay) return "a symbolic link stands there";
-    if (error == kFileInTheWay) return "a file stands where a folder should be";
+    if (const char* own = layerReason(error)) return own;
     return std::strerror(error);
 }
 
-Handle::~Handle() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Handle& Handle::operator=(Handle&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
 int Handle::close() {
-    if (fd_ < 0) return 0;
-    const int rc = ::close(fd_);
-    fd_ = -1;
+    if (!valid()) return 0;
+    const int rc = ::close(static_cast<int>(native_));
+    native_ = -1;
     return rc == 0 || errno == EINTR ? 0 : errno;
 }
 
@@ -382,5 +367,11 @@ std::string executablePath() {
     const auto exe = fs::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : exe.string();
 }
+
+std::vector<std::string> commandLine(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void setUpConsole() {}
 
 } // namespace vexa::platform

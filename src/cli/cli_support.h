@@ -1,5 +1,5 @@
 #pragma once
-// What vexa-cli's commands share: the usage error (exit status 2) and the --help test.
+// What vexa-cli's commands share: the usage error (exit status 2).
 
 #include <string>
 #include <vector>
@@ -10,11 +10,5 @@ namespace vexa::cli {
 struct UsageError {
     std::string message;
 };
-
-inline bool wantsHelp(const std::vector<std::string>& args) {
-    for (const auto& a : args)
-        if (a == "--help" || a == "-h") return true;
-    return false;
-}
 
 } // namespace vexa::cli

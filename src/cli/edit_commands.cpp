@@ -16,18 +16,14 @@ namespace vexa::cli {
 
 namespace {
 
-constexpr const char* kAddHelp =
-    "Usage: vexa-cli add CONTAINER PATH... [--as NAME]\n"
+constexpr const char* kAddDetails =
     "Adds each file PATH to CONTAINER as an entry named after the file, at the end; an entry of the\n"
     "same name is replaced in its place. With --as (one PATH only) the entry is called NAME ('\\' or\n"
     "'/' between folder levels). A folder PATH adds every file below it, under the folder's name (or\n"
     "under NAME), for the kinds with folders (JK GOB, GOO, PAK, VP).\n";
-constexpr const char* kRemoveHelp = "Usage: vexa-cli remove CONTAINER NAME...\n"
-                                    "Removes the entries named NAME, as 'vexa-cli list' shows them.\n";
-constexpr const char* kRenameHelp = "Usage: vexa-cli rename CONTAINER OLD NEW\n"
-                                    "Renames the entry OLD (as 'vexa-cli list' shows it) to NEW.\n";
-constexpr const char* kConvertHelp =
-    "Usage: vexa-cli convert CONTAINER KIND NEW_PATH\n"
+constexpr const char* kRemoveDetails = "Removes the entries named NAME, as 'vexa-cli list' shows them.\n";
+constexpr const char* kRenameDetails = "Renames the entry OLD (as 'vexa-cli list' shows it) to NEW.\n";
+constexpr const char* kConvertDetails =
     "Writes the entries of CONTAINER, in their order and byte for byte, as a new container of KIND\n"
     "(as 'vexa-cli create' takes it: df-gob, jk-gob, goo, lab, pak, vp, hog, hog2, lfd) at NEW_PATH.\n"
     "Every name is checked against the new kind's fields before anything is written.\n";
@@ -35,10 +31,6 @@ constexpr const char* kEditNote =
     "The container is written anew beside itself and put in place only when whole: on any failure\n"
     "(or Ctrl-C) it stays as it was. Untouched entries are copied byte for byte in their order.\n"
     "Only these kinds can be edited:\n  ";
-
-std::string helpOf(const char* text) {
-    return std::string(text) + kEditNote + ContainerEdit::EditableKindNames() + ".\n";
-}
 
 // The container at path as an edit; a kind that cannot be edited is refused naming those that can.
 ContainerEdit openForEdit(const std::string& path) {
@@ -69,42 +61,36 @@ void saveEdit(ContainerEdit& edit, ProgressSink& progress) {
     std::cout << "Saved File " << pathText(edit.path()) << '\n';
 }
 
-int cmdAdd(const std::vector<std::string>& args, ProgressSink& progress) {
-    std::vector<std::string> positional;
-    std::optional<std::string> as;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--as") {
-            if (i + 1 >= args.size()) throw UsageError{"--as needs a value"};
-            if (as) throw UsageError{"--as is given once"};
-            as = args[++i];
-        } else if (args[i].rfind("--", 0) == 0) {
-            throw UsageError{"unknown option " + args[i]};
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() < 2) throw UsageError{"add takes CONTAINER and at least one PATH"};
-    if (as && positional.size() != 2) throw UsageError{"--as goes with one PATH only"};
-    auto edit = openForEdit(positional[0]);
-    for (std::size_t i = 1; i < positional.size(); ++i) {
-        const fs::path path = positional[i];
+} // namespace
+
+std::string editDetails(std::string_view command) {
+    const char* text = command == "add"      ? kAddDetails
+                       : command == "remove" ? kRemoveDetails
+                       : command == "rename" ? kRenameDetails
+                                             : kConvertDetails;
+    return std::string(text) + kEditNote + ContainerEdit::EditableKindNames() + ".\n";
+}
+
+int runAdd(const std::string& container, const std::vector<std::string>& paths,
+           const std::optional<std::string>& as, ProgressSink& progress) {
+    auto edit = openForEdit(container);
+    for (const auto& given : paths) {
+        const fs::path path = given;
         std::error_code ec;
-        if (fs::is_directory(path, ec)) {
+        if (fs::is_directory(path, ec))
             edit.addTree(path, as ? *as : folderName(path));
-        } else {
+        else
             edit.add(path, as.value_or(std::string()));
-        }
     }
     saveEdit(edit, progress);
     return 0;
 }
 
-int cmdRemove(const std::vector<std::string>& args, ProgressSink& progress) {
-    if (args.size() < 2) throw UsageError{"remove takes CONTAINER and at least one NAME"};
-    auto edit = openForEdit(args[0]);
+int runRemove(const std::string& container, const std::vector<std::string>& names, ProgressSink& progress) {
+    auto edit = openForEdit(container);
     std::vector<std::size_t> rows;
-    for (std::size_t i = 1; i < args.size(); ++i)
-        rows.push_back(rowNamed(edit, args[i]));
+    for (const auto& name : names)
+        rows.push_back(rowNamed(edit, name));
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     edit.remove(rows);
@@ -112,54 +98,22 @@ int cmdRemove(const std::vector<std::string>& args, ProgressSink& progress) {
     return 0;
 }
 
-int cmdRename(const std::vector<std::string>& args, ProgressSink& progress) {
-    if (args.size() != 3) throw UsageError{"rename takes CONTAINER, OLD and NEW"};
-    auto edit = openForEdit(args[0]);
-    edit.rename(rowNamed(edit, args[1]), args[2]);
+int runRename(const std::string& container, const std::string& oldName, const std::string& newName,
+              ProgressSink& progress) {
+    auto edit = openForEdit(container);
+    edit.rename(rowNamed(edit, oldName), newName);
     saveEdit(edit, progress);
     return 0;
 }
 
-int cmdConvert(const std::vector<std::string>& args, ProgressSink& progress) {
-    if (args.size() != 3) throw UsageError{"convert takes CONTAINER, KIND and NEW_PATH"};
-    const auto* kind = findCreatableKind(args[1]);
-    if (!kind || !ContainerEdit::Editable(kind->code)) throw UsageError{"unknown container kind " + args[1]};
-    auto edit = openForEdit(args[0]);
-    edit.saveAs(args[2], kind->code, &progress);
-    std::cout << "Created File " << args[2] << '\n';
+int runConvert(const std::string& container, const std::string& kind, const std::string& newPath,
+               ProgressSink& progress) {
+    const auto* to = findCreatableKind(kind);
+    if (!to || !ContainerEdit::Editable(to->code)) throw UsageError{"unknown container kind " + kind};
+    auto edit = openForEdit(container);
+    edit.saveAs(newPath, to->code, &progress);
+    std::cout << "Created File " << newPath << '\n';
     return 0;
-}
-
-struct EditCommand {
-    std::string_view name;
-    const char* help;
-    int (*run)(const std::vector<std::string>&, ProgressSink&);
-};
-
-constexpr EditCommand kCommands[] = {
-    {"add", kAddHelp, cmdAdd},
-    {"remove", kRemoveHelp, cmdRemove},
-    {"rename", kRenameHelp, cmdRename},
-    {"convert", kConvertHelp, cmdConvert},
-};
-
-const EditCommand* findCommand(std::string_view name) {
-    for (const auto& c : kCommands)
-        if (c.name == name) return &c;
-    return nullptr;
-}
-
-} // namespace
-
-bool isEditCommand(std::string_view command) {
-    return findCommand(command) != nullptr;
-}
-
-int runEditCommand(std::string_view command, const std::vector<std::string>& args, ProgressSink& progress) {
-    const auto* c = findCommand(command);
-    if (!c) throw UsageError{"unknown command " + std::string(command)};
-    if (wantsHelp(args)) return std::fputs(helpOf(c->help).c_str(), stdout), 0;
-    return c->run(args, progress);
 }
 
 } // namespace vexa::cli

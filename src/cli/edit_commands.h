@@ -4,17 +4,25 @@
 
 #include "formats/container.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vexa::cli {
 
-// Whether command is one of the edit commands.
-bool isEditCommand(std::string_view command);
-// Runs it with the arguments after its name; progress draws the bar and says when Ctrl-C came.
-// Returns the exit status; throws UsageError for a command line that does not say what to do, Error
-// (and Cancelled) when the job fails.
-int runEditCommand(std::string_view command, const std::vector<std::string>& args, ProgressSink& progress);
+// What the help page of command (add, remove, rename or convert) says below its options.
+std::string editDetails(std::string_view command);
+
+// The edit commands, their arguments checked for number: progress draws the bar and says when
+// Ctrl-C came. Each returns the exit status; throws UsageError for an unknown kind, Error (and
+// Cancelled) when the job fails, the container then as it was.
+int runAdd(const std::string& container, const std::vector<std::string>& paths,
+           const std::optional<std::string>& as, ProgressSink& progress);
+int runRemove(const std::string& container, const std::vector<std::string>& names, ProgressSink& progress);
+int runRename(const std::string& container, const std::string& oldName, const std::string& newName,
+              ProgressSink& progress);
+int runConvert(const std::string& container, const std::string& kind, const std::string& newPath,
+               ProgressSink& progress);
 
 } // namespace vexa::cli

@@ -12,14 +12,18 @@
 #include "cli/cli_support.h"
 #include "cli/edit_commands.h"
 #include "images/Image_util.h"
+#include "images/Png_writer.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,58 +31,13 @@
 #include <vector>
 
 using namespace vexa;
-using vexa::cli::UsageError;
-using vexa::cli::wantsHelp;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: vexa-cli COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  detect FILE                      print the kind code and name of FILE\n"
-    "  list FILE [--json] [--filter P]  list the entries of FILE as the window shows them\n"
-    "  extract FILE TARGET_DIR [...]    extract entries (all of them by default)\n"
-    "  create KIND SOURCE_DIR NEW_PATH  build a new container from a folder\n"
-    "  add CONTAINER PATH...            add or replace entries of a container\n"
-    "  remove CONTAINER NAME...         remove entries of a container\n"
-    "  rename CONTAINER OLD NEW         rename an entry of a container\n"
-    "  convert CONTAINER KIND NEW_PATH  write a container's entries as another kind\n"
-    "  import KIND OUT PICTURE... [...] build a game texture from PNG or BMP pictures\n"
-    "\n"
-    "Run 'vexa-cli COMMAND --help' for the options of one command.\n";
+using cli::UsageError;
 
-constexpr const char* kDetectHelp = "Usage: vexa-cli detect FILE\n"
-                                    "Prints the kind code and the kind name, separated by a tab.\n";
-constexpr const char* kListHelp =
-    "Usage: vexa-cli list FILE [--json] [--filter PATTERN]\n"
-    "Prints one row per entry, as the window lists them. With --json, one object:\n"
-    "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\"}]}; a damaged\n"
-    "entry (its bytes run past the end of the file) also has \"damaged\": true and is named on stderr.\n"
-    "--filter keeps the entries whose name holds PATTERN, without regard to letter case; in PATTERN\n"
-    "'*' stands for any run of characters and '?' for one. \"index\" stays the entry's index in the\n"
-    "file and \"count\" the number of entries the file holds.\n";
-constexpr const char* kExtractHelp =
-    "Usage: vexa-cli extract FILE TARGET_DIR [--ext .EXT]... [--entry NAME]... [--index N]...\n"
-    "                        [--filter PATTERN] [--format bmp|png] [--raw] [--palette GAME=FILE]... [--yes]\n"
-    "With no selection every entry is extracted. --ext selects entries by extension (any letter case),\n"
-    "--entry by name and --index by position (0-based, as in 'list --json'). --filter keeps, of those\n"
-    "(or of all entries), the ones 'list --filter PATTERN' shows. Image files and textures are\n"
-    "converted to BMP as the window does; with --format png to 8-bit paletted PNG instead (the same\n"
-    "pixels and palette); other entries are copied byte for byte either way. Below 200,000,000 free\n"
-    "bytes on the target's file system the command refuses unless --yes is given. --raw writes each\n"
-    "lump of a WAD2 or WAD3 byte for byte as stored, named as its row, instead of a picture.\n"
-    "Entries of one name go to NAME, NAME_1, NAME_2, ... (letter case does not make names differ).\n"
-    "A damaged entry is named and left out; the others are extracted and the exit status is 1.\n"
-    "Ctrl-C stops\n"
-    "between two entries: what was written is whole, and nothing half-written is left.\n"
-    "Images without a palette of their own are coloured with their game's palette: by default the\n"
-    "default_*.pal files of the Data folder beside vexa-cli (share/vexa/Data for an installed\n"
-    "copy). --palette GAME=FILE uses the 768-byte palette file FILE (8-bit or 6-bit components)\n"
-    "for GAME during this run; GAME is one of df-bm, jk-bm, jk-mat, quake1, quake2.\n";
-
-// During extract, create and the edits, Ctrl-C, TERM, HUP and QUIT all ask the job to stop between two
-// entries; a second one asks again rather than ending the program in the middle of its clean-up, so no
+// During extract and create, Ctrl-C, TERM, HUP and QUIT all ask the job to stop between two entries;
+// a second one asks again rather than ending the program in the middle of its clean-up, so no
 // half-written file and no temporary file is left.
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -119,7 +78,6 @@ class TerminalProgress : public ProgressSink {
     int lastFilled_ = -1;
 };
 
-// stdout through a bounded buffer: a listing of 100,000 rows is never held whole in memory.
 void appendNumber(std::string& out, std::uint64_t number) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
@@ -246,16 +204,6 @@ void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games,
     games.set(game, file);
 }
 
-// The value of --palette: GAME=FILE.
-std::pair<Game, std::string> paletteOption(const std::string& text) {
-    const auto eq = text.find('=');
-    const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
-    if (!game || eq + 1 == text.size())
-        throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
-                         text};
-    return {game->game, text.substr(eq + 1)};
-}
-
 // The folder of the running executable, where Data is kept.
 fs::path programFolder(const char* argv0) {
     if (const auto exe = platform::executablePath(); !exe.empty()) return fs::path(exe).parent_path();
@@ -263,59 +211,41 @@ fs::path programFolder(const char* argv0) {
     return fs::absolute(argv0, ec).parent_path();
 }
 
-// The value of --filter at args[i]; given once at most.
-std::string filterValue(const std::vector<std::string>& args, std::size_t& i,
-                        const std::optional<std::string>& earlier) {
-    if (i + 1 >= args.size()) throw UsageError{"--filter needs a value"};
-    if (earlier) throw UsageError{"--filter is given once"};
-    return args[++i];
-}
+// ---- The commands, each run with what its command line gave --------------------------------
 
-int cmdDetect(const std::vector<std::string>& args) {
-    if (wantsHelp(args)) return std::fputs(kDetectHelp, stdout), 0;
-    if (args.size() != 1) throw UsageError{"detect takes one FILE"};
-    const auto code = DetectContainerType(args[0]);
+int runDetect(const std::string& file) {
+    const auto code = DetectContainerType(file);
     std::cout << code << '\t' << kindName(code) << '\n';
     return 0;
 }
 
-int cmdList(const std::vector<std::string>& args) {
-    if (wantsHelp(args)) return std::fputs(kListHelp, stdout), 0;
+struct ListArguments {
+    std::string file;
     bool json = false;
     std::optional<std::string> filter;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const auto& a = args[i];
-        if (a == "--json")
-            json = true;
-        else if (a == "--filter")
-            filter = filterValue(args, i, filter);
-        else if (a.rfind("--", 0) == 0)
-            throw UsageError{"unknown option " + a};
-        else
-            files.push_back(a);
-    }
-    if (files.size() != 1) throw UsageError{"list takes one FILE"};
+};
+
+int runList(const ListArguments& a) {
     Palette current;
-    const auto opened = openFile(files[0], defaultPalettes(), current);
+    const auto opened = openFile(a.file, defaultPalettes(), current);
     const auto& entries = opened.object->Rows();
-    const auto rows = filterRows(entries, filter.value_or(""));
+    const auto rows = filterRows(entries, a.filter.value_or(""));
     // What is damaged is said on stderr; the listing itself is whole and the exit status 0.
     for (const auto& note : opened.object->ListingNotes())
         std::cerr << printableText(note) << '\n';
     for (const auto i : rows)
         if (const auto damage = opened.object->EntryDamage(i); !damage.empty())
-            std::cerr << printableText(files[0] + ": entry " + std::to_string(i) + " '" + entries[i].name +
+            std::cerr << printableText(a.file + ": entry " + std::to_string(i) + " '" + entries[i].name +
                                        "' is damaged: " + damage)
                       << '\n';
     StdoutWriter out;
-    if (!json) {
+    if (!a.json) {
         // One entry, one line: a stored name cannot move the cursor or colour the terminal.
         for (const auto i : rows)
             out << printableText(entries[i].name) << "\n";
     } else {
         const bool image = isImageKind(opened.code);
-        out << "{\"path\": " << jsonString(files[0]) << ", \"type\": " << std::to_string(opened.code)
+        out << "{\"path\": " << jsonString(a.file) << ", \"type\": " << std::to_string(opened.code)
             << ", \"kind\": " << jsonString(std::string(kindName(opened.code)))
             << ", \"count\": " << (image ? std::string("null") : std::to_string(entries.size()))
             << ", \"entries\": [";
@@ -341,97 +271,63 @@ int cmdList(const std::vector<std::string>& args) {
     return 0;
 }
 
-int cmdExtract(const std::vector<std::string>& args) {
-    if (wantsHelp(args)) return std::fputs(kExtractHelp, stdout), 0;
-    std::vector<std::string> positional, exts, entries;
+struct ExtractArguments {
+    std::string file, target;
+    std::vector<std::string> exts, entries;
     std::vector<std::size_t> indices;
     std::vector<std::pair<Game, std::string>> palettes;
     std::optional<std::string> filter;
     PictureFormat format = PictureFormat::Bmp;
     bool yes = false, raw = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const auto& a = args[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-            return args[++i];
-        };
-        if (a == "--yes") {
-            yes = true;
-        } else if (a == "--raw") {
-            raw = true;
-        } else if (a == "--ext") {
-            auto ext = toUpperAscii(value());
-            if (ext.empty() || ext.front() != '.') ext = "." + ext;
-            exts.push_back(ext);
-        } else if (a == "--palette") {
-            palettes.push_back(paletteOption(value()));
-        } else if (a == "--filter") {
-            filter = filterValue(args, i, filter);
-        } else if (a == "--format") {
-            const auto name = toLowerAscii(value());
-            if (name != "bmp" && name != "png") throw UsageError{"--format takes bmp or png, not " + name};
-            format = name == "png" ? PictureFormat::Png : PictureFormat::Bmp;
-        } else if (a == "--entry") {
-            entries.push_back(value());
-        } else if (a == "--index") {
-            const auto text = value();
-            char* end = nullptr;
-            errno = 0;
-            const auto n = std::strtoull(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || errno != 0 || text.front() == '-')
-                throw UsageError{"--index takes a whole number, not " + text};
-            indices.push_back(static_cast<std::size_t>(n));
-        } else if (a.rfind("--", 0) == 0) {
-            throw UsageError{"unknown option " + a};
-        } else {
-            positional.push_back(a);
-        }
-    }
-    if (positional.size() != 2) throw UsageError{"extract takes FILE and TARGET_DIR"};
+};
+
+int runExtract(const ExtractArguments& a) {
+    if (a.format == PictureFormat::Png && !pngOutputBuilt())
+        throw Error(std::string("--format png: ") + kNoPngOutput);
     auto games = defaultPalettes();
     Palette current;
-    for (const auto& [game, file] : palettes)
+    for (const auto& [game, file] : a.palettes)
         usePaletteFile(game, file, games, current);
 
-    auto opened = openFile(positional[0], games, current);
-    if (raw && !opened.object->HasStoredBytes())
-        throw Error("--raw: the entries of " + positional[0] + " have no stored form of their own to write");
+    auto opened = openFile(a.file, games, current);
+    if (a.raw && !opened.object->HasStoredBytes())
+        throw Error("--raw: the entries of " + a.file + " have no stored form of their own to write");
     for (const auto& note : opened.object->ListingNotes())
         std::cerr << printableText(note) << '\n';
     const auto& names = opened.object->Rows();
     std::vector<std::size_t> rows;
-    if (exts.empty() && entries.empty() && indices.empty()) {
+    if (a.exts.empty() && a.entries.empty() && a.indices.empty()) {
         for (std::size_t i = 0; i < names.size(); ++i)
             rows.push_back(i);
     } else {
         std::vector<bool> chosen(names.size(), false);
-        for (const auto i : rowsWithExtensions(names, exts))
+        for (const auto i : rowsWithExtensions(names, a.exts))
             chosen[i] = true;
-        for (const auto& e : entries) {
+        for (const auto& e : a.entries) {
             bool found = false;
             for (std::size_t i = 0; i < names.size(); ++i)
                 if (names[i].name == e) chosen[i] = found = true;
-            if (!found) throw Error("No entry named " + e + " in " + positional[0]);
+            if (!found) throw Error("No entry named " + e + " in " + a.file);
         }
-        for (const auto i : indices) {
+        for (const auto i : a.indices) {
             if (i >= names.size())
-                throw Error("No entry " + std::to_string(i) + " in " + positional[0] + " (it has " +
+                throw Error("No entry " + std::to_string(i) + " in " + a.file + " (it has " +
                             std::to_string(names.size()) + ")");
             chosen[i] = true;
         }
         for (std::size_t i = 0; i < names.size(); ++i)
             if (chosen[i]) rows.push_back(i);
     }
-    if (filter) {
+    if (a.filter) {
         // The filter narrows the selection; the rows stay entry indices.
-        const NameFilter keep(*filter);
+        const NameFilter keep(*a.filter);
         std::erase_if(rows, [&](std::size_t i) { return !keep.matches(names[i].name); });
-        if (rows.empty()) throw Error("No entry of " + positional[0] + " matches --filter " + *filter);
+        if (rows.empty()) throw Error("No entry of " + a.file + " matches --filter " + *a.filter);
     }
 
-    const fs::path target = positional[1];
+    const fs::path target = a.target;
     // Asked before the target is made: a refusal leaves nothing behind.
-    if (!rows.empty() && !yes) {
+    if (!rows.empty() && !a.yes) {
         if (const auto question = lowSpaceQuestion(target)) {
             std::cerr << *question << "\n(refused: add --yes to extract anyway)\n";
             return 1;
@@ -440,7 +336,7 @@ int cmdExtract(const std::vector<std::string>& args) {
     std::error_code ec;
     fs::create_directories(target, ec);
     if (!fs::is_directory(target))
-        throw Error("Cannot create file " + positional[1] + (ec ? ": " + ec.message() : std::string()));
+        throw Error("Cannot create file " + a.target + (ec ? ": " + ec.message() : std::string()));
 
     stopOnInterrupt();
     TerminalProgress progress;
@@ -448,8 +344,8 @@ int cmdExtract(const std::vector<std::string>& args) {
     ExtractionOptions options;
     options.afterRow = [&](std::size_t row) { progress.setPosition(static_cast<int>(row)); };
     options.cancelled = [] { return interrupted != 0; };
-    options.pictures = format;
-    options.raw = raw;
+    options.pictures = a.format;
+    options.raw = a.raw;
     options.games = games;
     const auto result = extractRows(*opened.object, target, rows, options, current);
     progress.setPosition(0);
@@ -466,9 +362,225 @@ int cmdExtract(const std::vector<std::string>& args) {
     return 0;
 }
 
-std::string createHelp() {
-    std::string text = "Usage: vexa-cli create KIND SOURCE_DIR NEW_PATH\n"
-                       "Builds a new container from the files of SOURCE_DIR (and, for the kinds marked\n"
+struct CreateArguments {
+    const CreatableKind* kind = nullptr;
+    std::string source, newPath;
+};
+
+int runCreate(const CreateArguments& a, const ProgramFolders& folders) {
+    const fs::path source = a.source;
+    if (!fs::is_directory(source)) throw Error("Cannot open file " + a.source);
+    if (a.kind->gathering == Gathering::None) {
+        std::cout << pathText(writeHalfLifeWadBatch(folders, source, a.newPath)) << '\n';
+        return 0;
+    }
+    const auto files =
+        a.kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
+    stopOnInterrupt();
+    TerminalProgress progress;
+    a.kind->createWriter()->WriteContainer(a.newPath, source, files, &progress);
+    std::cout << "Created File " << a.newPath << '\n';
+    return 0;
+}
+
+struct ImportArguments {
+    const TextureKindInfo* kind = nullptr;
+    std::string out;
+    std::vector<fs::path> pictures;
+    std::vector<std::pair<Game, std::string>> palettes;
+    bool dither = false;
+};
+
+int runImport(const ImportArguments& a) {
+    ImportOptions options{defaultPalettes(), a.dither};
+    Palette unused;
+    for (const auto& [game, file] : a.palettes)
+        usePaletteFile(game, file, options.palettes, unused);
+    stopOnInterrupt();
+    TerminalProgress progress;
+    importTextures(a.kind->kind, a.out, a.pictures, options, &progress);
+    std::cout << "Created File " << a.out << '\n';
+    return 0;
+}
+
+// The edit commands save through the terminal's progress bar; Ctrl-C leaves the container as it was.
+int runEdit(const std::function<int(ProgressSink&)>& edit) {
+    stopOnInterrupt();
+    TerminalProgress progress;
+    return edit(progress);
+}
+
+// ---- The command line -----------------------------------------------------------------------
+//
+// One add function per command: it adds the sub-command with its options to the parser, and a
+// callback that checks what was given, in this program's words, and sets the job to run. A new
+// command is one more add function and one more row of kCommands.
+
+using Job = std::function<int(const ProgramFolders&)>;
+
+// The values of a command's options live as long as the parser, which keeps its callback.
+template <typename Values> std::shared_ptr<Values> valuesFor() {
+    return std::make_shared<Values>();
+}
+
+// A sub-command whose arguments (FILE, TARGET_DIR, ...) it counts itself: arguments names them in
+// the usage line. Unknown options are left for rejectUnknownOptions.
+CLI::App& addCommand(CLI::App& parser, const char* name, const char* arguments, const char* summary,
+                     std::string details, std::vector<std::string>& positionals) {
+    auto& command = *parser.add_subcommand(name, summary);
+    command.footer(std::move(details));
+    command.allow_extras();
+    command.add_option("arguments", positionals)->type_name(arguments);
+    return command;
+}
+
+// An option that may be given again, each time with one value.
+CLI::Option* addRepeatable(CLI::App& command, const char* name, std::vector<std::string>& values,
+                           const char* valueName, const char* summary) {
+    return command.add_option(name, values, summary)
+        ->type_name(valueName)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+// An option with one value; given twice, the last one counts unless the command checks count().
+CLI::Option* addSingle(CLI::App& command, const char* name, std::string& value, const char* valueName,
+                       const char* summary) {
+    return command.add_option(name, value, summary)
+        ->type_name(valueName)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+void rejectUnknownOptions(const CLI::App& command) {
+    for (const auto& extra : command.remaining())
+        throw UsageError{"unknown option " + extra};
+}
+
+std::optional<std::string> filterGiven(const CLI::Option& option, const std::string& value) {
+    if (option.count() > 1) throw UsageError{"--filter is given once"};
+    return option.count() ? std::optional<std::string>(value) : std::nullopt;
+}
+
+constexpr const char* kFilterSummary = "keep the entries whose name holds PATTERN ('*', '?' wildcards)";
+
+void addDetect(CLI::App& parser, Job& job) {
+    auto args = valuesFor<std::vector<std::string>>();
+    auto& command = addCommand(parser, "detect", "FILE", "print the kind code and name of FILE",
+                               "Prints the kind code and the kind name, separated by a tab.\n", *args);
+    command.callback([&command, args, &job] {
+        rejectUnknownOptions(command);
+        if (args->size() != 1) throw UsageError{"detect takes one FILE"};
+        job = [file = args->front()](const ProgramFolders&) { return runDetect(file); };
+    });
+}
+
+void addList(CLI::App& parser, Job& job) {
+    struct Values {
+        std::vector<std::string> args;
+        bool json = false;
+        std::string filter;
+    };
+    auto v = valuesFor<Values>();
+    auto& command = addCommand(
+        parser, "list", "FILE", "list the entries of FILE as the window shows them",
+        "Prints one row per entry, as the window lists them. With --json, one object:\n"
+        "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\"}]}; a "
+        "damaged\n"
+        "entry (its bytes run past the end of the file) also has \"damaged\": true and is named on stderr.\n"
+        "--filter keeps the entries whose name holds PATTERN, without regard to letter case; in PATTERN\n"
+        "'*' stands for any run of characters and '?' for one. \"index\" stays the entry's index in the\n"
+        "file and \"count\" the number of entries the file holds.\n",
+        v->args);
+    command.add_flag("--json", v->json, "print one JSON object instead of one row per entry");
+    auto* filter = addSingle(command, "--filter", v->filter, "PATTERN", kFilterSummary);
+    command.callback([&command, v, filter, &job] {
+        rejectUnknownOptions(command);
+        if (v->args.size() != 1) throw UsageError{"list takes one FILE"};
+        job = [a = ListArguments{v->args[0], v->json, filterGiven(*filter, v->filter)}](
+                  const ProgramFolders&) { return runList(a); };
+    });
+}
+
+std::size_t wholeNumber(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const auto n = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || text.front() == '-')
+        throw UsageError{"--index takes a whole number, not " + text};
+    return static_cast<std::size_t>(n);
+}
+
+std::pair<Game, std::string> gamePalette(const std::string& text) {
+    const auto eq = text.find('=');
+    const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
+    if (!game || eq + 1 == text.size())
+        throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
+                         text};
+    return {game->game, text.substr(eq + 1)};
+}
+
+void addExtract(CLI::App& parser, Job& job) {
+    struct Values {
+        std::vector<std::string> args, exts, entries, indices, palettes;
+        std::string filter, format = "bmp";
+        bool raw = false, yes = false;
+    };
+    auto v = valuesFor<Values>();
+    auto& command = addCommand(
+        parser, "extract", "FILE TARGET_DIR", "extract entries (all of them by default)",
+        "With no selection every entry is extracted. --ext selects entries by extension (any letter case),\n"
+        "--entry by name and --index by position (0-based, as in 'list --json'). --filter keeps, of those\n"
+        "(or of all entries), the ones 'list --filter PATTERN' shows. Image files and textures are\n"
+        "converted to BMP as the window does; with --format png to 8-bit paletted PNG instead (the same\n"
+        "pixels and palette); other entries are copied byte for byte either way. Below 200,000,000 free\n"
+        "bytes on the target's file system the command refuses unless --yes is given. --raw writes each\n"
+        "lump of a WAD2 or WAD3 byte for byte as stored, named as its row, instead of a picture.\n"
+        "Entries of one name go to NAME, NAME_1, NAME_2, ... (letter case does not make names differ).\n"
+        "A damaged entry is named and left out; the others are extracted and the exit status is 1.\n"
+        "Ctrl-C stops\n"
+        "between two entries: what was written is whole, and nothing half-written is left.\n"
+        "Images without a palette of their own are coloured with their game's palette: by default the\n"
+        "default_*.pal files of the Data folder beside vexa-cli (share/vexa/Data for an installed\n"
+        "copy). --palette GAME=FILE uses the 768-byte palette file FILE (8-bit or 6-bit components)\n"
+        "for GAME during this run; GAME is one of df-bm, jk-bm, jk-mat, quake1, quake2.\n",
+        v->args);
+    addRepeatable(command, "--ext", v->exts, ".EXT", "select the entries of this extension");
+    addRepeatable(command, "--entry", v->entries, "NAME", "select the entry of this name");
+    addRepeatable(command, "--index", v->indices, "N", "select the entry at this position (0-based)");
+    auto* filter = addSingle(command, "--filter", v->filter, "PATTERN", kFilterSummary);
+    addSingle(command, "--format", v->format, "bmp|png", "the form of converted pictures");
+    command.add_flag("--raw", v->raw, "write WAD2 and WAD3 lumps as stored");
+    addRepeatable(command, "--palette", v->palettes, "GAME=FILE",
+                  "colour GAME's images with this palette file");
+    command.add_flag("--yes", v->yes, "extract even when the target's file system is short of space");
+    command.callback([&command, v, filter, &job] {
+        rejectUnknownOptions(command);
+        ExtractArguments a;
+        for (auto ext : v->exts) {
+            ext = toUpperAscii(ext);
+            if (ext.empty() || ext.front() != '.') ext = "." + ext;
+            a.exts.push_back(ext);
+        }
+        a.entries = v->entries;
+        for (const auto& index : v->indices)
+            a.indices.push_back(wholeNumber(index));
+        for (const auto& palette : v->palettes)
+            a.palettes.push_back(gamePalette(palette));
+        a.filter = filterGiven(*filter, v->filter);
+        const auto format = toLowerAscii(v->format);
+        if (format != "bmp" && format != "png") throw UsageError{"--format takes bmp or png, not " + format};
+        a.format = format == "png" ? PictureFormat::Png : PictureFormat::Bmp;
+        a.raw = v->raw;
+        a.yes = v->yes;
+        if (v->args.size() != 2) throw UsageError{"extract takes FILE and TARGET_DIR"};
+        a.file = v->args[0];
+        a.target = v->args[1];
+        job = [a = std::move(a)](const ProgramFolders&) { return runExtract(a); };
+    });
+}
+
+std::string createDetails() {
+    std::string text = "Builds a new container from the files of SOURCE_DIR (and, for the kinds marked\n"
                        "(subdirs), of its sub-folders), sorted by name. KIND is one of:\n";
     for (const auto& k : creatableKinds())
         if (k.createWriter || k.gathering == Gathering::None)
@@ -479,30 +591,24 @@ std::string createHelp() {
     return text;
 }
 
-int cmdCreate(const std::vector<std::string>& args, const ProgramFolders& folders) {
-    if (wantsHelp(args)) return std::fputs(createHelp().c_str(), stdout), 0;
-    if (args.size() != 3) throw UsageError{"create takes KIND, SOURCE_DIR and NEW_PATH"};
-    const auto* kind = findCreatableKind(args[0]);
-    if (!kind || (!kind->createWriter && kind->gathering != Gathering::None))
-        throw UsageError{"unknown container kind " + args[0]};
-    const fs::path source = args[1];
-    if (!fs::is_directory(source)) throw Error("Cannot open file " + args[1]);
-    if (kind->gathering == Gathering::None) {
-        std::cout << pathText(writeHalfLifeWadBatch(folders, source, args[2])) << '\n';
-        return 0;
-    }
-    const auto files =
-        kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
-    stopOnInterrupt();
-    TerminalProgress progress;
-    kind->createWriter()->WriteContainer(args[2], source, files, &progress);
-    std::cout << "Created File " << args[2] << '\n';
-    return 0;
+void addCreate(CLI::App& parser, Job& job) {
+    auto args = valuesFor<std::vector<std::string>>();
+    auto& command = addCommand(parser, "create", "KIND SOURCE_DIR NEW_PATH",
+                               "build a new container from a folder", createDetails(), *args);
+    command.callback([&command, args, &job] {
+        rejectUnknownOptions(command);
+        if (args->size() != 3) throw UsageError{"create takes KIND, SOURCE_DIR and NEW_PATH"};
+        const auto* kind = findCreatableKind((*args)[0]);
+        if (!kind || (!kind->createWriter && kind->gathering != Gathering::None))
+            throw UsageError{"unknown container kind " + (*args)[0]};
+        job = [a = CreateArguments{kind, (*args)[1], (*args)[2]}](const ProgramFolders& folders) {
+            return runCreate(a, folders);
+        };
+    });
 }
 
-std::string importHelp() {
+std::string importDetails() {
     std::string text =
-        "Usage: vexa-cli import KIND OUT PICTURE... [--palette GAME=FILE]... [--dither]\n"
         "Builds the game texture OUT from PNG or BMP pictures (8, 24 or 32 bits). KIND is one of:\n";
     for (const auto& k : textureKinds())
         text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) +
@@ -517,69 +623,228 @@ std::string importHelp() {
     return text;
 }
 
-int cmdImport(const std::vector<std::string>& args) {
-    if (wantsHelp(args)) return std::fputs(importHelp().c_str(), stdout), 0;
-    std::vector<std::string> positional;
-    std::vector<std::pair<Game, std::string>> palettes;
-    bool dither = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const auto& a = args[i];
-        if (a == "--dither") {
-            dither = true;
-        } else if (a == "--palette") {
-            if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-            palettes.push_back(paletteOption(args[++i]));
-        } else if (a.rfind("--", 0) == 0) {
-            throw UsageError{"unknown option " + a};
-        } else {
-            positional.push_back(a);
-        }
+void addImport(CLI::App& parser, Job& job) {
+    struct Values {
+        std::vector<std::string> args, palettes;
+        bool dither = false;
+    };
+    auto v = valuesFor<Values>();
+    auto& command = addCommand(parser, "import", "KIND OUT PICTURE...",
+                               "build a game texture from PNG or BMP pictures", importDetails(), v->args);
+    addRepeatable(command, "--palette", v->palettes, "GAME=FILE", "map onto this palette file for GAME");
+    command.add_flag("--dither", v->dither, "spread the error of each pixel (Floyd-Steinberg)");
+    command.callback([&command, v, &job] {
+        rejectUnknownOptions(command);
+        if (v->args.size() < 3) throw UsageError{"import takes KIND, OUT and at least one PICTURE"};
+        ImportArguments a;
+        a.kind = findTextureKind(v->args[0]);
+        if (!a.kind) throw UsageError{"unknown texture kind " + v->args[0]};
+        a.out = v->args[1];
+        a.pictures.assign(v->args.begin() + 2, v->args.end());
+        for (const auto& palette : v->palettes)
+            a.palettes.push_back(gamePalette(palette));
+        a.dither = v->dither;
+        job = [a = std::move(a)](const ProgramFolders&) { return runImport(a); };
+    });
+}
+
+void addAdd(CLI::App& parser, Job& job) {
+    struct Values {
+        std::vector<std::string> args;
+        std::string as;
+    };
+    auto v = valuesFor<Values>();
+    auto& command = addCommand(parser, "add", "CONTAINER PATH...", "add or replace entries of a container",
+                               cli::editDetails("add"), v->args);
+    auto* as = addSingle(command, "--as", v->as, "NAME", "the name of the entry (one PATH only)");
+    command.callback([&command, v, as, &job] {
+        rejectUnknownOptions(command);
+        if (as->count() > 1) throw UsageError{"--as is given once"};
+        if (v->args.size() < 2) throw UsageError{"add takes CONTAINER and at least one PATH"};
+        if (as->count() && v->args.size() != 2) throw UsageError{"--as goes with one PATH only"};
+        job = [args = v->args,
+               name = as->count() ? std::optional<std::string>(v->as) : std::nullopt](const ProgramFolders&) {
+            return runEdit([&](ProgressSink& progress) {
+                return cli::runAdd(args[0], {args.begin() + 1, args.end()}, name, progress);
+            });
+        };
+    });
+}
+
+void addRemove(CLI::App& parser, Job& job) {
+    auto args = valuesFor<std::vector<std::string>>();
+    auto& command = addCommand(parser, "remove", "CONTAINER NAME...", "remove entries of a container",
+                               cli::editDetails("remove"), *args);
+    command.callback([&command, args, &job] {
+        rejectUnknownOptions(command);
+        if (args->size() < 2) throw UsageError{"remove takes CONTAINER and at least one NAME"};
+        job = [a = *args](const ProgramFolders&) {
+            return runEdit([&](ProgressSink& progress) {
+                return cli::runRemove(a[0], {a.begin() + 1, a.end()}, progress);
+            });
+        };
+    });
+}
+
+void addRename(CLI::App& parser, Job& job) {
+    auto args = valuesFor<std::vector<std::string>>();
+    auto& command = addCommand(parser, "rename", "CONTAINER OLD NEW", "rename an entry of a container",
+                               cli::editDetails("rename"), *args);
+    command.callback([&command, args, &job] {
+        rejectUnknownOptions(command);
+        if (args->size() != 3) throw UsageError{"rename takes CONTAINER, OLD and NEW"};
+        job = [a = *args](const ProgramFolders&) {
+            return runEdit(
+                [&](ProgressSink& progress) { return cli::runRename(a[0], a[1], a[2], progress); });
+        };
+    });
+}
+
+void addConvert(CLI::App& parser, Job& job) {
+    auto args = valuesFor<std::vector<std::string>>();
+    auto& command =
+        addCommand(parser, "convert", "CONTAINER KIND NEW_PATH",
+                   "write a container's entries as another kind", cli::editDetails("convert"), *args);
+    command.callback([&command, args, &job] {
+        rejectUnknownOptions(command);
+        if (args->size() != 3) throw UsageError{"convert takes CONTAINER, KIND and NEW_PATH"};
+        job = [a = *args](const ProgramFolders&) {
+            return runEdit(
+                [&](ProgressSink& progress) { return cli::runConvert(a[0], a[1], a[2], progress); });
+        };
+    });
+}
+
+constexpr void (*kCommands[])(CLI::App&, Job&) = {addDetect, addList,   addExtract, addCreate, addImport,
+                                                  addAdd,    addRemove, addRename,  addConvert};
+
+// ---- Help ---------------------------------------------------------------------------------------
+
+// The help pages: the usage line first (made from the command's options), then what the command
+// does, its options as CLI11 lists them, and its details. The top page lists the commands.
+class HelpPages : public CLI::Formatter {
+  public:
+    std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
+        if (!app->get_parent()) return topPage(*app, mode);
+        return usageLine(*app) + app->get_description() + ".\n" + make_groups(app, mode) + "\n" +
+               app->get_footer();
     }
-    if (positional.size() < 3) throw UsageError{"import takes KIND, OUT and at least one PICTURE"};
-    const auto* kind = findTextureKind(positional[0]);
-    if (!kind) throw UsageError{"unknown texture kind " + positional[0]};
-    ImportOptions options{defaultPalettes(), dither};
-    Palette unused;
-    for (const auto& [game, file] : palettes)
-        usePaletteFile(game, file, options.palettes, unused);
-    const std::vector<fs::path> pictures(positional.begin() + 2, positional.end());
-    stopOnInterrupt();
-    TerminalProgress progress;
-    importTextures(kind->kind, positional[1], pictures, options, &progress);
-    std::cout << "Created File " << positional[1] << '\n';
-    return 0;
+
+  private:
+    static constexpr std::size_t kWidth = 100;
+
+    static const CLI::Option* arguments(const CLI::App& command) {
+        for (const auto* option : command.get_options())
+            if (option->get_positional()) return option;
+        return nullptr;
+    }
+
+    // "Usage: vexa-cli list FILE [--json] [--filter PATTERN]", wrapped under the command's name.
+    static std::string usageLine(const CLI::App& command) {
+        const std::string start = "Usage: vexa-cli " + command.get_name();
+        std::string out = start, line = start;
+        auto add = [&](const std::string& word) {
+            if (line.size() + 1 + word.size() > kWidth) {
+                out += "\n" + std::string(start.size(), ' ');
+                line = std::string(start.size(), ' ');
+            }
+            out += " " + word;
+            line += " " + word;
+        };
+        if (const auto* args = arguments(command)) add(args->get_type_name());
+        for (const auto* option : command.get_options()) {
+            if (option->get_positional() || option == command.get_help_ptr()) continue;
+            std::string word = "[" + option->get_name();
+            if (!option->get_type_name().empty()) word += " " + option->get_type_name(); // none for a flag
+            word += "]";
+            if (option->get_multi_option_policy() == CLI::MultiOptionPolicy::TakeAll) word += "...";
+            add(word);
+        }
+        return out + "\n";
+    }
+
+    std::string topPage(const CLI::App& parser, CLI::AppFormatMode mode) const {
+        std::vector<std::pair<std::string, std::string>> rows;
+        std::size_t width = 0;
+        for (const auto* command : parser.get_subcommands({})) {
+            const auto* args = arguments(*command);
+            rows.emplace_back(command->get_name() + (args ? " " + args->get_type_name() : ""),
+                              command->get_description());
+            width = std::max(width, rows.back().first.size());
+        }
+        std::string out = "Usage: vexa-cli COMMAND [ARGS]\n\nCommands:\n";
+        for (const auto& [synopsis, summary] : rows)
+            out += "  " + synopsis + std::string(width + 2 - synopsis.size(), ' ') + summary + "\n";
+        return out + make_groups(&parser, mode) + "\n" + parser.get_footer();
+    }
+};
+
+// A usage error of CLI11's own, in this program's words where they existed before it.
+UsageError usageErrorOf(const CLI::ParseError& error) {
+    const std::string text = error.what();
+    // "--filter: 1 required PATTERN missing"
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) && text.find(" required ") != std::string::npos &&
+        text.find(':') != std::string::npos)
+        return {text.substr(0, text.find(':')) + " needs a value"};
+    return {text};
+}
+
+// The first help page, whatever command was chosen: the commands and the program's options.
+std::string topHelp(const CLI::App& parser) {
+    return parser.get_formatter()->make_help(&parser, "", CLI::AppFormatMode::Normal);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     programPath = argv[0];
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kUsage, args.empty() ? stderr : stdout);
-        return args.empty() ? 2 : 0;
+    platform::setUpConsole();
+    auto args = platform::commandLine(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
+
+    CLI::App parser("", "vexa-cli");
+    parser.formatter(std::make_shared<HelpPages>());
+    parser.footer(
+        "Run 'vexa-cli COMMAND --help' for the options of one command, 'vexa-cli --version' for the\n"
+        "version.\n");
+    parser.allow_extras();
+    // CLI11 on Windows takes "/x" for an option: a path such as /tmp/a.gob is an argument here.
+    parser.allow_windows_style_options(false);
+    bool version = false;
+    parser.add_flag("--version", version, "print vexa-cli and its version");
+    Job job;
+    for (const auto add : kCommands)
+        add(parser, job);
+
+    if (args.empty()) {
+        std::cerr << topHelp(parser);
+        return 2;
     }
-    const auto command = args[0];
-    args.erase(args.begin());
     try {
+        try {
+            std::reverse(args.begin(), args.end()); // CLI11 takes them last first
+            parser.parse(args);
+        } catch (const CLI::CallForHelp&) {
+            std::cout << parser.help();
+            return 0;
+        } catch (const CLI::ParseError& e) {
+            throw usageErrorOf(e);
+        }
+        if (const auto& extra = parser.remaining(); !extra.empty())
+            throw UsageError{"unknown command " + extra[0]};
+        if (version) return std::fputs("vexa-cli " VEXA_VERSION "\n", stdout), 0;
+        if (!job) {
+            std::cerr << topHelp(parser);
+            return 2;
+        }
         // Read only: a command-line run leaves the folders as it found them.
         const auto folders = ProgramFolders::locate(programFolder(argv[0]), userFoldersFromEnvironment());
-        if (command == "detect") return cmdDetect(args);
-        if (command == "list") return cmdList(args);
-        if (command == "extract") return cmdExtract(args);
-        if (command == "create") return cmdCreate(args, folders);
-        if (command == "import") return cmdImport(args);
-        if (cli::isEditCommand(command)) {
-            stopOnInterrupt();
-            TerminalProgress progress;
-            return cli::runEditCommand(command, args, progress);
-        }
-        throw UsageError{"unknown command " + command};
+        return job(folders);
     } catch (const Cancelled& e) {
         std::cerr << printableText(e.what()) << '\n';
         return kInterruptedExit;
     } catch (const UsageError& e) {
-        std::cerr << "vexa-cli: " << printableText(e.message) << "\n\n" << kUsage;
+        std::cerr << "vexa-cli: " << printableText(e.message) << "\n\n" << topHelp(parser);
         return 2;
     } catch (const std::exception& e) {
         std::cerr << printableText(e.what()) << '\n';

@@ -49,8 +49,8 @@ struct EntryRow {
     std::string name;                  // UTF-8, "\" between folder levels
     std::optional<std::uint64_t> size; // the size a click on the row shows; nullopt where the kind shows none
     std::optional<std::uint64_t> offset; // where the entry's bytes start in the file, where the kind has that
-    StaticWord type;      // the kind of data its record says it holds (a WAD lump's type); empty where none
-    bool damaged = false; // its record is listed but its data cannot be read
+    StaticWord type;       // the kind of data its record says it holds (a WAD lump's type); empty where none
+    bool damaged = false;  // its record is listed but its data cannot be read
     StoredFields stored{}; // the writable kinds' other record fields
 };
 
@@ -149,8 +149,8 @@ class ContainerWriter {
     virtual ~ContainerWriter() = default;
     // Builds the container at newPath from files (gathered from sourceFolder). Throws Error on
     // any failure, leaving no half-written file and any previous file of that name intact.
-    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                                ProgressSink* progress) const = 0;
+    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                const SourceFileList& files, ProgressSink* progress) const = 0;
 };
 
 // The writer of a kind that lays its entries out around their bytes: every kind an edited
@@ -172,7 +172,8 @@ class EntryLayoutWriter : public ContainerWriter {
 
 // The row of a directory record in the shape most kinds share: a name and a range of the file.
 // stored holds the record's other fields where the kind has them.
-inline EntryRow recordRow(std::string name, std::uint64_t offset, std::uint64_t size, StoredFields stored = {}) {
+inline EntryRow recordRow(std::string name, std::uint64_t offset, std::uint64_t size,
+                          StoredFields stored = {}) {
     EntryRow row;
     row.name = std::move(name);
     row.size = size;

@@ -113,7 +113,7 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
 }
 
 void EntryLayoutWriter::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                     const SourceFileList& files, ProgressSink* progress) const {
+                                       const SourceFileList& files, ProgressSink* progress) const {
     requireOutsideSourceFolder(newPath, sourceFolder);
     std::vector<WriterEntry> entries;
     std::vector<EntrySource> sources;

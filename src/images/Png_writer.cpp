@@ -3,10 +3,16 @@
 #include "base/errors.h"
 
 #include <algorithm>
+
+#if VEXA_PNG
 #include <csetjmp>
 #include <png.h>
 
 namespace vexa {
+
+bool pngOutputBuilt() {
+    return true;
+}
 
 namespace {
 
@@ -104,3 +110,20 @@ void writeIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t 
 }
 
 } // namespace vexa
+
+#else
+
+namespace vexa {
+
+bool pngOutputBuilt() {
+    return false;
+}
+
+void writeIndexedPng(const OutputPath& path, std::uint32_t, std::uint32_t, const PixelRows&,
+                     const PaletteTable&) {
+    throw Error("Cannot write file " + displayPath(path.path()) + ": " + kNoPngOutput);
+}
+
+} // namespace vexa
+
+#endif

@@ -8,6 +8,10 @@ namespace vexa {
 
 // Writes source to a new file at path (create-or-replace), row by row. A failed write leaves no
 // partial file.
+// Whether this build writes PNG (the Windows build has no libpng); without it writeIndexedPng
+// refuses with kNoPngOutput.
+bool pngOutputBuilt();
+constexpr const char* kNoPngOutput = "this build of VEXA writes no PNG (use BMP)";
 void writeIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t height,
                      const PixelRows& source, const PaletteTable& palette);
 

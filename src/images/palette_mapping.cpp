@@ -10,14 +10,18 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#if VEXA_IMAGEQUANT
 #include <libimagequant.h>
+#endif
 #include <limits>
 #include <memory>
 #include <unordered_map>
 
 // The two OpenMP calls used below, declared here so that the build needs no compiler's omp.h.
+#if VEXA_IMAGEQUANT
 extern "C" int omp_get_max_threads(void);
 extern "C" void omp_set_num_threads(int count);
+#endif
 
 namespace vexa {
 
@@ -176,6 +180,7 @@ IndexedImage mapPixels(const ColourPicture& picture, const PaletteTable& palette
     return out;
 }
 
+#if VEXA_IMAGEQUANT
 // libimagequant of this system may run its loops on OpenMP threads; the library's callers did not
 // ask for threads, so the calling thread's team size is held at one for the call (this changes
 // only the calling thread's setting, restored after).
@@ -224,6 +229,12 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither) {
         out.colours.push_back({palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
     return out;
 }
+#else
+// A build without libimagequant (the Windows one) keeps pictures of at most 256 colours only.
+OwnPaletteImage quantize(const ColourPicture&, bool) {
+    throw Error("the picture has more than 256 colours, and this build of VEXA reduces none");
+}
+#endif
 
 } // namespace
 

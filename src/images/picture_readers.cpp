@@ -11,7 +11,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#if VEXA_PNG
 #include <png.h>
+#endif
 
 namespace vexa {
 
@@ -191,6 +193,8 @@ ColourPicture readBmp(const InputFile& file) {
 
 // ---- PNG ---------------------------------------------------------------------------------------
 
+#if VEXA_PNG
+
 // libpng reports errors by longjmp: everything it can jump over is plain data here, and every
 // object with a destructor lives outside the jump.
 struct PngSource {
@@ -323,6 +327,12 @@ ColourPicture readPng(const InputFile& file) {
     out.stored = std::move(stored);
     return out;
 }
+#else
+// A build without libpng (the Windows one) reads BMP pictures only.
+ColourPicture readPng(const InputFile& file) {
+    refuse(file, "this build of VEXA reads no PNG (use BMP)");
+}
+#endif
 
 PictureSize pngSize(const InputFile& file) {
     // The signature, then the IHDR chunk: length 13, "IHDR", width, height (big-endian).

@@ -643,8 +643,8 @@ void TPdlg::setBusy(bool busy) {
     if (busy) {
         beforeJob_.clear();
         for (QObject* control : std::initializer_list<QObject*>{
-                 Open1, Extract1, ExtractAll1, ExtractRaw1, ImportPicture1, palettes_, newContainer_, Save1, SaveAs1,
-                 Undo1, Redo1, AddFiles1, AddFolder1, Replace1, Rename1, Remove1}) {
+                 Open1, Extract1, ExtractAll1, ExtractRaw1, ImportPicture1, palettes_, newContainer_, Save1,
+                 SaveAs1, Undo1, Redo1, AddFiles1, AddFolder1, Replace1, Rename1, Remove1}) {
             if (auto* action = qobject_cast<QAction*>(control)) {
                 beforeJob_.emplace_back(action, action->isEnabled());
                 action->setEnabled(false);

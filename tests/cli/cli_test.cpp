@@ -156,6 +156,54 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitCodes) {
     }
 }
 
+// The usage lines of a command's help: its first line and the indented ones that go on with it.
+std::string usageLines(const std::string& help) {
+    auto end = help.find('\n');
+    while (end != std::string::npos && end + 1 < help.size() && help[end + 1] == ' ')
+        end = help.find('\n', end + 1);
+    return help.substr(0, end);
+}
+
+TEST(Cli, VersionAndTheHelpOfEveryCommand) {
+    const auto version = cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "vexa-cli " VEXA_VERSION "\n");
+
+    const auto bare = cli({});
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_EQ(bare.out, "");
+    EXPECT_EQ(bare.err.rfind("Usage: vexa-cli COMMAND", 0), 0u) << bare.err;
+
+    const struct {
+        std::vector<std::string> args;
+        std::string usage;
+        std::vector<std::string> options;
+    } cases[] = {
+        {{"--help"}, "Usage: vexa-cli COMMAND", {}},
+        {{"-h"}, "Usage: vexa-cli COMMAND", {}},
+        {{"detect", "--help"}, "Usage: vexa-cli detect FILE", {}},
+        {{"list", "-h"}, "Usage: vexa-cli list FILE", {"--json", "--filter PATTERN"}},
+        {{"extract", "--help"},
+         "Usage: vexa-cli extract FILE TARGET_DIR",
+         {"--ext .EXT", "--entry NAME", "--index N", "--filter PATTERN", "--format bmp|png", "--raw",
+          "--palette GAME=FILE", "--yes"}},
+        {{"create", "--help"}, "Usage: vexa-cli create KIND SOURCE_DIR NEW_PATH", {}},
+        // Help wins over what else is on the line, as it did.
+        {{"list", "missing.gob", "--help"}, "Usage: vexa-cli list FILE", {"--json"}},
+    };
+    for (const auto& c : cases) {
+        const auto r = cli(c.args);
+        EXPECT_EQ(r.exitCode, 0) << c.usage;
+        EXPECT_EQ(r.out.rfind(c.usage, 0), 0u) << r.out;
+        const auto usage = usageLines(r.out);
+        for (const auto& option : c.options)
+            EXPECT_NE(usage.find(option), std::string::npos) << option << " in\n" << usage;
+    }
+    const auto top = cli({"--help"}).out;
+    for (const char* command : {"detect", "list", "extract", "create"})
+        EXPECT_NE(top.find(std::string("\n  ") + command + " "), std::string::npos) << command;
+}
+
 TEST(Cli, DamagedGobIsRefusedAndNothingWritten) {
     TempDir dir;
     test::writeFile(dir / "bad.gob", test::ByteBuilder().raw("GOB\n").u32(8).u32(1000).bytes());

@@ -134,6 +134,13 @@ TEST(CliFormat, PngPicturesBesideUnchangedEntries) {
     auto r = cli({"extract", wad.string(), bmpOut.path().string(), "--yes"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = cli({"extract", wad.string(), pngOut.path().string(), "--yes", "--format", "PNG", "--filter", "i"});
+    if (test::cliIsWindows()) {
+        // Built without libpng there: refused before anything is written.
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "--format png: this build of VEXA writes no PNG (use BMP)\n");
+        EXPECT_TRUE(namesIn(pngOut.path()).empty());
+        GTEST_SKIP() << "PNG output: the Windows build has no libpng";
+    }
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "Extraction  Complete\n");
     EXPECT_EQ(namesIn(bmpOut.path()), (std::vector<std::string>{"pic.bmp", "{GLASS.bmp"}));
@@ -158,6 +165,8 @@ TEST(CliFormat, PngPicturesBesideUnchangedEntries) {
 // Two Ctrl-C in a row while the run writes: it stops between entries, every file under an entry's
 // name is whole, and no temporary file is left (whichever entry the signals met).
 TEST(CliInterrupt, CtrlCStopsBetweenEntriesWithWholeFilesOnly) {
+    if (test::cliIsWindows())
+        GTEST_SKIP() << "POSIX signals: Windows stops on a console Ctrl-C event instead";
     FilterFixture f;
     TempDir out, capture;
     const auto errPath = capture / "err";

@@ -2,6 +2,8 @@
 
 #include "support/test_files.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 namespace vexa {
@@ -11,8 +13,6 @@ using test::ByteBuilder;
 using test::Bytes;
 using test::TempDir;
 namespace fs = std::filesystem;
-
-const std::string kCli = VEXA_CLI_PATH;
 
 // A PWAD with two maps (THINGS twice) and an Arch-vile sprite frame named with "\".
 Bytes doomWad() {
@@ -84,12 +84,11 @@ TEST(CliReadKinds, ListsAsJsonAndExtractsEachKind) {
     for (const auto& c : cases) {
         TempDir dir;
         test::writeFile(dir / c.file, c.bytes);
-        const auto list = test::runCommand({kCli, "list", (dir / c.file).string(), "--json"});
+        const auto list = test::cli({"list", (dir / c.file).string(), "--json"});
         EXPECT_EQ(list.exitCode, 0) << c.file << list.err;
         EXPECT_NE(list.out.find(c.json), std::string::npos) << c.file << "\n" << list.out;
 
-        const auto extract =
-            test::runCommand({kCli, "extract", (dir / c.file).string(), (dir / "out").string(), "--yes"});
+        const auto extract = test::cli({"extract", (dir / c.file).string(), (dir / "out").string(), "--yes"});
         EXPECT_EQ(extract.exitCode, 0) << c.file << extract.err;
         EXPECT_EQ(extract.out, "Extraction  Complete\n") << c.file;
         std::size_t files = 0;
@@ -104,15 +103,14 @@ TEST(CliReadKinds, ListsAsJsonAndExtractsEachKind) {
 TEST(CliReadKinds, RefusesWhatWouldLeaveTheTargetAndDamagedFiles) {
     TempDir dir;
     test::writeFile(dir / "up.rpk", rpk(".."));
-    const auto up =
-        test::runCommand({kCli, "extract", (dir / "up.rpk").string(), (dir / "out").string(), "--yes"});
+    const auto up = test::cli({"extract", (dir / "up.rpk").string(), (dir / "out").string(), "--yes"});
     EXPECT_EQ(up.exitCode, 1);
     EXPECT_NE(up.err.find("entry 0 '..\\file.txt' was not extracted"), std::string::npos) << up.err;
     EXPECT_FALSE(fs::exists(dir / "file.txt"));
 
     test::writeFile(dir / "loop.zfs",
                     ByteBuilder().raw("ZFS3").zeros(8).u32(1).u32(2).zeros(8).u32(28).zeros(76).bytes());
-    const auto loop = test::runCommand({kCli, "list", (dir / "loop.zfs").string()});
+    const auto loop = test::cli({"list", (dir / "loop.zfs").string()});
     EXPECT_EQ(loop.exitCode, 1);
     EXPECT_NE(loop.err.find((dir / "loop.zfs").string() + ": the directory block chain leads back"),
               std::string::npos)

@@ -87,7 +87,7 @@ TEST(CliTextures, QuakeKindsUseTheShippedPaletteByDefault) {
     test::writeFile(in / "m.bsp", test::bspFile(test::textureLump({test::mipTexture("+0abc", 1, 1, {9})})));
     const auto r = cli({"extract", (in / "m.bsp").string(), out.path().string(), "--yes"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto shipped = fs::path(VEXA_CLI_PATH).parent_path() / "Data" / "default_quake1.pal";
+    const auto shipped = fs::path(test::cliProgram()).parent_path() / "Data" / "default_quake1.pal";
     EXPECT_EQ(test::readFile(out / "+0abc.bmp"), test::expectedBmp(1, 1, {9}, test::readFile(shipped)));
 }
 

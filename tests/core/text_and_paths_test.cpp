@@ -106,6 +106,29 @@ TEST(SafePath, RefusesEveryWayOutOfTheTarget) {
     }
 }
 
+// The names Windows cannot hold. The rule is tested here on every system; safeOutputPath applies it
+// only on Windows, and keeps these names elsewhere.
+TEST(SafePath, WindowsNamesThatAreDevicesOrLoseTheirEnd) {
+    const struct {
+        const char* part;
+        bool refused;
+    } cases[] = {
+        {"CON", true},         {"con", true},      {"Nul.txt", true},      {"aux.tar.gz", true},
+        {"PRN", true},         {"nul .txt", true}, {"COM1", true},         {"com9.dat", true},
+        {"LPT1", true},        {"lpt0", true},     {"COM\xC2\xB9", true},  {"CONIN$", true},
+        {"conout$.log", true}, {"name.", true},    {"name ", true},        {"a.b.", true},
+        {"CONSOLE", false},    {"COM10", false},   {"LPT", false},         {"NULL.TXT", false},
+        {"xcon", false},       {"con_1", false},   {"COM\xC2\xB4", false}, {".con", false},
+        {"a.con", false},      {" CON", false},    {"E1M1", false},        {"..a", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(!windowsNameRefusal(c.part).empty(), c.refused) << "'" << c.part << "'";
+
+    // Kept on this system: a Linux folder holds them as it holds any other name.
+    for (const char* name : {"CON", "sub\\nul.txt", "name."})
+        EXPECT_TRUE(std::holds_alternative<std::filesystem::path>(safeOutputPath("/t", name))) << name;
+}
+
 TEST(Gathering, TreeIsDepthFirstInNameOrderAndFlatTakesTopFilesOnly) {
     test::TempDir dir;
     test::writeFile(dir / "b.txt", "bb");

@@ -117,6 +117,8 @@ cli_page=$(MANWIDTH=200 man -l "$share/man/man1/vexa-cli.1" 2>/dev/null)
 
 # --- the installed vexa-cli ----------------------------------------------------------------------
 "$cli" --help >/dev/null || fail "vexa-cli --help"
+[ "$("$cli" --version)" = "vexa-cli $(sed -n 's/^project(vexa VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")" ] ||
+    fail "vexa-cli --version: $("$cli" --version)"
 # Every command and option the tool names in its help is in the manual page.
 for command in detect list extract create import add remove rename convert; do
     "$cli" "$command" --help >/dev/null || fail "vexa-cli $command --help"
@@ -149,7 +151,7 @@ while IFS='|' read -r line expected; do
     got=$(completions "$line")
     [ "$got" = "$expected" ] || fail "completion of '$line': '$got', expected '$expected'"
 done <<'COMPLETIONS'
-vexa-cli |--help add convert create detect extract import list remove rename 
+vexa-cli |--help --version add convert create detect extract import list remove rename 
 vexa-cli ex|extract 
 vexa-cli list --|--filter --help --json 
 vexa-cli extract a.gob out --fo|--format 
