@@ -59,7 +59,9 @@ _vexa_cli() {
     if [[ ($command == create || $command == import) && $position == 0 || ($command == convert && $position == 1) ]]; then
         # The kinds as this vexa-cli names them in its own help.
         local kinds
-        kinds=$("${COMP_WORDS[0]}" "$command" --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
+        local from=$command
+        [[ $command == convert ]] && from=create # convert takes the kinds create takes
+        kinds=$("${COMP_WORDS[0]}" "$from" --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
         mapfile -t COMPREPLY < <(compgen -W "$kinds" -- "$cur")
     elif [[ ($command == extract && $position == 1) || ($command == create && $position == 1) ]]; then
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
