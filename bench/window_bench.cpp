@@ -35,6 +35,14 @@ class BenchPrompts : public vexa::ui::Prompts {
         return archive_;
     }
     std::optional<QString> saveFile(const QString&, const QString&, const QString&) override { return {}; }
+    int choose(const QString&, const QStringList& answers) override {
+        return static_cast<int>(answers.size()) - 1;
+    }
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return {}; }
+    QStringList openFiles(const QString&, const QString&, const QString&) override { return {}; }
+    std::optional<SaveChoice> saveFileAs(const QString&, const QString&, const QStringList&, int) override {
+        return {};
+    }
     std::optional<QString> chooseFolder(const QString&, const QString&) override { return {}; }
     bool openWithDesktop(const QString&) override { return false; }
     bool failed = false;
