@@ -129,7 +129,7 @@ std::uint64_t ContainerEdit::sizeOf(const Row& r) const {
 WriterEntry ContainerEdit::writerEntry(const Row& r, bool sameKind) const {
     WriterEntry entry{nameOf(r), sizeOf(r), {}};
     if (r.entry != kNone && sameKind) {
-        entry.stored = reader_->Rows()[r.entry].stored;
+        entry.stored = reader_->EntryStoredFields(r.entry);
         if (r.newType) entry.stored.code.reset();
     }
     if (r.file != kNone) entry.stored.time = (*files_)[r.file].time;

@@ -229,20 +229,25 @@ int runList(const ListArguments& a) {
     Palette current;
     const auto opened = openFile(a.file, defaultPalettes(), current);
     const auto& entries = opened.object->Rows();
-    const auto rows = filterRows(entries, a.filter.value_or(""));
+    // Without a filter every entry is shown: no list of 100,000 indices is made for that.
+    const auto kept = a.filter ? filterRows(entries, *a.filter) : std::vector<std::size_t>{};
+    const std::size_t shown = a.filter ? kept.size() : entries.size();
+    const auto entryAt = [&](std::size_t k) { return a.filter ? kept[k] : k; };
     // What is damaged is said on stderr; the listing itself is whole and the exit status 0.
     for (const auto& note : opened.object->ListingNotes())
         std::cerr << printableText(note) << '\n';
-    for (const auto i : rows)
-        if (const auto damage = opened.object->EntryDamage(i); !damage.empty())
-            std::cerr << printableText(a.file + ": entry " + std::to_string(i) + " '" + entries[i].name +
-                                       "' is damaged: " + damage)
-                      << '\n';
+    for (std::size_t k = 0; k < shown; ++k) {
+        const auto i = entryAt(k);
+        if (!entries[i].damaged) continue;
+        std::cerr << printableText(a.file + ": entry " + std::to_string(i) + " '" + entries[i].name +
+                                   "' is damaged: " + opened.object->EntryDamage(i))
+                  << '\n';
+    }
     StdoutWriter out;
     if (!a.json) {
         // One entry, one line: a stored name cannot move the cursor or colour the terminal.
-        for (const auto i : rows)
-            out << printableText(entries[i].name) << "\n";
+        for (std::size_t k = 0; k < shown; ++k)
+            out << printableText(entries[entryAt(k)].name) << "\n";
     } else {
         const bool image = isImageKind(opened.code);
         out << "{\"path\": " << jsonString(a.file) << ", \"type\": " << std::to_string(opened.code)
@@ -251,8 +256,8 @@ int runList(const ListArguments& a) {
             << ", \"entries\": [";
         // 100,000 entries are 100,000 lines: each is made in the output buffer itself.
         auto& text = out.text();
-        for (std::size_t k = 0; k < rows.size(); ++k) {
-            const auto i = rows[k];
+        for (std::size_t k = 0; k < shown; ++k) {
+            const auto i = entryAt(k);
             const auto& entry = entries[i];
             text += k ? ",\n  {\"index\": " : "\n  {\"index\": ";
             appendNumber(text, i);
@@ -266,7 +271,7 @@ int runList(const ListArguments& a) {
             text += entry.damaged ? ", \"damaged\": true}" : "}";
             out.flushIfFull();
         }
-        out << (rows.empty() ? "]}\n" : "\n]}\n");
+        out << (shown == 0 ? "]}\n" : "\n]}\n");
     }
     return 0;
 }

@@ -88,6 +88,7 @@ std::vector<EntryRow> TDFLfdReader::ParseDirectory(const InputFile& archive) {
 
     const auto n = static_cast<std::size_t>(count);
     RecordTable map(archive, count, kHeaderSize, kHeaderSize, "map");
+    std::vector<StoredFields> fields;
     std::vector<EntryRow> records;
     records.reserve(n);
     // Each resource's own header is skipped, not read: the map decides where the data lie.
@@ -102,9 +103,11 @@ std::vector<EntryRow> TDFLfdReader::ParseDirectory(const InputFile& archive) {
         const auto typeBytes = entry.bytes(0, kTypeWidth);
         stored.code.emplace();
         std::copy(typeBytes.begin(), typeBytes.end(), stored.code->begin());
-        records.push_back(recordRow(std::move(name), position, size, stored));
+        records.push_back(recordRow(std::move(name), position, size));
+        fields.push_back(stored);
         position += size;
     }
+    SetStoredFields(std::move(fields));
     return records;
 }
 

@@ -26,16 +26,18 @@ std::vector<EntryRow> TDescentHog2Reader::ParseDirectory(const InputFile& archiv
 
     const auto n = static_cast<std::size_t>(count);
     RecordTable table(archive, count, kHeaderSize, kRecordSize, "directory");
+    std::vector<StoredFields> fields;
     std::vector<EntryRow> records;
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const auto& record = table[i];
         auto name = latin1ToUtf8(record.fixedNameView(0, kNameWidth, kMaxNameLength));
         const auto size = nonNegativeSize(archive, i, name, record.i32(kSizeField));
-        records.push_back(recordRow(std::move(name), running, size,
-                                    {record.u32(kTimeField), record.u32(kFlagsField), std::nullopt}));
+        records.push_back(recordRow(std::move(name), running, size));
+        fields.push_back({record.u32(kTimeField), record.u32(kFlagsField), std::nullopt});
         running += size;
     }
+    SetStoredFields(std::move(fields));
     return records;
 }
 

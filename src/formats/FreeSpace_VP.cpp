@@ -56,6 +56,7 @@ std::vector<EntryRow> TFreeSpaceVPReader::ParseDirectory(const InputFile& archiv
     // With ".." records the directory is a tree, as FreeSpace reads it: a record of size 0 opens
     // a folder, ".." closes the innermost one (one at the top is ignored), and the files take the
     // path of the folders open around them.
+    std::vector<StoredFields> fields;
     std::vector<EntryRow> records;
     records.reserve(n);
     std::string folder;                // "data\tables\" while inside both
@@ -79,10 +80,10 @@ std::vector<EntryRow> TFreeSpaceVPReader::ParseDirectory(const InputFile& archiv
                                   " bytes");
             continue;
         }
-        auto row = signedRecord(archive, records.size(), folder + name, record.i32(0), record.i32(4));
-        row.stored.time = record.u32(kTimeOffset);
-        records.push_back(std::move(row));
+        records.push_back(signedRecord(archive, records.size(), folder + name, record.i32(0), record.i32(4)));
+        fields.push_back({record.u32(kTimeOffset), 0, std::nullopt});
     }
+    SetStoredFields(std::move(fields));
     return records;
 }
 

@@ -103,17 +103,19 @@ std::vector<EntryRow> TOLLabReader::ParseDirectory(const InputFile& archive) {
     const auto n = static_cast<std::size_t>(count);
     RecordTable table(archive, count, kHeaderSize, kRecordSize, "directory");
     const NameTable names(archive, kHeaderSize + n * kRecordSize, head.i32(kNameTableLengthOffset), n);
+    std::vector<StoredFields> fields;
     std::vector<EntryRow> records;
     records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
         const auto& record = table[i];
-        auto row = signedRecord(archive, i, latin1ToUtf8(names.name(i, record.i32(0))), record.i32(4),
-                                record.i32(8));
+        records.push_back(signedRecord(archive, i, latin1ToUtf8(names.name(i, record.i32(0))), record.i32(4),
+                                       record.i32(8)));
         const auto code = record.bytes(kTypeCodeOffset, 4);
-        row.stored.code.emplace();
-        std::copy(code.begin(), code.end(), row.stored.code->begin());
-        records.push_back(std::move(row));
+        auto& stored = fields.emplace_back();
+        stored.code.emplace();
+        std::copy(code.begin(), code.end(), stored.code->begin());
     }
+    SetStoredFields(std::move(fields));
     return records;
 }
 

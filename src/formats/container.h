@@ -49,9 +49,8 @@ struct EntryRow {
     std::string name;                  // UTF-8, "\" between folder levels
     std::optional<std::uint64_t> size; // the size a click on the row shows; nullopt where the kind shows none
     std::optional<std::uint64_t> offset; // where the entry's bytes start in the file, where the kind has that
-    StaticWord type;       // the kind of data its record says it holds (a WAD lump's type); empty where none
-    bool damaged = false;  // its record is listed but its data cannot be read
-    StoredFields stored{}; // the writable kinds' other record fields
+    StaticWord type;      // the kind of data its record says it holds (a WAD lump's type); empty where none
+    bool damaged = false; // its record is listed but its data cannot be read
 };
 
 // What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
@@ -88,11 +87,18 @@ class ContainerReader {
     std::string EntryDamage(std::size_t index) const;
     // What listing found wrong beside the entries (a walk cut short), one line each, to be shown.
     const std::vector<std::string>& ListingNotes() const { return notes_; }
+    // The other fields of entry index's record, for the kinds that have them (kept when an edited
+    // container is saved); empty fields for the others. Apart from the rows: most kinds have none.
+    StoredFields EntryStoredFields(std::size_t index) const {
+        return stored_.empty() ? StoredFields{} : stored_.at(index);
+    }
 
   protected:
     // For ReadDirectory: the file and, once the directory is whole, its rows.
     void SetArchive(const fs::path& path, std::shared_ptr<const InputFile> archive);
     void SetRows(std::vector<EntryRow> rows) { rows_ = std::move(rows); }
+    // For a kind whose records hold other fields: one per row, in row order.
+    void SetStoredFields(std::vector<StoredFields> stored) { stored_ = std::move(stored); }
     // For a walk that had to stop early: the line is shown after the listing.
     void AddListingNote(std::string note) { notes_.push_back(std::move(note)); }
     // Throws a FormatError naming the file and the entry when the entry is damaged.
@@ -103,6 +109,7 @@ class ContainerReader {
     std::shared_ptr<const InputFile> archive_;
     std::vector<EntryRow> rows_;
     std::vector<std::string> notes_;
+    std::vector<StoredFields> stored_;
 };
 
 // Drives the progress bar of a long job: the writers' ProgressReset and ProgressStep, extraction's
@@ -171,14 +178,11 @@ class EntryLayoutWriter : public ContainerWriter {
 };
 
 // The row of a directory record in the shape most kinds share: a name and a range of the file.
-// stored holds the record's other fields where the kind has them.
-inline EntryRow recordRow(std::string name, std::uint64_t offset, std::uint64_t size,
-                          StoredFields stored = {}) {
+inline EntryRow recordRow(std::string name, std::uint64_t offset, std::uint64_t size) {
     EntryRow row;
     row.name = std::move(name);
     row.size = size;
     row.offset = offset;
-    row.stored = stored;
     return row;
 }
 

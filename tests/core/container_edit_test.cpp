@@ -61,8 +61,8 @@ std::vector<std::uint32_t> readBackTimes(const fs::path& path, ContainerType cod
     auto reader = CreateContainerObject(code);
     reader->ReadDirectory(path);
     std::vector<std::uint32_t> times;
-    for (const auto& row : reader->Rows())
-        times.push_back(row.stored.time);
+    for (std::size_t i = 0; i < reader->EntryCount(); ++i)
+        times.push_back(reader->EntryStoredFields(i).time);
     return times;
 }
 
