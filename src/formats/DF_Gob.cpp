@@ -23,15 +23,7 @@ std::vector<EntryRow> TDFGobReader::ParseDirectory(const InputFile& archive) {
     const std::uint64_t recordsAt = dirOffset + kCountSize;
 
     RecordTable table(archive, count, recordsAt, kRecordSize, "directory");
-    std::vector<EntryRow> records;
-    records.reserve(table.size());
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        const auto& record = table[i];
-        records.push_back(signedRecord(
-            archive, i, latin1ToUtf8(record.fixedNameView(kNameOffset, kNameWidth, kMaxNameLength)),
-            record.i32(0), record.i32(4)));
-    }
-    return records;
+    return offsetSizeNameRows(archive, table, kNameOffset, kNameWidth, kMaxNameLength);
 }
 
 std::string TDFGobReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {

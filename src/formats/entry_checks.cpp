@@ -1,6 +1,7 @@
 #include "formats/entry_checks.h"
 
 #include "base/errors.h"
+#include "base/text.h"
 
 namespace vexa {
 
@@ -20,6 +21,19 @@ EntryRow signedRecord(const InputFile& file, std::size_t index, std::string name
     const auto start = nonNegativeOffset(file, index, name, offset);
     const auto stored = nonNegativeSize(file, index, name, size);
     return recordRow(std::move(name), start, stored);
+}
+
+std::vector<EntryRow> offsetSizeNameRows(const InputFile& file, RecordTable& table, std::size_t nameOffset,
+                                         std::size_t nameWidth, std::size_t maxNameLength) {
+    std::vector<EntryRow> rows;
+    rows.reserve(table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto& record = table[i];
+        rows.push_back(signedRecord(file, i,
+                                    latin1ToUtf8(record.fixedNameView(nameOffset, nameWidth, maxNameLength)),
+                                    record.i32(0), record.i32(4)));
+    }
+    return rows;
 }
 
 // The entry's label is made only for a message: most directories have none to give.

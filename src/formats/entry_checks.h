@@ -20,6 +20,11 @@ std::string entryLabel(std::size_t index, const std::string& name);
 EntryRow signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
                       std::int32_t size);
 
+// The rows of a directory whose records hold a signed 32-bit offset, a signed 32-bit size and a
+// name field of nameWidth bytes at nameOffset (both GOB kinds).
+std::vector<EntryRow> offsetSizeNameRows(const InputFile& file, RecordTable& table, std::size_t nameOffset,
+                                         std::size_t nameWidth, std::size_t maxNameLength);
+
 // Refuses a negative 32-bit size or offset field of entry index, naming it.
 std::uint64_t nonNegativeSize(const InputFile& file, std::size_t index, const std::string& name,
                               std::int32_t size);
