@@ -45,9 +45,7 @@ std::vector<EntryRow> THLPakReader::ParseDirectory(const InputFile& archive) {
 
 std::string THLPakReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
     // A name of the full 56 bytes has no end mark and would lose its last character when read back.
-    const auto stored = storedName(entry.name, newPath);
-    requireNameFits(stored, kMaxNameLength, newPath);
-    return withSeparator(stored, '\\', '/');
+    return withSeparator(storedNameWithin(entry.name, kMaxNameLength, newPath), '\\', '/');
 }
 
 ContainerLayout THLPakReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {

@@ -30,9 +30,7 @@ std::vector<EntryRow> TJKGobReader::ParseDirectory(const InputFile& archive) {
 
 std::string TJKGobReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
     // A name of the full 128 bytes would lose its last character when read back: refuse it.
-    auto name = storedName(entry.name, newPath);
-    requireNameFits(name, kMaxNameLength, newPath);
-    return name;
+    return storedNameWithin(entry.name, kMaxNameLength, newPath);
 }
 
 ContainerLayout TJKGobReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {

@@ -120,9 +120,7 @@ std::vector<EntryRow> TOLLabReader::ParseDirectory(const InputFile& archive) {
 }
 
 std::string TOLLabReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
-    auto name = storedName(entry.name, newPath);
-    requireNameFits(name, kMaxNameLength, newPath);
-    return name;
+    return storedNameWithin(entry.name, kMaxNameLength, newPath);
 }
 
 ContainerLayout TOLLabReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {

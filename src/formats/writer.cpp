@@ -146,6 +146,12 @@ std::string storedNameCut(const std::string& name, std::size_t maxLength, const 
     return stored;
 }
 
+std::string storedNameWithin(const std::string& name, std::size_t maxLength, const fs::path& newPath) {
+    auto stored = storedName(name, newPath);
+    requireNameFits(stored, maxLength, newPath);
+    return stored;
+}
+
 void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath) {
     if (stored.size() > maxLength)
         throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + latin1ToUtf8(stored) +

@@ -34,6 +34,8 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
 std::string storedName(const std::string& name, const fs::path& newPath);
 // The stored form cut to its first maxLength bytes, for kinds that cut a longer name to their field.
 std::string storedNameCut(const std::string& name, std::size_t maxLength, const fs::path& newPath);
+// The stored form of a name for kinds that refuse a longer one than maxLength bytes (naming the file).
+std::string storedNameWithin(const std::string& name, std::size_t maxLength, const fs::path& newPath);
 // Refuses (naming the file) a name longer than maxLength bytes in its stored form.
 void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath);
 // Refuses (naming both entries) two entries whose stored keys are equal: names the format's cutting
