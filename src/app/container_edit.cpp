@@ -311,7 +311,8 @@ bool ContainerEdit::changedOnDisk() const {
            now.inode != then.inode || now.size != then.size || now.modified != then.modified;
 }
 
-void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, ProgressSink* progress) const {
+void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, bool inPlace,
+                            ProgressSink* progress) const {
     const auto writer = writerFor(kind);
     const bool sameKind = kind == kind_;
     const bool folders = HasFolders(kind);
@@ -346,6 +347,17 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, Progres
         return sameKind && a.entry != kNone && b.entry != kNone && a.name.empty() && b.name.empty();
     });
     const auto layout = writer->Layout(entries, newPath);
+    if (inPlace) {
+        // Only the end changes when entries are added at the end or renamed: that end is rewritten
+        // in place of copying the whole file.
+        std::uint64_t entriesEnd = 0;
+        for (const auto& row : archiveRows)
+            if (row.offset) entriesEnd = std::max(entriesEnd, *row.offset + row.size.value_or(0));
+        if (const auto field = writer->DirectoryOffsetField();
+            field &&
+            updateContainerFile(newPath, *reader_->Archive(), entriesEnd, *field, sources, layout, progress))
+            return;
+    }
     writeContainerFile(newPath, sources, layout, progress);
 }
 
@@ -360,7 +372,7 @@ void ContainerEdit::save(ProgressSink* progress) {
         throw ContainerChangedOnDisk("Cannot save " + displayPath(path()) +
                                      ": another program changed or replaced it since it was opened; "
                                      "save the edits under another name");
-    writeTo(path(), kind_, progress);
+    writeTo(path(), kind_, true, progress);
     const auto saved = path();
     reopen(saved, kind_);
 }
@@ -379,7 +391,7 @@ void ContainerEdit::saveAs(const fs::path& newPath, ContainerType kind, Progress
         save(progress);
         return;
     }
-    writeTo(newPath, kind, progress);
+    writeTo(newPath, kind, false, progress);
     reopen(newPath, kind);
 }
 

@@ -89,8 +89,9 @@ class ContainerEdit {
     // modification time: another program wrote it.
     bool changedOnDisk() const;
 
-    // Writes the edited container over the open one: every check again, then a temporary file beside
-    // it, renamed over it only when whole. On success this edit is over the saved file (reopened,
+    // Writes the edited container over the open one: every check again, then either only its end
+    // changed in place, where the kind and the edits allow (updateContainerFile), or a temporary file
+    // beside it, renamed over it only when whole. On success this edit is over the saved file (reopened,
     // not modified). On failure (Error, ContainerChangedOnDisk, Cancelled from progress) the old file
     // and this edit are as they were.
     void save(ProgressSink* progress);
@@ -130,7 +131,8 @@ class ContainerEdit {
     AddedFile lookAtSource(const fs::path& file) const;
     std::size_t addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
                            const std::string& name, std::optional<std::size_t> position);
-    void writeTo(const fs::path& newPath, ContainerType kind, ProgressSink* progress) const;
+    // inPlace: newPath is the open container, which may be updated where it lies.
+    void writeTo(const fs::path& newPath, ContainerType kind, bool inPlace, ProgressSink* progress) const;
     void reopen(const fs::path& path, ContainerType kind);
 
     std::shared_ptr<const ContainerReader> reader_;

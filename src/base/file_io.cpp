@@ -170,22 +170,26 @@ void OutputFile::startWriteBack() {
     writtenBack_ = written_;
 }
 
-void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count) {
+namespace {
+
+// Copies count bytes at offset of source to the write position of to: kernel-side where the file
+// systems allow it (step bytes a call, then copied(n)), the rest through a bounded buffer handed to
+// write(bytes).
+template <class Copied, class Write>
+void copyRange(const InputFile& source, std::uint64_t offset, std::uint64_t count, const platform::Handle& to,
+               std::uint64_t step, Copied copied, Write write) {
     if (offset > source.size() || count > source.size() - offset)
         throw FormatError(displayPath(source.path()) + ": " + sizeText(count) + " bytes at offset " +
                           sizeText(offset) + " run past the end of the file (" + sizeText(source.size()) +
                           " bytes)");
-    // Kernel-side where the file systems allow it; otherwise (or for what it left) the bounded buffer.
     std::uint64_t done = 0;
-    const auto step = writeBehind_ ? kWriteBehindStep : kKernelCopyChunk;
     while (done < count) {
-        std::uint64_t copied = 0;
-        const int error = platform::copyKernelSide(source.handle(), offset + done, file_,
-                                                   std::min(count - done, step), copied);
-        done += copied;
-        written_ += copied;
-        if (writeBehind_) startWriteBack();
-        if (error != 0 || copied == 0) break;
+        std::uint64_t n = 0;
+        const int error =
+            platform::copyKernelSide(source.handle(), offset + done, to, std::min(count - done, step), n);
+        done += n;
+        copied(n);
+        if (error != 0 || n == 0) break;
     }
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kCopyChunk)));
@@ -200,6 +204,18 @@ void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::ui
         write(std::span<const std::uint8_t>(buffer.data(), chunk));
         done += chunk;
     }
+}
+
+} // namespace
+
+void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count) {
+    copyRange(
+        source, offset, count, file_, writeBehind_ ? kWriteBehindStep : kKernelCopyChunk,
+        [&](std::uint64_t n) {
+            written_ += n;
+            if (writeBehind_) startWriteBack();
+        },
+        [&](std::span<const std::uint8_t> bytes) { write(bytes); });
 }
 
 void OutputFile::sync() {
@@ -240,6 +256,45 @@ AtomicOutputFile::AtomicOutputFile(const fs::path& target) : file_(target) {
 void AtomicOutputFile::commit() {
     if (file_.replacing()) file_.sync();
     file_.close();
+}
+
+std::optional<UpdateFile> UpdateFile::open(const fs::path& path) {
+    UpdateFile file;
+    if (platform::openForUpdate(path, file.file_, file.identity_) != 0) return std::nullopt;
+    file.path_ = path;
+    return file;
+}
+
+void UpdateFile::fail(const char* verb, int error) const {
+    throw Error(std::string("Cannot ") + verb + " file " + displayPath(path_) + ": " +
+                platform::reason(error));
+}
+
+void UpdateFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    if (const int error = platform::seekTo(file_, offset); error != 0) fail("write", error);
+    if (const int error = platform::writeAll(file_, bytes); error != 0) fail("write", error);
+}
+
+void UpdateFile::copyAt(std::uint64_t offset, const InputFile& source, std::uint64_t from,
+                        std::uint64_t count) {
+    if (const int error = platform::seekTo(file_, offset); error != 0) fail("write", error);
+    copyRange(
+        source, from, count, file_, kKernelCopyChunk, [](std::uint64_t) {},
+        [&](std::span<const std::uint8_t> bytes) {
+            if (const int error = platform::writeAll(file_, bytes); error != 0) fail("write", error);
+        });
+}
+
+void UpdateFile::reserve(std::uint64_t offset, std::uint64_t count) {
+    if (const int error = platform::reserveSpace(file_, offset, count); error != 0) fail("write", error);
+}
+
+void UpdateFile::resize(std::uint64_t size) {
+    if (const int error = platform::resizeFile(file_, size); error != 0) fail("write", error);
+}
+
+void UpdateFile::sync() {
+    if (const int error = platform::syncFile(file_); error != 0) fail("write", error);
 }
 
 void copyRangeToFile(const InputFile& archive, std::uint64_t offset, std::uint64_t count,

@@ -152,6 +152,36 @@ class AtomicOutputFile {
     OutputFile file_;
 };
 
+// An existing file changed where it lies: the caller keeps it whole at every moment (see
+// updateContainerFile). Messages name the path with the system's reason.
+class UpdateFile {
+  public:
+    // The regular file at path opened for reading and writing, no symbolic link followed; nullopt
+    // when it cannot be (missing, not a regular file, a link, no permission to write it).
+    static std::optional<UpdateFile> open(const fs::path& path);
+
+    const fs::path& path() const { return path_; }
+    // What was opened, as it was then: device, inode, size, modification time, names.
+    const platform::NodeInfo& identity() const { return identity_; }
+
+    void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    // Writes count bytes of source, starting at from, at offset (kernel-side where it can).
+    void copyAt(std::uint64_t offset, const InputFile& source, std::uint64_t from, std::uint64_t count);
+    // Sets aside disk space for count bytes at offset; the file grows to cover them.
+    void reserve(std::uint64_t offset, std::uint64_t count);
+    void resize(std::uint64_t size);
+    // Waits until what was written is on disk.
+    void sync();
+
+  private:
+    UpdateFile() = default;
+    [[noreturn]] void fail(const char* verb, int error) const;
+
+    fs::path path_;
+    platform::Handle file_;
+    platform::NodeInfo identity_;
+};
+
 // Copies count bytes at offset of the archive into a new file at outputPath.
 void copyRangeToFile(const InputFile& archive, std::uint64_t offset, std::uint64_t count,
                      const OutputPath& outputPath);

@@ -79,6 +79,7 @@ struct NodeInfo {
     std::uint64_t inode = 0;
     std::uint64_t size = 0;
     std::int64_t modified = 0; // modification time, nanoseconds since 1970
+    std::uint64_t links = 1;   // names the file has (hard links)
 };
 
 // ---- Reading ---------------------------------------------------------------------------------
@@ -91,8 +92,19 @@ int readAt(const Handle& file, std::uint64_t offset, std::span<std::uint8_t> buf
 
 // ---- Writing ---------------------------------------------------------------------------------
 
+// Opens an existing regular file for reading and writing in place; a symbolic link at path is
+// refused, not followed, as is anything but a regular file (kNotRegularFile).
+int openForUpdate(const fs::path& path, Handle& file, NodeInfo& info);
+// Moves where the next write (writeAll, copyKernelSide) goes.
+int seekTo(const Handle& file, std::uint64_t offset);
+// Cuts or extends the file to size bytes.
+int resizeFile(const Handle& file, std::uint64_t size);
+// Sets aside disk space for count bytes at offset (the file grows to cover them), so writing there
+// later cannot run out of space; a file system that cannot do this is let be.
+int reserveSpace(const Handle& file, std::uint64_t offset, std::uint64_t count);
+
 int writeAll(const Handle& file, std::span<const std::uint8_t> bytes);
-// Copies up to count bytes at offset of from to the end of to inside the kernel; copied says how
+// Copies up to count bytes at offset of from to the write position of to inside the kernel; copied says how
 // many. A file system that cannot do this gives an error and nothing is copied.
 int copyKernelSide(const Handle& from, std::uint64_t offset, const Handle& to, std::uint64_t count,
                    std::uint64_t& copied);

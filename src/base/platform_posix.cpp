@@ -33,6 +33,7 @@ NodeInfo infoOf(const struct stat& st) {
     info.inode = st.st_ino;
     info.size = static_cast<std::uint64_t>(st.st_size);
     info.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    info.links = static_cast<std::uint64_t>(st.st_nlink);
     return info;
 }
 
@@ -115,18 +116,25 @@ int Handle::close() {
     return rc == 0 || errno == EINTR ? 0 : errno;
 }
 
-int openForReading(const fs::path& path, Handle& file, NodeInfo& info) {
+namespace {
+// Opens an existing regular file with flags; a FIFO or device is refused without being waited on.
+int openRegular(const fs::path& path, int flags, Handle& file, NodeInfo& info) {
     // O_NONBLOCK: opening a FIFO with no writer would otherwise wait for ever.
-    Handle opened(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    Handle opened(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!opened.valid()) return lastError();
     struct stat st {};
     if (::fstat(opened.get(), &st) != 0) return lastError();
     if (!S_ISREG(st.st_mode)) return kNotRegularFile;
-    const int flags = ::fcntl(opened.get(), F_GETFL);
-    if (flags >= 0) ::fcntl(opened.get(), F_SETFL, flags & ~O_NONBLOCK);
+    const int state = ::fcntl(opened.get(), F_GETFL);
+    if (state >= 0) ::fcntl(opened.get(), F_SETFL, state & ~O_NONBLOCK);
     info = infoOf(st);
     file = std::move(opened);
     return 0;
+}
+} // namespace
+
+int openForReading(const fs::path& path, Handle& file, NodeInfo& info) {
+    return openRegular(path, O_RDONLY, file, info);
 }
 
 int readAt(const Handle& file, std::uint64_t offset, std::span<std::uint8_t> buffer, std::size_t& got) {
@@ -181,6 +189,27 @@ void startWriteBack(const Handle& file, std::uint64_t offset, std::uint64_t coun
 
 int syncFile(const Handle& file) {
     return ::fsync(file.get()) == 0 ? 0 : lastError();
+}
+
+int openForUpdate(const fs::path& path, Handle& file, NodeInfo& info) {
+    const int error = openRegular(path, O_RDWR | O_NOFOLLOW, file, info);
+    return error == ELOOP ? kLinkInTheWay : error;
+}
+
+int seekTo(const Handle& file, std::uint64_t offset) {
+    return ::lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) >= 0 ? 0 : lastError();
+}
+
+int resizeFile(const Handle& file, std::uint64_t size) {
+    while (::ftruncate(file.get(), static_cast<off_t>(size)) != 0)
+        if (errno != EINTR) return lastError();
+    return 0;
+}
+
+int reserveSpace(const Handle& file, std::uint64_t offset, std::uint64_t count) {
+    if (count == 0) return 0;
+    const int error = ::posix_fallocate(file.get(), static_cast<off_t>(offset), static_cast<off_t>(count));
+    return error == EOPNOTSUPP || error == EINVAL ? 0 : error;
 }
 
 int openFolder(const fs::path& path, Handle& folder) {

@@ -82,6 +82,11 @@ int infoOf(HANDLE handle, NodeInfo& info) {
     info.device = data.dwVolumeSerialNumber;
     info.inode = (std::uint64_t{data.nFileIndexHigh} << 32) | data.nFileIndexLow;
     info.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    // 100-nanosecond intervals since 1601 as nanoseconds since 1970.
+    const auto written =
+        (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    info.modified = (static_cast<std::int64_t>(written) - 116444736000000000LL) * 100;
+    info.links = data.nNumberOfLinks;
     return 0;
 }
 
@@ -231,6 +236,38 @@ void startWriteBack(const Handle&, std::uint64_t, std::uint64_t) {}
 
 int syncFile(const Handle& file) {
     return ::FlushFileBuffers(native(file)) ? 0 : lastError();
+}
+
+int openForUpdate(const fs::path& path, Handle& file, NodeInfo& info) {
+    // Others may go on reading it (this program's own reader among them), not writing it.
+    HANDLE opened =
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return lastError();
+    Handle held(value(opened), path);
+    NodeInfo found;
+    if (const int error = infoOf(opened, found); error != 0) return error;
+    if (found.kind == NodeKind::SymbolicLink) return kLinkInTheWay;
+    if (found.kind != NodeKind::RegularFile) return kNotRegularFile;
+    info = found;
+    file = std::move(held);
+    return 0;
+}
+
+int seekTo(const Handle& file, std::uint64_t offset) {
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(native(file), to, nullptr, FILE_BEGIN) ? 0 : lastError();
+}
+
+int resizeFile(const Handle& file, std::uint64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFileInformationByHandle(native(file), FileEndOfFileInfo, &end, sizeof end) ? 0 : lastError();
+}
+
+int reserveSpace(const Handle&, std::uint64_t, std::uint64_t) {
+    return 0; // NTFS allocates as it is written; a full disk is reported by that write
 }
 
 int openFolder(const fs::path& path, Handle& folder) {

@@ -16,7 +16,8 @@ constexpr std::size_t kCountSize = 4;
 std::vector<EntryRow> TDFGobReader::ParseDirectory(const InputFile& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
     const auto dirOffset =
-        nonNegative(archive, ByteReader(header, displayPath(archive.path())).i32(4), "the directory offset");
+        nonNegative(archive, ByteReader(header, displayPath(archive.path())).i32(kDirectoryOffsetField),
+                    "the directory offset");
 
     const auto countBytes = archive.readBlock(dirOffset, kCountSize, "the entry count");
     const auto count = ByteReader(countBytes, displayPath(archive.path())).i32(0);
@@ -41,7 +42,7 @@ ContainerLayout TDFGobReader::Layout(const std::vector<WriterEntry>& entries, co
     ContainerLayout layout;
     layout.head.assign(kHeaderSize, 0);
     std::copy(std::begin(kMagic), std::end(kMagic), layout.head.begin());
-    putU32(&layout.head[4], static_cast<std::uint32_t>(dataEnd));
+    putU32(&layout.head[kDirectoryOffsetField], static_cast<std::uint32_t>(dataEnd));
 
     layout.tail.assign(kCountSize + kRecordSize * entries.size(), 0);
     putU32(&layout.tail[0], static_cast<std::uint32_t>(entries.size()));

@@ -7,6 +7,7 @@ namespace vexa {
 
 class TDFGobReader : public RecordArchive, public EntryLayoutWriter {
   public:
+    static constexpr std::size_t kDirectoryOffsetField = 4;
     static constexpr std::size_t kHeaderSize = 8;
     static constexpr std::size_t kRecordSize = 21;
     static constexpr std::size_t kNameOffset = 8;
@@ -15,6 +16,7 @@ class TDFGobReader : public RecordArchive, public EntryLayoutWriter {
 
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
+    std::optional<std::size_t> DirectoryOffsetField() const override { return kDirectoryOffsetField; }
 
   protected:
     std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;

@@ -11,7 +11,6 @@ namespace vexa {
 
 namespace {
 constexpr std::uint8_t kMagic[4] = {'P', 'A', 'C', 'K'};
-constexpr std::size_t kDirectoryOffsetField = 4;
 constexpr std::size_t kDirectoryLengthField = 8;
 
 std::string withSeparator(std::string name, char from, char to) {

@@ -8,6 +8,7 @@ namespace vexa {
 
 class THLPakReader : public RecordArchive, public EntryLayoutWriter {
   public:
+    static constexpr std::size_t kDirectoryOffsetField = 4;
     static constexpr std::size_t kHeaderSize = 12;
     static constexpr std::size_t kRecordSize = 64;
     static constexpr std::size_t kNameWidth = 56;
@@ -18,6 +19,7 @@ class THLPakReader : public RecordArchive, public EntryLayoutWriter {
     bool CreatesFolders() const override { return true; }
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
+    std::optional<std::size_t> DirectoryOffsetField() const override { return kDirectoryOffsetField; }
 
   protected:
     std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;

@@ -172,6 +172,10 @@ class EntryLayoutWriter : public ContainerWriter {
     // Error naming newPath and the entry; distinct keys are the caller's to check.
     virtual ContainerLayout Layout(const std::vector<WriterEntry>& entries,
                                    const fs::path& newPath) const = 0;
+    // For a kind whose directory follows the entries' bytes and is found through one 32-bit field of
+    // its header alone: where in the header that field lies. Such a container can be saved in place
+    // (updateContainerFile). Other kinds: none.
+    virtual std::optional<std::size_t> DirectoryOffsetField() const { return std::nullopt; }
 
     void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
                         ProgressSink* progress) const final;

@@ -1,5 +1,6 @@
 #include "formats/writer.h"
 
+#include "base/byte_reader.h"
 #include "base/errors.h"
 #include "base/text.h"
 
@@ -89,6 +90,165 @@ void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>&
     stopIfAsked(progress, newPath);
     out.commit();
     bar.reset();
+}
+
+namespace {
+
+// Headers up to one disk sector: each is written by one write that lands whole or not at all.
+constexpr std::size_t kMaxUpdatedHeader = 512;
+// The old directory is held in memory while the new one is written over it.
+constexpr std::uint64_t kMaxParkedDirectory = 16u << 20;
+
+const std::vector<std::uint8_t>& bytesBefore(const ContainerLayout& layout, std::size_t i) {
+    static const std::vector<std::uint8_t> none;
+    return i < layout.before.size() ? layout.before[i] : none;
+}
+
+// How an update in place goes: entries below firstNew are kept where they are, up to keptEnd; the
+// new bytes run from there to newEnd; the old directory (oldDirectory to the old end) is parked at
+// parkAt while they are written.
+struct UpdatePlan {
+    std::size_t firstNew = 0;
+    std::uint64_t keptEnd = 0;
+    std::uint64_t newEnd = 0;
+    std::vector<std::uint8_t> oldHead;
+    std::uint64_t oldDirectory = 0;
+    std::vector<std::uint8_t> parked;
+    std::uint64_t parkAt = 0;
+};
+
+std::optional<UpdatePlan> planUpdate(const InputFile& archive, std::uint64_t oldEntriesEnd,
+                                     std::size_t directoryField, const std::vector<EntrySource>& sources,
+                                     const ContainerLayout& layout) {
+    const auto& head = layout.head;
+    if (head.size() < directoryField + 4 || head.size() > kMaxUpdatedHeader || archive.size() < head.size())
+        return std::nullopt;
+    UpdatePlan plan;
+    plan.oldHead = archive.readBlock(0, head.size(), "the header");
+    // The leading entries whose bytes (and the bytes laid out before them) are where they would go.
+    std::uint64_t at = head.size();
+    std::vector<std::uint8_t> old;
+    for (; plan.firstNew < sources.size(); ++plan.firstNew) {
+        const auto& before = bytesBefore(layout, plan.firstNew);
+        if (!before.empty()) {
+            old.resize(before.size());
+            if (archive.readSome(at, old) != old.size() || old != before) break;
+        }
+        const auto& source = sources[plan.firstNew];
+        if (source.archive != &archive || source.offset != at + before.size()) break;
+        at += before.size() + source.size;
+    }
+    plan.keptEnd = at;
+    // What follows comes from files: an entry of the container there would be overwritten as it is read.
+    for (auto i = plan.firstNew; i < sources.size(); ++i) {
+        if (sources[i].archive) return std::nullopt;
+        at += bytesBefore(layout, i).size() + sources[i].size;
+    }
+    plan.newEnd = at + layout.tail.size();
+    // The old entries must all lie before what is written; its directory after.
+    plan.oldDirectory = ByteReader(plan.oldHead, displayPath(archive.path())).u32(directoryField);
+    if (oldEntriesEnd > plan.keptEnd || plan.oldDirectory < plan.keptEnd ||
+        plan.oldDirectory > archive.size() || archive.size() - plan.oldDirectory > kMaxParkedDirectory)
+        return std::nullopt;
+    plan.parkAt = std::max(archive.size(), plan.newEnd);
+    const auto parkedSize = archive.size() - plan.oldDirectory;
+    if (plan.parkAt + parkedSize > 0x7FFFFFFFull) return std::nullopt;
+    plan.parked = archive.readBlock(plan.oldDirectory, parkedSize, "the directory");
+    return plan;
+}
+
+bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+// Puts the old container back as it was, as far as the file lets it: after a failure the header may
+// point at the parked directory, and the new bytes may have overwritten the old one.
+void putBack(UpdateFile& file, const UpdatePlan& plan, std::uint64_t oldSize) {
+    try {
+        file.writeAt(plan.oldDirectory, plan.parked);
+        file.sync();
+        file.writeAt(0, plan.oldHead);
+        file.sync();
+        file.resize(oldSize);
+        file.sync();
+    } catch (const Error&) {
+        // The header still finds the parked copy of the old directory: the old entries are all there.
+    }
+}
+
+} // namespace
+
+bool updateContainerFile(const fs::path& path, const InputFile& archive, std::uint64_t oldEntriesEnd,
+                         std::size_t directoryField, const std::vector<EntrySource>& sources,
+                         const ContainerLayout& layout, ProgressSink* progress) {
+    const auto plan = planUpdate(archive, oldEntriesEnd, directoryField, sources, layout);
+    if (!plan) return false;
+    auto file = UpdateFile::open(path);
+    const auto& then = archive.identity();
+    if (!file || !sameFile(file->identity(), then) || file->identity().size != archive.size() ||
+        file->identity().modified != then.modified || file->identity().links != 1)
+        return false;
+    const auto oldSize = archive.size();
+    WriterProgress bar(progress, sources.size());
+    bar.reset();
+    stopIfAsked(progress, path);
+
+    // 1. The old directory is parked past all that will be written, and the header points at it.
+    auto parkedHead = plan->oldHead;
+    putU32(&parkedHead[directoryField], static_cast<std::uint32_t>(plan->parkAt));
+    try {
+        file->reserve(oldSize, plan->parkAt + plan->parked.size() - oldSize);
+        file->writeAt(plan->parkAt, plan->parked);
+        file->sync();
+        file->writeAt(0, parkedHead);
+        file->sync();
+    } catch (const Error&) {
+        putBack(*file, *plan, oldSize);
+        throw;
+    }
+
+    // 2. The new bytes and directory in their places; 3. the header points at them.
+    try {
+        for (std::size_t i = 0; i < plan->firstNew; ++i)
+            bar.step();
+        auto at = plan->keptEnd;
+        for (auto i = plan->firstNew; i < sources.size(); ++i) {
+            stopIfAsked(progress, path);
+            const auto& before = bytesBefore(layout, i);
+            file->writeAt(at, before);
+            at += before.size();
+            const auto& from = sources[i];
+            InputFile source(from.file);
+            if (sameFile(source.identity(), then))
+                throw Error("Cannot create file " + displayPath(path) + ": it is the source file " +
+                            displayPath(source.path()));
+            if (source.size() != from.size)
+                throw Error("Cannot create file " + displayPath(path) + ": " + displayPath(from.file) +
+                            " changed size (" + std::to_string(from.size) + " bytes when gathered, " +
+                            std::to_string(source.size()) + " now)");
+            file->copyAt(at, source, 0, from.size);
+            at += from.size;
+            bar.step();
+        }
+        file->writeAt(at, layout.tail);
+        file->sync();
+        stopIfAsked(progress, path);
+        file->writeAt(0, layout.head);
+        file->sync();
+    } catch (...) {
+        putBack(*file, *plan, oldSize);
+        throw;
+    }
+
+    // The new container is whole; what lies past its end is the parked directory, no longer used.
+    try {
+        file->resize(plan->newEnd);
+        file->sync();
+    } catch (const Error&) {
+        // Left in place, those bytes harm nothing: readers find the directory through the header.
+    }
+    bar.reset();
+    return true;
 }
 
 void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, std::size_t count,

@@ -21,6 +21,24 @@ namespace vexa {
 void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>& sources,
                         const ContainerLayout& layout, ProgressSink* progress);
 
+// Saves an edited container at path, open as archive, by changing only its end, where the new
+// container keeps the old one's leading entries where they are: the new bytes after them come from
+// files, and the header finds the directory after them through directoryField (a 32-bit offset). That
+// is an entry added at the end, a rename, a change of the directory only. oldEntriesEnd is where the
+// old container's entries' bytes end.
+//
+// At every moment the file on disk is a whole container, the old or the new one: the old directory
+// is first copied past everything to be written and the header pointed at that copy; the new bytes
+// and directory then go in place; the header is pointed at them; the file is cut to its new end. Each
+// step is on disk before the next. On failure or Cancel the old bytes are put back.
+//
+// Returns false, having changed nothing, when the container cannot be saved so (the caller writes it
+// anew): another layout, kept bytes that would move, a file that has other names (hard links) or
+// that cannot be opened for writing, or one changed since archive was opened.
+bool updateContainerFile(const fs::path& path, const InputFile& archive, std::uint64_t oldEntriesEnd,
+                         std::size_t directoryField, const std::vector<EntrySource>& sources,
+                         const ContainerLayout& layout, ProgressSink* progress);
+
 // The same skeleton for a file whose pieces are made while it is written (textures built from
 // pictures): head, then piece(i) for each i below count, then tail. sources are the files the
 // pieces are made from: the new file must not replace one of them.

@@ -206,6 +206,139 @@ TEST(ContainerEdit, AFailedSaveLeavesTheOldContainer) {
     }
 }
 
+std::uint64_t inodeOf(const fs::path& path) {
+    return platform::lookAtPath(path).inode;
+}
+
+// The bytes the kind's writer makes of a list of names and bytes (kept records' times taken from
+// the container at like, as a save keeps them).
+Bytes writtenFresh(const std::vector<Named>& entries, const CreatableKind& kind, const fs::path& like) {
+    TempDir src, out;
+    SourceFileList files;
+    const auto times = readBackTimes(like, kind.code);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        test::writeFile(src / entries[i].name, entries[i].bytes);
+        files.push_back({entries[i].name, entries[i].bytes.size(), times[i]});
+    }
+    kind.createWriter()->WriteContainer(out / "fresh", src.path(), files, nullptr);
+    return test::readFile(out / "fresh");
+}
+
+// Records what the container holds at each point where Save asks whether to stop: where a crash
+// could leave it.
+class ProgressThatLooks : public ProgressSink {
+  public:
+    ProgressThatLooks(fs::path container, ContainerType code)
+        : container_(std::move(container)), code_(code) {}
+    void setRange(int) override {}
+    void setPosition(int) override {}
+    bool cancelRequested() override {
+        TempDir copy;
+        fs::copy_file(container_, copy / "c");
+        seen.push_back(readBack(copy / "c", code_));
+        return false;
+    }
+    std::vector<std::vector<Named>> seen;
+
+  private:
+    fs::path container_;
+    ContainerType code_;
+};
+
+// Kinds whose directory lies at the end change only their end when the edits leave the leading
+// entries where they are; the file is then the same as one written anew. Other edits write it anew.
+TEST(ContainerEdit, SaveChangesOnlyTheEndWhereTheLeadingEntriesStay) {
+    const struct {
+        std::string edits;
+        bool inPlace;
+        std::function<void(Fixture&, ContainerEdit&)> act;
+    } cases[] = {
+        {"add at the end", true, [](Fixture& f, ContainerEdit& e) { e.add(f.src / "new.txt"); }},
+        {"rename", true, [](Fixture&, ContainerEdit& e) { e.rename(1, "renamed.txt"); }},
+        {"rename, add two", true,
+         [](Fixture& f, ContainerEdit& e) {
+             e.rename(0, "first.txt");
+             e.add(f.src / "new.txt");
+             e.add(f.src / "big.bin");
+         }},
+        {"replace the last", false, [](Fixture& f, ContainerEdit& e) { e.replace(2, f.src / "new.txt"); }},
+        {"remove the last", false, [](Fixture&, ContainerEdit& e) { e.remove({2}); }},
+        {"replace the first", false, [](Fixture& f, ContainerEdit& e) { e.replace(0, f.src / "new.txt"); }},
+        {"add at the top", false, [](Fixture& f, ContainerEdit& e) { e.add(f.src / "new.txt", "", 0); }},
+    };
+    for (const auto* cliName : {"pak", "df-gob"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(cliName) + ": " + c.edits);
+            Fixture f(cliName);
+            test::writeFile(f.src / "new.txt", test::patternBytes(40, 9));
+            test::writeFile(f.src / "big.bin", test::patternBytes(300000, 8)); // past the old end and more
+            const auto inode = inodeOf(f.container);
+            auto edit = openEdit(f.container, f.code);
+            c.act(f, edit);
+            std::vector<Named> expected;
+            for (const auto& row : edit.rows())
+                expected.push_back({row.name, row.file.empty()
+                                                  ? readBack(f.container, f.code)[*row.entry].bytes
+                                                  : test::readFile(row.file)});
+            const auto old = readBack(f.container, f.code);
+            ProgressThatLooks looks(f.container, f.code);
+            edit.save(&looks);
+            EXPECT_EQ(inodeOf(f.container) == inode, c.inPlace);
+            EXPECT_EQ(readBack(f.container, f.code), expected);
+            EXPECT_EQ(test::readFile(f.container), writtenFresh(expected, kindOf(cliName), f.container));
+            // Wherever it could have stopped, the file held the old container whole.
+            ASSERT_FALSE(looks.seen.empty());
+            for (const auto& seen : looks.seen)
+                EXPECT_EQ(seen, old);
+            EXPECT_EQ(test::namesIn(f.out.path()), std::vector<std::string>{"c"});
+        }
+    }
+}
+
+// An update in place that fails or is cancelled puts the old bytes back; a container with other
+// names (hard links) is written anew, so the other names keep the old one.
+TEST(ContainerEdit, AnUpdateInPlaceThatStopsPutsTheOldBytesBack) {
+    for (const auto* cliName : {"pak", "df-gob"}) {
+        SCOPED_TRACE(cliName);
+        {
+            Fixture f(cliName);
+            test::writeFile(f.src / "new.txt", test::patternBytes(40, 9));
+            test::writeFile(f.src / "gone.txt", test::patternBytes(40, 9));
+            auto edit = openEdit(f.container, f.code);
+            edit.rename(0, "first.txt");
+            edit.add(f.src / "new.txt");
+            edit.add(f.src / "gone.txt");
+            fs::remove(f.src / "gone.txt"); // found missing after new.txt went in
+            EXPECT_THROW(edit.save(nullptr), Error);
+            EXPECT_EQ(test::readFile(f.container), f.before);
+        }
+        {
+            Fixture f(cliName);
+            test::writeFile(f.src / "new.txt", test::patternBytes(40, 9));
+            auto edit = openEdit(f.container, f.code);
+            edit.add(f.src / "new.txt");
+            struct CancelSecond : ProgressSink {
+                int asked = 0;
+                void setRange(int) override {}
+                void setPosition(int) override {}
+                bool cancelRequested() override { return ++asked == 2; } // after parking
+            } cancel;
+            EXPECT_THROW(edit.save(&cancel), Cancelled);
+            EXPECT_EQ(cancel.asked, 2);
+            EXPECT_EQ(test::readFile(f.container), f.before);
+        }
+        {
+            Fixture f(cliName);
+            fs::create_hard_link(f.container, f.out / "link");
+            auto edit = openEdit(f.container, f.code);
+            edit.rename(0, "first.txt");
+            edit.save(nullptr);
+            EXPECT_EQ(test::readFile(f.out / "link"), f.before);
+            EXPECT_EQ(readBack(f.container, f.code)[0].name, "first.txt");
+        }
+    }
+}
+
 TEST(ContainerEdit, AContainerChangedOnDiskIsSaidSoAndSaveAsStillWorks) {
     Fixture f;
     auto edit = openEdit(f.container, f.code);
