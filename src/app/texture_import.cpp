@@ -33,9 +33,25 @@ const std::array<TextureKindInfo, 5> kTextureKinds = {{
 }};
 
 bool hasSeeThroughPixels(const ColourPicture& picture) {
-    for (std::size_t p = 3; p < picture.rgba.size(); p += 4)
-        if (picture.rgba[p] < 128) return true;
+    for (std::size_t p = 0; p < picture.rgba.size() / 4; ++p)
+        if (isSeeThrough(picture, p)) return true;
     return false;
+}
+
+// Quake's and Half-Life's engines draw the last entry of a texture whose name starts with "{" as
+// see-through.
+bool namedSeeThrough(const std::string& name) {
+    return !name.empty() && name.front() == '{';
+}
+
+// A picture whose file stores indices, with the pixels on the see-through entry made see-through, so
+// that the smaller levels, averaged from it, keep them so.
+ColourPicture withSeeThroughEntry(const ColourPicture& picture, std::uint8_t entry) {
+    auto out = picture;
+    const auto& indices = picture.stored->image.indices;
+    for (std::size_t p = 0; p < indices.size() && p * 4 + 3 < out.rgba.size(); ++p)
+        if (indices[p] == entry) out.rgba[p * 4 + 3] = 0;
+    return out;
 }
 
 // Which entries the picture named name may take in kind's game palette, and whether the texture
@@ -49,7 +65,7 @@ KindRules rulesFor(TextureKind kind, const std::string& name, const ColourPictur
     case TextureKind::Wal:
         return {{0, kQuakeSeeThrough - 1, kQuakeSeeThrough}, false};
     case TextureKind::Wad2:
-        if (!name.empty() && name.front() == '{') return {{0, kQuakeLastLit, kQuakeSeeThrough}, true};
+        if (namedSeeThrough(name)) return {{0, kQuakeLastLit, kQuakeSeeThrough}, true};
         return {{0, kQuakeLastLit, std::nullopt}, false};
     case TextureKind::DfBm:
     case TextureKind::JkMat:
@@ -84,6 +100,7 @@ TextureImages makeTexture(TextureKind kind, const std::string& name, const Colou
     TextureImages out;
     PaletteTable palette{};
     PaletteRules rules;
+    std::optional<ColourPicture> marked; // the picture the smaller levels come from, when not picture
     if (gamePalette) {
         const auto kindRules = rulesFor(kind, name, picture);
         rules = kindRules.rules;
@@ -91,14 +108,18 @@ TextureImages makeTexture(TextureKind kind, const std::string& name, const Colou
         palette = *gamePalette;
         out.levels[0] = mapToPalette(picture, palette, rules, dither);
     } else {
-        auto own = reduceToOwnPalette(picture, dither);
+        const bool seeThrough = namedSeeThrough(name);
+        auto own = reduceToOwnPalette(picture, dither, seeThrough);
         out.levels[0] = std::move(own.image);
         out.colours = std::move(own.colours);
         palette = tableOf(out.colours);
-        rules = {0, static_cast<int>(out.colours.size()) - 1, std::nullopt};
+        const auto colours = static_cast<int>(out.colours.size());
+        rules = {0, colours - 1, std::nullopt};
+        if (seeThrough) rules = {0, std::min<int>(colours, kOwnSeeThroughEntry) - 1, kOwnSeeThroughEntry};
+        if (seeThrough && picture.stored) marked = withSeeThroughEntry(picture, kOwnSeeThroughEntry);
     }
     if (!withMips) return out;
-    const auto smaller = smallerMipLevels(picture);
+    const auto smaller = smallerMipLevels(marked ? *marked : picture);
     for (std::size_t level = 1; level < out.levels.size(); ++level)
         out.levels[level] = mapToPalette(smaller[level - 1], palette, rules, dither);
     return out;

@@ -155,7 +155,7 @@ IndexedImage mapPixels(const ColourPicture& picture, const PaletteTable& palette
         for (std::size_t c = 0; c < width; ++c) {
             const auto* px = &picture.rgba[(r * width + c) * kRgba];
             auto& index = out.indices[r * width + c];
-            if (rules.transparentIndex && px[3] < 128) {
+            if (rules.transparentIndex && isSeeThrough(picture, r * width + c)) {
                 index = *rules.transparentIndex;
                 continue;
             }
@@ -204,7 +204,7 @@ using LiqAttr = std::unique_ptr<liq_attr, LiqDeleter<liq_attr, liq_attr_destroy>
 using LiqImage = std::unique_ptr<liq_image, LiqDeleter<liq_image, liq_image_destroy>>;
 using LiqResult = std::unique_ptr<liq_result, LiqDeleter<liq_result, liq_result_destroy>>;
 
-OwnPaletteImage quantize(const ColourPicture& picture, bool dither) {
+OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t maxColours, bool seeThrough) {
     const std::size_t pixels = std::size_t{picture.width} * picture.height;
     std::vector<std::uint8_t> opaque(picture.rgba);
     for (std::size_t p = 0; p < pixels; ++p)
@@ -212,27 +212,35 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither) {
     OneThread oneThread;
     LiqAttr attr(liq_attr_create());
     if (!attr) throw Error("out of memory reducing the colours of a picture");
-    liq_set_max_colors(attr.get(), static_cast<int>(kPaletteEntries));
+    liq_set_max_colors(attr.get(), static_cast<int>(maxColours));
     liq_set_speed(attr.get(), 10);
     LiqImage image(liq_image_create_rgba(attr.get(), opaque.data(), static_cast<int>(picture.width),
                                          static_cast<int>(picture.height), 0));
+    if (image && seeThrough) {
+        // See-through pixels take an entry of their own: their colours must not take one of the others.
+        std::vector<std::uint8_t> importance(pixels, 255);
+        for (std::size_t p = 0; p < pixels; ++p)
+            if (isSeeThrough(picture, p)) importance[p] = 0;
+        liq_image_set_importance_map(image.get(), importance.data(), importance.size(), LIQ_COPY_PIXELS);
+    }
     liq_result* raw = nullptr;
     if (!image || liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK)
-        throw Error("the colours of a picture could not be reduced to 256");
+        throw Error("the colours of a picture could not be reduced to " + std::to_string(maxColours));
     LiqResult result(raw);
     liq_set_dithering_level(result.get(), dither ? 1.0f : 0.0f);
     OwnPaletteImage out{{picture.width, picture.height, std::vector<std::uint8_t>(pixels)}, {}};
     if (liq_write_remapped_image(result.get(), image.get(), out.image.indices.data(), pixels) != LIQ_OK)
-        throw Error("the colours of a picture could not be reduced to 256");
+        throw Error("the colours of a picture could not be reduced to " + std::to_string(maxColours));
     const auto* palette = liq_get_palette(result.get());
-    for (unsigned i = 0; i < palette->count && i < kPaletteEntries; ++i)
+    for (unsigned i = 0; i < palette->count && i < maxColours; ++i)
         out.colours.push_back({palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
     return out;
 }
 #else
 // A build without libimagequant (the Windows one) keeps pictures of at most 256 colours only.
-OwnPaletteImage quantize(const ColourPicture&, bool) {
-    throw Error("the picture has more than 256 colours, and this build of VEXA reduces none");
+OwnPaletteImage quantize(const ColourPicture&, bool, std::size_t maxColours, bool) {
+    throw Error("the picture has more than " + std::to_string(maxColours) +
+                " colours, and this build of VEXA reduces none");
 }
 #endif
 
@@ -248,23 +256,44 @@ IndexedImage mapToPalette(const ColourPicture& picture, const PaletteTable& pale
     return mapPixels(picture, palette, rules, dither);
 }
 
-OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither) {
-    if (picture.stored) return {picture.stored->image, picture.stored->colours};
+namespace {
+
+// The picture's colours as they are, when there are at most maxColours of them (see-through
+// pixels left out where seeThrough is set).
+std::optional<OwnPaletteImage> exactColours(const ColourPicture& picture, std::size_t maxColours,
+                                            bool seeThrough) {
     const std::size_t pixels = std::size_t{picture.width} * picture.height;
     OwnPaletteImage out{{picture.width, picture.height, std::vector<std::uint8_t>(pixels)}, {}};
     std::unordered_map<std::uint32_t, std::uint8_t> seen;
     for (std::size_t p = 0; p < pixels; ++p) {
+        if (seeThrough && isSeeThrough(picture, p)) continue;
         const auto* px = &picture.rgba[p * kRgba];
         const std::uint32_t key = std::uint32_t{px[0]} << 16 | std::uint32_t{px[1]} << 8 | px[2];
         auto found = seen.find(key);
         if (found == seen.end()) {
-            if (seen.size() == kPaletteEntries) return quantize(picture, dither);
+            if (seen.size() == maxColours) return std::nullopt;
             found = seen.emplace(key, static_cast<std::uint8_t>(seen.size())).first;
             out.colours.push_back({px[0], px[1], px[2]});
         }
         out.image.indices[p] = found->second;
     }
     return out;
+}
+
+} // namespace
+
+OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast) {
+    if (picture.stored) return {picture.stored->image, picture.stored->colours};
+    const auto maxColours = seeThroughLast ? kPaletteEntries - 1 : kPaletteEntries;
+    auto out = exactColours(picture, maxColours, seeThroughLast);
+    if (!out) out = quantize(picture, dither, maxColours, seeThroughLast);
+    if (seeThroughLast) {
+        for (std::size_t p = 0; p < out->image.indices.size(); ++p)
+            if (isSeeThrough(picture, p)) out->image.indices[p] = kOwnSeeThroughEntry;
+        out->colours.resize(kOwnSeeThroughEntry, {0, 0, 0});
+        out->colours.push_back(kOwnSeeThroughColour);
+    }
+    return std::move(*out);
 }
 
 void requireMipSides(const fs::path& file, PictureSize size) {

@@ -63,14 +63,23 @@ std::array<std::uint8_t, 3> paletteColour(const PaletteTable& palette, std::size
 IndexedImage mapToPalette(const ColourPicture& picture, const PaletteTable& palette,
                           const PaletteRules& rules, bool dither);
 
+// Whether a pixel counts as see-through where a texture has a see-through entry: alpha under 128.
+inline bool isSeeThrough(const ColourPicture& picture, std::size_t pixel) {
+    return picture.rgba[pixel * 4 + 3] < 128;
+}
+
 // A picture with its own palette (WAD3): stored indices and colours as they are; a picture of at
 // most 256 distinct colours gets exactly those colours (in order of first appearance); more are
-// reduced to 256 (libimagequant; dither adds its error diffusion). Alpha is ignored.
+// reduced to 256 (libimagequant; dither adds its error diffusion). Alpha is ignored, but with
+// seeThroughLast (Half-Life's "{" textures) see-through pixels take the last entry, stored as
+// kOwnSeeThroughColour, and the other pixels the first 255.
 struct OwnPaletteImage {
     IndexedImage image;
     std::vector<std::array<std::uint8_t, 3>> colours; // at most 256
 };
-OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither);
+constexpr std::uint8_t kOwnSeeThroughEntry = 255;
+constexpr std::array<std::uint8_t, 3> kOwnSeeThroughColour = {0, 0, 255}; // the blue the engine's tools use
+OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast = false);
 
 // ---- Mip levels ----------------------------------------------------------------------------------
 

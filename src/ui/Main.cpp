@@ -274,8 +274,16 @@ void TPdlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    FormCloseQuery();
+    if (signalled_)
+        ReleaseContainerObject();
+    else
+        FormCloseQuery();
     event->accept();
+}
+
+void TPdlg::StopBySignal() {
+    signalled_ = true;
+    close();
 }
 
 void TPdlg::FormCloseQuery() {

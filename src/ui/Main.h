@@ -60,6 +60,10 @@ class TPdlg : public QMainWindow, private CreationHost {
 
     // The idle state: Files page, empty lists and labels, no live object, commands disabled.
     void ResetWindow() override;
+    // A stop signal (interrupt, terminate, hang-up, quit) closes the window as Exit does: a job in
+    // progress stops between two entries and unsaved edits are asked about (Cancel keeps the window);
+    // the other questions of closing are not asked.
+    void StopBySignal();
 
     // --- work off the window's thread ---
     // One job at a time: while it runs the commands are disabled, SBCancelJob shows, and the list
@@ -205,6 +209,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     GamePalettePaths gamePalettes_;
     bool creationMode_ = false;
     bool shown_ = false;
+    bool signalled_ = false;               // a stop signal came: closing asks about unsaved edits only
     bool imageCaptions_ = false;           // SetImageCaptions has run since the last reset
     std::optional<std::size_t> previewed_; // the entry the preview shows or renders
     // Enabled states the job's start took away, given back at its end.

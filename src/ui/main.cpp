@@ -12,9 +12,9 @@
 
 namespace {
 
-// Interrupt, terminate, hang-up and quit close the window as its own Exit would, minus the
-// questions: the job in progress stops between two entries and nothing half-written is left. A
-// second signal only asks again, so the clean-up is never cut short.
+// Interrupt, terminate, hang-up and quit close the window as its own Exit would, asking only
+// about unsaved edits (TPdlg::StopBySignal): the job in progress stops between two entries and
+// nothing half-written is left. A second signal only asks again, so the clean-up is never cut short.
 volatile std::sig_atomic_t stopRequested = 0;
 extern "C" void onStopSignal(int) {
     stopRequested = 1;
@@ -25,17 +25,22 @@ extern "C" void onStopSignal(int) {
 int main(int argc, char** argv) {
     vexa::platform::onStopSignals(onStopSignal);
     QApplication app(argc, argv);
-    QTimer stopWatch;
-    QObject::connect(&stopWatch, &QTimer::timeout, [] {
-        if (stopRequested) QApplication::quit();
-    });
-    stopWatch.start(100);
     // The name only: a display name would be appended to every window's and dialog's title.
     QApplication::setApplicationName(QStringLiteral("VEXA"));
 
     vexa::ui::QtPrompts prompts;
     vexa::ui::TPdlg window(vexa::ui::fsPath(QCoreApplication::applicationDirPath()), prompts,
                            QCoreApplication::arguments().mid(1));
+    QTimer stopWatch;
+    bool asking = false; // the question about unsaved edits is open: a signal meanwhile waits for it
+    QObject::connect(&stopWatch, &QTimer::timeout, [&] {
+        if (!stopRequested || asking) return;
+        stopRequested = 0;
+        asking = true;
+        window.StopBySignal();
+        asking = false;
+    });
+    stopWatch.start(100);
     window.show();
     return QApplication::exec();
 }

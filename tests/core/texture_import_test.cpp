@@ -129,6 +129,64 @@ TEST_F(TextureImport, Wad3FromPngsKeepsEachPicturesColours) {
     }
 }
 
+// Half-Life's "{" textures: see-through pixels take entry 255, stored blue; the others never do,
+// at any level. Other names ignore alpha. Levels 0 and 1 are read by hand from the file.
+TEST_F(TextureImport, HalfLifeSeeThroughTexturesInWad3) {
+    struct Case {
+        std::string name;
+        int colours;      // distinct opaque colours (more than 255: reduced)
+        bool bmp = false; // an 8-bit BMP whose entry 255 marks the see-through pixels
+    };
+    const Case cases[] = {{"{fence", 3}, {"{grate", 300}, {"plain", 3}, {"{stored", 3, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // 32 x 16: the left 8 columns see-through, so level 1 has 4 see-through columns.
+        constexpr std::uint32_t w = 32, h = 16;
+        const auto seeThrough = [](std::size_t p) { return p % w < 8; };
+        Bytes rgba, indices;
+        for (std::size_t p = 0; p < w * h; ++p) {
+            const auto k = static_cast<int>(p % static_cast<std::size_t>(c.colours));
+            rgba.insert(rgba.end(), {static_cast<std::uint8_t>(40 + k % 200),
+                                     static_cast<std::uint8_t>(k / 2), static_cast<std::uint8_t>(k % 7 * 30),
+                                     static_cast<std::uint8_t>(seeThrough(p) ? 0 : 255)});
+            indices.push_back(seeThrough(p) ? 255 : static_cast<std::uint8_t>(k));
+        }
+        const auto picture = dir_ / (c.name + (c.bmp ? ".bmp" : ".png"));
+        if (c.bmp) {
+            std::vector<Rgb> colours(256, Rgb{9, 9, 9});
+            for (int k = 0; k < c.colours; ++k)
+                colours[static_cast<std::size_t>(k)] = {static_cast<std::uint8_t>(40 + k), 1, 2};
+            colours[255] = {0, 0, 255};
+            test::writeFile(picture, test::indexedBmp(w, h, indices, colours));
+        } else {
+            test::writeRgbaPng(picture, w, h, rgba);
+        }
+        const auto out = dir_ / "new.wad";
+        importTextures(TextureKind::Wad3, out, {picture}, options_, nullptr);
+
+        const auto bytes = test::readFile(out);
+        const ByteReader file(bytes, "new.wad");
+        const std::size_t lump = file.u32(file.u32(8)); // the one directory record's offset
+        const std::size_t level0 = lump + file.u32(lump + 24), level1 = lump + file.u32(lump + 28);
+        const std::size_t palette = lump + 40 + w * h * 85 / 64 + 2;
+        const bool marked = c.name.front() == '{';
+        if (marked) {
+            EXPECT_EQ((Bytes(&bytes[palette + 3 * 255], &bytes[palette + 3 * 256])), (Bytes{0, 0, 255}));
+        }
+        for (std::size_t p = 0; p < w * h; ++p)
+            ASSERT_EQ(bytes[level0 + p] == 255, marked && seeThrough(p)) << "level 0, pixel " << p;
+        for (std::size_t p = 0; p < w * h / 4; ++p)
+            ASSERT_EQ(bytes[level1 + p] == 255, marked && p % (w / 2) < 4) << "level 1, pixel " << p;
+        if (c.colours <= 255 && marked && !c.bmp) // opaque colours kept exactly
+            for (std::size_t p = 0; p < w * h; ++p)
+                if (!seeThrough(p)) {
+                    const auto at = palette + 3u * bytes[level0 + p];
+                    ASSERT_EQ((Bytes(&bytes[at], &bytes[at + 3])), (Bytes(&rgba[4 * p], &rgba[4 * p + 3])))
+                        << p;
+                }
+    }
+}
+
 // The fields of WAL, WAD2 and WAD3 files read by hand, as another program would read them.
 TEST_F(TextureImport, HeadersAsAnotherReaderSeesThem) {
     const auto quake2 = gameColours(Game::Quake2Wal);

@@ -170,19 +170,26 @@ TEST_F(Edit, AddRenameRemoveUndoSaveAndReadBack) {
     EXPECT_EQ(text("FszLab"), "9 Bytes");
 }
 
-// The question before the edited file goes, and what each answer does.
+// The question before the edited file goes, and what each answer does; a stop signal (Ctrl-C)
+// asks it as closing does.
 TEST_F(Edit, UnsavedEditsAreSavedDiscardedOrKeptBeforeTheFileGoes) {
+    enum class By { Opening, Closing, Signal };
     struct Case {
         const char* name;
-        bool closing; // else opening another file
+        By by;
         const char* answer;
         bool saved; // the edit reached the file
         bool stays; // the edited file is still the one open
     };
     const Case cases[] = {
-        {"open, save", false, "Save", true, false},        {"open, discard", false, "Discard", false, false},
-        {"open, cancel", false, "Cancel", false, true},    {"close, save", true, "Save", true, false},
-        {"close, discard", true, "Discard", false, false}, {"close, cancel", true, "Cancel", false, true},
+        {"open, save", By::Opening, "Save", true, false},
+        {"open, discard", By::Opening, "Discard", false, false},
+        {"open, cancel", By::Opening, "Cancel", false, true},
+        {"close, save", By::Closing, "Save", true, false},
+        {"close, discard", By::Closing, "Discard", false, false},
+        {"close, cancel", By::Closing, "Cancel", false, true},
+        {"signal, save", By::Signal, "Save", true, false},
+        {"signal, cancel", By::Signal, "Cancel", false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,17 +203,22 @@ TEST_F(Edit, UnsavedEditsAreSavedDiscardedOrKeptBeforeTheFileGoes) {
         ASSERT_TRUE(edited());
 
         prompts.choiceAnswers.push_back(c.answer);
-        if (!c.stays && !c.closing) prompts.fileAnswers.push_back(q(other));
-        if (c.closing) {
-            window->close();
-            waitForJob();
-        } else {
+        // Closing asks whether to empty the temporary folder; a signal does not.
+        if (c.by == By::Signal) test::writeFile(window->Folders().temp / "left.tmp", "x");
+        if (!c.stays && c.by == By::Opening) prompts.fileAnswers.push_back(q(other));
+        if (c.by == By::Opening) {
             trigger("Open1");
+        } else {
+            if (c.by == By::Closing)
+                window->close();
+            else
+                window->StopBySignal();
+            waitForJob();
         }
         ASSERT_EQ(prompts.questions.size(), 1);
         EXPECT_EQ(prompts.questions[0], "Save the changes to prompt.gob?");
         EXPECT_EQ(readGob(path).size(), c.saved ? 2u : 3u);
-        if (c.closing) {
+        if (c.by != By::Opening) {
             EXPECT_EQ(window->isVisible(), c.stays);
         } else {
             EXPECT_EQ(listed(), c.stays ? QStringList({"B.VOC", "C.LEV"}) : QStringList({"OTHER.TXT"}));
