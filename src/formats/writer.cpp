@@ -60,6 +60,16 @@ void requireNotReplaced(const OutputFile& out, const InputFile& source, const fs
                     displayPath(source.path()));
 }
 
+// The file an entry's bytes come from, opened, and still of the size it had when it was gathered.
+InputFile openEntrySource(const EntrySource& from, const fs::path& newPath) {
+    InputFile source(from.file);
+    if (source.size() != from.size)
+        throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(from.file) +
+                    " changed size (" + std::to_string(from.size) + " bytes when gathered, " +
+                    std::to_string(source.size()) + " now)");
+    return source;
+}
+
 } // namespace
 
 void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>& sources,
@@ -76,12 +86,8 @@ void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>&
             // Read through the handle opened before the rename: the old container may be the target.
             out.file().copyFrom(*from.archive, from.offset, from.size);
         } else {
-            InputFile source(from.file);
+            const auto source = openEntrySource(from, newPath);
             requireNotReplaced(out.file(), source, newPath);
-            if (source.size() != from.size)
-                throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(from.file) +
-                            " changed size (" + std::to_string(from.size) + " bytes when gathered, " +
-                            std::to_string(source.size()) + " now)");
             out.file().copyFrom(source, 0, from.size);
         }
         bar.step();
@@ -218,14 +224,10 @@ bool updateContainerFile(const fs::path& path, const InputFile& archive, std::ui
             file->writeAt(at, before);
             at += before.size();
             const auto& from = sources[i];
-            InputFile source(from.file);
+            const auto source = openEntrySource(from, path);
             if (sameFile(source.identity(), then))
                 throw Error("Cannot create file " + displayPath(path) + ": it is the source file " +
                             displayPath(source.path()));
-            if (source.size() != from.size)
-                throw Error("Cannot create file " + displayPath(path) + ": " + displayPath(from.file) +
-                            " changed size (" + std::to_string(from.size) + " bytes when gathered, " +
-                            std::to_string(source.size()) + " now)");
             file->copyAt(at, source, 0, from.size);
             at += from.size;
             bar.step();
