@@ -168,8 +168,9 @@ bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b) {
 }
 
 // Puts the old container back as it was, as far as the file lets it: after a failure the header may
-// point at the parked directory, and the new bytes may have overwritten the old one.
-void putBack(UpdateFile& file, const UpdatePlan& plan, std::uint64_t oldSize) {
+// point at the parked directory, and the new bytes may have overwritten the old one. False when it
+// could not: the header then still finds the parked copy, so the old entries are all there.
+bool putBack(UpdateFile& file, const UpdatePlan& plan, std::uint64_t oldSize) {
     try {
         file.writeAt(plan.oldDirectory, plan.parked);
         file.sync();
@@ -177,8 +178,9 @@ void putBack(UpdateFile& file, const UpdatePlan& plan, std::uint64_t oldSize) {
         file.sync();
         file.resize(oldSize);
         file.sync();
+        return true;
     } catch (const Error&) {
-        // The header still finds the parked copy of the old directory: the old entries are all there.
+        return false;
     }
 }
 
@@ -202,14 +204,20 @@ bool updateContainerFile(const fs::path& path, const InputFile& archive, std::ui
     // 1. The old directory is parked past all that will be written, and the header points at it.
     auto parkedHead = plan->oldHead;
     putU32(&parkedHead[directoryField], static_cast<std::uint32_t>(plan->parkAt));
+    // After a failure the old bytes go back; when even that fails, the user hears that they did not.
+    const auto undo = [&](const Error& failure) {
+        if (!putBack(*file, *plan, oldSize))
+            throw Error(std::string(failure.what()) + "; " + displayPath(path) +
+                        " keeps its old entries, but its directory now lies at its end");
+    };
     try {
         file->reserve(oldSize, plan->parkAt + plan->parked.size() - oldSize);
         file->writeAt(plan->parkAt, plan->parked);
         file->sync();
         file->writeAt(0, parkedHead);
         file->sync();
-    } catch (const Error&) {
-        putBack(*file, *plan, oldSize);
+    } catch (const Error& failure) {
+        undo(failure);
         throw;
     }
 
@@ -237,6 +245,9 @@ bool updateContainerFile(const fs::path& path, const InputFile& archive, std::ui
         stopIfAsked(progress, path);
         file->writeAt(0, layout.head);
         file->sync();
+    } catch (const Error& failure) {
+        undo(failure);
+        throw;
     } catch (...) {
         putBack(*file, *plan, oldSize);
         throw;
