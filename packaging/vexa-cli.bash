@@ -35,10 +35,10 @@ _vexa_cli() {
     detect) options='--help' ;;
     list) options='--json --filter --help' ;;
     extract) options='--ext --entry --index --filter --format --raw --palette --yes --help' ;;
-    create) options='--help' ;;
-    add) options='--as --help' ;;
-    remove | rename | convert) options='--help' ;;
-    import) options='--palette --dither --help' ;;
+    create | convert) options='--wait --help' ;;
+    add) options='--as --wait --no-in-place --help' ;;
+    remove | rename) options='--wait --no-in-place --help' ;;
+    import) options='--palette --dither --wait --help' ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then

@@ -5,6 +5,8 @@
 #include "formats/writer.h"
 
 #include <algorithm>
+#include <set>
+#include <tuple>
 #include <unordered_map>
 
 namespace vexa {
@@ -59,7 +61,8 @@ std::string normalName(std::string name, bool folders, const fs::path& container
 } // namespace
 
 ContainerEdit::ContainerEdit(std::shared_ptr<const ContainerReader> reader, ContainerType kind)
-    : reader_(std::move(reader)), kind_(kind), files_(std::make_shared<const std::vector<AddedFile>>()) {
+    : reader_(std::move(reader)), kind_(kind), files_(std::make_shared<const std::vector<AddedFile>>()),
+      steps_(std::make_shared<const std::vector<Step>>()) {
     if (!Editable(kind_) || !reader_ || !reader_->Archive())
         throw Error(displayPath(reader_ ? reader_->ArchivePath() : fs::path()) + ": " +
                     std::string(kindName(kind_)) +
@@ -161,8 +164,7 @@ void ContainerEdit::requireFree(const KeyIndex& index, const std::string& key, c
 
 ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file) const {
     const InputFile source(file); // refuses what is missing or not a regular file, naming it
-    if (source.identity().device == reader_->Archive()->identity().device &&
-        source.identity().inode == reader_->Archive()->identity().inode)
+    if (sameFile(source.identity(), reader_->Archive()->identity()))
         throw Error("Cannot add " + displayPath(file) + ": it is the container being edited");
     if (source.size() > 0x7FFFFFFFull)
         throw Error("Cannot add " + displayPath(file) + ": it is " + std::to_string(source.size()) +
@@ -197,11 +199,13 @@ std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex&
         throw Error("Cannot add " + displayPath(file) + " as '" + normal + "': " + reasonOf(e, path()));
     }
     modified_ = true;
+    const auto at = position.value_or(rows_.size());
+    record(
+        {Step::Kind::Add, normal, !existing && at < rows_.size() ? nameOf(rows_[at]) : std::string(), file});
     if (existing) {
         rows_[*existing] = std::move(r);
         return *existing;
     }
-    const auto at = position.value_or(rows_.size());
     // Rows after the insertion point move down one: their keys in the index follow.
     if (at < rows_.size())
         for (auto& [k, row] : index)
@@ -251,6 +255,7 @@ void ContainerEdit::replace(std::size_t row, const fs::path& file) {
         throw Error("Cannot replace '" + nameOf(r) + "' with " + displayPath(file) + ": " +
                     reasonOf(e, path()));
     }
+    record({Step::Kind::Replace, nameOf(r), {}, file});
     r = std::move(changed);
     modified_ = true;
 }
@@ -276,6 +281,7 @@ void ContainerEdit::rename(std::size_t row, const std::string& newName) {
         if (i != row && nameOf(rows_[i]) == normal)
             throw Error("Cannot rename '" + old + "' to '" + normal + "': an entry of that name is there");
     requireFree(keyIndex(*writer), key, normal, row);
+    record({Step::Kind::Rename, old, normal, {}});
     r = std::move(changed);
     modified_ = true;
 }
@@ -290,6 +296,8 @@ void ContainerEdit::remove(std::vector<std::size_t> rows) {
             throw Error("Cannot remove row " + std::to_string(rows[i]) + " twice");
     }
     if (rows.empty()) return;
+    for (const auto row : rows)
+        record({Step::Kind::Remove, nameOf(rows_[row]), {}, {}});
     std::vector<Row> kept;
     kept.reserve(rows_.size() - rows.size());
     auto next = rows.begin();
@@ -307,11 +315,109 @@ void ContainerEdit::remove(std::vector<std::size_t> rows) {
 bool ContainerEdit::changedOnDisk() const {
     const auto now = platform::lookAtPath(path());
     const auto& then = reader_->Archive()->identity();
-    return now.kind != platform::NodeKind::RegularFile || now.device != then.device ||
-           now.inode != then.inode || now.size != then.size || now.modified != then.modified;
+    return now.kind != platform::NodeKind::RegularFile || !sameFile(now, then) || now.size != then.size ||
+           now.modified != then.modified;
 }
 
-void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, bool inPlace,
+void ContainerEdit::record(Step step) {
+    auto steps = std::make_shared<std::vector<Step>>(*steps_);
+    steps->push_back(std::move(step));
+    steps_ = std::move(steps);
+}
+
+namespace {
+
+// Whether two readings of a container list the same entries at the same places, with the same fields.
+bool sameListing(const ContainerReader& a, const ContainerReader& b) {
+    if (a.EntryCount() != b.EntryCount()) return false;
+    for (std::size_t i = 0; i < a.EntryCount(); ++i) {
+        const auto &x = a.Rows()[i], &y = b.Rows()[i];
+        const auto fx = a.EntryStoredFields(i), fy = b.EntryStoredFields(i);
+        if (x.name != y.name || x.size != y.size || x.offset != y.offset || x.damaged != y.damaged ||
+            fx.time != fy.time || fx.flags != fy.flags || fx.code != fy.code)
+            return false;
+    }
+    return true;
+}
+
+ContainerChangedOnDisk changedSinceOpened(const fs::path& path, const std::string& why) {
+    return ContainerChangedOnDisk("Cannot save " + displayPath(path) +
+                                  ": another program changed it since it was opened, and " + why +
+                                  "; save the edits under another name");
+}
+
+} // namespace
+
+std::size_t ContainerEdit::rowNamedOnDisk(const std::string& name) const {
+    const auto row = find(name);
+    if (!row)
+        throw changedSinceOpened(path(), "'" + name + "', which these edits change, is no longer in it");
+    return *row;
+}
+
+void ContainerEdit::requireKeptBytesInPlace(const fs::path& newPath) const {
+    // Entries are copied from where they were when the file was read. A file another program moved
+    // onto the path leaves the open one as it was; one rewritten where it lies (a save in place, ours
+    // undone too) may hold other bytes there now, unless its directory still lists them there.
+    platform::NodeInfo now;
+    const auto& then = reader_->Archive()->identity();
+    if (platform::lookAtOpen(reader_->Archive()->handle(), now) == 0 && now.size == then.size &&
+        now.modified == then.modified)
+        return;
+    const auto refuse = [&] {
+        return ContainerChangedOnDisk("Cannot create file " + displayPath(newPath) +
+                                      ": another program rewrote " + displayPath(path()) +
+                                      " since it was opened, so its entries can no longer be copied; open it "
+                                      "again and make the edits anew");
+    };
+    auto fresh = CreateContainerObject(kind_);
+    try {
+        fresh->ReadDirectory(path());
+    } catch (const Error&) {
+        throw refuse();
+    }
+    if (!sameFile(fresh->Archive()->identity(), then)) return; // moved away: the open file is as it was
+    std::set<std::tuple<std::string_view, std::uint64_t, std::uint64_t>> listed;
+    for (const auto& row : fresh->Rows())
+        listed.emplace(row.name, row.offset.value_or(0), row.size.value_or(0));
+    for (const auto& r : rows_) {
+        if (r.entry == kNone || r.file != kNone) continue;
+        const auto& row = reader_->Rows()[r.entry];
+        if (!listed.count({row.name, row.offset.value_or(0), row.size.value_or(0)})) throw refuse();
+    }
+}
+
+ContainerEdit ContainerEdit::madeAgainOn(std::shared_ptr<const ContainerReader> reader) const {
+    ContainerEdit again(std::move(reader), kind_);
+    try {
+        for (const auto& step : *steps_) {
+            switch (step.kind) {
+            case Step::Kind::Add: {
+                std::optional<std::size_t> before;
+                if (!step.other.empty()) before = again.find(step.other);
+                again.add(step.file, step.name, before);
+                break;
+            }
+            case Step::Kind::Replace:
+                again.replace(again.rowNamedOnDisk(step.name), step.file);
+                break;
+            case Step::Kind::Rename:
+                again.rename(again.rowNamedOnDisk(step.name), step.other);
+                break;
+            case Step::Kind::Remove:
+                again.remove({again.rowNamedOnDisk(step.name)});
+                break;
+            }
+        }
+    } catch (const ContainerChangedOnDisk&) {
+        throw;
+    } catch (const Error& e) {
+        throw changedSinceOpened(path(), std::string("these edits no longer fit it: ") + e.what());
+    }
+    return again;
+}
+
+void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const WriterLock* lock, bool inPlace,
                             ProgressSink* progress) const {
     const auto writer = writerFor(kind);
     const bool sameKind = kind == kind_;
@@ -347,7 +453,7 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, bool in
         return sameKind && a.entry != kNone && b.entry != kNone && a.name.empty() && b.name.empty();
     });
     const auto layout = writer->Layout(entries, newPath);
-    if (inPlace) {
+    if (inPlace && lock) {
         // Only the end changes when entries are added at the end or renamed: that end is rewritten
         // in place of copying the whole file.
         std::uint64_t entriesEnd = 0;
@@ -355,10 +461,10 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, bool in
             if (row.offset) entriesEnd = std::max(entriesEnd, *row.offset + row.size.value_or(0));
         if (const auto field = writer->DirectoryOffsetField();
             field &&
-            updateContainerFile(newPath, *reader_->Archive(), entriesEnd, *field, sources, layout, progress))
+            updateContainerFile(*lock, *reader_->Archive(), entriesEnd, *field, sources, layout, progress))
             return;
     }
-    writeContainerFile(newPath, sources, layout, progress);
+    writeContainerFile(newPath, sources, layout, progress, lock);
 }
 
 void ContainerEdit::reopen(const fs::path& path, ContainerType kind) {
@@ -367,14 +473,39 @@ void ContainerEdit::reopen(const fs::path& path, ContainerType kind) {
     *this = ContainerEdit(std::shared_ptr<const ContainerReader>(std::move(reader)), kind);
 }
 
-void ContainerEdit::save(ProgressSink* progress) {
-    if (changedOnDisk())
-        throw ContainerChangedOnDisk("Cannot save " + displayPath(path()) +
-                                     ": another program changed or replaced it since it was opened; "
-                                     "save the edits under another name");
-    writeTo(path(), kind_, true, progress);
+void ContainerEdit::save(ProgressSink* progress, Writing writing) {
     const auto saved = path();
-    reopen(saved, kind_);
+    // The lock is on the file that was there when it was taken; if another program moves a new one
+    // onto the path before it is read, the lock is taken again, on that one.
+    for (int attempt = 0;; ++attempt) {
+        const WriterLock lock(saved, patienceOf(progress));
+        if (!lock.holdsFile())
+            throw ContainerChangedOnDisk("Cannot save " + displayPath(saved) +
+                                         ": another program removed it since it was opened; save the "
+                                         "edits under another name");
+        std::shared_ptr<ContainerReader> fresh = CreateContainerObject(kind_);
+        try {
+            fresh->ReadDirectory(saved);
+        } catch (const FormatError& e) {
+            throw changedSinceOpened(saved, std::string("it no longer reads as ") +
+                                                std::string(kindName(kind_)) + ": " + e.what());
+        }
+        if (!sameFile(fresh->Archive()->identity(), lock.identity())) {
+            if (attempt < 10) continue;
+            throw FileBusy(displayPath(saved) + " is being replaced by another program again and again");
+        }
+        // Where the directory is as it was, the rows stand for the same entries: the edit goes on as it
+        // is, over the file as read now. Otherwise it is made again, by names, on what is there now.
+        ContainerEdit current = *this;
+        if (sameListing(*fresh, *reader_))
+            current.reader_ = std::move(fresh);
+        else
+            current = madeAgainOn(std::move(fresh));
+        current.writeTo(saved, kind_, &lock, writing == Writing::InPlaceWherePossible, progress);
+        current.reopen(saved, kind_);
+        *this = std::move(current);
+        return;
+    }
 }
 
 void ContainerEdit::saveAs(const fs::path& newPath, ContainerType kind, ProgressSink* progress) {
@@ -382,16 +513,15 @@ void ContainerEdit::saveAs(const fs::path& newPath, ContainerType kind, Progress
         throw Error("Cannot create file " + displayPath(newPath) + ": " + std::string(kindName(kind)) +
                     " files cannot be written; these kinds can: " + EditableKindNames());
     const auto there = platform::lookAtPath(newPath);
-    const auto& open = reader_->Archive()->identity();
-    if (there.kind == platform::NodeKind::RegularFile && there.device == open.device &&
-        there.inode == open.inode) {
+    if (there.kind == platform::NodeKind::RegularFile && sameFile(there, reader_->Archive()->identity())) {
         if (kind != kind_)
             throw Error("Cannot create file " + displayPath(newPath) +
                         ": it is the open container; convert it to a new file");
         save(progress);
         return;
     }
-    writeTo(newPath, kind, false, progress);
+    requireKeptBytesInPlace(newPath);
+    writeTo(newPath, kind, nullptr, false, progress);
     reopen(newPath, kind);
 }
 

@@ -24,13 +24,6 @@ namespace vexa {
 
 namespace fs = std::filesystem;
 
-// Save found the container on disk changed (size or modification time) since it was opened or
-// last saved: another program wrote it. Nothing was written; the window offers Save As.
-class ContainerChangedOnDisk : public Error {
-  public:
-    using Error::Error;
-};
-
 // One row of the edit list, as the window lists it.
 struct EditRow {
     std::string name;                 // as the rows show it: UTF-8, "\" between folder levels
@@ -89,12 +82,19 @@ class ContainerEdit {
     // modification time: another program wrote it.
     bool changedOnDisk() const;
 
-    // Writes the edited container over the open one: every check again, then either only its end
-    // changed in place, where the kind and the edits allow (updateContainerFile), or a temporary file
-    // beside it, renamed over it only when whole. On success this edit is over the saved file (reopened,
-    // not modified). On failure (Error, ContainerChangedOnDisk, Cancelled from progress) the old file
-    // and this edit are as they were.
-    void save(ProgressSink* progress);
+    // How save writes: only the end in place where the kind and the edits allow, or always a whole new
+    // file (for a container another program, which takes no lock, may be reading).
+    enum class Writing { InPlaceWherePossible, WholeFile };
+
+    // Writes the edited container over the open one. First the file is locked (one save at a time:
+    // another process's save is waited for as progress says, else FileBusy) and read again: the edits
+    // are made again on what is there now, so that what another program changed meanwhile is kept
+    // (ContainerChangedOnDisk when an entry they name is gone). Then every check again, then either only
+    // its end changed in place (updateContainerFile), or a temporary file beside it, with the old one's
+    // mode and owner, put in place only when whole. On success this edit is over the saved file
+    // (reopened, not modified). On failure (Error, ContainerChangedOnDisk, FileBusy, Cancelled from
+    // progress) the old file and this edit are as they were.
+    void save(ProgressSink* progress, Writing writing = Writing::InPlaceWherePossible);
     // Writes the edited container to newPath as kind (a writable kind: converting checks every name
     // against its fields before anything is written). newPath must not be the open container (use
     // save). On success this edit is over the new file, of the new kind.
@@ -114,6 +114,13 @@ class ContainerEdit {
         std::uint64_t size = 0;
         std::uint32_t time = 0;
     };
+    // An edit as the user made it, by names, to be made again on the container as it is when saved.
+    struct Step {
+        enum class Kind { Add, Replace, Rename, Remove } kind;
+        std::string name;  // the row's name (Add: as added)
+        std::string other; // Rename: the new name; Add: the row it went before, if any
+        fs::path file;     // Add, Replace
+    };
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     // Stored keys of the rows, to find what the kind's cutting would make equal.
     using KeyIndex = std::unordered_multimap<std::string, std::size_t>;
@@ -131,14 +138,23 @@ class ContainerEdit {
     AddedFile lookAtSource(const fs::path& file) const;
     std::size_t addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
                            const std::string& name, std::optional<std::size_t> position);
-    // inPlace: newPath is the open container, which may be updated where it lies.
-    void writeTo(const fs::path& newPath, ContainerType kind, bool inPlace, ProgressSink* progress) const;
+    // lock: held on newPath; for the open container (save), whose end may then be updated in place.
+    void writeTo(const fs::path& newPath, ContainerType kind, const WriterLock* lock, bool inPlace,
+                 ProgressSink* progress) const;
     void reopen(const fs::path& path, ContainerType kind);
+    void record(Step step);
+    std::size_t rowNamedOnDisk(const std::string& name) const;
+    // Refuses (ContainerChangedOnDisk) to copy kept entries from a file rewritten where it lies since it
+    // was read, unless it still lists them where they were.
+    void requireKeptBytesInPlace(const fs::path& newPath) const;
+    // This edit made on reader, the container read again under the lock.
+    ContainerEdit madeAgainOn(std::shared_ptr<const ContainerReader> reader) const;
 
     std::shared_ptr<const ContainerReader> reader_;
     ContainerType kind_;
     std::vector<Row> rows_;
     std::shared_ptr<const std::vector<AddedFile>> files_; // shared by snapshots; copied to add one
+    std::shared_ptr<const std::vector<Step>> steps_;      // the same
     bool modified_ = false;
 };
 

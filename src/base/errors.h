@@ -31,6 +31,20 @@ class Cancelled : public Error {
     using Error::Error;
 };
 
+// A save found that another program changed or replaced the file in a way the edit cannot be
+// applied to (an entry it names is gone, the file was replaced while it was written): nothing of the
+// other program's was overwritten. The window offers Save As.
+class ContainerChangedOnDisk : public Error {
+  public:
+    using Error::Error;
+};
+
+// Another program kept saving the file for longer than this one would wait; nothing was written.
+class FileBusy : public Error {
+  public:
+    using Error::Error;
+};
+
 // The file layer's two messages.
 std::string displayPath(const std::filesystem::path& path);
 Error cannotOpen(const std::filesystem::path& path);

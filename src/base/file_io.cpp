@@ -14,6 +14,28 @@ constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr std::uint64_t kKernelCopyChunk = 1u << 30;
 // With write-behind, the disk is asked to take each run of this many bytes once they are written.
 constexpr std::uint64_t kWriteBehindStep = 8u << 20;
+// A lock held by another process is tried again this often, for this long unless asked to wait on.
+constexpr int kLockRetryMilliseconds = 20;
+constexpr int kBriefLockWaitMilliseconds = 5000;
+
+enum class Locking { Held, TimedOut, Unsupported };
+
+// Takes a lock, trying again while another process holds it, until the patience runs out (untilDone:
+// never). Throws Cancelled when cancelled says so between tries, Error for a failure of the system.
+Locking waitForLock(const platform::Handle& file, platform::LockRange range, platform::LockMode mode,
+                    const LockPatience& patience, const fs::path& path) {
+    for (int waited = 0;; waited += kLockRetryMilliseconds) {
+        const int error = platform::tryLock(file, range, mode);
+        if (error == 0) return Locking::Held;
+        if (error == platform::kLocksUnsupported) return Locking::Unsupported;
+        if (error != platform::kLockBusy)
+            throw Error("Cannot lock file " + displayPath(path) + ": " + platform::reason(error));
+        if (patience.cancelled && patience.cancelled())
+            throw Cancelled("Cancelled: " + displayPath(path) + " was not changed");
+        if (!patience.untilDone && waited >= kBriefLockWaitMilliseconds) return Locking::TimedOut;
+        platform::pause(kLockRetryMilliseconds);
+    }
+}
 
 std::string sizeText(std::uint64_t n) {
     return std::to_string(n);
@@ -59,6 +81,75 @@ std::vector<std::uint8_t> InputFile::readBlock(std::uint64_t offset, std::uint64
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
     readExact(offset, bytes, what);
     return bytes;
+}
+
+bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+InputFile::DirectoryHold::DirectoryHold(const platform::Handle& file) : file_(file) {
+    // A reader is never kept waiting long: past a few seconds it reads as a program that takes no lock.
+    try {
+        held_ = waitForLock(file_, platform::LockRange::Directory, platform::LockMode::Shared, {}, {}) ==
+                Locking::Held;
+    } catch (const Error&) {
+    }
+}
+
+InputFile::DirectoryHold::~DirectoryHold() {
+    if (held_) platform::unlock(file_, platform::LockRange::Directory);
+}
+
+WriterLock::WriterLock(const fs::path& path, const LockPatience& patience)
+    : path_(path), patience_(patience) {
+    // The lock is on the file that was opened: if another program moved a new file onto the path
+    // meanwhile, it is that one that must be locked.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        platform::Handle file;
+        platform::NodeInfo info;
+        bool writable = false;
+        if (const int error = platform::openForLocking(path, file, info, writable); error != 0) {
+            if (platform::lookAtPath(path).kind == platform::NodeKind::Missing) return; // a new file
+            throw Error("Cannot open file " + displayPath(path) + ": " + platform::reason(error));
+        }
+        // Only a file open for writing takes an exclusive lock; one this process may not write is
+        // replaced, not changed, and its replacement is checked against it as it is put in place.
+        const auto mode = writable ? platform::LockMode::Exclusive : platform::LockMode::Shared;
+        if (waitForLock(file, platform::LockRange::Writer, mode, patience, path) == Locking::TimedOut)
+            throw FileBusy(displayPath(path) + " is being changed by another program");
+        if (const int looked = platform::lookAtOpen(file, info); looked != 0)
+            throw Error("Cannot open file " + displayPath(path) + ": " + platform::reason(looked));
+        if (sameFile(platform::lookAtPath(path), info)) {
+            file_ = std::move(file);
+            identity_ = info;
+            writable_ = writable;
+            return;
+        }
+    }
+    throw FileBusy(displayPath(path) + " is being replaced by another program again and again");
+}
+
+bool WriterLock::stillAt() const {
+    const auto now = platform::lookAtPath(path_);
+    return holdsFile() ? now.kind == platform::NodeKind::RegularFile && sameFile(now, identity_)
+                       : now.kind == platform::NodeKind::Missing;
+}
+
+WriterLock::HeaderSwitch::HeaderSwitch(const WriterLock& lock, bool forward) : file_(lock.handle()) {
+    auto locking = Locking::Unsupported;
+    try {
+        locking = waitForLock(file_, platform::LockRange::Directory, platform::LockMode::Exclusive,
+                              forward ? lock.patience() : LockPatience{}, lock.path());
+    } catch (const Error&) {
+        if (forward) throw; // undoing goes on whatever happens
+    }
+    held_ = locking == Locking::Held;
+    if (locking == Locking::TimedOut && forward)
+        throw FileBusy(displayPath(lock.path()) + " is being read by another program");
+}
+
+WriterLock::HeaderSwitch::~HeaderSwitch() {
+    if (held_) platform::unlock(file_, platform::LockRange::Directory);
 }
 
 OutputRoot::OutputRoot(const fs::path& target, bool createsFolders, const fs::path& archive)
@@ -245,24 +336,79 @@ void OutputFile::close() {
     temporary_.clear();
 }
 
-AtomicOutputFile::AtomicOutputFile(const fs::path& target) : file_(target) {
+std::string OutputFile::takeModeAndOwner(const platform::NodeInfo& like) {
+    // The owner first: giving a file away clears its set-user bits, which the mode then puts back.
+    std::string note;
+    if (const int error = platform::copyOwner(file_, like); error != 0)
+        note = displayPath(path_) + " now belongs to this user: its owner and group (" +
+               std::to_string(like.owner) + ":" + std::to_string(like.group) +
+               ") could not be kept: " + platform::reason(error);
+    if (const int error = platform::copyMode(file_, like); error != 0) fail("create", error);
+    return note;
+}
+
+void OutputFile::closeOver(const WriterLock& lock) {
+    if (temporary_.empty()) { // unnamed: it takes a temporary name first, to be swapped in
+        if (const int error = platform::giveTemporaryName(file_, folder_, temporary_); error != 0)
+            fail("create", error);
+        unnamed_ = false;
+    }
+    if (const int error = file_.close(); error != 0) fail("write", error);
+    const auto changed = [&] {
+        return ContainerChangedOnDisk("Cannot save " + displayPath(path_) +
+                                      ": another program replaced it while it was being written; "
+                                      "what that program wrote is left as it is");
+    };
+    if (lock.holdsFile()) {
+        // Swapped in one step, then what came out is looked at: a file another program moved onto
+        // the path meanwhile goes back, so it is never lost, not even for a moment's race.
+        const int error = platform::exchangeInFolder(folder_, temporary_, leaf_);
+        if (error == 0) {
+            platform::NodeInfo out;
+            if (platform::lookAt(folder_, temporary_, out) == 0 &&
+                out.kind == platform::NodeKind::RegularFile && sameFile(out, lock.identity())) {
+                platform::removeInFolder(folder_, temporary_);
+                temporary_.clear();
+                // The rename reaches the disk too: until then a power cut could bring the old file back.
+                platform::syncFolder(folder_);
+                return;
+            }
+            platform::exchangeInFolder(folder_, temporary_, leaf_);
+            throw changed();
+        }
+        if (error != platform::kNoExchange) {
+            if (!lock.stillAt()) throw changed();
+            fail("create", error);
+        }
+    }
+    if (!lock.stillAt()) throw changed();
+    if (const int error = platform::renameInFolder(folder_, temporary_, leaf_); error != 0)
+        fail("create", error);
+    temporary_.clear();
+    if (lock.holdsFile()) platform::syncFolder(folder_);
+}
+
+AtomicOutputFile::AtomicOutputFile(const fs::path& target, const WriterLock& lock)
+    : file_(target), lock_(lock) {
+    if (!lock_.holdsFile()) return;
     // A file that replaces another reaches the disk before the rename: a power cut then leaves the
     // old file or the new one, never neither. A new file is left to the system's own writing, as
     // cp and tar leave theirs: there is nothing older to lose, and waiting for the disk would make
     // every container cost a full disk write.
-    if (file_.replacing()) file_.writeBehind();
+    file_.writeBehind();
+    // Before a byte is written: a private container is never readable by others, not even while it is
+    // being written.
+    note_ = file_.takeModeAndOwner(lock_.identity());
 }
 
 void AtomicOutputFile::commit() {
-    if (file_.replacing()) file_.sync();
-    file_.close();
+    if (lock_.holdsFile()) file_.sync();
+    file_.closeOver(lock_);
 }
 
-std::optional<UpdateFile> UpdateFile::open(const fs::path& path) {
-    UpdateFile file;
-    if (platform::openForUpdate(path, file.file_, file.identity_) != 0) return std::nullopt;
-    file.path_ = path;
-    return file;
+std::optional<UpdateFile> UpdateFile::over(const WriterLock& lock) {
+    if (!lock.holdsFile() || !lock.writable()) return std::nullopt;
+    return UpdateFile(lock.path(), lock.handle());
 }
 
 void UpdateFile::fail(const char* verb, int error) const {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +17,9 @@
 namespace vexa {
 
 namespace fs = std::filesystem;
+
+// Whether two looks saw the same file (device and inode), whatever its size or time.
+bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b);
 
 // A file open for reading. Throws "Cannot open file <path>: <reason>" when it cannot be opened or
 // is not a regular file (a FIFO or a device is refused, never waited on).
@@ -38,11 +42,77 @@ class InputFile {
     // Reads up to buffer.size() bytes at offset; returns how many were read.
     std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
 
+    // Held while a header and the directory it points at are read: a save in place by another process
+    // of this program does not point the header elsewhere meanwhile (it waits a few seconds at most).
+    class DirectoryHold {
+      public:
+        explicit DirectoryHold(const platform::Handle& file);
+        ~DirectoryHold();
+        DirectoryHold(const DirectoryHold&) = delete;
+        DirectoryHold& operator=(const DirectoryHold&) = delete;
+
+      private:
+        const platform::Handle& file_;
+        bool held_ = false;
+    };
+    DirectoryHold holdDirectory() const { return DirectoryHold(file_); }
+
   private:
     fs::path path_;
     platform::Handle file_;
     platform::NodeInfo identity_;
     std::uint64_t size_ = 0;
+};
+
+// How long a save waits for another save of the same file to end.
+struct LockPatience {
+    bool untilDone = false;          // else a few seconds
+    std::function<bool()> cancelled; // asked between tries: true gives up (Cancelled)
+};
+
+// The right to change the file at a path, taken before a save reads the file again and held until the
+// saved file is in place: one process of this program saves a file at a time. Other programs do not
+// see it; what they do meanwhile is found by comparing the file with identity() (stillAt).
+class WriterLock {
+  public:
+    // Locks the regular file at path (a symbolic link is followed), once path still names the file
+    // locked; when nothing is at path, holds nothing (a new file). Throws FileBusy "<path> is being
+    // changed by another program" when another process holds it past the patience, Cancelled when the
+    // patience's cancelled says so, Error when the file cannot be opened.
+    WriterLock(const fs::path& path, const LockPatience& patience);
+
+    const fs::path& path() const { return path_; }
+    bool holdsFile() const { return file_.valid(); }
+    // The file locked, as it was then: device, inode, size, time, mode, owner and group.
+    const platform::NodeInfo& identity() const { return identity_; }
+    const platform::Handle& handle() const { return file_; }
+    // Whether the file could be opened for writing (a save in place needs it).
+    bool writable() const { return writable_; }
+    const LockPatience& patience() const { return patience_; }
+    // Whether path names the locked file still (nothing, when nothing was there).
+    bool stillAt() const;
+
+    // Held while a save in place points the header at another directory: waits for the readers
+    // between a header and its directory. forward: throws FileBusy when they take too long (the save
+    // is then undone); undoing waits a few seconds at most, then goes on.
+    class HeaderSwitch {
+      public:
+        HeaderSwitch(const WriterLock& lock, bool forward);
+        ~HeaderSwitch();
+        HeaderSwitch(const HeaderSwitch&) = delete;
+        HeaderSwitch& operator=(const HeaderSwitch&) = delete;
+
+      private:
+        const platform::Handle& file_;
+        bool held_ = false;
+    };
+
+  private:
+    fs::path path_;
+    LockPatience patience_;
+    platform::Handle file_;
+    platform::NodeInfo identity_;
+    bool writable_ = false;
 };
 
 // The folder an extraction run writes into, held open for the run: every output below it is
@@ -119,6 +189,13 @@ class OutputFile {
     // they are written, so the final sync waits for the last of them only, not for the whole file.
     void writeBehind() { writeBehind_ = true; }
 
+    // Gives the file the mode, owner and group of like (the file it replaces); returns why the owner
+    // could not be kept, or empty.
+    std::string takeModeAndOwner(const platform::NodeInfo& like);
+    // Puts the file in place as close() does, but only while the path still names what lock holds
+    // (or still nothing): throws ContainerChangedOnDisk otherwise, leaving what stands there.
+    void closeOver(const WriterLock& lock);
+
   private:
     [[noreturn]] void fail(const char* verb, int error) const;
     // Refuses (OutputError) what must not be replaced at the path; notes what stands there.
@@ -140,29 +217,33 @@ class OutputFile {
 
 // Writes a whole file that replaces another only when complete; commit() puts it in place (after
 // syncing it to disk when it replaces a file). Destroyed without commit(), it leaves any old file
-// intact and no temporary file.
+// intact and no temporary file. lock is the caller's lock on target: the new file takes the mode,
+// owner and group of the one it replaces, and goes in place only where target still names the
+// file locked (or still nothing), else ContainerChangedOnDisk and the other program's file stays.
 class AtomicOutputFile {
   public:
-    explicit AtomicOutputFile(const fs::path& target);
+    AtomicOutputFile(const fs::path& target, const WriterLock& lock);
 
     OutputFile& file() { return file_; }
+    // Empty, or what could not be kept of the old file (its owner), to be told.
+    const std::string& note() const { return note_; }
     void commit();
 
   private:
     OutputFile file_;
+    const WriterLock& lock_;
+    std::string note_;
 };
 
-// An existing file changed where it lies: the caller keeps it whole at every moment (see
-// updateContainerFile). Messages name the path with the system's reason.
+// An existing file changed where it lies, through the handle its writer's lock holds: the caller
+// keeps it whole at every moment (see updateContainerFile). Messages name the path with the system's
+// reason.
 class UpdateFile {
   public:
-    // The regular file at path opened for reading and writing, no symbolic link followed; nullopt
-    // when it cannot be (missing, not a regular file, a link, no permission to write it).
-    static std::optional<UpdateFile> open(const fs::path& path);
+    // The file lock holds, where it could be opened for writing; nullopt otherwise.
+    static std::optional<UpdateFile> over(const WriterLock& lock);
 
     const fs::path& path() const { return path_; }
-    // What was opened, as it was then: device, inode, size, modification time, names.
-    const platform::NodeInfo& identity() const { return identity_; }
 
     void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // Writes count bytes of source, starting at from, at offset (kernel-side where it can).
@@ -174,12 +255,11 @@ class UpdateFile {
     void sync();
 
   private:
-    UpdateFile() = default;
+    UpdateFile(const fs::path& path, const platform::Handle& file) : path_(path), file_(file) {}
     [[noreturn]] void fail(const char* verb, int error) const;
 
     fs::path path_;
-    platform::Handle file_;
-    platform::NodeInfo identity_;
+    const platform::Handle& file_;
 };
 
 // Copies count bytes at offset of the archive into a new file at outputPath.

@@ -20,6 +20,10 @@ constexpr int kNotRegularFile = -1;
 constexpr int kLinkInTheWay = -2;
 constexpr int kFileInTheWay = -3;
 constexpr int kNameTaken = -4;
+// A lock another open file holds; a file system that keeps no locks.
+constexpr int kLockBusy = -5;
+constexpr int kLocksUnsupported = -6;
+constexpr int kNoExchange = -7;
 
 // The system's reason for an error code, e.g. "No space left on device".
 std::string reason(int error);
@@ -32,6 +36,10 @@ inline const char* layerReason(int error) {
         return "a symbolic link stands there";
     case kFileInTheWay:
         return "a file stands where a folder should be";
+    case kLockBusy:
+        return "another program holds it";
+    case kLocksUnsupported:
+        return "its file system keeps no locks";
     default:
         return nullptr;
     }
@@ -80,6 +88,8 @@ struct NodeInfo {
     std::uint64_t size = 0;
     std::int64_t modified = 0; // modification time, nanoseconds since 1970
     std::uint64_t links = 1;   // names the file has (hard links)
+    std::uint32_t mode = 0;    // permission bits, where the system has them
+    std::uint32_t owner = 0, group = 0;
 };
 
 // ---- Reading ---------------------------------------------------------------------------------
@@ -92,9 +102,6 @@ int readAt(const Handle& file, std::uint64_t offset, std::span<std::uint8_t> buf
 
 // ---- Writing ---------------------------------------------------------------------------------
 
-// Opens an existing regular file for reading and writing in place; a symbolic link at path is
-// refused, not followed, as is anything but a regular file (kNotRegularFile).
-int openForUpdate(const fs::path& path, Handle& file, NodeInfo& info);
 // Moves where the next write (writeAll, copyKernelSide) goes.
 int seekTo(const Handle& file, std::uint64_t offset);
 // Cuts or extends the file to size bytes.
@@ -111,6 +118,32 @@ int copyKernelSide(const Handle& from, std::uint64_t offset, const Handle& to, s
 // Starts writing a range to disk and returns (a hint; syncFile waits).
 void startWriteBack(const Handle& file, std::uint64_t offset, std::uint64_t count);
 int syncFile(const Handle& file);
+
+// Opens an existing regular file (a symbolic link at path is followed) to hold locks on it: for
+// reading and writing where this process may write it (writable says so), else for reading.
+int openForLocking(const fs::path& path, Handle& file, NodeInfo& info, bool& writable);
+// What file is now: its identity, size, time and names, as lookAtPath gives them.
+int lookAtOpen(const Handle& file, NodeInfo& info);
+
+// ---- Locks -----------------------------------------------------------------------------------
+//
+// Two locks a file carries between processes of this program (other programs do not see them): the
+// writer's, held through a whole save so that one program changes the file at a time, and the
+// directory's, shared while a reader reads a header and the directory it points at, exclusive while
+// a save points the header at another directory. They belong to the open file (not to the process):
+// another open of the same file, in this process too, is kept out; they go with the last handle.
+
+enum class LockRange { Writer, Directory };
+enum class LockMode { Shared, Exclusive };
+// Takes the lock if it is free, without waiting: kLockBusy when another open file holds it. An
+// exclusive lock needs the file open for writing.
+int tryLock(const Handle& file, LockRange range, LockMode mode);
+void unlock(const Handle& file, LockRange range);
+
+// Give file the permission bits, or the owner and group, of like. Only an administrator may give a
+// file away: copyOwner fails for others where the owners differ.
+int copyMode(const Handle& file, const NodeInfo& like);
+int copyOwner(const Handle& file, const NodeInfo& like);
 
 // ---- Folders and names -----------------------------------------------------------------------
 
@@ -140,6 +173,11 @@ int createTemporary(const Handle& folder, std::string& name, Handle& file);
 // Moves from over to in the same folder; what stood at to (a file, a hard link, a symbolic link)
 // is replaced, never written through.
 int renameInFolder(const Handle& folder, const std::string& from, const std::string& to);
+// Swaps what stands at the two names in one step; kNoExchange where the system or its file system
+// cannot.
+int exchangeInFolder(const Handle& folder, const std::string& first, const std::string& second);
+// Waits until the folder's list of names (a rename into it) is on disk.
+int syncFolder(const Handle& folder);
 int removeInFolder(const Handle& folder, const std::string& name);
 // Removes the temporary files that processes no longer running left in folder.
 void removeLeftovers(const Handle& folder);
@@ -158,6 +196,8 @@ bool folderWritable(const fs::path& folder);
 
 // ---- Process ---------------------------------------------------------------------------------
 
+// Waits about milliseconds (a lock's next try).
+void pause(int milliseconds);
 // Sends interrupt, terminate, hang-up and quit to handler, every time (a second one is not fatal).
 void onStopSignals(void (*handler)(int));
 bool isTerminal(int stream);

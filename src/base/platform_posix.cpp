@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -34,6 +36,9 @@ NodeInfo infoOf(const struct stat& st) {
     info.size = static_cast<std::uint64_t>(st.st_size);
     info.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     info.links = static_cast<std::uint64_t>(st.st_nlink);
+    info.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
+    info.owner = st.st_uid;
+    info.group = st.st_gid;
     return info;
 }
 
@@ -191,9 +196,64 @@ int syncFile(const Handle& file) {
     return ::fsync(file.get()) == 0 ? 0 : lastError();
 }
 
-int openForUpdate(const fs::path& path, Handle& file, NodeInfo& info) {
-    const int error = openRegular(path, O_RDWR | O_NOFOLLOW, file, info);
-    return error == ELOOP ? kLinkInTheWay : error;
+int openForLocking(const fs::path& path, Handle& file, NodeInfo& info, bool& writable) {
+    writable = true;
+    const int error = openRegular(path, O_RDWR, file, info);
+    // A file this process may not write (or one being run) is still locked, through a read-only open.
+    if (error != EACCES && error != EPERM && error != EROFS && error != ETXTBSY) return error;
+    writable = false;
+    return openRegular(path, O_RDONLY, file, info);
+}
+
+int lookAtOpen(const Handle& file, NodeInfo& info) {
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0) return lastError();
+    info = infoOf(st);
+    return 0;
+}
+
+namespace {
+// The locks are bytes far past the end of any container: locks here are advisory, but Windows
+// refuses reads of locked bytes, and both layers lock the same places.
+constexpr off_t kLockBase = off_t{1} << 62;
+
+int setLock(const Handle& file, LockRange range, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kLockBase + (range == LockRange::Writer ? 0 : 1);
+    lock.l_len = 1;
+    // Locks of the open file (F_OFD_*), not of the process: closing another handle of the same file
+    // in this process, as a reader does, must not let them go.
+    while (::fcntl(file.get(), F_OFD_SETLK, &lock) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EACCES) return kLockBusy;
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL ||
+            errno == EOVERFLOW)
+            return kLocksUnsupported;
+        return lastError();
+    }
+    return 0;
+}
+} // namespace
+
+int tryLock(const Handle& file, LockRange range, LockMode mode) {
+    return setLock(file, range, mode == LockMode::Shared ? F_RDLCK : F_WRLCK);
+}
+
+void unlock(const Handle& file, LockRange range) {
+    setLock(file, range, F_UNLCK);
+}
+
+int copyMode(const Handle& file, const NodeInfo& like) {
+    return ::fchmod(file.get(), static_cast<mode_t>(like.mode & 07777)) == 0 ? 0 : lastError();
+}
+
+int copyOwner(const Handle& file, const NodeInfo& like) {
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0) return lastError();
+    if (st.st_uid == like.owner && st.st_gid == like.group) return 0;
+    return ::fchown(file.get(), like.owner, like.group) == 0 ? 0 : lastError();
 }
 
 int seekTo(const Handle& file, std::uint64_t offset) {
@@ -311,6 +371,17 @@ int renameInFolder(const Handle& folder, const std::string& from, const std::str
     return ::renameat(folder.get(), from.c_str(), folder.get(), to.c_str()) == 0 ? 0 : lastError();
 }
 
+int exchangeInFolder(const Handle& folder, const std::string& first, const std::string& second) {
+    if (::renameat2(folder.get(), first.c_str(), folder.get(), second.c_str(), RENAME_EXCHANGE) == 0)
+        return 0;
+    const int error = errno;
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP ? kNoExchange : error;
+}
+
+int syncFolder(const Handle& folder) {
+    return ::fsync(folder.get()) == 0 || errno == EINVAL ? 0 : lastError();
+}
+
 int removeInFolder(const Handle& folder, const std::string& name) {
     return ::unlinkat(folder.get(), name.c_str(), 0) == 0 ? 0 : lastError();
 }
@@ -372,6 +443,12 @@ void creationTime(const fs::path& path, std::int64_t& seconds, std::uint32_t& na
     const auto& time = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime;
     seconds = time.tv_sec;
     nanoseconds = time.tv_nsec;
+}
+
+void pause(int milliseconds) {
+    timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000};
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
 }
 
 void onStopSignals(void (*handler)(int)) {

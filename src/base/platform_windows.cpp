@@ -238,19 +238,66 @@ int syncFile(const Handle& file) {
     return ::FlushFileBuffers(native(file)) ? 0 : lastError();
 }
 
-int openForUpdate(const fs::path& path, Handle& file, NodeInfo& info) {
-    // Others may go on reading it (this program's own reader among them), not writing it.
-    HANDLE opened =
-        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return lastError();
-    Handle held(value(opened), path);
-    NodeInfo found;
-    if (const int error = infoOf(opened, found); error != 0) return error;
-    if (found.kind == NodeKind::SymbolicLink) return kLinkInTheWay;
-    if (found.kind != NodeKind::RegularFile) return kNotRegularFile;
-    info = found;
-    file = std::move(held);
+int openForLocking(const fs::path& path, Handle& file, NodeInfo& info, bool& writable) {
+    // Every sharing: the locks, not the sharing mode, keep other writers out, and a reader of this
+    // program opens the file meanwhile.
+    for (const DWORD access : {GENERIC_READ | GENERIC_WRITE, DWORD{GENERIC_READ}}) {
+        HANDLE opened = ::CreateFileW(path.c_str(), access, kAnySharing, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (opened == INVALID_HANDLE_VALUE) {
+            if (::GetLastError() == ERROR_ACCESS_DENIED && access != GENERIC_READ) continue;
+            return lastError();
+        }
+        Handle held(value(opened), path);
+        NodeInfo found;
+        if (const int error = infoOf(opened, found); error != 0) return error;
+        if (found.kind != NodeKind::RegularFile) return kNotRegularFile;
+        writable = access != GENERIC_READ;
+        info = found;
+        file = std::move(held);
+        return 0;
+    }
+    return ERROR_ACCESS_DENIED;
+}
+
+int lookAtOpen(const Handle& file, NodeInfo& info) {
+    return infoOf(native(file), info);
+}
+
+namespace {
+// Locks here keep others from reading the locked bytes: they lie far past the end of any container.
+constexpr std::uint64_t kLockBase = std::uint64_t{1} << 62;
+
+OVERLAPPED lockPlace(LockRange range) {
+    const auto at = kLockBase + (range == LockRange::Writer ? 0 : 1);
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    return where;
+}
+} // namespace
+
+int tryLock(const Handle& file, LockRange range, LockMode mode) {
+    auto where = lockPlace(range);
+    const DWORD flags =
+        LOCKFILE_FAIL_IMMEDIATELY | (mode == LockMode::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (::LockFileEx(native(file), flags, 0, 1, 0, &where)) return 0;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return kLockBusy;
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ? kLocksUnsupported
+                                                                           : static_cast<int>(error);
+}
+
+void unlock(const Handle& file, LockRange range) {
+    auto where = lockPlace(range);
+    ::UnlockFileEx(native(file), 0, 1, 0, &where);
+}
+
+// Windows keeps permissions in access lists, which a new file inherits from its folder.
+int copyMode(const Handle&, const NodeInfo&) {
+    return 0;
+}
+int copyOwner(const Handle&, const NodeInfo&) {
     return 0;
 }
 
@@ -359,6 +406,14 @@ int renameInFolder(const Handle& folder, const std::string& from, const std::str
     return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : lastError();
 }
 
+int exchangeInFolder(const Handle&, const std::string&, const std::string&) {
+    return kNoExchange;
+}
+
+int syncFolder(const Handle&) {
+    return 0; // a folder cannot be flushed here; NTFS journals its names
+}
+
 int removeInFolder(const Handle& folder, const std::string& name) {
     return ::DeleteFileW((folder.path() / wide(name)).c_str()) ? 0 : lastError();
 }
@@ -423,6 +478,10 @@ bool folderWritable(const fs::path& folder) {
     if (opened == INVALID_HANDLE_VALUE) return false;
     ::CloseHandle(opened);
     return true;
+}
+
+void pause(int milliseconds) {
+    ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
 void onStopSignals(void (*handler)(int)) {

@@ -28,9 +28,12 @@ constexpr const char* kConvertDetails =
     "(as 'vexa-cli create' takes it: df-gob, jk-gob, goo, lab, pak, vp, hog, hog2, lfd) at NEW_PATH.\n"
     "Every name is checked against the new kind's fields before anything is written.\n";
 constexpr const char* kEditNote =
-    "The container is written anew beside itself and put in place only when whole: on any failure\n"
-    "(or Ctrl-C) it stays as it was. Untouched entries are copied byte for byte in their order.\n"
-    "Only these kinds can be edited:\n  ";
+    "A PAK or Dark Forces GOB whose kept entries stay where they are (files added at the end, renames)\n"
+    "has only its end rewritten, in place; any other edit (or any edit with --no-in-place) writes the\n"
+    "container anew beside itself, with its mode and owner, and puts it in place only when whole. Either\n"
+    "way, on any failure (or Ctrl-C) it stays as it was, and untouched entries keep their bytes and order.\n"
+    "Another vexa-cli or VEXA window saving the same container is waited for, 5 seconds at most unless\n"
+    "--wait is given; what another program changed meanwhile is kept. Only these kinds can be edited:\n  ";
 
 // The container at path as an edit; a kind that cannot be edited is refused naming those that can.
 ContainerEdit openForEdit(const std::string& path) {
@@ -56,23 +59,27 @@ std::size_t rowNamed(const ContainerEdit& edit, const std::string& name) {
     return *row;
 }
 
-void saveEdit(ContainerEdit& edit, ProgressSink& progress) {
-    edit.save(&progress);
+void saveEdit(ContainerEdit& edit, Writing writing, ProgressSink& progress) {
+    edit.save(&progress, writing);
     std::cout << "Saved File " << pathText(edit.path()) << '\n';
 }
 
 } // namespace
 
 std::string editDetails(std::string_view command) {
-    const char* text = command == "add"      ? kAddDetails
-                       : command == "remove" ? kRemoveDetails
-                       : command == "rename" ? kRenameDetails
-                                             : kConvertDetails;
+    if (command == "convert")
+        return std::string(kConvertDetails) +
+               "A file at NEW_PATH is replaced only when the new one is whole, keeping its mode and owner;\n"
+               "another save of it is waited for (5 seconds at most unless --wait is given). These kinds "
+               "can\n"
+               "be read and written:\n  " +
+               ContainerEdit::EditableKindNames() + ".\n";
+    const char* text = command == "add" ? kAddDetails : command == "remove" ? kRemoveDetails : kRenameDetails;
     return std::string(text) + kEditNote + ContainerEdit::EditableKindNames() + ".\n";
 }
 
 int runAdd(const std::string& container, const std::vector<std::string>& paths,
-           const std::optional<std::string>& as, ProgressSink& progress) {
+           const std::optional<std::string>& as, Writing writing, ProgressSink& progress) {
     auto edit = openForEdit(container);
     for (const auto& given : paths) {
         const fs::path path = given;
@@ -82,11 +89,12 @@ int runAdd(const std::string& container, const std::vector<std::string>& paths,
         else
             edit.add(path, as.value_or(std::string()));
     }
-    saveEdit(edit, progress);
+    saveEdit(edit, writing, progress);
     return 0;
 }
 
-int runRemove(const std::string& container, const std::vector<std::string>& names, ProgressSink& progress) {
+int runRemove(const std::string& container, const std::vector<std::string>& names, Writing writing,
+              ProgressSink& progress) {
     auto edit = openForEdit(container);
     std::vector<std::size_t> rows;
     for (const auto& name : names)
@@ -94,15 +102,15 @@ int runRemove(const std::string& container, const std::vector<std::string>& name
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     edit.remove(rows);
-    saveEdit(edit, progress);
+    saveEdit(edit, writing, progress);
     return 0;
 }
 
 int runRename(const std::string& container, const std::string& oldName, const std::string& newName,
-              ProgressSink& progress) {
+              Writing writing, ProgressSink& progress) {
     auto edit = openForEdit(container);
     edit.rename(rowNamed(edit, oldName), newName);
-    saveEdit(edit, progress);
+    saveEdit(edit, writing, progress);
     return 0;
 }
 

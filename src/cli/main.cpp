@@ -53,12 +53,16 @@ constexpr int kInterruptedExit = 130;
 
 class TerminalProgress : public ProgressSink {
   public:
-    TerminalProgress() : enabled_(platform::isTerminal(2)) {}
-    ~TerminalProgress() override {
-        if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
-    }
+    explicit TerminalProgress(bool waitForOthers = false)
+        : enabled_(platform::isTerminal(2)), waitForOthers_(waitForOthers) {}
+    ~TerminalProgress() override { clear(); }
     void setRange(int maximum) override { maximum_ = maximum; }
     bool cancelRequested() override { return interrupted != 0; }
+    bool waitForOtherWriters() override { return waitForOthers_; }
+    void note(const std::string& text) override {
+        clear();
+        std::cerr << printableText(text) << '\n';
+    }
     void setPosition(int position) override {
         if (!enabled_) return;
         const int width = 40;
@@ -72,7 +76,14 @@ class TerminalProgress : public ProgressSink {
     }
 
   private:
+    void clear() {
+        if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
+        drawn_ = false;
+        lastFilled_ = -1;
+    }
+
     bool enabled_;
+    bool waitForOthers_;
     bool drawn_ = false;
     int maximum_ = 0;
     int lastFilled_ = -1;
@@ -370,6 +381,7 @@ int runExtract(const ExtractArguments& a) {
 struct CreateArguments {
     const CreatableKind* kind = nullptr;
     std::string source, newPath;
+    bool wait = false;
 };
 
 int runCreate(const CreateArguments& a, const ProgramFolders& folders) {
@@ -382,7 +394,7 @@ int runCreate(const CreateArguments& a, const ProgramFolders& folders) {
     const auto files =
         a.kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
     stopOnInterrupt();
-    TerminalProgress progress;
+    TerminalProgress progress(a.wait);
     a.kind->createWriter()->WriteContainer(a.newPath, source, files, &progress);
     std::cout << "Created File " << a.newPath << '\n';
     return 0;
@@ -393,7 +405,7 @@ struct ImportArguments {
     std::string out;
     std::vector<fs::path> pictures;
     std::vector<std::pair<Game, std::string>> palettes;
-    bool dither = false;
+    bool dither = false, wait = false;
 };
 
 int runImport(const ImportArguments& a) {
@@ -402,17 +414,37 @@ int runImport(const ImportArguments& a) {
     for (const auto& [game, file] : a.palettes)
         usePaletteFile(game, file, options.palettes, unused);
     stopOnInterrupt();
-    TerminalProgress progress;
+    TerminalProgress progress(a.wait);
     importTextures(a.kind->kind, a.out, a.pictures, options, &progress);
     std::cout << "Created File " << a.out << '\n';
     return 0;
 }
 
 // The edit commands save through the terminal's progress bar; Ctrl-C leaves the container as it was.
-int runEdit(const std::function<int(ProgressSink&)>& edit) {
+// wait: another save of the same container is waited for as long as it takes.
+int runEdit(bool wait, const std::function<int(ProgressSink&)>& edit) {
     stopOnInterrupt();
-    TerminalProgress progress;
+    TerminalProgress progress(wait);
     return edit(progress);
+}
+
+constexpr const char* kWaitSummary =
+    "wait as long as another save of the file takes (else 5 seconds at most)";
+
+// --wait and, for the edits of a container, --no-in-place.
+struct SaveFlags {
+    bool wait = false, wholeFile = false;
+    cli::Writing writing() const {
+        return wholeFile ? cli::Writing::WholeFile : cli::Writing::InPlaceWherePossible;
+    }
+};
+
+void addSaveFlags(CLI::App& command, SaveFlags& flags, bool inPlace) {
+    command.add_flag("--wait", flags.wait, kWaitSummary);
+    if (inPlace)
+        command.add_flag("--no-in-place", flags.wholeFile,
+                         "write the container anew even where only its end would change (for a program "
+                         "that reads it meanwhile)");
 }
 
 // ---- The command line -----------------------------------------------------------------------
@@ -598,15 +630,17 @@ std::string createDetails() {
 
 void addCreate(CLI::App& parser, Job& job) {
     auto args = valuesFor<std::vector<std::string>>();
+    auto wait = valuesFor<bool>();
     auto& command = addCommand(parser, "create", "KIND SOURCE_DIR NEW_PATH",
                                "build a new container from a folder", createDetails(), *args);
-    command.callback([&command, args, &job] {
+    command.add_flag("--wait", *wait, kWaitSummary);
+    command.callback([&command, args, wait, &job] {
         rejectUnknownOptions(command);
         if (args->size() != 3) throw UsageError{"create takes KIND, SOURCE_DIR and NEW_PATH"};
         const auto* kind = findCreatableKind((*args)[0]);
         if (!kind || (!kind->createWriter && kind->gathering != Gathering::None))
             throw UsageError{"unknown container kind " + (*args)[0]};
-        job = [a = CreateArguments{kind, (*args)[1], (*args)[2]}](const ProgramFolders& folders) {
+        job = [a = CreateArguments{kind, (*args)[1], (*args)[2], *wait}](const ProgramFolders& folders) {
             return runCreate(a, folders);
         };
     });
@@ -631,13 +665,14 @@ std::string importDetails() {
 void addImport(CLI::App& parser, Job& job) {
     struct Values {
         std::vector<std::string> args, palettes;
-        bool dither = false;
+        bool dither = false, wait = false;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(parser, "import", "KIND OUT PICTURE...",
                                "build a game texture from PNG or BMP pictures", importDetails(), v->args);
     addRepeatable(command, "--palette", v->palettes, "GAME=FILE", "map onto this palette file for GAME");
     command.add_flag("--dither", v->dither, "spread the error of each pixel (Floyd-Steinberg)");
+    command.add_flag("--wait", v->wait, kWaitSummary);
     command.callback([&command, v, &job] {
         rejectUnknownOptions(command);
         if (v->args.size() < 3) throw UsageError{"import takes KIND, OUT and at least one PICTURE"};
@@ -649,6 +684,7 @@ void addImport(CLI::App& parser, Job& job) {
         for (const auto& palette : v->palettes)
             a.palettes.push_back(gamePalette(palette));
         a.dither = v->dither;
+        a.wait = v->wait;
         job = [a = std::move(a)](const ProgramFolders&) { return runImport(a); };
     });
 }
@@ -657,20 +693,22 @@ void addAdd(CLI::App& parser, Job& job) {
     struct Values {
         std::vector<std::string> args;
         std::string as;
+        SaveFlags save;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(parser, "add", "CONTAINER PATH...", "add or replace entries of a container",
                                cli::editDetails("add"), v->args);
     auto* as = addSingle(command, "--as", v->as, "NAME", "the name of the entry (one PATH only)");
+    addSaveFlags(command, v->save, true);
     command.callback([&command, v, as, &job] {
         rejectUnknownOptions(command);
         if (as->count() > 1) throw UsageError{"--as is given once"};
         if (v->args.size() < 2) throw UsageError{"add takes CONTAINER and at least one PATH"};
         if (as->count() && v->args.size() != 2) throw UsageError{"--as goes with one PATH only"};
-        job = [args = v->args,
-               name = as->count() ? std::optional<std::string>(v->as) : std::nullopt](const ProgramFolders&) {
-            return runEdit([&](ProgressSink& progress) {
-                return cli::runAdd(args[0], {args.begin() + 1, args.end()}, name, progress);
+        job = [args = v->args, name = as->count() ? std::optional<std::string>(v->as) : std::nullopt,
+               save = v->save](const ProgramFolders&) {
+            return runEdit(save.wait, [&](ProgressSink& progress) {
+                return cli::runAdd(args[0], {args.begin() + 1, args.end()}, name, save.writing(), progress);
             });
         };
     });
@@ -678,14 +716,16 @@ void addAdd(CLI::App& parser, Job& job) {
 
 void addRemove(CLI::App& parser, Job& job) {
     auto args = valuesFor<std::vector<std::string>>();
+    auto save = valuesFor<SaveFlags>();
     auto& command = addCommand(parser, "remove", "CONTAINER NAME...", "remove entries of a container",
                                cli::editDetails("remove"), *args);
-    command.callback([&command, args, &job] {
+    addSaveFlags(command, *save, true);
+    command.callback([&command, args, save, &job] {
         rejectUnknownOptions(command);
         if (args->size() < 2) throw UsageError{"remove takes CONTAINER and at least one NAME"};
-        job = [a = *args](const ProgramFolders&) {
-            return runEdit([&](ProgressSink& progress) {
-                return cli::runRemove(a[0], {a.begin() + 1, a.end()}, progress);
+        job = [a = *args, flags = *save](const ProgramFolders&) {
+            return runEdit(flags.wait, [&](ProgressSink& progress) {
+                return cli::runRemove(a[0], {a.begin() + 1, a.end()}, flags.writing(), progress);
             });
         };
     });
@@ -693,29 +733,35 @@ void addRemove(CLI::App& parser, Job& job) {
 
 void addRename(CLI::App& parser, Job& job) {
     auto args = valuesFor<std::vector<std::string>>();
+    auto save = valuesFor<SaveFlags>();
     auto& command = addCommand(parser, "rename", "CONTAINER OLD NEW", "rename an entry of a container",
                                cli::editDetails("rename"), *args);
-    command.callback([&command, args, &job] {
+    addSaveFlags(command, *save, true);
+    command.callback([&command, args, save, &job] {
         rejectUnknownOptions(command);
         if (args->size() != 3) throw UsageError{"rename takes CONTAINER, OLD and NEW"};
-        job = [a = *args](const ProgramFolders&) {
-            return runEdit(
-                [&](ProgressSink& progress) { return cli::runRename(a[0], a[1], a[2], progress); });
+        job = [a = *args, flags = *save](const ProgramFolders&) {
+            return runEdit(flags.wait, [&](ProgressSink& progress) {
+                return cli::runRename(a[0], a[1], a[2], flags.writing(), progress);
+            });
         };
     });
 }
 
 void addConvert(CLI::App& parser, Job& job) {
     auto args = valuesFor<std::vector<std::string>>();
+    auto save = valuesFor<SaveFlags>();
     auto& command =
         addCommand(parser, "convert", "CONTAINER KIND NEW_PATH",
                    "write a container's entries as another kind", cli::editDetails("convert"), *args);
-    command.callback([&command, args, &job] {
+    addSaveFlags(command, *save, false);
+    command.callback([&command, args, save, &job] {
         rejectUnknownOptions(command);
         if (args->size() != 3) throw UsageError{"convert takes CONTAINER, KIND and NEW_PATH"};
-        job = [a = *args](const ProgramFolders&) {
-            return runEdit(
-                [&](ProgressSink& progress) { return cli::runConvert(a[0], a[1], a[2], progress); });
+        job = [a = *args, flags = *save](const ProgramFolders&) {
+            return runEdit(flags.wait, [&](ProgressSink& progress) {
+                return cli::runConvert(a[0], a[1], a[2], progress);
+            });
         };
     });
 }

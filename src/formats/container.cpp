@@ -7,6 +7,11 @@
 
 namespace vexa {
 
+LockPatience patienceOf(ProgressSink* progress) {
+    if (!progress) return {};
+    return {progress->waitForOtherWriters(), [progress] { return progress->cancelRequested(); }};
+}
+
 std::vector<std::string> ContainerReader::EntryNames() const {
     std::vector<std::string> names;
     names.reserve(rows_.size());
@@ -49,7 +54,10 @@ void RecordArchive::ReadDirectory(const fs::path& path) {
     auto archive = std::make_shared<const InputFile>(path);
     SetArchive(path, archive);
     // The records are the rows: an archive of 100,000 entries is held once, as it is read.
-    auto rows = ParseDirectory(*archive);
+    auto rows = [&] {
+        const auto hold = archive->holdDirectory();
+        return ParseDirectory(*archive);
+    }();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         auto& row = rows[i];
         row.damaged = !rangeFits(archive->size(), row.offset.value_or(0), row.size.value_or(0));

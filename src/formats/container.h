@@ -123,7 +123,15 @@ class ProgressSink {
     // Asked between entries by the writers: true stops the job (Cancelled is thrown, no container
     // is left). Called on the job's thread: an implementation reads an atomic flag or the like.
     virtual bool cancelRequested() { return false; }
+    // Whether a save that finds another process of this program saving the same file waits until it is
+    // done, rather than giving up after a few seconds.
+    virtual bool waitForOtherWriters() { return false; }
+    // Something the user should hear that is not a failure (an owner that could not be kept).
+    virtual void note(const std::string&) {}
 };
+
+// How long a job that saves waits for another save of the same file, as progress says.
+LockPatience patienceOf(ProgressSink* progress);
 
 // One entry of a container to be written: its name as the rows show it, its size and the other
 // fields of its record (for an entry kept from a container of the same kind, as they were).

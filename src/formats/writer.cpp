@@ -54,8 +54,7 @@ void stopIfAsked(ProgressSink* progress, const fs::path& newPath) {
 // A source reached through a link can still be the file being replaced.
 void requireNotReplaced(const OutputFile& out, const InputFile& source, const fs::path& newPath) {
     const auto& replaced = out.replaced();
-    if (replaced.kind == platform::NodeKind::RegularFile && source.identity().device == replaced.device &&
-        source.identity().inode == replaced.inode)
+    if (replaced.kind == platform::NodeKind::RegularFile && sameFile(source.identity(), replaced))
         throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
                     displayPath(source.path()));
 }
@@ -72,10 +71,34 @@ InputFile openEntrySource(const EntrySource& from, const fs::path& newPath) {
 
 } // namespace
 
+namespace {
+
+// The lock the caller holds, or one taken here.
+class LockOf {
+  public:
+    LockOf(const fs::path& path, ProgressSink* progress, const WriterLock* held) {
+        if (!held) own_.emplace(path, patienceOf(progress));
+        lock_ = held ? held : &*own_;
+    }
+    const WriterLock& operator*() const { return *lock_; }
+
+  private:
+    std::optional<WriterLock> own_;
+    const WriterLock* lock_;
+};
+
+void commit(AtomicOutputFile& out, ProgressSink* progress) {
+    out.commit();
+    if (progress && !out.note().empty()) progress->note(out.note());
+}
+
+} // namespace
+
 void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>& sources,
-                        const ContainerLayout& layout, ProgressSink* progress) {
+                        const ContainerLayout& layout, ProgressSink* progress, const WriterLock* held) {
     WriterProgress bar(progress, sources.size());
-    AtomicOutputFile out(newPath);
+    const LockOf lock(newPath, progress, held);
+    AtomicOutputFile out(newPath, *lock);
     out.file().write(layout.head);
     bar.reset();
     for (std::size_t i = 0; i < sources.size(); ++i) {
@@ -94,7 +117,7 @@ void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>&
     }
     out.file().write(layout.tail);
     stopIfAsked(progress, newPath);
-    out.commit();
+    commit(out, progress);
     bar.reset();
 }
 
@@ -163,19 +186,27 @@ std::optional<UpdatePlan> planUpdate(const InputFile& archive, std::uint64_t old
     return plan;
 }
 
-bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b) {
-    return a.device == b.device && a.inode == b.inode;
-}
-
-// Puts the old container back as it was, as far as the file lets it: after a failure the header may
-// point at the parked directory, and the new bytes may have overwritten the old one. False when it
+// Puts the old container back as it was, as far as the file lets it. Until the header was pointed at
+// the parked copy, the old directory is untouched: only what was written past the old end goes.
+// After, the new bytes may have overwritten the old directory: the header is pointed at the parked
+// copy first (it may already be), and only then is the old directory written back and the header
+// pointed at it, so that a crash at any moment leaves the old entries, once each. False when it
 // could not: the header then still finds the parked copy, so the old entries are all there.
-bool putBack(UpdateFile& file, const UpdatePlan& plan, std::uint64_t oldSize) {
+bool putBack(UpdateFile& file, const WriterLock& lock, const UpdatePlan& plan,
+             const std::vector<std::uint8_t>& parkedHead, bool parkedInUse, std::uint64_t oldSize) {
     try {
-        file.writeAt(plan.oldDirectory, plan.parked);
-        file.sync();
-        file.writeAt(0, plan.oldHead);
-        file.sync();
+        if (parkedInUse) {
+            {
+                const WriterLock::HeaderSwitch switching(lock, false);
+                file.writeAt(0, parkedHead);
+                file.sync();
+            }
+            file.writeAt(plan.oldDirectory, plan.parked);
+            file.sync();
+            const WriterLock::HeaderSwitch switching(lock, false);
+            file.writeAt(0, plan.oldHead);
+            file.sync();
+        }
         file.resize(oldSize);
         file.sync();
         return true;
@@ -184,17 +215,34 @@ bool putBack(UpdateFile& file, const UpdatePlan& plan, std::uint64_t oldSize) {
     }
 }
 
+// Points the header at another directory, once no reader of this program is between a header and its
+// directory; none is let in until it is on disk.
+void switchHeader(UpdateFile& file, const WriterLock& lock, const std::vector<std::uint8_t>& head) {
+    const WriterLock::HeaderSwitch switching(lock, true);
+    file.writeAt(0, head);
+    file.sync();
+}
+
 } // namespace
 
-bool updateContainerFile(const fs::path& path, const InputFile& archive, std::uint64_t oldEntriesEnd,
+bool updateContainerFile(const WriterLock& lock, const InputFile& archive, std::uint64_t oldEntriesEnd,
                          std::size_t directoryField, const std::vector<EntrySource>& sources,
                          const ContainerLayout& layout, ProgressSink* progress) {
+    const auto& path = lock.path();
     const auto plan = planUpdate(archive, oldEntriesEnd, directoryField, sources, layout);
     if (!plan) return false;
-    auto file = UpdateFile::open(path);
+    auto file = UpdateFile::over(lock);
     const auto& then = archive.identity();
-    if (!file || !sameFile(file->identity(), then) || file->identity().size != archive.size() ||
-        file->identity().modified != then.modified || file->identity().links != 1)
+    const auto& locked = lock.identity();
+    // A link's file is left alone: a save writes a new file in place of the link, as before.
+    platform::Handle folder;
+    platform::NodeInfo named;
+    if (platform::openFolder(path.parent_path().empty() ? fs::path(".") : path.parent_path(), folder) != 0 ||
+        platform::lookAt(folder, path.filename().string(), named) != 0 ||
+        named.kind != platform::NodeKind::RegularFile)
+        return false;
+    if (!file || !sameFile(locked, then) || locked.size != archive.size() ||
+        locked.modified != then.modified || locked.links != 1)
         return false;
     const auto oldSize = archive.size();
     WriterProgress bar(progress, sources.size());
@@ -204,9 +252,10 @@ bool updateContainerFile(const fs::path& path, const InputFile& archive, std::ui
     // 1. The old directory is parked past all that will be written, and the header points at it.
     auto parkedHead = plan->oldHead;
     putU32(&parkedHead[directoryField], static_cast<std::uint32_t>(plan->parkAt));
+    bool parkedInUse = false;
     // After a failure the old bytes go back; when even that fails, the user hears that they did not.
     const auto undo = [&](const Error& failure) {
-        if (!putBack(*file, *plan, oldSize))
+        if (!putBack(*file, lock, *plan, parkedHead, parkedInUse, oldSize))
             throw Error(std::string(failure.what()) + "; " + displayPath(path) +
                         " keeps its old entries, but its directory now lies at its end");
     };
@@ -214,14 +263,18 @@ bool updateContainerFile(const fs::path& path, const InputFile& archive, std::ui
         file->reserve(oldSize, plan->parkAt + plan->parked.size() - oldSize);
         file->writeAt(plan->parkAt, plan->parked);
         file->sync();
-        file->writeAt(0, parkedHead);
-        file->sync();
+        parkedInUse = true;
+        switchHeader(*file, lock, parkedHead);
     } catch (const Error& failure) {
         undo(failure);
         throw;
+    } catch (...) {
+        putBack(*file, lock, *plan, parkedHead, parkedInUse, oldSize);
+        throw;
     }
 
-    // 2. The new bytes and directory in their places; 3. the header points at them.
+    // 2. The new bytes and directory in their places; 3. the header points at them, while the path
+    // still names this file: one another program moved onto it meanwhile is not reported as saved.
     try {
         for (std::size_t i = 0; i < plan->firstNew; ++i)
             bar.step();
@@ -243,13 +296,16 @@ bool updateContainerFile(const fs::path& path, const InputFile& archive, std::ui
         file->writeAt(at, layout.tail);
         file->sync();
         stopIfAsked(progress, path);
-        file->writeAt(0, layout.head);
-        file->sync();
+        if (!lock.stillAt())
+            throw ContainerChangedOnDisk("Cannot save " + displayPath(path) +
+                                         ": another program replaced it while it was being written; "
+                                         "what that program wrote is left as it is");
+        switchHeader(*file, lock, layout.head);
     } catch (const Error& failure) {
         undo(failure);
         throw;
     } catch (...) {
-        putBack(*file, *plan, oldSize);
+        putBack(*file, lock, *plan, parkedHead, parkedInUse, oldSize);
         throw;
     }
 
@@ -269,7 +325,8 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
                    std::span<const std::uint8_t> tail, const std::vector<fs::path>& sources,
                    ProgressSink* progress) {
     WriterProgress bar(progress, count);
-    AtomicOutputFile out(newPath);
+    const WriterLock lock(newPath, patienceOf(progress));
+    AtomicOutputFile out(newPath, lock);
     for (const auto& source : sources)
         requireNotReplaced(out.file(), InputFile(source), newPath);
     out.file().write(head);
@@ -281,7 +338,7 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
     }
     out.file().write(tail);
     stopIfAsked(progress, newPath);
-    out.commit();
+    commit(out, progress);
     bar.reset();
 }
 

@@ -17,11 +17,13 @@ namespace vexa {
 // Writes layout with sources[i]'s bytes as entry i's data. Asks progress->cancelRequested() before
 // each entry and before the rename: when it says yes, the temporary file is removed and Cancelled is
 // thrown. On any failure any previous file at newPath stays as it was. A source file that is the
-// file being replaced, or whose size is no longer the one given, is refused naming it.
+// file being replaced, or whose size is no longer the one given, is refused naming it. lock: the
+// caller's lock on newPath; without one, it is taken here (waiting as progress says).
 void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>& sources,
-                        const ContainerLayout& layout, ProgressSink* progress);
+                        const ContainerLayout& layout, ProgressSink* progress,
+                        const WriterLock* lock = nullptr);
 
-// Saves an edited container at path, open as archive, by changing only its end, where the new
+// Saves an edited container at lock's path, open as archive, by changing only its end, where the new
 // container keeps the old one's leading entries where they are: the new bytes after them come from
 // files, and the header finds the directory after them through directoryField (a 32-bit offset). That
 // is an entry added at the end, a rename, a change of the directory only. oldEntriesEnd is where the
@@ -30,12 +32,16 @@ void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>&
 // At every moment the file on disk is a whole container, the old or the new one: the old directory
 // is first copied past everything to be written and the header pointed at that copy; the new bytes
 // and directory then go in place; the header is pointed at them; the file is cut to its new end. Each
-// step is on disk before the next. On failure or Cancel the old bytes are put back.
+// step is on disk before the next, and the header is pointed elsewhere only while no reader of this
+// program is between a header and its directory. On failure or Cancel the old bytes are put back; a
+// path that no longer names the locked file when the header would point at the new directory is
+// ContainerChangedOnDisk.
 //
 // Returns false, having changed nothing, when the container cannot be saved so (the caller writes it
-// anew): another layout, kept bytes that would move, a file that has other names (hard links) or
-// that cannot be opened for writing, or one changed since archive was opened.
-bool updateContainerFile(const fs::path& path, const InputFile& archive, std::uint64_t oldEntriesEnd,
+// anew): another layout, kept bytes that would move, a file that has other names (hard links), is
+// reached through a symbolic link or could not be opened for writing, or one that is not the file
+// archive read.
+bool updateContainerFile(const WriterLock& lock, const InputFile& archive, std::uint64_t oldEntriesEnd,
                          std::size_t directoryField, const std::vector<EntrySource>& sources,
                          const ContainerLayout& layout, ProgressSink* progress);
 

@@ -164,7 +164,8 @@ void SavePalFile(const fs::path& path, const PaletteTable& palette) {
         triples[3 * i + 1] = palette[4 * i + 1];
         triples[3 * i + 2] = palette[4 * i];
     }
-    AtomicOutputFile out(path);
+    const WriterLock lock(path, {});
+    AtomicOutputFile out(path, lock);
     out.file().write(triples);
     out.commit();
 }

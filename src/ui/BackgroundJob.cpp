@@ -11,6 +11,7 @@ void JobProgress::rearm() {
     cancel_.store(false, std::memory_order_relaxed);
     maximum_ = 0;
     sentStep_ = -1;
+    notes_.clear();
 }
 
 void JobProgress::setRange(int maximum) {

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace vexa::ui {
 
@@ -25,6 +27,9 @@ class JobProgress : public QObject, public ProgressSink {
     void setRange(int maximum) override;
     void setPosition(int position) override;
     bool cancelRequested() override { return cancel_.load(std::memory_order_relaxed); }
+    // Kept for the job's end: read on the window's thread once the job is over.
+    void note(const std::string& text) override { notes_.push_back(text); }
+    const std::vector<std::string>& notes() const { return notes_; }
 
     // On the window's thread.
     void requestCancel() { cancel_.store(true, std::memory_order_relaxed); }
@@ -40,6 +45,7 @@ class JobProgress : public QObject, public ProgressSink {
     // The worker's own bookkeeping (set by rearm before the worker starts).
     int maximum_ = 0;
     int sentStep_ = -1;
+    std::vector<std::string> notes_;
 };
 
 class JobRunner : public QObject {

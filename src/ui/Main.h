@@ -242,6 +242,9 @@ class TPdlg : public QMainWindow, private CreationHost {
     QAction* Replace1 = nullptr;
     QAction* Rename1 = nullptr;
     QAction* Remove1 = nullptr;
+    // Checked (the default, kept between runs): Save rewrites only the end of a PAK or DF GOB where it
+    // can; unchecked, it always writes the file anew (for a game that reads the file meanwhile).
+    QAction* SaveInPlace1 = nullptr;
     EditHistory* history_ = nullptr;
     std::vector<EditRow> editRows_;   // what the list shows while there are unsaved edits
     std::filesystem::path addFolder_; // where Add and Replace look first

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -81,6 +82,17 @@ void TPdlg::buildEditMenu() {
     Rename1->setShortcut(Qt::Key_F2);
     Remove1 = item("Remove1", QStringLiteral("Remove"), &TPdlg::RemoveClick, {});
     Remove1->setShortcut(QKeySequence::Delete);
+    Edit1->addSeparator();
+    SaveInPlace1 = Edit1->addAction(QStringLiteral("Save In Place Where Possible"));
+    SaveInPlace1->setObjectName(QStringLiteral("SaveInPlace1"));
+    SaveInPlace1->setCheckable(true);
+    SaveInPlace1->setToolTip(QStringLiteral(
+        "Files added at the end of a PAK or Dark Forces GOB, and renames, rewrite only its end. "
+        "Clear it while a game or another program that reads the file has it open: Save then "
+        "always writes the file anew, and such a program goes on reading the old one"));
+    SaveInPlace1->setChecked(QSettings().value(QStringLiteral("save/inPlace"), true).toBool());
+    connect(SaveInPlace1, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(QStringLiteral("save/inPlace"), checked); });
     files_->addRowActions({AddFiles1, Replace1, Rename1, Remove1, Undo1, Redo1});
     enableEditCommands();
 }
@@ -304,20 +316,25 @@ void TPdlg::saveEdits(std::optional<SaveTarget> target, std::function<void()> af
     // The worker saves a copy; the edit shown stays as it is until the copy is saved whole.
     auto copy = std::make_shared<ContainerEdit>(*history_->edit());
     const auto path = target ? target->path : copy->path();
+    const auto writing = SaveInPlace1->isChecked() ? ContainerEdit::Writing::InPlaceWherePossible
+                                                   : ContainerEdit::Writing::WholeFile;
     SzLabText(QStringLiteral("Saving ") + qText(path));
     progress_->setPosition(0);
     StartJob(
-        [copy, target](JobProgress& progress) {
+        [copy, target, writing](JobProgress& progress) {
             if (target)
                 copy->saveAs(target->path, target->kind, &progress);
             else
-                copy->save(&progress);
+                copy->save(&progress, writing);
         },
         [this, copy, path, target, afterSave = std::move(afterSave)](std::exception_ptr error) {
             progress_->setPosition(0);
             if (!error) {
                 adoptSaved(*copy);
-                SzLabText(QStringLiteral("Saved ") + qText(path));
+                auto said = QStringLiteral("Saved ") + qText(path);
+                for (const auto& note : jobs_->progress().notes())
+                    said += QStringLiteral("; ") + qText(printableText(note));
+                SzLabText(said);
                 if (afterSave) afterSave();
                 return;
             }

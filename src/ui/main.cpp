@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The name only: a display name would be appended to every window's and dialog's title.
     QApplication::setApplicationName(QStringLiteral("VEXA"));
+    // Settings go to ~/.config/VEXA/VEXA.conf.
+    QApplication::setOrganizationName(QStringLiteral("VEXA"));
 
     vexa::ui::QtPrompts prompts;
     vexa::ui::TPdlg window(vexa::ui::fsPath(QCoreApplication::applicationDirPath()), prompts,

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <unistd.h>
 
 namespace vexa {
 namespace {
@@ -179,13 +180,13 @@ TEST(ContainerEdit, AFailedSaveLeavesTheOldContainer) {
              ProgressThatCancels cancel;
              e.save(&cancel);
          }},
-        {"changed on disk", "another program",
+        {"an entry the edit names removed by another program", "'a.txt', which these edits change",
          [](Fixture& f, ContainerEdit& e) {
-             e.remove({0});
-             auto bytes = test::readFile(f.container);
-             bytes.push_back(0);
-             test::writeFile(f.container, bytes);
-             f.before = bytes;
+             e.rename(0, "x.txt");
+             fs::remove(f.src / "a.txt");
+             kindOf("pak").createWriter()->WriteContainer(f.container, f.src.path(),
+                                                          GatherFolderFiles(f.src.path()), nullptr);
+             f.before = test::readFile(f.container);
              e.save(nullptr);
          }},
     };
@@ -339,17 +340,155 @@ TEST(ContainerEdit, AnUpdateInPlaceThatStopsPutsTheOldBytesBack) {
     }
 }
 
-TEST(ContainerEdit, AContainerChangedOnDiskIsSaidSoAndSaveAsStillWorks) {
+// Save reads the container again under its lock and makes the edits on what is there now: what
+// another program changed since it was opened is kept, in place or through a new file alike; where
+// an entry the edits name is gone, nothing is written and Save As still works.
+TEST(ContainerEdit, EditsAreMadeAgainOnWhatAnotherProgramSaved) {
+    const struct {
+        std::string kind, change;
+        std::vector<std::string> others; // the names the other program leaves, in its order
+        bool grow;                       // it also adds a byte at the end
+        std::vector<std::string> saved;  // empty: refused
+    } cases[] = {
+        {"pak", "a byte added at the end", {"a.txt", "b.txt", "c.txt"}, true, {"bb.txt", "c.txt", "new.txt"}},
+        {"df-gob",
+         "a byte added at the end",
+         {"a.txt", "b.txt", "c.txt"},
+         true,
+         {"bb.txt", "c.txt", "new.txt"}},
+        {"pak",
+         "an entry added",
+         {"a.txt", "b.txt", "c.txt", "d.txt"},
+         false,
+         {"bb.txt", "c.txt", "d.txt", "new.txt"}},
+        {"lab",
+         "an entry added",
+         {"a.txt", "b.txt", "c.txt", "d.txt"},
+         false,
+         {"bb.txt", "c.txt", "d.txt", "new.txt"}},
+        {"pak", "an entry the edits remove removed", {"b.txt", "c.txt"}, false, {}},
+        {"hog", "an entry the edits rename removed", {"a.txt", "c.txt"}, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind + ": " + c.change);
+        Fixture f(c.kind);
+        test::writeFile(f.src / "new.txt", test::patternBytes(40, 9));
+        test::writeFile(f.src / "d.txt", test::patternBytes(10, 'd'));
+        auto edit = openEdit(f.container, f.code);
+        edit.add(f.src / "new.txt");
+        edit.rename(1, "bb.txt");
+        edit.remove({0});
+
+        TempDir other;
+        for (const auto& name : c.others)
+            fs::copy_file(f.src / name, other / name);
+        kindOf(c.kind).createWriter()->WriteContainer(f.out / "theirs", other.path(),
+                                                      GatherFolderFiles(other.path()), nullptr);
+        auto theirs = test::readFile(f.out / "theirs");
+        if (c.grow) theirs.push_back(0);
+
+        if (c.saved.empty()) {
+            // Moved onto the path: the open container's bytes are still there to save elsewhere.
+            test::writeFile(f.out / "theirs", theirs);
+            fs::rename(f.out / "theirs", f.container);
+            EXPECT_THROW(edit.save(nullptr), ContainerChangedOnDisk);
+            EXPECT_EQ(test::readFile(f.container), theirs);
+            EXPECT_TRUE(edit.modified());
+            edit.saveAs(f.out / "other", f.code, nullptr);
+            EXPECT_EQ(readBack(f.out / "other", f.code).size(), 3u);
+            continue;
+        }
+        test::writeFile(f.container, theirs); // rewritten where it lies
+        fs::remove(f.out / "theirs");
+        edit.save(nullptr);
+        std::vector<std::string> names;
+        for (const auto& entry : readBack(f.container, f.code)) {
+            names.push_back(entry.name);
+            const auto source = entry.name == "bb.txt" ? "b.txt" : entry.name;
+            EXPECT_EQ(entry.bytes, test::readFile(f.src / source)) << entry.name;
+        }
+        EXPECT_EQ(names, c.saved);
+        EXPECT_FALSE(edit.modified());
+    }
+}
+
+// Every way of saving keeps the container's mode, owner and group: in place, through a new file, and
+// a new container written over it.
+TEST(ContainerEdit, SavesKeepModeAndOwner) {
+    const bool root = ::geteuid() == 0;
+    const struct {
+        std::string mode;
+        fs::perms perms;
+        bool otherOwner;
+    } cases[] = {
+        {"0600", fs::perms::owner_read | fs::perms::owner_write, false},
+        {"0640", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read, false},
+        {"0444", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read, false},
+        {"0640, another owner", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read, true},
+    };
+    const std::function<void(Fixture&)> saves[] = {
+        [](Fixture& f) { // in place
+            auto edit = openEdit(f.container, f.code);
+            edit.add(f.src / "a.txt", "more.txt");
+            edit.save(nullptr);
+        },
+        [](Fixture& f) { // through a new file
+            auto edit = openEdit(f.container, f.code);
+            edit.remove({0});
+            edit.save(nullptr);
+        },
+        [](Fixture& f) { // a new file asked for
+            auto edit = openEdit(f.container, f.code);
+            edit.add(f.src / "a.txt", "more.txt");
+            edit.save(nullptr, ContainerEdit::Writing::WholeFile);
+        },
+        [](Fixture& f) { // a container built over it
+            kindOf("pak").createWriter()->WriteContainer(f.container, f.src.path(),
+                                                         GatherFolderFiles(f.src.path()), nullptr);
+        },
+    };
+    for (const auto& c : cases) {
+        if (c.otherOwner && !root) continue; // only an administrator gives a file away
+        for (std::size_t way = 0; way < std::size(saves); ++way) {
+            SCOPED_TRACE(c.mode + ", way " + std::to_string(way));
+            Fixture f;
+            if (c.otherOwner) {
+                ASSERT_EQ(::chown(f.container.c_str(), 12345, 23456), 0);
+            }
+            fs::permissions(f.container, c.perms);
+            const auto before = platform::lookAtPath(f.container);
+            saves[way](f);
+            const auto after = platform::lookAtPath(f.container);
+            EXPECT_EQ(after.mode, before.mode);
+            EXPECT_EQ(after.owner, before.owner);
+            EXPECT_EQ(after.group, before.group);
+            EXPECT_EQ(way == 0, after.inode == before.inode); // the first way is the one in place
+        }
+    }
+}
+
+// Save As copies the entries from where they were read: once another program rewrote the file where it
+// lies with other entries there, it refuses rather than copy what now stands there; a file that still
+// lists them there (an entry added at its end) is copied.
+TEST(ContainerEdit, SaveAsRefusesAFileRewrittenWhereItLies) {
     Fixture f;
     auto edit = openEdit(f.container, f.code);
-    edit.remove({1});
-    test::writeFile(f.container, f.before); // rewritten: a new modification time at least
-    fs::last_write_time(f.container, fs::last_write_time(f.container) + std::chrono::seconds(5));
-    EXPECT_TRUE(edit.changedOnDisk());
-    EXPECT_THROW(edit.save(nullptr), ContainerChangedOnDisk);
-    edit.saveAs(f.out / "other.pak", f.code, nullptr);
-    EXPECT_EQ(edit.path(), f.out / "other.pak");
-    EXPECT_EQ(readBack(f.out / "other.pak", f.code).size(), 2u);
+    edit.remove({0});
+    test::writeFile(f.src / "d.txt", test::patternBytes(10, 'd'));
+    auto added = openEdit(f.container, f.code);
+    added.add(f.src / "d.txt");
+    added.save(nullptr); // in place: the kept entries stay where they were
+    edit.saveAs(f.out / "other", f.code, nullptr);
+    EXPECT_EQ(readBack(f.out / "other", f.code).size(), 2u);
+
+    auto moved = openEdit(f.container, f.code);
+    moved.remove({1});
+    fs::remove(f.src / "a.txt");
+    kindOf("pak").createWriter()->WriteContainer(f.out / "theirs", f.src.path(),
+                                                 GatherFolderFiles(f.src.path()), nullptr);
+    test::writeFile(f.container, test::readFile(f.out / "theirs")); // b.txt now lies where a.txt was
+    EXPECT_THROW(moved.saveAs(f.out / "again", f.code, nullptr), ContainerChangedOnDisk);
+    EXPECT_FALSE(fs::exists(f.out / "again"));
 }
 
 // Each edit refuses at once what the kind cannot store, naming the reason; the edit stays as it was.

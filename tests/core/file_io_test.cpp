@@ -32,7 +32,8 @@ TEST(AtomicOutput, LargeFilesComeOutWholeAroundTheWriteBehindSteps) {
         SCOPED_TRACE(size);
         const auto target = dir / "copied.bin";
         {
-            AtomicOutputFile out(target);
+            const WriterLock lock(target, {});
+            AtomicOutputFile out(target, lock);
             out.file().write(Bytes{1, 2, 3});
             out.file().copyFrom(in, 77, size);
             out.file().write(Bytes{4, 5});
@@ -47,7 +48,8 @@ TEST(AtomicOutput, LargeFilesComeOutWholeAroundTheWriteBehindSteps) {
 
         const auto written = dir / "written.bin";
         {
-            AtomicOutputFile out(written);
+            const WriterLock lock(written, {});
+            AtomicOutputFile out(written, lock);
             for (std::size_t at = 0; at < size;) {
                 const auto piece = std::min<std::size_t>(size - at, 3'000'017);
                 out.file().write(std::span<const std::uint8_t>(bytes.data() + at, piece));
@@ -99,7 +101,8 @@ TEST(AtomicOutput, AbandonedLargeFileLeavesTheOldOneAndNoTemporary) {
     test::writeFile(dir / "target.bin", "old");
     const Bytes bytes = test::patternBytes((9u << 20) + 5, 3);
     {
-        AtomicOutputFile out(dir / "target.bin");
+        const WriterLock lock(dir / "target.bin", {});
+        AtomicOutputFile out(dir / "target.bin", lock);
         out.file().write(bytes);
     }
     EXPECT_EQ(test::readFile(dir / "target.bin"), test::bytesOf("old"));

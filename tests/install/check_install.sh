@@ -34,7 +34,7 @@ check_silent() {
 }
 # The options of a command as its usage lines name them (not those its description mentions).
 usage_options() {
-    "$cli" "$1" --help | awk 'NR == 1 || /^ / { print; next } { exit }' | grep -o -- '--[a-z]\+' | sort -u
+    "$cli" "$1" --help | awk 'NR == 1 || /^ / { print; next } { exit }' | grep -o -- '--[a-z][a-z-]*' | sort -u
 }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install" >&2; exit 1; }
@@ -162,13 +162,13 @@ vexa-cli extract --yes a.gob --ext .BM d|dirA
 vexa-cli extract a.gob dirA d|dfile dirA 
 vexa-cli create |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp 
 vexa-cli import |df-bm jk-mat wad2 wad3 wal 
-vexa-cli import wal out.wal pic.png --|--dither --help --palette 
+vexa-cli import wal out.wal pic.png --|--dither --help --palette --wait 
 vexa-cli create lab d|dirA 
 vexa-cli convert a.gob |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp 
 vexa-cli add a.gob d|dfile dirA 
 COMPLETIONS
 # Every option of the tool's help is offered.
-for command in list extract add; do
+for command in list extract add remove rename convert create import; do
     offered=$(completions "vexa-cli $command --")
     for option in $(usage_options "$command"); do
         grep -q -- "$option " <<<"$offered" || fail "completion of $command lacks $option"

@@ -1,6 +1,8 @@
 // The window tests run the real window on Qt's offscreen platform, with GoogleTest's runner.
 
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,10 @@ int main(int argc, char** argv) {
     previousHandler = qInstallMessageHandler(quietHandler);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // Settings the window keeps go to a folder of tests, not the user's.
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication::setOrganizationName(QStringLiteral("VEXA tests"));
+    QSettings().clear();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
