@@ -1,9 +1,9 @@
-// libFuzzer target for one kind (FUZZ_KIND): the input is written as a file of that kind, then goes
+// libFuzzer target for one kind (FUZZ_KIND): the input, held in memory as a file of that kind, goes
 // through exactly what the window and vexa-cli do with it: detection, then the kind's object reads
 // its directory, lists it, previews every row, and every entry is extracted (or converted) into a
-// fresh folder. After each run the target checks that nothing was created outside that folder.
+// fresh folder; an image kind's decoder paints its pictures. After each run the target checks that
+// nothing was created outside that folder.
 
-#include "app/Global.h"
 #include "app/extract.h"
 #include "app/kinds.h"
 #include "app/listing.h"
@@ -48,11 +48,11 @@ const fs::path& workFolder() {
     return folder.path;
 }
 
-// Everything below root must be the input file, the output folder or inside it.
-void checkNothingEscaped(const fs::path& root, const fs::path& input, const fs::path& out) {
+// Everything below root must be the output folder or inside it (or the palettes).
+void checkNothingEscaped(const fs::path& root, const fs::path& out) {
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
         const auto& p = it->path();
-        if (p == input || p == out || p.parent_path() == root / "Data" || p == root / "Data") continue;
+        if (p == out || p.parent_path() == root / "Data" || p == root / "Data") continue;
         const auto rel = p.lexically_relative(out);
         if (rel.empty() || *rel.begin() == "..") {
             std::fprintf(stderr, "extraction created %s outside its folder\n", p.c_str());
@@ -78,24 +78,42 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+namespace {
+
+// An image kind is opened as a listing of its folder: here its one file's pictures are painted.
+void paintPictures(const vexa::ContainerKind& kind, const vexa::ByteSource& bytes, const fs::path& out,
+                   const vexa::GamePalettePaths& games, vexa::Palette& current) {
+    const auto pictures = kind.createDecoder()->Decode(bytes);
+    const auto& palette = vexa::applyPaletteNeed(pictures.palette, games, current);
+    for (const auto& picture : pictures.pictures)
+        vexa::writePicture(out / ("picture" + picture.suffix), picture.image, palette.table,
+                           vexa::PictureFormat::Bmp);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto root = workFolder();
     const auto input = root / FUZZ_INPUT_NAME;
     const auto out = root / "out";
-    {
-        std::ofstream f(input, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
     fs::create_directories(out);
+    constexpr auto kKind = static_cast<vexa::ContainerType>(FUZZ_KIND);
     try {
+        const auto bytes =
+            std::make_shared<const vexa::MemoryBytes>(std::vector<std::uint8_t>(data, data + size), input);
         // Detection first, as the window and vexa-cli do; the object is then this target's kind
         // whatever detection says, so every input reaches the reader being fuzzed.
-        (void)vexa::DetectContainerType(input);
+        (void)vexa::detectKind(*bytes, FUZZ_INPUT_NAME);
         const auto games = vexa::GamePalettePaths::defaults(workFolder() / "Data");
         vexa::Palette current;
-        vexa::loadKindPalette(FUZZ_KIND, games, current);
-        auto object = vexa::CreateContainerObject(FUZZ_KIND);
-        object->ReadDirectory(input);
+        vexa::loadKindPalette(kKind, games, current);
+        const auto& kind = *vexa::findKind(kKind);
+        if (kind.createDecoder) {
+            paintPictures(kind, *bytes, out, games, current);
+            throw vexa::Error("painted");
+        }
+        auto object = vexa::CreateContainerObject(kKind);
+        object->ReadDirectory(bytes);
         std::vector<std::size_t> rows(object->EntryCount());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             rows[i] = i;
@@ -116,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const vexa::Error&) {
         // a refused file: the message is the expected outcome
     }
-    checkNothingEscaped(root, input, out);
+    checkNothingEscaped(root, out);
     std::error_code ec;
     fs::remove_all(out, ec);
     return 0;

@@ -2,28 +2,18 @@
 // FormatError, never a crash; a picture read is mapped onto a palette and, when its sides allow,
 // halved into mip levels.
 
+#include "base/byte_source.h"
 #include "base/errors.h"
 #include "images/picture_import.h"
 
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
+#include <vector>
 
 // Larger pictures are real but would only measure the allocator under the fuzzer's memory limit.
 constexpr std::uint64_t kMaxPixels = 1 << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fs::path input =
-        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-        ("vexa-fuzz-picture-" + std::to_string(::getpid()));
-    {
-        std::ofstream f(input, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
     try {
-        const vexa::InputFile file(input);
+        const vexa::MemoryBytes file(std::vector<std::uint8_t>(data, data + size), "picture");
         const auto pictureSize = vexa::readPictureSize(file);
         if (std::uint64_t{pictureSize.width} * pictureSize.height > kMaxPixels) return 0;
         const auto picture = vexa::readColourPicture(file);

@@ -1,6 +1,5 @@
 #include "app/Global.h"
 
-#include "app/kinds.h"
 #include "base/file_io.h"
 #include "base/text.h"
 
@@ -9,25 +8,6 @@
 #include <cstring>
 
 namespace vexa {
-
-ContainerType DetectContainerType(const fs::path& path) {
-    InputFile file(path);
-    std::array<std::uint8_t, 4> head{}; // bytes past the end of a short file count as 0
-    file.readSome(0, head);
-
-    const auto extension = toUpperAscii(extensionOf(path.filename().string()));
-    ContainerType result = Kind::Unknown;
-    for (const auto& kind : kindTable()) {
-        const auto& sig = kind.signature;
-        if (sig.empty()) continue;
-        if (sig.front() == '.') {
-            if (extension == sig) return kind.code; // an extension decides over any content
-        } else if (result == Kind::Unknown && std::memcmp(head.data(), sig.data(), sig.size()) == 0) {
-            result = kind.code;
-        }
-    }
-    return result;
-}
 
 #ifndef VEXA_SHARE_FROM_BIN
 #define VEXA_SHARE_FROM_BIN "../share/vexa"

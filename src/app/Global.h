@@ -1,5 +1,5 @@
 #pragma once
-// Kind detection and the program's folders.
+// The program's folders.
 
 #include <filesystem>
 #include <string>
@@ -7,36 +7,6 @@
 namespace vexa {
 
 namespace fs = std::filesystem;
-
-// The kind of a file. Codes are stored and compared as the numbers users see in `vexa-cli detect`.
-using ContainerType = int;
-
-namespace Kind {
-constexpr ContainerType HLWad3 = 0;
-constexpr ContainerType DFGob = 1;
-constexpr ContainerType JKGob = 2;
-constexpr ContainerType OLLab = 3;
-constexpr ContainerType Pak = 4;
-constexpr ContainerType DoomWad = 5;
-constexpr ContainerType Q1Wad2 = 6;
-constexpr ContainerType Q1Bsp = 7;
-constexpr ContainerType DescentHog = 8;
-constexpr ContainerType DescentHog2 = 9;
-constexpr ContainerType FreeSpaceVP = 10;
-constexpr ContainerType DFLfd = 11;
-constexpr ContainerType Grp = 12;
-constexpr ContainerType I82Zfs = 13;
-constexpr ContainerType Rpk = 30;
-constexpr ContainerType DFBm = 50;
-constexpr ContainerType Q2Wal = 51;
-constexpr ContainerType JKMat = 52;
-constexpr ContainerType JKBm = 53;
-constexpr ContainerType Unknown = 100;
-} // namespace Kind
-
-// Decides the kind of the file at path from its first four bytes, or from its extension for the
-// kinds chosen by extension. Throws "Cannot open file <path>" when it cannot be read.
-ContainerType DetectContainerType(const fs::path& path);
 
 // The user's own folders, where an installed copy keeps what it cannot keep beside itself.
 struct UserFolders {

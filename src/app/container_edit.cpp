@@ -26,8 +26,8 @@ std::unique_ptr<EntryLayoutWriter> writerFor(ContainerType kind) {
 }
 
 bool hasFolders(ContainerType kind) {
-    const auto* k = writableKind(kind);
-    return k && k->gathering == Gathering::Tree;
+    const auto* k = findKind(kind);
+    return k && k->createWriter && k->namesHoldFolders;
 }
 
 // The reason of a writer's message, without its "Cannot create file <path>: ".
@@ -58,6 +58,15 @@ std::string normalName(std::string name, bool folders, const fs::path& container
     return name;
 }
 
+// The file a container was read from: only a whole file is edited (not an entry of another container).
+const InputFile& fileOf(const ContainerReader& reader) {
+    const auto* bytes = reader.Archive();
+    if (!bytes || bytes->file() != bytes)
+        throw Error(displayPath(reader.ArchivePath()) + ": a container inside another cannot be edited; "
+                                                        "extract it first");
+    return *bytes->file();
+}
+
 } // namespace
 
 ContainerEdit::ContainerEdit(std::shared_ptr<const ContainerReader> reader, ContainerType kind)
@@ -67,6 +76,7 @@ ContainerEdit::ContainerEdit(std::shared_ptr<const ContainerReader> reader, Cont
         throw Error(displayPath(reader_ ? reader_->ArchivePath() : fs::path()) + ": " +
                     std::string(kindName(kind_)) +
                     " files cannot be edited; these kinds can: " + EditableKindNames());
+    fileOf(*reader_);
     rows_.resize(reader_->EntryCount());
     for (std::size_t i = 0; i < rows_.size(); ++i)
         rows_[i].entry = i;
@@ -78,7 +88,7 @@ bool ContainerEdit::Editable(ContainerType kind) {
 
 std::string ContainerEdit::EditableKindNames() {
     std::string names;
-    ContainerType last = Kind::Unknown;
+    ContainerType last = ContainerType::Unknown;
     for (const auto& k : creatableKinds()) {
         if (!k.createWriter || k.code == last) continue;
         last = k.code;
@@ -164,7 +174,7 @@ void ContainerEdit::requireFree(const KeyIndex& index, const std::string& key, c
 
 ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file) const {
     const InputFile source(file); // refuses what is missing or not a regular file, naming it
-    if (sameFile(source.identity(), reader_->Archive()->identity()))
+    if (sameFile(source.identity(), fileOf(*reader_).identity()))
         throw Error("Cannot add " + displayPath(file) + ": it is the container being edited");
     if (source.size() > 0x7FFFFFFFull)
         throw Error("Cannot add " + displayPath(file) + ": it is " + std::to_string(source.size()) +
@@ -314,7 +324,7 @@ void ContainerEdit::remove(std::vector<std::size_t> rows) {
 
 bool ContainerEdit::changedOnDisk() const {
     const auto now = platform::lookAtPath(path());
-    const auto& then = reader_->Archive()->identity();
+    const auto& then = fileOf(*reader_).identity();
     return now.kind != platform::NodeKind::RegularFile || !sameFile(now, then) || now.size != then.size ||
            now.modified != then.modified;
 }
@@ -360,8 +370,8 @@ void ContainerEdit::requireKeptBytesInPlace(const fs::path& newPath) const {
     // onto the path leaves the open one as it was; one rewritten where it lies (a save in place, ours
     // undone too) may hold other bytes there now, unless its directory still lists them there.
     platform::NodeInfo now;
-    const auto& then = reader_->Archive()->identity();
-    if (platform::lookAtOpen(reader_->Archive()->handle(), now) == 0 && now.size == then.size &&
+    const auto& then = fileOf(*reader_).identity();
+    if (platform::lookAtOpen(fileOf(*reader_).handle(), now) == 0 && now.size == then.size &&
         now.modified == then.modified)
         return;
     const auto refuse = [&] {
@@ -372,11 +382,11 @@ void ContainerEdit::requireKeptBytesInPlace(const fs::path& newPath) const {
     };
     auto fresh = CreateContainerObject(kind_);
     try {
-        fresh->ReadDirectory(path());
+        fresh->ReadDirectory(openFileBytes(path()));
     } catch (const Error&) {
         throw refuse();
     }
-    if (!sameFile(fresh->Archive()->identity(), then)) return; // moved away: the open file is as it was
+    if (!sameFile(fileOf(*fresh).identity(), then)) return; // moved away: the open file is as it was
     std::set<std::tuple<std::string_view, std::uint64_t, std::uint64_t>> listed;
     for (const auto& row : fresh->Rows())
         listed.emplace(row.name, row.offset.value_or(0), row.size.value_or(0));
@@ -436,13 +446,14 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
             throw Error("Cannot create file " + displayPath(newPath) + ": '" + entry.name +
                         "' lies in a folder; " + std::string(kindName(kind)) + " files hold no folders");
         if (r.file != kNone) {
-            sources.push_back({(*files_)[r.file].path, nullptr, 0, entry.size});
+            sources.push_back(
+                std::make_shared<const FileToCopy>((*files_)[r.file].path, entry.size, newPath));
         } else {
             if (const auto damage = reader_->EntryDamage(r.entry); !damage.empty())
                 throw Error("Cannot create file " + displayPath(newPath) + ": entry '" + entry.name +
                             "' of " + displayPath(path()) + " is damaged (" + damage +
                             "); remove or replace it");
-            sources.push_back({{}, reader_->Archive(), archiveRows[r.entry].offset.value_or(0), entry.size});
+            sources.push_back(reader_->entrySource(r.entry));
         }
         keys.push_back(keyOf(*writer, entry, newPath));
     }
@@ -461,7 +472,7 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
             if (row.offset) entriesEnd = std::max(entriesEnd, *row.offset + row.size.value_or(0));
         if (const auto field = writer->DirectoryOffsetField();
             field &&
-            updateContainerFile(*lock, *reader_->Archive(), entriesEnd, *field, sources, layout, progress))
+            updateContainerFile(*lock, fileOf(*reader_), entriesEnd, *field, sources, layout, progress))
             return;
     }
     writeContainerFile(newPath, sources, layout, progress, lock);
@@ -469,7 +480,7 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
 
 void ContainerEdit::reopen(const fs::path& path, ContainerType kind) {
     auto reader = CreateContainerObject(kind);
-    reader->ReadDirectory(path);
+    reader->ReadDirectory(openFileBytes(path));
     *this = ContainerEdit(std::shared_ptr<const ContainerReader>(std::move(reader)), kind);
 }
 
@@ -485,12 +496,12 @@ void ContainerEdit::save(ProgressSink* progress, Writing writing) {
                                          "edits under another name");
         std::shared_ptr<ContainerReader> fresh = CreateContainerObject(kind_);
         try {
-            fresh->ReadDirectory(saved);
+            fresh->ReadDirectory(openFileBytes(saved));
         } catch (const FormatError& e) {
             throw changedSinceOpened(saved, std::string("it no longer reads as ") +
                                                 std::string(kindName(kind_)) + ": " + e.what());
         }
-        if (!sameFile(fresh->Archive()->identity(), lock.identity())) {
+        if (!sameFile(fileOf(*fresh).identity(), lock.identity())) {
             if (attempt < 10) continue;
             throw FileBusy(displayPath(saved) + " is being replaced by another program again and again");
         }
@@ -513,7 +524,7 @@ void ContainerEdit::saveAs(const fs::path& newPath, ContainerType kind, Progress
         throw Error("Cannot create file " + displayPath(newPath) + ": " + std::string(kindName(kind)) +
                     " files cannot be written; these kinds can: " + EditableKindNames());
     const auto there = platform::lookAtPath(newPath);
-    if (there.kind == platform::NodeKind::RegularFile && sameFile(there, reader_->Archive()->identity())) {
+    if (there.kind == platform::NodeKind::RegularFile && sameFile(there, fileOf(*reader_).identity())) {
         if (kind != kind_)
             throw Error("Cannot create file " + displayPath(newPath) +
                         ": it is the open container; convert it to a new file");

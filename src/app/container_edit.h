@@ -8,9 +8,9 @@
 // open container through a shared pointer and copies one small record per row (names are held only
 // for renamed and added rows), so a snapshot of 100,000 rows costs a few megabytes at most.
 
-#include "app/Global.h"
 #include "base/errors.h"
 #include "formats/container.h"
+#include "formats/kind.h"
 
 #include <cstdint>
 #include <filesystem>

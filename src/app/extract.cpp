@@ -117,9 +117,9 @@ namespace {
 // Writes the entry's pictures beside output. Each is opened beneath the target where it really goes
 // (its name is not the entry's), and the root refuses the container being read: a container ending
 // in ".bmp" is never replaced by one of its own pictures.
-void extractPictures(const PictureSource& source, std::size_t index, const OutputPath& output,
+void extractPictures(const ContainerReader& object, std::size_t index, const OutputPath& output,
                      const ExtractionOptions& options, Palette& palette) {
-    const auto decoded = source.DecodePictures(index);
+    const auto decoded = object.DecodePictures(index);
     const auto& colours = applyPaletteNeed(decoded.palette, options.games, palette);
     for (const auto& picture : decoded.pictures)
         writePicture(withExtension(output, picture.suffix), picture.image, colours.table, options.pictures);
@@ -144,7 +144,7 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
 ExtractionResult extractRows(const ContainerReader& object, const fs::path& target,
                              const std::vector<std::size_t>& rows, const ExtractionOptions& options,
                              Palette& palette) {
-    const auto* pictures = dynamic_cast<const PictureSource*>(&object);
+    const bool pictures = object.HasPictures() && !options.raw;
     const auto& afterRow = options.afterRow;
 
     std::vector<std::string> names;
@@ -172,8 +172,8 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
         } else {
             try {
                 const OutputPath output(root, std::get<fs::path>(safe));
-                if (pictures && !options.raw)
-                    extractPictures(*pictures, index, output, options, palette);
+                if (pictures)
+                    extractPictures(object, index, output, options, palette);
                 else
                     object.ExtractEntry(output, index);
                 ++result.written;

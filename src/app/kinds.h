@@ -1,58 +1,40 @@
 #pragma once
-// The one table of kinds: everything that depends on the kind of a file is a column here.
-// Adding a kind is one format module plus one row.
+// Opening a file as the kind it is, and what the application adds to the kinds of the registry
+// (formats/kind.h): the game palette a kind makes current, and how a new container is gathered and
+// written.
 
-#include "app/Global.h"
-#include "app/texture_import.h"
 #include "base/Files_global.h"
-#include "formats/container.h"
+#include "formats/kind.h"
+#include "images/Image_util.h"
 
 #include <memory>
-#include <optional>
 #include <string_view>
-#include <vector>
 
 namespace vexa {
 
-struct KindInfo {
-    ContainerType code;
-    std::string_view name;      // "Dark Forces GOB", as `vexa-cli detect` prints it
-    std::string_view signature; // the first bytes of the file, or ".EXT" where the extension decides
-    std::unique_ptr<ContainerReader> (*createReader)() = nullptr; // container kinds; null until it lands
-    std::unique_ptr<ImageDecoder> (*createDecoder)() = nullptr;   // image kinds
-    std::string_view imageMask = {};                              // image kinds: the files listed beside it
-    std::optional<Game> palette =
-        {}; // the game palette that becomes the current one when a file of the kind opens
+// A container as opened: its kind and the reader over its directory.
+struct OpenedContainer {
+    const ContainerKind* kind;
+    std::shared_ptr<const ContainerReader> reader;
 };
 
-const std::vector<KindInfo>& kindTable();
-const KindInfo* findKind(ContainerType code);
-std::string_view kindName(ContainerType code);
-bool isImageKind(ContainerType code);
+// The kind the bytes claim (their first bytes, or the extension of name).
+ContainerType detectKind(const ByteSource& bytes, std::string_view name);
+// Reads the directory of source as a container of kind: the one way a file, an entry of another
+// container or bytes in memory are opened. Throws "Sorry do not know that file type" for a kind
+// that opens none, Error for a directory that cannot be read.
+std::shared_ptr<const ContainerReader> readContainer(ContainerType kind,
+                                                     std::shared_ptr<const ByteSource> source);
+// The kind of the file at path (Error when it cannot be read).
+ContainerType detectKind(const fs::path& path);
+// Both: the kind source claims (named name), then its directory.
+OpenedContainer openContainer(std::shared_ptr<const ByteSource> source, std::string_view name);
+// The same for the file at path (a FIFO or device refused at once, naming it).
+OpenedContainer openContainer(const fs::path& path);
 
-// The live object for a kind: the container class, or for image kinds a listing of the image
-// files beside the opened one over that kind's decoder. Returns null for the unknown kind and
-// throws Error for a kind whose class this build does not have.
-std::unique_ptr<ContainerReader> CreateContainerObject(ContainerType code);
 // Opening a file of the kind makes its game's palette the current one, where it has one: current
 // becomes that palette, or black (and this throws) when it cannot be loaded.
 void loadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette& current);
-
-// The kinds a new container can be built as, in the order of the New_C page's items.
-// Pictures: the PNG and BMP files directly in the folder, which the texture WADs are made of.
-enum class Gathering { Flat, Tree, Pictures, None };
-struct CreatableKind {
-    std::string_view caption;     // the item's caption on the page
-    std::string_view defaultName; // proposed in the Temp folder
-    std::string_view cliName;     // `vexa-cli create KIND` (the texture WADs: `vexa-cli import KIND`)
-    Gathering gathering;
-    ContainerType code;
-    std::unique_ptr<EntryLayoutWriter> (*createWriter)() = nullptr; // null: not built by a writer class
-    std::optional<TextureKind> textures = {}; // built from pictures by the texture import
-};
-
-const std::vector<CreatableKind>& creatableKinds();
-const CreatableKind* findCreatableKind(std::string_view cliName);
 
 // The files "Begin" lists for kind from folder (nothing for a kind that gathers none).
 SourceFileList gatherSources(const CreatableKind& kind, const fs::path& folder);

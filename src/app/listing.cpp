@@ -1,6 +1,5 @@
 #include "app/listing.h"
 
-#include "app/image_folder.h"
 #include "base/errors.h"
 
 #include <algorithm>
@@ -8,8 +7,8 @@
 namespace vexa {
 
 std::string statusLine(const ContainerReader& object) {
-    if (const auto* images = dynamic_cast<const ImageFolderListing*>(&object)) {
-        auto text = pathText(images->Folder());
+    if (const auto* folder = object.ListedFolder()) {
+        auto text = pathText(*folder);
         if (text.empty() || text.back() != '/') text += '/';
         return text;
     }
@@ -17,9 +16,9 @@ std::string statusLine(const ContainerReader& object) {
 }
 
 std::optional<std::uint64_t> storedSize(const ContainerReader& object, std::size_t index) {
-    if (const auto* images = dynamic_cast<const ImageFolderListing*>(&object)) {
+    if (const auto* folder = object.ListedFolder()) {
         std::error_code ec;
-        const auto size = fs::file_size(images->FilePath(index), ec);
+        const auto size = fs::file_size(*folder / object.EntryName(index), ec);
         if (ec) return std::nullopt;
         return size;
     }
@@ -28,17 +27,10 @@ std::optional<std::uint64_t> storedSize(const ContainerReader& object, std::size
 
 std::vector<std::uint8_t> readEntryHead(const ContainerReader& object, std::size_t index,
                                         std::size_t maxBytes) {
-    if (const auto* images = dynamic_cast<const ImageFolderListing*>(&object)) {
-        const InputFile file(images->FilePath(index));
-        return file.readBlock(0, std::min<std::uint64_t>(file.size(), maxBytes), "the file");
-    }
     const auto& row = object.Rows().at(index);
-    if (!object.Archive() || !row.offset) return {};
-    const auto entry = "entry " + std::to_string(index) + " '" + row.name + "'";
-    if (const auto damage = object.EntryDamage(index); !damage.empty())
-        throw FormatError(displayPath(object.ArchivePath()) + ": " + entry + ": " + damage);
-    return object.Archive()->readBlock(*row.offset, std::min<std::uint64_t>(row.size.value_or(0), maxBytes),
-                                       entry);
+    if (!object.ListedFolder() && (!object.Archive() || !row.offset)) return {};
+    const auto bytes = object.entrySource(index);
+    return bytes->readBlock(0, std::min<std::uint64_t>(bytes->size(), maxBytes), "the entry");
 }
 
 } // namespace vexa

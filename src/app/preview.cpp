@@ -119,13 +119,12 @@ std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_
 }
 
 // The first picture extraction writes for the entry, as BMP bytes; nullopt when it writes none.
-std::optional<EntryPreview> decodedPicture(const PictureSource& source, const ContainerReader& object,
-                                           std::size_t index, Palette& current,
+std::optional<EntryPreview> decodedPicture(const ContainerReader& object, std::size_t index, Palette& current,
                                            const GamePalettePaths& games) {
     if (const auto size = storedSize(object, index); size && *size > kPreviewMaxBytes)
         throw Error(entryText(object, index) + " is " + std::to_string(*size) +
                     " bytes, more than a preview reads (" + std::to_string(kPreviewMaxBytes) + ")");
-    const auto decoded = source.DecodePictures(index);
+    const auto decoded = object.DecodePictures(index);
     if (decoded.pictures.empty()) return std::nullopt;
     const auto& first = decoded.pictures.front().image;
     if (std::uint64_t{first.width} * first.height > kPreviewMaxBytes)
@@ -205,9 +204,8 @@ EntryPreview previewEntry(const ContainerReader& object, std::size_t index, Pale
     if (index >= object.EntryCount())
         throw Error(displayPath(object.ArchivePath()) + ": no entry " + std::to_string(index) + " (it has " +
                     std::to_string(object.EntryCount()) + ")");
-    if (const auto* pictures = dynamic_cast<const PictureSource*>(&object))
-        if (auto picture = decodedPicture(*pictures, object, index, current, games))
-            return std::move(*picture);
+    if (object.HasPictures())
+        if (auto picture = decodedPicture(object, index, current, games)) return std::move(*picture);
     return storedBytesPreview(object, index);
 }
 

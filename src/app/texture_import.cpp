@@ -12,26 +12,6 @@ namespace vexa {
 
 namespace {
 
-using namespace std::string_view_literals;
-
-// Quake's last 32 entries are fullbright (drawn at full light in the dark) and its last one is
-// the see-through colour of "{" textures; Quake 2 draws index 255 as see-through. Dark Forces and
-// Jedi Knight leave index 0 undrawn in a texture marked transparent.
-constexpr int kQuakeLastLit = 223;
-constexpr std::uint8_t kQuakeSeeThrough = 255;
-constexpr std::uint8_t kJediSeeThrough = 0;
-constexpr std::size_t kWalNameLength = 31;
-// What Dark Forces' BM reader takes as a plain picture: taller ones and 1-pixel-wide ones are not.
-constexpr std::uint32_t kBmMaxHeight = 256;
-
-const std::array<TextureKindInfo, 5> kTextureKinds = {{
-    {TextureKind::Wal, "wal"sv, "Quake 2 WAL texture"sv, ".wal"sv, false, true, Game::Quake2Wal},
-    {TextureKind::Wad2, "wad2"sv, "Quake WAD2 textures"sv, ".wad"sv, true, true, Game::Quake1Bsp},
-    {TextureKind::Wad3, "wad3"sv, "Half-Life WAD3 textures"sv, ".wad"sv, true, true, std::nullopt},
-    {TextureKind::DfBm, "df-bm"sv, "Dark Forces BM texture"sv, ".bm"sv, false, false, Game::DarkForcesBm},
-    {TextureKind::JkMat, "jk-mat"sv, "Jedi Knight MAT texture"sv, ".mat"sv, false, true, Game::JediKnightMat},
-}};
-
 bool hasSeeThroughPixels(const ColourPicture& picture) {
     for (std::size_t p = 0; p < picture.rgba.size() / 4; ++p)
         if (isSeeThrough(picture, p)) return true;
@@ -54,29 +34,6 @@ ColourPicture withSeeThroughEntry(const ColourPicture& picture, std::uint8_t ent
     return out;
 }
 
-// Which entries the picture named name may take in kind's game palette, and whether the texture
-// is marked see-through.
-struct KindRules {
-    PaletteRules rules;
-    bool transparent = false;
-};
-KindRules rulesFor(TextureKind kind, const std::string& name, const ColourPicture& picture) {
-    switch (kind) {
-    case TextureKind::Wal:
-        return {{0, kQuakeSeeThrough - 1, kQuakeSeeThrough}, false};
-    case TextureKind::Wad2:
-        if (namedSeeThrough(name)) return {{0, kQuakeLastLit, kQuakeSeeThrough}, true};
-        return {{0, kQuakeLastLit, std::nullopt}, false};
-    case TextureKind::DfBm:
-    case TextureKind::JkMat:
-        if (hasSeeThroughPixels(picture)) return {{kJediSeeThrough + 1, 255, kJediSeeThrough}, true};
-        return {{0, 255, std::nullopt}, false};
-    case TextureKind::Wad3:
-        break;
-    }
-    return {};
-}
-
 PaletteTable tableOf(const std::vector<std::array<std::uint8_t, 3>>& colours) {
     PaletteTable table{};
     for (std::size_t i = 0; i < colours.size() && i < kPaletteEntries; ++i) {
@@ -95,14 +52,14 @@ struct TextureImages {
     bool transparent = false;
 };
 
-TextureImages makeTexture(TextureKind kind, const std::string& name, const ColourPicture& picture,
+TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, const ColourPicture& picture,
                           const PaletteTable* gamePalette, bool dither, bool withMips) {
     TextureImages out;
     PaletteTable palette{};
     PaletteRules rules;
     std::optional<ColourPicture> marked; // the picture the smaller levels come from, when not picture
     if (gamePalette) {
-        const auto kindRules = rulesFor(kind, name, picture);
+        const auto kindRules = info.rules(name, hasSeeThroughPixels(picture));
         rules = kindRules.rules;
         out.transparent = kindRules.transparent;
         palette = *gamePalette;
@@ -141,11 +98,7 @@ std::string baseName(const fs::path& path) {
 // The checks that need only a picture's size, made for every picture before anything is written.
 void requireFits(const TextureKindInfo& info, const fs::path& picture, PictureSize size) {
     if (info.mipLevels) requireMipSides(picture, size);
-    if (info.kind == TextureKind::DfBm && (size.width < 2 || size.height > kBmMaxHeight))
-        throw FormatError(displayPath(picture) + ": " + std::to_string(size.width) + " x " +
-                          std::to_string(size.height) +
-                          " pixels; a Dark Forces BM is 2 pixels wide or more and " +
-                          std::to_string(kBmMaxHeight) + " high at most");
+    if (info.requireSize) info.requireSize(picture, size);
 }
 
 std::optional<Palette> gamePaletteFor(const TextureKindInfo& info, const ImportOptions& options) {
@@ -153,28 +106,17 @@ std::optional<Palette> gamePaletteFor(const TextureKindInfo& info, const ImportO
     return loadGamePalette(*info.game, options.palettes);
 }
 
+// A single texture's file, named as the kind names it (after outPath, where it stores a name).
 std::vector<std::uint8_t> singleTextureBytes(const TextureKindInfo& info, const fs::path& outPath,
-                                             const fs::path& picturePath, const ColourPicture& picture,
-                                             const Palette& palette, bool dither) {
-    switch (info.kind) {
-    case TextureKind::Wal: {
-        const auto name = storedTextureName(outPath, baseName(outPath), outPath);
-        requireNameFits(name, kWalNameLength, outPath);
-        return walFileBytes(name, makeTexture(info.kind, name, picture, &palette.table, dither, true).levels);
+                                             const ColourPicture& picture, const Palette& palette,
+                                             bool dither) {
+    std::string name;
+    if (info.nameLength > 0) {
+        name = storedTextureName(outPath, baseName(outPath), outPath);
+        requireNameFits(name, info.nameLength, outPath);
     }
-    case TextureKind::DfBm: {
-        const auto texture = makeTexture(info.kind, {}, picture, &palette.table, dither, false);
-        return dfBmFileBytes(texture.levels[0], texture.transparent);
-    }
-    case TextureKind::JkMat: {
-        const auto texture = makeTexture(info.kind, {}, picture, &palette.table, dither, true);
-        return jkMatFileBytes(texture.levels, texture.transparent);
-    }
-    case TextureKind::Wad2:
-    case TextureKind::Wad3:
-        break;
-    }
-    throw Error(displayPath(picturePath) + ": not a single-picture kind");
+    const auto texture = makeTexture(info, name, picture, &palette.table, dither, info.mipLevels);
+    return info.fileBytes(name, texture.levels, texture.transparent);
 }
 
 class TextureWadWriter : public ContainerWriter {
@@ -198,20 +140,6 @@ class TextureWadWriter : public ContainerWriter {
 
 } // namespace
 
-const std::array<TextureKindInfo, 5>& textureKinds() {
-    return kTextureKinds;
-}
-
-const TextureKindInfo& textureKindInfo(TextureKind kind) {
-    return kTextureKinds.at(static_cast<std::size_t>(kind));
-}
-
-const TextureKindInfo* findTextureKind(std::string_view cliName) {
-    for (const auto& k : kTextureKinds)
-        if (k.cliName == cliName) return &k;
-    return nullptr;
-}
-
 void importTextures(TextureKind kind, const fs::path& outPath, const std::vector<fs::path>& pictures,
                     const ImportOptions& options, ProgressSink* progress) {
     const auto& info = textureKindInfo(kind);
@@ -232,20 +160,19 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     if (!info.manyPictures) {
         const auto picture = readColourPicture(pictures[0]);
         requireFits(info, pictures[0], {picture.width, picture.height});
-        const auto bytes = singleTextureBytes(info, outPath, pictures[0], picture, *palette, options.dither);
+        const auto bytes = singleTextureBytes(info, outPath, picture, *palette, options.dither);
         writeMadeFile(outPath, bytes, 0, {}, {}, pictures, progress);
         return;
     }
 
-    const auto wadKind = kind == TextureKind::Wad2 ? TextureWadKind::Wad2 : TextureWadKind::Wad3;
     writeTextureWad(
-        wadKind, outPath, lumps,
+        kind, outPath, lumps,
         [&](std::size_t i) {
             const auto picture = readColourPicture(pictures[i]);
             if (picture.width != lumps[i].size.width || picture.height != lumps[i].size.height)
                 throw Error("Cannot create file " + displayPath(outPath) + ": " + displayPath(pictures[i]) +
                             " changed while it was read");
-            auto texture = makeTexture(kind, lumps[i].name, picture, palette ? &palette->table : nullptr,
+            auto texture = makeTexture(info, lumps[i].name, picture, palette ? &palette->table : nullptr,
                                        options.dither, true);
             return MipTextureContents{std::move(texture.levels), std::move(texture.colours)};
         },
@@ -257,9 +184,9 @@ ImportPreview previewImport(TextureKind kind, const fs::path& picturePath, const
     const auto palette = gamePaletteFor(info, options);
     const auto picture = readColourPicture(picturePath);
     requireFits(info, picturePath, {picture.width, picture.height});
-    const auto name = kind == TextureKind::Wad2 ? baseName(picturePath) : std::string();
+    const auto name = info.manyPictures ? baseName(picturePath) : std::string();
     auto texture =
-        makeTexture(kind, name, picture, palette ? &palette->table : nullptr, options.dither, false);
+        makeTexture(info, name, picture, palette ? &palette->table : nullptr, options.dither, false);
     return {std::move(texture.levels[0]), palette ? palette->table : tableOf(texture.colours)};
 }
 

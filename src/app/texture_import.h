@@ -2,6 +2,7 @@
 // Building game textures from pictures (PNG, BMP): the one entry the window and vexa-cli share.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 #include "images/picture_import.h"
 
 #include <array>
@@ -12,22 +13,6 @@
 #include <vector>
 
 namespace vexa {
-
-enum class TextureKind { Wal, Wad2, Wad3, DfBm, JkMat };
-
-struct TextureKindInfo {
-    TextureKind kind;
-    std::string_view cliName;   // `vexa-cli import KIND`
-    std::string_view caption;   // for the window's menus and file dialogs
-    std::string_view extension; // of the file written, ".wal"
-    bool manyPictures;          // a container of textures (WAD2, WAD3) rather than one picture
-    bool mipLevels;             // sides must be multiples of 16
-    std::optional<Game> game;   // the game palette the pictures are mapped to; none: own palette (WAD3)
-};
-
-const std::array<TextureKindInfo, 5>& textureKinds();
-const TextureKindInfo& textureKindInfo(TextureKind kind);
-const TextureKindInfo* findTextureKind(std::string_view cliName);
 
 struct ImportOptions {
     GamePalettePaths palettes; // where a kind's game palette is loaded from

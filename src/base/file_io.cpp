@@ -51,36 +51,39 @@ std::vector<std::string> levelsOf(const fs::path& relative) {
 
 } // namespace
 
-InputFile::InputFile(const fs::path& path) : path_(path) {
+InputFile::InputFile(const fs::path& path) : ByteSource(path, 0) {
     if (const int error = platform::openForReading(path, file_, identity_); error != 0)
         throw Error("Cannot open file " + displayPath(path) + ": " + platform::reason(error));
-    size_ = identity_.size;
+    setSize(identity_.size);
 }
 
 std::size_t InputFile::readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
     std::size_t got = 0;
     if (const int error = platform::readAt(file_, offset, buffer, got); error != 0)
-        throw Error("Cannot read file " + displayPath(path_) + ": " + platform::reason(error));
+        throw Error("Cannot read file " + displayPath(path()) + ": " + platform::reason(error));
     return got;
 }
 
-void InputFile::readExact(std::uint64_t offset, std::span<std::uint8_t> buffer,
-                          const std::string& what) const {
-    if (offset > size_ || buffer.size() > size_ - offset || readSome(offset, buffer) != buffer.size())
-        throw FormatError(displayPath(path_) + ": " + what + " at offset " + sizeText(offset) + " (" +
-                          sizeText(buffer.size()) + " bytes) runs past the end of the file (" +
-                          sizeText(size_) + " bytes)");
+std::shared_ptr<const ByteSource> openFileBytes(const fs::path& path) {
+    return std::make_shared<const InputFile>(path);
 }
 
-std::vector<std::uint8_t> InputFile::readBlock(std::uint64_t offset, std::uint64_t count,
-                                               const std::string& what) const {
-    if (offset > size_ || count > size_ - offset)
-        throw FormatError(displayPath(path_) + ": " + what + " at offset " + sizeText(offset) + " (" +
-                          sizeText(count) + " bytes) runs past the end of the file (" + sizeText(size_) +
-                          " bytes)");
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
-    readExact(offset, bytes, what);
-    return bytes;
+const InputFile& FileToCopy::opened() const {
+    if (!file_) {
+        file_.emplace(path());
+        if (file_->size() != size()) {
+            const auto now = file_->size();
+            file_.reset();
+            throw Error("Cannot create file " + displayPath(into_) + ": " + displayPath(path()) +
+                        " changed size (" + std::to_string(size()) + " bytes when gathered, " +
+                        std::to_string(now) + " now)");
+        }
+    }
+    return *file_;
+}
+
+std::size_t FileToCopy::readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
+    return opened().readSome(offset, buffer);
 }
 
 bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b) {
@@ -267,17 +270,20 @@ namespace {
 // systems allow it (step bytes a call, then copied(n)), the rest through a bounded buffer handed to
 // write(bytes).
 template <class Copied, class Write>
-void copyRange(const InputFile& source, std::uint64_t offset, std::uint64_t count, const platform::Handle& to,
-               std::uint64_t step, Copied copied, Write write) {
+void copyRange(const ByteSource& source, std::uint64_t offset, std::uint64_t count,
+               const platform::Handle& to, std::uint64_t step, Copied copied, Write write) {
     if (offset > source.size() || count > source.size() - offset)
         throw FormatError(displayPath(source.path()) + ": " + sizeText(count) + " bytes at offset " +
                           sizeText(offset) + " run past the end of the file (" + sizeText(source.size()) +
                           " bytes)");
     std::uint64_t done = 0;
-    while (done < count) {
+    // Bytes that lie in a file are copied by the system; those in memory through the buffer below.
+    const auto* file = source.file();
+    const auto base = source.fileOffset();
+    while (file && done < count) {
         std::uint64_t n = 0;
-        const int error =
-            platform::copyKernelSide(source.handle(), offset + done, to, std::min(count - done, step), n);
+        const int error = platform::copyKernelSide(file->handle(), base + offset + done, to,
+                                                   std::min(count - done, step), n);
         done += n;
         copied(n);
         if (error != 0 || n == 0) break;
@@ -299,7 +305,7 @@ void copyRange(const InputFile& source, std::uint64_t offset, std::uint64_t coun
 
 } // namespace
 
-void OutputFile::copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count) {
+void OutputFile::copyFrom(const ByteSource& source, std::uint64_t offset, std::uint64_t count) {
     copyRange(
         source, offset, count, file_, writeBehind_ ? kWriteBehindStep : kKernelCopyChunk,
         [&](std::uint64_t n) {
@@ -421,7 +427,7 @@ void UpdateFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> byt
     if (const int error = platform::writeAll(file_, bytes); error != 0) fail("write", error);
 }
 
-void UpdateFile::copyAt(std::uint64_t offset, const InputFile& source, std::uint64_t from,
+void UpdateFile::copyAt(std::uint64_t offset, const ByteSource& source, std::uint64_t from,
                         std::uint64_t count) {
     if (const int error = platform::seekTo(file_, offset); error != 0) fail("write", error);
     copyRange(
@@ -443,7 +449,7 @@ void UpdateFile::sync() {
     if (const int error = platform::syncFile(file_); error != 0) fail("write", error);
 }
 
-void copyRangeToFile(const InputFile& archive, std::uint64_t offset, std::uint64_t count,
+void copyRangeToFile(const ByteSource& archive, std::uint64_t offset, std::uint64_t count,
                      const OutputPath& outputPath) {
     if (offset > archive.size() || count > archive.size() - offset)
         throw FormatError(displayPath(archive.path()) + ": " + sizeText(count) + " bytes at offset " +

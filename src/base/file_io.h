@@ -2,6 +2,7 @@
 // Files: RAII streams with the program's own error texts, bounded copies of
 // byte ranges, atomic replacement of a written file, free space and creation times.
 
+#include "base/byte_source.h"
 #include "base/platform.h"
 #include <cstddef>
 
@@ -23,24 +24,16 @@ bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b);
 
 // A file open for reading. Throws "Cannot open file <path>: <reason>" when it cannot be opened or
 // is not a regular file (a FIFO or a device is refused, never waited on).
-class InputFile {
+class InputFile final : public ByteSource {
   public:
     explicit InputFile(const fs::path& path);
 
-    const fs::path& path() const { return path_; }
-    std::uint64_t size() const { return size_; }
     const platform::Handle& handle() const { return file_; }
     // Device and inode: what a writer compares its output with.
     const platform::NodeInfo& identity() const { return identity_; }
 
-    // Reads exactly buffer.size() bytes at offset; throws a FormatError naming what when the file
-    // holds fewer.
-    void readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const;
-    // Reads count bytes at offset into a new buffer, after checking they lie inside the file.
-    std::vector<std::uint8_t> readBlock(std::uint64_t offset, std::uint64_t count,
-                                        const std::string& what) const;
-    // Reads up to buffer.size() bytes at offset; returns how many were read.
-    std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const;
+    std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const override;
+    const InputFile* file() const override { return this; }
 
     // Held while a header and the directory it points at are read: a save in place by another process
     // of this program does not point the header elsewhere meanwhile (it waits a few seconds at most).
@@ -58,10 +51,29 @@ class InputFile {
     DirectoryHold holdDirectory() const { return DirectoryHold(file_); }
 
   private:
-    fs::path path_;
     platform::Handle file_;
     platform::NodeInfo identity_;
-    std::uint64_t size_ = 0;
+};
+
+// The file at path as bytes for a reader: what a container, picture or palette file is opened as.
+std::shared_ptr<const ByteSource> openFileBytes(const fs::path& path);
+
+// A file a container (into) is built from, gathered with size bytes: opened when its bytes are first
+// read (a folder of 10,000 files is never open at once) and let go by letGo() once they are copied.
+// Read then, it is refused (Error naming into, it and both sizes) when it no longer holds size bytes.
+class FileToCopy final : public ByteSource {
+  public:
+    FileToCopy(const fs::path& path, std::uint64_t size, const fs::path& into)
+        : ByteSource(path, size), into_(into) {}
+
+    std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const override;
+    const InputFile* file() const override { return &opened(); }
+    void letGo() const override { file_.reset(); }
+
+  private:
+    const InputFile& opened() const;
+    fs::path into_;
+    mutable std::optional<InputFile> file_;
 };
 
 // How long a save waits for another save of the same file to end.
@@ -179,7 +191,7 @@ class OutputFile {
     void write(std::span<const std::uint8_t> bytes);
     void write(const std::vector<std::uint8_t>& bytes) { write(std::span<const std::uint8_t>(bytes)); }
     // Appends count bytes of source, starting at offset, in bounded chunks (kernel-side where it can).
-    void copyFrom(const InputFile& source, std::uint64_t offset, std::uint64_t count);
+    void copyFrom(const ByteSource& source, std::uint64_t offset, std::uint64_t count);
     // Waits until the bytes are on disk.
     void sync();
     // Puts the file in place.
@@ -247,7 +259,7 @@ class UpdateFile {
 
     void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // Writes count bytes of source, starting at from, at offset (kernel-side where it can).
-    void copyAt(std::uint64_t offset, const InputFile& source, std::uint64_t from, std::uint64_t count);
+    void copyAt(std::uint64_t offset, const ByteSource& source, std::uint64_t from, std::uint64_t count);
     // Sets aside disk space for count bytes at offset; the file grows to cover them.
     void reserve(std::uint64_t offset, std::uint64_t count);
     void resize(std::uint64_t size);
@@ -263,7 +275,7 @@ class UpdateFile {
 };
 
 // Copies count bytes at offset of the archive into a new file at outputPath.
-void copyRangeToFile(const InputFile& archive, std::uint64_t offset, std::uint64_t count,
+void copyRangeToFile(const ByteSource& archive, std::uint64_t offset, std::uint64_t count,
                      const OutputPath& outputPath);
 
 // Writes bytes to a new file (create-or-replace).

@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kSliceBytes = std::size_t{64} << 10;
 } // namespace
 
-void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset,
+void checkRecordsFit(const ByteSource& file, std::int64_t count, std::uint64_t offset,
                      std::uint64_t recordSize, const std::string& what) {
     if (count < 0)
         throw FormatError(displayPath(file.path()) + ": the " + what + " count " + std::to_string(count) +
@@ -23,13 +23,13 @@ void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t of
                           " bytes)");
 }
 
-std::vector<std::uint8_t> readRecords(const InputFile& file, std::int64_t count, std::uint64_t offset,
+std::vector<std::uint8_t> readRecords(const ByteSource& file, std::int64_t count, std::uint64_t offset,
                                       std::uint64_t recordSize, const std::string& what) {
     checkRecordsFit(file, count, offset, recordSize, what);
     return file.readBlock(offset, static_cast<std::uint64_t>(count) * recordSize, "the " + what + " records");
 }
 
-RecordTable::RecordTable(const InputFile& file, std::int64_t count, std::uint64_t offset,
+RecordTable::RecordTable(const ByteSource& file, std::int64_t count, std::uint64_t offset,
                          std::uint64_t recordSize, const std::string& what)
     : file_(file), offset_(offset), recordSize_(static_cast<std::size_t>(recordSize)), count_(0),
       perSlice_(std::max<std::size_t>(1, kSliceBytes / recordSize)), what_("the " + what + " records"),

@@ -13,12 +13,12 @@ namespace vexa {
 
 // Checks that count records of recordSize bytes fit in the bytes between offset and the end of
 // the file; throws a FormatError naming the file otherwise. Call before allocating for them.
-void checkRecordsFit(const InputFile& file, std::int64_t count, std::uint64_t offset,
+void checkRecordsFit(const ByteSource& file, std::int64_t count, std::uint64_t offset,
                      std::uint64_t recordSize, const std::string& what);
 
 // Reads a table of count records of recordSize bytes at offset, in one read, once checkRecordsFit
 // has let it through.
-std::vector<std::uint8_t> readRecords(const InputFile& file, std::int64_t count, std::uint64_t offset,
+std::vector<std::uint8_t> readRecords(const ByteSource& file, std::int64_t count, std::uint64_t offset,
                                       std::uint64_t recordSize, const std::string& what);
 
 // A directory of fixed-size records walked one record at a time: the file is read a slice of
@@ -26,7 +26,7 @@ std::vector<std::uint8_t> readRecords(const InputFile& file, std::int64_t count,
 // checked against the file before anything is read.
 class RecordTable {
   public:
-    RecordTable(const InputFile& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,
+    RecordTable(const ByteSource& file, std::int64_t count, std::uint64_t offset, std::uint64_t recordSize,
                 const std::string& what);
 
     std::size_t size() const { return count_; }
@@ -34,7 +34,7 @@ class RecordTable {
     const ByteReader& operator[](std::size_t index);
 
   private:
-    const InputFile& file_;
+    const ByteSource& file_;
     std::uint64_t offset_;
     std::size_t recordSize_;
     std::size_t count_;

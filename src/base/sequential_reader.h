@@ -13,7 +13,7 @@ namespace vexa {
 
 class SequentialReader {
   public:
-    SequentialReader(const InputFile& file, std::uint64_t position) : file_(file), position_(position) {}
+    SequentialReader(const ByteSource& file, std::uint64_t position) : file_(file), position_(position) {}
 
     std::uint64_t position() const { return position_; }
     // Bytes between the position and the end of the file (0 when the position lies past it).
@@ -28,7 +28,7 @@ class SequentialReader {
   private:
     void requireAvailable(std::uint64_t count, const std::string& what) const;
 
-    const InputFile& file_;
+    const ByteSource& file_;
     std::uint64_t position_;
     std::vector<std::uint8_t> window_;
     std::uint64_t windowStart_ = 0;

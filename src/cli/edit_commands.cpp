@@ -37,13 +37,12 @@ constexpr const char* kEditNote =
 
 // The container at path as an edit; a kind that cannot be edited is refused naming those that can.
 ContainerEdit openForEdit(const std::string& path) {
-    const auto code = DetectContainerType(path);
+    const auto bytes = openFileBytes(path);
+    const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
     if (!ContainerEdit::Editable(code))
         throw Error(path + ": " + std::string(kindName(code)) +
                     " files cannot be edited; these kinds can: " + ContainerEdit::EditableKindNames());
-    auto reader = CreateContainerObject(code);
-    reader->ReadDirectory(path);
-    return ContainerEdit(std::shared_ptr<const ContainerReader>(std::move(reader)), code);
+    return ContainerEdit(readContainer(code, bytes), code);
 }
 
 // "maps" for "maps", "maps/" and "/games/maps/.".

@@ -182,17 +182,15 @@ std::string jsonString(const std::string& text) {
 
 struct Opened {
     ContainerType code;
-    std::unique_ptr<ContainerReader> object;
+    std::shared_ptr<const ContainerReader> object;
 };
 
 // Opens path as the window does: a kind with a game palette makes it the current one.
 Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
-    const auto code = DetectContainerType(path);
+    const auto bytes = openFileBytes(path);
+    const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
     loadKindPalette(code, games, current);
-    auto object = CreateContainerObject(code);
-    if (!object) throw Error("Sorry do not know that file type");
-    object->ReadDirectory(path);
-    return {code, std::move(object)};
+    return {code, readContainer(code, bytes)};
 }
 
 // argv[0], set once by main: where the Data folder is found.
@@ -225,8 +223,8 @@ fs::path programFolder(const char* argv0) {
 // ---- The commands, each run with what its command line gave --------------------------------
 
 int runDetect(const std::string& file) {
-    const auto code = DetectContainerType(file);
-    std::cout << code << '\t' << kindName(code) << '\n';
+    const auto code = detectKind(*openFileBytes(file), pathText(fs::path(file).filename()));
+    std::cout << codeOf(code) << '\t' << kindName(code) << '\n';
     return 0;
 }
 
@@ -261,7 +259,7 @@ int runList(const ListArguments& a) {
             out << printableText(entries[entryAt(k)].name) << "\n";
     } else {
         const bool image = isImageKind(opened.code);
-        out << "{\"path\": " << jsonString(a.file) << ", \"type\": " << std::to_string(opened.code)
+        out << "{\"path\": " << jsonString(a.file) << ", \"type\": " << std::to_string(codeOf(opened.code))
             << ", \"kind\": " << jsonString(std::string(kindName(opened.code)))
             << ", \"count\": " << (image ? std::string("null") : std::to_string(entries.size()))
             << ", \"entries\": [";
@@ -650,8 +648,8 @@ std::string importDetails() {
     std::string text =
         "Builds the game texture OUT from PNG or BMP pictures (8, 24 or 32 bits). KIND is one of:\n";
     for (const auto& k : textureKinds())
-        text += "  " + std::string(k.cliName) + "\t" + std::string(k.caption) +
-                (k.manyPictures ? " (one texture per picture, named after its file)" : " (one picture)") +
+        text += "  " + std::string(k->cliName) + "\t" + std::string(k->caption) +
+                (k->manyPictures ? " (one texture per picture, named after its file)" : " (one picture)") +
                 "\n";
     text += "Colours are mapped to the nearest of the game's palette (the default_*.pal files of the Data\n"
             "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"

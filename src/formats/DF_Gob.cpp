@@ -13,7 +13,7 @@ constexpr std::uint8_t kMagic[4] = {'G', 'O', 'B', 0x0A};
 constexpr std::size_t kCountSize = 4;
 } // namespace
 
-std::vector<EntryRow> TDFGobReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDFGobReader::ParseDirectory(const ByteSource& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
     const auto dirOffset =
         nonNegative(archive, ByteReader(header, displayPath(archive.path())).i32(kDirectoryOffsetField),
@@ -56,5 +56,14 @@ ContainerLayout TDFGobReader::Layout(const std::vector<WriterEntry>& entries, co
     }
     return layout;
 }
+
+const ContainerKind kDFGobKind{
+    .code = ContainerType::DFGob,
+    .name = "Dark Forces GOB",
+    .signatures = {"GOB\n"},
+    .createReader = readerOf<TDFGobReader>,
+    .createWriter = writerOf<TDFGobReader>,
+    .newItems = {{0, "GOB            DarkForces", "New_DF.Gob", "df-gob", Gathering::Flat}},
+};
 
 } // namespace vexa

@@ -2,6 +2,7 @@
 // Dark Forces GOB: "GOB\n", the directory offset, the entries' data, then the directory at the end.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -19,7 +20,9 @@ class TDFGobReader : public RecordArchive, public EntryLayoutWriter {
     std::optional<std::size_t> DirectoryOffsetField() const override { return kDirectoryOffsetField; }
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kDFGobKind;
 
 } // namespace vexa

@@ -81,7 +81,7 @@ std::array<std::uint8_t, 4> TDFLfdReader::TypeForName(std::string_view name) {
     return type;
 }
 
-std::vector<EntryRow> TDFLfdReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDFLfdReader::ParseDirectory(const ByteSource& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the LFD map header");
     const auto mapSize = ByteReader(header, displayPath(archive.path())).i32(kSizeField);
     const std::int64_t count = mapSize > 0 ? mapSize / static_cast<std::int32_t>(kHeaderSize) : 0;
@@ -134,5 +134,14 @@ ContainerLayout TDFLfdReader::Layout(const std::vector<WriterEntry>& entries, co
     }
     return layout;
 }
+
+const ContainerKind kDFLfdKind{
+    .code = ContainerType::DFLfd,
+    .name = "Dark Forces LFD",
+    .signatures = {"RMAP"},
+    .createReader = readerOf<TDFLfdReader>,
+    .createWriter = writerOf<TDFLfdReader>,
+    .newItems = {{9, "LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat}},
+};
 
 } // namespace vexa

@@ -4,6 +4,7 @@
 // that stands for the type.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 #include <array>
 #include <string>
@@ -30,7 +31,9 @@ class TDFLfdReader : public RecordArchive, public EntryLayoutWriter {
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kDFLfdKind;
 
 } // namespace vexa

@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint8_t kSignature[3] = {'D', 'H', 'F'};
 } // namespace
 
-std::vector<EntryRow> TDescentHogReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDescentHogReader::ParseDirectory(const ByteSource& archive) {
     archive.readBlock(0, kSignatureSize, "the HOG signature");
     std::vector<EntryRow> records;
     std::array<std::uint8_t, kEntryHeaderSize> header{};
@@ -58,5 +58,14 @@ ContainerLayout TDescentHogReader::Layout(const std::vector<WriterEntry>& entrie
     }
     return layout;
 }
+
+const ContainerKind kDescentHogKind{
+    .code = ContainerType::DescentHog,
+    .name = "Descent HOG",
+    .signatures = {"DHF"},
+    .createReader = readerOf<TDescentHogReader>,
+    .createWriter = writerOf<TDescentHogReader>,
+    .newItems = {{7, "HOG           Descent 1/2", "New_Descent12.Hog", "hog", Gathering::Flat}},
+};
 
 } // namespace vexa

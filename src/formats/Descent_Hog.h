@@ -3,6 +3,7 @@
 // and a 32-bit size in front of its data. There is no directory: reading walks the file.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -18,7 +19,9 @@ class TDescentHogReader : public RecordArchive, public EntryLayoutWriter {
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kDescentHogKind;
 
 } // namespace vexa

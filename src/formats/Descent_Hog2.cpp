@@ -18,7 +18,7 @@ constexpr std::size_t kReservedField = 12;
 constexpr std::size_t kReservedFill = 55;
 } // namespace
 
-std::vector<EntryRow> TDescentHog2Reader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDescentHog2Reader::ParseDirectory(const ByteSource& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the HOG2 header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto count = head.i32(kCountField);
@@ -66,5 +66,14 @@ ContainerLayout TDescentHog2Reader::Layout(const std::vector<WriterEntry>& entri
     }
     return layout;
 }
+
+const ContainerKind kDescentHog2Kind{
+    .code = ContainerType::DescentHog2,
+    .name = "Descent 3 HOG2",
+    .signatures = {"HOG2"},
+    .createReader = readerOf<TDescentHog2Reader>,
+    .createWriter = writerOf<TDescentHog2Reader>,
+    .newItems = {{8, "HOG           Descent 3", "New_Descent3.Hog", "hog2", Gathering::Flat}},
+};
 
 } // namespace vexa

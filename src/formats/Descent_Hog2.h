@@ -4,6 +4,7 @@
 // records hold no offsets: each entry starts where the one before it ends.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -21,7 +22,9 @@ class TDescentHog2Reader : public RecordArchive, public EntryLayoutWriter {
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kDescentHog2Kind;
 
 } // namespace vexa

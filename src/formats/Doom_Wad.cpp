@@ -9,7 +9,7 @@
 
 namespace vexa {
 
-std::vector<EntryRow> TDoomWadReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TDoomWadReader::ParseDirectory(const ByteSource& archive) {
     auto table = wad::readDirectoryTable(archive, kRecordSize);
     std::vector<EntryRow> records;
     records.reserve(table.size());
@@ -27,5 +27,12 @@ std::vector<EntryRow> TDoomWadReader::ParseDirectory(const InputFile& archive) {
     SetOutputNames(flatOutputNames(records));
     return records;
 }
+
+const ContainerKind kDoomWadKind{
+    .code = ContainerType::DoomWad,
+    .name = "Doom WAD",
+    .signatures = {"IWAD", "PWAD"},
+    .createReader = readerOf<TDoomWadReader>,
+};
 
 } // namespace vexa

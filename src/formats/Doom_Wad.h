@@ -2,6 +2,7 @@
 // Doom IWAD/PWAD: a 12-byte header, the lumps, and a directory of 16-byte records anywhere after.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -13,7 +14,9 @@ class TDoomWadReader : public RecordArchive {
     static constexpr std::size_t kNameWidth = 8;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kDoomWadKind;
 
 } // namespace vexa

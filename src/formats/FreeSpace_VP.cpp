@@ -38,7 +38,7 @@ struct VpRecord {
 };
 } // namespace
 
-std::vector<EntryRow> TFreeSpaceVPReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TFreeSpaceVPReader::ParseDirectory(const ByteSource& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the VP header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto directory = nonNegative(archive, head.i32(kDirectoryField), "the directory position");
@@ -150,5 +150,15 @@ ContainerLayout TFreeSpaceVPReader::Layout(const std::vector<WriterEntry>& entri
     }
     return layout;
 }
+
+const ContainerKind kFreeSpaceVPKind{
+    .code = ContainerType::FreeSpaceVP,
+    .name = "FreeSpace VP",
+    .signatures = {"VPVP"},
+    .createReader = readerOf<TFreeSpaceVPReader>,
+    .createWriter = writerOf<TFreeSpaceVPReader>,
+    .newItems = {{6, "VP               FreeSpace 1/2", "New_FreeSpace.VP", "vp", Gathering::Tree}},
+    .namesHoldFolders = true,
+};
 
 } // namespace vexa

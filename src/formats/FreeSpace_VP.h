@@ -5,6 +5,7 @@
 // ("data\tables\ships.tbl"), the folder records are not rows. Without ".." it is a flat set of rows.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -26,7 +27,9 @@ class TFreeSpaceVPReader : public RecordArchive, public EntryLayoutWriter {
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kFreeSpaceVPKind;
 
 } // namespace vexa

@@ -19,7 +19,7 @@ std::string withSeparator(std::string name, char from, char to) {
 }
 } // namespace
 
-std::vector<EntryRow> THLPakReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> THLPakReader::ParseDirectory(const ByteSource& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the PAK header");
     const ByteReader head(header, displayPath(archive.path()));
     // A zero or negative length is an empty directory, wherever it claims to be.
@@ -73,5 +73,15 @@ ContainerLayout THLPakReader::Layout(const std::vector<WriterEntry>& entries, co
     }
     return layout;
 }
+
+const ContainerKind kPakKind{
+    .code = ContainerType::Pak,
+    .name = "PAK",
+    .signatures = {"PACK"},
+    .createReader = readerOf<THLPakReader>,
+    .createWriter = writerOf<THLPakReader>,
+    .newItems = {{4, "PAK             HalfLife etc (subdirs)", "New_Pak.Pak", "pak", Gathering::Tree}},
+    .namesHoldFolders = true,
+};
 
 } // namespace vexa

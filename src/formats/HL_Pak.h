@@ -3,6 +3,7 @@
 // directory of 64-byte records at the end. Stored names use "/"; the program shows "\".
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -22,7 +23,9 @@ class THLPakReader : public RecordArchive, public EntryLayoutWriter {
     std::optional<std::size_t> DirectoryOffsetField() const override { return kDirectoryOffsetField; }
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kPakKind;
 
 } // namespace vexa

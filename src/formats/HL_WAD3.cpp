@@ -15,7 +15,7 @@ constexpr std::uint32_t kMaxColours = 256;
 
 } // namespace
 
-std::vector<EntryRow> TWadReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TWadReader::ParseDirectory(const ByteSource& archive) {
     auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
     return std::move(lumps.records);
@@ -61,5 +61,26 @@ Pictures TWadReader::DecodePictures(std::size_t index) const {
     out.pictures.push_back({std::move(image), ".bmp"});
     return out;
 }
+
+const ContainerKind kHLWad3Kind{
+    .code = ContainerType::HLWad3,
+    .name = "Half-Life WAD3",
+    .signatures = {"WAD3"},
+    .createReader = readerOf<TWadReader>,
+    .newItems = {{5, "WAD           HalfLife ", "New_HL_Wad.Wad", "hl-wad", Gathering::None},
+                 {10, "WAD3 textures (built in)", "New_HL_Textures.Wad", "wad3", Gathering::Pictures,
+                  TextureKind::Wad3}},
+};
+
+const TextureKindInfo kWad3Textures{
+    .kind = TextureKind::Wad3,
+    .cliName = "wad3",
+    .caption = "Half-Life WAD3 textures",
+    .extension = ".wad",
+    .manyPictures = true,
+    .mipLevels = true,
+    .game = std::nullopt,
+    .nameLength = wad::kMaxNameLength,
+};
 
 } // namespace vexa

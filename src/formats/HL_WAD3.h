@@ -3,24 +3,31 @@
 // carry their own palette; each converts to BMP with its own colours.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace vexa {
 
-class TWadReader : public RecordArchive, public PictureSource {
+class TWadReader : public RecordArchive {
   public:
     // A mip texture (level 0) or a plain picture as ".bmp", naming its own colours, which become
     // the first entries of the current palette. Other lumps give nothing.
+    bool HasPictures() const override { return true; }
     Pictures DecodePictures(std::size_t index) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
     StaticWord RecordType(std::size_t index) const override;
 
   private:
     std::vector<std::uint8_t> types_;
 };
+
+extern const ContainerKind kHLWad3Kind;
+
+// Half-Life WAD3 textures imported from pictures, each with its own palette.
+extern const TextureKindInfo kWad3Textures;
 
 } // namespace vexa

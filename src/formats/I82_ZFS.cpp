@@ -11,7 +11,7 @@
 
 namespace vexa {
 
-std::vector<EntryRow> I82ZFSReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> I82ZFSReader::ParseDirectory(const ByteSource& archive) {
     const auto file = displayPath(archive.path());
     const auto headerBytes = archive.readBlock(0, kHeaderSize, "the ZFS header");
     const ByteReader header(headerBytes, file);
@@ -57,5 +57,12 @@ std::vector<EntryRow> I82ZFSReader::ParseDirectory(const InputFile& archive) {
     SetOutputNames(flatOutputNames(records));
     return records;
 }
+
+const ContainerKind kI82ZfsKind{
+    .code = ContainerType::I82Zfs,
+    .name = "I82 ZFS",
+    .signatures = {"ZFS3"},
+    .createReader = readerOf<I82ZFSReader>,
+};
 
 } // namespace vexa

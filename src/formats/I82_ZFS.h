@@ -3,6 +3,7 @@
 // each block led by the file position of the next one (0 in the last).
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -20,7 +21,9 @@ class I82ZFSReader : public RecordArchive {
     static constexpr std::size_t kSizeOffset = 24;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kI82ZfsKind;
 
 } // namespace vexa

@@ -16,7 +16,7 @@ constexpr std::uint32_t kThirdWord = 12;
 constexpr std::size_t kCountOffset = 12;
 } // namespace
 
-std::vector<EntryRow> TJKGobReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TJKGobReader::ParseDirectory(const ByteSource& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the GOB header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto directory =
@@ -58,5 +58,16 @@ ContainerLayout TJKGobReader::Layout(const std::vector<WriterEntry>& entries, co
     }
     return layout;
 }
+
+const ContainerKind kJKGobKind{
+    .code = ContainerType::JKGob,
+    .name = "Jedi Knight GOB",
+    .signatures = {"GOB "},
+    .createReader = readerOf<TJKGobReader>,
+    .createWriter = writerOf<TJKGobReader>,
+    .newItems = {{1, "GOB            JediKnight  (subdirs)", "New_JK.Gob", "jk-gob", Gathering::Tree},
+                 {2, "GOO            Mots           (subdirs)", "New_Mots.Goo", "goo", Gathering::Tree}},
+    .namesHoldFolders = true,
+};
 
 } // namespace vexa

@@ -3,6 +3,7 @@
 // records right after it, then the entries' data. Names are relative paths with "\" between levels.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -19,7 +20,9 @@ class TJKGobReader : public RecordArchive, public EntryLayoutWriter {
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kJKGobKind;
 
 } // namespace vexa

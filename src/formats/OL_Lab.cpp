@@ -34,7 +34,7 @@ constexpr TypeRow kTypes[] = {
 // it, is read on its own, in a bounded read.
 class NameTable {
   public:
-    NameTable(const InputFile& archive, std::uint64_t start, std::int32_t declaredLength, std::size_t count)
+    NameTable(const ByteSource& archive, std::uint64_t start, std::int32_t declaredLength, std::size_t count)
         : archive_(archive), start_(start) {
         const std::uint64_t available = archive.size() - start; // start lies inside the file (checked)
         std::uint64_t length = declaredLength < 0 ? 0 : static_cast<std::uint64_t>(declaredLength);
@@ -80,7 +80,7 @@ class NameTable {
         return name;
     }
 
-    const InputFile& archive_;
+    const ByteSource& archive_;
     std::uint64_t start_;
     std::vector<std::uint8_t> table_;
 };
@@ -95,7 +95,7 @@ std::array<std::uint8_t, 4> TOLLabReader::TypeCode(std::string_view name) {
     return code;
 }
 
-std::vector<EntryRow> TOLLabReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TOLLabReader::ParseDirectory(const ByteSource& archive) {
     const auto header = archive.readBlock(0, kHeaderSize, "the LAB header");
     const ByteReader head(header, displayPath(archive.path()));
     const auto count = head.i32(kCountOffset);
@@ -156,5 +156,14 @@ ContainerLayout TOLLabReader::Layout(const std::vector<WriterEntry>& entries, co
     layout.head.insert(layout.head.end(), nameTable.begin(), nameTable.end());
     return layout;
 }
+
+const ContainerKind kOLLabKind{
+    .code = ContainerType::OLLab,
+    .name = "Outlaws LAB",
+    .signatures = {"LABN"},
+    .createReader = readerOf<TOLLabReader>,
+    .createWriter = writerOf<TOLLabReader>,
+    .newItems = {{3, "LAB             Outlaws etc", "New_Lab.Lab", "lab", Gathering::Flat}},
+};
 
 } // namespace vexa

@@ -3,6 +3,7 @@
 // code), a table of zero-terminated names, then the entries' data.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 #include <array>
 #include <string_view>
@@ -24,7 +25,9 @@ class TOLLabReader : public RecordArchive, public EntryLayoutWriter {
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kOLLabKind;
 
 } // namespace vexa

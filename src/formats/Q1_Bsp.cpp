@@ -38,12 +38,11 @@ bool isPictureSize(std::int64_t width, std::int64_t height) {
 
 } // namespace
 
-void TQ1BspReader::ReadDirectory(const fs::path& path) {
+void TQ1BspReader::ReadDirectory(std::shared_ptr<const ByteSource> archive) {
     textures_.clear();
-    const auto archive = std::make_shared<const InputFile>(path);
-    SetArchive(path, archive);
+    SetArchive(archive->path(), archive);
     const auto& map = *archive;
-    const auto file = displayPath(path);
+    const auto file = displayPath(archive->path());
 
     const auto header = map.readBlock(0, kHeaderSize, "the BSP header");
     const ByteReader fields(header, file);
@@ -98,5 +97,13 @@ Pictures TQ1BspReader::DecodePictures(std::size_t index) const {
                             ".bmp"});
     return out;
 }
+
+const ContainerKind kQ1BspKind{
+    .code = ContainerType::Q1Bsp,
+    .name = "Quake 1 BSP",
+    .signatures = {std::string_view("\x1D\0\0\0", 4)},
+    .createReader = readerOf<TQ1BspReader>,
+    .palette = Game::Quake1Bsp,
+};
 
 } // namespace vexa

@@ -3,6 +3,7 @@
 // lump, listed with "animated_" for each "*" and converted (level 0) with the Quake 1 palette.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,16 +11,17 @@
 
 namespace vexa {
 
-class TQ1BspReader : public ContainerReader, public PictureSource {
+class TQ1BspReader : public ContainerReader {
   public:
     static constexpr std::size_t kHeaderSize = 124; // version, then 15 lumps of int32 offset, int32 length
     static constexpr std::size_t kCountSize = 4;
 
     // Rows: each texture, sized as its header and its four mip levels (no size for a texture whose
     // size is not a picture's).
-    void ReadDirectory(const fs::path& path) override;
+    void ReadDirectory(std::shared_ptr<const ByteSource> source) override;
     // Mip level 0 of texture index as ".bmp", painted with the current palette (the Quake 1 one
     // its kind loads).
+    bool HasPictures() const override { return true; }
     Pictures DecodePictures(std::size_t index) const override;
 
   private:
@@ -30,5 +32,7 @@ class TQ1BspReader : public ContainerReader, public PictureSource {
 
     std::vector<Texture> textures_;
 };
+
+extern const ContainerKind kQ1BspKind;
 
 } // namespace vexa

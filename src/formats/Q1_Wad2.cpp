@@ -12,7 +12,7 @@ namespace {
 
 // True for a type 'D' lump of exactly 128 x 128 bytes whose first bytes do not read as a mip
 // texture header describing a level 0 that fits the lump: the raw console font.
-bool isRawFont(const InputFile& archive, std::uint64_t offset, std::uint64_t size) {
+bool isRawFont(const ByteSource& archive, std::uint64_t offset, std::uint64_t size) {
     constexpr auto side = static_cast<std::uint64_t>(TQuakeWadReader::kRawFontSide);
     if (size != side * side) return false;
     const auto header = archive.readBlock(offset, wad::kMipHeaderSize, "the texture header");
@@ -24,7 +24,7 @@ bool isRawFont(const InputFile& archive, std::uint64_t offset, std::uint64_t siz
 
 } // namespace
 
-std::vector<EntryRow> TQuakeWadReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TQuakeWadReader::ParseDirectory(const ByteSource& archive) {
     auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
     return std::move(lumps.records);
@@ -55,5 +55,35 @@ Pictures TQuakeWadReader::DecodePictures(std::size_t index) const {
                             ".bmp"});
     return out;
 }
+
+const ContainerKind kQ1Wad2Kind{
+    .code = ContainerType::Q1Wad2,
+    .name = "Quake WAD2",
+    .signatures = {"WAD2"},
+    .createReader = readerOf<TQuakeWadReader>,
+    .palette = Game::Quake1Bsp,
+    .newItems = {{11, "WAD2 textures (built in)", "New_Q1_Textures.Wad", "wad2", Gathering::Pictures,
+                  TextureKind::Wad2}},
+};
+
+// Quake's last 32 entries are fullbright (drawn at full light in the dark) and its last one is the
+// see-through colour of "{" textures.
+const TextureKindInfo kWad2Textures{
+    .kind = TextureKind::Wad2,
+    .cliName = "wad2",
+    .caption = "Quake WAD2 textures",
+    .extension = ".wad",
+    .manyPictures = true,
+    .mipLevels = true,
+    .game = Game::Quake1Bsp,
+    .nameLength = wad::kMaxNameLength,
+    .rules =
+        [](const std::string& name, bool) {
+            constexpr int kLastLit = 223;
+            constexpr std::uint8_t kSeeThrough = 255;
+            if (!name.empty() && name.front() == '{') return TextureRules{{0, kLastLit, kSeeThrough}, true};
+            return TextureRules{{0, kLastLit, std::nullopt}, false};
+        },
+};
 
 } // namespace vexa

@@ -3,13 +3,14 @@
 // convert to BMP with the Quake 1 palette; palettes and every other lump are listed but give no file.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace vexa {
 
-class TQuakeWadReader : public RecordArchive, public PictureSource {
+class TQuakeWadReader : public RecordArchive {
   public:
     // Quake's gfx.wad stores its console font CONCHARS as a type 'D' lump with no header: 128 x 128
     // pixels, nothing else.
@@ -17,14 +18,20 @@ class TQuakeWadReader : public RecordArchive, public PictureSource {
 
     // A plain picture or a mip texture (level 0) as ".bmp", painted with the current palette (the
     // Quake 1 one its kind loads); other lumps give nothing.
+    bool HasPictures() const override { return true; }
     Pictures DecodePictures(std::size_t index) const override;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
     StaticWord RecordType(std::size_t index) const override;
 
   private:
     std::vector<std::uint8_t> types_;
 };
+
+extern const ContainerKind kQ1Wad2Kind;
+
+// Quake WAD2 textures imported from pictures.
+extern const TextureKindInfo kWad2Textures;
 
 } // namespace vexa

@@ -8,7 +8,7 @@
 
 namespace vexa {
 
-std::vector<EntryRow> TSWGrpReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TSWGrpReader::ParseDirectory(const ByteSource& archive) {
     const auto file = displayPath(archive.path());
     const auto headerBytes = archive.readBlock(0, kHeaderSize, "the GRP header");
     const auto count = ByteReader(headerBytes, file).i32(kCountOffset);
@@ -29,5 +29,12 @@ std::vector<EntryRow> TSWGrpReader::ParseDirectory(const InputFile& archive) {
     SetOutputNames(flatOutputNames(records));
     return records;
 }
+
+const ContainerKind kGrpKind{
+    .code = ContainerType::Grp,
+    .name = "GRP",
+    .extension = ".GRP",
+    .createReader = readerOf<TSWGrpReader>,
+};
 
 } // namespace vexa

@@ -3,6 +3,7 @@
 // then the entries' data back to back in directory order. No offsets are stored.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -15,7 +16,9 @@ class TSWGrpReader : public RecordArchive {
     static constexpr std::size_t kSizeOffset = 12;
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kGrpKind;
 
 } // namespace vexa

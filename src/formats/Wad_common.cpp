@@ -10,7 +10,7 @@
 
 namespace vexa::wad {
 
-RecordTable readDirectoryTable(const InputFile& archive, std::size_t recordSize) {
+RecordTable readDirectoryTable(const ByteSource& archive, std::size_t recordSize) {
     const auto header = archive.readBlock(0, kHeaderSize, "the WAD header");
     const ByteReader fields(header, displayPath(archive.path()));
     const auto count = fields.i32(kCountOffset);
@@ -18,7 +18,7 @@ RecordTable readDirectoryTable(const InputFile& archive, std::size_t recordSize)
     return RecordTable(archive, count, dirOffset, recordSize, "lump");
 }
 
-Lumps readLumpDirectory(const InputFile& archive) {
+Lumps readLumpDirectory(const ByteSource& archive) {
     auto table = readDirectoryTable(archive, kRecordSize);
     Lumps lumps;
     lumps.records.reserve(table.size());
@@ -33,7 +33,7 @@ Lumps readLumpDirectory(const InputFile& archive) {
     return lumps;
 }
 
-PicturePlace mipTexturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry) {
+PicturePlace mipTexturePlace(const ByteSource& archive, std::uint64_t lumpOffset, const std::string& entry) {
     const auto header = archive.readBlock(lumpOffset, kMipHeaderSize, entry + ": the texture header");
     const ByteReader fields(header, displayPath(archive.path()));
     const PicturePlace place{fields.i32(kMipWidthField), fields.i32(kMipHeightField),
@@ -42,7 +42,8 @@ PicturePlace mipTexturePlace(const InputFile& archive, std::uint64_t lumpOffset,
     return place;
 }
 
-PicturePlace plainPicturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry) {
+PicturePlace plainPicturePlace(const ByteSource& archive, std::uint64_t lumpOffset,
+                               const std::string& entry) {
     const auto header = archive.readBlock(lumpOffset, kPictureHeaderSize, entry + ": the picture size");
     const ByteReader fields(header, displayPath(archive.path()));
     const PicturePlace place{fields.i32(0), fields.i32(4), lumpOffset + kPictureHeaderSize};

@@ -40,7 +40,7 @@ constexpr std::size_t kMipLevel0Field = 24;
 
 // The directory table a WAD header points to: count records of recordSize bytes, the count and
 // the offset checked against the file.
-RecordTable readDirectoryTable(const InputFile& archive, std::size_t recordSize);
+RecordTable readDirectoryTable(const ByteSource& archive, std::size_t recordSize);
 
 struct Lumps {
     std::vector<EntryRow> records;
@@ -48,7 +48,7 @@ struct Lumps {
 };
 
 // The 32-byte lump records of WAD2 and WAD3; refuses negative offsets and sizes, naming the lump.
-Lumps readLumpDirectory(const InputFile& archive);
+Lumps readLumpDirectory(const ByteSource& archive);
 
 // Where a picture's level-0 pixels start in the file and how large it is.
 struct PicturePlace {
@@ -57,9 +57,9 @@ struct PicturePlace {
 };
 // A mip texture lump (WAD2, WAD3): its header's size, the pixels right after the header. The size
 // is checked (requireImageSize); entry names the lump in messages.
-PicturePlace mipTexturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry);
+PicturePlace mipTexturePlace(const ByteSource& archive, std::uint64_t lumpOffset, const std::string& entry);
 // A plain picture lump: int32 width, int32 height, the pixels.
-PicturePlace plainPicturePlace(const InputFile& archive, std::uint64_t lumpOffset, const std::string& entry);
+PicturePlace plainPicturePlace(const ByteSource& archive, std::uint64_t lumpOffset, const std::string& entry);
 
 // Bytes of levels 0 to 3 of a mip texture whose level 0 is width x height (each level halves
 // both sides, truncated). Sides are those requireImageSize accepts, so this cannot overflow.

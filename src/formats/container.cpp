@@ -20,7 +20,7 @@ std::vector<std::string> ContainerReader::EntryNames() const {
     return names;
 }
 
-void ContainerReader::SetArchive(const fs::path& path, std::shared_ptr<const InputFile> archive) {
+void ContainerReader::SetArchive(const fs::path& path, std::shared_ptr<const ByteSource> archive) {
     path_ = path;
     archive_ = std::move(archive);
     rows_.clear();
@@ -40,22 +40,27 @@ void ContainerReader::RequireWhole(std::size_t index) const {
                           problem);
 }
 
-void ContainerReader::ExtractEntry(const OutputPath& outputPath, std::size_t index) const {
+std::shared_ptr<const ByteSource> ContainerReader::entrySource(std::size_t index) const {
     RequireWhole(index);
     const auto& row = rows_.at(index);
     if (!archive_ || !row.offset || !row.size)
-        throw Error(displayPath(path_) + ": entry " + std::to_string(index) + " '" + row.name +
-                    "' has no stored bytes to copy");
-    copyRangeToFile(*archive_, *row.offset, *row.size, outputPath);
+        throw Error(displayPath(path_) + ": " + entryLabel(index, row.name) + " has no stored bytes to copy");
+    return std::make_shared<const ByteRange>(archive_, *row.offset, *row.size, row.name);
 }
 
-void RecordArchive::ReadDirectory(const fs::path& path) {
+void ContainerReader::ExtractEntry(const OutputPath& outputPath, std::size_t index) const {
+    const auto bytes = entrySource(index);
+    copyRangeToFile(*bytes, 0, bytes->size(), outputPath);
+}
+
+void RecordArchive::ReadDirectory(std::shared_ptr<const ByteSource> archive) {
     outputNames_.clear();
-    auto archive = std::make_shared<const InputFile>(path);
-    SetArchive(path, archive);
-    // The records are the rows: an archive of 100,000 entries is held once, as it is read.
+    SetArchive(archive->path(), archive);
+    // The records are the rows: an archive of 100,000 entries is held once, as it is read. A file is
+    // read while no save in place by another process points its header elsewhere.
     auto rows = [&] {
-        const auto hold = archive->holdDirectory();
+        std::optional<InputFile::DirectoryHold> hold;
+        if (archive->file() == archive.get()) hold.emplace(archive->file()->handle());
         return ParseDirectory(*archive);
     }();
     for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -55,13 +55,14 @@ struct EntryRow {
 
 // What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
 // them. It does not change after ReadDirectory: every read after it is const and goes through
-// positional reads of one shared file handle, so a preview may run while an extraction runs.
+// positional reads of the bytes it was opened on, so a preview may run while an extraction runs.
 class ContainerReader {
   public:
     virtual ~ContainerReader() = default;
 
-    // Reads the directory of the file at path; called once per object. Throws Error on failure.
-    virtual void ReadDirectory(const fs::path& path) = 0;
+    // Reads the directory of the container in source (a file, an entry of another container, bytes
+    // in memory); called once per object. Throws Error on failure.
+    virtual void ReadDirectory(std::shared_ptr<const ByteSource> source) = 0;
     // The rows, in directory order (a row's index is its entry index).
     const std::vector<EntryRow>& Rows() const { return rows_; }
     const std::string& EntryName(std::size_t index) const { return rows_.at(index).name; }
@@ -69,8 +70,22 @@ class ContainerReader {
     std::size_t EntryCount() const { return rows_.size(); }
     std::optional<std::uint64_t> EntrySize(std::size_t index) const { return rows_.at(index).size; }
     const fs::path& ArchivePath() const { return path_; }
-    // The file ReadDirectory opened, shared by every read after it; null for a listing of files.
-    const InputFile* Archive() const { return archive_.get(); }
+    // The bytes ReadDirectory read, shared by every read after it; null for a listing of files.
+    const ByteSource* Archive() const { return archive_.get(); }
+    const std::shared_ptr<const ByteSource>& ArchiveBytes() const { return archive_; }
+    // The bytes of entry index as they are stored: a range of the container (an image file, for a
+    // listing of them). Throws a FormatError naming the entry when it is damaged, Error when the kind
+    // stores no bytes of its own for it.
+    virtual std::shared_ptr<const ByteSource> entrySource(std::size_t index) const;
+
+    // The kinds whose entries are pictures (texture containers, image listings): extraction and preview
+    // decode an entry and paint it with the palette it names, in place of copying its bytes.
+    virtual bool HasPictures() const { return false; }
+    // The entry's pictures (none for an entry that is not one); throws FormatError, naming the file and
+    // the entry, for a damaged one.
+    virtual Pictures DecodePictures(std::size_t) const { return {}; }
+    // A listing of the image files of a folder (the opened one among them) rather than a container.
+    virtual const fs::path* ListedFolder() const { return nullptr; }
 
     // The name row index is written under below the target folder ("\" between levels).
     virtual std::string OutputName(std::size_t index) const { return rows_.at(index).name; }
@@ -94,8 +109,9 @@ class ContainerReader {
     }
 
   protected:
-    // For ReadDirectory: the file and, once the directory is whole, its rows.
-    void SetArchive(const fs::path& path, std::shared_ptr<const InputFile> archive);
+    // For ReadDirectory: the bytes (null for a listing of files, with path) and, once the directory is
+    // whole, its rows.
+    void SetArchive(const fs::path& path, std::shared_ptr<const ByteSource> archive);
     void SetRows(std::vector<EntryRow> rows) { rows_ = std::move(rows); }
     // For a kind whose records hold other fields: one per row, in row order.
     void SetStoredFields(std::vector<StoredFields> stored) { stored_ = std::move(stored); }
@@ -106,7 +122,7 @@ class ContainerReader {
 
   private:
     fs::path path_;
-    std::shared_ptr<const InputFile> archive_;
+    std::shared_ptr<const ByteSource> archive_;
     std::vector<EntryRow> rows_;
     std::vector<std::string> notes_;
     std::vector<StoredFields> stored_;
@@ -141,14 +157,9 @@ struct WriterEntry {
     StoredFields stored{};
 };
 
-// Where one entry's bytes come from: a file on disk (which must still hold size bytes), or a byte
-// range of an open container.
-struct EntrySource {
-    fs::path file;
-    const InputFile* archive = nullptr;
-    std::uint64_t offset = 0;
-    std::uint64_t size = 0;
-};
+// Where one entry's bytes come from: a file gathered from a folder (FileToCopy, which must still hold
+// the bytes it was gathered with), or an entry of an open container (its entrySource).
+using EntrySource = std::shared_ptr<const ByteSource>;
 
 // What a writer lays out around the entries' bytes; the writer skeleton streams those between.
 struct ContainerLayout {
@@ -203,7 +214,7 @@ inline EntryRow recordRow(std::string name, std::uint64_t offset, std::uint64_t 
 // the file is listed as damaged.
 class RecordArchive : public ContainerReader {
   public:
-    void ReadDirectory(const fs::path& path) final;
+    void ReadDirectory(std::shared_ptr<const ByteSource> source) final;
     // The stored name, or the file name a kind with flat, repeating names gave the entry.
     std::string OutputName(std::size_t index) const override {
         return outputNames_.empty() ? EntryName(index) : outputNames_.at(index);
@@ -212,7 +223,7 @@ class RecordArchive : public ContainerReader {
   protected:
     // Reads the directory of the open archive into rows of a name, an offset and a size (recordRow).
     // Each record's range is checked afterwards, and its type filled in.
-    virtual std::vector<EntryRow> ParseDirectory(const InputFile& archive) = 0;
+    virtual std::vector<EntryRow> ParseDirectory(const ByteSource& archive) = 0;
     // A word for what record index holds, for the list's type column; "" where the kind has none.
     virtual StaticWord RecordType(std::size_t) const { return {}; }
     // For kinds whose names are flat and may repeat: one file name per entry (flatOutputNames),

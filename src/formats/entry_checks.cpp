@@ -5,7 +5,7 @@
 
 namespace vexa {
 
-std::uint64_t nonNegative(const InputFile& file, std::int64_t value, const std::string& field) {
+std::uint64_t nonNegative(const ByteSource& file, std::int64_t value, const std::string& field) {
     if (value < 0)
         throw FormatError(displayPath(file.path()) + ": " + field + " " + std::to_string(value) +
                           " is negative");
@@ -16,14 +16,14 @@ std::string entryLabel(std::size_t index, const std::string& name) {
     return "entry " + std::to_string(index) + " '" + name + "'";
 }
 
-EntryRow signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
+EntryRow signedRecord(const ByteSource& file, std::size_t index, std::string name, std::int32_t offset,
                       std::int32_t size) {
     const auto start = nonNegativeOffset(file, index, name, offset);
     const auto stored = nonNegativeSize(file, index, name, size);
     return recordRow(std::move(name), start, stored);
 }
 
-std::vector<EntryRow> offsetSizeNameRows(const InputFile& file, RecordTable& table, std::size_t nameOffset,
+std::vector<EntryRow> offsetSizeNameRows(const ByteSource& file, RecordTable& table, std::size_t nameOffset,
                                          std::size_t nameWidth, std::size_t maxNameLength) {
     std::vector<EntryRow> rows;
     rows.reserve(table.size());
@@ -37,13 +37,13 @@ std::vector<EntryRow> offsetSizeNameRows(const InputFile& file, RecordTable& tab
 }
 
 // The entry's label is made only for a message: most directories have none to give.
-std::uint64_t nonNegativeSize(const InputFile& file, std::size_t index, const std::string& name,
+std::uint64_t nonNegativeSize(const ByteSource& file, std::size_t index, const std::string& name,
                               std::int32_t size) {
     if (size < 0) nonNegative(file, size, entryLabel(index, name) + ": size");
     return static_cast<std::uint64_t>(size);
 }
 
-std::uint64_t nonNegativeOffset(const InputFile& file, std::size_t index, const std::string& name,
+std::uint64_t nonNegativeOffset(const ByteSource& file, std::size_t index, const std::string& name,
                                 std::int32_t offset) {
     if (offset < 0) nonNegative(file, offset, entryLabel(index, name) + ": offset");
     return static_cast<std::uint64_t>(offset);

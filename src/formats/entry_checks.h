@@ -11,24 +11,24 @@ namespace vexa {
 
 // The one check of a signed field read from a file: refuses a negative value with a FormatError
 // naming the file and the field ("the directory offset", "entry 3 'FOO': size"); returns it unsigned.
-std::uint64_t nonNegative(const InputFile& file, std::int64_t value, const std::string& field);
+std::uint64_t nonNegative(const ByteSource& file, std::int64_t value, const std::string& field);
 
 // "entry 3 'FOO'", as messages name an entry after the file.
 std::string entryLabel(std::size_t index, const std::string& name);
 
 // A record of signed 32-bit offset and size fields; a negative one is refused.
-EntryRow signedRecord(const InputFile& file, std::size_t index, std::string name, std::int32_t offset,
+EntryRow signedRecord(const ByteSource& file, std::size_t index, std::string name, std::int32_t offset,
                       std::int32_t size);
 
 // The rows of a directory whose records hold a signed 32-bit offset, a signed 32-bit size and a
 // name field of nameWidth bytes at nameOffset (both GOB kinds).
-std::vector<EntryRow> offsetSizeNameRows(const InputFile& file, RecordTable& table, std::size_t nameOffset,
+std::vector<EntryRow> offsetSizeNameRows(const ByteSource& file, RecordTable& table, std::size_t nameOffset,
                                          std::size_t nameWidth, std::size_t maxNameLength);
 
 // Refuses a negative 32-bit size or offset field of entry index, naming it.
-std::uint64_t nonNegativeSize(const InputFile& file, std::size_t index, const std::string& name,
+std::uint64_t nonNegativeSize(const ByteSource& file, std::size_t index, const std::string& name,
                               std::int32_t size);
-std::uint64_t nonNegativeOffset(const InputFile& file, std::size_t index, const std::string& name,
+std::uint64_t nonNegativeOffset(const ByteSource& file, std::size_t index, const std::string& name,
                                 std::int32_t offset);
 
 // True when size bytes at offset lie inside a file of fileSize bytes.

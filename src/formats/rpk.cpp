@@ -46,15 +46,15 @@ class StringTables {
     std::uint64_t total_ = 0;
 };
 
-std::int64_t count32(const InputFile& archive, std::int32_t count, std::uint64_t at, std::uint64_t recordSize,
-                     const std::string& what) {
+std::int64_t count32(const ByteSource& archive, std::int32_t count, std::uint64_t at,
+                     std::uint64_t recordSize, const std::string& what) {
     checkRecordsFit(archive, count, at, recordSize, what);
     return count;
 }
 
 } // namespace
 
-std::vector<EntryRow> TRpkReader::ParseDirectory(const InputFile& archive) {
+std::vector<EntryRow> TRpkReader::ParseDirectory(const ByteSource& archive) {
     const auto file = displayPath(archive.path());
     SequentialReader in(archive, 0);
 
@@ -121,5 +121,12 @@ std::vector<EntryRow> TRpkReader::ParseDirectory(const InputFile& archive) {
     }
     return records;
 }
+
+const ContainerKind kRpkKind{
+    .code = ContainerType::Rpk,
+    .name = "RPK",
+    .signatures = {"Roni"},
+    .createReader = readerOf<TRpkReader>,
+};
 
 } // namespace vexa

@@ -3,6 +3,7 @@
 // from those strings and each file record names its file and its folder by string index.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 
 namespace vexa {
 
@@ -35,7 +36,9 @@ class TRpkReader : public RecordArchive {
     bool CreatesFolders() const override { return true; }
 
   protected:
-    std::vector<EntryRow> ParseDirectory(const InputFile& archive) override;
+    std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;
 };
+
+extern const ContainerKind kRpkKind;
 
 } // namespace vexa

@@ -19,14 +19,14 @@ constexpr std::size_t kPaletteBytes = 3 * kStoredColours;
 constexpr std::size_t kLumpAlignment = 4;
 constexpr std::size_t kCompressionField = 13;
 
-std::uint64_t paletteTail(TextureWadKind kind) {
-    if (kind == TextureWadKind::Wad2) return 0;
+std::uint64_t paletteTail(TextureKind kind) {
+    if (kind == TextureKind::Wad2) return 0;
     const auto bytes = kColourCountSize + kPaletteBytes;
     return (bytes + kLumpAlignment - 1) / kLumpAlignment * kLumpAlignment;
 }
 
-std::uint8_t lumpType(TextureWadKind kind) {
-    return kind == TextureWadKind::Wad2 ? wad::kQuakeMipTexture : wad::kMipTexture;
+std::uint8_t lumpType(TextureKind kind) {
+    return kind == TextureKind::Wad2 ? wad::kQuakeMipTexture : wad::kMipTexture;
 }
 
 std::string lowerAscii(std::string text) {
@@ -37,11 +37,11 @@ std::string lowerAscii(std::string text) {
 
 } // namespace
 
-std::uint64_t mipTextureLumpSize(TextureWadKind kind, PictureSize size) {
+std::uint64_t mipTextureLumpSize(TextureKind kind, PictureSize size) {
     return wad::kMipHeaderSize + wad::mipLevelsSize(size.width, size.height) + paletteTail(kind);
 }
 
-std::vector<std::uint8_t> mipTextureLumpBytes(TextureWadKind kind, const MipTextureLump& lump,
+std::vector<std::uint8_t> mipTextureLumpBytes(TextureKind kind, const MipTextureLump& lump,
                                               const MipTextureContents& contents) {
     const auto total = mipTextureLumpSize(kind, lump.size);
     std::vector<std::uint8_t> out(wad::kMipHeaderSize);
@@ -60,7 +60,7 @@ std::vector<std::uint8_t> mipTextureLumpBytes(TextureWadKind kind, const MipText
         putU32(&out[wad::kMipLevel0Field + 4 * level], static_cast<std::uint32_t>(out.size()));
         out.insert(out.end(), image.indices.begin(), image.indices.end());
     }
-    if (kind == TextureWadKind::Wad3) {
+    if (kind == TextureKind::Wad3) {
         if (contents.colours.size() > kStoredColours)
             throw Error("texture '" + latin1ToUtf8(lump.name) + "': " +
                         std::to_string(contents.colours.size()) + " colours, more than a palette holds");
@@ -90,7 +90,7 @@ void requireTextureNames(const std::vector<MipTextureLump>& lumps, const fs::pat
     }
 }
 
-void writeTextureWad(TextureWadKind kind, const fs::path& newPath, const std::vector<MipTextureLump>& lumps,
+void writeTextureWad(TextureKind kind, const fs::path& newPath, const std::vector<MipTextureLump>& lumps,
                      const std::function<MipTextureContents(std::size_t)>& make,
                      const std::vector<fs::path>& sources, ProgressSink* progress) {
     requireTextureNames(lumps, newPath);
@@ -111,7 +111,7 @@ void writeTextureWad(TextureWadKind kind, const fs::path& newPath, const std::ve
     }
     requireArchiveFits32(at + directory.size(), newPath);
     std::vector<std::uint8_t> header(wad::kHeaderSize);
-    const char* magic = kind == TextureWadKind::Wad2 ? "WAD2" : "WAD3";
+    const char* magic = kind == TextureKind::Wad2 ? "WAD2" : "WAD3";
     std::copy(magic, magic + 4, header.begin());
     putU32(&header[wad::kCountOffset], static_cast<std::uint32_t>(lumps.size()));
     putU32(&header[wad::kDirectoryOffsetField], static_cast<std::uint32_t>(at));

@@ -5,6 +5,7 @@
 
 #include "formats/container.h"
 #include "images/picture_import.h"
+#include "images/texture_kind.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace vexa {
-
-enum class TextureWadKind { Wad2, Wad3 };
 
 struct MipTextureLump {
     std::string name; // stored form (8-bit), at most wad::kMaxNameLength bytes
@@ -29,9 +28,9 @@ struct MipTextureContents {
 
 // Bytes of a mip texture lump of this size (header, four levels, and for WAD3 the palette count,
 // the palette and padding to 4 bytes).
-std::uint64_t mipTextureLumpSize(TextureWadKind kind, PictureSize size);
+std::uint64_t mipTextureLumpSize(TextureKind kind, PictureSize size);
 // The lump itself; throws when contents do not have the size given.
-std::vector<std::uint8_t> mipTextureLumpBytes(TextureWadKind kind, const MipTextureLump& lump,
+std::vector<std::uint8_t> mipTextureLumpBytes(TextureKind kind, const MipTextureLump& lump,
                                               const MipTextureContents& contents);
 
 // Refuses (naming newPath and the names) names longer than 15 bytes and names given twice (the
@@ -41,7 +40,7 @@ void requireTextureNames(const std::vector<MipTextureLump>& lumps, const fs::pat
 // Writes the WAD through the writer skeleton: make(i) is called for each lump in order. sources
 // are the files the textures come from: the new file must not replace one of them. A failure or
 // a cancel leaves no file and any previous file at newPath as it was.
-void writeTextureWad(TextureWadKind kind, const fs::path& newPath, const std::vector<MipTextureLump>& lumps,
+void writeTextureWad(TextureKind kind, const fs::path& newPath, const std::vector<MipTextureLump>& lumps,
                      const std::function<MipTextureContents(std::size_t)>& make,
                      const std::vector<fs::path>& sources, ProgressSink* progress);
 

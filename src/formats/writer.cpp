@@ -51,22 +51,21 @@ void stopIfAsked(ProgressSink* progress, const fs::path& newPath) {
         throw Cancelled("Cancelled: " + displayPath(newPath) + " was not written");
 }
 
-// A source reached through a link can still be the file being replaced.
-void requireNotReplaced(const OutputFile& out, const InputFile& source, const fs::path& newPath) {
-    const auto& replaced = out.replaced();
-    if (replaced.kind == platform::NodeKind::RegularFile && sameFile(source.identity(), replaced))
+// A whole file the container is built from (reached through a link, perhaps) can still be the file
+// being replaced. An entry of an open container is read through the handle opened before: it may.
+void requireNotReplaced(const platform::NodeInfo& replaced, const ByteSource& source,
+                        const fs::path& newPath) {
+    const auto* file = source.file();
+    if (!file || source.offsetIn(*file)) return;
+    if (replaced.kind == platform::NodeKind::RegularFile && sameFile(file->identity(), replaced))
         throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
                     displayPath(source.path()));
 }
 
-// The file an entry's bytes come from, opened, and still of the size it had when it was gathered.
-InputFile openEntrySource(const EntrySource& from, const fs::path& newPath) {
-    InputFile source(from.file);
-    if (source.size() != from.size)
-        throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(from.file) +
-                    " changed size (" + std::to_string(from.size) + " bytes when gathered, " +
-                    std::to_string(source.size()) + " now)");
-    return source;
+// Copies an entry's bytes, and lets go of the file they came from (one of a folder's 10,000).
+template <class Copy> void copyEntry(const EntrySource& from, Copy copy) {
+    copy(*from);
+    from->letGo();
 }
 
 } // namespace
@@ -104,15 +103,10 @@ void writeContainerFile(const fs::path& newPath, const std::vector<EntrySource>&
     for (std::size_t i = 0; i < sources.size(); ++i) {
         stopIfAsked(progress, newPath);
         if (i < layout.before.size()) out.file().write(layout.before[i]);
-        const auto& from = sources[i];
-        if (from.archive) {
-            // Read through the handle opened before the rename: the old container may be the target.
-            out.file().copyFrom(*from.archive, from.offset, from.size);
-        } else {
-            const auto source = openEntrySource(from, newPath);
-            requireNotReplaced(out.file(), source, newPath);
-            out.file().copyFrom(source, 0, from.size);
-        }
+        copyEntry(sources[i], [&](const ByteSource& from) {
+            requireNotReplaced(out.file().replaced(), from, newPath);
+            out.file().copyFrom(from, 0, from.size());
+        });
         bar.step();
     }
     out.file().write(layout.tail);
@@ -146,7 +140,7 @@ struct UpdatePlan {
     std::uint64_t parkAt = 0;
 };
 
-std::optional<UpdatePlan> planUpdate(const InputFile& archive, std::uint64_t oldEntriesEnd,
+std::optional<UpdatePlan> planUpdate(const ByteSource& archive, std::uint64_t oldEntriesEnd,
                                      std::size_t directoryField, const std::vector<EntrySource>& sources,
                                      const ContainerLayout& layout) {
     const auto& head = layout.head;
@@ -163,15 +157,15 @@ std::optional<UpdatePlan> planUpdate(const InputFile& archive, std::uint64_t old
             old.resize(before.size());
             if (archive.readSome(at, old) != old.size() || old != before) break;
         }
-        const auto& source = sources[plan.firstNew];
-        if (source.archive != &archive || source.offset != at + before.size()) break;
-        at += before.size() + source.size;
+        const auto& source = *sources[plan.firstNew];
+        if (source.offsetIn(archive) != at + before.size()) break;
+        at += before.size() + source.size();
     }
     plan.keptEnd = at;
     // What follows comes from files: an entry of the container there would be overwritten as it is read.
     for (auto i = plan.firstNew; i < sources.size(); ++i) {
-        if (sources[i].archive) return std::nullopt;
-        at += bytesBefore(layout, i).size() + sources[i].size;
+        if (sources[i]->offsetIn(archive)) return std::nullopt;
+        at += bytesBefore(layout, i).size() + sources[i]->size();
     }
     plan.newEnd = at + layout.tail.size();
     // The old entries must all lie before what is written; its directory after.
@@ -284,13 +278,11 @@ bool updateContainerFile(const WriterLock& lock, const InputFile& archive, std::
             const auto& before = bytesBefore(layout, i);
             file->writeAt(at, before);
             at += before.size();
-            const auto& from = sources[i];
-            const auto source = openEntrySource(from, path);
-            if (sameFile(source.identity(), then))
-                throw Error("Cannot create file " + displayPath(path) + ": it is the source file " +
-                            displayPath(source.path()));
-            file->copyAt(at, source, 0, from.size);
-            at += from.size;
+            copyEntry(sources[i], [&](const ByteSource& from) {
+                requireNotReplaced(then, from, path);
+                file->copyAt(at, from, 0, from.size());
+                at += from.size();
+            });
             bar.step();
         }
         file->writeAt(at, layout.tail);
@@ -328,7 +320,7 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
     const WriterLock lock(newPath, patienceOf(progress));
     AtomicOutputFile out(newPath, lock);
     for (const auto& source : sources)
-        requireNotReplaced(out.file(), InputFile(source), newPath);
+        requireNotReplaced(out.file().replaced(), InputFile(source), newPath);
     out.file().write(head);
     bar.reset();
     for (std::size_t i = 0; i < count; ++i) {
@@ -351,7 +343,8 @@ void EntryLayoutWriter::WriteContainer(const fs::path& newPath, const fs::path& 
     sources.reserve(files.size());
     for (const auto& file : files) {
         entries.push_back({file.name, file.size, {file.time, 0, std::nullopt}});
-        sources.push_back({sourcePath(sourceFolder, file), nullptr, 0, file.size});
+        sources.push_back(
+            std::make_shared<const FileToCopy>(sourcePath(sourceFolder, file), file.size, newPath));
     }
     auto layout = Layout(entries, newPath);
     std::vector<std::string> keys;

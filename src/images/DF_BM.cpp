@@ -1,4 +1,5 @@
 #include "images/DF_BM.h"
+#include "images/texture_layouts.h"
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
@@ -13,7 +14,6 @@ constexpr std::size_t kSubHeaderSize = 28;
 constexpr std::size_t kOffsetSize = 4;
 constexpr std::uint16_t kMultipleWidth = 1;
 constexpr std::uint16_t kMultipleMarker = 0xFFFE;
-constexpr std::uint16_t kMaxPlainHeight = 256;
 constexpr std::size_t kMaxSubImages = 50;
 
 constexpr std::size_t kWidthOffset = 4;
@@ -30,7 +30,7 @@ struct SubImage {
 
 // The pixels of a BM are stored by columns, bottom pixel first: byte c x h + r is column c, row r
 // counted from the bottom. The picture holds them as rows from the top.
-Picture columnsPicture(const InputFile& file, const SubImage& image, std::string suffix,
+Picture columnsPicture(const ByteSource& file, const SubImage& image, std::string suffix,
                        const std::string& what) {
     const std::size_t width = image.width, height = image.height;
     const auto columns = file.readBlock(image.pixels, std::uint64_t{width} * height, what);
@@ -42,7 +42,7 @@ Picture columnsPicture(const InputFile& file, const SubImage& image, std::string
 }
 
 // Walks the sub-images of a multiple BM, checking each against the file before any is written.
-std::vector<SubImage> readSubImages(const InputFile& file, std::size_t count) {
+std::vector<SubImage> readSubImages(const ByteSource& file, std::size_t count) {
     const auto name = displayPath(file.path());
     if (count > kMaxSubImages)
         throw FormatError(name + ": " + std::to_string(count) + " sub-images, more than the " +
@@ -72,14 +72,14 @@ std::vector<SubImage> readSubImages(const InputFile& file, std::size_t count) {
 
 } // namespace
 
-Pictures TDFBMReader::Decode(const InputFile& file) const {
+Pictures TDFBMReader::Decode(const ByteSource& file) const {
     const auto header = file.readBlock(0, kHeaderSize, "the BM header");
     const ByteReader fields(header, displayPath(file.path()));
     const auto width = fields.u16(kWidthOffset), height = fields.u16(kHeightOffset);
 
     Pictures out;
     if (width != kMultipleWidth) {
-        if (height > kMaxPlainHeight || fields.u16(kMarkerOffset) == kMultipleMarker ||
+        if (height > TDFBMReader::kMaxPlainHeight || fields.u16(kMarkerOffset) == kMultipleMarker ||
             fields.u16(kCompressionOffset) != 0)
             return out; // a kind of BM this converter does not turn
         requireImageSize(file.path(), "the image", width, height);
@@ -94,5 +94,36 @@ Pictures TDFBMReader::Decode(const InputFile& file) const {
                                               "sub-image " + std::to_string(i)));
     return out;
 }
+
+namespace {
+// Dark Forces and Jedi Knight leave index 0 undrawn in a texture marked transparent.
+TextureRules jediRules(const std::string&, bool seeThrough) {
+    constexpr std::uint8_t kSeeThrough = 0;
+    if (seeThrough) return {{kSeeThrough + 1, 255, kSeeThrough}, true};
+    return {{0, 255, std::nullopt}, false};
+}
+} // namespace
+
+const TextureKindInfo kDfBmTextures{
+    .kind = TextureKind::DfBm,
+    .cliName = "df-bm",
+    .caption = "Dark Forces BM texture",
+    .extension = ".bm",
+    .manyPictures = false,
+    .mipLevels = false,
+    .game = Game::DarkForcesBm,
+    .rules = jediRules,
+    .requireSize =
+        [](const fs::path& picture, PictureSize size) {
+            // 1-pixel-wide pictures are the marker of a multiple BM.
+            if (size.width < 2 || size.height > TDFBMReader::kMaxPlainHeight)
+                throw FormatError(displayPath(picture) + ": " + std::to_string(size.width) + " x " +
+                                  std::to_string(size.height) +
+                                  " pixels; a Dark Forces BM is 2 pixels wide or more and " +
+                                  std::to_string(TDFBMReader::kMaxPlainHeight) + " high at most");
+        },
+    .fileBytes = [](const std::string&, const MipImages& levels,
+                    bool transparent) { return dfBmFileBytes(levels[0], transparent); },
+};
 
 } // namespace vexa

@@ -76,7 +76,7 @@ std::optional<Palette> loadPal(const fs::path& path) {
 }
 
 // A palette of entries 0..n read at offset, the others black; nullopt when the file is too short.
-std::optional<Palette> readPalette(const InputFile& file, std::uint64_t offset, int n, std::string source) {
+std::optional<Palette> readPalette(const ByteSource& file, std::uint64_t offset, int n, std::string source) {
     Palette palette;
     if (!ReadPaletteTriples(file, offset, n, palette.table)) return std::nullopt;
     palette.source = std::move(source);
@@ -93,7 +93,7 @@ std::uint8_t widenSixBit(std::uint8_t value) {
     return static_cast<std::uint8_t>(std::min(wide, 255u));
 }
 
-bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n, PaletteTable& palette) {
+bool ReadPaletteTriples(const ByteSource& file, std::uint64_t offset, int n, PaletteTable& palette) {
     if (n < 0 || n > 255) return false;
     const std::uint64_t count = 3 * static_cast<std::uint64_t>(n + 1);
     if (offset > file.size() || count > file.size() - offset) return false;
@@ -266,8 +266,8 @@ void MemoryRows::readRows(std::size_t first, std::span<std::uint8_t> rows) const
     std::copy(from.begin(), from.end(), rows.begin());
 }
 
-IndexedImage readImage(const InputFile& file, std::uint64_t offset, std::uint32_t width, std::uint32_t height,
-                       const std::string& what) {
+IndexedImage readImage(const ByteSource& file, std::uint64_t offset, std::uint32_t width,
+                       std::uint32_t height, const std::string& what) {
     const std::uint64_t available = offset <= file.size() ? file.size() - offset : 0;
     if (offset > file.size() || (height != 0 && width > available / height))
         throw FormatError(displayPath(file.path()) + ": " + what + ": " + std::to_string(width) + " x " +

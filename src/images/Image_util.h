@@ -39,7 +39,7 @@ std::uint8_t widenSixBit(std::uint8_t value);
 // Reads entries 0..n (n at most 255) as red, green, blue triples at offset into palette. Fails,
 // leaving it untouched, when the file holds fewer than 3 x (n + 1) bytes there. When no byte read
 // reaches 64 the source is taken as 6-bit and all 256 entries are widened.
-bool ReadPaletteTriples(const InputFile& file, std::uint64_t offset, int n, PaletteTable& palette);
+bool ReadPaletteTriples(const ByteSource& file, std::uint64_t offset, int n, PaletteTable& palette);
 
 // The five palette sources. Each throws "Cannot open file <path>" when the file cannot be opened
 // and returns nullopt when the file holds no palette of its kind. Entries a source does not give
@@ -195,27 +195,17 @@ struct Pictures {
     PaletteNeed palette;
 };
 
-// The kinds whose entries are pictures (texture containers, image listings): extraction and
-// preview decode an entry and paint it with the palette it names, in place of copying its bytes.
-class PictureSource {
-  public:
-    virtual ~PictureSource() = default;
-    // The entry's pictures (none for an entry that is not one); throws FormatError, naming the file
-    // and the entry, for a damaged one.
-    virtual Pictures DecodePictures(std::size_t index) const = 0;
-};
-
 // An image kind: one image file decoded into its pictures.
 class ImageDecoder {
   public:
     virtual ~ImageDecoder() = default;
-    virtual Pictures Decode(const InputFile& file) const = 0;
+    virtual Pictures Decode(const ByteSource& file) const = 0;
 };
 
 // The width x height indices stored in file from offset, rows top first; throws a FormatError
 // naming the file and what when the file holds fewer bytes there.
-IndexedImage readImage(const InputFile& file, std::uint64_t offset, std::uint32_t width, std::uint32_t height,
-                       const std::string& what);
+IndexedImage readImage(const ByteSource& file, std::uint64_t offset, std::uint32_t width,
+                       std::uint32_t height, const std::string& what);
 
 // Makes current the palette need asks for and returns it; throws when a game palette cannot be
 // loaded (current is black then).

@@ -20,7 +20,7 @@ struct Image {
 
 // Walks the count images that follow the header, checking each against end (the file's end, or
 // the start of its own palette) before any is written.
-std::vector<Image> readImages(const InputFile& file, std::int32_t count, std::uint64_t end) {
+std::vector<Image> readImages(const ByteSource& file, std::int32_t count, std::uint64_t end) {
     const auto name = displayPath(file.path());
     std::vector<Image> images;
     std::uint64_t at = TJKBmReader::kHeaderSize;
@@ -48,7 +48,7 @@ std::vector<Image> readImages(const InputFile& file, std::int32_t count, std::ui
 
 } // namespace
 
-Pictures TJKBmReader::Decode(const InputFile& file) const {
+Pictures TJKBmReader::Decode(const ByteSource& file) const {
     const auto path = displayPath(file.path());
     const auto header = file.readBlock(0, kHeaderSize, "the BM header");
     const ByteReader fields(header, path);

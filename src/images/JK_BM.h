@@ -14,7 +14,7 @@ class TJKBmReader : public ImageDecoder {
     // Each BM names its own palette, or the Jedi Knight BM game palette when it has none (loaded
     // at each conversion). One image gives ".bmp"; several give "_0.bmp", "_1.bmp"... Only 8-bit
     // BMs give pictures.
-    Pictures Decode(const InputFile& file) const override;
+    Pictures Decode(const ByteSource& file) const override;
 };
 
 } // namespace vexa

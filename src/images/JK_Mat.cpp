@@ -1,4 +1,5 @@
 #include "images/JK_Mat.h"
+#include "images/texture_layouts.h"
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
@@ -34,7 +35,7 @@ std::uint64_t smallerMipBytes(std::int32_t width, std::int32_t height, std::int3
 }
 
 // Walks the textures, checking each whole mip chain against the file before any is written.
-std::vector<Texture> readTextures(const InputFile& file, std::int32_t count) {
+std::vector<Texture> readTextures(const ByteSource& file, std::int32_t count) {
     const auto name = displayPath(file.path());
     checkRecordsFit(file, count, TJKMatReader::kHeaderSize, TJKMatReader::kRecordSize, "material");
     std::uint64_t at =
@@ -63,7 +64,7 @@ std::vector<Texture> readTextures(const InputFile& file, std::int32_t count) {
 
 } // namespace
 
-Pictures TJKMatReader::Decode(const InputFile& file) const {
+Pictures TJKMatReader::Decode(const ByteSource& file) const {
     const auto path = displayPath(file.path());
     const auto header = file.readBlock(0, kHeaderSize, "the MAT header");
     const ByteReader fields(header, path);
@@ -91,5 +92,27 @@ Pictures TJKMatReader::Decode(const InputFile& file) const {
     }
     return out;
 }
+
+namespace {
+// Dark Forces and Jedi Knight leave index 0 undrawn in a texture marked transparent.
+TextureRules jediRules(const std::string&, bool seeThrough) {
+    constexpr std::uint8_t kSeeThrough = 0;
+    if (seeThrough) return {{kSeeThrough + 1, 255, kSeeThrough}, true};
+    return {{0, 255, std::nullopt}, false};
+}
+} // namespace
+
+const TextureKindInfo kJkMatTextures{
+    .kind = TextureKind::JkMat,
+    .cliName = "jk-mat",
+    .caption = "Jedi Knight MAT texture",
+    .extension = ".mat",
+    .manyPictures = false,
+    .mipLevels = true,
+    .game = Game::JediKnightMat,
+    .rules = jediRules,
+    .fileBytes = [](const std::string&, const MipImages& levels,
+                    bool transparent) { return jkMatFileBytes(levels, transparent); },
+};
 
 } // namespace vexa

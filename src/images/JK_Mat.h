@@ -3,6 +3,7 @@
 // mip levels, largest first) or colour records whose first one names the material's colour.
 
 #include "images/Image_util.h"
+#include "images/texture_kind.h"
 
 namespace vexa {
 
@@ -15,7 +16,10 @@ class TJKMatReader : public ImageDecoder {
     // A texture material gives one picture per texture (its largest mip level): ".bmp" for one
     // texture, "_1.bmp", "_2.bmp"... for several. A colour material gives one 64 x 64 picture of
     // its colour. Painted with the current palette (the Jedi Knight MAT one its kind loads).
-    Pictures Decode(const InputFile& file) const override;
+    Pictures Decode(const ByteSource& file) const override;
 };
+
+// Jedi Knight MAT textures imported from pictures.
+extern const TextureKindInfo kJkMatTextures;
 
 } // namespace vexa

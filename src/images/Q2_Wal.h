@@ -3,6 +3,7 @@
 // the largest level is converted.
 
 #include "images/Image_util.h"
+#include "images/texture_kind.h"
 
 namespace vexa {
 
@@ -13,7 +14,10 @@ class TQ2WalReader : public ImageDecoder {
     static constexpr std::size_t kHeightOffset = 36;
 
     // Mip level 0 as ".bmp", painted with the current palette (the Quake 2 one its kind loads).
-    Pictures Decode(const InputFile& file) const override;
+    Pictures Decode(const ByteSource& file) const override;
 };
+
+// Quake 2 WAL textures imported from pictures: Quake 2 draws index 255 as see-through.
+extern const TextureKindInfo kWalTextures;
 
 } // namespace vexa

@@ -36,10 +36,10 @@ struct ColourPicture {
 // and BMP (8, 24 and 32 bits uncompressed or BI_BITFIELDS, rows bottom-up or top-down), told
 // apart by their first bytes. Throws a FormatError naming the file and the reason for anything
 // else, a damaged file, or a side of 0 or over kMaxImageSide.
-ColourPicture readColourPicture(const InputFile& file);
+ColourPicture readColourPicture(const ByteSource& file);
 ColourPicture readColourPicture(const fs::path& path);
 // Only the size from the header (the same checks on it), without reading the pixels.
-PictureSize readPictureSize(const InputFile& file);
+PictureSize readPictureSize(const ByteSource& file);
 PictureSize readPictureSize(const fs::path& path);
 
 // ---- Mapping onto a palette ----------------------------------------------------------------------

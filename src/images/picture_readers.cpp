@@ -22,21 +22,21 @@ namespace {
 constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::size_t kRgba = 4;
 
-[[noreturn]] void refuse(const InputFile& file, const std::string& reason) {
+[[noreturn]] void refuse(const ByteSource& file, const std::string& reason) {
     throw FormatError(displayPath(file.path()) + ": " + reason);
 }
 
-bool isPng(const InputFile& file) {
+bool isPng(const ByteSource& file) {
     std::array<std::uint8_t, 8> start{};
     return file.readSome(0, start) == start.size() && start == kPngSignature;
 }
 
-bool isBmp(const InputFile& file) {
+bool isBmp(const ByteSource& file) {
     std::array<std::uint8_t, 2> start{};
     return file.readSome(0, start) == start.size() && start[0] == 'B' && start[1] == 'M';
 }
 
-PictureSize checkedSize(const InputFile& file, std::int64_t width, std::int64_t height) {
+PictureSize checkedSize(const ByteSource& file, std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
         refuse(file, "a picture of " + std::to_string(width) + " x " + std::to_string(height) +
                          " pixels; pictures from 1 to " + std::to_string(kMaxImageSide) +
@@ -80,7 +80,7 @@ std::string compressionName(std::uint32_t compression) {
     }
 }
 
-BmpHeader readBmpHeader(const InputFile& file) {
+BmpHeader readBmpHeader(const ByteSource& file) {
     std::array<std::uint8_t, kBmpFileHeaderSize + kLargestInfoHeader> bytes{};
     const auto got = file.readSome(0, bytes);
     if (got < kBmpFileHeaderSize + kInfoHeaderSize) refuse(file, "the BMP header is cut short");
@@ -142,7 +142,7 @@ std::uint8_t maskedChannel(std::uint32_t pixel, std::uint32_t mask, std::uint8_t
     return static_cast<std::uint8_t>((std::uint64_t{(pixel & mask) >> shift} * 255 + top / 2) / top);
 }
 
-ColourPicture readBmp(const InputFile& file) {
+ColourPicture readBmp(const ByteSource& file) {
     const auto h = readBmpHeader(file);
     const std::size_t width = h.size.width, height = h.size.height;
     ColourPicture out{h.size.width, h.size.height, std::vector<std::uint8_t>(width * height * kRgba), {}};
@@ -198,7 +198,7 @@ ColourPicture readBmp(const InputFile& file) {
 // libpng reports errors by longjmp: everything it can jump over is plain data here, and every
 // object with a destructor lives outside the jump.
 struct PngSource {
-    const InputFile* file;
+    const ByteSource* file;
     std::uint64_t position;
     char message[200];
 };
@@ -285,11 +285,11 @@ bool readPngRows(png_structp png, png_bytepp rows) {
     return true;
 }
 
-void requirePngStructs(const InputFile& file, const PngReadStruct& png) {
+void requirePngStructs(const ByteSource& file, const PngReadStruct& png) {
     if (!png.png() || !png.info()) refuse(file, "out of memory reading the PNG picture");
 }
 
-ColourPicture readPng(const InputFile& file) {
+ColourPicture readPng(const ByteSource& file) {
     PngSource source{&file, 0, "damaged PNG picture"};
     PngReadStruct png(&source);
     requirePngStructs(file, png);
@@ -329,12 +329,12 @@ ColourPicture readPng(const InputFile& file) {
 }
 #else
 // A build without libpng (the Windows one) reads BMP pictures only.
-ColourPicture readPng(const InputFile& file) {
+ColourPicture readPng(const ByteSource& file) {
     refuse(file, "this build of VEXA reads no PNG (use BMP)");
 }
 #endif
 
-PictureSize pngSize(const InputFile& file) {
+PictureSize pngSize(const ByteSource& file) {
     // The signature, then the IHDR chunk: length 13, "IHDR", width, height (big-endian).
     std::array<std::uint8_t, 24> start{};
     if (file.readSome(0, start) != start.size() || std::memcmp(&start[12], "IHDR", 4) != 0)
@@ -346,13 +346,13 @@ PictureSize pngSize(const InputFile& file) {
     return checkedSize(file, be32(16), be32(20));
 }
 
-[[noreturn]] void refuseUnknown(const InputFile& file) {
+[[noreturn]] void refuseUnknown(const ByteSource& file) {
     refuse(file, "not a PNG or BMP picture");
 }
 
 } // namespace
 
-ColourPicture readColourPicture(const InputFile& file) {
+ColourPicture readColourPicture(const ByteSource& file) {
     if (isPng(file)) return readPng(file);
     if (isBmp(file)) return readBmp(file);
     refuseUnknown(file);
@@ -362,7 +362,7 @@ ColourPicture readColourPicture(const fs::path& path) {
     return readColourPicture(InputFile(path));
 }
 
-PictureSize readPictureSize(const InputFile& file) {
+PictureSize readPictureSize(const ByteSource& file) {
     if (isPng(file)) return pngSize(file);
     if (isBmp(file)) return readBmpHeader(file).size;
     refuseUnknown(file);

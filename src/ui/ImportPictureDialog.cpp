@@ -35,7 +35,7 @@ QString qView(std::string_view text) {
 std::vector<TextureKind> singlePictureKinds() {
     std::vector<TextureKind> kinds;
     for (const auto& info : textureKinds())
-        if (!info.manyPictures) kinds.push_back(info.kind);
+        if (!info->manyPictures) kinds.push_back(info->kind);
     return kinds;
 }
 
@@ -220,7 +220,7 @@ void ImportPictureDialog::CBTextureKindChange() {
     auto path = fsPath(ETexture->text());
     const auto extension = QString::fromStdString(path.extension().string()).toLower();
     for (const auto& info : textureKinds())
-        if (!extension.isEmpty() && extension == qView(info.extension)) {
+        if (!extension.isEmpty() && extension == qView(info->extension)) {
             path.replace_extension(std::string(textureKindInfo(chosenKind()).extension));
             ETexture->setText(qText(path));
             break;

@@ -1,12 +1,12 @@
 #include "ui/Main.h"
 
 #include "app/extract.h"
-#include "app/image_folder.h"
 #include "app/kinds.h"
 #include "app/listing.h"
 #include "base/errors.h"
 #include "base/filter.h"
 #include "base/text.h"
+#include "formats/image_folder.h"
 #include "ui/EditHistory.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FileFilterProxy.h"
@@ -238,7 +238,7 @@ void TPdlg::guarded(const std::function<void()>& command) {
 void TPdlg::FormCreate(const QStringList& arguments) {
     setWindowTitle(QStringLiteral("VEXA ver 0.3"));
     folders_.ensureAll();
-    currentType_ = Kind::Unknown;
+    currentType_ = ContainerType::Unknown;
 
     if (arguments.isEmpty()) return;
     openPath_ = fsPath(arguments.first());
@@ -248,7 +248,8 @@ void TPdlg::FormCreate(const QStringList& arguments) {
         return;
     }
     guarded([this] {
-        currentType_ = DetectContainerType(openPath_);
+        openBytes_ = openFileBytes(openPath_);
+        currentType_ = detectKind(*openBytes_, pathText(openPath_.filename()));
         show(); // the reset of the first showing comes before the listing
         CompleteOpen();
     });
@@ -366,7 +367,7 @@ void TPdlg::EnableListCommands() {
     ExtractAll1->setEnabled(stored);
     // Only where Extract makes pictures does a raw copy differ from it (the lumps of WAD2 and WAD3).
     ExtractRaw1->setEnabled(stored && liveObject_ && liveObject_->HasStoredBytes() &&
-                            dynamic_cast<const PictureSource*>(liveObject_.get()));
+                            liveObject_->HasPictures());
 }
 
 void TPdlg::SetImageCaptions() {
@@ -428,7 +429,10 @@ void TPdlg::Open1Click() {
 
 void TPdlg::OpenFile(const fs::path& path) {
     if (JobRunning()) return;
-    const auto type = DetectContainerType(path); // a file that cannot be read changes nothing
+    // A file that cannot be read changes nothing.
+    auto bytes = openFileBytes(path);
+    const auto type = detectKind(*bytes, pathText(path.filename()));
+    openBytes_ = std::move(bytes);
     openPath_ = path;
     currentType_ = type;
     ResetWindow();
@@ -446,7 +450,7 @@ void TPdlg::CompleteOpen() {
     // The directory is read off the window's thread; the object is the live one once it is read.
     const auto path = openPath_;
     SzLabText(QStringLiteral("Opening ") + qText(path));
-    StartJob([object, path](JobProgress&) { object->ReadDirectory(path); },
+    StartJob([object, bytes = std::move(openBytes_)](JobProgress&) { object->ReadDirectory(bytes); },
              [this, object, path](std::exception_ptr error) {
                  if (jobs_->cancelled()) {
                      SzLabText(QStringLiteral("Opening cancelled: ") + qText(path));

@@ -202,7 +202,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     ProgramFolders folders_;
     FreeSpaceProbe freeSpace_;
 
-    ContainerType currentType_ = Kind::Unknown;
+    ContainerType currentType_ = ContainerType::Unknown;
     // Shared with the job and the preview reading it, so it outlives them when the window lets go.
     std::shared_ptr<const ContainerReader> liveObject_;
     Palette currentPalette_;
@@ -246,8 +246,9 @@ class TPdlg : public QMainWindow, private CreationHost {
     // can; unchecked, it always writes the file anew (for a game that reads the file meanwhile).
     QAction* SaveInPlace1 = nullptr;
     EditHistory* history_ = nullptr;
-    std::vector<EditRow> editRows_;   // what the list shows while there are unsaved edits
-    std::filesystem::path addFolder_; // where Add and Replace look first
+    std::shared_ptr<const ByteSource> openBytes_; // the file detected, until its directory is read
+    std::vector<EditRow> editRows_;               // what the list shows while there are unsaved edits
+    std::filesystem::path addFolder_;             // where Add and Replace look first
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
     std::unique_ptr<BarProgress> progress_;

@@ -167,7 +167,8 @@ TEST(ConcurrentEdits, TwoEditsAtOnceKeepBoth) {
         EXPECT_EQ(names.size(), c.count);
         if (holds(names, "a.txt")) {
             const auto out = dir / "x";
-            ASSERT_EQ(cli({"extract", container.string(), out.string(), "--entry", "a.txt", "--yes"}).exitCode, 0);
+            ASSERT_EQ(
+                cli({"extract", container.string(), out.string(), "--entry", "a.txt", "--yes"}).exitCode, 0);
             EXPECT_EQ(test::readFile(out / "a.txt"), test::patternBytes(3000, 7));
         }
     }
@@ -193,7 +194,8 @@ TEST(ConcurrentEdits, FiftyPairsOfAddsLoseNothing) {
         for (const auto& [run, name] : {std::pair{&a, "a.txt"}, std::pair{&b, "b.txt"}}) {
             EXPECT_EQ(holds(names, name), run->exitCode == 0) << run->err;
             if (run->exitCode != 0) {
-                EXPECT_NE(run->err.find("is being changed by another program"), std::string::npos) << run->err;
+                EXPECT_NE(run->err.find("is being changed by another program"), std::string::npos)
+                    << run->err;
             }
         }
     }
@@ -253,7 +255,8 @@ TEST(ConcurrentEdits, AFileMovedOntoThePathDuringASaveIsKept) {
         std::vector<std::string> args{c.edit[0], container.string()};
         for (std::size_t i = 1; i < c.edit.size(); ++i)
             args.push_back(c.edit[i][0] == '@' ? (dir / c.edit[i].substr(1)).string() : c.edit[i]);
-        Started edit(args, {{"VEXA_FAULT_DIR", (dir / "meet").string()}, {"VEXA_FAULT_PAUSE_SYNC", c.pauseAtSync}});
+        Started edit(args,
+                     {{"VEXA_FAULT_DIR", (dir / "meet").string()}, {"VEXA_FAULT_PAUSE_SYNC", c.pauseAtSync}});
         ASSERT_TRUE(waitFor([&] { return pausedIn(dir / "meet"); }));
         fs::rename(dir / "theirs.pak", container);
         test::writeFile(dir / "meet" / "go", "");
@@ -279,7 +282,8 @@ TEST(ConcurrentEdits, ASecondSaveWaitsOrGivesUp) {
     ASSERT_TRUE(waitFor([&] { return pausedIn(dir / "meet"); }));
     const auto refused = cli({"add", container.string(), (dir / "b.txt").string()});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.err.find(container.string() + " is being changed by another program"), std::string::npos)
+    EXPECT_NE(refused.err.find(container.string() + " is being changed by another program"),
+              std::string::npos)
         << refused.err;
     Started waiting({"add", "--wait", container.string(), (dir / "b.txt").string()}, {});
     ::usleep(300'000);

@@ -35,7 +35,7 @@ const CreatableKind& kindOf(std::string_view cliName) {
 
 ContainerEdit openEdit(const fs::path& path, ContainerType code) {
     auto reader = CreateContainerObject(code);
-    reader->ReadDirectory(path);
+    reader->ReadDirectory(openFileBytes(path));
     return ContainerEdit(std::shared_ptr<const ContainerReader>(std::move(reader)), code);
 }
 
@@ -48,7 +48,7 @@ struct Named {
 // The rows of the container at path with each entry's bytes, read back by a fresh reader.
 std::vector<Named> readBack(const fs::path& path, ContainerType code) {
     auto reader = CreateContainerObject(code);
-    reader->ReadDirectory(path);
+    reader->ReadDirectory(openFileBytes(path));
     std::vector<Named> out;
     for (const auto& row : reader->Rows()) {
         Bytes bytes(static_cast<std::size_t>(*row.size));
@@ -60,7 +60,7 @@ std::vector<Named> readBack(const fs::path& path, ContainerType code) {
 
 std::vector<std::uint32_t> readBackTimes(const fs::path& path, ContainerType code) {
     auto reader = CreateContainerObject(code);
-    reader->ReadDirectory(path);
+    reader->ReadDirectory(openFileBytes(path));
     std::vector<std::uint32_t> times;
     for (std::size_t i = 0; i < reader->EntryCount(); ++i)
         times.push_back(reader->EntryStoredFields(i).time);
@@ -638,10 +638,10 @@ TEST(ContainerEdit, RepeatedNamesTheContainerHeldSurviveASave) {
     gob.u32(8).u32(3).name("SAME.TXT", 13).u32(11).u32(3).name("SAME.TXT", 13);
     test::writeFile(dir / "d.gob", gob.bytes());
     test::writeFile(dir / "x.txt", "x");
-    auto edit = openEdit(dir / "d.gob", Kind::DFGob);
+    auto edit = openEdit(dir / "d.gob", ContainerType::DFGob);
     edit.add(dir / "x.txt");
     edit.save(nullptr);
-    const auto back = readBack(dir / "d.gob", Kind::DFGob);
+    const auto back = readBack(dir / "d.gob", ContainerType::DFGob);
     ASSERT_EQ(back.size(), 3u);
     EXPECT_EQ(back[0], (Named{"SAME.TXT", test::bytesOf("abc")}));
     EXPECT_EQ(back[1], (Named{"SAME.TXT", test::bytesOf("def")}));
@@ -692,8 +692,9 @@ TEST(ContainerEdit, ConvertChecksEveryNameAgainstTheNewKind) {
 
 TEST(ContainerEdit, ReadOnlyKindsAreRefusedNamingTheEditableOnes) {
     for (const auto code :
-         {Kind::DoomWad, Kind::Q1Wad2, Kind::HLWad3, Kind::Q1Bsp, Kind::Rpk, Kind::Grp, Kind::I82Zfs}) {
-        EXPECT_FALSE(ContainerEdit::Editable(code)) << code;
+         {ContainerType::DoomWad, ContainerType::Q1Wad2, ContainerType::HLWad3, ContainerType::Q1Bsp,
+          ContainerType::Rpk, ContainerType::Grp, ContainerType::I82Zfs}) {
+        EXPECT_FALSE(ContainerEdit::Editable(code)) << codeOf(code);
     }
     EXPECT_EQ(ContainerEdit::EditableKindNames(),
               "Dark Forces GOB, Jedi Knight GOB, Outlaws LAB, PAK, "

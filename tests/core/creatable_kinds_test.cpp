@@ -29,10 +29,10 @@ TEST(CreatableKinds, EveryItemButTheWadsHasAWriterWhoseOutputItsReaderOpens) {
         const auto files =
             kind->gathering == Gathering::Tree ? GatherFolderTree(src.path()) : GatherFolderFiles(src.path());
         kind->createWriter()->WriteContainer(path, src.path(), files, nullptr);
-        EXPECT_EQ(DetectContainerType(path), kind->code) << kind->cliName;
+        EXPECT_EQ(detectKind(path), kind->code) << kind->cliName;
         auto reader = CreateContainerObject(kind->code);
         ASSERT_TRUE(reader) << kind->cliName;
-        reader->ReadDirectory(path);
+        reader->ReadDirectory(openFileBytes(path));
         EXPECT_EQ(reader->EntryNames(), (std::vector<std::string>{"a.anm"})) << kind->cliName;
     }
 }
@@ -42,9 +42,9 @@ TEST(CreatableKinds, EmptyFolderGivesAnEmptyContainerThatOpens) {
     for (const auto* kind : writerKinds()) {
         const auto path = out / std::string(kind->defaultName);
         kind->createWriter()->WriteContainer(path, src.path(), {}, nullptr);
-        auto reader = CreateContainerObject(DetectContainerType(path));
+        auto reader = CreateContainerObject(detectKind(path));
         ASSERT_TRUE(reader) << kind->cliName;
-        reader->ReadDirectory(path);
+        reader->ReadDirectory(openFileBytes(path));
         EXPECT_EQ(reader->EntryCount(), 0u) << kind->cliName;
     }
 }

@@ -1,4 +1,3 @@
-#include "app/Global.h"
 #include "app/kinds.h"
 #include "base/errors.h"
 #include "support/test_files.h"
@@ -16,63 +15,64 @@ TEST(Detection, EveryKindByItsFirstBytesOrExtension) {
         Bytes head;
         ContainerType code;
     } cases[] = {
-        {"a.wad", test::bytesOf("WAD3"), Kind::HLWad3},
-        {"a.gob", test::bytesOf("GOB\n"), Kind::DFGob},
-        {"a.gob", test::bytesOf("GOB "), Kind::JKGob},
-        {"a.lab", test::bytesOf("LABN"), Kind::OLLab},
-        {"x.pak", test::bytesOf("PACK"), Kind::Pak},
-        {"a.wad", test::bytesOf("IWAD"), Kind::DoomWad},
-        {"a.wad", test::bytesOf("PWAD"), Kind::DoomWad},
-        {"a.wad", test::bytesOf("WAD2"), Kind::Q1Wad2},
-        {"a.bsp", Bytes{0x1D, 0, 0, 0, 0x10}, Kind::Q1Bsp},
-        {"a.bsp", Bytes{0x1D}, Kind::Q1Bsp}, // missing bytes count as zero
-        {"a.hog", test::bytesOf("DHF"), Kind::DescentHog},
-        {"a.hog", test::bytesOf("DHFz"), Kind::DescentHog},
-        {"a.hog", test::bytesOf("HOG2"), Kind::DescentHog2},
-        {"a.vp", test::bytesOf("VPVP"), Kind::FreeSpaceVP},
-        {"a.lfd", test::bytesOf("RMAP"), Kind::DFLfd},
-        {"a.zfs", test::bytesOf("ZFS3"), Kind::I82Zfs},
-        {"a.rpk", test::bytesOf("Roni"), Kind::Rpk},
-        {"a.bm", Bytes{'B', 'M', ' ', 0x1E}, Kind::DFBm},
-        {"a.bm", test::bytesOf("BM  "), Kind::JKBm},
-        {"a.mat", test::bytesOf("MAT "), Kind::JKMat},
-        {"x.grp", test::bytesOf("PACK"), Kind::Grp}, // the extension decides over the content
-        {"x.GrP", Bytes{}, Kind::Grp},
-        {"x.wal", test::bytesOf("GOB\n"), Kind::Q2Wal},
-        {"x.Wal", Bytes{}, Kind::Q2Wal},
-        {"x.wAL", test::bytesOf("junk"), Kind::Q2Wal},
-        {"a.bm", test::bytesOf("BMxx"), Kind::Unknown},
-        {"a.gob", test::bytesOf("gob "), Kind::Unknown},
-        {"empty", Bytes{}, Kind::Unknown},
-        {"grp.dir.x", test::bytesOf("xxxx"), Kind::Unknown},
+        {"a.wad", test::bytesOf("WAD3"), ContainerType::HLWad3},
+        {"a.gob", test::bytesOf("GOB\n"), ContainerType::DFGob},
+        {"a.gob", test::bytesOf("GOB "), ContainerType::JKGob},
+        {"a.lab", test::bytesOf("LABN"), ContainerType::OLLab},
+        {"x.pak", test::bytesOf("PACK"), ContainerType::Pak},
+        {"a.wad", test::bytesOf("IWAD"), ContainerType::DoomWad},
+        {"a.wad", test::bytesOf("PWAD"), ContainerType::DoomWad},
+        {"a.wad", test::bytesOf("WAD2"), ContainerType::Q1Wad2},
+        {"a.bsp", Bytes{0x1D, 0, 0, 0, 0x10}, ContainerType::Q1Bsp},
+        {"a.bsp", Bytes{0x1D}, ContainerType::Q1Bsp}, // missing bytes count as zero
+        {"a.hog", test::bytesOf("DHF"), ContainerType::DescentHog},
+        {"a.hog", test::bytesOf("DHFz"), ContainerType::DescentHog},
+        {"a.hog", test::bytesOf("HOG2"), ContainerType::DescentHog2},
+        {"a.vp", test::bytesOf("VPVP"), ContainerType::FreeSpaceVP},
+        {"a.lfd", test::bytesOf("RMAP"), ContainerType::DFLfd},
+        {"a.zfs", test::bytesOf("ZFS3"), ContainerType::I82Zfs},
+        {"a.rpk", test::bytesOf("Roni"), ContainerType::Rpk},
+        {"a.bm", Bytes{'B', 'M', ' ', 0x1E}, ContainerType::DFBm},
+        {"a.bm", test::bytesOf("BM  "), ContainerType::JKBm},
+        {"a.mat", test::bytesOf("MAT "), ContainerType::JKMat},
+        {"x.grp", test::bytesOf("PACK"), ContainerType::Grp}, // the extension decides over the content
+        {"x.GrP", Bytes{}, ContainerType::Grp},
+        {"x.wal", test::bytesOf("GOB\n"), ContainerType::Q2Wal},
+        {"x.Wal", Bytes{}, ContainerType::Q2Wal},
+        {"x.wAL", test::bytesOf("junk"), ContainerType::Q2Wal},
+        {"a.bm", test::bytesOf("BMxx"), ContainerType::Unknown},
+        {"a.gob", test::bytesOf("gob "), ContainerType::Unknown},
+        {"empty", Bytes{}, ContainerType::Unknown},
+        {"grp.dir.x", test::bytesOf("xxxx"), ContainerType::Unknown},
     };
     for (const auto& c : cases) {
         test::TempDir dir;
         test::writeFile(dir / c.file, c.head);
-        EXPECT_EQ(DetectContainerType(dir / c.file), c.code)
-            << c.file << " holding " << c.head.size() << " bytes";
+        EXPECT_EQ(detectKind(dir / c.file), c.code) << c.file << " holding " << c.head.size() << " bytes";
     }
 }
 
 TEST(Detection, UnreadableFileGivesTheFileLayerMessage) {
     try {
-        DetectContainerType("/nonexistent/file.gob");
+        detectKind("/nonexistent/file.gob");
         FAIL();
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/file.gob: No such file or directory");
     }
     test::TempDir dir;
-    EXPECT_THROW(DetectContainerType(dir.path()), Error); // a folder is no file
+    EXPECT_THROW(detectKind(dir.path()), Error); // a folder is no file
 }
 
 TEST(KindTable, EveryCodeHasOneNameAndUnknownHasNone) {
-    EXPECT_EQ(kindName(Kind::DFGob), "Dark Forces GOB");
-    EXPECT_EQ(kindName(Kind::Unknown), "unknown");
-    EXPECT_EQ(CreateContainerObject(Kind::Unknown), nullptr);
-    for (const auto& k : kindTable())
-        EXPECT_FALSE(k.name.empty());
-    EXPECT_TRUE(isImageKind(Kind::JKBm));
-    EXPECT_FALSE(isImageKind(Kind::DFGob));
+    EXPECT_EQ(kindName(ContainerType::DFGob), "Dark Forces GOB");
+    EXPECT_EQ(kindName(ContainerType::Unknown), "unknown");
+    EXPECT_EQ(CreateContainerObject(ContainerType::Unknown), nullptr);
+    for (const auto* k : containerKinds()) {
+        EXPECT_FALSE(k->name.empty());
+        EXPECT_EQ(findKind(k->code), k) << k->name; // one record a code
+    }
+    EXPECT_TRUE(isImageKind(ContainerType::JKBm));
+    EXPECT_FALSE(isImageKind(ContainerType::DFGob));
 }
 
 TEST(KindTable, CreatableKindsInPageOrderWithUniqueCommandNames) {

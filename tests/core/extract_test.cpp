@@ -27,9 +27,9 @@ class NamedEntries : public ContainerReader {
             rows.push_back({std::move(name), 1, std::nullopt, {}});
         SetRows(std::move(rows));
     }
-    void ReadDirectory(const fs::path& p) override {
+    void ReadDirectory(std::shared_ptr<const ByteSource> source) override {
         auto rows = Rows();
-        SetArchive(p, nullptr);
+        SetArchive(source->path(), nullptr);
         SetRows(std::move(rows));
     }
     bool CreatesFolders() const override { return folders_; }
@@ -96,7 +96,7 @@ TEST(Extraction, NeverWritesThroughALinkOrOverTheArchive) {
     fs::create_directory_symlink(elsewhere.path(), target / "sub");
     test::writeFile(target / "self.gob", "GOB\n");
     NamedEntries c({"sub\\x", "self.gob"}, true);
-    c.ReadDirectory(target / "self.gob");
+    c.ReadDirectory(openFileBytes(target / "self.gob"));
     const auto r = extractRows(c, target.path(), {0, 1});
     EXPECT_EQ(r.refused.size(), 2u);
     EXPECT_TRUE(fs::is_empty(elsewhere.path()));
@@ -137,7 +137,7 @@ TEST(Extraction, EntriesOfACheckedFolderAreStillCheckedThemselves) {
                 if (c.leaf == Leaf::HardLinkToArchive) fs::create_hard_link(archive, leaf);
 
                 NamedEntries entries({folder + "before", folder + "x"}, true);
-                entries.ReadDirectory(archive);
+                entries.ReadDirectory(openFileBytes(archive));
                 const auto r =
                     extractRows(entries, target.path(),
                                 first ? std::vector<std::size_t>{1} : std::vector<std::size_t>{0, 1});
@@ -202,7 +202,7 @@ TEST(Extraction, LargeSparseEntryCopiesWhole) {
         out.write(reinterpret_cast<const char*>(dirBytes.bytes().data()), dirBytes.size());
     }
     TDFGobReader gob;
-    gob.ReadDirectory(dir / "big.gob");
+    gob.ReadDirectory(openFileBytes(dir / "big.gob"));
     ASSERT_EQ(gob.EntrySize(0), size);
     fs::create_directory(dir / "out");
     extractRows(gob, dir / "out", {0});

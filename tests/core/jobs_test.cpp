@@ -39,7 +39,7 @@ TEST(CancelledExtraction, StopsBetweenEntriesLeavingOnlyWholeFiles) {
         test::writeFile(source / name, bytes);
     TDFGobReader().WriteContainer(in / "t.gob", source.path(), GatherFolderFiles(source.path()), nullptr);
     TDFGobReader gob;
-    gob.ReadDirectory(in / "t.gob");
+    gob.ReadDirectory(openFileBytes(in / "t.gob"));
     const std::vector<std::size_t> rows = {4, 0, 2, 1, 3}; // in an order other than the archive's
 
     const struct {
@@ -84,7 +84,7 @@ class CancelDuringEntry : public ContainerReader {
             rows.push_back({name, 200, std::nullopt, {}});
         SetRows(std::move(rows));
     }
-    void ReadDirectory(const fs::path&) override {}
+    void ReadDirectory(std::shared_ptr<const ByteSource>) override {}
     void ExtractEntry(const OutputPath& out, std::size_t index) const override {
         OutputFile f(out);
         f.write(Bytes(100, static_cast<std::uint8_t>(index)));

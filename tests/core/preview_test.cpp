@@ -37,11 +37,11 @@ class Previews : public ::testing::Test {
     }
 
     std::unique_ptr<ContainerReader> open(const fs::path& path) {
-        const auto code = DetectContainerType(path);
+        const auto code = detectKind(path);
         loadKindPalette(code, games_, current_);
         auto object = CreateContainerObject(code);
         if (!object) throw std::runtime_error("not detected: " + path.string());
-        object->ReadDirectory(path);
+        object->ReadDirectory(openFileBytes(path));
         return object;
     }
 

@@ -67,12 +67,12 @@ IndexedImage readBack(TextureKind kind, const fs::path& file, std::size_t index 
         return TJKMatReader().Decode(InputFile(file)).pictures.at(0).image;
     case TextureKind::Wad2: {
         TQuakeWadReader wad;
-        wad.ReadDirectory(file);
+        wad.ReadDirectory(openFileBytes(file));
         return wad.DecodePictures(index).pictures.at(0).image;
     }
     case TextureKind::Wad3: {
         TWadReader wad;
-        wad.ReadDirectory(file);
+        wad.ReadDirectory(openFileBytes(file));
         return wad.DecodePictures(index).pictures.at(0).image;
     }
     }
@@ -80,7 +80,8 @@ IndexedImage readBack(TextureKind kind, const fs::path& file, std::size_t index 
 }
 
 TEST_F(TextureImport, EachKindReadsBackToTheSameIndices) {
-    for (const auto& info : textureKinds()) {
+    for (const auto* kind : textureKinds()) {
+        const auto& info = *kind;
         SCOPED_TRACE(std::string(info.cliName));
         const auto colours = info.game ? gameColours(*info.game) : test::coloursOf(test::knownPalette(99));
         const auto indices = someIndices(32 * 16, 3);
@@ -111,7 +112,7 @@ TEST_F(TextureImport, Wad3FromPngsKeepsEachPicturesColours) {
     const auto out = dir_ / "new.wad";
     importTextures(TextureKind::Wad3, out, pictures, options_, nullptr);
     TWadReader wad;
-    wad.ReadDirectory(out);
+    wad.ReadDirectory(openFileBytes(out));
     ASSERT_EQ(wad.EntryCount(), 2u);
     for (std::size_t k = 0; k < 2; ++k) {
         EXPECT_EQ(wad.EntryName(k), "tex" + std::to_string(k));

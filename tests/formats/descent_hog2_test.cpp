@@ -46,7 +46,7 @@ TEST(DescentHog2, WritesTheExactLayoutWithTheGatheredTimes) {
     EXPECT_EQ(written, expected.bytes());
 
     TDescentHog2Reader hog;
-    hog.ReadDirectory(out / "new.hog");
+    hog.ReadDirectory(openFileBytes(out / "new.hog"));
     EXPECT_EQ(hog.Rows()[0].offset, 164u);
     EXPECT_EQ(hog.Rows()[1].offset, 174u);
 }
@@ -66,7 +66,7 @@ TEST(DescentHog2, OffsetsAddUpFromTheDataPosition) {
     b.zeros(1000 - b.size()).raw(Bytes(16, 5));
     test::writeFile(dir / "a.hog", b.bytes());
     TDescentHog2Reader hog;
-    hog.ReadDirectory(dir / "a.hog");
+    hog.ReadDirectory(openFileBytes(dir / "a.hog"));
     EXPECT_EQ(hog.EntryNames(), (std::vector<std::string>{"seven", "nine", ""}));
     EXPECT_EQ(hog.Rows()[0].offset, 1000u);
     EXPECT_EQ(hog.Rows()[1].offset, 1007u);
@@ -80,7 +80,7 @@ TEST(DescentHog2, LongNamesKeepTheirFirst35Bytes) {
     TDescentHog2Reader writer;
     writer.WriteContainer(out / "n.hog", src.path(), GatherFolderFiles(src.path()), nullptr);
     TDescentHog2Reader hog;
-    hog.ReadDirectory(out / "n.hog");
+    hog.ReadDirectory(openFileBytes(out / "n.hog"));
     EXPECT_EQ(hog.EntryNames(), (std::vector<std::string>{forty.substr(0, 35)}));
 }
 
@@ -90,8 +90,8 @@ TEST(DescentHog2, WriteReadExtractRoundTrip) {
     test::writeFile(src / "sub" / "ignored.txt", "flat kinds leave folders out");
     TDescentHog2Reader writer;
     writer.WriteContainer(out / "r.hog", src.path(), GatherFolderFiles(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.hog", Kind::DescentHog2, {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"},
-                            src.path());
+    test::expectReadsBackAs(out / "r.hog", ContainerType::DescentHog2,
+                            {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"}, src.path());
 }
 
 TEST(DescentHog2, EscapingNamesAreRefusedOnExtraction) {

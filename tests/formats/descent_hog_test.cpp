@@ -37,7 +37,7 @@ TEST(DescentHog, WritesTheExactLayout) {
     EXPECT_EQ(written, expected.bytes());
 
     TDescentHogReader hog;
-    hog.ReadDirectory(out / "new.hog");
+    hog.ReadDirectory(openFileBytes(out / "new.hog"));
     EXPECT_EQ(hog.Rows()[0].offset, 20u);
     EXPECT_EQ(hog.Rows()[1].offset, 47u);
 }
@@ -48,7 +48,7 @@ TEST(DescentHog, SignatureAloneIsAnEmptyHog) {
     writer.WriteContainer(out / "e.hog", src.path(), {}, nullptr);
     EXPECT_EQ(test::readFile(out / "e.hog"), test::bytesOf("DHF"));
     TDescentHogReader hog;
-    hog.ReadDirectory(out / "e.hog");
+    hog.ReadDirectory(openFileBytes(out / "e.hog"));
     EXPECT_EQ(hog.EntryCount(), 0u);
     EXPECT_EQ(statusLine(hog), (out / "e.hog").string() + "   Contains  0 files");
 }
@@ -59,7 +59,7 @@ TEST(DescentHog, WalkListsEveryEntryIncludingEmptyOnes) {
         dir / "a.hog",
         makeHog({{"ONE.TXT", Bytes(3, 1)}, {"ZERO.DAT", Bytes{}}, {"ABCDEFGHIJKLM", Bytes(2, 2)}}));
     TDescentHogReader hog;
-    hog.ReadDirectory(dir / "a.hog");
+    hog.ReadDirectory(openFileBytes(dir / "a.hog"));
     // A name field of 13 non-zero bytes lists as its first 12.
     EXPECT_EQ(hog.EntryNames(), (std::vector<std::string>{"ONE.TXT", "ZERO.DAT", "ABCDEFGHIJKL"}));
     EXPECT_EQ(hog.EntrySize(1), 0u);
@@ -81,8 +81,8 @@ TEST(DescentHog, WriteReadExtractRoundTrip) {
     test::writeFile(src / "sub" / "ignored.txt", "flat kinds leave folders out");
     TDescentHogReader writer;
     writer.WriteContainer(out / "r.hog", src.path(), GatherFolderFiles(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.hog", Kind::DescentHog, {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"},
-                            src.path());
+    test::expectReadsBackAs(out / "r.hog", ContainerType::DescentHog,
+                            {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"}, src.path());
 }
 
 TEST(DescentHog, PhysicsFSReadsWhatVexaWrites) {
@@ -139,7 +139,7 @@ TEST(DescentHog, ACutOffHeaderEndsTheWalkWithANote) {
         TempDir dir;
         test::writeFile(dir / "c.hog", c.bytes);
         TDescentHogReader hog;
-        hog.ReadDirectory(dir / "c.hog");
+        hog.ReadDirectory(openFileBytes(dir / "c.hog"));
         EXPECT_EQ(hog.EntryCount(), c.listed) << c.fault;
         ASSERT_EQ(hog.ListingNotes().size(), 1u) << c.fault;
         EXPECT_NE(hog.ListingNotes()[0].find("header of entry " + std::to_string(c.listed) + " at offset"),

@@ -24,7 +24,7 @@ TEST(DFGob, ListsNamesAndSizesInDirectoryOrder) {
     test::writeFile(dir / "a.gob",
                     makeGob({{"ABCDEFGH.IJK", Bytes(5, 1)}, {"A.B", Bytes(0)}, {"Z.LEV", Bytes(3, 2)}}));
     TDFGobReader gob;
-    gob.ReadDirectory(dir / "a.gob");
+    gob.ReadDirectory(openFileBytes(dir / "a.gob"));
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"ABCDEFGH.IJK", "A.B", "Z.LEV"}));
     EXPECT_EQ(gob.EntrySize(0), 5u);
     EXPECT_EQ(gob.EntrySize(1), 0u);
@@ -37,7 +37,7 @@ TEST(DFGob, NameFieldStopsAtTwelveCharacters) {
     b.raw("GOB\n").u32(8).u32(1).u32(0).u32(0).raw("ABCDEFGHIJKLM"); // no zero byte in the field
     test::writeFile(dir / "a.gob", b.bytes());
     TDFGobReader gob;
-    gob.ReadDirectory(dir / "a.gob");
+    gob.ReadDirectory(openFileBytes(dir / "a.gob"));
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"ABCDEFGHIJKL"}));
 }
 
@@ -45,7 +45,7 @@ TEST(DFGob, EightBitNamesBecomeUtf8) {
     TempDir dir;
     test::writeFile(dir / "a.gob", makeGob({{"\xC9T\xC9.TXT", Bytes(1, 7)}}));
     TDFGobReader gob;
-    gob.ReadDirectory(dir / "a.gob");
+    gob.ReadDirectory(openFileBytes(dir / "a.gob"));
     EXPECT_EQ(gob.EntryNames()[0], "\xC3\x89T\xC3\x89.TXT");
 }
 
@@ -53,7 +53,7 @@ TEST(DFGob, EmptyGobListsNothing) {
     TempDir dir;
     test::writeFile(dir / "a.gob", makeGob({}));
     TDFGobReader gob;
-    gob.ReadDirectory(dir / "a.gob");
+    gob.ReadDirectory(openFileBytes(dir / "a.gob"));
     EXPECT_EQ(gob.EntryCount(), 0u);
     EXPECT_EQ(statusLine(gob), (dir / "a.gob").string() + "   Contains  0 files");
 }
@@ -78,7 +78,7 @@ TEST(DFGob, DamagedFilesAreRefusedWithTheFileNamed) {
         test::writeFile(path, c.bytes);
         TDFGobReader gob;
         try {
-            gob.ReadDirectory(path);
+            gob.ReadDirectory(openFileBytes(path));
             ADD_FAILURE() << c.fault << " was accepted";
         } catch (const FormatError& e) {
             EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos)
@@ -109,7 +109,7 @@ TEST(DFGob, DamagedFilesAreRefusedWithTheFileNamed) {
 TEST(DFGob, MissingFileGivesTheFileLayerMessage) {
     TDFGobReader gob;
     try {
-        gob.ReadDirectory("/nonexistent/x.gob");
+        gob.ReadDirectory(openFileBytes("/nonexistent/x.gob"));
         FAIL();
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Cannot open file /nonexistent/x.gob: No such file or directory");
@@ -140,7 +140,7 @@ TEST(DFGob, LongNamesKeepElevenCharactersAndTwelveFitWhole) {
     TDFGobReader writer;
     writer.WriteContainer(out / "n.gob", src.path(), GatherFolderFiles(src.path()), nullptr);
     TDFGobReader gob;
-    gob.ReadDirectory(out / "n.gob");
+    gob.ReadDirectory(openFileBytes(out / "n.gob"));
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"ABCDEFGH.TXT", "LONGNAMEFIL"}));
 }
 
@@ -160,9 +160,9 @@ TEST(DFGob, WriteReadExtractRoundTrip) {
     TDFGobReader writer;
     writer.WriteContainer(out / "r.gob", src.path(), GatherFolderFiles(src.path()), nullptr);
 
-    auto gob = CreateContainerObject(DetectContainerType(out / "r.gob"));
+    auto gob = CreateContainerObject(detectKind(out / "r.gob"));
     ASSERT_TRUE(gob);
-    gob->ReadDirectory(out / "r.gob");
+    gob->ReadDirectory(openFileBytes(out / "r.gob"));
     EXPECT_EQ(gob->EntryNames(), names);
     const auto result = extractRows(*gob, target.path(), {0, 1, 2, 3});
     EXPECT_EQ(result.written, 4u);

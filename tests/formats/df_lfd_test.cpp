@@ -46,7 +46,7 @@ TEST(DFLfd, WritesTheExactLayout) {
     EXPECT_EQ(written, expected.bytes());
 
     TDFLfdReader lfd;
-    lfd.ReadDirectory(out / "new.lfd");
+    lfd.ReadDirectory(openFileBytes(out / "new.lfd"));
     EXPECT_EQ(lfd.EntryNames(), (std::vector<std::string>{"A.anm", "B.plt"}));
     EXPECT_EQ(lfd.Rows()[0].offset, 64u);
     EXPECT_EQ(lfd.Rows()[1].offset, 180u);
@@ -90,7 +90,7 @@ TEST(DFLfd, NamesAreCutToEightAndTypesOutsideTheTableStoreZeros) {
     EXPECT_EQ(test::readFile(out / "n.lfd"), expected.bytes());
 
     TDFLfdReader lfd;
-    lfd.ReadDirectory(out / "n.lfd");
+    lfd.ReadDirectory(openFileBytes(out / "n.lfd"));
     EXPECT_EQ(lfd.EntryNames(), (std::vector<std::string>{"ELEVENCH.anm", "notes"}));
 }
 
@@ -113,7 +113,7 @@ TEST(DFLfd, CountIsTheMapSizeOverSixteen) {
         b.zeros(64);
         test::writeFile(dir / "a.lfd", b.bytes());
         TDFLfdReader lfd;
-        lfd.ReadDirectory(dir / "a.lfd");
+        lfd.ReadDirectory(openFileBytes(dir / "a.lfd"));
         ASSERT_EQ(lfd.EntryCount(), c.count) << c.mapSize;
         if (c.count == 2) {
             EXPECT_EQ(lfd.EntryNames(), (std::vector<std::string>{"one.plt", "two.plt"}));
@@ -138,8 +138,8 @@ TEST(DFLfd, WriteReadExtractRoundTrip) {
     test::writeFile(src / "sub" / "ignored.fon", "flat kinds leave folders out");
     TDFLfdReader writer;
     writer.WriteContainer(out / "r.lfd", src.path(), GatherFolderFiles(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.lfd", Kind::DFLfd, {"empty.voc", "intro.anm", "music.gmd", "pal.plt"},
-                            src.path());
+    test::expectReadsBackAs(out / "r.lfd", ContainerType::DFLfd,
+                            {"empty.voc", "intro.anm", "music.gmd", "pal.plt"}, src.path());
 }
 
 TEST(DFLfd, EscapingNamesAreRefusedOnExtraction) {

@@ -40,9 +40,9 @@ TEST(DoomWad, ListsWholeLumpNamesAndTheirSizes) {
     TempDir dir;
     test::writeFile(dir / "a.wad",
                     makeWad({{"ABCDEFGH", Bytes(3, 1)}, {"S_START", {}}, {"E1M1", Bytes(9, 2)}}, "IWAD"));
-    auto wad = CreateContainerObject(DetectContainerType(dir / "a.wad"));
+    auto wad = CreateContainerObject(detectKind(dir / "a.wad"));
     ASSERT_TRUE(wad);
-    wad->ReadDirectory(dir / "a.wad");
+    wad->ReadDirectory(openFileBytes(dir / "a.wad"));
     EXPECT_EQ(wad->EntryNames(), (std::vector<std::string>{"ABCDEFGH", "S_START", "E1M1"}));
     EXPECT_EQ(wad->EntrySize(0), 3u);
     EXPECT_EQ(wad->EntrySize(1), 0u);
@@ -50,7 +50,7 @@ TEST(DoomWad, ListsWholeLumpNamesAndTheirSizes) {
 
     test::writeFile(dir / "empty.wad", makeWad({}));
     TDoomWadReader empty;
-    empty.ReadDirectory(dir / "empty.wad");
+    empty.ReadDirectory(openFileBytes(dir / "empty.wad"));
     EXPECT_EQ(statusLine(empty), (dir / "empty.wad").string() + "   Contains  0 files");
 }
 
@@ -60,7 +60,7 @@ TEST(DoomWad, MarkerLumpsMayPointAnywhere) {
     b.raw("PWAD").u32(2).u32(12).i32(-1).u32(0).name("F_START", 8).u32(999999).u32(0).name("F_END", 8);
     test::writeFile(dir / "m.wad", b.bytes());
     TDoomWadReader wad;
-    wad.ReadDirectory(dir / "m.wad");
+    wad.ReadDirectory(openFileBytes(dir / "m.wad"));
     EXPECT_EQ(wad.EntryNames(), (std::vector<std::string>{"F_START", "F_END"}));
     TempDir target;
     EXPECT_EQ(extractRows(wad, target.path(), {0, 1}).written, 2u);
@@ -91,7 +91,7 @@ TEST(DoomWad, ExtractsEveryLumpUnderAFileNameOfItsOwn) {
     TempDir dir, target;
     test::writeFile(dir / "m.wad", makeWad(lumps));
     TDoomWadReader wad;
-    wad.ReadDirectory(dir / "m.wad");
+    wad.ReadDirectory(openFileBytes(dir / "m.wad"));
     EXPECT_EQ(wad.EntryNames()[13], "VILEA2D8");
     std::vector<std::size_t> all(lumps.size());
     for (std::size_t i = 0; i < all.size(); ++i)
@@ -135,7 +135,7 @@ TEST(DoomWad, PhysicsFsReadsTheSameLumps) {
     TempDir dir;
     test::writeFile(dir / "p.wad", makeWad(lumps));
     TDoomWadReader wad;
-    wad.ReadDirectory(dir / "p.wad");
+    wad.ReadDirectory(openFileBytes(dir / "p.wad"));
     const auto peer = test::readWithPhysfs(dir / "p.wad");
     ASSERT_EQ(peer.size(), wad.EntryCount());
     TempDir target;
@@ -180,7 +180,7 @@ TEST(DoomWad, FreedoomIwadsListInFullAndExtractByteForByte) {
         }
 
         TDoomWadReader wad;
-        wad.ReadDirectory(path);
+        wad.ReadDirectory(openFileBytes(path));
         EXPECT_GT(count, 1000u) << name;
         ASSERT_EQ(wad.EntryNames(), names) << name;
         for (const auto* full : {"LINEDEFS", "VERTEXES", "TEXTURE1"})

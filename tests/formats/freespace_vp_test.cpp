@@ -76,7 +76,7 @@ TEST(FreeSpaceVP, LongNamesKeepTheirFirst31Bytes) {
     TFreeSpaceVPReader writer;
     writer.WriteContainer(out / "n.vp", src.path(), GatherFolderFiles(src.path()), nullptr);
     TFreeSpaceVPReader vp;
-    vp.ReadDirectory(out / "n.vp");
+    vp.ReadDirectory(openFileBytes(out / "n.vp"));
     EXPECT_EQ(vp.EntryNames(), (std::vector<std::string>{forty.substr(0, 31)}));
     EXPECT_EQ(test::readFile(out / "n.vp")[16 + 8 + 31], 0); // the field keeps its end mark
 }
@@ -90,7 +90,7 @@ TEST(FreeSpaceVP, ReaderTakesNamesAndDirectoryAsStored) {
     b.raw("q");
     test::writeFile(dir / "a.vp", b.bytes());
     TFreeSpaceVPReader vp;
-    vp.ReadDirectory(dir / "a.vp");
+    vp.ReadDirectory(openFileBytes(dir / "a.vp"));
     EXPECT_EQ(vp.EntryNames(), (std::vector<std::string>{std::string(31, 'z'), ""}));
     EXPECT_EQ(vp.EntrySize(0), 1u);
 }
@@ -101,8 +101,8 @@ TEST(FreeSpaceVP, WriteReadExtractRoundTrip) {
     test::writeFile(src / "sub" / "ignored.txt", "flat kinds leave folders out");
     TFreeSpaceVPReader writer;
     writer.WriteContainer(out / "r.vp", src.path(), GatherFolderFiles(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.vp", Kind::FreeSpaceVP, {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"},
-                            src.path());
+    test::expectReadsBackAs(out / "r.vp", ContainerType::FreeSpaceVP,
+                            {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"}, src.path());
 }
 
 TEST(FreeSpaceVP, EscapingNamesAreRefusedOnExtraction) {
@@ -188,7 +188,7 @@ TEST(FreeSpaceVPFolders, FilesAreListedAndExtractedWithTheirFolders) {
                                                folder("effects"),
                                                {"fire.ani", fire}}));
     TFreeSpaceVPReader vp;
-    vp.ReadDirectory(dir / "fs.vp");
+    vp.ReadDirectory(openFileBytes(dir / "fs.vp"));
     EXPECT_EQ(vp.EntryNames(),
               (std::vector<std::string>{"data\\tables\\ships.tbl", "data\\tables\\weapons.tbl", "readme.txt",
                                         "effects\\fire.ani"}));
@@ -205,7 +205,7 @@ TEST(FreeSpaceVPFolders, WithoutUpRecordsAnEmptyEntryStaysAFile) {
     TempDir dir;
     test::writeFile(dir / "flat.vp", makeVpTree({{"data", {}}, {"a.tbl", Bytes(2, 1)}}));
     TFreeSpaceVPReader vp;
-    vp.ReadDirectory(dir / "flat.vp");
+    vp.ReadDirectory(openFileBytes(dir / "flat.vp"));
     EXPECT_EQ(vp.EntryNames(), (std::vector<std::string>{"data", "a.tbl"}));
 }
 
@@ -245,7 +245,7 @@ TEST(FreeSpaceVPFolders, ATreeRoundTripsThroughCreate) {
     test::writeFile(src / "readme.txt", "r");
     TFreeSpaceVPReader writer;
     writer.WriteContainer(out / "r.vp", src.path(), GatherFolderTree(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.vp", Kind::FreeSpaceVP,
+    test::expectReadsBackAs(out / "r.vp", ContainerType::FreeSpaceVP,
                             {"data\\maps\\m.pcx", "data\\tables\\ships.tbl", "data\\top.txt", "readme.txt"},
                             src.path());
 }

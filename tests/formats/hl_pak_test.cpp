@@ -44,7 +44,7 @@ TEST(HLPak, WritesTheExactLayout) {
     EXPECT_EQ(test::readFile(out / "new.pak"), expected.bytes());
 
     THLPakReader pak;
-    pak.ReadDirectory(out / "new.pak");
+    pak.ReadDirectory(openFileBytes(out / "new.pak"));
     EXPECT_EQ(pak.EntryNames(), (std::vector<std::string>{"maps\\e1m1.bsp", "sound\\a.wav"}));
 }
 
@@ -66,7 +66,7 @@ TEST(HLPak, EntryCountIsTheDirectoryLengthOverSixtyFour) {
         b.raw("PACK").u32(12).i32(c.length).name("a", 56).u32(0).u32(4).name("b/c", 56).u32(4).u32(8);
         test::writeFile(dir / "a.pak", b.bytes());
         THLPakReader pak;
-        pak.ReadDirectory(dir / "a.pak");
+        pak.ReadDirectory(openFileBytes(dir / "a.pak"));
         EXPECT_EQ(pak.EntryCount(), c.count) << c.length;
     }
 }
@@ -76,7 +76,7 @@ TEST(HLPak, FullNameFieldListsItsFirst55Characters) {
     const std::string full(56, 'n');
     test::writeFile(dir / "a.pak", makePak({{full, Bytes(2, 9)}}));
     THLPakReader pak;
-    pak.ReadDirectory(dir / "a.pak");
+    pak.ReadDirectory(openFileBytes(dir / "a.pak"));
     EXPECT_EQ(pak.EntryNames()[0], full.substr(0, 55));
 }
 
@@ -103,7 +103,7 @@ TEST(HLPak, WriteReadExtractRoundTripKeepsSubFolders) {
     test::makeSourceTree(src.path());
     THLPakReader writer;
     writer.WriteContainer(out / "r.pak", src.path(), GatherFolderTree(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.pak", Kind::Pak,
+    test::expectReadsBackAs(out / "r.pak", ContainerType::Pak,
                             {"3do\\mat\\wall.mat", "3do\\model.3do", "empty.dat", "sound\\a.wav", "top.txt"},
                             src.path());
 }

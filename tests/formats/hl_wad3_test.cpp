@@ -140,7 +140,7 @@ TEST_F(HLWad3, DamagedFilesAreRefusedWithTheFileAndEntryNamed) {
     const auto before = test::knownPalette(3);
     for (const auto& c : cases) {
         ASSERT_TRUE(loadCurrent(input("before.pal", before)));
-        expectRefused(Kind::HLWad3, c.fault, c.bytes, c.mentions);
+        expectRefused(ContainerType::HLWad3, c.fault, c.bytes, c.mentions);
         // A refused lump leaves the current palette as it was.
         EXPECT_EQ(currentRgb(), before) << c.fault;
     }
@@ -152,7 +152,7 @@ TEST_F(HLWad3, APictureNeverReplacesTheContainerBeingRead) {
         input("pic.bmp", test::wadFile("WAD3", {{"pic", 0x42, test::wad3Picture(1, 1, {1}, {})}}));
     const auto before = test::readFile(wad);
     TWadReader object;
-    object.ReadDirectory(wad);
+    object.ReadDirectory(openFileBytes(wad));
     const auto r = vexa::extractRows(object, wad.parent_path(), {0});
     ASSERT_EQ(r.refused.size(), 1u);
     EXPECT_EQ(r.refused[0].reason, "it would overwrite the container being read");

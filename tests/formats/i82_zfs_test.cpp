@@ -77,9 +77,9 @@ TEST(I82Zfs, ListsEntriesAcrossChainedBlocks) {
         TempDir dir, target;
         const auto entries = numberedEntries(c.count);
         test::writeFile(dir / "z.zfs", makeZfs(c.perBlock, entries));
-        auto zfs = CreateContainerObject(DetectContainerType(dir / "z.zfs"));
+        auto zfs = CreateContainerObject(detectKind(dir / "z.zfs"));
         ASSERT_TRUE(zfs);
-        zfs->ReadDirectory(dir / "z.zfs");
+        zfs->ReadDirectory(openFileBytes(dir / "z.zfs"));
         ASSERT_EQ(zfs->EntryCount(), c.count) << c.count;
         std::vector<std::size_t> rows;
         for (std::size_t i = 0; i < c.count; ++i) {
@@ -98,7 +98,7 @@ TEST(I82Zfs, NamesKeepAtMostFifteenCharacters) {
     test::writeFile(dir / "n.zfs",
                     makeZfs(4, {{"ABCDEFGHIJKLMNOP", Bytes(2, 1)}, {"", Bytes(3, 2)}, {"E", {}}}));
     I82ZFSReader zfs;
-    zfs.ReadDirectory(dir / "n.zfs");
+    zfs.ReadDirectory(openFileBytes(dir / "n.zfs"));
     EXPECT_EQ(zfs.EntryNames(), (std::vector<std::string>{"ABCDEFGHIJKLMNO", "", "E"}));
     EXPECT_EQ(extractRows(zfs, target.path(), {0, 1, 2}).written, 3u);
     EXPECT_EQ(test::readFile(target / "^"), Bytes(3, 2));

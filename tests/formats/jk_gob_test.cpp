@@ -59,7 +59,7 @@ TEST(JKGob, EmptyFolderWritesHeaderAlone) {
     writer.WriteContainer(out / "e.gob", src.path(), {}, nullptr);
     EXPECT_EQ(test::readFile(out / "e.gob"), ByteBuilder().raw("GOB ").u32(20).u32(12).u32(0).bytes());
     TJKGobReader gob;
-    gob.ReadDirectory(out / "e.gob");
+    gob.ReadDirectory(openFileBytes(out / "e.gob"));
     EXPECT_EQ(gob.EntryCount(), 0u);
 }
 
@@ -70,7 +70,7 @@ TEST(JKGob, DirectoryIsTakenFromTheHeaderWordLessFour) {
     b.u32(172).u32(3).name("x\\y.txt", 128).raw("abc");
     test::writeFile(dir / "a.gob", b.bytes());
     TJKGobReader gob;
-    gob.ReadDirectory(dir / "a.gob");
+    gob.ReadDirectory(openFileBytes(dir / "a.gob"));
     EXPECT_EQ(gob.EntryNames(), (std::vector<std::string>{"x\\y.txt"}));
     EXPECT_EQ(gob.Rows()[0].offset, 172u);
 }
@@ -80,7 +80,7 @@ TEST(JKGob, FullNameFieldListsItsFirst127Characters) {
     const std::string full(128, 'n');
     test::writeFile(dir / "a.gob", makeJkGob({{full, Bytes(2, 9)}}));
     TJKGobReader gob;
-    gob.ReadDirectory(dir / "a.gob");
+    gob.ReadDirectory(openFileBytes(dir / "a.gob"));
     EXPECT_EQ(gob.EntryNames()[0], full.substr(0, 127));
 }
 
@@ -108,7 +108,7 @@ TEST(JKGob, WriteReadExtractRoundTripKeepsSubFolders) {
     test::makeSourceTree(src.path());
     TJKGobReader writer;
     writer.WriteContainer(out / "r.goo", src.path(), GatherFolderTree(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.goo", Kind::JKGob,
+    test::expectReadsBackAs(out / "r.goo", ContainerType::JKGob,
                             {"3do\\mat\\wall.mat", "3do\\model.3do", "empty.dat", "sound\\a.wav", "top.txt"},
                             src.path());
 }

@@ -50,8 +50,8 @@ TEST_F(ListColumns, KindsWithoutRecordsHaveNeitherColumn) {
     const auto folder = in_ / "pics";
     test::writeFile(folder / "A.BM", Bytes(40, 0));
     games_.set(Game::DarkForcesBm, palettes_ / "quake1.pal");
-    auto listing = CreateContainerObject(Kind::DFBm);
-    listing->ReadDirectory(folder / "A.BM");
+    auto listing = CreateContainerObject(ContainerType::DFBm);
+    listing->ReadDirectory(openFileBytes(folder / "A.BM"));
     ASSERT_EQ(listing->EntryCount(), 1u);
     EXPECT_EQ(listing->Rows().at(0).offset, std::nullopt);
     EXPECT_EQ(listing->Rows().at(0).type, "");

@@ -73,7 +73,7 @@ TEST(OLLab, EmptyFolderWritesHeaderAlone) {
     writer.WriteContainer(out / "e.lab", src.path(), {}, nullptr);
     EXPECT_EQ(test::readFile(out / "e.lab"), ByteBuilder().raw("LABN").u32(0x10000).u32(0).u32(0).bytes());
     TOLLabReader lab;
-    lab.ReadDirectory(out / "e.lab");
+    lab.ReadDirectory(openFileBytes(out / "e.lab"));
     EXPECT_EQ(lab.EntryCount(), 0u);
 }
 
@@ -89,7 +89,7 @@ TEST(OLLab, NamesAreFoundThroughTheirOwnOffsets) {
     b.raw(std::string_view("first\0second\0", 13)).raw("xyz").raw("tail");
     test::writeFile(dir / "a.lab", b.bytes());
     TOLLabReader lab;
-    lab.ReadDirectory(dir / "a.lab");
+    lab.ReadDirectory(openFileBytes(dir / "a.lab"));
     EXPECT_EQ(lab.EntryNames(), (std::vector<std::string>{"second", "first", "first", "xyztail"}));
 }
 
@@ -99,7 +99,7 @@ TEST(OLLab, WriteReadExtractRoundTrip) {
     test::writeFile(src / "sub" / "ignored.txt", "flat kinds leave folders out");
     TOLLabReader writer;
     writer.WriteContainer(out / "r.lab", src.path(), GatherFolderFiles(src.path()), nullptr);
-    test::expectReadsBackAs(out / "r.lab", Kind::OLLab, {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"},
+    test::expectReadsBackAs(out / "r.lab", ContainerType::OLLab, {"A.ANM", "B.PLT", "EMPTY.VOC", "LAST.TXT"},
                             src.path());
 }
 

@@ -145,7 +145,7 @@ TEST_F(Q1Bsp, DamagedMapsAreRefusedWithTheFileAndTextureNamed) {
         {"pixels_past_end.bsp", oneTexture(texture(64, 64, 40, 4095)), "'bad'"},
     };
     for (const auto& c : cases)
-        expectRefused(Kind::Q1Bsp, c.fault, c.bytes, c.mentions);
+        expectRefused(ContainerType::Q1Bsp, c.fault, c.bytes, c.mentions);
 }
 
 } // namespace

@@ -126,7 +126,7 @@ TEST_F(Q1Wad2, DamagedFilesAreRefusedWithTheFileAndEntryNamed) {
         {"pixels_past_end.wad", ending(test::plainPicture(320, 24, Bytes(320 * 24 - 1, 1))), "'bad'"},
     };
     for (const auto& c : cases)
-        expectRefused(Kind::Q1Wad2, c.fault, c.bytes, c.mentions);
+        expectRefused(ContainerType::Q1Wad2, c.fault, c.bytes, c.mentions);
 }
 
 } // namespace

@@ -33,7 +33,7 @@ TEST(RepeatedNames, TwoEntriesOfOneNameGiveTwoFilesAndATakenNumberIsSkipped) {
     TempDir dir, target;
     test::writeFile(dir / "r.hog", b.bytes());
     TDescentHogReader hog;
-    hog.ReadDirectory(dir / "r.hog");
+    hog.ReadDirectory(openFileBytes(dir / "r.hog"));
     EXPECT_EQ(extractRows(hog, target.path(), allRows(hog)).statusText(), "Extraction  Complete");
     EXPECT_EQ(test::namesIn(target.path()),
               (std::vector<std::string>{"A.TXT", "A_1.TXT", "A_2.TXT", "a_3.txt"}));
@@ -58,7 +58,7 @@ TEST(RepeatedNames, NamesDifferingInLetterCaseGiveTwoFilesInEveryWrittenKind) {
             kind.gathering == Gathering::Tree ? GatherFolderTree(src.path()) : GatherFolderFiles(src.path());
         kind.createWriter()->WriteContainer(out / "c", src.path(), files, nullptr);
         auto reader = CreateContainerObject(kind.code);
-        reader->ReadDirectory(out / "c");
+        reader->ReadDirectory(openFileBytes(out / "c"));
         const auto result = extractRows(*reader, target.path(), allRows(*reader));
         EXPECT_EQ(result.written, 2u) << kind.cliName << ": " << result.refusalText();
         EXPECT_EQ(test::namesIn(target.path()).size(), 2u) << kind.cliName;

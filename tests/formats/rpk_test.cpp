@@ -82,9 +82,9 @@ Rpk sampleRpk() {
 TEST(Rpk, ListsFilesWithTheirFolderPaths) {
     TempDir dir;
     test::writeFile(dir / "s.rpk", sampleRpk().bytes());
-    auto rpk = CreateContainerObject(DetectContainerType(dir / "s.rpk"));
+    auto rpk = CreateContainerObject(detectKind(dir / "s.rpk"));
     ASSERT_TRUE(rpk);
-    rpk->ReadDirectory(dir / "s.rpk");
+    rpk->ReadDirectory(openFileBytes(dir / "s.rpk"));
     EXPECT_EQ(rpk->EntryNames(), (std::vector<std::string>{"data\\a.bmp", "data\\late\\b.wav", "tex\\a.bmp",
                                                            "top.txt", "data\\NULL", "NULL", "\\top.txt"}));
     EXPECT_EQ(rpk->EntrySize(1), 12u);
@@ -96,7 +96,7 @@ TEST(Rpk, ExtractionRecreatesTheFolders) {
     const auto r = sampleRpk();
     test::writeFile(dir / "s.rpk", r.bytes());
     TRpkReader rpk;
-    rpk.ReadDirectory(dir / "s.rpk");
+    rpk.ReadDirectory(openFileBytes(dir / "s.rpk"));
     const auto result = extractRows(rpk, target.path(), {0, 1, 2, 3, 6});
     EXPECT_EQ(result.written, 4u);
     ASSERT_EQ(result.refused.size(), 1u); // the rooted "\top.txt"
@@ -117,7 +117,7 @@ TEST(Rpk, NamesThatWouldLeaveTheTargetAreRefused) {
     r.files = {{1, 0, Bytes(1)}, {2, 9, Bytes(2)}, {3, 9, Bytes(3)}, {1, 4, Bytes(4)}, {5, 9, Bytes(5)}};
     test::writeFile(dir / "e.rpk", r.bytes());
     TRpkReader rpk;
-    rpk.ReadDirectory(dir / "e.rpk");
+    rpk.ReadDirectory(openFileBytes(dir / "e.rpk"));
     fs::create_directory(target);
     const auto result = extractRows(rpk, target, {0, 1, 2, 3, 4});
     EXPECT_EQ(result.written, 1u);

@@ -40,14 +40,14 @@ TEST(SWGrp, IsChosenByItsExtensionInAnyLetterCase) {
     TempDir dir;
     for (const auto* name : {"a.grp", "B.GRP", "c.Grp"}) {
         test::writeFile(dir / name, makeGrp({{"X.ART", Bytes(2)}}));
-        EXPECT_EQ(DetectContainerType(dir / name), Kind::Grp) << name;
+        EXPECT_EQ(detectKind(dir / name), ContainerType::Grp) << name;
     }
     test::writeFile(dir / "pack.grp",
                     ByteBuilder().raw("PACK").zeros(12).bytes()); // content is not looked at
-    EXPECT_EQ(DetectContainerType(dir / "pack.grp"), Kind::Grp);
-    auto grp = CreateContainerObject(Kind::Grp);
+    EXPECT_EQ(detectKind(dir / "pack.grp"), ContainerType::Grp);
+    auto grp = CreateContainerObject(ContainerType::Grp);
     ASSERT_TRUE(grp);
-    grp->ReadDirectory(dir / "c.Grp");
+    grp->ReadDirectory(openFileBytes(dir / "c.Grp"));
     EXPECT_EQ(grp->EntryNames(), (std::vector<std::string>{"X.ART"}));
 }
 
@@ -58,7 +58,7 @@ TEST(SWGrp, EntriesFollowTheDirectoryBackToBack) {
         makeGrp({{"TEN.DAT", test::patternBytes(10, 1)}, {"FIVE.DAT", test::patternBytes(5, 2)}});
     test::writeFile(dir / "t.grp", bytes);
     TSWGrpReader grp;
-    grp.ReadDirectory(dir / "t.grp");
+    grp.ReadDirectory(openFileBytes(dir / "t.grp"));
     ASSERT_EQ(grp.Rows().size(), 2u);
     EXPECT_EQ(grp.Rows()[0].offset, 48u);
     EXPECT_EQ(grp.Rows()[1].offset, 58u);
@@ -77,7 +77,7 @@ TEST(SWGrp, NameFieldsAndEmptyEntries) {
                                             {"NEXT.DAT", Bytes(4, 4)},
                                             {"next.dat", Bytes(1, 5)}}));
     TSWGrpReader grp;
-    grp.ReadDirectory(dir / "n.grp");
+    grp.ReadDirectory(openFileBytes(dir / "n.grp"));
     EXPECT_EQ(grp.EntryNames(),
               (std::vector<std::string>{"ABCDEFGHIJKL", "", "EMPTY.DAT", "NEXT.DAT", "next.dat"}));
     EXPECT_EQ(grp.Rows()[2].offset, grp.Rows()[3].offset);
@@ -88,7 +88,7 @@ TEST(SWGrp, NameFieldsAndEmptyEntries) {
     EXPECT_EQ(test::readFile(target / "next_1.dat"), Bytes(1, 5));
 
     test::writeFile(dir / "none.grp", makeGrp({}));
-    grp.ReadDirectory(dir / "none.grp");
+    grp.ReadDirectory(openFileBytes(dir / "none.grp"));
     EXPECT_EQ(grp.EntryCount(), 0u);
 }
 
@@ -136,7 +136,7 @@ TEST(SWGrp, PhysicsFsReadsTheSameEntries) {
     TempDir dir, target;
     test::writeFile(dir / "p.grp", makeGrp(entries));
     TSWGrpReader grp;
-    grp.ReadDirectory(dir / "p.grp");
+    grp.ReadDirectory(openFileBytes(dir / "p.grp"));
     const auto peer = test::readWithPhysfs(dir / "p.grp");
     ASSERT_EQ(peer.size(), grp.EntryCount());
     for (std::size_t i = 0; i < grp.EntryCount(); ++i) {

@@ -56,11 +56,11 @@ class TextureContainers : public ::testing::Test {
 
     // Opens path through the kind table, as the window and vexa-cli do.
     std::unique_ptr<ContainerReader> open(const fs::path& path) {
-        const auto code = DetectContainerType(path);
+        const auto code = detectKind(path);
         loadKindPalette(code, games_, current_);
         auto object = CreateContainerObject(code);
         if (!object) throw std::runtime_error("not detected: " + path.string());
-        object->ReadDirectory(path);
+        object->ReadDirectory(openFileBytes(path));
         return object;
     }
     ExtractionResult extractRows(const ContainerReader& object, std::vector<std::size_t> rows) {
@@ -85,7 +85,7 @@ class TextureContainers : public ::testing::Test {
         try {
             loadKindPalette(code, games_, current_);
             auto object = CreateContainerObject(code);
-            object->ReadDirectory(path);
+            object->ReadDirectory(openFileBytes(path));
             message = extractAll(*object).refusalText();
         } catch (const FormatError& e) {
             message = e.what();

@@ -1,7 +1,7 @@
 #include "app/extract.h"
-#include "app/image_folder.h"
 #include "app/kinds.h"
 #include "base/errors.h"
+#include "formats/image_folder.h"
 #include "images/DF_BM.h"
 #include "images/Image_util.h"
 #include "images/JK_BM.h"
@@ -73,14 +73,14 @@ Bytes rowsOf(std::uint32_t width, std::uint32_t height, std::uint8_t seed) {
 
 TEST_F(Converters, DfPlainBmTurnsColumnsIntoRows) {
     const auto rows = rowsOf(3, 2, 1);
-    convert(Kind::DFBm, out_ / "WALL.BM", input("WALL.BM", test::dfPlainBm(3, 2, rows)));
+    convert(ContainerType::DFBm, out_ / "WALL.BM", input("WALL.BM", test::dfPlainBm(3, 2, rows)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"WALL.bmp"}));
     EXPECT_EQ(output("WALL.bmp"), test::expectedBmp(3, 2, rows, paletteOf(Game::DarkForcesBm)));
 
     // Column 0 all index 7 is the left edge; the file's first pixel byte is the bottom-left corner.
     ByteBuilder b;
     b.raw("BM \x1E").u16(64).u16(64).zeros(24).u8(9).raw(Bytes(63, 7)).zeros(64 * 63);
-    convert(Kind::DFBm, out_ / "E.BM", input("E.BM", b.bytes()));
+    convert(ContainerType::DFBm, out_ / "E.BM", input("E.BM", b.bytes()));
     const auto picture = test::decodeBmp(output("E.bmp"));
     EXPECT_EQ(picture.at(0, 63), 9);
     for (std::uint32_t y = 0; y < 63; ++y)
@@ -101,11 +101,12 @@ TEST_F(Converters, DfBmKindsThatAreNotConvertedGiveNothing) {
          ByteBuilder().raw("BM \x1E").u16(1).u16(99).u16(0xFFFE).u16(1).zeros(20).zeros(40).bytes()},
     };
     for (const auto& c : cases)
-        convert(Kind::DFBm, out_ / c.name, input(c.name, c.bytes));
+        convert(ContainerType::DFBm, out_ / c.name, input(c.name, c.bytes));
     EXPECT_TRUE(outputs().empty());
 
-    convert(Kind::DFBm, out_ / "MAX.BM", input("MAX.BM", test::dfPlainBm(2, 256, rowsOf(2, 256, 3))));
-    convert(Kind::DFBm, out_ / "PAD.BM", input("PAD.BM", test::dfPlainBm(10, 2, rowsOf(10, 2, 3))));
+    convert(ContainerType::DFBm, out_ / "MAX.BM",
+            input("MAX.BM", test::dfPlainBm(2, 256, rowsOf(2, 256, 3))));
+    convert(ContainerType::DFBm, out_ / "PAD.BM", input("PAD.BM", test::dfPlainBm(10, 2, rowsOf(10, 2, 3))));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"MAX.bmp", "PAD.bmp"}));
     EXPECT_EQ(output("PAD.bmp").size(), 1078u + 12 * 2);
 }
@@ -113,7 +114,7 @@ TEST_F(Converters, DfBmKindsThatAreNotConvertedGiveNothing) {
 TEST_F(Converters, DfMultipleBmGivesNumberedPictures) {
     const std::vector<test::SubPicture> images = {
         {4, 4, rowsOf(4, 4, 1)}, {2, 5, rowsOf(2, 5, 2)}, {7, 1, rowsOf(7, 1, 3)}};
-    convert(Kind::DFBm, out_ / "name.bm", input("name.bm", test::dfMultipleBm(images)));
+    convert(ContainerType::DFBm, out_ / "name.bm", input("name.bm", test::dfMultipleBm(images)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"name_0.bmp", "name_1.bmp", "name_2.bmp"}));
     for (std::size_t i = 0; i < images.size(); ++i)
         EXPECT_EQ(output("name_" + std::to_string(i) + ".bmp"),
@@ -127,15 +128,16 @@ TEST_F(Converters, DfMultipleBmGivesNumberedPictures) {
 TEST_F(Converters, JkBmUsesItsOwnPaletteWhenFlagged) {
     const auto rows = rowsOf(32, 32, 4);
     Bytes own = test::knownPalette(77);
-    convert(Kind::JKBm, out_ / "a.bm", input("a.bm", test::jkBm({{32, 32, rows}}, own)));
+    convert(ContainerType::JKBm, out_ / "a.bm", input("a.bm", test::jkBm({{32, 32, rows}}, own)));
     EXPECT_EQ(output("a.bmp"), test::expectedBmp(32, 32, rows, own));
 
     // Without a palette of its own the game palette is loaded again, whatever came before.
-    convert(Kind::JKBm, out_ / "b.bm", input("b.bm", test::jkBm({{32, 32, rows}})));
+    convert(ContainerType::JKBm, out_ / "b.bm", input("b.bm", test::jkBm({{32, 32, rows}})));
     EXPECT_EQ(output("b.bmp"), test::expectedBmp(32, 32, rows, paletteOf(Game::JediKnightBm)));
 
     // A 6-bit palette of its own is widened.
-    convert(Kind::JKBm, out_ / "c.bm", input("c.bm", test::jkBm({{2, 2, rowsOf(2, 2, 1)}}, Bytes(768, 63))));
+    convert(ContainerType::JKBm, out_ / "c.bm",
+            input("c.bm", test::jkBm({{2, 2, rowsOf(2, 2, 1)}}, Bytes(768, 63))));
     EXPECT_EQ(output("c.bmp")[54], 255);
     EXPECT_EQ(outputs(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
 }
@@ -143,14 +145,14 @@ TEST_F(Converters, JkBmUsesItsOwnPaletteWhenFlagged) {
 TEST_F(Converters, JkBmWithSeveralImagesGivesNumberedPictures) {
     const std::vector<test::SubPicture> images = {
         {8, 8, rowsOf(8, 8, 1)}, {4, 4, rowsOf(4, 4, 2)}, {3, 2, rowsOf(3, 2, 3)}};
-    convert(Kind::JKBm, out_ / "w.bm", input("w.bm", test::jkBm(images)));
+    convert(ContainerType::JKBm, out_ / "w.bm", input("w.bm", test::jkBm(images)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"w_0.bmp", "w_1.bmp", "w_2.bmp"}));
     EXPECT_EQ(output("w_2.bmp"),
               test::expectedBmp(3, 2, images[2].rowsTopDown, paletteOf(Game::JediKnightBm)));
 
     // 16-bit BMs and BMs without images give nothing.
-    convert(Kind::JKBm, out_ / "h.bm", input("h.bm", test::jkBm(images, {}, 16)));
-    convert(Kind::JKBm, out_ / "e.bm", input("e.bm", test::jkBm({})));
+    convert(ContainerType::JKBm, out_ / "h.bm", input("h.bm", test::jkBm(images, {}, 16)));
+    convert(ContainerType::JKBm, out_ / "e.bm", input("e.bm", test::jkBm({})));
     EXPECT_EQ(outputs().size(), 3u);
 }
 
@@ -158,25 +160,25 @@ TEST_F(Converters, JkBmWithSeveralImagesGivesNumberedPictures) {
 
 TEST_F(Converters, MatTexturesSkipTheirSmallerMipLevels) {
     const auto big = rowsOf(64, 64, 1);
-    convert(Kind::JKMat, out_ / "one.mat", input("one.mat", test::jkTextureMat({{64, 64, 4, big}})));
+    convert(ContainerType::JKMat, out_ / "one.mat", input("one.mat", test::jkTextureMat({{64, 64, 4, big}})));
     EXPECT_EQ(output("one.bmp"), test::expectedBmp(64, 64, big, paletteOf(Game::JediKnightMat)));
 
     const auto first = rowsOf(32, 32, 2), second = rowsOf(32, 32, 3);
     const auto two = test::jkTextureMat({{32, 32, 4, first}, {32, 32, 4, second}});
     ASSERT_EQ(two[76 + 80 + 24 + 1024 + 256 + 64 + 16 + 24], second[0]);
-    convert(Kind::JKMat, out_ / "two.mat", input("two.mat", two));
+    convert(ContainerType::JKMat, out_ / "two.mat", input("two.mat", two));
     EXPECT_EQ(output("two_1.bmp"), test::expectedBmp(32, 32, first, paletteOf(Game::JediKnightMat)));
     EXPECT_EQ(output("two_2.bmp"), test::expectedBmp(32, 32, second, paletteOf(Game::JediKnightMat)));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"one.bmp", "two_1.bmp", "two_2.bmp"}));
 }
 
 TEST_F(Converters, ColourMatIsOneColourSquare) {
-    convert(Kind::JKMat, out_ / "c.mat", input("c.mat", test::jkColourMat(0x7F)));
+    convert(ContainerType::JKMat, out_ / "c.mat", input("c.mat", test::jkColourMat(0x7F)));
     EXPECT_EQ(output("c.bmp"), test::expectedBmp(64, 64, Bytes(4096, 127), paletteOf(Game::JediKnightMat)));
 
     ByteBuilder empty;
     empty.raw("MAT ").u32(0).i32(2).i32(0).zeros(60);
-    convert(Kind::JKMat, out_ / "e.mat", input("e.mat", empty.bytes()));
+    convert(ContainerType::JKMat, out_ / "e.mat", input("e.mat", empty.bytes()));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"c.bmp"}));
 }
 
@@ -189,7 +191,7 @@ TEST_F(Converters, WalConvertsMipLevelZero) {
         const auto name = std::to_string(s.width) + ".wal";
         auto bytes = test::q2Wal(s.width, s.height, rows);
         bytes.insert(bytes.end(), 500, 0xEE); // smaller mip levels
-        convert(Kind::Q2Wal, out_ / name, input(name, bytes));
+        convert(ContainerType::Q2Wal, out_ / name, input(name, bytes));
         EXPECT_EQ(output(std::to_string(s.width) + ".bmp"),
                   test::expectedBmp(s.width, s.height, rows, paletteOf(Game::Quake2Wal)));
     }
@@ -223,7 +225,8 @@ TEST_F(Converters, DamagedImagesAreRefusedAndWriteNothing) {
         b.raw("BM \x1E").u16(1).u16(static_cast<std::uint16_t>(body.size())).u16(0xFFFE).u16(count).zeros(20);
         return b.raw(body).bytes();
     };
-    const auto df = Kind::DFBm, jk = Kind::JKBm, mat = Kind::JKMat, wal = Kind::Q2Wal;
+    const auto df = ContainerType::DFBm, jk = ContainerType::JKBm, mat = ContainerType::JKMat,
+               wal = ContainerType::Q2Wal;
 
     const struct {
         const char* fault;
@@ -285,12 +288,12 @@ TEST_F(Converters, MissingGamePaletteRefusesTheConversion) {
         Game game;
         std::function<void()> create;
     } cases[] = {
-        {Game::DarkForcesBm, [this] { loadKindPalette(Kind::DFBm, games_, current_); }},
-        {Game::JediKnightMat, [this] { loadKindPalette(Kind::JKMat, games_, current_); }},
-        {Game::Quake2Wal, [this] { loadKindPalette(Kind::Q2Wal, games_, current_); }},
+        {Game::DarkForcesBm, [this] { loadKindPalette(ContainerType::DFBm, games_, current_); }},
+        {Game::JediKnightMat, [this] { loadKindPalette(ContainerType::JKMat, games_, current_); }},
+        {Game::Quake2Wal, [this] { loadKindPalette(ContainerType::Q2Wal, games_, current_); }},
         {Game::JediKnightBm,
          [this] {
-             convert(Kind::JKBm, out_ / "x.bm", input("x.bm", test::jkBm({{1, 1, {1}}})));
+             convert(ContainerType::JKBm, out_ / "x.bm", input("x.bm", test::jkBm({{1, 1, {1}}})));
          }},
     };
     for (const auto& c : cases) {
@@ -312,9 +315,9 @@ TEST_F(Converters, ImageFoldersAreListedAndConvertedThroughTheKindTable) {
     input("B.WAL", test::q2Wal(2, 2, {1, 2, 3, 4}));
     input("a.wal", test::q2Wal(4, 1, {5, 6, 7, 8}));
     input("notes.txt", test::bytesOf("x"));
-    auto object = CreateContainerObject(DetectContainerType(in_ / "a.wal"));
+    auto object = CreateContainerObject(detectKind(in_ / "a.wal"));
     ASSERT_TRUE(object);
-    object->ReadDirectory(in_ / "a.wal");
+    object->ReadDirectory(openFileBytes(in_ / "a.wal"));
     EXPECT_EQ(object->EntryNames(), (std::vector<std::string>{"a.wal", "B.WAL"}));
     ExtractionOptions options;
     options.games = games_;
@@ -322,7 +325,8 @@ TEST_F(Converters, ImageFoldersAreListedAndConvertedThroughTheKindTable) {
     EXPECT_EQ(result.statusText(), "Extraction  Complete");
     EXPECT_EQ(outputs(), (std::vector<std::string>{"B.bmp", "a.bmp"}));
 
-    for (const auto code : {Kind::DFBm, Kind::JKBm, Kind::JKMat, Kind::Q2Wal})
+    for (const auto code :
+         {ContainerType::DFBm, ContainerType::JKBm, ContainerType::JKMat, ContainerType::Q2Wal})
         EXPECT_TRUE(CreateContainerObject(code));
 }
 

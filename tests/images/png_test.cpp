@@ -43,10 +43,10 @@ class PngPictures : public ::testing::Test {
         }
     }
     std::unique_ptr<ContainerReader> open(const fs::path& path) {
-        const auto code = DetectContainerType(path);
+        const auto code = detectKind(path);
         loadKindPalette(code, games_, current_);
         auto object = CreateContainerObject(code);
-        object->ReadDirectory(path);
+        object->ReadDirectory(openFileBytes(path));
         return object;
     }
     ExtractionResult extractAll(const ContainerReader& object, const fs::path& target, PictureFormat format) {
@@ -167,7 +167,7 @@ TEST_F(PngPictures, APictureNeverReplacesTheContainerBeingRead) {
     test::writeFile(in / "pic.png", test::wadFile("WAD3", {{"pic", 0x42, test::wad3Picture(1, 1, {1}, {})}}));
     const auto before = test::readFile(in / "pic.png");
     TWadReader object;
-    object.ReadDirectory(in / "pic.png");
+    object.ReadDirectory(openFileBytes(in / "pic.png"));
     ExtractionOptions options;
     options.pictures = PictureFormat::Png;
     EXPECT_EQ(extractRows(object, in.path(), {0}, options, current_).refused.size(), 1u);

@@ -26,7 +26,7 @@ void expectRefused(const std::vector<FaultCase>& cases, const std::string& exten
         writeFile(path, c.bytes);
         Reader reader;
         try {
-            reader.ReadDirectory(path);
+            reader.ReadDirectory(openFileBytes(path));
             ADD_FAILURE() << c.fault << " was accepted";
         } catch (const FormatError& e) {
             const std::string message = e.what();

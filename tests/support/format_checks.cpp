@@ -17,7 +17,7 @@ void expectAllRefused(const ReaderFactory& make, const std::string& extension,
         writeFile(path, c.bytes);
         auto reader = make();
         try {
-            reader->ReadDirectory(path);
+            reader->ReadDirectory(openFileBytes(path));
             ADD_FAILURE() << c.fault << " was accepted with " << reader->EntryCount() << " entries";
         } catch (const FormatError& e) {
             EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos)
@@ -34,7 +34,7 @@ void expectDamagedEntriesPassedOver(const ReaderFactory& make, const std::string
         writeFile(path, c.bytes);
         auto reader = make();
         try {
-            reader->ReadDirectory(path);
+            reader->ReadDirectory(openFileBytes(path));
         } catch (const Error& e) {
             ADD_FAILURE() << c.fault << " was refused: " << e.what();
             continue;
@@ -66,9 +66,9 @@ void expectEscapingNamesRefused(const fs::path& container, const std::vector<std
     TempDir outer;
     const auto target = outer / "target";
     fs::create_directories(target);
-    auto reader = CreateContainerObject(DetectContainerType(container));
+    auto reader = CreateContainerObject(detectKind(container));
     ASSERT_TRUE(reader) << container;
-    reader->ReadDirectory(container);
+    reader->ReadDirectory(openFileBytes(container));
     ASSERT_EQ(reader->EntryNames(), rows);
     const auto result = extractRows(*reader, target, {0, 1, 2});
     EXPECT_EQ(result.written, 1u);
@@ -98,12 +98,12 @@ void makeSourceFiles(const fs::path& root) {
     writeFile(root / "LAST.TXT", patternBytes(70000, 7));
 }
 
-void expectReadsBackAs(const fs::path& container, int code, const std::vector<std::string>& expected,
-                       const fs::path& source) {
-    ASSERT_EQ(DetectContainerType(container), code);
+void expectReadsBackAs(const fs::path& container, ContainerType code,
+                       const std::vector<std::string>& expected, const fs::path& source) {
+    ASSERT_EQ(detectKind(container), code);
     auto reader = CreateContainerObject(code);
     ASSERT_TRUE(reader);
-    reader->ReadDirectory(container);
+    reader->ReadDirectory(openFileBytes(container));
     ASSERT_EQ(reader->EntryNames(), expected);
     TempDir target;
     std::vector<std::size_t> rows(expected.size());

@@ -3,6 +3,7 @@
 // extraction, and the write -> read -> extract round trip.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 #include "support/fault_cases.h"
 #include "support/test_files.h"
 
@@ -46,7 +47,7 @@ void makeSourceFiles(const fs::path& root);
 
 // Opens container through detection (it must be of kind code), checks its rows are expected,
 // extracts all of them and compares each with source folder + the row.
-void expectReadsBackAs(const fs::path& container, int code, const std::vector<std::string>& expected,
-                       const fs::path& source);
+void expectReadsBackAs(const fs::path& container, ContainerType code,
+                       const std::vector<std::string>& expected, const fs::path& source);
 
 } // namespace vexa::test

@@ -3,7 +3,7 @@
 // byte by byte, independently of the format modules.
 
 #include "WindowFixture.h"
-#include "app/Global.h"
+#include "app/kinds.h"
 #include "support/gob_layout.h"
 #include "ui/FilesPage.h"
 
@@ -318,7 +318,7 @@ TEST_F(Edit, AFailedSaveKeepsTheEditsAndAChangeOnDiskOffersSaveAs) {
     EXPECT_EQ(readGob(path), Entries({{"THEIRS.TXT", test::patternBytes(1, 1)}}));
     // Saved as a PAK (converted): the window is over the new file, of the new kind.
     EXPECT_EQ(readPak(copy), Entries({kSample[1], kSample[2]}));
-    EXPECT_EQ(window->CurrentType(), Kind::Pak);
+    EXPECT_EQ(window->CurrentType(), ContainerType::Pak);
     EXPECT_EQ(window->windowTitle(), "VEXA ver 0.3 - copy.pak");
 }
 

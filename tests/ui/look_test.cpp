@@ -699,7 +699,7 @@ TEST_F(Look, DroppingAFileOpensItAsOpenDoes) {
     EXPECT_TRUE(rows().isEmpty());
 
     EXPECT_TRUE(send({QUrl::fromLocalFile(q(gob))}));
-    EXPECT_EQ(window->CurrentType(), Kind::DFGob);
+    EXPECT_EQ(window->CurrentType(), ContainerType::DFGob);
     EXPECT_EQ(rows().size(), static_cast<int>(kEntries.size()));
     EXPECT_EQ(text("SLab"), q(gob) + "   Contains  6 files");
 

@@ -143,17 +143,17 @@ class NewContainer : public test::WindowFixture {
 
 // What the core reads back from a container: its kind, rows and each entry's bytes.
 struct ReadBack {
-    ContainerType type = Kind::Unknown;
+    ContainerType type = ContainerType::Unknown;
     QStringList rows;
     std::vector<Bytes> contents;
 };
 ReadBack readBack(const fs::path& container, const fs::path& scratch) {
     ReadBack out;
     fs::create_directories(scratch);
-    out.type = DetectContainerType(container);
+    out.type = detectKind(container);
     auto object = CreateContainerObject(out.type);
     if (!object) return out;
-    object->ReadDirectory(container);
+    object->ReadDirectory(openFileBytes(container));
     for (std::size_t i = 0; i < object->EntryCount(); ++i) {
         out.rows << QString::fromStdString(object->EntryNames()[i]);
         const auto target = scratch / ("entry" + std::to_string(i));
@@ -343,7 +343,7 @@ TEST_F(NewContainer, OkWritesEveryKindThroughItsWriterAndReturnsToIdle) {
             fs::remove(target);
             begin(item, empty ? emptyFolder.path() : source());
             click("SBOK");
-            if (kind.code == Kind::FreeSpaceVP && !empty) {
+            if (kind.code == ContainerType::FreeSpaceVP && !empty) {
                 // A VP with folders cannot hold the empty C.VOC: it would read back as a folder.
                 ASSERT_EQ(prompts.messages.size(), 1);
                 EXPECT_TRUE(prompts.messages[0].contains("'C.VOC' is empty"))
@@ -367,7 +367,7 @@ TEST_F(NewContainer, OkWritesEveryKindThroughItsWriterAndReturnsToIdle) {
             const auto& expected = kind.gathering == Gathering::Tree ? kTreeRows : kFlatRows;
             // LFD keeps a type code, not the extension's letters: the case comes back as its table says.
             const auto caseOf = [&](const QStringList& r) {
-                return kind.code == Kind::DFLfd ? r.join('|').toUpper() : r.join('|');
+                return kind.code == ContainerType::DFLfd ? r.join('|').toUpper() : r.join('|');
             };
             ASSERT_EQ(caseOf(back.rows), caseOf(expected));
             for (int i = 0; i < expected.size(); ++i) {

@@ -83,12 +83,11 @@ struct Texture {
 
 std::vector<Texture> readWad(ContainerType type, const fs::path& path) {
     auto object = CreateContainerObject(type);
-    object->ReadDirectory(path);
-    const auto* pictures = dynamic_cast<const PictureSource*>(object.get());
-    EXPECT_NE(pictures, nullptr);
+    object->ReadDirectory(openFileBytes(path));
+    EXPECT_TRUE(object->HasPictures());
     std::vector<Texture> out;
-    for (std::size_t i = 0; pictures && i < object->EntryCount(); ++i) {
-        auto decoded = pictures->DecodePictures(i);
+    for (std::size_t i = 0; i < object->EntryCount(); ++i) {
+        auto decoded = object->DecodePictures(i);
         EXPECT_EQ(decoded.pictures.size(), 1u);
         out.push_back({object->EntryNames()[i], decoded.pictures.at(0).image, decoded.palette.colours});
     }
@@ -193,8 +192,8 @@ TEST_F(TextureImport, TheTextureWadItemsBuildFromThePicturesOfAFolder) {
         fs::path target;
     };
     const std::vector<Case> cases = {
-        {"wad3", Kind::HLWad3, temp() / "New_HL_Textures.Wad"},
-        {"wad2", Kind::Q1Wad2, temp() / "New_Q1_Textures.Wad"},
+        {"wad3", ContainerType::HLWad3, temp() / "New_HL_Textures.Wad"},
+        {"wad2", ContainerType::Q1Wad2, temp() / "New_Q1_Textures.Wad"},
     };
     // WAD3 keeps each 8-bit picture's own palette; WAD2 maps onto the Quake palette, which the
     // pictures already hold, so both keep every index.
@@ -202,7 +201,7 @@ TEST_F(TextureImport, TheTextureWadItemsBuildFromThePicturesOfAFolder) {
     const auto quake = gamePalette(Game::Quake1Bsp);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cliName);
-        const bool wad3 = c.type == Kind::HLWad3;
+        const bool wad3 = c.type == ContainerType::HLWad3;
         const auto folder = work / c.cliName;
         const auto brick = patternImage(32, 16, 3);
         const auto floor = patternImage(16, 48, 200);
@@ -271,9 +270,9 @@ TEST_F(TextureImport, ImportWritesEachKindWithThePictureAsPreviewed) {
         const char* file;
     };
     const std::vector<Case> cases = {
-        {TextureKind::Wal, Kind::Q2Wal, Game::Quake2Wal, "wall.wal"},
-        {TextureKind::DfBm, Kind::DFBm, Game::DarkForcesBm, "wall.bm"},
-        {TextureKind::JkMat, Kind::JKMat, Game::JediKnightMat, "wall.mat"},
+        {TextureKind::Wal, ContainerType::Q2Wal, Game::Quake2Wal, "wall.wal"},
+        {TextureKind::DfBm, ContainerType::DFBm, Game::DarkForcesBm, "wall.bm"},
+        {TextureKind::JkMat, ContainerType::JKMat, Game::JediKnightMat, "wall.mat"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -350,7 +349,7 @@ TEST_F(TextureImport, DitherChangesThePreviewAndTheKindChangesTheExtension) {
     const auto shown = previewIndices(dialog->previewImage());
     write(dialog);
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
-    expectSameImage(readSingleTexture(Kind::DFBm, work / "mine.bm"), shown);
+    expectSameImage(readSingleTexture(ContainerType::DFBm, work / "mine.bm"), shown);
 }
 
 TEST_F(TextureImport, ImportSaysWhatIsWrongAndKeepsWhatWasThere) {

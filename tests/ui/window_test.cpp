@@ -143,7 +143,7 @@ TEST_F(Window, OpensADarkForcesGobAndListsItsEntries) {
     EXPECT_EQ(prompts.dialogs[0].folder, q(program / "Extracted_Files"));
     EXPECT_EQ(prompts.dialogs[0].filter, "All Files (*)");
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
-    EXPECT_EQ(window->CurrentType(), Kind::DFGob);
+    EXPECT_EQ(window->CurrentType(), ContainerType::DFGob);
     EXPECT_EQ(rows(), kSampleRows);
     EXPECT_EQ(text("SLab"), q(gob) + "   Contains  5 files");
     EXPECT_EQ(extensions(), (QStringList{".LEV", ".VOC", ".WAV"}));
@@ -311,7 +311,7 @@ TEST_F(Window, CancelledDialogsChangeNothing) {
     prompts.fileAnswers.push_back(std::nullopt);
     trigger("Open1");
     EXPECT_EQ(rows(), kSampleRows);
-    EXPECT_EQ(window->CurrentType(), Kind::DFGob);
+    EXPECT_EQ(window->CurrentType(), ContainerType::DFGob);
     EXPECT_NE(window->LiveObject(), nullptr);
     EXPECT_EQ(LB1()->selectionModel()->selectedRows().size(), 1);
 
@@ -403,7 +403,7 @@ TEST_F(Window, AnUnknownKindSaysSoAndLeavesTheWindowIdle) {
     test::writeFile(unknown, std::string_view("ZZZZ not a container"));
     open(unknown);
     EXPECT_EQ(prompts.messages, QStringList{"Sorry do not know that file type"});
-    EXPECT_EQ(window->CurrentType(), Kind::Unknown);
+    EXPECT_EQ(window->CurrentType(), ContainerType::Unknown);
     EXPECT_EQ(window->LiveObject(), nullptr);
     EXPECT_TRUE(rows().isEmpty());
     EXPECT_TRUE(extensions().isEmpty());
@@ -412,18 +412,18 @@ TEST_F(Window, AnUnknownKindSaysSoAndLeavesTheWindowIdle) {
 }
 
 TEST_F(Window, AKnownKindThisBuildCannotOpenYetGivesAMessageNotACrash) {
-    const KindInfo* missing = nullptr;
-    for (const auto& kind : kindTable())
-        if (!kind.createReader && !kind.createDecoder) missing = &kind;
-    if (!missing) GTEST_SKIP() << "every kind of the table has its class in this build";
+    const ContainerKind* missing = nullptr;
+    for (const auto* kind : containerKinds())
+        if (!kind->createReader && !kind->createDecoder) missing = kind;
+    if (!missing) GTEST_SKIP() << "every kind of the registry has its class in this build";
 
     fs::path file;
-    if (missing->signature.front() == '.') {
-        file = work / ("sample" + std::string(missing->signature));
+    if (!missing->extension.empty()) {
+        file = work / ("sample" + std::string(missing->extension));
         test::writeFile(file, std::string_view("whatever"));
     } else {
         file = work / "sample.dat";
-        test::writeFile(file, std::string(missing->signature) + std::string(64, '\0'));
+        test::writeFile(file, std::string(missing->signatures[0]) + std::string(64, '\0'));
     }
     start();
     open(file);
@@ -557,7 +557,7 @@ TEST_F(Window, AnImageFolderListsItsImagesAndConvertsThemWithTheGamesPalette) {
     start();
     open(folder / "WALL.BM");
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
-    EXPECT_EQ(window->CurrentType(), Kind::DFBm);
+    EXPECT_EQ(window->CurrentType(), ContainerType::DFBm);
     EXPECT_EQ(rows(), (QStringList{"door.bm", "WALL.BM"}));
     EXPECT_EQ(control<QPushButton>("SBExtract")->text(), "Extract"); // until the first click
 

@@ -1,7 +1,11 @@
-#include "app/image_folder.h"
+#include "formats/image_folder.h"
 
 #include "base/file_io.h"
 #include "base/text.h"
+#include "images/DF_BM.h"
+#include "images/JK_BM.h"
+#include "images/JK_Mat.h"
+#include "images/Q2_Wal.h"
 
 #include <algorithm>
 #include <utility>
@@ -28,7 +32,8 @@ std::vector<std::string> ListFolderFiles(const fs::path& folder, const std::stri
     return names;
 }
 
-void ImageFolderListing::ReadDirectory(const fs::path& path) {
+void ImageFolderListing::ReadDirectory(std::shared_ptr<const ByteSource> source) {
+    const auto path = source->path();
     SetArchive(path, nullptr);
     folder_ = path.parent_path();
     if (folder_.empty()) folder_ = ".";
@@ -40,9 +45,47 @@ void ImageFolderListing::ReadDirectory(const fs::path& path) {
     SetRows(std::move(rows));
 }
 
-Pictures ImageFolderListing::DecodePictures(std::size_t index) const {
-    const InputFile file(FilePath(index));
-    return decoder_->Decode(file);
+std::shared_ptr<const ByteSource> ImageFolderListing::entrySource(std::size_t index) const {
+    return openFileBytes(FilePath(index));
 }
+
+Pictures ImageFolderListing::DecodePictures(std::size_t index) const {
+    return decoder_->Decode(*entrySource(index));
+}
+
+const ContainerKind kDFBmKind{
+    .code = ContainerType::DFBm,
+    .name = "Dark Forces BM",
+    .signatures = {"BM \x1E"},
+    .createDecoder = decoderOf<TDFBMReader>,
+    .imageMask = "*.bm",
+    .palette = Game::DarkForcesBm,
+};
+
+const ContainerKind kQ2WalKind{
+    .code = ContainerType::Q2Wal,
+    .name = "Quake 2 WAL",
+    .extension = ".WAL",
+    .createDecoder = decoderOf<TQ2WalReader>,
+    .imageMask = "*.wal",
+    .palette = Game::Quake2Wal,
+};
+
+const ContainerKind kJKMatKind{
+    .code = ContainerType::JKMat,
+    .name = "Jedi Knight MAT",
+    .signatures = {"MAT "},
+    .createDecoder = decoderOf<TJKMatReader>,
+    .imageMask = "*.mat",
+    .palette = Game::JediKnightMat,
+};
+
+const ContainerKind kJKBmKind{
+    .code = ContainerType::JKBm,
+    .name = "Jedi Knight BM",
+    .signatures = {"BM  "},
+    .createDecoder = decoderOf<TJKBmReader>,
+    .imageMask = "*bm",
+};
 
 } // namespace vexa
