@@ -20,6 +20,8 @@ struct EndoomCell {
     bool blink = false;
 };
 
+// By the size alone: any 4000 bytes can be a screen, so the entry's name (ENDOOM, ENDTEXT, ENDBOOM)
+// has to say it is one.
 bool isEndoom(std::span<const std::uint8_t> bytes);
 // 25 lines, each ending in "\n", without their trailing spaces; control bytes show as their glyphs.
 std::string endoomToText(std::span<const std::uint8_t> bytes, const std::string& what);

@@ -17,6 +17,10 @@ struct Sound {
     std::vector<std::uint8_t> samples;
 };
 
+// The highest rate a decoded sound may have: no device plays more, and a file that gives more (VOC and
+// WAV hold 32-bit rates) is damaged. It also keeps a WAV's byte rate within its 32 bits.
+constexpr std::uint32_t kMaxSampleRate = 1000000;
+
 // Whole frames (one sample of every channel) in the sound.
 std::uint64_t frameCount(const Sound& sound);
 double durationSeconds(const Sound& sound);

@@ -176,6 +176,10 @@ class BlockWalk {
     }
 
     void addSamples(const Format& format, std::span<const std::uint8_t> samples) {
+        if (format.rate > kMaxSampleRate)
+            throw FormatError(what_ + ": block " + std::to_string(block_) + " gives a rate of " +
+                              std::to_string(format.rate) + " Hz, past the " +
+                              std::to_string(kMaxSampleRate) + " Hz of any sound");
         if (format_ && *format_ != format)
             throw UnsupportedEncoding(what_, "a change of format in block " + std::to_string(block_) +
                                                  " (from " + describe(*format_) + " to " + describe(format) +

@@ -104,7 +104,7 @@ WavInfo readWavInfo(std::span<const std::uint8_t> bytes, const std::string& what
     // WAVE_FORMAT_EXTENSIBLE names the real encoding in the first two bytes of its sub-format GUID.
     if (info.formatTag == kExtensibleTag && format.size >= kExtensibleFormatSize)
         info.formatTag = fields.u16(kSubFormatAt);
-    if (info.channels == 0 || info.rate == 0)
+    if (info.channels == 0 || info.rate == 0 || info.rate > kMaxSampleRate)
         throw FormatError(what + ": " + std::to_string(info.channels) + " channels at " +
                           std::to_string(info.rate) + " Hz");
     if (info.formatTag == kPcmTag) {

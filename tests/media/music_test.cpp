@@ -281,6 +281,10 @@ TEST(Gmd, GivesTheMidiInsideWithoutTheFormsOtherChunksAndPads) {
         return body;
     }());
     EXPECT_EQ(gmdToMidi(unpadded, "x"), midi);
+    // The MIDI inside is given as it is, like a MIDI entry: a damaged event is the player's to meet.
+    const auto damaged = test::midiFile(0, 96, {{0x00, 0xFA, 0x00, 0xFF, 0x2F, 0x00}});
+    EXPECT_EQ(gmdToMidi(test::gmdForm({test::chunk("MDpg", {}), damaged}), "x"), damaged);
+    EXPECT_THROW(readMidiInfo(damaged, "x"), FormatError);
 
     struct Case {
         std::string fault;

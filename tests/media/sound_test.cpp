@@ -137,6 +137,8 @@ TEST(Wav, RefusesDamageAndNamesEncodingsItDoesNotDecode) {
     shortFormat[16] = 12;
     auto badFrames = good;
     badFrames[32] = 3; // block align
+    auto rateTooHigh = canonicalWav(8000, 2, 16, range(0, 8));
+    std::copy_n(Bytes{0x01, 0x00, 0x00, 0x63}.begin(), 4, rateTooHigh.begin() + 24);
     auto noRate = good;
     noRate[24] = 0;
     noRate[25] = 0;
@@ -147,6 +149,7 @@ TEST(Wav, RefusesDamageAndNamesEncodingsItDoesNotDecode) {
             {"format chunk too short", shortFormat, "not a WAV file", false},
             {"frame size", badFrames, "cannot have frames of 3 bytes", true},
             {"no rate", noRate, "1 channels at 0 Hz", true},
+            {"a rate past any sound", rateTooHigh, "2 channels at 1660944385 Hz", true},
             {"no data chunk", Bytes(good.begin(), good.begin() + 36), "not a WAV file", false},
             {"not RIFF", test::bytesOf("RIFX...."), "not a WAV file", false},
         },
@@ -290,6 +293,11 @@ TEST(Voc, RefusesDamageAndNamesCodecsItDoesNotDecode) {
             {"rate 0", test::vocFile({test::vocNewFormat(0, 8, 1, 0, {1, 2})}), "at 0 Hz", true},
             {"no channels", test::vocFile({test::vocNewFormat(8000, 8, 0, 0, {1, 2})}), "in 0 channels",
              true},
+            {"a rate past any sound", test::vocFile({test::vocNewFormat(1224758818, 16, 2, 4, {1, 2, 3, 4})}),
+             "block 0 gives a rate of 1224758818 Hz, past the 1000000 Hz of any sound", true},
+            {"an extended rate past any sound",
+             test::vocFile({{8, {0xFF, 0xFF, 0, 0}}, test::vocSoundData(0, 0, {1})}),
+             "block 1 gives a rate of 256000000 Hz", true},
             {"no sound", test::vocFile({}), "holds no sound", true},
             {"only markers", test::vocFile({{4, {1, 0}}}), "holds no sound", true},
             {"silence without end", test::vocFile(longSilence), "silence blocks add up to more than 16777216",
