@@ -89,10 +89,10 @@ struct Piece {
 
 class BlockWalk {
   public:
-    BlockWalk(std::span<const std::uint8_t> bytes, const std::string& what) : bytes_(bytes), what_(what) {}
+    BlockWalk(std::span<const std::uint8_t> bytes, const std::string& what)
+        : bytes_(bytes), what_(what), reader_(bytes, what) {}
 
     Sound run(std::size_t firstBlock) {
-        const ByteReader reader(bytes_, what_);
         std::size_t at = firstBlock;
         for (std::size_t index = 0; at < bytes_.size(); ++index) {
             const std::uint8_t type = bytes_[at];
@@ -101,7 +101,7 @@ class BlockWalk {
                 throw FormatError(what_ + ": block " + std::to_string(index) + " at offset " +
                                   std::to_string(at) + " is cut off after " +
                                   std::to_string(bytes_.size() - at) + " bytes");
-            const std::size_t size = reader.u16(at + 1) | (std::size_t{reader.u8(at + 3)} << 16);
+            const std::size_t size = reader_.u16(at + 1) | (std::size_t{reader_.u8(at + 3)} << 16);
             const std::size_t bodyAt = at + kBlockHeaderSize;
             if (size > bytes_.size() - bodyAt)
                 throw FormatError(what_ + ": block " + std::to_string(index) + " (type " +
@@ -109,56 +109,58 @@ class BlockWalk {
                                   std::to_string(size) + " runs past the end of the file (" +
                                   std::to_string(bytes_.size()) + " bytes)");
             block_ = index;
-            readBlock(type, bytes_.subspan(bodyAt, size));
+            readBlock(type, bodyAt, size);
             at = bodyAt + size;
         }
         return assemble();
     }
 
   private:
-    void requireSize(std::span<const std::uint8_t> body, std::size_t needed, const char* kind) const {
-        if (body.size() < needed)
+    void requireSize(std::size_t size, std::size_t needed, const char* kind) const {
+        if (size < needed)
             throw FormatError(what_ + ": block " + std::to_string(block_) + " (" + kind + ") of " +
-                              std::to_string(body.size()) + " bytes is shorter than its " +
-                              std::to_string(needed) + "-byte header");
+                              std::to_string(size) + " bytes is shorter than its " + std::to_string(needed) +
+                              "-byte header");
     }
 
-    void readBlock(std::uint8_t type, std::span<const std::uint8_t> body) {
-        const ByteReader fields(body, what_);
+    // The block's fields are read at their offsets from its body (at).
+    void readBlock(std::uint8_t type, std::size_t at, std::size_t size) {
+        const auto field8 = [&](std::size_t offset) { return reader_.u8(at + offset); };
+        const auto field16 = [&](std::size_t offset) { return reader_.u16(at + offset); };
         switch (type) {
         case kSoundData: {
-            requireSize(body, kSoundDataHeader, "sound data");
-            Format format{rateOf(fields.u8(0)), 1, 8};
-            std::uint16_t codec = fields.u8(1);
+            requireSize(size, kSoundDataHeader, "sound data");
+            Format format{rateOf(field8(0)), 1, 8};
+            std::uint16_t codec = field8(1);
             if (extended_) {
                 format = extended_->first;
                 codec = extended_->second;
                 extended_.reset();
             }
             if (codec != kCodecPcm8) throw UnsupportedEncoding(what_, codecName(codec));
-            addSamples(format, body.subspan(kSoundDataHeader));
+            addSamples(format, bytes_.subspan(at + kSoundDataHeader, size - kSoundDataHeader));
             break;
         }
         case kContinuation:
             if (!current_)
                 throw FormatError(what_ + ": block " + std::to_string(block_) +
                                   " continues a sound that no block before it starts");
-            addSamples(*current_, body);
+            addSamples(*current_, bytes_.subspan(at, size));
             break;
         case kSilence:
-            requireSize(body, kSilenceSize, "silence");
-            pieces_.push_back({{}, std::uint32_t{fields.u16(0)} + 1, rateOf(fields.u8(2))});
+            requireSize(size, kSilenceSize, "silence");
+            pieces_.push_back({{}, std::uint32_t{field16(0)} + 1, rateOf(field8(2))});
             break;
         case kExtended: {
-            requireSize(body, kExtendedSize, "extended");
-            const std::uint16_t channels = fields.u8(3) == 0 ? 1 : 2;
-            extended_.emplace(Format{extendedRateOf(fields.u16(0), channels), channels, 8}, fields.u8(2));
+            requireSize(size, kExtendedSize, "extended");
+            const std::uint16_t channels = field8(3) == 0 ? 1 : 2;
+            extended_.emplace(Format{extendedRateOf(field16(0), channels), channels, 8}, field8(2));
             break;
         }
         case kNewFormat: {
-            requireSize(body, kNewFormatHeader, "new format");
-            const Format format{fields.u32(0), fields.u8(5), fields.u8(4)};
-            const std::uint16_t codec = fields.u16(6);
+            requireSize(size, kNewFormatHeader, "new format");
+            const Format format{reader_.u32(at), field8(5), field8(4)};
+            const std::uint16_t codec = field16(6);
             if (codec != kCodecPcm8 && codec != kCodecPcm16)
                 throw UnsupportedEncoding(what_, codecName(codec));
             if (format.bits != (codec == kCodecPcm8 ? 8 : 16) || format.rate == 0 || format.channels == 0 ||
@@ -167,7 +169,7 @@ class BlockWalk {
                                   std::to_string(format.bits) + " bits (codec " + std::to_string(codec) +
                                   ") in " + std::to_string(format.channels) + " channels at " +
                                   std::to_string(format.rate) + " Hz");
-            addSamples(format, body.subspan(kNewFormatHeader));
+            addSamples(format, bytes_.subspan(at + kNewFormatHeader, size - kNewFormatHeader));
             break;
         }
         default:
@@ -222,6 +224,7 @@ class BlockWalk {
 
     std::span<const std::uint8_t> bytes_;
     const std::string& what_;
+    ByteReader reader_;
     std::size_t block_ = 0;
     std::optional<Format> format_;                             // of the first samples: the sound's
     std::optional<Format> current_;                            // of the last samples: a continuation's
