@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The folders of src/ are layers: each includes only from its own folder and the layers below it.
-#   base < images < formats < app < ui, cli   (ui and cli are two faces: neither includes the other)
+#   base < images, media < formats < app < ui, cli   (ui and cli are two faces: neither includes the other)
 # Prints every include between folders with --graph; fails on one that points up or sideways.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-declare -A rank=([base]=0 [images]=1 [formats]=2 [app]=3 [ui]=4 [cli]=4)
+declare -A rank=([base]=0 [images]=1 [media]=1 [formats]=2 [app]=3 [ui]=4 [cli]=4)
 declare -A edges=()
 bad=0
 for dir in src/*/; do

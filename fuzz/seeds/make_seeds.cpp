@@ -6,6 +6,8 @@
 #include "formats/texture_builders.h"
 #include "images/Png_writer.h"
 #include "images/image_builders.h"
+#include "media/media_builders.h"
+#include "media/wav.h"
 #include "support/test_files.h"
 
 #include <cstdio>
@@ -169,6 +171,55 @@ void pictureSeeds(const fs::path& root) {
     put(root, "pictures", test::readFile(png / "p.png"));
 }
 
+// Sounds, music and text, each decoder's target with a few of its inputs.
+void mediaSeeds(const fs::path& root) {
+    const Bytes samples = test::patternBytes(40, 15);
+    put(root, "dmx", test::dmxSound(11025, samples));
+    put(root, "voc", test::vocFile({test::vocSoundData(166, 0, samples), {2, samples}, {3, {9, 0, 166}}}));
+    put(root, "voc",
+        test::vocFile(
+            {{8, {0x53, 0xE9, 0, 1}}, test::vocSoundData(0, 0, samples), {4, {1, 0}}, {5, {'a', 0}}}));
+    put(root, "voc",
+        test::vocFile({test::vocNewFormat(22050, 16, 2, 4, samples), {6, {1, 0}}, {7, {}}}, false));
+    put(root, "wav", encodeWav(Sound{11025, 1, 8, samples}));
+    put(root, "wav", encodeWav(Sound{44100, 2, 16, samples}));
+    put(root, "mus",
+        test::musLump({0x10, 0x80 | 60, 100, 0x9F, 36,  70,   0x40, 0,    30, 0xC3, 3,
+                       100,  0x81,      0,   0x23, 128, 0x30, 11,   0x00, 60, 0x60},
+                      {30, 135}));
+    const Bytes tempo = {0x00, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20, 0x81, 0x40, 0xFF, 0x2F, 0x00};
+    const Bytes notes = {0x00, 0xC0, 5,    0x00, 0x90, 60,   64,   0x10, 60,
+                         0,    0x00, 0x99, 36,   9,    0x00, 0xFF, 0x2F, 0x00};
+    const auto midi = test::midiFile(1, 96, {tempo, notes});
+    put(root, "midi", midi);
+    put(root, "midi", test::midiFile(0, 0xE728, {notes}));
+    put(root, "hmp",
+        test::hmpFile(120, {{0x80, 0xFF, 0x2F, 0x00},
+                            {0x80, 0x90, 60,   64,   0xE4, 0xB0, 110, 1,    0x48, 0x81, 0x80,
+                             60,   0,    0x80, 0xFF, 0x01, 1,    'a', 0x80, 0xFF, 0x2F, 0x00}}));
+    std::vector<Bytes> chunks = {test::chunk("MDpg", {1, 2, 3}), Bytes(midi.begin(), midi.begin() + 14)};
+    chunks.push_back(test::chunk("MTrk", tempo));
+    chunks.push_back(test::chunk("MTrk", notes));
+    put(root, "gmd", test::gmdForm(chunks));
+    put(root, "endoom", test::endoomScreen({{0, test::bytesOf("\x01 Freedoom \xC9\xCD\xBB")}}));
+    put(root, "txb", {0xE0, 0x39, 0xA5, 0xE1, 0x7D, 0xB0, 0xF0, 0xE1, 0x0A});
+    put(root, "text", test::bytesOf("Read me.\r\n\tcaf\x82 \xC9\xCD\xBB\r\n\x1A"));
+    // Damaged ones the decoders must survive: a DMX count past the lump, a VOC block past the file and
+    // a run of continuations, a MUS score past its end and one that never ends, HMP counts that lie.
+    put(root, "dmx", test::dmxLump(3, 11025, 9000, samples));
+    auto vocPastEnd = test::vocFile({test::vocSoundData(166, 0, samples)}, false);
+    vocPastEnd[28] = 0x10;
+    put(root, "voc", vocPastEnd);
+    put(root, "voc", test::vocFile(std::vector<test::VocBlock>(64, test::VocBlock{2, {1, 2, 3}}), false));
+    auto musPastEnd = test::musLump({0x10, 60});
+    musPastEnd[4] = 0xF0;
+    put(root, "mus", musPastEnd);
+    put(root, "mus", test::musLump(Bytes(512, 0x20)));
+    auto hmpLying = test::hmpFile(120, {{0x80, 0xFF, 0x2F, 0x00}, {0x80, 0x90, 1, 1}});
+    hmpLying[0x30] = 9;
+    put(root, "hmp", hmpLying);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -184,6 +235,7 @@ int main(int argc, char** argv) {
         imageSeeds(root);
         textureSeeds(root);
         pictureSeeds(root);
+        mediaSeeds(root);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
         return 1;
