@@ -3,6 +3,7 @@
 #include "base/byte_reader.h"
 #include "images/df_columns.h"
 
+#include <limits>
 #include <unordered_set>
 
 namespace vexa {
@@ -139,10 +140,15 @@ std::string frameFault(std::span<const std::uint8_t> file, std::uint64_t at, std
     return {};
 }
 
+// Doom's offsets count the origin from the top-left corner; the insertion point counts the corner
+// from the origin. The one value whose negation an offset cannot hold becomes the largest it can.
+std::int32_t negated(std::int32_t value) {
+    return value == std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::max()
+                                                             : -value;
+}
+
 PictureOffset offsetOf(const Frame& frame) {
-    // Doom's offsets count the origin from the top-left corner; the insertion point counts the
-    // corner from the origin.
-    return {-frame.insertX, -frame.insertY};
+    return {negated(frame.insertX), negated(frame.insertY)};
 }
 
 // One slot table of a WAX: the nonzero offsets of kSlots words at offset, each to a record of
@@ -227,7 +233,7 @@ DecodedPictures decodeDfWax(std::span<const std::uint8_t> entry, const std::stri
                    std::to_string(entry.size()) + " bytes can hold";
         auto picture = decodeCell(entry, cell, what);
         picture.offset = offsetOf(frame);
-        picture.name = "cell" + zeroPadded(static_cast<std::int64_t>(out.pictures.size()), 2);
+        picture.name = "cell" + zeroPadded(out.pictures.size(), 2);
         out.pictures.push_back(std::move(picture));
         return {};
     });

@@ -32,6 +32,10 @@ TEST(DfFme, PlainAndCompressedCellsGiveTheirPixelsAndInsertionPoint) {
         EXPECT_EQ(*set.pictures[0].offset, (PictureOffset{5, 9}));
         EXPECT_TRUE(set.notes.empty());
     }
+    // Found by fuzzing: an insertion point whose negation an int cannot hold.
+    const auto farthest = decodeDfFme(test::dfFme(INT32_MIN, -1, 0, test::dfCell(kFrame, false)), "FAR.FME");
+    EXPECT_EQ(*farthest.pictures.at(0).offset, (PictureOffset{INT32_MAX, 1}));
+
     const auto mirrored = decodeDfFme(test::dfFme(0, 0, 1, test::dfCell(kFrame, false)), "M.FME");
     EXPECT_EQ(test::rowsOf(mirrored.pictures.at(0)), kFrameShown);
     EXPECT_EQ(mirrored.notes,
