@@ -117,7 +117,7 @@ DecodedPictures decodeBuildArt(std::span<const std::uint8_t> entry, const std::s
                 tile.alpha[y * width + x] = pixel == kSeeThroughIndex ? kSeeThrough : kOpaque;
             }
         dropOpaqueAlpha(tile);
-        tile.name = zeroPadded(layout.first + static_cast<std::int64_t>(i), kTileNumberDigits);
+        tile.name = zeroPadded(static_cast<std::uint64_t>(layout.first) + i, kTileNumberDigits);
         out.pictures.push_back(std::move(tile));
     }
     return out;

@@ -60,11 +60,11 @@ DecodedPicture paletteSwatch(std::string name) {
     return picture;
 }
 
-std::string zeroPadded(std::int64_t number, int digits) {
-    auto text = std::to_string(number < 0 ? -number : number);
+std::string zeroPadded(std::uint64_t number, int digits) {
+    auto text = std::to_string(number);
     if (text.size() < static_cast<std::size_t>(digits))
         text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
-    return number < 0 ? "-" + text : text;
+    return text;
 }
 
 } // namespace vexa

@@ -80,6 +80,6 @@ PaletteTable paletteFromTriples(std::span<const std::uint8_t> rgb);
 DecodedPicture paletteSwatch(std::string name);
 
 // "7" -> "0007" for digits 4: numbers in names that sort as they count.
-std::string zeroPadded(std::int64_t number, int digits);
+std::string zeroPadded(std::uint64_t number, int digits);
 
 } // namespace vexa

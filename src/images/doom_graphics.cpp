@@ -312,7 +312,7 @@ DecodedPictures decodeDoomPlaypal(std::span<const std::uint8_t> lump, const std:
     DecodedPictures out;
     out.pictures.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        auto swatch = paletteSwatch(zeroPadded(static_cast<std::int64_t>(i), 2));
+        auto swatch = paletteSwatch(zeroPadded(i, 2));
         swatch.palette = paletteFromTriples(lump.subspan(i * kPlaypalSize, kPlaypalSize));
         out.pictures.push_back(std::move(swatch));
     }
