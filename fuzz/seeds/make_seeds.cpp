@@ -5,6 +5,7 @@
 #include "app/kinds.h"
 #include "formats/texture_builders.h"
 #include "images/Png_writer.h"
+#include "images/content_builders.h"
 #include "images/image_builders.h"
 #include "media/media_builders.h"
 #include "media/wav.h"
@@ -220,6 +221,61 @@ void mediaSeeds(const fs::path& root) {
     put(root, "hmp", hmpLying);
 }
 
+// The decoders of pictures inside containers, and compressed Dark Forces BMs.
+void contentSeeds(const fs::path& root) {
+    const auto patch = test::doomPicture(3, 4, -1, 2, {{{0, {1, 2}}}, {}, {{1, {3}}, {3, {4}}}});
+    put(root, "content_doom_picture", patch);
+    put(root, "content_doom_picture",
+        test::doomPicture(1, 300, 0, 0, {{{0, {1}}, {254, {2}}, {10, {3, 4}}}}));
+    put(root, "content_doom_lumps", test::patternBytes(4096, 1));
+    Bytes playpal = test::knownPalette(1);
+    const auto second = test::knownPalette(2);
+    playpal.insert(playpal.end(), second.begin(), second.end());
+    put(root, "content_doom_lumps", playpal);
+    put(root, "content_doom_lumps", test::patternBytes(34 * 256, 2));
+
+    // PNAMES's size, PNAMES, the texture list, then the patch at a multiple of 16 that its name's
+    // first byte, times 16, points at.
+    const std::vector<test::Texture> textures = {{"WALL", 4, 4, {{0, 0, 0}, {2, 1, 0}, {-1, 3, 1}}},
+                                                 {"DOOR", 2, 2, {{0, 0, 1}}}};
+    for (const bool strife : {false, true}) {
+        const auto list = test::textureList(textures, strife);
+        const std::size_t before = 2 + 4 + 2 * 8 + list.size();
+        const std::size_t patchAt = (before + 15) / 16 * 16;
+        const auto names = test::patchNames({std::string(1, static_cast<char>(patchAt / 16)), "-GONE"});
+        ByteBuilder input;
+        input.u16(static_cast<std::uint16_t>(names.size())).raw(names).raw(list);
+        input.zeros(patchAt - input.size()).raw(patch);
+        put(root, "content_doom_textures", input.bytes());
+    }
+
+    put(root, "content_quake_pictures", test::quakePicture(4, 3, test::patternBytes(12, 3)));
+    put(root, "content_quake_pictures", test::knownPalette(3));
+    put(root, "content_quake_pictures", test::patternBytes(64 * 256 + 1, 3));
+
+    const Bytes lines = {1, 2, 3, 9, 4, 4, 0xC5, 9};
+    put(root, "content_pcx",
+        test::pcxHeader(3, 2, 4, 1).raw(test::pcxRuns(lines)).u8(0x0C).raw(test::knownPalette(4)).bytes());
+    put(root, "content_pcx",
+        test::pcxHeader(2, 2, 2, 3).raw(test::pcxRuns(test::patternBytes(12, 4))).bytes());
+
+    put(root, "content_build_art",
+        test::artFile(10, {{2, 3, {"1Z", "23", "ZZ"}}, {0, 5, {}}, {3, 1, {"456"}}}));
+    ByteBuilder palette;
+    for (std::size_t i = 0; i < 768; ++i)
+        palette.u8(static_cast<std::uint8_t>(i % 64));
+    put(root, "content_build_art", palette.u16(1).raw(Bytes(256, 2)).bytes());
+
+    const std::vector<std::string> frame = {"102", "340", "000", "000", "056"};
+    put(root, "content_df_fme", test::dfFme(-5, -9, 0, test::dfCell(frame, false)));
+    put(root, "content_df_fme", test::dfFme(-5, -9, 1, test::dfCell(frame, true)));
+    const auto a = test::dfCell({"12", "30"}, false), b = test::dfCell(frame, true);
+    put(root, "content_df_wax", test::dfWax({a, b}, {{{1, 0}, {0, -1, 1}}, {{1}}}));
+
+    put(root, "df_bm", test::dfCompressedBm({"1111", "2002", "3003", "4994"}, 1));
+    put(root, "df_bm", test::dfCompressedBm({"1111", "2002", "3003", "4994"}, 2));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -236,6 +292,7 @@ int main(int argc, char** argv) {
         textureSeeds(root);
         pictureSeeds(root);
         mediaSeeds(root);
+        contentSeeds(root);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", e.what());
         return 1;

@@ -18,7 +18,8 @@ ContainerType detectKind(const fs::path& path) {
     return detectKind(*openFileBytes(path), pathText(path.filename()));
 }
 
-std::shared_ptr<const ContainerReader> readContainer(ContainerType kind, std::shared_ptr<const ByteSource> source) {
+std::shared_ptr<const ContainerReader> readContainer(ContainerType kind,
+                                                     std::shared_ptr<const ByteSource> source) {
     std::shared_ptr<ContainerReader> reader = CreateContainerObject(kind);
     if (!reader) throw Error("Sorry do not know that file type");
     reader->ReadDirectory(std::move(source));
@@ -58,7 +59,8 @@ SourceFileList gatherSources(const CreatableKind& kind, const fs::path& folder) 
     return {};
 }
 
-std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind, const GamePalettePaths& palettes) {
+std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind,
+                                                  const GamePalettePaths& palettes) {
     if (kind.textures) return createTextureWadWriter(*kind.textures, ImportOptions{palettes, false});
     return kind.createWriter ? kind.createWriter() : nullptr;
 }

@@ -21,7 +21,8 @@ std::string levelsWithSlashes(std::string name) {
 }
 } // namespace
 
-void ByteSource::readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const {
+void ByteSource::readExact(std::uint64_t offset, std::span<std::uint8_t> buffer,
+                           const std::string& what) const {
     if (offset > size_ || buffer.size() > size_ - offset || readSome(offset, buffer) != buffer.size())
         throw FormatError(pastTheEnd(*this, offset, buffer.size(), what));
 }

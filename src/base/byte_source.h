@@ -36,7 +36,8 @@ class ByteSource {
     // Reads exactly buffer.size() bytes at offset; throws a FormatError naming what when there are fewer.
     void readExact(std::uint64_t offset, std::span<std::uint8_t> buffer, const std::string& what) const;
     // Reads count bytes at offset into a new buffer, after checking they lie inside.
-    std::vector<std::uint8_t> readBlock(std::uint64_t offset, std::uint64_t count, const std::string& what) const;
+    std::vector<std::uint8_t> readBlock(std::uint64_t offset, std::uint64_t count,
+                                        const std::string& what) const;
 
     // The file these bytes lie in, and where they start in it, for copies the system makes without
     // passing them through memory; null for bytes held in memory.

@@ -5,6 +5,8 @@
 #include "base/errors.h"
 #include "base/records.h"
 #include "images/Image_util.h"
+#include "images/decoded_picture.h"
+#include "images/df_columns.h"
 
 namespace vexa {
 
@@ -21,6 +23,7 @@ constexpr std::size_t kHeightOffset = 6; // in a multiple BM: the bytes after th
 constexpr std::size_t kMarkerOffset = 8;
 constexpr std::size_t kCountOffset = 10;
 constexpr std::size_t kCompressionOffset = 14;
+constexpr std::size_t kDataSizeOffset = 16;  // of a compressed BM: the coded columns after the header
 constexpr std::size_t kMultipleLeadSize = 2; // the two unused bytes before the offset table
 
 struct SubImage {
@@ -39,6 +42,43 @@ Picture columnsPicture(const ByteSource& file, const SubImage& image, std::strin
         for (std::size_t c = 0; c < width; ++c)
             picture.indices[row * width + c] = columns[c * height + (height - 1 - row)];
     return {std::move(picture), std::move(suffix)};
+}
+
+// A compressed BM: after the header the coded columns (data size bytes), then a table of width
+// offsets, each from the start of the coded data.
+Picture compressedPicture(const ByteSource& file, std::uint16_t compression, std::uint16_t width,
+                          std::uint16_t height, std::uint64_t dataSize) {
+    const auto name = displayPath(file.path());
+    if (compression != 1 && compression != 2)
+        throw FormatError(name + ": compression " + std::to_string(compression) +
+                          " is none of the BM's (0 none, 1 runs, 2 runs of index 0)");
+    // Columns may share their runs: the bytes present do not bound the pixels.
+    if (auto fault = pictureSizeFault(width, height); !fault.empty()) throw FormatError(name + ": " + fault);
+    const std::uint64_t tableBytes = std::uint64_t{kOffsetSize} * width;
+    const std::uint64_t after = file.size() - TDFBMReader::kHeaderSize;
+    if (dataSize > after || tableBytes > after - dataSize)
+        throw FormatError(name + ": " + std::to_string(dataSize) + " bytes of coded columns and a table of " +
+                          std::to_string(width) + " column offsets run past the end of the file (" +
+                          std::to_string(file.size()) + " bytes)");
+    const auto block = file.readBlock(TDFBMReader::kHeaderSize, dataSize + tableBytes, "the coded columns");
+    const auto data = std::span<const std::uint8_t>(block).first(static_cast<std::size_t>(dataSize));
+    const ByteReader table(std::span<const std::uint8_t>(block).subspan(data.size()), name);
+    const auto coding = compression == 1 ? DfColumnCoding::Runs : DfColumnCoding::ZeroRuns;
+
+    IndexedImage picture{width, height, std::vector<std::uint8_t>(std::size_t{width} * height)};
+    std::vector<std::uint8_t> column(height);
+    for (std::size_t c = 0; c < width; ++c) {
+        const std::uint64_t offset = table.u32(kOffsetSize * c);
+        if (offset >= dataSize)
+            throw FormatError(name + ": column " + std::to_string(c) + " offset " + std::to_string(offset) +
+                              " lies outside the " + std::to_string(dataSize) + " bytes of coded columns");
+        if (auto fault = decodeDfColumn(data, static_cast<std::size_t>(offset), coding, column);
+            !fault.empty())
+            throw FormatError(name + ": column " + std::to_string(c) + ": " + fault +
+                              " (counted from the end of the header)");
+        placeDfColumn(column, c, width, picture.indices);
+    }
+    return {std::move(picture), ".bmp"};
 }
 
 // Walks the sub-images of a multiple BM, checking each against the file before any is written.
@@ -79,8 +119,12 @@ Pictures TDFBMReader::Decode(const ByteSource& file) const {
 
     Pictures out;
     if (width != kMultipleWidth) {
-        if (height > TDFBMReader::kMaxPlainHeight || fields.u16(kMarkerOffset) == kMultipleMarker ||
-            fields.u16(kCompressionOffset) != 0)
+        if (const auto compression = fields.u16(kCompressionOffset); compression != 0) {
+            out.pictures.push_back(
+                compressedPicture(file, compression, width, height, fields.u32(kDataSizeOffset)));
+            return out;
+        }
+        if (height > TDFBMReader::kMaxPlainHeight || fields.u16(kMarkerOffset) == kMultipleMarker)
             return out; // a kind of BM this converter does not turn
         requireImageSize(file.path(), "the image", width, height);
         out.pictures.push_back(columnsPicture(file, {width, height, kHeaderSize}, ".bmp", "the image"));

@@ -13,9 +13,10 @@ class TDFBMReader : public ImageDecoder {
     // What Dark Forces takes as a plain picture: taller ones are not.
     static constexpr std::uint16_t kMaxPlainHeight = 256;
 
-    // A plain BM as ".bmp", a multiple BM as "_0.bmp", "_1.bmp"..., painted with the current
-    // palette (the Dark Forces one its kind loads). Compressed BMs, plain BMs taller than 256 rows
-    // and multiple BMs whose size field does not match the file give no picture.
+    // A plain or compressed BM as ".bmp", a multiple BM as "_0.bmp", "_1.bmp"..., painted with
+    // the current palette (the Dark Forces one its kind loads). Plain BMs taller than 256 rows and
+    // multiple BMs whose size field does not match the file give no picture; a compression other
+    // than 1 (runs) or 2 (runs of index 0) is refused.
     Pictures Decode(const ByteSource& file) const override;
 };
 

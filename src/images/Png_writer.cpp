@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #if VEXA_PNG
+#include "images/png_support.h"
 #include <csetjmp>
-#include <png.h>
 
 namespace vexa {
 
@@ -37,15 +37,6 @@ void writeBytes(png_structp png, png_bytep data, std::size_t length) {
     }
 }
 
-void flushNothing(png_structp) {}
-
-void warnNothing(png_structp, png_const_charp) {}
-
-// libpng's own handler prints before it jumps; the caller reports the failure itself.
-[[noreturn]] void failQuietly(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
-}
-
 // Runs the encoder: returns false when libpng gave up. rows holds bandRows x width bytes; source
 // may throw, which passes through here like any exception.
 bool encode(png_structp png, png_infop info, std::uint32_t width, std::uint32_t height, const png_color* plte,
@@ -65,23 +56,6 @@ bool encode(png_structp png, png_infop info, std::uint32_t width, std::uint32_t 
     return true;
 }
 
-class PngWriteStruct {
-  public:
-    PngWriteStruct() {
-        png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, warnNothing);
-        if (png_) info_ = png_create_info_struct(png_);
-    }
-    ~PngWriteStruct() { png_destroy_write_struct(&png_, &info_); }
-    PngWriteStruct(const PngWriteStruct&) = delete;
-    PngWriteStruct& operator=(const PngWriteStruct&) = delete;
-    png_structp png() const { return png_; }
-    png_infop info() const { return info_; }
-
-  private:
-    png_structp png_ = nullptr;
-    png_infop info_ = nullptr;
-};
-
 // Rows are read in bands of about this many bytes: never a whole image in memory.
 constexpr std::size_t kBandBytes = 64 * 1024;
 
@@ -99,11 +73,10 @@ void writeIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t 
     std::vector<std::uint8_t> rows(bandRows * width);
 
     OutputFile out(path); // put in place only when whole
-    PngWriteStruct png;
-    if (!png.png() || !png.info())
-        throw Error("Cannot write file " + displayPath(path.path()) + ": out of memory");
+    png_support::WriteStruct png;
+    if (!png.ok()) throw Error("Cannot write file " + displayPath(path.path()) + ": out of memory");
     PngTarget target{&out, nullptr};
-    png_set_write_fn(png.png(), &target, writeBytes, flushNothing);
+    png_set_write_fn(png.png(), &target, writeBytes, png_support::flushNothing);
     if (!encode(png.png(), png.info(), width, height, plte, source, rows.data(), bandRows))
         throw Error("Cannot write file " + displayPath(path.path()));
     out.close();

@@ -32,7 +32,8 @@ TEST(ByteSources, EveryKindReadsTheSameBytesAndRefusesWhatLiesPastItsEnd) {
         {"range of a file", std::make_shared<const ByteRange>(file, 10, 200, "a"), 10, true},
         {"range of memory", std::make_shared<const ByteRange>(memory, 10, 200, "a"), 10, false},
         {"range of a range",
-         std::make_shared<const ByteRange>(std::make_shared<const ByteRange>(file, 10, 200, "a\\b"), 7, 50, "c"),
+         std::make_shared<const ByteRange>(std::make_shared<const ByteRange>(file, 10, 200, "a\\b"), 7, 50,
+                                           "c"),
          17, true},
         {"empty range", std::make_shared<const ByteRange>(memory, 300, 0, "e"), 300, false},
     };

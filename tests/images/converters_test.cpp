@@ -94,8 +94,6 @@ TEST_F(Converters, DfBmKindsThatAreNotConvertedGiveNothing) {
         Bytes bytes;
     } cases[] = {
         {"TALL.BM", test::dfPlainBm(2, 257, rowsOf(2, 257, 1))},
-        {"RLE.BM", test::dfPlainBm(2, 2, rowsOf(2, 2, 1), 1)},
-        {"RLE0.BM", test::dfPlainBm(2, 2, rowsOf(2, 2, 1), 2)},
         {"MARKED.BM", ByteBuilder().raw("BM \x1E").u16(2).u16(1).u16(0xFFFE).zeros(22).u16(0).bytes()},
         {"BADSIZE.BM",
          ByteBuilder().raw("BM \x1E").u16(1).u16(99).u16(0xFFFE).u16(1).zeros(20).zeros(40).bytes()},
