@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the five default palettes of data/Data: 768 bytes each, red, green, blue per entry.
+"""Writes the placeholder default palettes of data/Data (768 bytes each, red, green, blue per entry)
+for the games with no free palette to ship. The others are real and taken as they are: Doom's is
+Freedoom's PLAYPAL, Quake's and Quake II's come from TrenchBroom's resources (data/Data/SOURCES.md).
 
 Each palette is our own: a grey ramp, then 15 colour ramps of 16 shades, dark to light, with its
 own hues, saturation and contrast, so the five are told apart at a glance. Entry 0 is black.
@@ -7,14 +9,14 @@ Run from the repository root; the files are committed, this only regenerates the
 """
 import colorsys
 import pathlib
+import sys
 
 # name, hue of the first colour ramp (degrees), saturation, gamma of the shade ramp
 GAMES = [
     ("default_dark_forces.pal", 0.0, 0.85, 1.00),
     ("default_jk_bm.pal", 12.0, 0.70, 0.90),
     ("default_jk_mat.pal", 24.0, 0.60, 1.15),
-    ("default_quake1.pal", 36.0, 0.75, 1.30),
-    ("default_quake2.pal", 48.0, 0.50, 0.80),
+    ("default_duke3d.pal", 60.0, 0.65, 1.05),
 ]
 
 
@@ -36,7 +38,10 @@ def palette(first_hue, saturation, gamma):
 def main():
     folder = pathlib.Path("data/Data")
     folder.mkdir(parents=True, exist_ok=True)
+    only = set(sys.argv[1:])  # names to write, all by default
     for name, hue, sat, gamma in GAMES:
+        if only and name not in only:
+            continue
         data = palette(hue, sat, gamma)
         assert len(data) == 768
         (folder / name).write_bytes(data)

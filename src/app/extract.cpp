@@ -1,5 +1,6 @@
 #include "app/extract.h"
 
+#include "app/convert.h"
 #include "base/errors.h"
 #include "base/filter.h"
 #include "base/safe_path.h"
@@ -92,12 +93,13 @@ std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::stri
 }
 
 std::string ExtractionResult::statusText() const {
-    if (refused.empty() && !cancelled) return "Extraction  Complete";
+    if (complete()) return "Extraction  Complete";
     std::string text =
         (cancelled ? "Extraction cancelled: " : "Extraction ended: ") + std::to_string(written) + " written";
     if (!refused.empty())
         text += ", " + std::to_string(refused.size()) + (refused.size() == 1 ? " entry" : " entries") +
                 " not extracted";
+    if (!notConverted.empty()) text += ", " + std::to_string(notConverted.size()) + " not converted";
     if (cancelled) text += ", " + std::to_string(notStarted) + " not started";
     return text;
 }
@@ -108,6 +110,11 @@ std::string ExtractionResult::refusalText() const {
         if (!text.empty()) text += "\n";
         text += "entry " + std::to_string(r.index) + " '" + printableText(r.name) +
                 "' was not extracted: " + printableText(r.reason);
+    }
+    for (const auto& r : notConverted) {
+        if (!text.empty()) text += "\n";
+        text += "entry " + std::to_string(r.index) + " '" + printableText(r.name) +
+                "' was not converted (written as stored): " + printableText(r.reason);
     }
     return text;
 }
@@ -123,6 +130,45 @@ void extractPictures(const ContainerReader& object, std::size_t index, const Out
     const auto& colours = applyPaletteNeed(decoded.palette, options.games, palette);
     for (const auto& picture : decoded.pictures)
         writePicture(withExtension(output, picture.suffix), picture.image, colours.table, options.pictures);
+}
+
+// The name a converted entry that did not decode is written under, as stored: its own, unless another
+// entry goes to that name.
+std::string storedName(const ContainerReader& object, std::size_t index,
+                       const std::vector<std::string>& names) {
+    auto name = object.OutputName(index);
+    const auto taken = [&](const std::string& candidate) {
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (i != index && equalsNoCase(names[i], candidate)) return true;
+        return false;
+    };
+    for (int n = 1; taken(name); ++n)
+        name = object.OutputName(index) + "." + std::to_string(n);
+    return name;
+}
+
+// Writes entry index converted (its files below root); one that does not decode is written as stored.
+void extractConverted(const ContainerReader& object, std::size_t index, const ContentKind& kind,
+                      const std::vector<std::string>& names, OutputRoot& root, const fs::path& target,
+                      const ExtractionOptions& options, ContentPalettes& palettes, ExtractionResult& result) {
+    const auto& name = names[index];
+    const auto writeBelow = [&](const std::string& below, std::span<const std::uint8_t> bytes) {
+        auto safe = safeOutputPath(target, below);
+        if (auto* refused = std::get_if<RefusedName>(&safe)) throw OutputError(refused->reason);
+        writeWholeFile(OutputPath(root, std::get<fs::path>(safe)), bytes);
+    };
+    try {
+        convertEntry(
+            object, index, kind, name, options.pictures, palettes,
+            [&](ConvertedFile file) { writeBelow(file.name, file.bytes); },
+            [&](std::string note) { result.notes.push_back(entryWhat(object, index) + ": " + note); });
+    } catch (const FormatError& e) {
+        const auto stored = storedName(object, index, names);
+        auto safe = safeOutputPath(target, stored);
+        if (auto* refused = std::get_if<RefusedName>(&safe)) throw OutputError(refused->reason);
+        object.ExtractEntry(OutputPath(root, std::get<fs::path>(safe)), index);
+        result.notConverted.push_back({index, stored, e.what()});
+    }
 }
 
 } // namespace
@@ -147,14 +193,26 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
     const bool pictures = object.HasPictures() && !options.raw;
     const auto& afterRow = options.afterRow;
 
+    // Converting, each entry a kind decodes goes to its converted name; all names are numbered
+    // together, so that no two entries go to one file (A.LMP and A.PCX both become A.png).
+    std::vector<const ContentKind*> kinds;
+    if (options.convert && !pictures && !options.raw) {
+        kinds = classifyEntries(object, options.container);
+        for (auto& kind : kinds)
+            if (kind && !converts(*kind)) kind = nullptr;
+    }
     std::vector<std::string> names;
     names.reserve(object.EntryCount());
     for (std::size_t i = 0; i < object.EntryCount(); ++i)
-        names.push_back(object.OutputName(i));
+        names.push_back(kinds.empty() || !kinds[i]
+                            ? object.OutputName(i)
+                            : convertedName(object.OutputName(i), *kinds[i], options.pictures));
     names = numberRepeats(std::move(names));
+    std::optional<ContentPalettes> palettes;
+    if (!kinds.empty()) palettes.emplace(object, options.container, options.games, palette);
 
     ExtractionResult result;
-    OutputRoot root(target, object.CreatesFolders(), object.ArchivePath());
+    OutputRoot root(target, object.CreatesFolders() || !kinds.empty(), object.ArchivePath());
     for (std::size_t done = 0; done < rows.size(); ++done) {
         if (options.cancelled && options.cancelled()) {
             result.cancelled = true;
@@ -174,6 +232,9 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
                 const OutputPath output(root, std::get<fs::path>(safe));
                 if (pictures)
                     extractPictures(object, index, output, options, palette);
+                else if (!kinds.empty() && kinds[index])
+                    extractConverted(object, index, *kinds[index], names, root, target, options, *palettes,
+                                     result);
                 else
                     object.ExtractEntry(output, index);
                 ++result.written;

@@ -2,6 +2,7 @@
 // The extraction commands' shared part: which rows, where each goes, and the run itself.
 
 #include "formats/container.h"
+#include "formats/kind.h"
 #include "images/Image_util.h"
 
 #include <functional>
@@ -42,13 +43,19 @@ struct RefusedEntry {
 struct ExtractionResult {
     std::size_t written = 0;
     std::vector<RefusedEntry> refused;
+    // Converting: entries that did not decode, written as their stored bytes (reason: why), and what
+    // was left out of the pictures that did (a texture's missing patch).
+    std::vector<RefusedEntry> notConverted;
+    std::vector<std::string> notes;
     bool cancelled = false;     // the run was stopped before all rows were handled
     std::size_t notStarted = 0; // rows a cancelled run did not reach
 
-    // "Extraction  Complete", or a line that says entries were refused or the run was cancelled.
+    // "Extraction  Complete", or a line that says entries were refused, not converted or the run was
+    // cancelled.
     std::string statusText() const;
-    // One line per refused entry, for a message box or stderr; empty when none was refused.
+    // One line per refused or unconverted entry, for a message box or stderr; empty when there is none.
     std::string refusalText() const;
+    bool complete() const { return refused.empty() && notConverted.empty() && !cancelled; }
 };
 
 // Asked between entries of a long job, on the job's thread; true stops the job there.
@@ -60,6 +67,11 @@ struct ExtractionOptions {
     PictureFormat pictures = PictureFormat::Bmp;
     GamePalettePaths games; // where pictures that name a game's palette get it from
     bool raw = false;       // each entry byte for byte as stored, where pictures would be made of it
+    // Each entry of a content kind the program decodes written converted (pictures in the pictures'
+    // format, sounds as WAV, music as MIDI, text as UTF-8), the others as they are. container is the
+    // kind of the container the rows are of.
+    bool convert = false;
+    ContainerType container = ContainerType::Unknown;
 };
 
 // Extracts the rows (entry indices, in the order given) into target. Each entry goes to its

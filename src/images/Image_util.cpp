@@ -189,13 +189,15 @@ std::array<PreviewCell, kPaletteEntries> PaintPalettePreview(const PaletteTable&
 
 // ---- Game palettes -------------------------------------------------------------------------------
 
-const std::array<GamePaletteInfo, 5>& gamePalettes() {
-    static const std::array<GamePaletteInfo, 5> table = {{
+const std::array<GamePaletteInfo, kGames>& gamePalettes() {
+    static const std::array<GamePaletteInfo, kGames> table = {{
         {Game::DarkForcesBm, "DarkForces BM", "default_dark_forces.pal", "df-bm"},
         {Game::JediKnightBm, "JediKnight   BM", "default_jk_bm.pal", "jk-bm"},
         {Game::JediKnightMat, "JediKnight   MAT", "default_jk_mat.pal", "jk-mat"},
         {Game::Quake1Bsp, "Quake1       BSP", "default_quake1.pal", "quake1"},
         {Game::Quake2Wal, "Quake2       WAL", "default_quake2.pal", "quake2"},
+        {Game::Doom, "Doom          WAD", "default_doom.pal", "doom"},
+        {Game::Duke3D, "Duke3D       ART", "default_duke3d.pal", "duke3d"},
     }};
     return table;
 }

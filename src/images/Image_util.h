@@ -69,7 +69,8 @@ std::array<PreviewCell, kPaletteEntries> PaintPalettePreview(const PaletteTable&
 // ---- Game palettes -------------------------------------------------------------------------------
 
 // The games of the Palettes page, in the order of its items.
-enum class Game { DarkForcesBm, JediKnightBm, JediKnightMat, Quake1Bsp, Quake2Wal };
+enum class Game { DarkForcesBm, JediKnightBm, JediKnightMat, Quake1Bsp, Quake2Wal, Doom, Duke3D };
+constexpr std::size_t kGames = 7;
 
 struct GamePaletteInfo {
     Game game;
@@ -78,7 +79,7 @@ struct GamePaletteInfo {
     std::string_view cliName;     // `vexa-cli extract --palette NAME=FILE`
 };
 
-const std::array<GamePaletteInfo, 5>& gamePalettes();
+const std::array<GamePaletteInfo, kGames>& gamePalettes();
 const GamePaletteInfo* findGamePalette(std::string_view cliName);
 
 // The palette file of each game: the window keeps one set, vexa-cli makes one per run.
@@ -90,7 +91,7 @@ class GamePalettePaths {
     void set(Game game, fs::path path) { paths_.at(static_cast<std::size_t>(game)) = std::move(path); }
 
   private:
-    std::array<fs::path, 5> paths_;
+    std::array<fs::path, kGames> paths_;
 };
 
 // The game's palette; throws when the file cannot be opened or holds fewer than 768 bytes (a
