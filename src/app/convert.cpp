@@ -10,8 +10,8 @@
 
 namespace vexa {
 
-ContentPalettes::ContentPalettes(const ContainerReader& reader, ContainerType container, GamePalettePaths games,
-                                 Palette current)
+ContentPalettes::ContentPalettes(const ContainerReader& reader, ContainerType container,
+                                 GamePalettePaths games, Palette current)
     : reader_(reader), container_(container), games_(std::move(games)), current_(std::move(current)) {}
 
 const Palette& ContentPalettes::forKind(const ContentKind& kind) {
@@ -49,7 +49,8 @@ std::string_view extensionOf(const ContentKind& kind, PictureFormat format) {
 std::string stemOf(const std::string& name) {
     const auto sep = name.find_last_of("\\/");
     const auto dot = name.rfind('.');
-    if (dot == std::string::npos || (sep != std::string::npos && dot < sep) || dot == (sep == std::string::npos ? 0 : sep + 1))
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep) ||
+        dot == (sep == std::string::npos ? 0 : sep + 1))
         return name;
     return name.substr(0, dot);
 }
@@ -63,12 +64,15 @@ std::vector<std::uint8_t> bytesOf(const std::string& text) {
 class PictureFiles : public PictureSink {
   public:
     PictureFiles(const ContentKind& kind, std::string name, PictureFormat format, ContentPalettes& palettes,
-                 const std::function<void(ConvertedFile)>& write, const std::function<void(std::string)>& note)
-        : kind_(kind), name_(std::move(name)), format_(format), palettes_(palettes), write_(write), note_(note) {}
+                 const std::function<void(ConvertedFile)>& write,
+                 const std::function<void(std::string)>& note)
+        : kind_(kind), name_(std::move(name)), format_(format), palettes_(palettes), write_(write),
+          note_(note) {}
 
     void picture(DecodedPicture picture, const std::optional<PaletteTable>& own) override {
-        const auto& colours =
-            picture.palette ? *picture.palette : own ? *own : palettes_.forKind(kind_).table;
+        const auto& colours = picture.palette ? *picture.palette
+                              : own           ? *own
+                                              : palettes_.forKind(kind_).table;
         if (!firstPalette_) firstPalette_ = colours;
         auto bytes = format_ == PictureFormat::Png ? encodePicturePng(picture, colours)
                                                    : encodePictureBmp(picture, colours);
@@ -113,9 +117,10 @@ std::string convertedName(const std::string& output, const ContentKind& kind, Pi
     return stem + std::string(extensionOf(kind, format));
 }
 
-void convertEntry(const ContainerReader& reader, std::size_t index, const ContentKind& kind, const std::string& name,
-                  PictureFormat format, ContentPalettes& palettes,
-                  const std::function<void(ConvertedFile)>& write, const std::function<void(std::string)>& note) {
+void convertEntry(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
+                  const std::string& name, PictureFormat format, ContentPalettes& palettes,
+                  const std::function<void(ConvertedFile)>& write,
+                  const std::function<void(std::string)>& note) {
     const auto entry = readEntryInput(reader, index);
     const auto& input = entry.input;
     if (kind.pictures) {
@@ -123,15 +128,20 @@ void convertEntry(const ContainerReader& reader, std::size_t index, const Conten
         // each picture is held only as its file's bytes (a texture list's 900 textures, a few MiB).
         std::vector<ConvertedFile> files;
         std::vector<std::string> notes;
-        const std::function<void(ConvertedFile)> keep = [&](ConvertedFile file) { files.push_back(std::move(file)); };
-        const std::function<void(std::string)> keepNote = [&](std::string text) { notes.push_back(std::move(text)); };
+        const std::function<void(ConvertedFile)> keep = [&](ConvertedFile file) {
+            files.push_back(std::move(file));
+        };
+        const std::function<void(std::string)> keepNote = [&](std::string text) {
+            notes.push_back(std::move(text));
+        };
         PictureFiles sink(kind, name, format, palettes, keep, keepNote);
         kind.pictures(input, sink);
         for (auto& file : files)
             write(std::move(file));
         for (auto& text : notes)
             note(std::move(text));
-        if (kind.palFile && sink.firstPalette()) write({name + ".pal", encodePaletteFile(*sink.firstPalette())});
+        if (kind.palFile && sink.firstPalette())
+            write({name + ".pal", encodePaletteFile(*sink.firstPalette())});
         return;
     }
     if (kind.sound) return write({name, encodeWav(kind.sound(input.bytes, input.what))});

@@ -17,7 +17,8 @@ namespace vexa {
 // current one. Looked up once per container and game.
 class ContentPalettes {
   public:
-    ContentPalettes(const ContainerReader& reader, ContainerType container, GamePalettePaths games, Palette current);
+    ContentPalettes(const ContainerReader& reader, ContainerType container, GamePalettePaths games,
+                    Palette current);
 
     // The palette for pictures of kind that carry no colours of their own.
     const Palette& forKind(const ContentKind& kind);
@@ -49,8 +50,9 @@ std::string convertedName(const std::string& output, const ContentKind& kind, Pi
 // Converts entry index of kind, whose converted name is name, giving each file to write (and, where
 // a picture of the entry was left out, a note). Throws FormatError when the entry does not decode:
 // nothing is given then.
-void convertEntry(const ContainerReader& reader, std::size_t index, const ContentKind& kind, const std::string& name,
-                  PictureFormat format, ContentPalettes& palettes,
-                  const std::function<void(ConvertedFile)>& write, const std::function<void(std::string)>& note);
+void convertEntry(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
+                  const std::string& name, PictureFormat format, ContentPalettes& palettes,
+                  const std::function<void(ConvertedFile)>& write,
+                  const std::function<void(std::string)>& note);
 
 } // namespace vexa

@@ -173,6 +173,25 @@ void extractConverted(const ContainerReader& object, std::size_t index, const Co
 
 } // namespace
 
+std::vector<const ContentKind*> convertedKinds(const ContainerReader& object, ContainerType container) {
+    auto kinds = classifyEntries(object, container);
+    for (auto& kind : kinds)
+        if (kind && !converts(*kind)) kind = nullptr;
+    return kinds;
+}
+
+std::vector<std::string> extractionNames(const ContainerReader& object,
+                                         const std::vector<const ContentKind*>& kinds, PictureFormat format) {
+    // All names are numbered together, so that no two entries go to one file (A.LMP and A.PCX both
+    // become A.png).
+    std::vector<std::string> names;
+    names.reserve(object.EntryCount());
+    for (std::size_t i = 0; i < object.EntryCount(); ++i)
+        names.push_back(i < kinds.size() && kinds[i] ? convertedName(object.OutputName(i), *kinds[i], format)
+                                                     : object.OutputName(i));
+    return numberRepeats(std::move(names));
+}
+
 ExtractionResult extractRows(const ContainerReader& object, const fs::path& target,
                              const std::vector<std::size_t>& rows, const ExtractionOptions& options) {
     Palette black;
@@ -193,21 +212,10 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
     const bool pictures = object.HasPictures() && !options.raw;
     const auto& afterRow = options.afterRow;
 
-    // Converting, each entry a kind decodes goes to its converted name; all names are numbered
-    // together, so that no two entries go to one file (A.LMP and A.PCX both become A.png).
-    std::vector<const ContentKind*> kinds;
-    if (options.convert && !pictures && !options.raw) {
-        kinds = classifyEntries(object, options.container);
-        for (auto& kind : kinds)
-            if (kind && !converts(*kind)) kind = nullptr;
-    }
-    std::vector<std::string> names;
-    names.reserve(object.EntryCount());
-    for (std::size_t i = 0; i < object.EntryCount(); ++i)
-        names.push_back(kinds.empty() || !kinds[i]
-                            ? object.OutputName(i)
-                            : convertedName(object.OutputName(i), *kinds[i], options.pictures));
-    names = numberRepeats(std::move(names));
+    const auto kinds = options.convert && !pictures && !options.raw
+                           ? convertedKinds(object, options.container)
+                           : std::vector<const ContentKind*>();
+    const auto names = extractionNames(object, kinds, options.pictures);
     std::optional<ContentPalettes> palettes;
     if (!kinds.empty()) palettes.emplace(object, options.container, options.games, palette);
 

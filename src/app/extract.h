@@ -2,6 +2,7 @@
 // The extraction commands' shared part: which rows, where each goes, and the run itself.
 
 #include "formats/container.h"
+#include "formats/content.h"
 #include "formats/kind.h"
 #include "images/Image_util.h"
 
@@ -57,6 +58,15 @@ struct ExtractionResult {
     std::string refusalText() const;
     bool complete() const { return refused.empty() && notConverted.empty() && !cancelled; }
 };
+
+// What converting extraction writes converted: the content kind of each entry (classifyEntries), null
+// for those written as they are.
+std::vector<const ContentKind*> convertedKinds(const ContainerReader& object, ContainerType container);
+// The name each entry is written under below the target ("\" between levels): its OutputName, or where
+// kinds says it is converted, its converted name; repeats numbered over the whole list (numberRepeats),
+// so no file is written twice and a name does not depend on which rows were chosen.
+std::vector<std::string> extractionNames(const ContainerReader& object,
+                                         const std::vector<const ContentKind*>& kinds, PictureFormat format);
 
 // Asked between entries of a long job, on the job's thread; true stops the job there.
 using CancelCheck = std::function<bool()>;

@@ -52,7 +52,8 @@ OpenedContainer openEntry(const OpenedContainer& outer, std::size_t index) {
     const auto& reader = *outer.reader;
     const auto bytes = reader.entrySource(index);
     const auto& name = reader.EntryName(index);
-    const auto leaf = name.substr(name.find_last_of("\\/") == std::string::npos ? 0 : name.find_last_of("\\/") + 1);
+    const auto leaf =
+        name.substr(name.find_last_of("\\/") == std::string::npos ? 0 : name.find_last_of("\\/") + 1);
     const auto kind = detectKind(*bytes, leaf);
     if (kind == ContainerType::Unknown || isImageKind(kind)) {
         const auto kinds = classifyEntries(reader, outer.kind->code);

@@ -73,7 +73,8 @@ struct ContentKind {
     void (*pictures)(const ContentInput& input, PictureSink& sink) = nullptr;
     // Sounds, music, text: the decoded value.
     Sound (*sound)(std::span<const std::uint8_t> bytes, const std::string& what) = nullptr;
-    std::vector<std::uint8_t> (*music)(std::span<const std::uint8_t> bytes, const std::string& what) = nullptr;
+    std::vector<std::uint8_t> (*music)(std::span<const std::uint8_t> bytes,
+                                       const std::string& what) = nullptr;
     std::string (*text)(std::span<const std::uint8_t> bytes, const std::string& what) = nullptr;
     ContentOutput output = ContentOutput::File;
     // The game whose palette paints its pictures where the container holds none of its own.

@@ -62,7 +62,8 @@ template <bool (*Check)(std::span<const std::uint8_t>)> bool wholeClaims(const E
     return bytes.size() == look.size && Check(bytes);
 }
 
-template <bool (*Check)(std::span<const std::uint8_t>) noexcept> bool wholeClaimsNoexcept(const EntryLook& look) {
+template <bool (*Check)(std::span<const std::uint8_t>) noexcept>
+bool wholeClaimsNoexcept(const EntryLook& look) {
     if (look.size == 0 || look.size > kMaxContentBytes) return false;
     const auto bytes = wholeOf(look);
     return bytes.size() == look.size && Check(bytes);
@@ -95,7 +96,8 @@ bool claimsTextureList(const EntryLook& look) {
            wholeClaimsNoexcept<isDoomTextureList>(look);
 }
 bool claimsEndoom(const EntryLook& look) {
-    return inDoomWad(look) && (nameIs(look, "ENDOOM") || nameIs(look, "ENDTEXT") || nameIs(look, "ENDBOOM")) &&
+    return inDoomWad(look) &&
+           (nameIs(look, "ENDOOM") || nameIs(look, "ENDTEXT") || nameIs(look, "ENDBOOM")) &&
            wholeClaims<isEndoom>(look);
 }
 bool claimsFlat(const EntryLook& look) {
@@ -111,7 +113,8 @@ bool claimsDoomPicture(const EntryLook& look) {
 // its PNAMES.
 void composeTextures(const ContentInput& input, PictureSink& sink) {
     const auto pnames = input.entryNamed ? input.entryNamed("PNAMES") : std::nullopt;
-    if (!pnames) throw FormatError(input.what + ": the WAD holds no PNAMES, which names the textures' patches");
+    if (!pnames)
+        throw FormatError(input.what + ": the WAD holds no PNAMES, which names the textures' patches");
     const auto textures = parseDoomTextures(input.bytes, input.what);
     DoomTextureComposer composer(parseDoomPatchNames(*pnames, input.what + ": PNAMES"),
                                  [&](std::string_view name) { return input.entryNamed(name); });
@@ -174,8 +177,8 @@ template <ContainerType Kind> bool claimsImage(const EntryLook& look) {
 }
 template <ContainerType Kind> void imagePictures(const ContentInput& input, PictureSink& sink) {
     const auto decoder = findKind(Kind)->createDecoder();
-    const auto decoded =
-        decoder->Decode(MemoryBytes(std::vector<std::uint8_t>(input.bytes.begin(), input.bytes.end()), input.what));
+    const auto decoded = decoder->Decode(
+        MemoryBytes(std::vector<std::uint8_t>(input.bytes.begin(), input.bytes.end()), input.what));
     std::optional<PaletteTable> own;
     if (decoded.palette.from == PaletteNeed::From::Own)
         own = paletteFromTriples(std::span<const std::uint8_t>(decoded.palette.colours)
@@ -237,49 +240,115 @@ bool claimsContainer(const EntryLook& look) {
 
 // ---- The registry --------------------------------------------------------------------------------
 
-const ContentKind kPlaypal{"Doom palettes", Content::Palette, claimsPlaypal, allPictures<decodeDoomPlaypal>,
-                           nullptr, nullptr, nullptr, ContentOutput::Folder, Game::Doom, true, "PLAYPAL"};
-const ContentKind kColormap{"Doom colour maps", Content::Palette, claimsColormap, allPictures<decodeDoomColormap>,
-                            nullptr, nullptr, nullptr, ContentOutput::File, Game::Doom};
-const ContentKind kTextureList{"Doom texture list", Content::Picture, claimsTextureList, composeTextures,
-                               nullptr, nullptr, nullptr, ContentOutput::Folder, Game::Doom};
-const ContentKind kEndoom{"Doom end screen", Content::Text, claimsEndoom, nullptr, nullptr, nullptr, endoomToText};
-const ContentKind kFlat{"Doom flat", Content::Picture, claimsFlat, allPictures<decodeDoomFlat>, nullptr, nullptr,
-                        nullptr, ContentOutput::File, Game::Doom};
+const ContentKind kPlaypal{"Doom palettes", Content::Palette,
+                           claimsPlaypal,   allPictures<decodeDoomPlaypal>,
+                           nullptr,         nullptr,
+                           nullptr,         ContentOutput::Folder,
+                           Game::Doom,      true,
+                           "PLAYPAL"};
+const ContentKind kColormap{"Doom colour maps",
+                            Content::Palette,
+                            claimsColormap,
+                            allPictures<decodeDoomColormap>,
+                            nullptr,
+                            nullptr,
+                            nullptr,
+                            ContentOutput::File,
+                            Game::Doom};
+const ContentKind kTextureList{
+    "Doom texture list",   Content::Picture, claimsTextureList, composeTextures, nullptr, nullptr, nullptr,
+    ContentOutput::Folder, Game::Doom};
+const ContentKind kEndoom{"Doom end screen", Content::Text, claimsEndoom, nullptr,
+                          nullptr,           nullptr,       endoomToText};
+const ContentKind kFlat{"Doom flat", Content::Picture, claimsFlat, allPictures<decodeDoomFlat>,
+                        nullptr,     nullptr,          nullptr,    ContentOutput::File,
+                        Game::Doom};
 const ContentKind kDmx{"Doom sound", Content::Sound, claimsDmx, nullptr, decodeDmxSound};
 const ContentKind kMus{"Doom music", Content::Music, claimsMus, nullptr, nullptr, musToMidi};
-const ContentKind kDoomPicture{"Doom picture", Content::Picture, claimsDoomPicture, allPictures<decodeDoomPicture>,
-                               nullptr, nullptr, nullptr, ContentOutput::File, Game::Doom};
-const ContentKind kQuakePalette{"Quake palette", Content::Palette, claimsQuakePalette,
-                                allPictures<decodeQuakePalette>, nullptr, nullptr, nullptr, ContentOutput::File,
-                                Game::Quake1Bsp, true, "gfx\\palette.lmp"};
-const ContentKind kQuakeColormap{"Quake colour map", Content::Palette, claimsQuakeColormap,
-                                 allPictures<decodeQuakeColormap>, nullptr, nullptr, nullptr, ContentOutput::File,
+const ContentKind kDoomPicture{
+    "Doom picture", Content::Picture,    claimsDoomPicture, allPictures<decodeDoomPicture>, nullptr, nullptr,
+    nullptr,        ContentOutput::File, Game::Doom};
+const ContentKind kQuakePalette{"Quake palette",
+                                Content::Palette,
+                                claimsQuakePalette,
+                                allPictures<decodeQuakePalette>,
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                ContentOutput::File,
+                                Game::Quake1Bsp,
+                                true,
+                                "gfx\\palette.lmp"};
+const ContentKind kQuakeColormap{"Quake colour map",
+                                 Content::Palette,
+                                 claimsQuakeColormap,
+                                 allPictures<decodeQuakeColormap>,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 ContentOutput::File,
                                  Game::Quake1Bsp};
-const ContentKind kQuakePicture{"Quake picture", Content::Picture, claimsQuakePicture, quakePicture, nullptr,
-                                nullptr, nullptr, ContentOutput::File, Game::Quake1Bsp};
-const ContentKind kPcx{"PCX picture", Content::Picture, claimsPcx, allPictures<decodePcx>, nullptr, nullptr, nullptr,
-                       ContentOutput::File, Game::Quake2Wal, false, "pics\\colormap.pcx"};
-const ContentKind kBuildArt{"Build tiles", Content::Picture, claimsBuildArt, allPictures<decodeBuildArt>, nullptr,
-                            nullptr, nullptr, ContentOutput::Folder, Game::Duke3D};
-const ContentKind kBuildPalette{"Build palette", Content::Palette, claimsBuildPalette,
-                                allPictures<decodeBuildPalette>, nullptr, nullptr, nullptr, ContentOutput::File,
-                                Game::Duke3D, true, "PALETTE.DAT"};
-const ContentKind kFme{"Dark Forces frame", Content::Picture, claimsFme, allPictures<decodeDfFme>, nullptr, nullptr,
-                       nullptr, ContentOutput::File, Game::DarkForcesBm};
-const ContentKind kWax{"Dark Forces sprite", Content::Picture, claimsWax, allPictures<decodeDfWax>, nullptr,
-                       nullptr, nullptr, ContentOutput::Folder, Game::DarkForcesBm};
-const ContentKind kDfBm{"Dark Forces BM", Content::Picture, claimsImage<ContainerType::DFBm>,
-                        imagePictures<ContainerType::DFBm>, nullptr, nullptr, nullptr, ContentOutput::File,
+const ContentKind kQuakePicture{
+    "Quake picture", Content::Picture, claimsQuakePicture,  quakePicture,   nullptr,
+    nullptr,         nullptr,          ContentOutput::File, Game::Quake1Bsp};
+const ContentKind kPcx{
+    "PCX picture",       Content::Picture, claimsPcx, allPictures<decodePcx>, nullptr, nullptr, nullptr,
+    ContentOutput::File, Game::Quake2Wal,  false,     "pics\\colormap.pcx"};
+const ContentKind kBuildArt{"Build tiles", Content::Picture, claimsBuildArt, allPictures<decodeBuildArt>,
+                            nullptr,       nullptr,          nullptr,        ContentOutput::Folder,
+                            Game::Duke3D};
+const ContentKind kBuildPalette{"Build palette",
+                                Content::Palette,
+                                claimsBuildPalette,
+                                allPictures<decodeBuildPalette>,
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                ContentOutput::File,
+                                Game::Duke3D,
+                                true,
+                                "PALETTE.DAT"};
+const ContentKind kFme{
+    "Dark Forces frame", Content::Picture,  claimsFme, allPictures<decodeDfFme>, nullptr, nullptr, nullptr,
+    ContentOutput::File, Game::DarkForcesBm};
+const ContentKind kWax{
+    "Dark Forces sprite",  Content::Picture,  claimsWax, allPictures<decodeDfWax>, nullptr, nullptr, nullptr,
+    ContentOutput::Folder, Game::DarkForcesBm};
+const ContentKind kDfBm{"Dark Forces BM",
+                        Content::Picture,
+                        claimsImage<ContainerType::DFBm>,
+                        imagePictures<ContainerType::DFBm>,
+                        nullptr,
+                        nullptr,
+                        nullptr,
+                        ContentOutput::File,
                         Game::DarkForcesBm};
-const ContentKind kJkBm{"Jedi Knight BM", Content::Picture, claimsImage<ContainerType::JKBm>,
-                        imagePictures<ContainerType::JKBm>, nullptr, nullptr, nullptr, ContentOutput::File,
+const ContentKind kJkBm{"Jedi Knight BM",
+                        Content::Picture,
+                        claimsImage<ContainerType::JKBm>,
+                        imagePictures<ContainerType::JKBm>,
+                        nullptr,
+                        nullptr,
+                        nullptr,
+                        ContentOutput::File,
                         Game::JediKnightBm};
-const ContentKind kJkMat{"Jedi Knight MAT", Content::Picture, claimsImage<ContainerType::JKMat>,
-                         imagePictures<ContainerType::JKMat>, nullptr, nullptr, nullptr, ContentOutput::File,
+const ContentKind kJkMat{"Jedi Knight MAT",
+                         Content::Picture,
+                         claimsImage<ContainerType::JKMat>,
+                         imagePictures<ContainerType::JKMat>,
+                         nullptr,
+                         nullptr,
+                         nullptr,
+                         ContentOutput::File,
                          Game::JediKnightMat};
-const ContentKind kWal{"Quake 2 WAL", Content::Picture, claimsImage<ContainerType::Q2Wal>,
-                       imagePictures<ContainerType::Q2Wal>, nullptr, nullptr, nullptr, ContentOutput::File,
+const ContentKind kWal{"Quake 2 WAL",
+                       Content::Picture,
+                       claimsImage<ContainerType::Q2Wal>,
+                       imagePictures<ContainerType::Q2Wal>,
+                       nullptr,
+                       nullptr,
+                       nullptr,
+                       ContentOutput::File,
                        Game::Quake2Wal};
 const ContentKind kVoc{"Creative voice", Content::Sound, claimsVoc, nullptr, decodeVoc};
 // WAV, MIDI and text are kept as they are: players and editors open them.
@@ -320,8 +389,8 @@ std::string_view contentWord(Content content) {
 }
 
 std::optional<Content> contentOfWord(std::string_view word) {
-    for (const auto content : {Content::Data, Content::Picture, Content::Palette, Content::Sound, Content::Music,
-                               Content::Text, Content::Container})
+    for (const auto content : {Content::Data, Content::Picture, Content::Palette, Content::Sound,
+                               Content::Music, Content::Text, Content::Container})
         if (equalsNoCase(contentWord(content), word)) return content;
     return std::nullopt;
 }
@@ -330,10 +399,11 @@ std::optional<Content> contentOfWord(std::string_view word) {
 // its bytes last, as so much looks like it.
 const std::vector<const ContentKind*>& contentKinds() {
     static const std::vector<const ContentKind*> kinds = {
-        &kPlaypal,    &kColormap,      &kTextureList, &kEndoom,   &kFlat,      &kQuakePalette, &kQuakeColormap,
-        &kBuildPalette, &kDmx,         &kMus,         &kDoomPicture, &kQuakePicture, &kBuildArt, &kFme,
-        &kWax,        &kDfBm,          &kJkBm,        &kJkMat,    &kWal,       &kPcx,          &kVoc,
-        &kWav,        &kMidi,          &kHmp,         &kGmd,      &kTxb,       &kContainer,    &kText,
+        &kPlaypal,       &kColormap,     &kTextureList, &kEndoom, &kFlat,        &kQuakePalette,
+        &kQuakeColormap, &kBuildPalette, &kDmx,         &kMus,    &kDoomPicture, &kQuakePicture,
+        &kBuildArt,      &kFme,          &kWax,         &kDfBm,   &kJkBm,        &kJkMat,
+        &kWal,           &kPcx,          &kVoc,         &kWav,    &kMidi,        &kHmp,
+        &kGmd,           &kTxb,          &kContainer,   &kText,
     };
     return kinds;
 }
@@ -389,8 +459,8 @@ class HeadReader {
                 window_.resize(archive->readSome(at, window_));
             }
             if (at + count <= windowStart_ + window_.size())
-                return std::span<const std::uint8_t>(window_).subspan(static_cast<std::size_t>(at - windowStart_),
-                                                                      static_cast<std::size_t>(count));
+                return std::span<const std::uint8_t>(window_).subspan(
+                    static_cast<std::size_t>(at - windowStart_), static_cast<std::size_t>(count));
         }
         const auto bytes = reader_.entrySource(index);
         own.resize(static_cast<std::size_t>(count));
@@ -409,7 +479,8 @@ std::vector<std::uint8_t> readWhole(const ContainerReader& reader, std::size_t i
     const auto bytes = reader.entrySource(index);
     if (bytes->size() > kMaxContentBytes)
         throw FormatError(entryWhat(reader, index) + " is " + std::to_string(bytes->size()) +
-                          " bytes, more than a content decoder reads (" + std::to_string(kMaxContentBytes) + ")");
+                          " bytes, more than a content decoder reads (" + std::to_string(kMaxContentBytes) +
+                          ")");
     return bytes->readBlock(0, bytes->size(), "the entry");
 }
 
@@ -435,7 +506,9 @@ std::vector<const ContentKind*> classifyEntries(const ContainerReader& reader, C
     }
     if (reader.HasPictures()) {
         for (std::size_t i = 0; i < rows.size(); ++i)
-            kinds[i] = rows[i].type == "palette" ? &kTexturePalette : rows[i].type == "font" ? nullptr : &kTexture;
+            kinds[i] = rows[i].type == "palette" ? &kTexturePalette
+                       : rows[i].type == "font"  ? nullptr
+                                                 : &kTexture;
         return kinds;
     }
     HeadReader heads(reader);
@@ -443,7 +516,8 @@ std::vector<const ContentKind*> classifyEntries(const ContainerReader& reader, C
     for (const auto i : order) {
         if (rows[i].damaged) continue;
         std::optional<std::vector<std::uint8_t>> read;
-        EntryLook look{container, rows[i].name, sections[i], rows[i].size.value_or(0), heads.head(i, own), {}};
+        EntryLook look{container, rows[i].name, sections[i], rows[i].size.value_or(0), heads.head(i, own),
+                       {}};
         look.whole = [&]() -> std::span<const std::uint8_t> {
             if (!read) {
                 try {
@@ -502,9 +576,12 @@ std::optional<OwnPalette> containerPalette(const ContainerReader& reader, Contai
             if (rows[i].damaged || !equalsNoCase(rows[i].name, kind->paletteEntryName)) continue;
             try {
                 auto entry = readEntryInput(reader, i);
-                const EntryLook look{container, rows[i].name, 0, entry.bytes.size(),
-                                     std::span<const std::uint8_t>(entry.bytes).first(std::min<std::size_t>(
-                                         entry.bytes.size(), kContentHeadBytes)),
+                const EntryLook look{container,
+                                     rows[i].name,
+                                     0,
+                                     entry.bytes.size(),
+                                     std::span<const std::uint8_t>(entry.bytes)
+                                         .first(std::min<std::size_t>(entry.bytes.size(), kContentHeadBytes)),
                                      [&]() -> std::span<const std::uint8_t> { return entry.bytes; }};
                 if (!kind->claims(look)) continue;
                 FirstPalette first;

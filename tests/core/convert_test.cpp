@@ -16,8 +16,8 @@
 namespace vexa {
 namespace {
 
-using test::Bytes;
 using test::ByteBuilder;
+using test::Bytes;
 using test::TempDir;
 
 struct Lump {
@@ -33,7 +33,11 @@ Bytes doomWad(const std::vector<Lump>& lumps) {
         data.raw(lump.data);
         at += static_cast<std::uint32_t>(lump.data.size());
     }
-    return ByteBuilder().raw("PWAD").u32(static_cast<std::uint32_t>(lumps.size())).u32(at).raw(data.bytes())
+    return ByteBuilder()
+        .raw("PWAD")
+        .u32(static_cast<std::uint32_t>(lumps.size()))
+        .u32(at)
+        .raw(data.bytes())
         .raw(directory.bytes())
         .bytes();
 }
@@ -100,7 +104,8 @@ TEST(ConvertingExtraction, EachKindIsWrittenAsWhatItHolds) {
     EXPECT_EQ(png.grabX, -1);
     EXPECT_EQ(png.grabY, 2);
     EXPECT_TRUE(png.transparency);
-    EXPECT_EQ(Bytes(png.palette.begin(), png.palette.begin() + 6), Bytes(f.palette.begin(), f.palette.begin() + 6));
+    EXPECT_EQ(Bytes(png.palette.begin(), png.palette.begin() + 6),
+              Bytes(f.palette.begin(), f.palette.begin() + 6));
     // The texture: both patches side by side.
     const auto wall = test::decodePng(f.dir / "out" / "TEXTURE1" / "WALL.png");
     ASSERT_TRUE(wall.ok);
@@ -113,7 +118,8 @@ TEST(ConvertingExtraction, AnEntryThatDoesNotDecodeIsWrittenAsStoredAndSaidSo) {
     const auto result = f.extract(PictureFormat::Bmp);
     ASSERT_EQ(result.notConverted.size(), 1u);
     EXPECT_EQ(result.notConverted[0].name, "TEXTURE1");
-    EXPECT_NE(result.notConverted[0].reason.find("PNAMES"), std::string::npos) << result.notConverted[0].reason;
+    EXPECT_NE(result.notConverted[0].reason.find("PNAMES"), std::string::npos)
+        << result.notConverted[0].reason;
     EXPECT_EQ(result.statusText(), "Extraction ended: 13 written, 1 not converted");
     EXPECT_TRUE(fs::is_regular_file(f.dir / "out" / "TEXTURE1"));
     EXPECT_TRUE(fs::is_regular_file(f.dir / "out" / "TROOA1.bmp"));
@@ -162,7 +168,8 @@ TEST(ConvertingExtraction, ConvertedNamesThatMeetAreNumbered) {
     // Painted with the PAK's own gfx\palette.lmp.
     const auto png = test::decodePng(dir / "out" / "gfx" / "a.png");
     ASSERT_TRUE(png.ok);
-    EXPECT_EQ(Bytes(png.palette.begin(), png.palette.begin() + 9), Bytes(palette.begin(), palette.begin() + 9));
+    EXPECT_EQ(Bytes(png.palette.begin(), png.palette.begin() + 9),
+              Bytes(palette.begin(), palette.begin() + 9));
 }
 
 } // namespace

@@ -12,8 +12,8 @@
 namespace vexa {
 namespace {
 
-using test::Bytes;
 using test::ByteBuilder;
+using test::Bytes;
 using test::TempDir;
 
 Bytes pakOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
@@ -40,7 +40,9 @@ Bytes lfdOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
     for (const auto& [name, bytes] : entries) {
         const auto dot = name.find('.');
         ByteBuilder record;
-        record.name(name.substr(dot + 1), 4).name(name.substr(0, dot), 8).u32(static_cast<std::uint32_t>(bytes.size()));
+        record.name(name.substr(dot + 1), 4)
+            .name(name.substr(0, dot), 8)
+            .u32(static_cast<std::uint32_t>(bytes.size()));
         map.raw(record.bytes());
         body.raw(record.bytes()).raw(bytes);
     }
@@ -49,13 +51,16 @@ Bytes lfdOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
 
 struct Tree {
     TempDir dir;
-    Bytes wad2 = test::wadFile("WAD2", {{"WALL", 0x44, test::mipTexture("WALL", 16, 16, Bytes(256 + 64 + 16 + 4, 7))}});
+    Bytes wad2 = test::wadFile(
+        "WAD2", {{"WALL", 0x44, test::mipTexture("WALL", 16, 16, Bytes(256 + 64 + 16 + 4, 7))}});
     Bytes bsp = test::bspFile(test::textureLump({test::mipTexture("floor", 16, 16, Bytes(340, 3))}));
     Tree() {
-        test::writeFile(dir / "id1" / "pak0.pak",
-                        pakOf({{"gfx.wad", wad2}, {"maps/e1m1.bsp", bsp}, {"readme.txt", test::bytesOf("hi")},
-                               {"inner.pak", pakOf({{"deep/x.wad", wad2}})}}));
-        test::writeFile(dir / "dark.gob", test::dfGobBytes({{"SECBASE.LFD", lfdOf({{"intro.ANIM", Bytes(5, 1)}})}}));
+        test::writeFile(dir / "id1" / "pak0.pak", pakOf({{"gfx.wad", wad2},
+                                                         {"maps/e1m1.bsp", bsp},
+                                                         {"readme.txt", test::bytesOf("hi")},
+                                                         {"inner.pak", pakOf({{"deep/x.wad", wad2}})}}));
+        test::writeFile(dir / "dark.gob",
+                        test::dfGobBytes({{"SECBASE.LFD", lfdOf({{"intro.ANIM", Bytes(5, 1)}})}}));
     }
 };
 
@@ -69,7 +74,8 @@ TEST(NestedPaths, OpenThroughEveryLevelAsRangesOfTheOuterFile) {
     } cases[] = {
         {"id1/pak0.pak", ContainerType::Pak, "gfx.wad", 1},
         {"id1/pak0.pak/gfx.wad", ContainerType::Q1Wad2, "WALL", 2},
-        {"id1/pak0.pak/GFX.WAD", ContainerType::Q1Wad2, "WALL", 2}, // letter case where no name matches exactly
+        {"id1/pak0.pak/GFX.WAD", ContainerType::Q1Wad2, "WALL",
+         2}, // letter case where no name matches exactly
         {"id1/pak0.pak/maps/e1m1.bsp", ContainerType::Q1Bsp, "floor", 2},
         {"id1/pak0.pak/maps\\e1m1.bsp", ContainerType::Q1Bsp, "floor", 2},
         {"id1/pak0.pak/inner.pak/deep/x.wad", ContainerType::Q1Wad2, "WALL", 3},
@@ -84,7 +90,8 @@ TEST(NestedPaths, OpenThroughEveryLevelAsRangesOfTheOuterFile) {
         ASSERT_GT(inner.reader->EntryCount(), 0u);
         EXPECT_EQ(inner.reader->EntryName(0), c.firstEntry);
         // Read where it lies in the file, never copied.
-        EXPECT_EQ(inner.reader->Archive()->file()->path(), opened.levels.front().container.reader->ArchivePath());
+        EXPECT_EQ(inner.reader->Archive()->file()->path(),
+                  opened.levels.front().container.reader->ArchivePath());
     }
     EXPECT_EQ(openPath(t.dir / "id1/pak0.pak/maps/e1m1.bsp").innermost().reader->ArchivePath(),
               t.dir / "id1" / "pak0.pak" / "maps" / "e1m1.bsp");
