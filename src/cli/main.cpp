@@ -287,10 +287,8 @@ int runList(const ListArguments& a) {
 
 struct ExtractArguments {
     std::string file, target;
-    std::vector<std::string> exts, entries;
-    std::vector<std::size_t> indices;
+    ExtractionSelection selection;
     std::vector<std::pair<Game, std::string>> palettes;
-    std::optional<std::string> filter;
     PictureFormat format = PictureFormat::Bmp;
     bool yes = false, raw = false;
 };
@@ -309,35 +307,7 @@ int runExtract(const ExtractArguments& a) {
     for (const auto& note : opened.object->ListingNotes())
         std::cerr << printableText(note) << '\n';
     const auto& names = opened.object->Rows();
-    std::vector<std::size_t> rows;
-    if (a.exts.empty() && a.entries.empty() && a.indices.empty()) {
-        for (std::size_t i = 0; i < names.size(); ++i)
-            rows.push_back(i);
-    } else {
-        std::vector<bool> chosen(names.size(), false);
-        for (const auto i : rowsWithExtensions(names, a.exts))
-            chosen[i] = true;
-        for (const auto& e : a.entries) {
-            bool found = false;
-            for (std::size_t i = 0; i < names.size(); ++i)
-                if (names[i].name == e) chosen[i] = found = true;
-            if (!found) throw Error("No entry named " + e + " in " + a.file);
-        }
-        for (const auto i : a.indices) {
-            if (i >= names.size())
-                throw Error("No entry " + std::to_string(i) + " in " + a.file + " (it has " +
-                            std::to_string(names.size()) + ")");
-            chosen[i] = true;
-        }
-        for (std::size_t i = 0; i < names.size(); ++i)
-            if (chosen[i]) rows.push_back(i);
-    }
-    if (a.filter) {
-        // The filter narrows the selection; the rows stay entry indices.
-        const NameFilter keep(*a.filter);
-        std::erase_if(rows, [&](std::size_t i) { return !keep.matches(names[i].name); });
-        if (rows.empty()) throw Error("No entry of " + a.file + " matches --filter " + *a.filter);
-    }
+    const auto rows = selectRows(names, a.selection, a.file);
 
     const fs::path target = a.target;
     // Asked before the target is made: a refusal leaves nothing behind.
@@ -594,14 +564,14 @@ void addExtract(CLI::App& parser, Job& job) {
         for (auto ext : v->exts) {
             ext = toUpperAscii(ext);
             if (ext.empty() || ext.front() != '.') ext = "." + ext;
-            a.exts.push_back(ext);
+            a.selection.extensions.push_back(ext);
         }
-        a.entries = v->entries;
+        a.selection.names = v->entries;
         for (const auto& index : v->indices)
-            a.indices.push_back(wholeNumber(index));
+            a.selection.indices.push_back(wholeNumber(index));
         for (const auto& palette : v->palettes)
             a.palettes.push_back(gamePalette(palette));
-        a.filter = filterGiven(*filter, v->filter);
+        a.selection.filter = filterGiven(*filter, v->filter);
         const auto format = toLowerAscii(v->format);
         if (format != "bmp" && format != "png") throw UsageError{"--format takes bmp or png, not " + format};
         a.format = format == "png" ? PictureFormat::Png : PictureFormat::Bmp;
