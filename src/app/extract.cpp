@@ -8,6 +8,7 @@
 #include "formats/output_names.h"
 
 #include <algorithm>
+#include <numeric>
 #include <set>
 #include <utility>
 
@@ -90,6 +91,40 @@ std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::stri
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (filter.matches(rows[i].name)) kept.push_back(i);
     return kept;
+}
+
+std::vector<std::size_t> selectRows(const std::vector<EntryRow>& rows, const ExtractionSelection& selection,
+                                    const std::string& container) {
+    std::vector<std::size_t> chosen;
+    if (selection.extensions.empty() && selection.names.empty() && selection.indices.empty()) {
+        chosen.resize(rows.size());
+        std::iota(chosen.begin(), chosen.end(), std::size_t{0});
+    } else {
+        std::vector<bool> marked(rows.size(), false);
+        for (const auto i : rowsWithExtensions(rows, selection.extensions))
+            marked[i] = true;
+        for (const auto& name : selection.names) {
+            bool found = false;
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (rows[i].name == name) marked[i] = found = true;
+            if (!found) throw Error("No entry named " + name + " in " + container);
+        }
+        for (const auto i : selection.indices) {
+            if (i >= rows.size())
+                throw Error("No entry " + std::to_string(i) + " in " + container + " (it has " +
+                            std::to_string(rows.size()) + ")");
+            marked[i] = true;
+        }
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (marked[i]) chosen.push_back(i);
+    }
+    if (selection.filter) {
+        const NameFilter keep(*selection.filter);
+        std::erase_if(chosen, [&](std::size_t i) { return !keep.matches(rows[i].name); });
+        if (chosen.empty())
+            throw Error("No entry of " + container + " matches --filter " + *selection.filter);
+    }
+    return chosen;
 }
 
 std::string ExtractionResult::statusText() const {

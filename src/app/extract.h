@@ -35,6 +35,20 @@ std::vector<std::size_t> rowsWithExtensions(const std::vector<EntryRow>& rows,
 // The rows whose name the filter pattern keeps (filterRows of the names), in list order.
 std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern);
 
+// What the command line chose to extract. With no extension, name or index every row is chosen; the
+// filter then keeps, of those, the rows whose name it matches.
+struct ExtractionSelection {
+    std::vector<std::string> extensions; // upper-cased, with their dot
+    std::vector<std::string> names;      // each must name at least one row
+    std::vector<std::size_t> indices;    // each must be a row
+    std::optional<std::string> filter;
+};
+
+// The chosen rows, in list order and each once. Throws Error naming container (as the user gave it)
+// for a name or index that is no row, and for a filter that keeps none of the chosen rows.
+std::vector<std::size_t> selectRows(const std::vector<EntryRow>& rows, const ExtractionSelection& selection,
+                                    const std::string& container);
+
 struct RefusedEntry {
     std::size_t index;
     std::string name;

@@ -1,20 +1,25 @@
-#include "cli/edit_commands.h"
+// vexa-cli add, remove and rename: edits of a writable container, saved in place so that any failure
+// leaves the container as it was.
 
 #include "app/container_edit.h"
-#include "app/kinds.h"
 #include "base/errors.h"
 #include "base/file_io.h"
-#include "cli/cli_support.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/opening.h"
+#include "cli/stop_signals.h"
+#include "cli/terminal_progress.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
-#include <memory>
 #include <optional>
+#include <string_view>
 
 namespace vexa::cli {
 
 namespace {
+
+using Writing = ContainerEdit::Writing;
 
 constexpr const char* kAddDetails =
     "Adds each file PATH to CONTAINER as an entry named after the file, at the end; an entry of the\n"
@@ -23,10 +28,6 @@ constexpr const char* kAddDetails =
     "under NAME), for the kinds with folders (JK GOB, GOO, PAK, VP).\n";
 constexpr const char* kRemoveDetails = "Removes the entries named NAME, as 'vexa-cli list' shows them.\n";
 constexpr const char* kRenameDetails = "Renames the entry OLD (as 'vexa-cli list' shows it) to NEW.\n";
-constexpr const char* kConvertDetails =
-    "Writes the entries of CONTAINER, in their order and byte for byte, as a new container of KIND\n"
-    "(as 'vexa-cli create' takes it: df-gob, jk-gob, goo, lab, pak, vp, hog, hog2, lfd) at NEW_PATH.\n"
-    "Every name is checked against the new kind's fields before anything is written.\n";
 constexpr const char* kEditNote =
     "A PAK or Dark Forces GOB whose kept entries stay where they are (files added at the end, renames)\n"
     "has only its end rewritten, in place; any other edit (or any edit with --no-in-place) writes the\n"
@@ -35,14 +36,21 @@ constexpr const char* kEditNote =
     "Another vexa-cli or VEXA window saving the same container is waited for, 5 seconds at most unless\n"
     "--wait is given; what another program changed meanwhile is kept. Only these kinds can be edited:\n  ";
 
-// The container at path as an edit; a kind that cannot be edited is refused naming those that can.
-ContainerEdit openForEdit(const std::string& path) {
-    const auto bytes = openFileBytes(path);
-    const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
-    if (!ContainerEdit::Editable(code))
-        throw Error(path + ": " + std::string(kindName(code)) +
-                    " files cannot be edited; these kinds can: " + ContainerEdit::EditableKindNames());
-    return ContainerEdit(readContainer(code, bytes), code);
+std::string editDetails(const char* details) {
+    return std::string(details) + kEditNote + ContainerEdit::EditableKindNames() + ".\n";
+}
+
+// --wait and --no-in-place.
+struct SaveFlags {
+    bool wait = false, wholeFile = false;
+    Writing writing() const { return wholeFile ? Writing::WholeFile : Writing::InPlaceWherePossible; }
+};
+
+void addSaveFlags(CLI::App& command, SaveFlags& flags) {
+    command.add_flag("--wait", flags.wait, kWaitSummary);
+    command.add_flag("--no-in-place", flags.wholeFile,
+                     "write the container anew even where only its end would change (for a program "
+                     "that reads it meanwhile)");
 }
 
 // "maps" for "maps", "maps/" and "/games/maps/.".
@@ -58,69 +66,102 @@ std::size_t rowNamed(const ContainerEdit& edit, const std::string& name) {
     return *row;
 }
 
-void saveEdit(ContainerEdit& edit, Writing writing, ProgressSink& progress) {
-    edit.save(&progress, writing);
+// Opens container as an edit, makes the changes and saves them through the terminal's progress bar;
+// Ctrl-C leaves the container as it was.
+template <typename Change> int editAndSave(const std::string& container, SaveFlags flags, Change change) {
+    stopOnSignals();
+    TerminalProgress progress(flags.wait);
+    auto edit = openForEdit(container);
+    change(edit);
+    edit.save(&progress, flags.writing());
     std::cout << "Saved File " << pathText(edit.path()) << '\n';
+    return 0;
+}
+
+int runAdd(const std::string& container, const std::vector<std::string>& paths,
+           const std::optional<std::string>& as, SaveFlags flags) {
+    return editAndSave(container, flags, [&](ContainerEdit& edit) {
+        for (const auto& given : paths) {
+            const fs::path path = given;
+            std::error_code ec;
+            if (fs::is_directory(path, ec))
+                edit.addTree(path, as ? *as : folderName(path));
+            else
+                edit.add(path, as.value_or(std::string()));
+        }
+    });
+}
+
+int runRemove(const std::string& container, const std::vector<std::string>& names, SaveFlags flags) {
+    return editAndSave(container, flags, [&](ContainerEdit& edit) {
+        std::vector<std::size_t> rows;
+        for (const auto& name : names)
+            rows.push_back(rowNamed(edit, name));
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        edit.remove(rows);
+    });
+}
+
+int runRename(const std::string& container, const std::string& oldName, const std::string& newName,
+              SaveFlags flags) {
+    return editAndSave(container, flags,
+                       [&](ContainerEdit& edit) { edit.rename(rowNamed(edit, oldName), newName); });
 }
 
 } // namespace
 
-std::string editDetails(std::string_view command) {
-    if (command == "convert")
-        return std::string(kConvertDetails) +
-               "A file at NEW_PATH is replaced only when the new one is whole, keeping its mode and owner;\n"
-               "another save of it is waited for (5 seconds at most unless --wait is given). These kinds "
-               "can\n"
-               "be read and written:\n  " +
-               ContainerEdit::EditableKindNames() + ".\n";
-    const char* text = command == "add" ? kAddDetails : command == "remove" ? kRemoveDetails : kRenameDetails;
-    return std::string(text) + kEditNote + ContainerEdit::EditableKindNames() + ".\n";
+void addAdd(CLI::App& parser, Job& job) {
+    struct Values {
+        std::vector<std::string> args;
+        std::string as;
+        SaveFlags save;
+    };
+    auto v = valuesFor<Values>();
+    auto& command = addCommand(parser, "add", "CONTAINER PATH...", "add or replace entries of a container",
+                               editDetails(kAddDetails), v->args);
+    auto* as = addSingle(command, "--as", v->as, "NAME", "the name of the entry (one PATH only)");
+    addSaveFlags(command, v->save);
+    command.callback([&command, v, as, &job] {
+        rejectUnknownOptions(command);
+        if (as->count() > 1) throw UsageError{"--as is given once"};
+        if (v->args.size() < 2) throw UsageError{"add takes CONTAINER and at least one PATH"};
+        if (as->count() && v->args.size() != 2) throw UsageError{"--as goes with one PATH only"};
+        job = [args = v->args, name = as->count() ? std::optional<std::string>(v->as) : std::nullopt,
+               save = v->save](const ProgramFolders&) {
+            return runAdd(args[0], {args.begin() + 1, args.end()}, name, save);
+        };
+    });
 }
 
-int runAdd(const std::string& container, const std::vector<std::string>& paths,
-           const std::optional<std::string>& as, Writing writing, ProgressSink& progress) {
-    auto edit = openForEdit(container);
-    for (const auto& given : paths) {
-        const fs::path path = given;
-        std::error_code ec;
-        if (fs::is_directory(path, ec))
-            edit.addTree(path, as ? *as : folderName(path));
-        else
-            edit.add(path, as.value_or(std::string()));
-    }
-    saveEdit(edit, writing, progress);
-    return 0;
+void addRemove(CLI::App& parser, Job& job) {
+    auto args = valuesFor<std::vector<std::string>>();
+    auto save = valuesFor<SaveFlags>();
+    auto& command = addCommand(parser, "remove", "CONTAINER NAME...", "remove entries of a container",
+                               editDetails(kRemoveDetails), *args);
+    addSaveFlags(command, *save);
+    command.callback([&command, args, save, &job] {
+        rejectUnknownOptions(command);
+        if (args->size() < 2) throw UsageError{"remove takes CONTAINER and at least one NAME"};
+        job = [a = *args, flags = *save](const ProgramFolders&) {
+            return runRemove(a[0], {a.begin() + 1, a.end()}, flags);
+        };
+    });
 }
 
-int runRemove(const std::string& container, const std::vector<std::string>& names, Writing writing,
-              ProgressSink& progress) {
-    auto edit = openForEdit(container);
-    std::vector<std::size_t> rows;
-    for (const auto& name : names)
-        rows.push_back(rowNamed(edit, name));
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    edit.remove(rows);
-    saveEdit(edit, writing, progress);
-    return 0;
-}
-
-int runRename(const std::string& container, const std::string& oldName, const std::string& newName,
-              Writing writing, ProgressSink& progress) {
-    auto edit = openForEdit(container);
-    edit.rename(rowNamed(edit, oldName), newName);
-    saveEdit(edit, writing, progress);
-    return 0;
-}
-
-int runConvert(const std::string& container, const std::string& kind, const std::string& newPath,
-               ProgressSink& progress) {
-    const auto* to = findCreatableKind(kind);
-    if (!to || !ContainerEdit::Editable(to->code)) throw UsageError{"unknown container kind " + kind};
-    auto edit = openForEdit(container);
-    edit.saveAs(newPath, to->code, &progress);
-    std::cout << "Created File " << newPath << '\n';
-    return 0;
+void addRename(CLI::App& parser, Job& job) {
+    auto args = valuesFor<std::vector<std::string>>();
+    auto save = valuesFor<SaveFlags>();
+    auto& command = addCommand(parser, "rename", "CONTAINER OLD NEW", "rename an entry of a container",
+                               editDetails(kRenameDetails), *args);
+    addSaveFlags(command, *save);
+    command.callback([&command, args, save, &job] {
+        rejectUnknownOptions(command);
+        if (args->size() != 3) throw UsageError{"rename takes CONTAINER, OLD and NEW"};
+        job = [a = *args, flags = *save](const ProgramFolders&) {
+            return runRename(a[0], a[1], a[2], flags);
+        };
+    });
 }
 
 } // namespace vexa::cli

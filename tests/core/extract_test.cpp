@@ -56,6 +56,45 @@ TEST(Extensions, CollectedUpperCasedSortedAndOnce) {
     EXPECT_TRUE(rowsWithExtensions(rows, {}).empty());
 }
 
+TEST(Selection, UnitesChoicesInListOrderAndNamesWhatIsMissing) {
+    std::vector<EntryRow> rows;
+    for (const char* name : {"a.wav", "B.WAV", "c.voc", "dup", "dup", "sub\\e.wav"})
+        rows.push_back({name, 1, std::nullopt, {}});
+    using Rows = std::vector<std::size_t>;
+    struct Case {
+        ExtractionSelection selection;
+        Rows chosen;
+        const char* error; // empty: chosen
+    };
+    const Case cases[] = {
+        {{}, {0, 1, 2, 3, 4, 5}, ""},
+        {{{".WAV"}, {}, {}, {}}, {0, 1, 5}, ""},
+        {{{".BM"}, {}, {}, {}}, {}, ""},
+        {{{}, {"dup"}, {}, {}}, {3, 4}, ""},
+        {{{}, {}, {5, 0, 0}, {}}, {0, 5}, ""},
+        {{{".VOC"}, {"a.wav"}, {3}, {}}, {0, 2, 3}, ""},
+        {{{}, {}, {}, "WAV"}, {0, 1, 5}, ""},
+        {{{".WAV"}, {}, {}, "s*\\"}, {5}, ""},
+        {{{}, {"nope"}, {}, {}}, {}, "No entry named nope in x.gob"},
+        {{{}, {}, {6}, {}}, {}, "No entry 6 in x.gob (it has 6)"},
+        {{{".VOC"}, {}, {}, "wav"}, {}, "No entry of x.gob matches --filter wav"},
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE("case " + std::to_string(k));
+        const auto& c = cases[k];
+        if (*c.error) {
+            try {
+                selectRows(rows, c.selection, "x.gob");
+                ADD_FAILURE() << "no error";
+            } catch (const Error& e) {
+                EXPECT_STREQ(e.what(), c.error);
+            }
+        } else {
+            EXPECT_EQ(selectRows(rows, c.selection, "x.gob"), c.chosen);
+        }
+    }
+}
+
 TEST(Extraction, WritesChosenRowsAndRefusesEscapingNames) {
     TempDir target;
     NamedEntries c({"a.txt", "..\\evil", "sub\\b.txt", "/abs", "c.txt"}, true);

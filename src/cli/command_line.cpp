@@ -1,0 +1,48 @@
+#include "cli/command_line.h"
+
+namespace vexa::cli {
+
+CLI::App& addCommand(CLI::App& parser, const char* name, const char* arguments, const char* summary,
+                     std::string details, std::vector<std::string>& positionals) {
+    auto& command = *parser.add_subcommand(name, summary);
+    command.footer(std::move(details));
+    command.allow_extras();
+    command.add_option("arguments", positionals)->type_name(arguments);
+    return command;
+}
+
+CLI::Option* addRepeatable(CLI::App& command, const char* name, std::vector<std::string>& values,
+                           const char* valueName, const char* summary) {
+    return command.add_option(name, values, summary)
+        ->type_name(valueName)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+CLI::Option* addSingle(CLI::App& command, const char* name, std::string& value, const char* valueName,
+                       const char* summary) {
+    return command.add_option(name, value, summary)
+        ->type_name(valueName)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+void rejectUnknownOptions(const CLI::App& command) {
+    for (const auto& extra : command.remaining())
+        throw UsageError{"unknown option " + extra};
+}
+
+std::optional<std::string> filterGiven(const CLI::Option& option, const std::string& value) {
+    if (option.count() > 1) throw UsageError{"--filter is given once"};
+    return option.count() ? std::optional<std::string>(value) : std::nullopt;
+}
+
+std::pair<Game, std::string> gamePalette(const std::string& text) {
+    const auto eq = text.find('=');
+    const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
+    if (!game || eq + 1 == text.size())
+        throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
+                         text};
+    return {game->game, text.substr(eq + 1)};
+}
+
+} // namespace vexa::cli

@@ -1,0 +1,32 @@
+#pragma once
+// How vexa-cli's commands open the files they are given and find the game palettes.
+
+#include "app/Global.h"
+#include "app/container_edit.h"
+#include "formats/container.h"
+#include "images/Image_util.h"
+
+#include <memory>
+#include <string>
+
+namespace vexa::cli {
+
+struct Opened {
+    ContainerType code;
+    std::shared_ptr<const ContainerReader> object;
+};
+
+// Opens path as the window does: a kind with a game palette makes it the current one.
+Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current);
+
+// The container at path as an edit; a kind that cannot be edited is refused naming those that can.
+ContainerEdit openForEdit(const std::string& path);
+
+// The game palette files of this run: the defaults of the program's folders.
+GamePalettePaths defaultPalettes(const ProgramFolders& folders);
+
+// As a load of a 768-byte palette file on the Palettes page, minus the copy in the Data folder:
+// a command-line run leaves the installation as it found it.
+void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games, Palette& current);
+
+} // namespace vexa::cli
