@@ -95,7 +95,9 @@ TEST(MountTree, ServesTheNamesAndBytesExtractionWrites) {
     EXPECT_TRUE(tree.takeMessages().empty()); // said once
 
     // Recursive: the WAD2 inside is a folder of its lumps.
-    MountTree deep(dir / "a.pak", {.recursive = true});
+    MountTree::Options recursive;
+    recursive.recursive = true;
+    MountTree deep(dir / "a.pak", recursive);
     const auto wad = deep.child(MountTree::kRoot, "gfx.wad");
     ASSERT_TRUE(wad);
     EXPECT_TRUE(deep.attributes(*wad).folder);
@@ -114,7 +116,10 @@ TEST(MountTree, ConvertedFilesAreDecodedWhenAskedForAndKeptInABoundedCache) {
                                           {"TEXTURE1", test::textureList({{"WALL", 4, 2, {{0, 0, 0}, {2, 0, 0}}},
                                                                           {"DOOR", 2, 2, {{0, 0, 0}}}})}}));
     // A cache smaller than one file: every read decodes again, and still reads the same bytes.
-    MountTree tree(dir / "d.wad", {.convert = true, .cacheBytes = 1});
+    MountTree::Options converting;
+    converting.convert = true;
+    converting.cacheBytes = 1;
+    MountTree tree(dir / "d.wad", converting);
     EXPECT_EQ(namesIn(tree, MountTree::kRoot),
               (std::vector<std::string>{"PLAYPAL", "PLAYPAL.pal", "TROOA1.png", "WALLPAT.png", "PNAMES", "TEXTURE1"}));
     const auto texture1 = tree.child(MountTree::kRoot, "TEXTURE1");
