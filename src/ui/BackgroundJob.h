@@ -9,13 +9,21 @@
 #include <QFutureWatcher>
 #include <QObject>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace vexa::ui {
+
+// A row index as a progress bar's position, which is an int: beyond its range the bar stays full.
+inline int progressPosition(std::size_t row) {
+    return static_cast<int>(std::min<std::size_t>(row, INT_MAX));
+}
 
 // The ProgressSink a job's core call gets. setRange and setPosition are called on the worker;
 // they forward what moves the bar by a visible step, never 100,000 signals for 100,000 rows.

@@ -1,13 +1,11 @@
 #include "ui/Main.h"
 
 #include "app/extract.h"
-#include "app/kinds.h"
 #include "app/listing.h"
 #include "base/errors.h"
 #include "base/filter.h"
 #include "base/text.h"
 #include "formats/image_folder.h"
-#include "ui/EditHistory.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
@@ -39,7 +37,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <climits>
 
 namespace vexa::ui {
 
@@ -76,10 +73,6 @@ vexa::UserFolders desktopUserFolders() {
     return {location(QStandardPaths::GenericDataLocation) / "vexa",
             location(QStandardPaths::GenericCacheLocation) / "vexa",
             location(QStandardPaths::DocumentsLocation)};
-}
-
-int barPosition(std::size_t row) {
-    return static_cast<int>(std::min<std::size_t>(row, INT_MAX));
 }
 
 } // namespace
@@ -149,17 +142,18 @@ void TPdlg::buildWindow() {
     setCentralWidget(central);
     setAcceptDrops(true);
 
-    history_ = new EditHistory(this);
-    connect(history_, &EditHistory::changed, this, &TPdlg::showEdits);
-    jobs_ = new JobRunner(this);
+    connect(&document_, &Document::rowsAboutToChange, this, &TPdlg::letGoOfRows);
+    connect(&document_, &Document::editsChanged, this, &TPdlg::showEdits);
+    connect(&document_, &Document::opened, this, &TPdlg::showExtensions);
     // Queued: the job's progress is sent from its worker and painted here.
+    auto& progress = document_.jobs().progress();
     connect(
-        &jobs_->progress(), &JobProgress::rangeChanged, this,
-        [this](int maximum) { progress_->setRange(maximum); }, Qt::QueuedConnection);
+        &progress, &JobProgress::rangeChanged, this, [this](int maximum) { progress_->setRange(maximum); },
+        Qt::QueuedConnection);
     connect(
-        &jobs_->progress(), &JobProgress::positionChanged, this,
+        &progress, &JobProgress::positionChanged, this,
         [this](int position) { progress_->setPosition(position); }, Qt::QueuedConnection);
-    connect(jobs_, &JobRunner::runningChanged, this, &TPdlg::setBusy);
+    connect(&document_, &Document::jobRunningChanged, this, &TPdlg::setBusy);
     connect(SBCancelJob, &QPushButton::clicked, this, &TPdlg::SBCancelJobClick);
     previewer_ = new EntryPreviewer(
         [this](const EntryPreviewer::Outcome& out) {
@@ -238,18 +232,16 @@ void TPdlg::guarded(const std::function<void()>& command) {
 void TPdlg::FormCreate(const QStringList& arguments) {
     setWindowTitle(QStringLiteral("VEXA ver 0.3"));
     folders_.ensureAll();
-    currentType_ = ContainerType::Unknown;
 
     if (arguments.isEmpty()) return;
-    openPath_ = fsPath(arguments.first());
+    const auto path = fsPath(arguments.first());
     std::error_code ec;
-    if (!fs::is_regular_file(openPath_, ec)) {
+    if (!fs::is_regular_file(path, ec)) {
         prompts_.message(QStringLiteral("Canot handle that file"));
         return;
     }
-    guarded([this] {
-        openBytes_ = openFileBytes(openPath_);
-        currentType_ = detectKind(*openBytes_, pathText(openPath_.filename()));
+    guarded([&] {
+        document_.detect(path);
         show(); // the reset of the first showing comes before the listing
         CompleteOpen();
     });
@@ -320,12 +312,18 @@ void TPdlg::ShowFilesPage() {
 }
 
 void TPdlg::ReleaseContainerObject() {
+    document_.close();
+}
+
+void TPdlg::letGoOfRows() {
     previewer_->drop();           // a render still running keeps its own hold on the object
-    files_->showEntries(nullptr); // LB1 shows the object's rows: it empties with it
+    files_->showEntries(nullptr); // LB1 shows the object's rows: it empties with them
     files_->preview().clear();
     previewed_.reset();
-    liveObject_.reset();
-    history_->reset(std::nullopt);
+}
+
+void TPdlg::showExtensions() {
+    files_->setExtensions(CollectExtensions(document_.reader()->Rows()));
 }
 
 bool TPdlg::BeginCreation() {
@@ -361,13 +359,13 @@ void TPdlg::DisableCommands() {
 
 void TPdlg::EnableListCommands() {
     // Extraction reads the file as stored: rows not saved yet have nothing there to extract.
-    const bool stored = !history_->modified();
+    const bool stored = !document_.edits().modified();
     files_->setExtractCommandsEnabled(stored);
     Extract1->setEnabled(stored);
     ExtractAll1->setEnabled(stored);
     // Only where Extract makes pictures does a raw copy differ from it (the lumps of WAD2 and WAD3).
-    ExtractRaw1->setEnabled(stored && liveObject_ && liveObject_->HasStoredBytes() &&
-                            liveObject_->HasPictures());
+    const auto* object = document_.reader().get();
+    ExtractRaw1->setEnabled(stored && object && object->HasStoredBytes() && object->HasPictures());
 }
 
 void TPdlg::SetImageCaptions() {
@@ -429,67 +427,52 @@ void TPdlg::Open1Click() {
 
 void TPdlg::OpenFile(const fs::path& path) {
     if (JobRunning()) return;
-    // A file that cannot be read changes nothing.
-    auto bytes = openFileBytes(path);
-    const auto type = detectKind(*bytes, pathText(path.filename()));
-    openBytes_ = std::move(bytes);
-    openPath_ = path;
-    currentType_ = type;
+    document_.detect(path); // a file that cannot be read changes nothing
     ResetWindow();
     CompleteOpen();
 }
 
 void TPdlg::CompleteOpen() {
-    // A kind with a game palette makes it the current one as the file opens, as it always did.
-    loadKindPalette(currentType_, gamePalettes_, currentPalette_);
-    std::shared_ptr<ContainerReader> object = CreateContainerObject(currentType_);
-    if (!object) {
-        prompts_.message(QStringLiteral("Sorry do not know that file type"));
-        return;
-    }
-    // The directory is read off the window's thread; the object is the live one once it is read.
-    const auto path = openPath_;
-    SzLabText(QStringLiteral("Opening ") + qText(path));
-    StartJob([object, bytes = std::move(openBytes_)](JobProgress&) { object->ReadDirectory(bytes); },
-             [this, object, path](std::exception_ptr error) {
-                 if (jobs_->cancelled()) {
-                     SzLabText(QStringLiteral("Opening cancelled: ") + qText(path));
-                     return;
-                 }
-                 SzLabClear();
-                 // A directory that could not be read leaves its object live and the list empty.
-                 liveObject_ = object;
-                 if (error) std::rethrow_exception(error);
-                 files_->showEntries(liveObject_.get());
-                 SzLabText(qText(statusLine(*liveObject_)));
-                 files_->setExtensions(CollectExtensions(liveObject_->Rows()));
-                 setTitle();
-                 startEditing();
-                 // A walk the file cut short: what came before it is listed, and the user is told.
-                 std::string notes;
-                 for (const auto& note : liveObject_->ListingNotes())
-                     notes += (notes.empty() ? "" : "\n") + note;
-                 if (!notes.empty()) prompts_.message(qText(notes));
-             });
+    // The directory is read off the window's thread; the list shows it once it is read.
+    const auto path = document_.path();
+    const bool started = document_.readDirectory([this, path](std::exception_ptr error) {
+        guarded([&] {
+            try {
+                if (error) std::rethrow_exception(error);
+            } catch (const Cancelled&) {
+                SzLabText(QStringLiteral("Opening cancelled: ") + qText(path));
+                return;
+            } catch (...) {
+                SzLabClear();
+                throw;
+            }
+            const auto& object = *document_.reader();
+            SzLabText(qText(statusLine(object)));
+            addFolder_ = object.ArchivePath().parent_path();
+            // A walk the file cut short: what came before it is listed, and the user is told.
+            std::string notes;
+            for (const auto& note : object.ListingNotes())
+                notes += (notes.empty() ? "" : "\n") + note;
+            if (!notes.empty()) prompts_.message(qText(notes));
+        });
+    });
+    if (started) SzLabText(QStringLiteral("Opening ") + qText(path));
 }
 
 std::vector<std::size_t> TPdlg::shownRows() const {
-    if (!liveObject_) return {};
-    return filterRows(liveObject_->Rows(), files_->pattern());
+    if (!document_.reader()) return {};
+    return filterRows(document_.reader()->Rows(), files_->pattern());
 }
 
 void TPdlg::LB1Click() {
     if (creationMode_) return;
     guarded([this] {
         const auto first = files_->firstSelectedEntry();
-        if (liveObject_ && first) {
-            if (isImageKind(currentType_)) {
+        if (document_.reader() && first) {
+            if (isImageKind(document_.kind()))
                 SetImageCaptions();
-            } else if (history_->modified()) {
-                FszlabSize(editRows_.at(*first).size);
-            } else if (const auto size = liveObject_->EntrySize(*first)) {
+            else if (const auto size = document_.rowSize(*first))
                 FszlabSize(*size);
-            }
         }
         EnableListCommands();
         enableEditCommands();
@@ -501,7 +484,8 @@ void TPdlg::showPreviewOfSelection() {
     // One row: its preview, rendered off the window's thread (after a running job).
     const auto selected = files_->selectedEntries();
     auto& pane = files_->preview();
-    if (!liveObject_ || selected.size() != 1) {
+    const auto& object = document_.reader();
+    if (!object || selected.size() != 1) {
         previewer_->drop();
         previewed_.reset();
         if (selected.size() > 1)
@@ -511,24 +495,24 @@ void TPdlg::showPreviewOfSelection() {
         return;
     }
     previewed_ = selected[0];
-    const auto entry = storedEntry(selected[0]);
+    const auto entry = document_.storedEntry(selected[0]);
     if (!entry) { // its bytes are still in the file it comes from
         previewer_->drop();
-        pane.showNote(qText(editRows_.at(selected[0]).name) +
+        pane.showNote(qText(document_.editRows().at(selected[0]).name) +
                       QStringLiteral(" is not saved yet: no preview"));
         return;
     }
-    pane.showNote(QStringLiteral("Rendering ") + qText(liveObject_->EntryName(*entry)) +
-                  QStringLiteral(" ..."));
+    pane.showNote(QStringLiteral("Rendering ") + qText(object->EntryName(*entry)) + QStringLiteral(" ..."));
     // The palette the next conversion would use, as it is now: the render paints with its copy.
-    previewer_->request(liveObject_, *entry, currentPalette_, gamePalettes_);
+    previewer_->request(object, *entry, document_.currentPalette(), document_.gamePalettes());
 }
 
 void TPdlg::showPreview(const ContainerReader* object, std::size_t index, const QString& error,
                         const EntryPreview* preview) {
     // A render of a file since closed is not shown.
-    if (!liveObject_ || object != liveObject_.get() || index >= liveObject_->EntryCount()) return;
-    const auto name = qText(liveObject_->EntryName(index));
+    const auto* open = document_.reader().get();
+    if (!open || object != open || index >= open->EntryCount()) return;
+    const auto name = qText(open->EntryName(index));
     if (preview)
         files_->preview().showPreview(name, *preview);
     else
@@ -570,8 +554,8 @@ void TPdlg::SBExtract_ExtClick() {
             SzLabText(QStringLiteral("No File Extension(s) selected"));
             return;
         }
-        if (!liveObject_) return;
-        auto rows = rowsWithExtensions(liveObject_->Rows(), extensions);
+        if (!document_.reader()) return;
+        auto rows = rowsWithExtensions(document_.reader()->Rows(), extensions);
         if (files_->filtered()) {
             const auto shown = shownRows();
             std::erase_if(
@@ -583,14 +567,14 @@ void TPdlg::SBExtract_ExtClick() {
 }
 
 void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QString& whyNone, bool raw) {
-    if (JobRunning() || !liveObject_) return;
+    if (JobRunning() || !document_.reader()) return;
     if (rows.empty()) { // no dialog, nothing written, and the reason on the status line
         SzLabText(whyNone);
         return;
     }
 
     // The bar follows the row index and is full at the last chosen row; it is empty again after.
-    progress_->setRange(barPosition(rows.back()));
+    progress_->setRange(progressPosition(rows.back()));
     progress_->setPosition(0);
     struct EmptyBarUnlessStarted {
         ProgressSink& bar;
@@ -606,45 +590,21 @@ void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QStrin
     if (const auto question = lowSpaceQuestion(target, freeSpace_(target)))
         if (!prompts_.question(qText(*question))) return;
 
-    // What the job leaves for the window's thread: written by the worker, read once it has ended.
-    struct Outcome {
-        ExtractionResult result;
-        Palette palette;
-    };
-    auto outcome = std::make_shared<Outcome>();
-    outcome->palette = currentPalette_;
-    ExtractionOptions options;
-    options.games = gamePalettes_;
-    options.raw = raw;
-    const std::shared_ptr<const ContainerReader> object = liveObject_;
-    const int maximum = barPosition(rows.back());
-    emptyAfter.started = StartJob(
-        [outcome, object, target, rows, maximum, options](JobProgress& progress) mutable {
-            progress.setRange(maximum);
-            options.afterRow = [&progress](std::size_t row) { progress.setPosition(barPosition(row)); };
-            options.cancelled = [&progress] { return progress.cancelRequested(); };
-            outcome->result = extractRows(*object, target, rows, options, outcome->palette);
-        },
-        [this, outcome](std::exception_ptr error) {
-            // Pictures with their own palette (a WAD3's textures, a JK BM's) or their game's leave
-            // it as the current one, also when the run ended early.
-            currentPalette_ = outcome->palette;
+    const auto done = [this](const ExtractionResult& result, std::exception_ptr error) {
+        guarded([&] {
             progress_->setPosition(0);
             if (error) std::rethrow_exception(error);
-            SzLabText(qText(outcome->result.statusText()));
-            if (!outcome->result.refused.empty()) prompts_.message(qText(outcome->result.refusalText()));
+            SzLabText(qText(result.statusText()));
+            if (!result.refused.empty()) prompts_.message(qText(result.refusalText()));
         });
+    };
+    emptyAfter.started = document_.extract(rows, target, raw, done);
 }
 
 // --- jobs ---------------------------------------------------------------------------------------
 
-bool TPdlg::JobRunning() const {
-    return jobs_->running();
-}
-
 bool TPdlg::StartJob(std::function<void(JobProgress&)> work, std::function<void(std::exception_ptr)> done) {
-    if (jobs_->running()) return false;
-    return jobs_->start(std::move(work), [this, done = std::move(done)](std::exception_ptr error) {
+    return document_.jobs().start(std::move(work), [this, done = std::move(done)](std::exception_ptr error) {
         guarded([&] { done(error); });
     });
 }
@@ -683,24 +643,25 @@ void TPdlg::setBusy(bool busy) {
 }
 
 void TPdlg::SBCancelJobClick() {
-    if (!jobs_->running()) return;
-    jobs_->cancel();
+    if (!JobRunning()) return;
+    document_.jobs().cancel();
     SBCancelJob->setEnabled(false); // once is enough; the job stops after the file it is on
 }
 
 void TPdlg::stopBackgroundWork() {
     if (importDialog_) importDialog_->reject();
     previewer_->drop();
-    if (jobs_->running()) {
-        jobs_->cancel();
-        jobs_->wait();
+    if (JobRunning()) {
+        document_.jobs().cancel();
+        document_.jobs().wait();
     }
 }
 
 // --- drag and drop ------------------------------------------------------------------------------
 
 std::unique_ptr<QMimeData> TPdlg::DragOutData(const std::vector<std::size_t>& rows) {
-    if (JobRunning() || creationMode_ || !liveObject_ || rows.empty() || history_->modified()) return nullptr;
+    if (JobRunning() || creationMode_ || !document_.reader() || rows.empty() || document_.edits().modified())
+        return nullptr;
 
     // A folder of its own below Temp for each drag: the file manager copies from there after the
     // drop, so it stays until the window closes.
@@ -716,9 +677,7 @@ std::unique_ptr<QMimeData> TPdlg::DragOutData(const std::vector<std::size_t>& ro
     dragFolders_.push_back(folder);
 
     // Small by nature (the rows a hand selected), and the drag needs its files before it starts.
-    ExtractionOptions options;
-    options.games = gamePalettes_;
-    const auto result = extractRows(*liveObject_, folder, rows, options, currentPalette_);
+    const auto result = document_.extractNow(rows, folder);
     if (!result.refused.empty()) prompts_.message(qText(result.refusalText()));
 
     QList<QUrl> urls;
@@ -757,9 +716,9 @@ void TPdlg::dropEvent(QDropEvent* event) {
     const auto at = mapToGlobal(event->position().toPoint());
     guarded([&] {
         // Onto a file that can be edited, the files may be meant for it: the user says which.
-        if (history_->edit() && !creationMode_) {
+        if (const auto* edit = document_.edits().edit(); edit && !creationMode_) {
             const auto answer = prompts_.choose(
-                QStringLiteral("Add the dropped files to ") + qText(history_->edit()->path().filename()) +
+                QStringLiteral("Add the dropped files to ") + qText(edit->path().filename()) +
                     QStringLiteral(", or open ") + qText(first.filename()) + QStringLiteral(" in its place?"),
                 {QStringLiteral("Add"), QStringLiteral("Open"), QStringLiteral("Cancel")});
             if (answer == 0) return addPaths(paths, files_->entryAt(at)); // before the row dropped on

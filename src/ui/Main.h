@@ -1,13 +1,13 @@
 #pragma once
 // Module Main: TPdlg, the one main window. Pages Files, Palettes and New_C, the status line SLab,
-// the progress bar PBar and the menus; the commands open -> list -> extract over the core.
+// the progress bar PBar and the menus; it shows its Document (the open container, its edits, the
+// palette, the job) and asks the user what to do with it.
 
 #include "app/Global.h"
-#include "app/container_edit.h"
 #include "app/preview.h"
 #include "formats/container.h"
-#include "ui/BackgroundJob.h"
 #include "ui/BarProgress.h"
+#include "ui/Document.h"
 #include "ui/PageHost.h"
 
 #include <QMainWindow>
@@ -32,11 +32,9 @@ class QTabWidget;
 
 namespace vexa::ui {
 
-class EditHistory;
 class EntryPreviewer;
 class FilesPage;
 class ImportPictureDialog;
-class JobRunner;
 class NewContainerPage;
 class PalettesPage;
 class Prompts;
@@ -52,8 +50,9 @@ class TPdlg : public QMainWindow, private CreationHost {
     ~TPdlg() override;
 
     const ProgramFolders& Folders() const override { return folders_; }
-    ContainerType CurrentType() const { return currentType_; }
-    const ContainerReader* LiveObject() const { return liveObject_.get(); }
+    Document& document() { return document_; }
+    ContainerType CurrentType() const { return document_.kind(); }
+    const ContainerReader* LiveObject() const { return document_.reader().get(); }
     bool CreationMode() const { return creationMode_; }
     void SetCreationMode(bool on) { creationMode_ = on; }
     void ShowFilesPage();
@@ -68,25 +67,18 @@ class TPdlg : public QMainWindow, private CreationHost {
     // --- work off the window's thread ---
     // One job at a time: while it runs the commands are disabled, SBCancelJob shows, and the list
     // can still be looked through. done runs on the window's thread once the job has ended.
-    bool JobRunning() const override;
-    JobRunner& Jobs() { return *jobs_; }
+    bool JobRunning() const override { return document_.jobRunning(); }
     // The preview being rendered or waiting; tests wait for it.
     bool PreviewBusy() const;
 
-    // CurrentPalette: what pictures are painted with. Opening a kind with a game palette, the
-    // Palettes page, and conversions of pictures with their own or their game's palette change it;
-    // each job and preview works on a copy.
-    const Palette& CurrentPalette() const override { return currentPalette_; }
-    void SetCurrentPalette(Palette palette) override { currentPalette_ = std::move(palette); }
-    GamePalettePaths& GamePalettes() override { return gamePalettes_; }
+    const Palette& CurrentPalette() const override { return document_.currentPalette(); }
+    void SetCurrentPalette(Palette palette) override { document_.setCurrentPalette(std::move(palette)); }
+    GamePalettePaths& GamePalettes() override { return document_.gamePalettes(); }
 
     // Drag and drop: the files a drag of entry rows carries (extracted into a folder below Temp,
     // as Extract would write them), or null when nothing was written; and a drop's file opened.
     std::unique_ptr<QMimeData> DragOutData(const std::vector<std::size_t>& rows);
     void OpenFile(const std::filesystem::path& path);
-
-    // The edit of the open container (none for a kind that cannot be edited), with its Undo and Redo.
-    const EditHistory& Edits() const { return *history_; }
 
     // Free bytes on the file system of a folder; vexa::freeBytes unless a test says otherwise.
     using FreeSpaceProbe = std::function<std::int64_t(const std::filesystem::path&)>;
@@ -132,12 +124,15 @@ class TPdlg : public QMainWindow, private CreationHost {
     void ShowReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes) override;
     std::optional<std::size_t> ReviewRow() const override;
     void FszlabSize(std::uint64_t size) override;
-    void SetCurrentType(ContainerType type) override { currentType_ = type; }
+    void SetCurrentType(ContainerType type) override { document_.setKind(type); }
     bool StartJob(std::function<void(JobProgress&)> work,
                   std::function<void(std::exception_ptr)> done) override;
     ProgressSink& Progress() override { return *progress_; }
 
     void ReleaseContainerObject();
+    // Before the document's rows change or go: the list, the preview and a render let go of them.
+    void letGoOfRows();
+    void showExtensions();
     void EnableListCommands();
     void DisableCommands();
     void SetImageCaptions();
@@ -169,27 +164,16 @@ class TPdlg : public QMainWindow, private CreationHost {
 
     // --- editing (MainEdit.cpp) ---
     void buildEditMenu();
-    // After a file has opened: an edit over it when its kind can be edited.
-    void startEditing();
     // The list, the title and the commands after the edit changed.
     void showEdits();
     void setTitle();
     void enableEditCommands();
-    // The entry of the open file a row of the list shows as stored, if any (an added or replaced
-    // row has none until it is saved).
-    std::optional<std::size_t> storedEntry(std::size_t row) const;
     // Before the open file goes: true when nothing is left unsaved or the user discards it. When the
     // user chooses Save, the save starts and afterSave runs once it has succeeded; false then, and
     // when the user cancels.
     bool settleEdits(std::function<void()> afterSave);
-    // Saves the edit over its file, or to target as another kind, off the window's thread.
-    struct SaveTarget {
-        std::filesystem::path path;
-        ContainerType kind;
-    };
-    void saveEdits(std::optional<SaveTarget> target, std::function<void()> afterSave);
-    // A saved edit is over the saved file: it is the live object now.
-    void adoptSaved(const ContainerEdit& saved);
+    // Saves the edit over its file, or to target as another kind, and says how it went.
+    void saveEdits(std::optional<Document::SaveTarget> target, std::function<void()> afterSave);
     // Adds files (and folders, for kinds with folders) before row position, or at the end.
     void addPaths(const std::vector<std::filesystem::path>& paths, std::optional<std::size_t> position);
     // Runs command on the one row selected (its index and name), if exactly one is.
@@ -202,11 +186,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     ProgramFolders folders_;
     FreeSpaceProbe freeSpace_;
 
-    ContainerType currentType_ = ContainerType::Unknown;
-    // Shared with the job and the preview reading it, so it outlives them when the window lets go.
-    std::shared_ptr<const ContainerReader> liveObject_;
-    Palette currentPalette_;
-    GamePalettePaths gamePalettes_;
+    Document document_;
     bool creationMode_ = false;
     bool shown_ = false;
     bool signalled_ = false;               // a stop signal came: closing asks about unsaved edits only
@@ -215,7 +195,6 @@ class TPdlg : public QMainWindow, private CreationHost {
     // Enabled states the job's start took away, given back at its end.
     std::vector<std::pair<QObject*, bool>> beforeJob_;
     std::vector<std::filesystem::path> dragFolders_; // made below Temp by drags out, gone at close
-    std::filesystem::path openPath_;                 // OD1's file name: the path CompleteOpen reads
     QString openFilter_ = kAllFiles;
     std::filesystem::path openFolder_;
 
@@ -245,14 +224,10 @@ class TPdlg : public QMainWindow, private CreationHost {
     // Checked (the default, kept between runs): Save rewrites only the end of a PAK or DF GOB where it
     // can; unchecked, it always writes the file anew (for a game that reads the file meanwhile).
     QAction* SaveInPlace1 = nullptr;
-    EditHistory* history_ = nullptr;
-    std::shared_ptr<const ByteSource> openBytes_; // the file detected, until its directory is read
-    std::vector<EditRow> editRows_;               // what the list shows while there are unsaved edits
-    std::filesystem::path addFolder_;             // where Add and Replace look first
+    std::filesystem::path addFolder_; // where Add and Replace look first
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
     std::unique_ptr<BarProgress> progress_;
-    JobRunner* jobs_ = nullptr;
     EntryPreviewer* previewer_ = nullptr;
     ImportPictureDialog* importDialog_ = nullptr; // made at its first use, then kept
 };

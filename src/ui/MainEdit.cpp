@@ -6,7 +6,6 @@
 #include "app/kinds.h"
 #include "base/errors.h"
 #include "base/text.h"
-#include "ui/EditHistory.h"
 #include "ui/FilesPage.h"
 #include "ui/Main.h"
 #include "ui/PreviewPane.h"
@@ -53,10 +52,10 @@ QString files(std::size_t count) {
 void TPdlg::buildEditMenu() {
     Edit1 = menuBar()->addMenu(QStringLiteral("Edit"));
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Undo1 = history_->steps().createUndoAction(this, QStringLiteral("Undo"));
+    Undo1 = document_.edits().steps().createUndoAction(this, QStringLiteral("Undo"));
     Undo1->setObjectName(QStringLiteral("Undo1"));
     Undo1->setShortcut(QKeySequence::Undo);
-    Redo1 = history_->steps().createRedoAction(this, QStringLiteral("Redo"));
+    Redo1 = document_.edits().steps().createRedoAction(this, QStringLiteral("Redo"));
     Redo1->setObjectName(QStringLiteral("Redo1"));
     Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     Edit1->addAction(Undo1);
@@ -97,31 +96,12 @@ void TPdlg::buildEditMenu() {
     enableEditCommands();
 }
 
-void TPdlg::startEditing() {
-    // A file that lists but cannot be edited (a damaged entry) is shown as it is, without the commands.
-    std::optional<ContainerEdit> edit;
-    if (liveObject_ && ContainerEdit::Editable(currentType_)) try {
-            edit.emplace(liveObject_, currentType_);
-        } catch (const Error&) {
-        }
-    history_->reset(std::move(edit));
-    if (liveObject_) addFolder_ = liveObject_->ArchivePath().parent_path();
-}
-
 void TPdlg::showEdits() {
-    // The list lets go of the rows it shows before they change.
-    files_->showEntries(nullptr);
-    editRows_.clear();
-    previewer_->drop();
-    previewed_.reset();
-    files_->preview().clear();
     FszlabClear();
-    if (history_->modified()) {
-        editRows_ = history_->edit()->rows();
-        files_->showEditRows(&editRows_, liveObject_.get());
-    } else {
-        files_->showEntries(liveObject_.get());
-    }
+    if (document_.edits().modified())
+        files_->showEditRows(&document_.editRows(), document_.reader().get());
+    else
+        files_->showEntries(document_.reader().get());
     setTitle();
     DisableCommands(); // until a row is clicked, as after an open
     enableEditCommands();
@@ -129,13 +109,13 @@ void TPdlg::showEdits() {
 
 void TPdlg::setTitle() {
     // "*": edits not saved yet.
-    if (!liveObject_ || creationMode_) return setWindowTitle(kProgramTitle);
-    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + qText(openPath_.filename()) +
-                   (history_->modified() ? QStringLiteral("*") : QString()));
+    if (!document_.reader() || creationMode_) return setWindowTitle(kProgramTitle);
+    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + qText(document_.path().filename()) +
+                   (document_.edits().modified() ? QStringLiteral("*") : QString()));
 }
 
 void TPdlg::enableEditCommands() {
-    const auto* edit = creationMode_ ? nullptr : history_->edit();
+    const auto* edit = creationMode_ ? nullptr : document_.edits().edit();
     // A kind that cannot be edited shows no edit commands at all.
     Edit1->menuAction()->setVisible(edit != nullptr);
     for (auto* action : {Save1, SaveAs1, AddFiles1, Replace1, Rename1, Remove1})
@@ -151,30 +131,22 @@ void TPdlg::enableEditCommands() {
     Remove1->setEnabled(selected > 0);
 }
 
-std::optional<std::size_t> TPdlg::storedEntry(std::size_t row) const {
-    if (!history_->modified()) return row;
-    if (row >= editRows_.size()) return std::nullopt;
-    const auto& edited = editRows_[row];
-    if (!edited.entry || edited.replaced()) return std::nullopt;
-    return edited.entry;
-}
-
 // --- the edits ----------------------------------------------------------------------------------
 
 void TPdlg::applyEdit(const QString& step,
                       const std::function<std::vector<std::size_t>(ContainerEdit&)>& change,
                       const std::function<QString()>& done) {
-    if (JobRunning() || !history_->edit()) return;
+    if (JobRunning() || !document_.edits().edit()) return;
     std::vector<std::size_t> rows;
-    history_->apply(step, [&](ContainerEdit& edit) { rows = change(edit); });
+    document_.edits().apply(step, [&](ContainerEdit& edit) { rows = change(edit); });
     files_->selectEntries(rows);
     LB1Click(); // the size, the commands and the preview of the rows now selected
     SzLabText(done() + QStringLiteral(", not saved yet"));
 }
 
 void TPdlg::addPaths(const std::vector<fs::path>& paths, std::optional<std::size_t> position) {
-    if (paths.empty() || !history_->edit()) return;
-    const bool folders = ContainerEdit::HasFolders(history_->edit()->kind());
+    if (paths.empty() || !document_.edits().edit()) return;
+    const bool folders = ContainerEdit::HasFolders(document_.edits().edit()->kind());
     std::size_t count = 0;
     applyEdit(
         QStringLiteral("Add"),
@@ -201,7 +173,7 @@ void TPdlg::addPaths(const std::vector<fs::path>& paths, std::optional<std::size
 }
 
 void TPdlg::AddFilesClick() {
-    if (JobRunning() || !history_->edit()) return;
+    if (JobRunning() || !document_.edits().edit()) return;
     guarded([this] {
         const auto chosen = prompts_.openFiles(QStringLiteral("Add Files"), qText(addFolder_), kAllFiles);
         std::vector<fs::path> paths;
@@ -212,7 +184,7 @@ void TPdlg::AddFilesClick() {
 }
 
 void TPdlg::AddFolderClick() {
-    if (JobRunning() || !history_->edit()) return;
+    if (JobRunning() || !document_.edits().edit()) return;
     guarded([this] {
         const auto chosen = prompts_.chooseFolder(QStringLiteral("Add Folder"), qText(addFolder_));
         if (chosen) addPaths({fsPath(*chosen)}, std::nullopt);
@@ -221,8 +193,8 @@ void TPdlg::AddFolderClick() {
 
 void TPdlg::editSelectedRow(const std::function<void(std::size_t row, const QString& name)>& command) {
     const auto selected = files_->selectedEntries();
-    if (JobRunning() || !history_->edit() || selected.size() != 1) return;
-    guarded([&] { command(selected.front(), qText(history_->edit()->row(selected.front()).name)); });
+    if (JobRunning() || !document_.edits().edit() || selected.size() != 1) return;
+    guarded([&] { command(selected.front(), qText(document_.edits().edit()->row(selected.front()).name)); });
 }
 
 void TPdlg::ReplaceClick() {
@@ -259,7 +231,7 @@ void TPdlg::RenameClick() {
 
 void TPdlg::RemoveClick() {
     const auto selected = files_->selectedEntries();
-    if (JobRunning() || !history_->edit() || selected.empty()) return;
+    if (JobRunning() || !document_.edits().edit() || selected.empty()) return;
     guarded([&] {
         applyEdit(
             QStringLiteral("Remove"),
@@ -276,13 +248,13 @@ void TPdlg::RemoveClick() {
 // --- saving -------------------------------------------------------------------------------------
 
 bool TPdlg::settleEdits(std::function<void()> afterSave) {
-    if (!history_->modified() || JobRunning()) return !history_->modified();
+    if (!document_.edits().modified() || JobRunning()) return !document_.edits().modified();
     const auto answer =
-        prompts_.choose(QStringLiteral("Save the changes to ") + qText(history_->edit()->path().filename()) +
-                            QStringLiteral("?"),
+        prompts_.choose(QStringLiteral("Save the changes to ") +
+                            qText(document_.edits().edit()->path().filename()) + QStringLiteral("?"),
                         {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")});
     if (answer == 1) {
-        history_->reset(std::nullopt);
+        document_.edits().reset(std::nullopt);
         return true;
     }
     if (answer == 0) guarded([&] { saveEdits(std::nullopt, std::move(afterSave)); });
@@ -290,81 +262,67 @@ bool TPdlg::settleEdits(std::function<void()> afterSave) {
 }
 
 void TPdlg::SaveClick() {
-    if (history_->modified()) guarded([this] { saveEdits(std::nullopt, {}); });
+    if (document_.edits().modified()) guarded([this] { saveEdits(std::nullopt, {}); });
 }
 
 void TPdlg::SaveAsClick() {
-    if (JobRunning() || !history_->edit()) return;
+    if (JobRunning() || !document_.edits().edit()) return;
     guarded([this] {
         const auto kinds = saveKinds();
         QStringList filters;
         int current = 0;
         for (const auto& kind : kinds) {
-            if (kind.code == history_->edit()->kind() && current == 0)
+            if (kind.code == document_.edits().edit()->kind() && current == 0)
                 current = static_cast<int>(filters.size());
             filters << kind.filter;
         }
-        const auto chosen =
-            prompts_.saveFileAs(QStringLiteral("Save As"), qText(history_->edit()->path()), filters, current);
+        const auto chosen = prompts_.saveFileAs(QStringLiteral("Save As"),
+                                                qText(document_.edits().edit()->path()), filters, current);
         if (!chosen || chosen->filter < 0 || static_cast<std::size_t>(chosen->filter) >= kinds.size()) return;
-        saveEdits(SaveTarget{fsPath(chosen->path), kinds[static_cast<std::size_t>(chosen->filter)].code}, {});
+        saveEdits(
+            Document::SaveTarget{fsPath(chosen->path), kinds[static_cast<std::size_t>(chosen->filter)].code},
+            {});
     });
 }
 
-void TPdlg::saveEdits(std::optional<SaveTarget> target, std::function<void()> afterSave) {
-    if (JobRunning() || !history_->edit()) return;
-    // The worker saves a copy; the edit shown stays as it is until the copy is saved whole.
-    auto copy = std::make_shared<ContainerEdit>(*history_->edit());
-    const auto path = target ? target->path : copy->path();
+void TPdlg::saveEdits(std::optional<Document::SaveTarget> target, std::function<void()> afterSave) {
+    const auto* edit = document_.edits().edit();
+    if (JobRunning() || !edit) return;
+    const auto path = target ? target->path : edit->path();
     const auto writing = SaveInPlace1->isChecked() ? ContainerEdit::Writing::InPlaceWherePossible
                                                    : ContainerEdit::Writing::WholeFile;
     SzLabText(QStringLiteral("Saving ") + qText(path));
     progress_->setPosition(0);
-    StartJob(
-        [copy, target, writing](JobProgress& progress) {
-            if (target)
-                copy->saveAs(target->path, target->kind, &progress);
-            else
-                copy->save(&progress, writing);
-        },
-        [this, copy, path, target, afterSave = std::move(afterSave)](std::exception_ptr error) {
-            progress_->setPosition(0);
-            if (!error) {
-                adoptSaved(*copy);
-                auto said = QStringLiteral("Saved ") + qText(path);
-                for (const auto& note : jobs_->progress().notes())
-                    said += QStringLiteral("; ") + qText(printableText(note));
-                SzLabText(said);
-                if (afterSave) afterSave();
-                return;
-            }
-            // Nothing was written over the file: the edits stay, to save again or elsewhere.
-            try {
-                std::rethrow_exception(error);
-            } catch (const Cancelled&) {
-                SzLabText(QStringLiteral("Saving cancelled: ") + qText(path) +
-                          QStringLiteral(" was not changed"));
-            } catch (const ContainerChangedOnDisk& changed) {
-                SzLabText(QStringLiteral("Not saved: ") + qText(path) + QStringLiteral(" changed on disk"));
-                if (prompts_.question(qText(printableText(changed.what())) +
-                                      QStringLiteral("\n\rSave the changes as another file instead?")))
-                    SaveAsClick();
-            } catch (...) {
-                SzLabText(QStringLiteral("Not saved: ") + qText(path));
-                throw;
-            }
+    document_.save(
+        std::move(target), writing, [this, path, afterSave = std::move(afterSave)](std::exception_ptr error) {
+            guarded([&] {
+                progress_->setPosition(0);
+                if (!error) {
+                    auto said = QStringLiteral("Saved ") + qText(path);
+                    for (const auto& note : document_.jobs().progress().notes())
+                        said += QStringLiteral("; ") + qText(printableText(note));
+                    SzLabText(said);
+                    if (afterSave) afterSave();
+                    return;
+                }
+                // Nothing was written over the file: the edits stay, to save again or elsewhere.
+                try {
+                    std::rethrow_exception(error);
+                } catch (const Cancelled&) {
+                    SzLabText(QStringLiteral("Saving cancelled: ") + qText(path) +
+                              QStringLiteral(" was not changed"));
+                } catch (const ContainerChangedOnDisk& changed) {
+                    SzLabText(QStringLiteral("Not saved: ") + qText(path) +
+                              QStringLiteral(" changed on disk"));
+                    if (prompts_.question(qText(printableText(changed.what())) +
+                                          QStringLiteral("\n\rSave the changes as another file instead?")))
+                        SaveAsClick();
+                } catch (...) {
+                    SzLabText(QStringLiteral("Not saved: ") + qText(path));
+                    throw;
+                }
+            });
         });
-}
-
-void TPdlg::adoptSaved(const ContainerEdit& saved) {
-    // The list and a render let go of the old object before it goes.
-    previewer_->drop();
-    files_->showEntries(nullptr);
-    liveObject_ = saved.reader();
-    currentType_ = saved.kind();
-    openPath_ = saved.path();
-    history_->reset(saved);
-    files_->setExtensions(CollectExtensions(liveObject_->Rows()));
 }
 
 } // namespace vexa::ui

@@ -4,9 +4,6 @@
 #include "base/errors.h"
 #include "ui/BackgroundJob.h"
 #include "ui/BrowseButton.h"
-#include "ui/FileListModel.h"
-#include "ui/FilesPage.h"
-#include "ui/Main.h"
 #include "ui/PageHost.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
@@ -15,9 +12,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>

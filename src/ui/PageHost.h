@@ -38,7 +38,8 @@ class PageHost {
     virtual void SetOpenDialog(const QString& filter, const std::filesystem::path& folder) = 0;
     virtual std::optional<QString> ExecuteOpenDialog() = 0;
 
-    // CurrentPalette, the window's state: what pictures are painted with, and the game palette paths.
+    // CurrentPalette (the window's Document keeps it): what pictures are painted with, and the game
+    // palette paths.
     virtual const Palette& CurrentPalette() const = 0;
     virtual void SetCurrentPalette(Palette palette) = 0;
     virtual GamePalettePaths& GamePalettes() = 0;

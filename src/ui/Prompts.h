@@ -1,6 +1,6 @@
 #pragma once
 // Every modal question, message and file dialog of the window, and "open with the desktop", go
-// through this seam: the window uses QtPrompts, the tests a scripted implementation.
+// through this seam: the window uses the real dialogs, the tests a scripted implementation.
 
 #include <QString>
 #include <QStringList>
@@ -50,24 +50,5 @@ class Prompts {
 inline void openWithDesktopOrSay(Prompts& prompts, const QString& path) {
     if (!prompts.openWithDesktop(path)) prompts.message(QStringLiteral("No program is set to open ") + path);
 }
-
-// The real dialogs, parented to the active window.
-class QtPrompts : public Prompts {
-  public:
-    void message(const QString& text) override;
-    bool question(const QString& text) override;
-    int choose(const QString& text, const QStringList& answers) override;
-    std::optional<QString> askText(const QString& title, const QString& label,
-                                   const QString& initial) override;
-    std::optional<QString> openFile(const QString& title, const QString& folder,
-                                    const QString& filter) override;
-    QStringList openFiles(const QString& title, const QString& folder, const QString& filter) override;
-    std::optional<QString> saveFile(const QString& title, const QString& initialPath,
-                                    const QString& filter) override;
-    std::optional<SaveChoice> saveFileAs(const QString& title, const QString& initialPath,
-                                         const QStringList& filters, int selected) override;
-    std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
-    bool openWithDesktop(const QString& path) override;
-};
 
 } // namespace vexa::ui

@@ -1,4 +1,4 @@
-#include "ui/Prompts.h"
+#include "ui/QtPrompts.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,7 +1,7 @@
 // The window's program entry: the application "VEXA" and its one main window.
 
 #include "ui/Main.h"
-#include "ui/Prompts.h"
+#include "ui/QtPrompts.h"
 #include "ui/QtText.h"
 
 #include "base/platform.h"

@@ -328,7 +328,7 @@ TEST_F(Edit, CancellingASaveLeavesTheFileAndTheEdits) {
     open(path);
     select(2);
     trigger("Remove1");
-    test::WorkerGate gate(window->Jobs());
+    test::WorkerGate gate(window->document().jobs());
     control<QAction>("Save1")->trigger();
     gate.waitForWorker();
     EXPECT_TRUE(control<QPushButton>("SBCancelJob")->isVisible());

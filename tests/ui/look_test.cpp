@@ -555,7 +555,7 @@ TEST_F(Look, CancelStopsAnExtractionBetweenEntriesAndLeavesOnlyWholeFiles) {
     auto* cancel = control<QPushButton>("SBCancelJob");
     EXPECT_FALSE(cancel->isVisible());
 
-    test::WorkerGate gate(window->Jobs());
+    test::WorkerGate gate(window->document().jobs());
     const auto target = newTarget();
     prompts.folderAnswers.push_back(q(target));
     QTest::mouseClick(control<QPushButton>("SBExtract_All"), Qt::LeftButton);
@@ -600,7 +600,7 @@ TEST_F(Look, ACancelledOpenLeavesTheWindowIdleAndUsable) {
     start();
     prompts.fileAnswers.push_back(q(gob));
     control<QAction>("Open1")->trigger();
-    window->Jobs().cancel(); // before the window hears the job's end
+    window->document().jobs().cancel(); // before the window hears the job's end
     waitForJob();
     EXPECT_EQ(window->LiveObject(), nullptr);
     EXPECT_TRUE(rows().isEmpty());

@@ -448,7 +448,7 @@ TEST_F(NewContainer, CancelWhileWritingLeavesNoContainerAndKeepsTheReview) {
     begin(itemOf("df-gob"), source());
     const auto before = filesIn(temp());
 
-    test::WorkerGate gate(window->Jobs());
+    test::WorkerGate gate(window->document().jobs());
     QTest::mouseClick(button("SBOK"), Qt::LeftButton);
     gate.waitForWorker();
     EXPECT_TRUE(control<QPushButton>("SBCancelJob")->isVisible());
