@@ -22,7 +22,7 @@ _vexa_cli() {
             mapfile -t COMPREPLY < <(compgen -f -- "${cur#*=}")
             COMPREPLY=("${COMPREPLY[@]/#/$game=}")
         else
-            mapfile -t COMPREPLY < <(compgen -W 'df-bm= jk-bm= jk-mat= quake1= quake2=' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'df-bm= jk-bm= jk-mat= quake1= quake2= doom= duke3d=' -- "$cur")
             compopt -o nospace 2>/dev/null
         fi
         return ;;
@@ -34,7 +34,7 @@ _vexa_cli() {
     case $command in
     detect) options='--help' ;;
     list) options='--json --filter --help' ;;
-    extract) options='--ext --entry --index --filter --format --raw --palette --yes --help' ;;
+    extract) options='--ext --entry --index --filter --format --convert --raw --palette --yes --help' ;;
     create | convert) options='--wait --help' ;;
     add) options='--as --wait --no-in-place --help' ;;
     remove | rename) options='--wait --no-in-place --help' ;;

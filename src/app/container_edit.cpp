@@ -58,13 +58,17 @@ std::string normalName(std::string name, bool folders, const fs::path& container
     return name;
 }
 
-// The file a container was read from: only a whole file is edited (not an entry of another container).
+// The file a container was read from (for one inside another, the outer file).
 const InputFile& fileOf(const ContainerReader& reader) {
     const auto* bytes = reader.Archive();
-    if (!bytes || bytes->file() != bytes)
-        throw Error(displayPath(reader.ArchivePath()) + ": a container inside another cannot be edited; "
-                                                        "extract it first");
+    if (!bytes || !bytes->file())
+        throw Error(displayPath(reader.ArchivePath()) + ": only a container read from a file can be edited");
     return *bytes->file();
+}
+
+// Whether the container is a file of its own, which a save can replace or change where it lies.
+bool wholeFile(const ContainerReader& reader) {
+    return reader.Archive() && reader.Archive()->file() == reader.Archive();
 }
 
 } // namespace
@@ -486,6 +490,9 @@ void ContainerEdit::reopen(const fs::path& path, ContainerType kind) {
 
 void ContainerEdit::save(ProgressSink* progress, Writing writing) {
     const auto saved = path();
+    if (!wholeFile(*reader_))
+        throw Error("Cannot save " + displayPath(saved) +
+                    ": a container inside another is not saved in place; save it as a file of its own");
     // The lock is on the file that was there when it was taken; if another program moves a new one
     // onto the path before it is read, the lock is taken again, on that one.
     for (int attempt = 0;; ++attempt) {

@@ -84,17 +84,42 @@ std::vector<std::size_t> rowsWithExtensions(const std::vector<EntryRow>& rows,
     return chooseByExtension(rows, extensions);
 }
 
-std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern) {
-    const NameFilter filter(pattern);
+RowPattern parseRowPattern(std::string_view pattern) {
+    constexpr std::string_view kContent = "content:";
+    if (pattern.size() < kContent.size() || !equalsNoCase(pattern.substr(0, kContent.size()), kContent))
+        return {std::nullopt, std::string(pattern)};
+    auto rest = pattern.substr(kContent.size());
+    const auto space = rest.find(' ');
+    const auto word = rest.substr(0, space);
+    const auto content = contentOfWord(word);
+    if (!content)
+        throw Error("content:" + std::string(word) +
+                    ": no such content (picture, palette, sound, music, text, container, data)");
+    auto names = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+    while (!names.empty() && names.front() == ' ')
+        names.remove_prefix(1);
+    return {content, std::string(names)};
+}
+
+std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern,
+                                    const std::vector<const ContentKind*>& contents) {
+    const auto parsed = parseRowPattern(pattern);
+    const NameFilter filter(parsed.names);
     std::vector<std::size_t> kept;
     kept.reserve(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (parsed.content) {
+            const auto* kind = i < contents.size() ? contents[i] : nullptr;
+            if ((kind ? kind->content : Content::Data) != *parsed.content) continue;
+        }
         if (filter.matches(rows[i].name)) kept.push_back(i);
+    }
     return kept;
 }
 
 std::vector<std::size_t> selectRows(const std::vector<EntryRow>& rows, const ExtractionSelection& selection,
-                                    const std::string& container) {
+                                    const std::string& container,
+                                    const std::vector<const ContentKind*>& contents) {
     std::vector<std::size_t> chosen;
     if (selection.extensions.empty() && selection.names.empty() && selection.indices.empty()) {
         chosen.resize(rows.size());
@@ -119,8 +144,11 @@ std::vector<std::size_t> selectRows(const std::vector<EntryRow>& rows, const Ext
             if (marked[i]) chosen.push_back(i);
     }
     if (selection.filter) {
-        const NameFilter keep(*selection.filter);
-        std::erase_if(chosen, [&](std::size_t i) { return !keep.matches(rows[i].name); });
+        const auto kept = filterRows(rows, *selection.filter, contents);
+        std::vector<bool> keep(rows.size(), false);
+        for (const auto i : kept)
+            keep[i] = true;
+        std::erase_if(chosen, [&](std::size_t i) { return !keep[i]; });
         if (chosen.empty())
             throw Error("No entry of " + container + " matches --filter " + *selection.filter);
     }

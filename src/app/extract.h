@@ -32,8 +32,19 @@ std::vector<std::size_t> rowsWithExtensions(const std::vector<std::string>& rows
 std::vector<std::size_t> rowsWithExtensions(const std::vector<EntryRow>& rows,
                                             const std::vector<std::string>& extensions);
 
-// The rows whose name the filter pattern keeps (filterRows of the names), in list order.
-std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern);
+// A filter pattern as typed: "content:WORD" keeps the rows of that content ("content:picture"), and
+// what follows it (or the whole pattern) is a name pattern (NameFilter).
+struct RowPattern {
+    std::optional<Content> content;
+    std::string names;
+};
+// Throws Error for a content word no row can have.
+RowPattern parseRowPattern(std::string_view pattern);
+
+// The rows the filter pattern keeps, in list order. contents (each row's content kind, null for data)
+// is needed where the pattern names a content.
+std::vector<std::size_t> filterRows(const std::vector<EntryRow>& rows, std::string_view pattern,
+                                    const std::vector<const ContentKind*>& contents = {});
 
 // What the command line chose to extract. With no extension, name or index every row is chosen; the
 // filter then keeps, of those, the rows whose name it matches.
@@ -47,7 +58,8 @@ struct ExtractionSelection {
 // The chosen rows, in list order and each once. Throws Error naming container (as the user gave it)
 // for a name or index that is no row, and for a filter that keeps none of the chosen rows.
 std::vector<std::size_t> selectRows(const std::vector<EntryRow>& rows, const ExtractionSelection& selection,
-                                    const std::string& container);
+                                    const std::string& container,
+                                    const std::vector<const ContentKind*>& contents = {});
 
 struct RefusedEntry {
     std::size_t index;

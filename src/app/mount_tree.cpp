@@ -52,11 +52,11 @@ struct MountTree::Node {
     std::map<std::string, NodeId, std::less<>> byName;
     std::shared_ptr<Level> level; // the container it is an entry of (a nested folder: the one it is in)
     std::size_t entry = 0;
-    fs::path path;                     // real files and folders
+    fs::path path;                           // real files and folders
     std::shared_ptr<const ByteSource> bytes; // stored entries and real files, opened when first read
     std::uint64_t size = 0;
-    bool sized = true;  // converted files: false until first decoded
-    bool gone = false;  // a converted name decoding did not give (a picture split in several)
+    bool sized = true; // converted files: false until first decoded
+    bool gone = false; // a converted name decoding did not give (a picture split in several)
     std::int64_t modified = 0;
     std::size_t depth = 0; // containers inside containers above it
 };
@@ -114,8 +114,8 @@ void MountTree::fillFromContainer(NodeId folder, std::shared_ptr<Level> level, s
         level->converted = level->contents;
         for (auto& kind : level->converted)
             if (kind && !converts(*kind)) kind = nullptr;
-        level->palettes = std::make_unique<ContentPalettes>(reader, level->container.kind->code, options_.games,
-                                                            options_.current);
+        level->palettes = std::make_unique<ContentPalettes>(reader, level->container.kind->code,
+                                                            options_.games, options_.current);
     }
     level->names = extractionNames(reader, level->converted, options_.pictures);
     level->root = folder;
@@ -127,14 +127,16 @@ void MountTree::fillFromContainer(NodeId folder, std::shared_ptr<Level> level, s
         const auto& name = level->names[i];
         // What extraction would refuse for its name is left out, as it would be.
         if (const auto safe = safeOutputPath("mount", name); std::holds_alternative<RefusedName>(safe)) {
-            say(displayPath(reader.ArchivePath()) + ": entry " + std::to_string(i) + " '" + printableText(name) +
-                "' is left out: " + std::get<RefusedName>(safe).reason);
+            say(displayPath(reader.ArchivePath()) + ": entry " + std::to_string(i) + " '" +
+                printableText(name) + "' is left out: " + std::get<RefusedName>(safe).reason);
             continue;
         }
         const auto levels = levelsOf(name);
         if (levels.empty()) continue;
-        const auto parent = levels.size() > 1 ? folderFor(folder, name.substr(0, name.find_last_of("\\/"))) : folder;
-        if (nodes_[parent].byName.count(levels.back())) continue; // a name that is also a folder's: the folder
+        const auto parent =
+            levels.size() > 1 ? folderFor(folder, name.substr(0, name.find_last_of("\\/"))) : folder;
+        if (nodes_[parent].byName.count(levels.back()))
+            continue; // a name that is also a folder's: the folder
         Node node;
         node.level = level;
         node.entry = i;
@@ -159,7 +161,8 @@ void MountTree::fillFromContainer(NodeId folder, std::shared_ptr<Level> level, s
             }
             node.kind = Node::Kind::Converted;
             node.sized = false;
-        } else if (options_.recursive && content && content->content == Content::Container && depth + 1 < kMaxNesting) {
+        } else if (options_.recursive && content && content->content == Content::Container &&
+                   depth + 1 < kMaxNesting) {
             node.later = Node::Later::Container;
         } else {
             node.kind = Node::Kind::Stored;
@@ -364,14 +367,16 @@ std::size_t MountTree::read(NodeId id, std::uint64_t offset, std::span<std::uint
         if (node.kind == Node::Kind::Converted) {
             const auto data = converted(id);
             if (offset >= data->size()) return 0;
-            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), data->size() - offset));
+            const auto n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), data->size() - offset));
             std::copy_n(data->begin() + static_cast<std::ptrdiff_t>(offset), n, buffer.begin());
             return n;
         }
         if (node.kind == Node::Kind::Folder) throw Error(node.name + " is a folder");
         if (!node.bytes)
-            node.bytes = node.kind == Node::Kind::RealFile ? openFileBytes(node.path)
-                                                           : node.level->container.reader->entrySource(node.entry);
+            node.bytes = node.kind == Node::Kind::RealFile
+                             ? openFileBytes(node.path)
+                             : node.level->container.reader->entrySource(node.entry);
         bytes = node.bytes;
     }
     // Stored bytes are read where they lie, outside the lock: readers do not wait for one another.

@@ -36,12 +36,18 @@ std::optional<std::string> filterGiven(const CLI::Option& option, const std::str
     return option.count() ? std::optional<std::string>(value) : std::nullopt;
 }
 
+std::string gameNames() {
+    std::string names;
+    for (const auto& game : gamePalettes())
+        names += (names.empty() ? "" : ", ") + std::string(game.cliName);
+    return names;
+}
+
 std::pair<Game, std::string> gamePalette(const std::string& text) {
     const auto eq = text.find('=');
     const auto* game = eq == std::string::npos ? nullptr : findGamePalette(text.substr(0, eq));
     if (!game || eq + 1 == text.size())
-        throw UsageError{"--palette takes GAME=FILE, GAME one of df-bm, jk-bm, jk-mat, quake1, quake2; not " +
-                         text};
+        throw UsageError{"--palette takes GAME=FILE, GAME one of " + gameNames() + "; not " + text};
     return {game->game, text.substr(eq + 1)};
 }
 

@@ -43,6 +43,8 @@ CLI::Option* addSingle(CLI::App& command, const char* name, std::string& value, 
 void rejectUnknownOptions(const CLI::App& command);
 // The --filter given once, or nullopt.
 std::optional<std::string> filterGiven(const CLI::Option& option, const std::string& value);
+// The games --palette takes: "df-bm, jk-bm, ...".
+std::string gameNames();
 // --palette GAME=FILE.
 std::pair<Game, std::string> gamePalette(const std::string& text);
 

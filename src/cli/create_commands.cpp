@@ -58,7 +58,7 @@ int runConvert(const std::string& container, const std::string& kind, const std:
     TerminalProgress progress(wait);
     const auto* to = findCreatableKind(kind);
     if (!to || !ContainerEdit::Editable(to->code)) throw UsageError{"unknown container kind " + kind};
-    auto edit = openForEdit(container);
+    auto edit = openForEdit(container, true);
     edit.saveAs(newPath, to->code, &progress);
     std::cout << "Created File " << newPath << '\n';
     return 0;

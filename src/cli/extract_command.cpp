@@ -8,6 +8,7 @@
 #include "cli/opening.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
+#include "formats/content.h"
 #include "images/Png_writer.h"
 
 #include <cerrno>
@@ -22,8 +23,8 @@ struct ExtractArguments {
     std::string file, target;
     ExtractionSelection selection;
     std::vector<std::pair<Game, std::string>> palettes;
-    PictureFormat format = PictureFormat::Bmp;
-    bool yes = false, raw = false;
+    std::optional<PictureFormat> format; // as given; else BMP, or PNG for what --convert converts
+    bool yes = false, raw = false, convert = false;
 };
 
 int runExtract(const ExtractArguments& a, const ProgramFolders& folders) {
@@ -40,7 +41,14 @@ int runExtract(const ExtractArguments& a, const ProgramFolders& folders) {
     for (const auto& note : opened.object->ListingNotes())
         std::cerr << printableText(note) << '\n';
     const auto& names = opened.object->Rows();
-    const auto rows = selectRows(names, a.selection, a.file);
+    const auto contents = a.selection.filter && parseRowPattern(*a.selection.filter).content
+                              ? classifyEntries(*opened.object, opened.code)
+                              : std::vector<const ContentKind*>();
+    const auto rows = selectRows(names, a.selection, a.file, contents);
+    // Converting writes PNG unless told otherwise; a texture container opened for itself keeps its BMP.
+    auto format = a.format.value_or(a.convert && !opened.object->HasPictures() && pngOutputBuilt()
+                                        ? PictureFormat::Png
+                                        : PictureFormat::Bmp);
 
     const fs::path target = a.target;
     // Asked before the target is made: a refusal leaves nothing behind.
@@ -61,17 +69,21 @@ int runExtract(const ExtractArguments& a, const ProgramFolders& folders) {
     ExtractionOptions options;
     options.afterRow = [&](std::size_t row) { progress.setPosition(static_cast<int>(row)); };
     options.cancelled = stopRequested;
-    options.pictures = a.format;
+    options.pictures = format;
     options.raw = a.raw;
     options.games = games;
+    options.convert = a.convert;
+    options.container = opened.code;
     const auto result = extractRows(*opened.object, target, rows, options, current);
     progress.setPosition(0);
+    for (const auto& note : result.notes)
+        std::cerr << printableText(note) << '\n';
     if (result.cancelled) {
-        if (!result.refused.empty()) std::cerr << result.refusalText() << '\n';
+        if (const auto refusals = result.refusalText(); !refusals.empty()) std::cerr << refusals << '\n';
         std::cerr << result.statusText() << '\n';
         return kInterruptedExit;
     }
-    if (!result.refused.empty()) {
+    if (!result.complete()) {
         std::cerr << result.refusalText() << '\n' << result.statusText() << '\n';
         return 1;
     }
@@ -94,7 +106,7 @@ void addExtract(CLI::App& parser, Job& job) {
     struct Values {
         std::vector<std::string> args, exts, entries, indices, palettes;
         std::string filter, format = "bmp";
-        bool raw = false, yes = false;
+        bool raw = false, yes = false, convert = false;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(
@@ -113,18 +125,30 @@ void addExtract(CLI::App& parser, Job& job) {
         "Images without a palette of their own are coloured with their game's palette: by default the\n"
         "default_*.pal files of the Data folder beside vexa-cli (share/vexa/Data for an installed\n"
         "copy). --palette GAME=FILE uses the 768-byte palette file FILE (8-bit or 6-bit components)\n"
-        "for GAME during this run; GAME is one of df-bm, jk-bm, jk-mat, quake1, quake2.\n",
+        "for GAME during this run; GAME is one of " +
+            gameNames() +
+            ".\n"
+            "--convert writes every entry of a kind VEXA decodes as what it holds: pictures (Doom graphics,\n"
+            "flats and textures, Quake pictures, PCX, Build tiles, Dark Forces sprites, BM, MAT and WAL\n"
+            "inside containers) as PNG (or BMP with --format bmp), sounds as WAV, music as MIDI, end "
+            "screens\n"
+            "and briefings as text, named as the entry with the output's extension ('TROOA1.png'); a\n"
+            "texture list, a sheet of tiles or a sprite with many cells becomes a folder of pictures. Each\n"
+            "picture is painted with the container's own palette (PLAYPAL, gfx/palette.lmp, PALETTE.DAT),\n"
+            "else its game's. An entry that does not decode is written as stored and named, and the exit\n"
+            "status is 1. FILE may name a container inside a container: 'id1/pak0.pak/maps/e1m1.bsp'.\n",
         v->args);
     addRepeatable(command, "--ext", v->exts, ".EXT", "select the entries of this extension");
     addRepeatable(command, "--entry", v->entries, "NAME", "select the entry of this name");
     addRepeatable(command, "--index", v->indices, "N", "select the entry at this position (0-based)");
     auto* filter = addSingle(command, "--filter", v->filter, "PATTERN", kFilterSummary);
-    addSingle(command, "--format", v->format, "bmp|png", "the form of converted pictures");
+    auto* format = addSingle(command, "--format", v->format, "bmp|png", "the form of converted pictures");
+    command.add_flag("--convert", v->convert, "write sounds, music, pictures and text as what they hold");
     command.add_flag("--raw", v->raw, "write WAD2 and WAD3 lumps as stored");
     addRepeatable(command, "--palette", v->palettes, "GAME=FILE",
                   "colour GAME's images with this palette file");
     command.add_flag("--yes", v->yes, "extract even when the target's file system is short of space");
-    command.callback([&command, v, filter, &job] {
+    command.callback([&command, v, filter, format, &job] {
         rejectUnknownOptions(command);
         ExtractArguments a;
         for (auto ext : v->exts) {
@@ -138,10 +162,13 @@ void addExtract(CLI::App& parser, Job& job) {
         for (const auto& palette : v->palettes)
             a.palettes.push_back(gamePalette(palette));
         a.selection.filter = filterGiven(*filter, v->filter);
-        const auto format = toLowerAscii(v->format);
-        if (format != "bmp" && format != "png") throw UsageError{"--format takes bmp or png, not " + format};
-        a.format = format == "png" ? PictureFormat::Png : PictureFormat::Bmp;
+        const auto formatWord = toLowerAscii(v->format);
+        if (formatWord != "bmp" && formatWord != "png")
+            throw UsageError{"--format takes bmp or png, not " + formatWord};
+        if (format->count()) a.format = formatWord == "png" ? PictureFormat::Png : PictureFormat::Bmp;
         a.raw = v->raw;
+        a.convert = v->convert;
+        if (a.raw && a.convert) throw UsageError{"--raw and --convert go separately"};
         a.yes = v->yes;
         if (v->args.size() != 2) throw UsageError{"extract takes FILE and TARGET_DIR"};
         a.file = v->args[0];

@@ -2,12 +2,14 @@
 
 #include "app/extract.h"
 #include "app/kinds.h"
+#include "app/nested.h"
 #include "base/file_io.h"
 #include "base/text.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/json_output.h"
 #include "cli/opening.h"
+#include "formats/content.h"
 
 #include <iostream>
 
@@ -16,7 +18,11 @@ namespace vexa::cli {
 namespace {
 
 int runDetect(const std::string& file) {
-    const auto code = detectKind(*openFileBytes(file), pathText(fs::path(file).filename()));
+    // A file is told by its first bytes alone; an entry of a container (a nested path) is opened.
+    std::error_code ec;
+    const auto code = fs::is_regular_file(file, ec)
+                          ? detectKind(*openFileBytes(file), pathText(fs::path(file).filename()))
+                          : openPath(file).innermost().kind->code;
     std::cout << codeOf(code) << '\t' << kindName(code) << '\n';
     return 0;
 }
@@ -31,8 +37,12 @@ int runList(const ListArguments& a, const ProgramFolders& folders) {
     Palette current;
     const auto opened = openFile(a.file, defaultPalettes(folders), current);
     const auto& entries = opened.object->Rows();
+    // What each entry holds is read only where it is shown or filtered on.
+    const auto contents = a.json || (a.filter && parseRowPattern(*a.filter).content)
+                              ? classifyEntries(*opened.object, opened.code)
+                              : std::vector<const ContentKind*>();
     // Without a filter every entry is shown: no list of 100,000 indices is made for that.
-    const auto kept = a.filter ? filterRows(entries, *a.filter) : std::vector<std::size_t>{};
+    const auto kept = a.filter ? filterRows(entries, *a.filter, contents) : std::vector<std::size_t>{};
     const std::size_t shown = a.filter ? kept.size() : entries.size();
     const auto entryAt = [&](std::size_t k) { return a.filter ? kept[k] : k; };
     // What is damaged is said on stderr; the listing itself is whole and the exit status 0.
@@ -52,7 +62,9 @@ int runList(const ListArguments& a, const ProgramFolders& folders) {
             out << printableText(entries[entryAt(k)].name) << "\n";
     } else {
         const bool image = isImageKind(opened.code);
-        out << "{\"path\": " << jsonString(a.file) << ", \"type\": " << std::to_string(codeOf(opened.code))
+        // An entry of a container is named by the whole path, "/" between every level.
+        const auto path = opened.nested ? pathText(opened.object->ArchivePath()) : a.file;
+        out << "{\"path\": " << jsonString(path) << ", \"type\": " << std::to_string(codeOf(opened.code))
             << ", \"kind\": " << jsonString(kindName(opened.code))
             << ", \"count\": " << (image ? std::string("null") : std::to_string(entries.size()))
             << ", \"entries\": [";
@@ -70,7 +82,9 @@ int runList(const ListArguments& a, const ProgramFolders& folders) {
                 appendNumber(text, *entry.size);
             else
                 text += "null";
-            text += entry.damaged ? ", \"damaged\": true}" : "}";
+            text += ", \"content\": \"";
+            text += contentWord(contents[i] ? contents[i]->content : Content::Data);
+            text += entry.damaged ? "\", \"damaged\": true}" : "\"}";
             out.flushIfFull();
         }
         out << (shown == 0 ? "]}\n" : "\n]}\n");
@@ -101,12 +115,17 @@ void addList(CLI::App& parser, Job& job) {
     auto& command = addCommand(
         parser, "list", "FILE", "list the entries of FILE as the window shows them",
         "Prints one row per entry, as the window lists them. With --json, one object:\n"
-        "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\"}]}; a "
-        "damaged\n"
-        "entry (its bytes run past the end of the file) also has \"damaged\": true and is named on stderr.\n"
+        "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\", "
+        "\"content\"}]};\n"
+        "a damaged entry (its bytes run past the end of the file) also has \"damaged\": true and is named\n"
+        "on stderr. \"content\" is what the entry holds: picture, palette, sound, music, text, container\n"
+        "(one VEXA opens) or data.\n"
         "--filter keeps the entries whose name holds PATTERN, without regard to letter case; in PATTERN\n"
-        "'*' stands for any run of characters and '?' for one. \"index\" stays the entry's index in the\n"
-        "file and \"count\" the number of entries the file holds.\n",
+        "'*' stands for any run of characters and '?' for one. A PATTERN that starts with content:WORD\n"
+        "keeps the entries of that content (and of the name pattern after it, if any): 'content:picture'.\n"
+        "\"index\" stays the entry's index in the file and \"count\" the number of entries the file holds.\n"
+        "FILE may name an entry of a container that is itself a container, to any depth:\n"
+        "'id1/pak0.pak/gfx.wad' (\"path\" then shows the whole path, '/' between every level).\n",
         v->args);
     command.add_flag("--json", v->json, "print one JSON object instead of one row per entry");
     auto* filter = addSingle(command, "--filter", v->filter, "PATTERN", kFilterSummary);

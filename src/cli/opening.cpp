@@ -1,6 +1,7 @@
 #include "cli/opening.h"
 
 #include "app/kinds.h"
+#include "app/nested.h"
 #include "base/errors.h"
 #include "base/file_io.h"
 
@@ -9,13 +10,33 @@
 namespace vexa::cli {
 
 Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
-    const auto bytes = openFileBytes(path);
-    const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
-    loadKindPalette(code, games, current);
-    return {code, readContainer(code, bytes)};
+    // A file that exists is opened as the window opens it: its kind's palette before its directory.
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec)) {
+        const auto bytes = openFileBytes(path);
+        const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
+        loadKindPalette(code, games, current);
+        return {code, readContainer(code, bytes)};
+    }
+    const auto opened = openPath(path);
+    const auto& inner = opened.innermost();
+    loadKindPalette(inner.kind->code, games, current);
+    return {inner.kind->code, inner.reader, opened.nested()};
 }
 
-ContainerEdit openForEdit(const std::string& path) {
+ContainerEdit openForEdit(const std::string& path, bool forConvert) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        const auto opened = openPath(path);
+        if (opened.nested() && !forConvert)
+            throw Error(path + ": a container inside another is not edited in place; extract it, edit it and "
+                               "add it back, or convert it to a file of its own");
+        const auto& inner = opened.innermost();
+        if (!ContainerEdit::Editable(inner.kind->code))
+            throw Error(path + ": " + std::string(inner.kind->name) +
+                        " files cannot be edited; these kinds can: " + ContainerEdit::EditableKindNames());
+        return ContainerEdit(inner.reader, inner.kind->code);
+    }
     const auto bytes = openFileBytes(path);
     const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
     if (!ContainerEdit::Editable(code))

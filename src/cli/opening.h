@@ -14,13 +14,16 @@ namespace vexa::cli {
 struct Opened {
     ContainerType code;
     std::shared_ptr<const ContainerReader> object;
+    bool nested = false; // an entry of another container ("pak0.pak/gfx.wad")
 };
 
-// Opens path as the window does: a kind with a game palette makes it the current one.
+// Opens path as the window does, a path into containers inside containers too: a kind with a game
+// palette makes it the current one.
 Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current);
 
 // The container at path as an edit; a kind that cannot be edited is refused naming those that can.
-ContainerEdit openForEdit(const std::string& path);
+// A container inside another is refused unless forConvert (written elsewhere, it is only read).
+ContainerEdit openForEdit(const std::string& path, bool forConvert = false);
 
 // The game palette files of this run: the defaults of the program's folders.
 GamePalettePaths defaultPalettes(const ProgramFolders& folders);

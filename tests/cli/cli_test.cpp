@@ -49,9 +49,9 @@ TEST(Cli, ListRowsAndJson) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "{\"path\": \"" + f.gob.string() +
                          "\", \"type\": 1, \"kind\": \"Dark Forces GOB\", \"count\": 3, \"entries\": [\n"
-                         "  {\"index\": 0, \"name\": \"A.WAV\", \"size\": 100},\n"
-                         "  {\"index\": 1, \"name\": \"B.wav\", \"size\": 7},\n"
-                         "  {\"index\": 2, \"name\": \"C.TXT\", \"size\": 5}\n]}\n");
+                         "  {\"index\": 0, \"name\": \"A.WAV\", \"size\": 100, \"content\": \"data\"},\n"
+                         "  {\"index\": 1, \"name\": \"B.wav\", \"size\": 7, \"content\": \"text\"},\n"
+                         "  {\"index\": 2, \"name\": \"C.TXT\", \"size\": 5, \"content\": \"text\"}\n]}\n");
 }
 
 // A listing far larger than the output buffer comes out whole and in order, names with characters
@@ -91,7 +91,8 @@ TEST(Cli, LongListingsComeOutWholeWithEveryNameEscaped) {
         rows += row + "\n";
         json += (i ? ",\n  " : "\n  ");
         json += "{\"index\": " + std::to_string(i) + ", \"name\": \"" + escaped +
-                "\", \"size\": " + (i == 1 ? "1" : "0") + "}";
+                "\", \"size\": " + (i == 1 ? "1" : "0") + ", \"content\": \"" +
+                (i == 1 || i == 5 ? "text" : "data") + "\"}";
     }
     json += "\n]}\n";
 

@@ -31,11 +31,13 @@ TEST(CliDamaged, ListShowsEveryEntryAndMarksTheDamagedOne) {
     test::writeFile(in / "cut.pak", truncatedPak());
     const auto json = cli({"list", (in / "cut.pak").string(), "--json"});
     EXPECT_EQ(json.exitCode, 0) << json.err;
-    EXPECT_NE(json.out.find("{\"index\": 0, \"name\": \"maps\\\\e1m1.bsp\", \"size\": 7}"), std::string::npos)
-        << json.out;
     EXPECT_NE(
-        json.out.find("{\"index\": 1, \"name\": \"sound\\\\cut.wav\", \"size\": 5000, \"damaged\": true}"),
+        json.out.find("{\"index\": 0, \"name\": \"maps\\\\e1m1.bsp\", \"size\": 7, \"content\": \"text\"}"),
         std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("{\"index\": 1, \"name\": \"sound\\\\cut.wav\", \"size\": 5000, \"content\": "
+                            "\"data\", \"damaged\": true}"),
+              std::string::npos)
         << json.out;
     EXPECT_NE(json.err.find("entry 1 'sound\\cut.wav' is damaged: offset 147 + size 5000 runs past the end"),
               std::string::npos)

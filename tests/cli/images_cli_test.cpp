@@ -89,7 +89,7 @@ TEST(CliImages, BadPalettesAndDamagedImagesAreReported) {
         int exitCode;
         std::string message;
     } cases[] = {
-        {{"--palette", "doom=" + (in / "short.pal").string()}, 2, "--palette takes GAME=FILE"},
+        {{"--palette", "heretic=" + (in / "short.pal").string()}, 2, "--palette takes GAME=FILE"},
         {{"--palette", "quake2"}, 2, "--palette takes GAME=FILE"},
         {{"--palette", "quake2="}, 2, "--palette takes GAME=FILE"},
         {{"--palette", "quake2=" + (in / "short.pal").string()},
@@ -120,7 +120,7 @@ TEST(CliImages, ExtractHelpDescribesThePaletteOption) {
     const auto r = test::cli({"extract", "--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("--palette GAME=FILE"), std::string::npos);
-    EXPECT_NE(r.out.find("df-bm, jk-bm, jk-mat, quake1, quake2"), std::string::npos);
+    EXPECT_NE(r.out.find("df-bm, jk-bm, jk-mat, quake1, quake2, doom, duke3d"), std::string::npos);
 }
 
 } // namespace

@@ -64,7 +64,7 @@ TEST(CliImport, UsageAndRefusals) {
         {{"import", "wad3", "x.wad"}, 2, "at least one PICTURE"},
         {{"import", "wad4", "x.wad", "a.png"}, 2, "unknown texture kind wad4"},
         {{"import", "wad3", "x.wad", "a.png", "--sharpen"}, 2, "unknown option --sharpen"},
-        {{"import", "wad3", "x.wad", "a.png", "--palette", "doom=x"}, 2, "--palette takes GAME=FILE"},
+        {{"import", "wad3", "x.wad", "a.png", "--palette", "heretic=x"}, 2, "--palette takes GAME=FILE"},
         {{"import", "wad3", (dir / "old.wad").string(), (dir / "odd.bmp").string()}, 1, "multiples of 16"},
         {{"import", "wad3", (dir / "old.wad").string(), (dir / "none.png").string()}, 1, "none.png"},
     };

@@ -59,8 +59,8 @@ TEST(CliFilter, ListKeepsMatchingRowsWithTheirEntryIndices) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "{\"path\": \"" + f.gob.string() +
                          "\", \"type\": 1, \"kind\": \"Dark Forces GOB\", \"count\": 5, \"entries\": [\n"
-                         "  {\"index\": 1, \"name\": \"B.BM\", \"size\": 20},\n"
-                         "  {\"index\": 3, \"name\": \"D.BM\", \"size\": 40}\n]}\n");
+                         "  {\"index\": 1, \"name\": \"B.BM\", \"size\": 20, \"content\": \"text\"},\n"
+                         "  {\"index\": 3, \"name\": \"D.BM\", \"size\": 40, \"content\": \"data\"}\n]}\n");
     r = cli({"list", f.gob.string(), "--json", "--filter", "nothing"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("\"count\": 5, \"entries\": []}"), std::string::npos) << r.out;

@@ -64,21 +64,21 @@ TEST(CliReadKinds, ListsAsJsonAndExtractsEachKind) {
         {"maps.wad",
          doomWad(),
          R"("type": 5, "kind": "Doom WAD", "count": 5, "entries": [
-  {"index": 0, "name": "MAP01", "size": 0},
-  {"index": 1, "name": "THINGS", "size": 4},
-  {"index": 2, "name": "MAP02", "size": 0},
-  {"index": 3, "name": "THINGS", "size": 2},
-  {"index": 4, "name": "VILE\\1", "size": 3}
+  {"index": 0, "name": "MAP01", "size": 0, "content": "data"},
+  {"index": 1, "name": "THINGS", "size": 4, "content": "text"},
+  {"index": 2, "name": "MAP02", "size": 0, "content": "data"},
+  {"index": 3, "name": "THINGS", "size": 2, "content": "text"},
+  {"index": 4, "name": "VILE\\1", "size": 3, "content": "text"}
 ]})",
          {{"MAP01", ""}, {"THINGS", "aaaa"}, {"MAP02", ""}, {"THINGS_1", "bb"}, {"VILE^1", "ccc"}}},
         {"duke.GRP", grp(), R"("type": 12, "kind": "GRP", "count": 2)", {{"A.ART", "xyz"}, {"B.MAP", "w"}}},
         {"game.zfs",
          zfs(),
-         R"({"index": 1, "name": "TWO.RAW", "size": 1})",
+         R"({"index": 1, "name": "TWO.RAW", "size": 1, "content": "text"})",
          {{"ONE.RAW", "12"}, {"TWO.RAW", "3"}}},
         {"pack.rpk",
          rpk("sounds"),
-         R"({"index": 0, "name": "sounds\\file.txt", "size": 5})",
+         R"({"index": 0, "name": "sounds\\file.txt", "size": 5, "content": "text"})",
          {{"sounds/file.txt", "hello"}}},
     };
     for (const auto& c : cases) {

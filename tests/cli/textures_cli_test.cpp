@@ -43,8 +43,9 @@ TEST(CliTextures, ListAndExtractEachKind) {
          "6",
          "Quake WAD2",
          "2",
-         "{\"index\": 0, \"name\": \"bar1\", \"size\": 40},\n  {\"index\": 1, \"name\": \"palette\", "
-         "\"size\": 768}",
+         "{\"index\": 0, \"name\": \"bar1\", \"size\": 40, \"content\": \"picture\"},\n  {\"index\": 1, "
+         "\"name\": \"palette\", "
+         "\"size\": 768, \"content\": \"palette\"}",
          {"bar1.bmp"},
          quake},
         {"hl.wad",
@@ -52,7 +53,7 @@ TEST(CliTextures, ListAndExtractEachKind) {
          "0",
          "Half-Life WAD3",
          "1",
-         "{\"index\": 0, \"name\": \"{BLUE\", \"size\": 854}",
+         "{\"index\": 0, \"name\": \"{BLUE\", \"size\": 854, \"content\": \"picture\"}",
          {"{BLUE.bmp"},
          own},
         {"e1m1.bsp",
@@ -60,7 +61,7 @@ TEST(CliTextures, ListAndExtractEachKind) {
          "7",
          "Quake 1 BSP",
          "1",
-         "{\"index\": 0, \"name\": \"animated_water1\", \"size\": 82}",
+         "{\"index\": 0, \"name\": \"animated_water1\", \"size\": 82, \"content\": \"picture\"}",
          {"animated_water1.bmp"},
          quake},
     };

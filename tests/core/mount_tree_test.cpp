@@ -15,8 +15,8 @@
 namespace vexa {
 namespace {
 
-using test::Bytes;
 using test::ByteBuilder;
+using test::Bytes;
 using test::TempDir;
 
 Bytes pakOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
@@ -44,7 +44,11 @@ Bytes wadOf(const std::vector<std::pair<std::string, Bytes>>& lumps) {
         data.raw(bytes);
         at += static_cast<std::uint32_t>(bytes.size());
     }
-    return ByteBuilder().raw("PWAD").u32(static_cast<std::uint32_t>(lumps.size())).u32(at).raw(data.bytes())
+    return ByteBuilder()
+        .raw("PWAD")
+        .u32(static_cast<std::uint32_t>(lumps.size()))
+        .u32(at)
+        .raw(data.bytes())
         .raw(directory.bytes())
         .bytes();
 }
@@ -64,7 +68,8 @@ Bytes readPath(MountTree& tree, const std::string& path) {
     Bytes out(static_cast<std::size_t>(size));
     // In pieces, as a program reads: each read is independent.
     for (std::size_t done = 0; done < out.size();)
-        done += tree.read(at, done, std::span(out).subspan(done, std::min<std::size_t>(7, out.size() - done)));
+        done +=
+            tree.read(at, done, std::span(out).subspan(done, std::min<std::size_t>(7, out.size() - done)));
     return out;
 }
 
@@ -85,7 +90,8 @@ TEST(MountTree, ServesTheNamesAndBytesExtractionWrites) {
                                           {"README.TXT", test::bytesOf("HI")},
                                           {"../escape", Bytes(3, 2)}}));
     MountTree tree(dir / "a.pak", {});
-    EXPECT_EQ(namesIn(tree, MountTree::kRoot), (std::vector<std::string>{"maps", "gfx.wad", "readme.txt", "README_1.TXT"}));
+    EXPECT_EQ(namesIn(tree, MountTree::kRoot),
+              (std::vector<std::string>{"maps", "gfx.wad", "readme.txt", "README_1.TXT"}));
     EXPECT_EQ(readPath(tree, "maps/e1m1.bsp"), Bytes(9, 1));
     EXPECT_EQ(readPath(tree, "README_1.TXT"), test::bytesOf("HI"));
     EXPECT_EQ(readPath(tree, "gfx.wad"), wad2);
@@ -109,19 +115,21 @@ TEST(MountTree, ConvertedFilesAreDecodedWhenAskedForAndKeptInABoundedCache) {
     TempDir dir;
     const auto sprite = test::doomPicture(3, 4, -1, 2, {{{0, {1, 2}}}, {}, {{1, {3}}, {3, {4}}}});
     const auto patch = test::doomPicture(2, 2, 0, 0, {{{0, {5, 6}}}, {{0, {7, 8}}}});
-    test::writeFile(dir / "d.wad", wadOf({{"PLAYPAL", test::knownPalette(3)},
-                                          {"TROOA1", sprite},
-                                          {"WALLPAT", patch},
-                                          {"PNAMES", test::patchNames({"WALLPAT"})},
-                                          {"TEXTURE1", test::textureList({{"WALL", 4, 2, {{0, 0, 0}, {2, 0, 0}}},
-                                                                          {"DOOR", 2, 2, {{0, 0, 0}}}})}}));
+    test::writeFile(dir / "d.wad",
+                    wadOf({{"PLAYPAL", test::knownPalette(3)},
+                           {"TROOA1", sprite},
+                           {"WALLPAT", patch},
+                           {"PNAMES", test::patchNames({"WALLPAT"})},
+                           {"TEXTURE1", test::textureList({{"WALL", 4, 2, {{0, 0, 0}, {2, 0, 0}}},
+                                                           {"DOOR", 2, 2, {{0, 0, 0}}}})}}));
     // A cache smaller than one file: every read decodes again, and still reads the same bytes.
     MountTree::Options converting;
     converting.convert = true;
     converting.cacheBytes = 1;
     MountTree tree(dir / "d.wad", converting);
     EXPECT_EQ(namesIn(tree, MountTree::kRoot),
-              (std::vector<std::string>{"PLAYPAL", "PLAYPAL.pal", "TROOA1.png", "WALLPAT.png", "PNAMES", "TEXTURE1"}));
+              (std::vector<std::string>{"PLAYPAL", "PLAYPAL.pal", "TROOA1.png", "WALLPAT.png", "PNAMES",
+                                        "TEXTURE1"}));
     const auto texture1 = tree.child(MountTree::kRoot, "TEXTURE1");
     ASSERT_TRUE(texture1);
     EXPECT_EQ(namesIn(tree, *texture1), (std::vector<std::string>{"WALL.png", "DOOR.png"}));
@@ -134,7 +142,8 @@ TEST(MountTree, ConvertedFilesAreDecodedWhenAskedForAndKeptInABoundedCache) {
     options.container = ContainerType::DoomWad;
     options.pictures = PictureFormat::Png;
     ASSERT_TRUE(extractRows(*opened.reader, dir / "x", {0, 1, 2, 3, 4}, options).complete());
-    for (const auto* path : {"TROOA1.png", "PLAYPAL.pal", "PLAYPAL/00.png", "TEXTURE1/WALL.png", "TEXTURE1/DOOR.png"}) {
+    for (const auto* path :
+         {"TROOA1.png", "PLAYPAL.pal", "PLAYPAL/00.png", "TEXTURE1/WALL.png", "TEXTURE1/DOOR.png"}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(readPath(tree, path), test::readFile(dir / "x" / path));
     }
