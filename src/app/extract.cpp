@@ -106,8 +106,7 @@ std::string ExtractionResult::refusalText() const {
     std::string text;
     for (const auto& r : refused) {
         if (!text.empty()) text += "\n";
-        text += "entry " + std::to_string(r.index) + " '" + printableText(r.name) +
-                "' was not extracted: " + printableText(r.reason);
+        text += entryLabel(r.index, printableText(r.name)) + " was not extracted: " + printableText(r.reason);
     }
     return text;
 }

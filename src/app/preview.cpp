@@ -25,13 +25,9 @@ constexpr std::size_t kBmpCompressionField = 30;
 constexpr std::size_t kBmpColoursUsedField = 46;
 constexpr std::uint32_t kBmpMinInfoSize = 40;
 
-// "entry 3 'WALL.BMP'", and the same after the file's path, as messages name an entry.
-std::string entryLabel(const ContainerReader& object, std::size_t index) {
-    return "entry " + std::to_string(index) + " '" + object.EntryName(index) + "'";
-}
-
+// "<path>: entry 3 'WALL.BMP'", as messages name an entry.
 std::string entryText(const ContainerReader& object, std::size_t index) {
-    return displayPath(object.ArchivePath()) + ": " + entryLabel(object, index);
+    return displayPath(object.ArchivePath()) + ": " + entryLabel(index, object.EntryName(index));
 }
 
 // Up to limit bytes of the entry, and whether it holds more.
@@ -78,7 +74,7 @@ std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_
     const std::int64_t width = fields.i32(kBmpWidthField), storedHeight = fields.i32(kBmpHeightField);
     const bool topDown = storedHeight < 0;
     const std::int64_t height = topDown ? -storedHeight : storedHeight;
-    requireImageSize(object.ArchivePath(), entryLabel(object, index), width, height);
+    requireImageSize(object.ArchivePath(), entryLabel(index, object.EntryName(index)), width, height);
 
     const std::uint64_t coloursUsed = fields.u32(kBmpColoursUsedField);
     const std::uint64_t colours = coloursUsed == 0 ? kPaletteEntries : coloursUsed;
@@ -104,7 +100,7 @@ std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_
     for (std::size_t i = 0; i < colours; ++i)
         for (std::size_t c = 0; c < 3; ++c)
             own.table[4 * i + c] = bytes[tableAt + 4 * i + c];
-    own.source = "the own colour table of " + entryLabel(object, index);
+    own.source = "the own colour table of " + entryLabel(index, object.EntryName(index));
     const BmpRows rows(std::span<const std::uint8_t>(bytes).subspan(static_cast<std::size_t>(dataAt),
                                                                     static_cast<std::size_t>(needed)),
                        static_cast<std::size_t>(width), static_cast<std::size_t>(height), topDown);

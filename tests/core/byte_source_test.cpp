@@ -56,7 +56,9 @@ TEST(ByteSources, EveryKindReadsTheSameBytesAndRefusesWhatLiesPastItsEnd) {
         EXPECT_THROW(s.readBlock(s.size(), 1, "one past the end"), FormatError);
         EXPECT_THROW(s.readBlock(1, s.size(), "one too many"), FormatError);
         EXPECT_EQ(s.file() != nullptr, c.inFile);
-        if (s.file()) EXPECT_EQ(s.fileOffset(), c.first);
+        if (s.file()) {
+            EXPECT_EQ(s.fileOffset(), c.first);
+        }
 
         // Copied to a file: through the system from a file, through memory otherwise.
         copyRangeToFile(s, 0, s.size(), dir / "copy");
