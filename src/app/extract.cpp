@@ -5,6 +5,7 @@
 #include "base/safe_path.h"
 #include "base/text.h"
 #include "formats/output_names.h"
+#include "images/picture_output.h"
 
 #include <algorithm>
 #include <set>

@@ -2,7 +2,7 @@
 // The extraction commands' shared part: which rows, where each goes, and the run itself.
 
 #include "formats/container.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <functional>
 #include <optional>

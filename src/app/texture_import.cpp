@@ -4,7 +4,6 @@
 #include "base/text.h"
 #include "formats/texture_wad.h"
 #include "formats/writer.h"
-#include "images/texture_layouts.h"
 
 #include <algorithm>
 

@@ -11,8 +11,9 @@
 #include "base/text.h"
 #include "cli/cli_support.h"
 #include "cli/edit_commands.h"
-#include "images/Image_util.h"
 #include "images/Png_writer.h"
+#include "images/palette_files.h"
+#include "images/picture.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include "base/Files_global.h"
 #include "base/file_io.h"
 #include "base/records.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <array>
 #include <cstdint>

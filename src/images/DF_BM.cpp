@@ -4,9 +4,9 @@
 #include "base/byte_reader.h"
 #include "base/errors.h"
 #include "base/records.h"
-#include "images/Image_util.h"
 #include "images/decoded_picture.h"
 #include "images/df_columns.h"
+#include "images/picture.h"
 
 namespace vexa {
 

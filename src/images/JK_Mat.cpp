@@ -4,7 +4,7 @@
 #include "base/byte_reader.h"
 #include "base/errors.h"
 #include "base/records.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // Pictures drawn elsewhere, on their way into a game texture: PNG and BMP files read into colours,
 // those colours mapped onto a 256-colour palette, and the smaller mip levels the texture kinds carry.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <array>
 #include <cstdint>

@@ -3,6 +3,7 @@
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
+#include "base/file_io.h"
 #include "images/picture_import.h"
 
 #include <algorithm>

@@ -8,8 +8,8 @@
 #include "formats/DF_Gob.h"
 #include "formats/Wad_common.h"
 #include "formats/texture_builders.h"
-#include "images/Image_util.h"
 #include "images/image_builders.h"
+#include "images/palette_files.h"
 
 #include <gtest/gtest.h>
 
