@@ -98,7 +98,8 @@ std::optional<Palette> LoadJkBmPalette(const ByteSource& file) {
     const auto header = file.readBlock(0, kJkBmHeaderSize, "the BM header");
     if (ByteReader(header, displayPath(file.path())).i32(kJkBmPaletteFlagOffset) != kJkBmHasPalette)
         return std::nullopt;
-    return readPalette(file, file.size() - kPalFileSize, 255, "the own palette of " + displayPath(file.path()));
+    return readPalette(file, file.size() - kPalFileSize, 255,
+                       "the own palette of " + displayPath(file.path()));
 }
 
 std::optional<Palette> LoadPltPalette(const ByteSource& file) {

@@ -15,6 +15,13 @@ void requireImageSize(const fs::path& file, const std::string& what, std::int64_
                           std::to_string(kMaxImageSide) + " x " + std::to_string(kMaxImageSide) + ")");
 }
 
+void requireSidesInRange(const ByteSource& file, std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
+        throw FormatError(displayPath(file.path()) + ": a picture of " + std::to_string(width) + " x " +
+                          std::to_string(height) + " pixels; pictures from 1 to " +
+                          std::to_string(kMaxImageSide) + " pixels a side are taken");
+}
+
 IndexedImage readImage(const ByteSource& file, std::uint64_t offset, std::uint32_t width,
                        std::uint32_t height, const std::string& what) {
     const std::uint64_t available = offset <= file.size() ? file.size() - offset : 0;

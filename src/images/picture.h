@@ -24,10 +24,21 @@ constexpr std::int64_t kMaxImageSide = 16384;
 // written: zero, negative or larger than kMaxImageSide on a side.
 void requireImageSize(const fs::path& file, const std::string& what, std::int64_t width, std::int64_t height);
 
+// Throws a FormatError naming file when the picture it holds would be width x height pixels: a side
+// of 0 or over kMaxImageSide.
+void requireSidesInRange(const ByteSource& file, std::int64_t width, std::int64_t height);
+
 // One decoded picture: palette indices, top row first, width bytes a row.
 struct IndexedImage {
     std::uint32_t width = 0, height = 0;
     std::vector<std::uint8_t> indices;
+};
+
+// A picture file's own colour table and indices, for a file that stores indices (8-bit BMP,
+// paletted PNG): red, green, blue per entry, in the file's order (at most 256 entries).
+struct StoredIndices {
+    IndexedImage image;
+    std::vector<std::array<std::uint8_t, 3>> colours;
 };
 
 // A picture with the ending that replaces its entry's extension in the output name (".bmp",

@@ -18,13 +18,6 @@ struct PictureSize {
     std::uint32_t width = 0, height = 0;
 };
 
-// A picture file's own colour table and indices, for a file that stores indices (8-bit BMP,
-// paletted PNG): red, green, blue per entry, in the file's order (at most 256 entries).
-struct StoredIndices {
-    IndexedImage image;
-    std::vector<std::array<std::uint8_t, 3>> colours;
-};
-
 // A picture as read: red, green, blue, alpha per pixel, top row first, 4 x width bytes a row.
 struct ColourPicture {
     std::uint32_t width = 0, height = 0;
