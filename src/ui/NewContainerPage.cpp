@@ -6,7 +6,6 @@
 #include "ui/BrowseButton.h"
 #include "ui/FileListModel.h"
 #include "ui/FilesPage.h"
-#include "ui/Main.h"
 #include "ui/PageHost.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
