@@ -9,7 +9,7 @@
 #include "app/listing.h"
 #include "app/preview.h"
 #include "base/errors.h"
-#include "images/Image_util.h"
+#include "images/picture_output.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -2,25 +2,13 @@
 // crash, and a failed load is an answer, not damage.
 
 #include "base/errors.h"
-#include "images/Image_util.h"
-
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
+#include "images/palette_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fs::path input =
-        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-        ("vexa-fuzz-palette-" + std::to_string(::getpid()));
-    {
-        std::ofstream f(input, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    const vexa::MemoryBytes input(std::vector<std::uint8_t>(data, data + size), "palette");
     for (const auto& source : vexa::paletteSources()) {
         try {
-            (void)source.load(input);
+            (void)source.read(input);
         } catch (const vexa::Error&) {
         }
     }

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The folders of src/ are layers: each includes only from its own folder and the layers below it.
 #   base < images, media < formats < app < ui, cli   (ui and cli are two faces: neither includes the other)
-# Prints every include between folders with --graph; fails on one that points up or sideways.
+# Inside a folder, no two files depend on each other, however indirectly (a .cpp and its header
+# count as one file).
+# Prints every include between folders with --graph; fails on one that points up or sideways, and
+# on a cycle of includes inside a folder, naming its files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +27,28 @@ for dir in src/*/; do
             bad=1
         fi
     done < <(grep -rHo '^#include "[a-z]*/[^"]*"' "$dir" | sed 's/#include "\(.*\)"/\1/')
+done
+
+# Within each folder: one "includer included" pair a line, files named without their extension;
+# tsort names the files of each cycle it finds, one a line after a line saying it found one.
+for dir in src/*/; do
+    folder=$(basename "$dir")
+    pairs=$(grep -Ho "^#include \"$folder/[^\"]*\"" "$dir"*.h "$dir"*.cpp 2>/dev/null |
+        sed "s|^$dir\([^:]*\)\.[a-z]*:#include \"$folder/\(.*\)\.[a-z]*\"$|\1 \2|" | awk '$1 != $2' | sort -u || true)
+    [ -z "$pairs" ] && continue
+    cycle=""
+    report() { [ -n "$cycle" ] && echo "src/$folder: include cycle: $cycle${cycle%% *}" >&2 || true; }
+    while read -r line; do
+        case "$line" in
+        *"input contains a loop:")
+            report
+            cycle=""
+            bad=1
+            ;;
+        *) cycle+="$line -> " ;;
+        esac
+    done < <(printf '%s\n' "$pairs" | tsort 2>&1 >/dev/null | sed 's/^tsort: //')
+    report
 done
 
 if [ "${1:-}" = "--graph" ]; then

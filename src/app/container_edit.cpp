@@ -30,13 +30,6 @@ bool hasFolders(ContainerType kind) {
     return k && k->createWriter && k->namesHoldFolders;
 }
 
-// The reason of a writer's message, without its "Cannot create file <path>: ".
-std::string reasonOf(const Error& error, const fs::path& target) {
-    const std::string message = error.what();
-    const auto prefix = "Cannot create file " + displayPath(target) + ": ";
-    return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message;
-}
-
 // A name as the rows show it: "\" between levels ("/" is taken for it). Empty levels, "." and ".."
 // are refused: extracted, they would not come back as the same file.
 std::string normalName(std::string name, bool folders, const fs::path& container) {
@@ -204,13 +197,19 @@ std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex&
     auto files = std::make_shared<std::vector<AddedFile>>(*files_);
     files->push_back(std::move(added));
     files_ = std::move(files);
+    // The writer's checks name the container, as the file they refuse to create: their reason is said.
+    const auto refused = [&](const std::string& why) {
+        files_ = previous;
+        return Error("Cannot add " + displayPath(file) + " as '" + normal + "': " + why);
+    };
     std::string key;
     try {
         key = keyOf(writer, writerEntry(r, true), path());
         requireFree(index, key, normal, existing.value_or(kNone));
+    } catch (const FileError& e) {
+        throw refused(e.reason());
     } catch (const Error& e) {
-        files_ = previous;
-        throw Error("Cannot add " + displayPath(file) + " as '" + normal + "': " + reasonOf(e, path()));
+        throw refused(e.what());
     }
     modified_ = true;
     const auto at = position.value_or(rows_.size());
@@ -264,10 +263,9 @@ void ContainerEdit::replace(std::size_t row, const fs::path& file) {
     files_ = std::move(files);
     try {
         keyOf(*writer, writerEntry(changed, true), path());
-    } catch (const Error& e) {
+    } catch (const FileError& e) {
         files_ = previous;
-        throw Error("Cannot replace '" + nameOf(r) + "' with " + displayPath(file) + ": " +
-                    reasonOf(e, path()));
+        throw Error("Cannot replace '" + nameOf(r) + "' with " + displayPath(file) + ": " + e.reason());
     }
     record({Step::Kind::Replace, nameOf(r), {}, file});
     r = std::move(changed);
@@ -288,8 +286,8 @@ void ContainerEdit::rename(std::size_t row, const std::string& newName) {
     std::string key;
     try {
         key = keyOf(*writer, writerEntry(changed, true), path());
-    } catch (const Error& e) {
-        throw Error("Cannot rename '" + old + "' to '" + normal + "': " + reasonOf(e, path()));
+    } catch (const FileError& e) {
+        throw Error("Cannot rename '" + old + "' to '" + normal + "': " + e.reason());
     }
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (i != row && nameOf(rows_[i]) == normal)
@@ -355,9 +353,9 @@ bool sameListing(const ContainerReader& a, const ContainerReader& b) {
 }
 
 ContainerChangedOnDisk changedSinceOpened(const fs::path& path, const std::string& why) {
-    return ContainerChangedOnDisk("Cannot save " + displayPath(path) +
-                                  ": another program changed it since it was opened, and " + why +
-                                  "; save the edits under another name");
+    return ContainerChangedOnDisk(FileAction::Save, path,
+                                  "another program changed it since it was opened, and " + why +
+                                      "; save the edits under another name");
 }
 
 } // namespace
@@ -379,10 +377,11 @@ void ContainerEdit::requireKeptBytesInPlace(const fs::path& newPath) const {
         now.modified == then.modified)
         return;
     const auto refuse = [&] {
-        return ContainerChangedOnDisk("Cannot create file " + displayPath(newPath) +
-                                      ": another program rewrote " + displayPath(path()) +
-                                      " since it was opened, so its entries can no longer be copied; open it "
-                                      "again and make the edits anew");
+        return ContainerChangedOnDisk(
+            FileAction::Create, newPath,
+            "another program rewrote " + displayPath(path()) +
+                " since it was opened, so its entries can no longer be copied; open it "
+                "again and make the edits anew");
     };
     auto fresh = CreateContainerObject(kind_);
     try {
@@ -447,16 +446,17 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
         entries.push_back(writerEntry(r, sameKind));
         const auto& entry = entries.back();
         if (!folders && entry.name.find('\\') != std::string::npos)
-            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entry.name +
-                        "' lies in a folder; " + std::string(kindName(kind)) + " files hold no folders");
+            throw FileError(FileAction::Create, newPath,
+                            "'" + entry.name + "' lies in a folder; " + std::string(kindName(kind)) +
+                                " files hold no folders");
         if (r.file != kNone) {
             sources.push_back(
                 std::make_shared<const FileToCopy>((*files_)[r.file].path, entry.size, newPath));
         } else {
             if (const auto damage = reader_->EntryDamage(r.entry); !damage.empty())
-                throw Error("Cannot create file " + displayPath(newPath) + ": entry '" + entry.name +
-                            "' of " + displayPath(path()) + " is damaged (" + damage +
-                            "); remove or replace it");
+                throw FileError(FileAction::Create, newPath,
+                                "entry '" + entry.name + "' of " + displayPath(path()) + " is damaged (" +
+                                    damage + "); remove or replace it");
             sources.push_back(reader_->entrySource(r.entry));
         }
         keys.push_back(keyOf(*writer, entry, newPath));
@@ -498,8 +498,8 @@ void ContainerEdit::save(ProgressSink* progress, Writing writing) {
     for (int attempt = 0;; ++attempt) {
         const WriterLock lock(saved, patienceOf(progress));
         if (!lock.holdsFile())
-            throw ContainerChangedOnDisk("Cannot save " + displayPath(saved) +
-                                         ": another program removed it since it was opened; save the "
+            throw ContainerChangedOnDisk(FileAction::Save, saved,
+                                         "another program removed it since it was opened; save the "
                                          "edits under another name");
         std::shared_ptr<ContainerReader> fresh = CreateContainerObject(kind_);
         try {
@@ -528,13 +528,14 @@ void ContainerEdit::save(ProgressSink* progress, Writing writing) {
 
 void ContainerEdit::saveAs(const fs::path& newPath, ContainerType kind, ProgressSink* progress) {
     if (!Editable(kind))
-        throw Error("Cannot create file " + displayPath(newPath) + ": " + std::string(kindName(kind)) +
-                    " files cannot be written; these kinds can: " + EditableKindNames());
+        throw FileError(FileAction::Create, newPath,
+                        std::string(kindName(kind)) +
+                            " files cannot be written; these kinds can: " + EditableKindNames());
     const auto there = platform::lookAtPath(newPath);
     if (there.kind == platform::NodeKind::RegularFile && sameFile(there, fileOf(*reader_).identity())) {
         if (kind != kind_)
-            throw Error("Cannot create file " + displayPath(newPath) +
-                        ": it is the open container; convert it to a new file");
+            throw FileError(FileAction::Create, newPath,
+                            "it is the open container; convert it to a new file");
         save(progress);
         return;
     }

@@ -3,7 +3,8 @@
 // kinds as UTF-8 text, each in the colours and form its game gives it.
 
 #include "formats/content.h"
-#include "images/Image_util.h"
+#include "images/palette_files.h"
+#include "images/picture.h"
 
 #include <map>
 #include <optional>

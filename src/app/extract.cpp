@@ -6,6 +6,7 @@
 #include "base/safe_path.h"
 #include "base/text.h"
 #include "formats/output_names.h"
+#include "images/picture_output.h"
 
 #include <algorithm>
 #include <numeric>
@@ -171,8 +172,7 @@ std::string ExtractionResult::refusalText() const {
     std::string text;
     for (const auto& r : refused) {
         if (!text.empty()) text += "\n";
-        text += "entry " + std::to_string(r.index) + " '" + printableText(r.name) +
-                "' was not extracted: " + printableText(r.reason);
+        text += entryLabel(r.index, printableText(r.name)) + " was not extracted: " + printableText(r.reason);
     }
     for (const auto& r : notConverted) {
         if (!text.empty()) text += "\n";
@@ -217,7 +217,8 @@ void extractConverted(const ContainerReader& object, std::size_t index, const Co
     const auto& name = names[index];
     const auto writeBelow = [&](const std::string& below, std::span<const std::uint8_t> bytes) {
         auto safe = safeOutputPath(target, below);
-        if (auto* refused = std::get_if<RefusedName>(&safe)) throw OutputError(refused->reason);
+        if (auto* refused = std::get_if<RefusedName>(&safe))
+            throw OutputError(target / below, refused->reason);
         writeWholeFile(OutputPath(root, std::get<fs::path>(safe)), bytes);
     };
     try {
@@ -228,7 +229,8 @@ void extractConverted(const ContainerReader& object, std::size_t index, const Co
     } catch (const FormatError& e) {
         const auto stored = storedName(object, index, names);
         auto safe = safeOutputPath(target, stored);
-        if (auto* refused = std::get_if<RefusedName>(&safe)) throw OutputError(refused->reason);
+        if (auto* refused = std::get_if<RefusedName>(&safe))
+            throw OutputError(target / stored, refused->reason);
         object.ExtractEntry(OutputPath(root, std::get<fs::path>(safe)), index);
         result.notConverted.push_back({index, stored, e.what()});
     }

@@ -4,7 +4,7 @@
 #include "formats/container.h"
 #include "formats/content.h"
 #include "formats/kind.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <functional>
 #include <optional>

@@ -5,7 +5,7 @@
 
 #include "base/Files_global.h"
 #include "formats/kind.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <memory>
 #include <string_view>

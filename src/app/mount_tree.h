@@ -11,7 +11,8 @@
 
 #include "app/kinds.h"
 #include "formats/content.h"
-#include "images/Image_util.h"
+#include "images/palette_files.h"
+#include "images/picture.h"
 
 #include <cstdint>
 #include <deque>

@@ -3,6 +3,7 @@
 #include "base/byte_reader.h"
 #include "base/errors.h"
 #include "base/text.h"
+#include "images/bmp.h"
 
 #include <algorithm>
 #include <array>
@@ -13,25 +14,9 @@ namespace vexa {
 
 namespace {
 
-// 8-bit BMP layout: the file header, then an info header of at least 40 bytes, then the colour
-// table of 4-byte entries (blue, green, red, unused), the pixel rows at the data offset.
-constexpr std::size_t kBmpFileHeader = 14;
-constexpr std::size_t kBmpDataOffsetField = 10;
-constexpr std::size_t kBmpInfoSizeField = 14;
-constexpr std::size_t kBmpWidthField = 18;
-constexpr std::size_t kBmpHeightField = 22;
-constexpr std::size_t kBmpBitCountField = 28;
-constexpr std::size_t kBmpCompressionField = 30;
-constexpr std::size_t kBmpColoursUsedField = 46;
-constexpr std::uint32_t kBmpMinInfoSize = 40;
-
-// "entry 3 'WALL.BMP'", and the same after the file's path, as messages name an entry.
-std::string entryLabel(const ContainerReader& object, std::size_t index) {
-    return "entry " + std::to_string(index) + " '" + object.EntryName(index) + "'";
-}
-
+// "<path>: entry 3 'WALL.BMP'", as messages name an entry.
 std::string entryText(const ContainerReader& object, std::size_t index) {
-    return displayPath(object.ArchivePath()) + ": " + entryLabel(object, index);
+    return displayPath(object.ArchivePath()) + ": " + entryLabel(index, object.EntryName(index));
 }
 
 // Up to limit bytes of the entry, and whether it holds more.
@@ -43,76 +28,25 @@ std::pair<std::vector<std::uint8_t>, bool> entryHead(const ContainerReader& obje
     return {std::move(bytes), more};
 }
 
-// Rows of an 8-bit BMP held in memory, stored bottom-up (or top-down), each padded to 4 bytes.
-class BmpRows : public PixelRows {
-  public:
-    BmpRows(std::span<const std::uint8_t> pixels, std::size_t width, std::size_t height, bool topDown)
-        : pixels_(pixels), width_(width), height_(height), stride_((width + 3) & ~std::size_t{3}),
-          topDown_(topDown) {}
-    void readRows(std::size_t first, std::span<std::uint8_t> rows) const override {
-        for (std::size_t i = 0; i < rows.size() / width_; ++i) {
-            const std::size_t row = first + i;
-            const std::size_t stored = topDown_ ? row : height_ - 1 - row;
-            std::copy_n(pixels_.begin() + static_cast<std::ptrdiff_t>(stored * stride_), width_,
-                        rows.begin() + static_cast<std::ptrdiff_t>(i * width_));
-        }
-    }
-
-  private:
-    std::span<const std::uint8_t> pixels_;
-    std::size_t width_, height_, stride_;
-    bool topDown_;
-};
-
 // An uncompressed 8-bit BMP entry as a picture, or nullopt for a BMP of another kind (shown as hex).
 std::optional<EntryPreview> bmpPicture(const ContainerReader& object, std::size_t index,
-                                       const std::vector<std::uint8_t>& bytes) {
-    const auto what = entryText(object, index);
-    if (bytes.size() < kBmpFileHeader + kBmpMinInfoSize || bytes[0] != 'B' || bytes[1] != 'M')
-        return std::nullopt;
-    const ByteReader fields(bytes, what);
-    const auto infoSize = fields.u32(kBmpInfoSizeField);
-    if (infoSize < kBmpMinInfoSize || fields.u16(kBmpBitCountField) != 8 ||
-        fields.u32(kBmpCompressionField) != 0)
-        return std::nullopt;
-    const std::int64_t width = fields.i32(kBmpWidthField), storedHeight = fields.i32(kBmpHeightField);
-    const bool topDown = storedHeight < 0;
-    const std::int64_t height = topDown ? -storedHeight : storedHeight;
-    requireImageSize(object.ArchivePath(), entryLabel(object, index), width, height);
-
-    const std::uint64_t coloursUsed = fields.u32(kBmpColoursUsedField);
-    const std::uint64_t colours = coloursUsed == 0 ? kPaletteEntries : coloursUsed;
-    const std::uint64_t tableAt = kBmpFileHeader + std::uint64_t{infoSize};
-    if (colours > kPaletteEntries)
-        throw FormatError(what + ": its colour table claims " + std::to_string(colours) +
-                          " colours; an 8-bit picture has at most " + std::to_string(kPaletteEntries));
-    if (tableAt > bytes.size() || 4 * colours > bytes.size() - tableAt)
-        throw FormatError(what + ": a colour table of " + std::to_string(colours) + " entries at offset " +
-                          std::to_string(tableAt) + " does not fit the picture's " +
-                          std::to_string(bytes.size()) + " bytes");
-
-    const std::uint64_t dataAt = fields.u32(kBmpDataOffsetField);
-    const std::uint64_t stride = (static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3};
-    const std::uint64_t needed =
-        stride * static_cast<std::uint64_t>(height - 1) + static_cast<std::uint64_t>(width);
-    if (dataAt > bytes.size() || needed > bytes.size() - dataAt)
-        throw FormatError(what + ": " + std::to_string(width) + " x " + std::to_string(height) +
-                          " pixels at offset " + std::to_string(dataAt) +
-                          " run past the end of the picture (" + std::to_string(bytes.size()) + " bytes)");
-
+                                       std::vector<std::uint8_t> bytes) {
+    // Named so that the reader's messages say which entry of which file.
+    const MemoryBytes file(std::move(bytes), entryText(object, index));
+    if (!isIndexedBmp(file)) return std::nullopt;
+    const auto stored = readIndexedBmp(file, readBmpLayout(file));
+    const auto& image = stored.image;
     Palette own;
-    for (std::size_t i = 0; i < colours; ++i)
+    for (std::size_t i = 0; i < stored.colours.size(); ++i)
         for (std::size_t c = 0; c < 3; ++c)
-            own.table[4 * i + c] = bytes[tableAt + 4 * i + c];
-    own.source = "the own colour table of " + entryLabel(object, index);
-    const BmpRows rows(std::span<const std::uint8_t>(bytes).subspan(static_cast<std::size_t>(dataAt),
-                                                                    static_cast<std::size_t>(needed)),
-                       static_cast<std::size_t>(width), static_cast<std::size_t>(height), topDown);
+            own.table[4 * i + c] = stored.colours[i][2 - c];
+    own.source = "the own colour table of " + entryLabel(index, object.EntryName(index));
     EntryPreview preview;
     preview.kind = PreviewKind::Picture;
-    preview.width = static_cast<std::uint32_t>(width);
-    preview.height = static_cast<std::uint32_t>(height);
-    preview.bytes = WriteIndexedBitmap(preview.width, preview.height, rows, own.table);
+    preview.width = image.width;
+    preview.height = image.height;
+    preview.bytes = WriteIndexedBitmap(image.width, image.height,
+                                       MemoryRows(image.indices, image.width, image.height), own.table);
     preview.pictures = 1;
     preview.palette = own.source;
     return preview;
@@ -159,7 +93,7 @@ EntryPreview storedBytesPreview(const ContainerReader& object, std::size_t index
         if (!size || *size <= kPreviewMaxBytes) {
             auto [bytes, more] = entryHead(object, index, kPreviewMaxBytes);
             if (!more)
-                if (auto picture = bmpPicture(object, index, bytes)) return std::move(*picture);
+                if (auto picture = bmpPicture(object, index, std::move(bytes))) return std::move(*picture);
         }
     } else if (size == kPalFileSize && isPaletteName(name)) {
         auto [bytes, more] = entryHead(object, index, kPalFileSize);

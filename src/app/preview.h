@@ -5,7 +5,7 @@
 
 #include "app/listing.h"
 #include "formats/container.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <cstdint>
 #include <span>

@@ -4,7 +4,6 @@
 #include "base/text.h"
 #include "formats/texture_wad.h"
 #include "formats/writer.h"
-#include "images/texture_layouts.h"
 
 #include <algorithm>
 
@@ -86,8 +85,9 @@ TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, 
 std::string storedTextureName(const fs::path& from, const std::string& name, const fs::path& newPath) {
     auto stored = utf8ToLatin1(name);
     if (!stored)
-        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + name + "' of " +
-                    displayPath(from) + " has characters that cannot be stored");
+        throw FileError(FileAction::Create, newPath,
+                        "the name '" + name + "' of " + displayPath(from) +
+                            " has characters that cannot be stored");
     return *stored;
 }
 
@@ -128,8 +128,8 @@ class TextureWadWriter : public ContainerWriter {
         for (const auto& file : files)
             if (isImportablePicture(file.name)) pictures.push_back(sourcePath(sourceFolder, file));
         if (pictures.empty())
-            throw Error("Cannot create file " + displayPath(newPath) + ": " + displayPath(sourceFolder) +
-                        " holds no PNG or BMP picture");
+            throw FileError(FileAction::Create, newPath,
+                            displayPath(sourceFolder) + " holds no PNG or BMP picture");
         importTextures(kind_, newPath, pictures, options_, progress);
     }
 
@@ -143,10 +143,11 @@ class TextureWadWriter : public ContainerWriter {
 void importTextures(TextureKind kind, const fs::path& outPath, const std::vector<fs::path>& pictures,
                     const ImportOptions& options, ProgressSink* progress) {
     const auto& info = textureKindInfo(kind);
-    if (pictures.empty()) throw Error("Cannot create file " + displayPath(outPath) + ": no picture given");
+    if (pictures.empty()) throw FileError(FileAction::Create, outPath, "no picture given");
     if (!info.manyPictures && pictures.size() != 1)
-        throw Error("Cannot create file " + displayPath(outPath) + ": a " + std::string(info.caption) +
-                    " is made of one picture, not " + std::to_string(pictures.size()));
+        throw FileError(FileAction::Create, outPath,
+                        "a " + std::string(info.caption) + " is made of one picture, not " +
+                            std::to_string(pictures.size()));
     const auto palette = gamePaletteFor(info, options);
 
     std::vector<MipTextureLump> lumps;
@@ -170,8 +171,8 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
         [&](std::size_t i) {
             const auto picture = readColourPicture(pictures[i]);
             if (picture.width != lumps[i].size.width || picture.height != lumps[i].size.height)
-                throw Error("Cannot create file " + displayPath(outPath) + ": " + displayPath(pictures[i]) +
-                            " changed while it was read");
+                throw FileError(FileAction::Create, outPath,
+                                displayPath(pictures[i]) + " changed while it was read");
             auto texture = makeTexture(info, lumps[i].name, picture, palette ? &palette->table : nullptr,
                                        options.dither, true);
             return MipTextureContents{std::move(texture.levels), std::move(texture.colours)};

@@ -17,8 +17,10 @@ constexpr const char* kLineEnd = "\r\n";
 std::string argument(const std::string& text) {
     for (unsigned char c : text)
         if (c == '"' || c == '%' || c == '!' || c < 0x20 || c == 0x7F)
-            throw Error("Cannot create file go.bat: the path " + printableText(text) +
-                        " holds a character that go.bat cannot pass on (\", %, ! or a control character)");
+            throw FileError(
+                FileAction::Create, "go.bat",
+                "the path " + printableText(text) +
+                    " holds a character that go.bat cannot pass on (\", %, ! or a control character)");
     if (text.find_first_of(" &|<>^(),;=") == std::string::npos) return text;
     return "\"" + text + "\"";
 }

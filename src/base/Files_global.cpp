@@ -26,9 +26,7 @@ struct Listed {
 std::vector<Listed> listFolder(const fs::path& folder) {
     std::vector<Listed> out;
     std::error_code ec;
-    const auto failed = [&] {
-        return Error("Cannot open file " + displayPath(folder) + ": " + ec.message());
-    };
+    const auto failed = [&] { return FileError(FileAction::Open, folder, ec.message()); };
     fs::directory_iterator it(folder, ec), end;
     if (ec) throw failed();
     for (; it != end; it.increment(ec)) {
@@ -50,7 +48,7 @@ std::vector<Listed> listFolder(const fs::path& folder) {
         }
         if (!item.folder) {
             item.size = entry.file_size(e2);
-            if (e2) throw Error("Cannot open file " + displayPath(entry.path()) + ": " + e2.message());
+            if (e2) throw FileError(FileAction::Open, entry.path(), e2.message());
         }
         out.push_back(std::move(item));
     }

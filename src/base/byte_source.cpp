@@ -21,15 +21,21 @@ std::string levelsWithSlashes(std::string name) {
 }
 } // namespace
 
+std::string rangeProblem(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
+    if (rangeFits(fileSize, offset, size)) return {};
+    return "offset " + std::to_string(offset) + " + size " + std::to_string(size) +
+           " runs past the end of the file (" + std::to_string(fileSize) + " bytes)";
+}
+
 void ByteSource::readExact(std::uint64_t offset, std::span<std::uint8_t> buffer,
                            const std::string& what) const {
-    if (offset > size_ || buffer.size() > size_ - offset || readSome(offset, buffer) != buffer.size())
+    if (!rangeFits(size_, offset, buffer.size()) || readSome(offset, buffer) != buffer.size())
         throw FormatError(pastTheEnd(*this, offset, buffer.size(), what));
 }
 
 std::vector<std::uint8_t> ByteSource::readBlock(std::uint64_t offset, std::uint64_t count,
                                                 const std::string& what) const {
-    if (offset > size_ || count > size_ - offset) throw FormatError(pastTheEnd(*this, offset, count, what));
+    if (!rangeFits(size_, offset, count)) throw FormatError(pastTheEnd(*this, offset, count, what));
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
     readExact(offset, bytes, what);
     return bytes;
@@ -38,7 +44,7 @@ std::vector<std::uint8_t> ByteSource::readBlock(std::uint64_t offset, std::uint6
 ByteRange::ByteRange(std::shared_ptr<const ByteSource> outer, std::uint64_t offset, std::uint64_t count,
                      const std::string& name)
     : ByteSource(outer->path() / levelsWithSlashes(name), count), outer_(std::move(outer)), offset_(offset) {
-    if (offset_ > outer_->size() || count > outer_->size() - offset_)
+    if (!rangeFits(outer_->size(), offset_, count))
         throw FormatError(pastTheEnd(*outer_, offset_, count, "'" + name + "'"));
 }
 

@@ -19,6 +19,15 @@ namespace fs = std::filesystem;
 
 class InputFile;
 
+// True when size bytes at offset lie inside a file of fileSize bytes.
+inline bool rangeFits(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
+    return offset <= fileSize && size <= fileSize - offset;
+}
+
+// Why an entry's bytes cannot all be read from a file of fileSize bytes, or empty when they lie
+// inside it.
+std::string rangeProblem(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size);
+
 class ByteSource {
   public:
     virtual ~ByteSource() = default;

@@ -28,8 +28,7 @@ Locking waitForLock(const platform::Handle& file, platform::LockRange range, pla
         const int error = platform::tryLock(file, range, mode);
         if (error == 0) return Locking::Held;
         if (error == platform::kLocksUnsupported) return Locking::Unsupported;
-        if (error != platform::kLockBusy)
-            throw Error("Cannot lock file " + displayPath(path) + ": " + platform::reason(error));
+        if (error != platform::kLockBusy) throw FileError(FileAction::Lock, path, platform::reason(error));
         if (patience.cancelled && patience.cancelled())
             throw Cancelled("Cancelled: " + displayPath(path) + " was not changed");
         if (!patience.untilDone && waited >= kBriefLockWaitMilliseconds) return Locking::TimedOut;
@@ -53,14 +52,14 @@ std::vector<std::string> levelsOf(const fs::path& relative) {
 
 InputFile::InputFile(const fs::path& path) : ByteSource(path, 0) {
     if (const int error = platform::openForReading(path, file_, identity_); error != 0)
-        throw Error("Cannot open file " + displayPath(path) + ": " + platform::reason(error));
+        throw FileError(FileAction::Open, path, platform::reason(error));
     setSize(identity_.size);
 }
 
 std::size_t InputFile::readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
     std::size_t got = 0;
     if (const int error = platform::readAt(file_, offset, buffer, got); error != 0)
-        throw Error("Cannot read file " + displayPath(path()) + ": " + platform::reason(error));
+        throw FileError(FileAction::Read, path(), platform::reason(error));
     return got;
 }
 
@@ -74,9 +73,9 @@ const InputFile& FileToCopy::opened() const {
         if (file_->size() != size()) {
             const auto now = file_->size();
             file_.reset();
-            throw Error("Cannot create file " + displayPath(into_) + ": " + displayPath(path()) +
-                        " changed size (" + std::to_string(size()) + " bytes when gathered, " +
-                        std::to_string(now) + " now)");
+            throw FileError(FileAction::Create, into_,
+                            displayPath(path()) + " changed size (" + std::to_string(size()) +
+                                " bytes when gathered, " + std::to_string(now) + " now)");
         }
     }
     return *file_;
@@ -84,6 +83,12 @@ const InputFile& FileToCopy::opened() const {
 
 std::size_t FileToCopy::readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
     return opened().readSome(offset, buffer);
+}
+
+ContainerChangedOnDisk replacedWhileWritten(const fs::path& path) {
+    return ContainerChangedOnDisk(FileAction::Save, path,
+                                  "another program replaced it while it was being written; what that "
+                                  "program wrote is left as it is");
 }
 
 bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b) {
@@ -113,7 +118,7 @@ WriterLock::WriterLock(const fs::path& path, const LockPatience& patience)
         bool writable = false;
         if (const int error = platform::openForLocking(path, file, info, writable); error != 0) {
             if (platform::lookAtPath(path).kind == platform::NodeKind::Missing) return; // a new file
-            throw Error("Cannot open file " + displayPath(path) + ": " + platform::reason(error));
+            throw FileError(FileAction::Open, path, platform::reason(error));
         }
         // Only a file open for writing takes an exclusive lock; one this process may not write is
         // replaced, not changed, and its replacement is checked against it as it is put in place.
@@ -121,7 +126,7 @@ WriterLock::WriterLock(const fs::path& path, const LockPatience& patience)
         if (waitForLock(file, platform::LockRange::Writer, mode, patience, path) == Locking::TimedOut)
             throw FileBusy(displayPath(path) + " is being changed by another program");
         if (const int looked = platform::lookAtOpen(file, info); looked != 0)
-            throw Error("Cannot open file " + displayPath(path) + ": " + platform::reason(looked));
+            throw FileError(FileAction::Open, path, platform::reason(looked));
         if (sameFile(platform::lookAtPath(path), info)) {
             file_ = std::move(file);
             identity_ = info;
@@ -159,7 +164,7 @@ OutputRoot::OutputRoot(const fs::path& target, bool createsFolders, const fs::pa
     : target_(target), createsFolders_(createsFolders),
       archive_(archive.empty() ? platform::NodeInfo{} : platform::lookAtPath(archive)) {
     if (const int error = platform::openFolder(target, folder_); error != 0)
-        throw Error("Cannot create file " + displayPath(target) + ": " + platform::reason(error));
+        throw FileError(FileAction::Create, target, platform::reason(error));
 }
 
 platform::Handle OutputRoot::openFolderOf(const fs::path& relative, const fs::path& output) {
@@ -172,10 +177,10 @@ platform::Handle OutputRoot::openFolderOf(const fs::path& relative, const fs::pa
         for (std::size_t i = 0; i <= failedLevel && i < levels.size(); ++i)
             at /= levels[i];
         if (error == platform::kLinkInTheWay)
-            throw OutputError("a symbolic link stands at " + displayPath(at));
+            throw OutputError(at, "a symbolic link stands at " + displayPath(at));
         if (error == platform::kFileInTheWay)
-            throw OutputError("a file stands at " + displayPath(at) + " where a folder should be");
-        throw OutputError("Cannot create file " + displayPath(output) + ": " + platform::reason(error));
+            throw OutputError(at, "a file stands at " + displayPath(at) + " where a folder should be");
+        throw OutputError(FileAction::Create, output, platform::reason(error));
     }
     if (swept_.insert(relative.parent_path().string()).second) platform::removeLeftovers(folder);
     return folder;
@@ -195,8 +200,7 @@ std::string OutputRoot::refusal(const platform::NodeInfo& there, const fs::path&
     case NodeKind::RegularFile:
         break;
     }
-    if (archive_.kind != NodeKind::Missing && there.device == archive_.device &&
-        there.inode == archive_.inode)
+    if (archive_.kind != NodeKind::Missing && sameFile(there, archive_))
         return "it would overwrite the container being read";
     return {};
 }
@@ -211,7 +215,7 @@ OutputFile::OutputFile(const OutputPath& output) : path_(output.path()) {
         const auto parent = path_.parent_path();
         if (const int error = platform::openFolder(parent.empty() ? fs::path(".") : parent, folder_);
             error != 0)
-            fail("create", error);
+            fail(FileAction::Create, error);
         platform::removeLeftovers(folder_);
     }
     leaf_ = relative.filename().string();
@@ -225,16 +229,17 @@ OutputFile::OutputFile(const OutputPath& output) : path_(output.path()) {
     }
     checkWhatStandsThere();
     if (const int error = platform::createTemporary(folder_, temporary_, file_); error != 0)
-        fail("create", error);
+        fail(FileAction::Create, error);
 }
 
 void OutputFile::checkWhatStandsThere() {
     platform::NodeInfo there;
-    if (const int error = platform::lookAt(folder_, leaf_, there); error != 0) fail("create", error);
+    if (const int error = platform::lookAt(folder_, leaf_, there); error != 0)
+        fail(FileAction::Create, error);
     if (root_) {
-        if (auto refused = root_->refusal(there, path_); !refused.empty()) throw OutputError(refused);
+        if (auto refused = root_->refusal(there, path_); !refused.empty()) throw OutputError(path_, refused);
     } else if (there.kind != platform::NodeKind::Missing && there.kind != platform::NodeKind::RegularFile) {
-        fail("create", platform::kNotRegularFile);
+        fail(FileAction::Create, platform::kNotRegularFile);
     }
     replaced_ = there;
 }
@@ -246,13 +251,12 @@ OutputFile::~OutputFile() {
     }
 }
 
-void OutputFile::fail(const char* verb, int error) const {
-    throw Error(std::string("Cannot ") + verb + " file " + displayPath(path_) + ": " +
-                platform::reason(error));
+void OutputFile::fail(FileAction action, int error) const {
+    throw FileError(action, path_, platform::reason(error));
 }
 
 void OutputFile::write(std::span<const std::uint8_t> bytes) {
-    if (const int error = platform::writeAll(file_, bytes); error != 0) fail("write", error);
+    if (const int error = platform::writeAll(file_, bytes); error != 0) fail(FileAction::Write, error);
     written_ += bytes.size();
     if (writeBehind_) startWriteBack();
 }
@@ -272,7 +276,7 @@ namespace {
 template <class Copied, class Write>
 void copyRange(const ByteSource& source, std::uint64_t offset, std::uint64_t count,
                const platform::Handle& to, std::uint64_t step, Copied copied, Write write) {
-    if (offset > source.size() || count > source.size() - offset)
+    if (!rangeFits(source.size(), offset, count))
         throw FormatError(displayPath(source.path()) + ": " + sizeText(count) + " bytes at offset " +
                           sizeText(offset) + " run past the end of the file (" + sizeText(source.size()) +
                           " bytes)");
@@ -316,7 +320,7 @@ void OutputFile::copyFrom(const ByteSource& source, std::uint64_t offset, std::u
 }
 
 void OutputFile::sync() {
-    if (const int error = platform::syncFile(file_); error != 0) fail("write", error);
+    if (const int error = platform::syncFile(file_); error != 0) fail(FileAction::Write, error);
 }
 
 void OutputFile::close() {
@@ -324,7 +328,7 @@ void OutputFile::close() {
         unnamed_ = false;
         int error = platform::giveName(file_, folder_, leaf_);
         if (error == 0) {
-            if (const int closed = file_.close(); closed != 0) fail("write", closed);
+            if (const int closed = file_.close(); closed != 0) fail(FileAction::Write, closed);
             return;
         }
         // A file of that name is replaced through a temporary name, never written through;
@@ -333,12 +337,12 @@ void OutputFile::close() {
             checkWhatStandsThere();
             error = platform::giveTemporaryName(file_, folder_, temporary_);
         }
-        if (error != 0) fail("create", error);
+        if (error != 0) fail(FileAction::Create, error);
     }
     if (temporary_.empty()) return;
-    if (const int error = file_.close(); error != 0) fail("write", error);
+    if (const int error = file_.close(); error != 0) fail(FileAction::Write, error);
     if (const int error = platform::renameInFolder(folder_, temporary_, leaf_); error != 0)
-        fail("create", error);
+        fail(FileAction::Create, error);
     temporary_.clear();
 }
 
@@ -349,22 +353,18 @@ std::string OutputFile::takeModeAndOwner(const platform::NodeInfo& like) {
         note = displayPath(path_) + " now belongs to this user: its owner and group (" +
                std::to_string(like.owner) + ":" + std::to_string(like.group) +
                ") could not be kept: " + platform::reason(error);
-    if (const int error = platform::copyMode(file_, like); error != 0) fail("create", error);
+    if (const int error = platform::copyMode(file_, like); error != 0) fail(FileAction::Create, error);
     return note;
 }
 
 void OutputFile::closeOver(const WriterLock& lock) {
     if (temporary_.empty()) { // unnamed: it takes a temporary name first, to be swapped in
         if (const int error = platform::giveTemporaryName(file_, folder_, temporary_); error != 0)
-            fail("create", error);
+            fail(FileAction::Create, error);
         unnamed_ = false;
     }
-    if (const int error = file_.close(); error != 0) fail("write", error);
-    const auto changed = [&] {
-        return ContainerChangedOnDisk("Cannot save " + displayPath(path_) +
-                                      ": another program replaced it while it was being written; "
-                                      "what that program wrote is left as it is");
-    };
+    if (const int error = file_.close(); error != 0) fail(FileAction::Write, error);
+    const auto changed = [&] { return replacedWhileWritten(path_); };
     if (lock.holdsFile()) {
         // Swapped in one step, then what came out is looked at: a file another program moved onto
         // the path meanwhile goes back, so it is never lost, not even for a moment's race.
@@ -384,12 +384,12 @@ void OutputFile::closeOver(const WriterLock& lock) {
         }
         if (error != platform::kNoExchange) {
             if (!lock.stillAt()) throw changed();
-            fail("create", error);
+            fail(FileAction::Create, error);
         }
     }
     if (!lock.stillAt()) throw changed();
     if (const int error = platform::renameInFolder(folder_, temporary_, leaf_); error != 0)
-        fail("create", error);
+        fail(FileAction::Create, error);
     temporary_.clear();
     if (lock.holdsFile()) platform::syncFolder(folder_);
 }
@@ -417,41 +417,42 @@ std::optional<UpdateFile> UpdateFile::over(const WriterLock& lock) {
     return UpdateFile(lock.path(), lock.handle());
 }
 
-void UpdateFile::fail(const char* verb, int error) const {
-    throw Error(std::string("Cannot ") + verb + " file " + displayPath(path_) + ": " +
-                platform::reason(error));
+void UpdateFile::fail(FileAction action, int error) const {
+    throw FileError(action, path_, platform::reason(error));
 }
 
 void UpdateFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    if (const int error = platform::seekTo(file_, offset); error != 0) fail("write", error);
-    if (const int error = platform::writeAll(file_, bytes); error != 0) fail("write", error);
+    if (const int error = platform::seekTo(file_, offset); error != 0) fail(FileAction::Write, error);
+    if (const int error = platform::writeAll(file_, bytes); error != 0) fail(FileAction::Write, error);
 }
 
 void UpdateFile::copyAt(std::uint64_t offset, const ByteSource& source, std::uint64_t from,
                         std::uint64_t count) {
-    if (const int error = platform::seekTo(file_, offset); error != 0) fail("write", error);
+    if (const int error = platform::seekTo(file_, offset); error != 0) fail(FileAction::Write, error);
     copyRange(
         source, from, count, file_, kKernelCopyChunk, [](std::uint64_t) {},
         [&](std::span<const std::uint8_t> bytes) {
-            if (const int error = platform::writeAll(file_, bytes); error != 0) fail("write", error);
+            if (const int error = platform::writeAll(file_, bytes); error != 0)
+                fail(FileAction::Write, error);
         });
 }
 
 void UpdateFile::reserve(std::uint64_t offset, std::uint64_t count) {
-    if (const int error = platform::reserveSpace(file_, offset, count); error != 0) fail("write", error);
+    if (const int error = platform::reserveSpace(file_, offset, count); error != 0)
+        fail(FileAction::Write, error);
 }
 
 void UpdateFile::resize(std::uint64_t size) {
-    if (const int error = platform::resizeFile(file_, size); error != 0) fail("write", error);
+    if (const int error = platform::resizeFile(file_, size); error != 0) fail(FileAction::Write, error);
 }
 
 void UpdateFile::sync() {
-    if (const int error = platform::syncFile(file_); error != 0) fail("write", error);
+    if (const int error = platform::syncFile(file_); error != 0) fail(FileAction::Write, error);
 }
 
 void copyRangeToFile(const ByteSource& archive, std::uint64_t offset, std::uint64_t count,
                      const OutputPath& outputPath) {
-    if (offset > archive.size() || count > archive.size() - offset)
+    if (!rangeFits(archive.size(), offset, count))
         throw FormatError(displayPath(archive.path()) + ": " + sizeText(count) + " bytes at offset " +
                           sizeText(offset) + " run past the end of the file (" + sizeText(archive.size()) +
                           " bytes)");

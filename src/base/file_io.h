@@ -3,6 +3,7 @@
 // byte ranges, atomic replacement of a written file, free space and creation times.
 
 #include "base/byte_source.h"
+#include "base/errors.h"
 #include "base/platform.h"
 #include <cstddef>
 
@@ -21,6 +22,9 @@ namespace fs = std::filesystem;
 
 // Whether two looks saw the same file (device and inode), whatever its size or time.
 bool sameFile(const platform::NodeInfo& a, const platform::NodeInfo& b);
+
+// The refusal of a save that found another program's file at its path when it came to put its own there.
+ContainerChangedOnDisk replacedWhileWritten(const fs::path& path);
 
 // A file open for reading. Throws "Cannot open file <path>: <reason>" when it cannot be opened or
 // is not a regular file (a FIFO or a device is refused, never waited on).
@@ -209,7 +213,7 @@ class OutputFile {
     void closeOver(const WriterLock& lock);
 
   private:
-    [[noreturn]] void fail(const char* verb, int error) const;
+    [[noreturn]] void fail(FileAction action, int error) const;
     // Refuses (OutputError) what must not be replaced at the path; notes what stands there.
     void checkWhatStandsThere();
     void startWriteBack();
@@ -268,7 +272,7 @@ class UpdateFile {
 
   private:
     UpdateFile(const fs::path& path, const platform::Handle& file) : path_(path), file_(file) {}
-    [[noreturn]] void fail(const char* verb, int error) const;
+    [[noreturn]] void fail(FileAction action, int error) const;
 
     fs::path path_;
     const platform::Handle& file_;

@@ -4,7 +4,8 @@
 // Each command has an add function: it adds the sub-command with its options to the parser, and a
 // callback that checks what was given, in this program's words, and sets the job to run.
 
-#include "images/Image_util.h"
+#include "images/palette_files.h"
+#include "images/picture.h"
 
 #include <CLI/CLI.hpp>
 #include <memory>

@@ -4,7 +4,8 @@
 #include "app/Global.h"
 #include "app/container_edit.h"
 #include "formats/container.h"
-#include "images/Image_util.h"
+#include "images/palette_files.h"
+#include "images/picture.h"
 
 #include <memory>
 #include <string>

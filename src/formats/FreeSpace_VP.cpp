@@ -112,8 +112,9 @@ ContainerLayout TFreeSpaceVPReader::Layout(const std::vector<WriterEntry>& entri
     for (const auto& entry : entries) {
         // An empty file would read back as a folder in a VP with folders.
         if (tree && entry.size == 0)
-            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entry.name +
-                        "' is empty; in a VP with folders an empty file reads back as a folder");
+            throw FileError(FileAction::Create, newPath,
+                            "'" + entry.name +
+                                "' is empty; in a VP with folders an empty file reads back as a folder");
         const auto parts = pathParts(entry.name);
         const std::span<const std::string_view> folders(parts.data(), parts.size() - 1);
         std::size_t same = 0;

@@ -4,7 +4,7 @@
 #include "base/errors.h"
 #include "base/text.h"
 #include "formats/entry_checks.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <array>
 

@@ -1,7 +1,6 @@
 #include "formats/container.h"
 
 #include "base/errors.h"
-#include "formats/entry_checks.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "base/Files_global.h"
 #include "base/file_io.h"
 #include "base/records.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <array>
 #include <cstdint>
@@ -184,8 +184,8 @@ class ContainerWriter {
 class EntryLayoutWriter : public ContainerWriter {
   public:
     // What entry is stored as, as far as it tells two entries apart (its name cut to the kind's
-    // field, with its folders or type). Throws Error naming newPath and the name when the kind
-    // cannot store it.
+    // field, with its folders or type). Throws a FileError (creating newPath) naming the name when the
+    // kind cannot store it.
     virtual std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const = 0;
     // Checks every entry against the kind's fields and limits and lays the container out. Throws
     // Error naming newPath and the entry; distinct keys are the caller's to check.

@@ -12,10 +12,6 @@ std::uint64_t nonNegative(const ByteSource& file, std::int64_t value, const std:
     return static_cast<std::uint64_t>(value);
 }
 
-std::string entryLabel(std::size_t index, const std::string& name) {
-    return "entry " + std::to_string(index) + " '" + name + "'";
-}
-
 EntryRow signedRecord(const ByteSource& file, std::size_t index, std::string name, std::int32_t offset,
                       std::int32_t size) {
     const auto start = nonNegativeOffset(file, index, name, offset);
@@ -47,12 +43,6 @@ std::uint64_t nonNegativeOffset(const ByteSource& file, std::size_t index, const
                                 std::int32_t offset) {
     if (offset < 0) nonNegative(file, offset, entryLabel(index, name) + ": offset");
     return static_cast<std::uint64_t>(offset);
-}
-
-std::string rangeProblem(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
-    if (rangeFits(fileSize, offset, size)) return {};
-    return "offset " + std::to_string(offset) + " + size " + std::to_string(size) +
-           " runs past the end of the file (" + std::to_string(fileSize) + " bytes)";
 }
 
 } // namespace vexa

@@ -13,9 +13,6 @@ namespace vexa {
 // naming the file and the field ("the directory offset", "entry 3 'FOO': size"); returns it unsigned.
 std::uint64_t nonNegative(const ByteSource& file, std::int64_t value, const std::string& field);
 
-// "entry 3 'FOO'", as messages name an entry after the file.
-std::string entryLabel(std::size_t index, const std::string& name);
-
 // A record of signed 32-bit offset and size fields; a negative one is refused.
 EntryRow signedRecord(const ByteSource& file, std::size_t index, std::string name, std::int32_t offset,
                       std::int32_t size);
@@ -30,14 +27,5 @@ std::uint64_t nonNegativeSize(const ByteSource& file, std::size_t index, const s
                               std::int32_t size);
 std::uint64_t nonNegativeOffset(const ByteSource& file, std::size_t index, const std::string& name,
                                 std::int32_t offset);
-
-// True when size bytes at offset lie inside a file of fileSize bytes.
-inline bool rangeFits(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size) {
-    return offset <= fileSize && size <= fileSize - offset;
-}
-
-// Why an entry's bytes cannot all be read from a file of fileSize bytes, or empty when they lie
-// inside it.
-std::string rangeProblem(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t size);
 
 } // namespace vexa

@@ -79,14 +79,15 @@ void requireTextureNames(const std::vector<MipTextureLump>& lumps, const fs::pat
     for (std::size_t i = 0; i < lumps.size(); ++i) {
         const auto& name = lumps[i].name;
         if (name.empty())
-            throw Error("Cannot create file " + displayPath(newPath) + ": texture " + std::to_string(i + 1) +
-                        " has an empty name");
+            throw FileError(FileAction::Create, newPath,
+                            "texture " + std::to_string(i + 1) + " has an empty name");
         requireNameFits(name, wad::kMaxNameLength, newPath);
         const auto [at, added] = first.emplace(lowerAscii(name), i);
         if (!added)
-            throw Error("Cannot create file " + displayPath(newPath) + ": the textures '" +
-                        latin1ToUtf8(lumps[at->second].name) + "' and '" + latin1ToUtf8(name) +
-                        "' have the same name (the games look names up without regard to case)");
+            throw FileError(FileAction::Create, newPath,
+                            "the textures '" + latin1ToUtf8(lumps[at->second].name) + "' and '" +
+                                latin1ToUtf8(name) +
+                                "' have the same name (the games look names up without regard to case)");
     }
 }
 
@@ -121,8 +122,9 @@ void writeTextureWad(TextureKind kind, const fs::path& newPath, const std::vecto
         [&](std::size_t i) {
             auto bytes = mipTextureLumpBytes(kind, lumps[i], make(i));
             if (bytes.size() != mipTextureLumpSize(kind, lumps[i].size))
-                throw Error("Cannot create file " + displayPath(newPath) + ": texture '" +
-                            latin1ToUtf8(lumps[i].name) + "' changed size while it was written");
+                throw FileError(FileAction::Create, newPath,
+                                "texture '" + latin1ToUtf8(lumps[i].name) +
+                                    "' changed size while it was written");
             return bytes;
         },
         directory, sources, progress);

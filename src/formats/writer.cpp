@@ -42,8 +42,9 @@ void requireOutsideSourceFolder(const fs::path& newPath, const fs::path& sourceF
     if (ec) return;
     const auto relative = output.lexically_relative(folder);
     if (!relative.empty() && *relative.begin() != "..")
-        throw Error("Cannot create file " + displayPath(newPath) + ": it lies inside the source folder " +
-                    displayPath(sourceFolder) + ", whose files it is built from");
+        throw FileError(FileAction::Create, newPath,
+                        "it lies inside the source folder " + displayPath(sourceFolder) +
+                            ", whose files it is built from");
 }
 
 void stopIfAsked(ProgressSink* progress, const fs::path& newPath) {
@@ -58,8 +59,7 @@ void requireNotReplaced(const platform::NodeInfo& replaced, const ByteSource& so
     const auto* file = source.file();
     if (!file || source.offsetIn(*file)) return;
     if (replaced.kind == platform::NodeKind::RegularFile && sameFile(file->identity(), replaced))
-        throw Error("Cannot create file " + displayPath(newPath) + ": it is the source file " +
-                    displayPath(source.path()));
+        throw FileError(FileAction::Create, newPath, "it is the source file " + displayPath(source.path()));
 }
 
 // Copies an entry's bytes, and lets go of the file they came from (one of a folder's 10,000).
@@ -288,10 +288,7 @@ bool updateContainerFile(const WriterLock& lock, const InputFile& archive, std::
         file->writeAt(at, layout.tail);
         file->sync();
         stopIfAsked(progress, path);
-        if (!lock.stillAt())
-            throw ContainerChangedOnDisk("Cannot save " + displayPath(path) +
-                                         ": another program replaced it while it was being written; "
-                                         "what that program wrote is left as it is");
+        if (!lock.stillAt()) throw replacedWhileWritten(path);
         switchHeader(*file, lock, layout.head);
     } catch (const Error& failure) {
         undo(failure);
@@ -358,8 +355,8 @@ void EntryLayoutWriter::WriteContainer(const fs::path& newPath, const fs::path& 
 std::string storedName(const std::string& name, const fs::path& newPath) {
     auto stored = utf8ToLatin1(name);
     if (!stored)
-        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + name +
-                    "' has characters that cannot be stored");
+        throw FileError(FileAction::Create, newPath,
+                        "the name '" + name + "' has characters that cannot be stored");
     return *stored;
 }
 
@@ -377,9 +374,9 @@ std::string storedNameWithin(const std::string& name, std::size_t maxLength, con
 
 void requireNameFits(const std::string& stored, std::size_t maxLength, const fs::path& newPath) {
     if (stored.size() > maxLength)
-        throw Error("Cannot create file " + displayPath(newPath) + ": the name '" + latin1ToUtf8(stored) +
-                    "' is " + std::to_string(stored.size()) + " characters long; this kind stores at most " +
-                    std::to_string(maxLength));
+        throw FileError(FileAction::Create, newPath,
+                        "the name '" + latin1ToUtf8(stored) + "' is " + std::to_string(stored.size()) +
+                            " characters long; this kind stores at most " + std::to_string(maxLength));
 }
 
 void requireDistinctStoredNames(const std::vector<WriterEntry>& entries, const std::vector<std::string>& keys,
@@ -390,16 +387,17 @@ void requireDistinctStoredNames(const std::vector<WriterEntry>& entries, const s
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const auto [at, added] = first.emplace(keys[i], i);
         if (!added && !(mayRepeat && mayRepeat(at->second, i)))
-            throw Error("Cannot create file " + displayPath(newPath) + ": '" + entries[at->second].name +
-                        "' and '" + entries[i].name + "' would both be stored as '" + latin1ToUtf8(keys[i]) +
-                        "'");
+            throw FileError(FileAction::Create, newPath,
+                            "'" + entries[at->second].name + "' and '" + entries[i].name +
+                                "' would both be stored as '" + latin1ToUtf8(keys[i]) + "'");
     }
 }
 
 void requireSizeFits32(const std::string& name, std::uint64_t size, const fs::path& newPath) {
     if (size > 0x7FFFFFFFull)
-        throw Error("Cannot create file " + displayPath(newPath) + ": '" + name + "' is " +
-                    std::to_string(size) + " bytes; this kind stores files under 2 GiB");
+        throw FileError(FileAction::Create, newPath,
+                        "'" + name + "' is " + std::to_string(size) +
+                            " bytes; this kind stores files under 2 GiB");
 }
 
 void requireSizesFit32(const std::vector<WriterEntry>& entries, const fs::path& newPath) {
@@ -416,8 +414,8 @@ std::uint64_t totalSize(const std::vector<WriterEntry>& entries) {
 
 void requireArchiveFits32(std::uint64_t end, const fs::path& newPath) {
     if (end > 0x7FFFFFFFull)
-        throw Error("Cannot create file " + displayPath(newPath) + ": the files add up to " +
-                    std::to_string(end) + " bytes; this kind holds under 2 GiB");
+        throw FileError(FileAction::Create, newPath,
+                        "the files add up to " + std::to_string(end) + " bytes; this kind holds under 2 GiB");
 }
 
 void putName(std::uint8_t* field, std::size_t width, const std::string& stored) {

@@ -1,12 +1,14 @@
 #include "images/DF_BM.h"
-#include "images/texture_layouts.h"
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
 #include "base/records.h"
-#include "images/Image_util.h"
 #include "images/decoded_picture.h"
 #include "images/df_columns.h"
+#include "images/picture.h"
+
+#include <bit>
+#include <cstring>
 
 namespace vexa {
 
@@ -145,6 +147,33 @@ TextureRules jediRules(const std::string&, bool seeThrough) {
     constexpr std::uint8_t kSeeThrough = 0;
     if (seeThrough) return {{kSeeThrough + 1, 255, kSeeThrough}, true};
     return {{0, 255, std::nullopt}, false};
+}
+
+// The plain BM written from a picture. Its header: "BM " 0x1E, width, height, the same two again (a
+// multiple BM marks itself there), the transparency byte, log2 of the height, compression, the pixel
+// bytes, 12 bytes of padding.
+constexpr std::uint8_t kBmMagic[4] = {'B', 'M', ' ', 0x1E};
+constexpr std::size_t kBmSameWidth = 8, kBmSameHeight = 10, kBmTransparency = 12, kBmLogHeight = 13;
+constexpr std::uint8_t kBmTransparent = 0x36, kBmOpaque = 0x3E;
+
+// Pixels column by column from the bottom up. transparent sets the header's transparency flag (index
+// 0 is then not drawn).
+std::vector<std::uint8_t> dfBmFileBytes(const IndexedImage& image, bool transparent) {
+    const std::size_t width = image.width, height = image.height;
+    std::vector<std::uint8_t> out(TDFBMReader::kHeaderSize + width * height);
+    std::memcpy(out.data(), kBmMagic, sizeof kBmMagic);
+    putU16(&out[kWidthOffset], static_cast<std::uint16_t>(width));
+    putU16(&out[kHeightOffset], static_cast<std::uint16_t>(height));
+    putU16(&out[kBmSameWidth], static_cast<std::uint16_t>(width));
+    putU16(&out[kBmSameHeight], static_cast<std::uint16_t>(height));
+    out[kBmTransparency] = transparent ? kBmTransparent : kBmOpaque;
+    out[kBmLogHeight] = std::has_single_bit(height) ? static_cast<std::uint8_t>(std::countr_zero(height)) : 0;
+    putU32(&out[kDataSizeOffset], static_cast<std::uint32_t>(width * height));
+    auto* pixels = &out[TDFBMReader::kHeaderSize];
+    for (std::size_t c = 0; c < width; ++c)
+        for (std::size_t r = 0; r < height; ++r)
+            pixels[c * height + r] = image.indices[(height - 1 - r) * width + c];
+    return out;
 }
 } // namespace
 

@@ -2,7 +2,7 @@
 // Dark Forces BM textures: a 32-byte header, then the pixels stored column by column from the
 // bottom up; a "multiple" BM holds several sub-images, each behind its own 28-byte header.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 #include "images/texture_kind.h"
 
 namespace vexa {

@@ -2,7 +2,7 @@
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // Jedi Knight BM: a 128-byte header, then images of a width, a height and their rows, and, when
 // the palette flag says so, the file's own 768-byte palette at its very end.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 namespace vexa {
 

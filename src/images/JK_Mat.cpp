@@ -1,10 +1,11 @@
 #include "images/JK_Mat.h"
-#include "images/texture_layouts.h"
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
 #include "base/records.h"
-#include "images/Image_util.h"
+#include "images/picture.h"
+
+#include <cstring>
 
 namespace vexa {
 
@@ -99,6 +100,50 @@ TextureRules jediRules(const std::string&, bool seeThrough) {
     constexpr std::uint8_t kSeeThrough = 0;
     if (seeThrough) return {{kSeeThrough + 1, 255, kSeeThrough}, true};
     return {{0, 255, std::nullopt}, false};
+}
+
+// The MAT written from a picture: one texture record and one texture (its four levels), 8 bits a
+// pixel. Header fields: "MAT ", version, type (2: textures), record count, texture count, colour
+// mode (0: indexed), bits a pixel.
+constexpr std::uint8_t kMatMagic[4] = {'M', 'A', 'T', ' '};
+constexpr std::int32_t kMatVersion = 0x32, kMatTextures = 2, kMatBits = 8;
+constexpr std::size_t kMatTypeField = 8, kMatTextureCountField = 16, kMatBitsField = 24;
+// Texture record: type 8 (texture), transparent colour, four tiling factors 1.0, two zeros, a
+// constant the game's own files hold, the texture's number.
+constexpr std::int32_t kMatTextureRecord = 8;
+constexpr std::uint32_t kOneAsFloat = 0x3F800000, kRecordConstant = 0xBFF78482;
+// Texture header: width, height, transparency, two unused, mip level count.
+constexpr std::size_t kMatTextureHeaderSize = 24, kMatTransparencyField = 8, kMatLevelCountField = 20;
+
+// transparent sets the texture's transparency (index 0 is then not drawn).
+std::vector<std::uint8_t> jkMatFileBytes(const MipImages& levels, bool transparent) {
+    std::vector<std::uint8_t> out(TJKMatReader::kHeaderSize + TJKMatReader::kRecordSize +
+                                  kMatTextureHeaderSize);
+    std::memcpy(out.data(), kMatMagic, sizeof kMatMagic);
+    putI32(&out[4], kMatVersion);
+    putI32(&out[kMatTypeField], kMatTextures);
+    putI32(&out[TJKMatReader::kCountOffset], 1);
+    putI32(&out[kMatTextureCountField], 1);
+    putI32(&out[kMatBitsField], kMatBits);
+
+    auto* record = &out[TJKMatReader::kHeaderSize];
+    putI32(record, kMatTextureRecord);
+    for (std::size_t i = 0; i < 4; ++i)
+        putU32(record + 8 + 4 * i, kOneAsFloat);
+    putU32(record + 32, kRecordConstant);
+
+    auto* texture = record + TJKMatReader::kRecordSize;
+    putU32(texture, levels[0].width);
+    putU32(texture + 4, levels[0].height);
+    putI32(texture + kMatTransparencyField, transparent ? 1 : 0);
+    putI32(texture + kMatLevelCountField, static_cast<std::int32_t>(levels.size()));
+    std::size_t levelBytes = 0;
+    for (const auto& level : levels)
+        levelBytes += level.indices.size();
+    out.reserve(out.size() + levelBytes);
+    for (const auto& level : levels)
+        out.insert(out.end(), level.indices.begin(), level.indices.end());
+    return out;
 }
 } // namespace
 

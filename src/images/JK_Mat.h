@@ -2,7 +2,7 @@
 // Jedi Knight MAT materials: a 76-byte header, then either textures (each a 24-byte header and its
 // mip levels, largest first) or colour records whose first one names the material's colour.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 #include "images/texture_kind.h"
 
 namespace vexa {

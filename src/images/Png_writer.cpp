@@ -74,11 +74,11 @@ void writeIndexedPng(const OutputPath& path, std::uint32_t width, std::uint32_t 
 
     OutputFile out(path); // put in place only when whole
     png_support::WriteStruct png;
-    if (!png.ok()) throw Error("Cannot write file " + displayPath(path.path()) + ": out of memory");
+    if (!png.ok()) throw FileError(FileAction::Write, path.path(), "out of memory");
     PngTarget target{&out, nullptr};
     png_set_write_fn(png.png(), &target, writeBytes, png_support::flushNothing);
     if (!encode(png.png(), png.info(), width, height, plte, source, rows.data(), bandRows))
-        throw Error("Cannot write file " + displayPath(path.path()));
+        throw FileError(FileAction::Write, path.path(), {});
     out.close();
 }
 
@@ -94,7 +94,7 @@ bool pngOutputBuilt() {
 
 void writeIndexedPng(const OutputPath& path, std::uint32_t, std::uint32_t, const PixelRows&,
                      const PaletteTable&) {
-    throw Error("Cannot write file " + displayPath(path.path()) + ": " + kNoPngOutput);
+    throw FileError(FileAction::Write, path.path(), kNoPngOutput);
 }
 
 } // namespace vexa

@@ -2,7 +2,8 @@
 // The PNG form of the pictures the converters write: 8-bit paletted, the palette passed in as its PLTE
 // in the same order, the same indices as the BMP would hold.
 
-#include "images/Image_util.h"
+#include "base/file_io.h"
+#include "images/picture.h"
 
 namespace vexa {
 

@@ -2,7 +2,7 @@
 // Quake 2 WAL textures: a 100-byte header giving the size and the offsets of four mip levels;
 // the largest level is converted.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 #include "images/texture_kind.h"
 
 namespace vexa {

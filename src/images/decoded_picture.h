@@ -7,7 +7,7 @@
 // entry's size without allocating for the picture and never throws, so a wrong guess is refused
 // before anything is decoded. A decoder throws a FormatError naming the entry and the values.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,6 +3,7 @@
 #include "base/byte_reader.h"
 #include "base/errors.h"
 #include "images/Png_writer.h"
+#include "images/bmp.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // Pictures drawn elsewhere, on their way into a game texture: PNG and BMP files read into colours,
 // those colours mapped onto a 256-colour palette, and the smaller mip levels the texture kinds carry.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 
 #include <array>
 #include <cstdint>
@@ -16,13 +16,6 @@ namespace vexa {
 
 struct PictureSize {
     std::uint32_t width = 0, height = 0;
-};
-
-// A picture file's own colour table and indices, for a file that stores indices (8-bit BMP,
-// paletted PNG): red, green, blue per entry, in the file's order (at most 256 entries).
-struct StoredIndices {
-    IndexedImage image;
-    std::vector<std::array<std::uint8_t, 3>> colours;
 };
 
 // A picture as read: red, green, blue, alpha per pixel, top row first, 4 x width bytes a row.

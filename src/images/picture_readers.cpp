@@ -3,11 +3,12 @@
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
+#include "base/file_io.h"
+#include "images/bmp.h"
 #include "images/picture_import.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -31,163 +32,31 @@ bool isPng(const ByteSource& file) {
     return file.readSome(0, start) == start.size() && start == kPngSignature;
 }
 
-bool isBmp(const ByteSource& file) {
-    std::array<std::uint8_t, 2> start{};
-    return file.readSome(0, start) == start.size() && start[0] == 'B' && start[1] == 'M';
-}
-
 PictureSize checkedSize(const ByteSource& file, std::int64_t width, std::int64_t height) {
-    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
-        refuse(file, "a picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                         " pixels; pictures from 1 to " + std::to_string(kMaxImageSide) +
-                         " pixels a side are taken");
+    requireSidesInRange(file, width, height);
     return {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
 }
 
 // ---- BMP ---------------------------------------------------------------------------------------
 
-constexpr std::size_t kBmpFileHeaderSize = 14;
-constexpr std::size_t kDataOffsetField = 10;
-constexpr std::size_t kInfoHeaderSize = 40; // the smallest header taken (BITMAPINFOHEADER)
-constexpr std::size_t kLargestInfoHeader = 124;
-constexpr std::size_t kMasksOffset = kBmpFileHeaderSize + kInfoHeaderSize; // red, green, blue, alpha masks
-constexpr std::uint32_t kUncompressed = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kJpeg = 4, kPngInside = 5,
-                        kAlphaBitFields = 6;
-
-struct BmpHeader {
-    PictureSize size;
-    bool topDown = false;
-    int bits = 0;
-    std::uint64_t dataOffset = 0;
-    std::uint64_t stride = 0;
-    std::size_t colourCount = 0; // 8-bit pictures
-    std::uint64_t coloursAt = 0;
-    std::array<std::uint32_t, 4> masks{}; // 32-bit pictures: red, green, blue, alpha
-};
-
-std::string compressionName(std::uint32_t compression) {
-    switch (compression) {
-    case kRle8:
-        return "RLE8 compression";
-    case kRle4:
-        return "RLE4 compression";
-    case kJpeg:
-        return "JPEG data";
-    case kPngInside:
-        return "PNG data";
-    default:
-        return "compression " + std::to_string(compression);
-    }
-}
-
-BmpHeader readBmpHeader(const ByteSource& file) {
-    std::array<std::uint8_t, kBmpFileHeaderSize + kLargestInfoHeader> bytes{};
-    const auto got = file.readSome(0, bytes);
-    if (got < kBmpFileHeaderSize + kInfoHeaderSize) refuse(file, "the BMP header is cut short");
-    const ByteReader fields(std::span(bytes.data(), got), displayPath(file.path()));
-    const auto infoSize = fields.u32(kBmpFileHeaderSize);
-    if (infoSize < kInfoHeaderSize || infoSize > kLargestInfoHeader)
-        refuse(file,
-               "a BMP info header of " + std::to_string(infoSize) + " bytes is not handled (40 to 124 are)");
-    BmpHeader h;
-    const auto rawHeight = static_cast<std::int64_t>(fields.i32(22));
-    h.topDown = rawHeight < 0;
-    h.size = checkedSize(file, fields.i32(18), h.topDown ? -rawHeight : rawHeight);
-    h.bits = fields.u16(28);
-    const auto compression = fields.u32(30);
-    if (h.bits != 8 && h.bits != 24 && h.bits != 32)
-        refuse(file, std::to_string(h.bits) + "-bit BMP pictures are not handled (8, 24 and 32 bits are)");
-    const bool masked = compression == kBitFields || compression == kAlphaBitFields;
-    if (compression != kUncompressed && !(masked && h.bits == 32))
-        refuse(file, "BMP pictures with " + compressionName(compression) + " are not handled");
-
-    if (h.bits == 32) {
-        h.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
-        if (masked) {
-            const auto count = compression == kAlphaBitFields ? 4u : 3u;
-            const auto at = kMasksOffset;
-            // Masks follow a 40-byte header, or are its fields in the larger ones.
-            for (unsigned i = 0; i < count; ++i)
-                h.masks[i] = fields.u32(at + 4 * i);
-            if (infoSize >= 56 && count == 3) h.masks[3] = fields.u32(at + 12);
-        } else if (infoSize >= 56) {
-            h.masks[3] = fields.u32(kMasksOffset + 12);
-        }
-        for (const auto mask : h.masks)
-            if (mask != 0 && !std::has_single_bit((mask >> std::countr_zero(mask)) + 1))
-                refuse(file, "a BMP colour mask that is not one run of bits is not handled");
-    }
-    if (h.bits == 8) {
-        const auto used = fields.u32(46);
-        if (used > kPaletteEntries)
-            refuse(file,
-                   "the BMP colour table claims " + std::to_string(used) + " entries; at most 256 are taken");
-        h.colourCount = used == 0 ? kPaletteEntries : used;
-        h.coloursAt = kBmpFileHeaderSize + infoSize;
-    }
-    h.dataOffset = fields.u32(kDataOffsetField);
-    h.stride = (std::uint64_t{h.size.width} * static_cast<std::uint64_t>(h.bits) + 31) / 32 * 4;
-    const auto pixelBytes = h.stride * h.size.height;
-    if (h.dataOffset > file.size() || pixelBytes > file.size() - h.dataOffset)
-        refuse(file, std::to_string(h.size.width) + " x " + std::to_string(h.size.height) + " pixels (" +
-                         std::to_string(pixelBytes) + " bytes) at offset " + std::to_string(h.dataOffset) +
-                         " run past the end of the file (" + std::to_string(file.size()) + " bytes)");
-    return h;
-}
-
-std::uint8_t maskedChannel(std::uint32_t pixel, std::uint32_t mask, std::uint8_t missing) {
-    if (mask == 0) return missing;
-    const auto shift = std::countr_zero(mask);
-    const auto top = mask >> shift;
-    return static_cast<std::uint8_t>((std::uint64_t{(pixel & mask) >> shift} * 255 + top / 2) / top);
-}
-
 ColourPicture readBmp(const ByteSource& file) {
-    const auto h = readBmpHeader(file);
-    const std::size_t width = h.size.width, height = h.size.height;
-    ColourPicture out{h.size.width, h.size.height, std::vector<std::uint8_t>(width * height * kRgba), {}};
-
-    std::vector<std::array<std::uint8_t, 3>> colours;
-    if (h.bits == 8) {
-        const auto table =
-            file.readBlock(h.coloursAt, 4 * std::uint64_t{h.colourCount}, "the BMP colour table");
-        for (std::size_t i = 0; i < h.colourCount; ++i)
-            colours.push_back({table[4 * i + 2], table[4 * i + 1], table[4 * i]});
-        out.stored =
-            StoredIndices{{h.size.width, h.size.height, std::vector<std::uint8_t>(width * height)}, colours};
-    }
+    const auto layout = readBmpLayout(file);
+    if (layout.bits != 8) return {layout.width, layout.height, readBmpColours(file, layout), {}};
+    auto stored = readIndexedBmp(file, layout);
+    const auto& colours = stored.colours;
+    ColourPicture out{
+        layout.width, layout.height, std::vector<std::uint8_t>(stored.image.indices.size() * kRgba), {}};
     bool indicesInTable = true;
-    std::vector<std::uint8_t> row(h.stride);
-    for (std::size_t r = 0; r < height; ++r) {
-        const auto stored = h.topDown ? r : height - 1 - r;
-        file.readExact(h.dataOffset + stored * h.stride, row,
-                       "row " + std::to_string(stored) + " of the pixels");
-        auto* rgba = out.rgba.data() + r * width * kRgba;
-        for (std::size_t c = 0; c < width; ++c, rgba += kRgba) {
-            if (h.bits == 8) {
-                const auto index = row[c];
-                out.stored->image.indices[r * width + c] = index;
-                // An index past the table is black, and the file's indices are not kept as they are.
-                const auto known = index < colours.size();
-                indicesInTable = indicesInTable && known;
-                const std::array<std::uint8_t, 3> colour =
-                    known ? colours[index] : std::array<std::uint8_t, 3>{};
-                std::memcpy(rgba, colour.data(), 3);
-                rgba[3] = 255;
-            } else if (h.bits == 24) {
-                rgba[0] = row[3 * c + 2], rgba[1] = row[3 * c + 1], rgba[2] = row[3 * c], rgba[3] = 255;
-            } else {
-                const auto* at = &row[4 * c];
-                const auto pixel = std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 |
-                                   std::uint32_t{at[2]} << 16 | std::uint32_t{at[3]} << 24;
-                rgba[0] = maskedChannel(pixel, h.masks[0], 0);
-                rgba[1] = maskedChannel(pixel, h.masks[1], 0);
-                rgba[2] = maskedChannel(pixel, h.masks[2], 0);
-                rgba[3] = maskedChannel(pixel, h.masks[3], 255);
-            }
-        }
+    for (std::size_t p = 0; p < stored.image.indices.size(); ++p) {
+        const auto index = stored.image.indices[p];
+        // An index past the table is black, and the file's indices are not kept as they are.
+        const auto known = index < colours.size();
+        indicesInTable = indicesInTable && known;
+        const std::array<std::uint8_t, 3> colour = known ? colours[index] : std::array<std::uint8_t, 3>{};
+        std::memcpy(&out.rgba[p * kRgba], colour.data(), 3);
+        out.rgba[p * kRgba + 3] = 255;
     }
-    if (!indicesInTable) out.stored.reset();
+    if (indicesInTable) out.stored = std::move(stored);
     return out;
 }
 
@@ -364,7 +233,10 @@ ColourPicture readColourPicture(const fs::path& path) {
 
 PictureSize readPictureSize(const ByteSource& file) {
     if (isPng(file)) return pngSize(file);
-    if (isBmp(file)) return readBmpHeader(file).size;
+    if (isBmp(file)) {
+        const auto layout = readBmpLayout(file);
+        return {layout.width, layout.height};
+    }
     refuseUnknown(file);
 }
 

@@ -6,7 +6,8 @@
 
 #include "app/container_edit.h"
 #include "app/extract.h"
-#include "images/Image_util.h"
+#include "images/palette_files.h"
+#include "images/picture.h"
 #include "ui/BackgroundJob.h"
 #include "ui/EditHistory.h"
 

@@ -6,7 +6,7 @@
 #include "app/Global.h"
 #include "app/kinds.h"
 #include "formats/container.h"
-#include "images/Image_util.h"
+#include "images/palette_files.h"
 
 #include <QString>
 

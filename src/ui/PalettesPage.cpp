@@ -1,6 +1,6 @@
 #include "ui/PalettesPage.h"
 
-#include "images/Image_util.h"
+#include "images/palette_files.h"
 #include "ui/ElidedLabel.h"
 #include "ui/PageHost.h"
 #include "ui/Prompts.h"

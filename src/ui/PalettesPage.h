@@ -3,7 +3,7 @@
 // CurrentPalette (PB1), and loading a palette from one of five kinds of file (SBGetPal, RGPalGet), whose copy
 // in the Data folder becomes the chosen game's palette until the program ends.
 
-#include "images/Image_util.h"
+#include "images/palette.h"
 
 #include <QWidget>
 

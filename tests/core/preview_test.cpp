@@ -8,8 +8,8 @@
 #include "formats/DF_Gob.h"
 #include "formats/Wad_common.h"
 #include "formats/texture_builders.h"
-#include "images/Image_util.h"
 #include "images/image_builders.h"
+#include "images/palette_files.h"
 
 #include <gtest/gtest.h>
 
@@ -295,7 +295,7 @@ TEST_F(Previews, HostileAndHugeEntriesAreRefusedWithinBounds) {
         Bytes bytes;
         std::string mentions;
     } cases[] = {
-        {"COLOURS.BMP", bmp(2, 2, 1000, 1078, 8), "1000 colours"},
+        {"COLOURS.BMP", bmp(2, 2, 1000, 1078, 8), "1000 entries"},
         {"PAST.BMP", bmp(64, 64, 0, 1078, 100), "64 x 64 pixels at offset 1078"},
         {"OFFSET.BMP", bmp(2, 2, 0, 0xFFFFFFF0, 8), "offset 4294967280"},
         {"WIDTH0.BMP", bmp(0, 2, 0, 1078, 8), "0 x 2"},

@@ -6,8 +6,8 @@
 #include "app/kinds.h"
 #include "base/errors.h"
 #include "formats/texture_builders.h"
-#include "images/Image_util.h"
 #include "images/image_builders.h"
+#include "images/palette_files.h"
 
 #include <gtest/gtest.h>
 

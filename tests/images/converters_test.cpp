@@ -3,11 +3,11 @@
 #include "base/errors.h"
 #include "formats/image_folder.h"
 #include "images/DF_BM.h"
-#include "images/Image_util.h"
 #include "images/JK_BM.h"
 #include "images/JK_Mat.h"
 #include "images/Q2_Wal.h"
 #include "images/image_builders.h"
+#include "images/picture_output.h"
 
 #include <gtest/gtest.h>
 

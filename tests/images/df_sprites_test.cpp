@@ -2,6 +2,7 @@
 // hand and decoded against their pixels; damaged and looping ones refused.
 
 #include "base/errors.h"
+#include "base/file_io.h"
 #include "images/DF_BM.h"
 #include "images/content_builders.h"
 #include "images/content_faults.h"

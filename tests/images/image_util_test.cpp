@@ -1,6 +1,7 @@
 #include "base/errors.h"
-#include "images/Image_util.h"
+#include "images/bmp.h"
 #include "images/image_builders.h"
+#include "images/palette_files.h"
 
 #include <gtest/gtest.h>
 
@@ -180,11 +181,11 @@ TEST(Palette, BmpColourTableIsCopiedUnchanged) {
     test::writeFile(dir / "24.bmp", bmp(24, 1024));
     test::writeFile(dir / "cut.bmp", bmp(8, 1000));
 
-    ASSERT_TRUE(take(LoadBmpPalette(dir / "8.bmp")));
+    ASSERT_TRUE(take(LoadBmpPalette(InputFile(dir / "8.bmp"))));
     EXPECT_EQ(currentTable(), table);
     setPalette(test::knownPalette(2));
-    EXPECT_FALSE(LoadBmpPalette(dir / "24.bmp"));
-    EXPECT_FALSE(LoadBmpPalette(dir / "cut.bmp"));
+    EXPECT_FALSE(LoadBmpPalette(InputFile(dir / "24.bmp")));
+    EXPECT_FALSE(LoadBmpPalette(InputFile(dir / "cut.bmp")));
     EXPECT_EQ(currentTable(), tableOf(test::knownPalette(2)));
 }
 
@@ -198,17 +199,17 @@ TEST(Palette, CmpJkBmAndPltSources) {
     test::writeFile(dir / "none.bm", test::jkBm({{2, 2, Bytes(4, 1)}}));
     test::writeFile(dir / "tiny.bm", ByteBuilder().raw("BM  ").zeros(8).i32(2).zeros(300).bytes());
 
-    ASSERT_TRUE(take(LoadCmpPalette(dir / "good.cmp")));
+    ASSERT_TRUE(take(LoadCmpPalette(InputFile(dir / "good.cmp"))));
     EXPECT_EQ(currentTable(), tableOf(rgb));
-    ASSERT_TRUE(take(LoadJkBmPalette(dir / "own.bm")));
+    ASSERT_TRUE(take(LoadJkBmPalette(InputFile(dir / "own.bm"))));
     EXPECT_EQ(currentTable(), tableOf(rgb));
 
     // Refused sources leave the palette as it was, also those whose palette would be cut short.
     setPalette(test::knownPalette(8));
     for (const char* name : {"wrong.cmp", "short.cmp"})
-        EXPECT_FALSE(LoadCmpPalette(dir / name)) << name;
+        EXPECT_FALSE(LoadCmpPalette(InputFile(dir / name))) << name;
     for (const char* name : {"none.bm", "tiny.bm"})
-        EXPECT_FALSE(LoadJkBmPalette(dir / name)) << name;
+        EXPECT_FALSE(LoadJkBmPalette(InputFile(dir / name))) << name;
     EXPECT_EQ(currentTable(), tableOf(test::knownPalette(8)));
 }
 
@@ -222,7 +223,7 @@ TEST(Palette, PltLoadsEntriesUpToItsLastIndex) {
     test::writeFile(dir / "one.plt", Bytes{0});
 
     setPalette(test::knownPalette(1));
-    ASSERT_TRUE(take(LoadPltPalette(dir / "a.plt")));
+    ASSERT_TRUE(take(LoadPltPalette(InputFile(dir / "a.plt"))));
     Bytes expected(1024, 0);
     for (std::size_t i = 0; i < 16; ++i)
         for (std::size_t c = 0; c < 3; ++c)
@@ -230,7 +231,7 @@ TEST(Palette, PltLoadsEntriesUpToItsLastIndex) {
     EXPECT_EQ(currentTable(), expected);
 
     for (const char* name : {"short.plt", "one.plt"})
-        EXPECT_FALSE(LoadPltPalette(dir / name)) << name;
+        EXPECT_FALSE(LoadPltPalette(InputFile(dir / name))) << name;
 }
 
 TEST(Palette, MissingSourceGivesTheFileLayerMessage) {

@@ -2,7 +2,7 @@
 // Pictures for the import tests: BMP files laid out by hand, PNG files through libpng's simplified
 // writer, and palettes of chosen colours.
 
-#include "images/Image_util.h"
+#include "images/picture.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>

@@ -7,9 +7,9 @@
 #include "formats/DF_Gob.h"
 #include "formats/HL_WAD3.h"
 #include "formats/texture_builders.h"
-#include "images/Image_util.h"
 #include "images/Png_writer.h"
 #include "images/image_builders.h"
+#include "images/picture_output.h"
 #include "images/png_decode.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 // window over scripted Prompts, and its controls found by their object names.
 
 #include "ScriptedPrompts.h"
-#include "images/Image_util.h"
 #include "images/image_builders.h"
+#include "images/palette_files.h"
 #include "support/test_files.h"
 #include "ui/BackgroundJob.h"
 #include "ui/Main.h"

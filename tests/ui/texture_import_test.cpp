@@ -6,6 +6,7 @@
 #include "app/kinds.h"
 #include "base/file_io.h"
 #include "images/picture_builders.h"
+#include "images/picture_output.h"
 #include "ui/ImportPictureDialog.h"
 
 #include <QCheckBox>

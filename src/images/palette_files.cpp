@@ -1,0 +1,194 @@
+#include "images/palette_files.h"
+
+#include "base/byte_reader.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "base/text.h"
+
+#include <algorithm>
+
+namespace vexa {
+
+namespace {
+
+// An 8-bit BMP's headers (file header 14 bytes, info header 40), then its colour table.
+constexpr std::size_t kBmpBitCountOffset = 28;
+constexpr std::size_t kBmpColourTableOffset = 14 + 40;
+
+constexpr std::size_t kCmpHeaderSize = 66; // the colour map's entries start at 66, not 64
+constexpr std::uint8_t kCmpMagic[4] = {'C', 'M', 'P', ' '};
+constexpr std::size_t kJkBmHeaderSize = 128;
+constexpr std::size_t kJkBmPaletteFlagOffset = 12;
+constexpr std::int32_t kJkBmHasPalette = 2;
+constexpr std::size_t kPltHeaderSize = 2;
+
+// "JediKnight   BM" -> "JediKnight BM": the Palettes page's captions, as a message says them.
+std::string singleSpaced(std::string_view caption) {
+    std::string out;
+    for (const char c : caption)
+        if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
+    return out;
+}
+
+std::optional<Palette> readPal(const ByteSource& file) {
+    return LoadPalFile(file, 255);
+}
+
+// A palette of entries 0..n read at offset, the others black; nullopt when the file is too short.
+std::optional<Palette> readPalette(const ByteSource& file, std::uint64_t offset, int n, std::string source) {
+    Palette palette;
+    if (!ReadPaletteTriples(file, offset, n, palette.table)) return std::nullopt;
+    palette.source = std::move(source);
+    return palette;
+}
+
+} // namespace
+
+bool ReadPaletteTriples(const ByteSource& file, std::uint64_t offset, int n, PaletteTable& palette) {
+    if (n < 0 || n > 255) return false;
+    const std::uint64_t count = 3 * static_cast<std::uint64_t>(n + 1);
+    if (!rangeFits(file.size(), offset, count)) return false;
+    const auto triples = file.readBlock(offset, count, "the palette");
+
+    std::uint8_t largest = 0;
+    for (std::size_t i = 0; i <= static_cast<std::size_t>(n); ++i) {
+        const std::uint8_t red = triples[3 * i], green = triples[3 * i + 1], blue = triples[3 * i + 2];
+        palette[4 * i] = blue;
+        palette[4 * i + 1] = green;
+        palette[4 * i + 2] = red;
+        largest = std::max({largest, red, green, blue});
+    }
+    if (largest < 64) {
+        for (std::size_t i = 0; i < kPaletteEntries; ++i)
+            for (std::size_t c = 0; c < 3; ++c)
+                palette[4 * i + c] = widenSixBit(palette[4 * i + c]);
+    }
+    return true;
+}
+
+std::optional<Palette> LoadPalFile(const ByteSource& file, int n) {
+    return readPalette(file, 0, n, "palette file " + displayPath(file.path()));
+}
+
+std::optional<Palette> LoadPalFile(const fs::path& path, int n) {
+    return LoadPalFile(InputFile(path), n);
+}
+
+std::optional<Palette> LoadBmpPalette(const ByteSource& file) {
+    if (file.size() < kBmpColourTableOffset + kPaletteTableSize) return std::nullopt;
+    const auto headers = file.readBlock(0, kBmpColourTableOffset, "the BMP headers");
+    if (ByteReader(headers, displayPath(file.path())).u16(kBmpBitCountOffset) != 8) return std::nullopt;
+    const auto table = file.readBlock(kBmpColourTableOffset, kPaletteTableSize, "the BMP colour table");
+    Palette palette;
+    std::copy(table.begin(), table.end(), palette.table.begin());
+    palette.source = "the colour table of " + displayPath(file.path());
+    return palette;
+}
+
+std::optional<Palette> LoadCmpPalette(const ByteSource& file) {
+    // A colour map too short for its 256 entries is refused, not loaded as a half-black palette.
+    if (file.size() < kCmpHeaderSize + kPalFileSize) return std::nullopt;
+    const auto header = file.readBlock(0, kCmpHeaderSize, "the CMP header");
+    if (!std::equal(std::begin(kCmpMagic), std::end(kCmpMagic), header.begin())) return std::nullopt;
+    return readPalette(file, kCmpHeaderSize, 255, "colour map " + displayPath(file.path()));
+}
+
+std::optional<Palette> LoadJkBmPalette(const ByteSource& file) {
+    if (file.size() < kJkBmHeaderSize + kPalFileSize) return std::nullopt;
+    const auto header = file.readBlock(0, kJkBmHeaderSize, "the BM header");
+    if (ByteReader(header, displayPath(file.path())).i32(kJkBmPaletteFlagOffset) != kJkBmHasPalette)
+        return std::nullopt;
+    return readPalette(file, file.size() - kPalFileSize, 255,
+                       "the own palette of " + displayPath(file.path()));
+}
+
+std::optional<Palette> LoadPltPalette(const ByteSource& file) {
+    if (file.size() < kPltHeaderSize) return std::nullopt;
+    const auto header = file.readBlock(0, kPltHeaderSize, "the PLT header");
+    return readPalette(file, kPltHeaderSize, header[1], "palette file " + displayPath(file.path()));
+}
+
+void SavePalFile(const fs::path& path, const PaletteTable& palette) {
+    std::array<std::uint8_t, kPalFileSize> triples{};
+    for (std::size_t i = 0; i < kPaletteEntries; ++i) {
+        triples[3 * i] = palette[4 * i + 2];
+        triples[3 * i + 1] = palette[4 * i + 1];
+        triples[3 * i + 2] = palette[4 * i];
+    }
+    const WriterLock lock(path, {});
+    AtomicOutputFile out(path, lock);
+    out.file().write(triples);
+    out.commit();
+}
+
+// ---- Game palettes -------------------------------------------------------------------------------
+
+const std::array<GamePaletteInfo, kGames>& gamePalettes() {
+    static const std::array<GamePaletteInfo, kGames> table = {{
+        {Game::DarkForcesBm, "DarkForces BM", "default_dark_forces.pal", "df-bm"},
+        {Game::JediKnightBm, "JediKnight   BM", "default_jk_bm.pal", "jk-bm"},
+        {Game::JediKnightMat, "JediKnight   MAT", "default_jk_mat.pal", "jk-mat"},
+        {Game::Quake1Bsp, "Quake1       BSP", "default_quake1.pal", "quake1"},
+        {Game::Quake2Wal, "Quake2       WAL", "default_quake2.pal", "quake2"},
+        {Game::Doom, "Doom          WAD", "default_doom.pal", "doom"},
+        {Game::Duke3D, "Duke3D       ART", "default_duke3d.pal", "duke3d"},
+    }};
+    return table;
+}
+
+const GamePaletteInfo* findGamePalette(std::string_view cliName) {
+    for (const auto& g : gamePalettes())
+        if (g.cliName == cliName) return &g;
+    return nullptr;
+}
+
+GamePalettePaths GamePalettePaths::defaults(const fs::path& dataFolder) {
+    GamePalettePaths paths;
+    for (const auto& g : gamePalettes())
+        paths.set(g.game, dataFolder / std::string(g.defaultFile));
+    return paths;
+}
+
+Palette loadGamePalette(Game game, const GamePalettePaths& paths) {
+    const auto& path = paths.path(game);
+    InputFile file(path);
+    auto palette = readPalette(file, 0, 255,
+                               singleSpaced(gamePalettes().at(static_cast<std::size_t>(game)).caption) +
+                                   " palette: " + displayPath(path));
+    if (!palette)
+        throw FormatError(displayPath(path) + ": a palette file holds 768 bytes, this one has " +
+                          std::to_string(file.size()));
+    return std::move(*palette);
+}
+
+// ---- The Palettes page's sources -----------------------------------------------------------------
+
+std::optional<Palette> PaletteSourceInfo::load(const fs::path& path) const {
+    return read(InputFile(path));
+}
+
+const std::array<PaletteSourceInfo, 5>& paletteSources() {
+    static const std::array<PaletteSourceInfo, 5> table = {{
+        {PaletteSource::PalFile, "Pal   File  768 bytes", readPal},
+        {PaletteSource::BmpFile, "Bmp File   8bit  256 color", LoadBmpPalette},
+        {PaletteSource::CmpFile, "Cmp File  JediKnight", LoadCmpPalette},
+        {PaletteSource::JkBmFile, "Bm   File  JediKnight", LoadJkBmPalette},
+        {PaletteSource::PltFile, "Plt    File  DarkForces", LoadPltPalette},
+    }};
+    return table;
+}
+
+std::optional<ImportedPalette> importPalette(PaletteSource source, const fs::path& file,
+                                             const fs::path& dataFolder, Game game, GamePalettePaths& paths) {
+    const auto& info = paletteSources().at(static_cast<std::size_t>(source));
+    const auto loaded = info.load(file);
+    if (!loaded) return std::nullopt;
+    const auto copy = dataFolder / replaceExtension(file.filename().string(), ".pal");
+    SavePalFile(copy, loaded->table);
+    auto again = LoadPalFile(copy, 255);
+    if (!again) throw FormatError(displayPath(copy) + ": the palette just saved cannot be read back");
+    paths.set(game, copy);
+    return ImportedPalette{copy, std::move(*again)};
+}
+
+} // namespace vexa
