@@ -537,6 +537,8 @@ TEST(ContainerEdit, EditsRefuseNamesTheKindCannotStore) {
             ADD_FAILURE() << "accepted";
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            // The edit names the container; the writer's refusal gives only its reason.
+            EXPECT_EQ(std::string(e.what()).find("Cannot create file"), std::string::npos) << e.what();
         }
         EXPECT_LE(edit.rowCount(), rowsBefore + 1);
         edit.save(nullptr); // whatever was accepted before the refusal still saves
