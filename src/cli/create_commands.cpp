@@ -25,7 +25,7 @@ struct CreateArguments {
 
 int runCreate(const CreateArguments& a, const ProgramFolders& folders) {
     const fs::path source = a.source;
-    if (!fs::is_directory(source)) throw Error("Cannot open file " + a.source);
+    if (!fs::is_directory(source)) throw FileError(FileAction::Open, source, "it is not a folder");
     if (a.kind->gathering == Gathering::None) {
         std::cout << pathText(writeHalfLifeWadBatch(folders, source, a.newPath)) << '\n';
         return 0;

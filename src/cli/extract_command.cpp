@@ -61,7 +61,7 @@ int runExtract(const ExtractArguments& a, const ProgramFolders& folders) {
     std::error_code ec;
     fs::create_directories(target, ec);
     if (!fs::is_directory(target))
-        throw Error("Cannot create file " + a.target + (ec ? ": " + ec.message() : std::string()));
+        throw FileError(FileAction::Create, target, ec ? ec.message() : std::string());
 
     stopOnSignals();
     TerminalProgress progress;

@@ -673,7 +673,7 @@ std::unique_ptr<QMimeData> TPdlg::DragOutData(const std::vector<std::size_t>& ro
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) folder = candidate;
     }
-    if (folder.empty()) throw Error("Cannot create file " + pathText(folders_.temp / "drag-"));
+    if (folder.empty()) throw FileError(FileAction::Create, folders_.temp / "drag-", "");
     dragFolders_.push_back(folder);
 
     // Small by nature (the rows a hand selected), and the drag needs its files before it starts.
