@@ -5,6 +5,7 @@
 #include "ui/PreviewPane.h"
 #include "ui/QtText.h"
 
+#include <QDataStream>
 #include <QDrag>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -103,7 +104,9 @@ constexpr int kSplitterWidth = 7;
 constexpr int kCellMargin = 10;         // padding of a list column
 constexpr int kSortIndicatorWidth = 22; // the header's arrow beside a column's title
 constexpr int kCaptionMargin = 4;       // each side of a caption inside its button
-constexpr int kBesideWidth = 640;       // list and preview side by side from this page width on
+constexpr int kBesideWidth = 640;
+constexpr const char* kOwnHint = "ownHint"; // a command's hint while a reason replaces it       // list and
+                                            // preview side by side from this page width on
 
 QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption,
                            const QString& hint = {}) {
@@ -112,6 +115,7 @@ QPushButton* commandButton(QWidget* parent, const char* name, const QString& cap
     button->setFixedSize(kButtonWidth, kButtonHeight);
     button->setAutoDefault(false);
     if (!hint.isEmpty()) button->setToolTip(hint);
+    button->setProperty(kOwnHint, hint);
     return button;
 }
 
@@ -360,9 +364,11 @@ std::vector<std::string> FilesPage::selectedExtensions() const {
     return extensions;
 }
 
-void FilesPage::setExtractCommandsEnabled(bool enabled) {
-    for (auto* button : {SBExtract, SBExtract_All, SBExtract_Ext})
+void FilesPage::setExtractCommandsEnabled(bool enabled, const QString& whyNot) {
+    for (auto* button : {SBExtract, SBExtract_All, SBExtract_Ext}) {
         button->setEnabled(enabled);
+        button->setToolTip(enabled || whyNot.isEmpty() ? button->property(kOwnHint).toString() : whyNot);
+    }
     LBExt->setVisible(enabled);
 }
 
@@ -375,12 +381,31 @@ void FilesPage::setExtractCaptions(const QString& extract, const QString& extrac
                                    const QString& extractExtHint) {
     SBExtract->setText(extract);
     SBExtract_All->setText(extractAll);
-    SBExtract_Ext->setToolTip(extractExtHint);
+    SBExtract_Ext->setProperty(kOwnHint, extractExtHint);
+    if (SBExtract_Ext->isEnabled()) SBExtract_Ext->setToolTip(extractExtHint);
     fitCaptions();
 }
 
 void FilesPage::setColumnEnabled(bool enabled) {
     Panel1->setEnabled(enabled);
+}
+
+QByteArray FilesPage::layoutState() const {
+    QByteArray state;
+    QDataStream out(&state, QIODevice::WriteOnly);
+    out << LB1->header()->saveState() << PreviewSplitter->sizes();
+    return state;
+}
+
+void FilesPage::restoreLayoutState(const QByteArray& state) {
+    if (state.isEmpty()) return;
+    QDataStream in(state);
+    QByteArray header;
+    QList<int> sizes;
+    in >> header >> sizes;
+    if (in.status() != QDataStream::Ok) return;
+    LB1->header()->restoreState(header);
+    if (sizes.size() == PreviewSplitter->count()) PreviewSplitter->setSizes(sizes);
 }
 
 void FilesPage::setSizeText(const QString& text) {

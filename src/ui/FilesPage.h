@@ -101,7 +101,8 @@ class FilesPage : public QWidget {
     void setExtensions(const std::vector<std::string>& extensions);
     std::vector<std::string> selectedExtensions() const;
     // Extract, Extract All, Extract Ext and the extension list.
-    void setExtractCommandsEnabled(bool enabled);
+    // whyNot, when given, is the greyed commands' hint instead of their own.
+    void setExtractCommandsEnabled(bool enabled, const QString& whyNot = {});
     // OK, Remove and Cancel.
     void setReviewCommandsEnabled(bool enabled);
     // The captions of Extract and Extract All, and the hint of Extract Ext.
@@ -109,6 +110,9 @@ class FilesPage : public QWidget {
     // The whole column, while a job runs.
     void setColumnEnabled(bool enabled);
     void setSizeText(const QString& text);
+    // The list's column widths and the preview's share, as the user left them (kept between runs).
+    QByteArray layoutState() const;
+    void restoreLayoutState(const QByteArray& state);
 
     PreviewPane& preview() { return *Preview; }
 

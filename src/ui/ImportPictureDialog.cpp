@@ -27,10 +27,6 @@ namespace {
 constexpr int kPreviewSide = 256;
 constexpr int kDialogWidth = 520;
 
-QString qView(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // The kinds made of one picture, in the order of the texture kinds' table.
 std::vector<TextureKind> singlePictureKinds() {
     std::vector<TextureKind> kinds;

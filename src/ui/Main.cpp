@@ -22,6 +22,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,6 +32,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QUrl>
@@ -50,6 +52,16 @@ constexpr int kStartHeight = 437;
 const QString kCaptionExtract = QStringLiteral("Extract");
 const QString kCaptionExtractAll = QStringLiteral("Extract All");
 const QString kCaptionExtractShown = QStringLiteral("Extract Shown");
+// The menu's captions of the same commands, with their access keys.
+const QString kMenuExtractAll = QStringLiteral("Extract &All");
+const QString kMenuExtractShown = QStringLiteral("Extract S&hown");
+const QString kHintSaveFirst =
+    QStringLiteral("Save the edits first: extraction writes the entries as the file on disk holds them");
+const QString kHintExtractRaw =
+    QStringLiteral("Writes each selected lump byte for byte as stored, not as a picture");
+constexpr int kIdleBarRange = 100;
+const QString kSettingGeometry = QStringLiteral("window/geometry");
+const QString kSettingFilesLayout = QStringLiteral("window/filesLayout");
 const QString kCaptionImage = QStringLiteral("Img > bmp");
 const QString kCaptionImageAll = QStringLiteral("Img > bmp All");
 const QString kCaptionImageShown = QStringLiteral("Img > bmp Shown");
@@ -176,10 +188,25 @@ void TPdlg::buildWindow() {
     connect(files_, &FilesPage::removeClicked, newContainer_, &NewContainerPage::SBRemoveClick);
     connect(files_, &FilesPage::okClicked, newContainer_, &NewContainerPage::SBOKClick);
 
+    // The first start is small and centred; later ones open as the user left the window.
     resize(kStartWidth, kStartHeight);
     if (const auto* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(kStartWidth / 2, kStartHeight / 2));
+    const QSettings settings;
+    restoreGeometry(settings.value(kSettingGeometry).toByteArray());
+    files_->restoreLayoutState(settings.value(kSettingFilesLayout).toByteArray());
 }
+
+namespace {
+
+// The platform's shortcut for a standard command, or this one where the platform has none (X11 and
+// Windows have none for Save As).
+QKeySequence standardOr(QKeySequence::StandardKey key, const QKeySequence& fallback) {
+    const auto bindings = QKeySequence::keyBindings(key);
+    return bindings.isEmpty() ? fallback : bindings.first();
+}
+
+} // namespace
 
 void TPdlg::buildMenus() {
     menuBar()->setObjectName(QStringLiteral("MainMenu1"));
@@ -190,31 +217,35 @@ void TPdlg::buildMenus() {
         return action;
     };
 
-    auto* file = menuBar()->addMenu(QStringLiteral("File"));
+    auto* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
-    Open1 = item(file, "Open1", QStringLiteral("Open"), &TPdlg::Open1Click);
+    file->setToolTipsVisible(true); // a greyed command says why
+    Open1 = item(file, "Open1", QStringLiteral("&Open..."), &TPdlg::Open1Click);
+    Open1->setShortcut(QKeySequence::Open);
     Save1 = item(file, "Save1", QStringLiteral("&Save"), &TPdlg::SaveClick);
     Save1->setShortcut(QKeySequence::Save);
     SaveAs1 = item(file, "SaveAs1", QStringLiteral("Save &As..."), &TPdlg::SaveAsClick);
-    SaveAs1->setShortcut(QKeySequence::SaveAs);
+    SaveAs1->setShortcut(standardOr(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     file->addSeparator()->setObjectName(QStringLiteral("N2"));
-    Extract1 = item(file, "Extract1", QStringLiteral("Extract"), &TPdlg::SBExtractClick);
-    ExtractAll1 = item(file, "ExtractAll1", QStringLiteral("Extract All"), &TPdlg::SBExtract_AllClick);
-    ExtractRaw1 = item(file, "ExtractRaw1", QStringLiteral("Extract raw"), &TPdlg::ExtractRawClick);
-    ExtractRaw1->setToolTip(
-        QStringLiteral("Writes each selected lump byte for byte as stored, not as a picture"));
+    Extract1 = item(file, "Extract1", QStringLiteral("&Extract"), &TPdlg::SBExtractClick);
+    Extract1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    ExtractAll1 = item(file, "ExtractAll1", kMenuExtractAll, &TPdlg::SBExtract_AllClick);
+    ExtractRaw1 = item(file, "ExtractRaw1", QStringLiteral("Extract &raw"), &TPdlg::ExtractRawClick);
+    ExtractRaw1->setToolTip(kHintExtractRaw);
     file->addSeparator()->setObjectName(QStringLiteral("N3"));
     ImportPicture1 =
-        item(file, "ImportPicture1", QStringLiteral("Import picture\u2026"), &TPdlg::ImportPicture1Click);
+        item(file, "ImportPicture1", QStringLiteral("&Import picture\u2026"), &TPdlg::ImportPicture1Click);
     ImportPicture1->setToolTip(QStringLiteral("Makes a WAL, BM or MAT texture of a PNG or BMP picture"));
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     Exit1 = item(file, "Exit1", QStringLiteral("E&xit"), &TPdlg::Exit1Click);
+    Exit1->setShortcut(standardOr(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
     buildEditMenu();
 
-    auto* help = menuBar()->addMenu(QStringLiteral("Help"));
+    auto* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
-    Contents1 = item(help, "Contents1", QStringLiteral("Contents"), &TPdlg::Contents1Click);
-    About1 = item(help, "About1", QStringLiteral("About"), &TPdlg::About1Click);
+    Contents1 = item(help, "Contents1", QStringLiteral("&Contents"), &TPdlg::Contents1Click);
+    Contents1->setShortcut(standardOr(QKeySequence::HelpContents, QKeySequence(Qt::Key_F1)));
+    About1 = item(help, "About1", QStringLiteral("&About"), &TPdlg::About1Click);
 }
 
 void TPdlg::guarded(const std::function<void()>& command) {
@@ -267,6 +298,9 @@ void TPdlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    QSettings settings;
+    settings.setValue(kSettingGeometry, saveGeometry());
+    settings.setValue(kSettingFilesLayout, files_->layoutState());
     if (signalled_)
         ReleaseContainerObject();
     else
@@ -360,9 +394,13 @@ void TPdlg::DisableCommands() {
 void TPdlg::EnableListCommands() {
     // Extraction reads the file as stored: rows not saved yet have nothing there to extract.
     const bool stored = !document_.edits().modified();
-    files_->setExtractCommandsEnabled(stored);
-    Extract1->setEnabled(stored);
-    ExtractAll1->setEnabled(stored);
+    const auto whyNot = stored ? QString() : kHintSaveFirst;
+    files_->setExtractCommandsEnabled(stored, whyNot);
+    for (auto* action : {Extract1, ExtractAll1}) {
+        action->setEnabled(stored);
+        action->setToolTip(whyNot);
+    }
+    ExtractRaw1->setToolTip(stored ? kHintExtractRaw : whyNot);
     // Only where Extract makes pictures does a raw copy differ from it (the lumps of WAD2 and WAD3).
     const auto* object = document_.reader().get();
     ExtractRaw1->setEnabled(stored && object && object->HasStoredBytes() && object->HasPictures());
@@ -380,7 +418,7 @@ void TPdlg::setAllCaptions() {
                                imageCaptions_ ? (filtered ? kCaptionImageShown : kCaptionImageAll)
                                               : (filtered ? kCaptionExtractShown : kCaptionExtractAll),
                                filtered ? kHintExtractExtShown : kHintExtractExt);
-    ExtractAll1->setText(filtered ? kCaptionExtractShown : kCaptionExtractAll);
+    ExtractAll1->setText(filtered ? kMenuExtractShown : kMenuExtractAll);
 }
 
 void TPdlg::EFilterChange() {
@@ -468,6 +506,7 @@ void TPdlg::LB1Click() {
     if (creationMode_) return;
     guarded([this] {
         const auto first = files_->firstSelectedEntry();
+        if (!first) FszlabClear(); // no size of a row no longer selected
         if (document_.reader() && first) {
             if (isImageKind(document_.kind()))
                 SetImageCaptions();
@@ -502,7 +541,9 @@ void TPdlg::showPreviewOfSelection() {
                       QStringLiteral(" is not saved yet: no preview"));
         return;
     }
-    pane.showNote(QStringLiteral("Rendering ") + qText(object->EntryName(*entry)) + QStringLiteral(" ..."));
+    const auto shownName =
+        document_.edits().modified() ? document_.editRows().at(selected[0]).name : object->EntryName(*entry);
+    pane.showNote(QStringLiteral("Rendering ") + qText(shownName) + QStringLiteral(" ..."));
     // The palette the next conversion would use, as it is now: the render paints with its copy.
     previewer_->request(object, *entry, document_.currentPalette(), document_.gamePalettes());
 }
@@ -512,7 +553,11 @@ void TPdlg::showPreview(const ContainerReader* object, std::size_t index, const 
     // A render of a file since closed is not shown.
     const auto* open = document_.reader().get();
     if (!open || object != open || index >= open->EntryCount()) return;
-    const auto name = qText(open->EntryName(index));
+    // A row renamed and not saved yet is previewed under its new name.
+    const auto& rows = document_.editRows();
+    const auto name = document_.edits().modified() && previewed_ && *previewed_ < rows.size()
+                          ? qText(rows[*previewed_].name)
+                          : qText(open->EntryName(index));
     if (preview)
         files_->preview().showPreview(name, *preview);
     else
@@ -638,6 +683,9 @@ void TPdlg::setBusy(bool busy) {
         beforeJob_.clear();
         files_->setColumnEnabled(true);
         SBCancelJob->setVisible(false);
+        // A finished job (or a failed one) leaves no bar standing full.
+        progress_->setRange(kIdleBarRange);
+        progress_->setPosition(0);
         enableEditCommands(); // the selection may have changed meanwhile
     }
 }

@@ -37,8 +37,15 @@ std::vector<SaveKind> saveKinds() {
     for (const auto& kind : creatableKinds()) {
         if (!kind.createWriter || !ContainerEdit::Editable(kind.code)) continue;
         const auto extension = fs::path(std::string(kind.defaultName)).extension().string();
-        kinds.push_back({kind.code, qText(std::string(kindName(kind.code))) + QStringLiteral(" (*") +
-                                        qText(toLowerAscii(extension)) + QStringLiteral(")")});
+        // A kind's second item (Mots' GOO beside Jedi Knight's GOB) is named as its New_C caption
+        // names it: the game, then the kind.
+        const bool second = std::any_of(kinds.begin(), kinds.end(),
+                                        [&](const SaveKind& other) { return other.code == kind.code; });
+        const auto words = qView(kind.caption).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const auto name = second && words.size() >= 2 ? words[1] + QLatin1Char(' ') + words[0]
+                                                      : qText(std::string(kindName(kind.code)));
+        kinds.push_back(
+            {kind.code, name + QStringLiteral(" (*") + qText(toLowerAscii(extension)) + QStringLiteral(")")});
     }
     return kinds;
 }
@@ -50,16 +57,26 @@ QString files(std::size_t count) {
 } // namespace
 
 void TPdlg::buildEditMenu() {
-    Edit1 = menuBar()->addMenu(QStringLiteral("Edit"));
+    Edit1 = menuBar()->addMenu(QStringLiteral("&Edit"));
     Edit1->setObjectName(QStringLiteral("Edit1"));
-    Undo1 = document_.edits().steps().createUndoAction(this, QStringLiteral("Undo"));
+    Undo1 = document_.edits().steps().createUndoAction(this, QStringLiteral("&Undo"));
     Undo1->setObjectName(QStringLiteral("Undo1"));
     Undo1->setShortcut(QKeySequence::Undo);
-    Redo1 = document_.edits().steps().createRedoAction(this, QStringLiteral("Redo"));
+    Redo1 = document_.edits().steps().createRedoAction(this, QStringLiteral("&Redo"));
     Redo1->setObjectName(QStringLiteral("Redo1"));
     Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     Edit1->addAction(Undo1);
     Edit1->addAction(Redo1);
+    // The status line says what the step did, not what the last edit before it did.
+    auto& steps = document_.edits().steps();
+    const auto sayStep = [this, &steps](const QString& done, int step) {
+        SzLabText(done + steps.text(step) +
+                  (steps.isClean() ? QStringLiteral(": as saved") : QStringLiteral(", not saved yet")));
+    };
+    connect(Undo1, &QAction::triggered, this,
+            [sayStep, &steps] { sayStep(QStringLiteral("Undid "), steps.index()); });
+    connect(Redo1, &QAction::triggered, this,
+            [sayStep, &steps] { sayStep(QStringLiteral("Redid "), steps.index() - 1); });
     Edit1->addSeparator();
 
     auto item = [this](const char* name, const QString& caption, void (TPdlg::*handler)(),
@@ -71,18 +88,18 @@ void TPdlg::buildEditMenu() {
         return action;
     };
     AddFiles1 =
-        item("AddFiles1", QStringLiteral("Add Files..."), &TPdlg::AddFilesClick,
+        item("AddFiles1", QStringLiteral("&Add Files..."), &TPdlg::AddFilesClick,
              QStringLiteral("Adds files at the end; an entry of the same name takes the file's bytes"));
-    AddFolder1 = item("AddFolder1", QStringLiteral("Add Folder..."), &TPdlg::AddFolderClick,
+    AddFolder1 = item("AddFolder1", QStringLiteral("Add &Folder..."), &TPdlg::AddFolderClick,
                       QStringLiteral("Adds every file below a folder, under the folder's name"));
-    Replace1 = item("Replace1", QStringLiteral("Replace..."), &TPdlg::ReplaceClick,
+    Replace1 = item("Replace1", QStringLiteral("Re&place..."), &TPdlg::ReplaceClick,
                     QStringLiteral("The selected entry takes its bytes from a file"));
-    Rename1 = item("Rename1", QStringLiteral("Rename"), &TPdlg::RenameClick, {});
+    Rename1 = item("Rename1", QStringLiteral("Re&name"), &TPdlg::RenameClick, {});
     Rename1->setShortcut(Qt::Key_F2);
-    Remove1 = item("Remove1", QStringLiteral("Remove"), &TPdlg::RemoveClick, {});
+    Remove1 = item("Remove1", QStringLiteral("Re&move"), &TPdlg::RemoveClick, {});
     Remove1->setShortcut(QKeySequence::Delete);
     Edit1->addSeparator();
-    SaveInPlace1 = Edit1->addAction(QStringLiteral("Save In Place Where Possible"));
+    SaveInPlace1 = Edit1->addAction(QStringLiteral("Save &In Place Where Possible"));
     SaveInPlace1->setObjectName(QStringLiteral("SaveInPlace1"));
     SaveInPlace1->setCheckable(true);
     SaveInPlace1->setToolTip(QStringLiteral(

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -32,19 +33,33 @@ QString shown(QString text) {
     return text;
 }
 
+// Shows box centred on owner: left to itself, a box placed before it knows its size opens with its
+// corner at the window's centre.
+int execCentred(QMessageBox& box, const QWidget* owner) {
+    const auto centre = [&box, owner] {
+        box.move(owner->frameGeometry().center() - QPoint(box.width() / 2, box.height() / 2));
+    };
+    if (owner && owner->isVisible()) {
+        box.adjustSize();
+        centre();
+        QTimer::singleShot(0, &box, centre); // again once it is shown at its final size
+    }
+    return box.exec();
+}
+
 } // namespace
 
 void QtPrompts::message(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, title(), shown(text), QMessageBox::Ok, owner());
     box.setTextFormat(Qt::PlainText); // paths and entry names are never markup
-    box.exec();
+    execCentred(box, owner());
 }
 
 bool QtPrompts::question(const QString& text) {
     QMessageBox box(QMessageBox::Question, title(), shown(text), QMessageBox::Yes | QMessageBox::No, owner());
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return execCentred(box, owner()) == QMessageBox::Yes;
 }
 
 int QtPrompts::choose(const QString& text, const QStringList& answers) {
@@ -60,7 +75,7 @@ int QtPrompts::choose(const QString& text, const QStringList& answers) {
     if (buttons.isEmpty()) return 0;
     box.setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
     box.setEscapeButton(buttons.back());
-    box.exec();
+    execCentred(box, owner());
     const auto pressed = buttons.indexOf(box.clickedButton());
     return pressed < 0 ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(pressed);
 }

@@ -12,7 +12,8 @@ TEST(FileErrors, SayTheActionTheFileAndTheReason) {
         FileAction action;
         std::string reason, said;
     } cases[] = {
-        {FileAction::Open, "No such file or directory", "Cannot open file in/a.gob: No such file or directory"},
+        {FileAction::Open, "No such file or directory",
+         "Cannot open file in/a.gob: No such file or directory"},
         {FileAction::Read, "Input/output error", "Cannot read file in/a.gob: Input/output error"},
         {FileAction::Create, "'x' is empty", "Cannot create file in/a.gob: 'x' is empty"},
         {FileAction::Write, "", "Cannot write file in/a.gob"},

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSemaphore>
+#include <QSettings>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -73,6 +74,7 @@ class WindowFixture : public ::testing::Test {
         if (shipDefaultPalettes)
             for (std::size_t item = 0; item < gamePalettes().size(); ++item)
                 writeFile(defaultPalettePath(item), defaultPalette(item));
+        QSettings().remove(QStringLiteral("window")); // every test's window starts as on a first run
         window = std::make_unique<ui::TPdlg>(program.path(), prompts, arguments);
         window->setFreeSpaceProbe([](const fs::path&) { return std::int64_t{1} << 40; });
         window->show();

@@ -283,7 +283,7 @@ TEST_F(Look, ExtractAllWithAFilterExtractsWhatIsShownAndSaysSoInItsCaption) {
 
     filter("LEV");
     EXPECT_EQ(all->text(), "Extract Shown");
-    EXPECT_EQ(menu->text(), "Extract Shown");
+    EXPECT_EQ(menu->text(), "Extract S&hown");
     EXPECT_EQ(control<QPushButton>("SBExtract")->text(), "Extract");
     clickHeader(ui::FileListModel::Size, 2); // the order shown does not matter
     EXPECT_EQ(filesIn(extractInto("SBExtract_All")), entriesNamed({"A_MAP.LEV", "C_MAP.LEV", "E_MAP.LEV"}));
@@ -308,7 +308,7 @@ TEST_F(Look, ExtractAllWithAFilterExtractsWhatIsShownAndSaysSoInItsCaption) {
     // No filter: every row, and the captions as they always were.
     filterField()->clear();
     EXPECT_EQ(all->text(), "Extract All");
-    EXPECT_EQ(menu->text(), "Extract All");
+    EXPECT_EQ(menu->text(), "Extract &All");
     EXPECT_EQ(filesIn(extractInto("SBExtract_All")).size(), kEntries.size());
     EXPECT_EQ(filesIn(extractInto("SBExtract_Ext")),
               entriesNamed({"A_MAP.LEV", "B_SND.VOC", "C_MAP.LEV", "E_MAP.LEV", "f_snd.voc"}));
