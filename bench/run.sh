@@ -46,6 +46,7 @@ mkdir -p "$OUT/wad3"
 "$CLI" extract "$OUT/wad3/textures.wad" "$OUT/wad3-bmp" --yes >/dev/null # the reference's input
 "$BIN/bench-gen" pngs "$OUT/pngs" 1000
 "$CLI" import wad3 "$OUT/imported.wad" "$OUT"/pngs/*.png >/dev/null # the reference's input
+FREEDOOM=/usr/share/games/doom/freedoom2.wad # the real WAD whose pictures and sounds are converted
 mkdir -p "$OUT/program"
 cp -r "$ROOT/data/Data" "$OUT/program/Data" # the default palettes the window loads at start
 sync
@@ -169,6 +170,17 @@ for rep in $(seq 1 "$REPS"); do
     i_back() { sh_run import.extract "$rep" "'$CLI' extract '$OUT/imported.wad' '$OUT/i-back-$rep' --yes >/dev/null"; }
     warm "$OUT/pngs" "$OUT/imported.wad"
     if [ $first = vexa ]; then i_vexa; i_back; else i_back; i_vexa; fi
+
+    # freedoom2.wad converted (pictures to PNG, sounds to WAV, music to MIDI), against DeuTex's
+    # extraction of the same WAD to PNG and against VEXA's own extraction of the lumps as stored.
+    d_vexa() { sh_run convert.vexa "$rep" "'$CLI' extract '$FREEDOOM' '$OUT/d-vexa-$rep' --convert --yes >/dev/null"; }
+    d_deutex() {
+        mkdir -p "$OUT/d-deutex-$rep"
+        sh_run convert.deutex "$rep" "cd '$OUT/d-deutex-$rep' && deutex -png -doom2 '$(dirname "$FREEDOOM")' -dir . -extract '$FREEDOOM' >/dev/null 2>&1"
+    }
+    d_raw() { sh_run convert.raw "$rep" "'$CLI' extract '$FREEDOOM' '$OUT/d-raw-$rep' --yes >/dev/null"; }
+    warm "$FREEDOOM"
+    if [ $first = vexa ]; then d_vexa; d_deutex; d_raw; else d_deutex; d_raw; d_vexa; fi
 done
 
 row 'list --json, PAK of 100,000 entries' list.vexa list.physfs 'PhysicsFS enumeration' 0.02 64
@@ -183,6 +195,8 @@ row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
 row 'WAD3 of 10,000 textures 64 x 64 to BMP' wad3.vexa wad3.cp 'cp -r of the BMPs' 1.5
 row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3
 row 'import 1,000 PNG 256 x 256 into a WAD3' import.vexa import.extract 'extract of that WAD3 to BMP' 3 65
+row 'extract --convert, freedoom2.wad' convert.vexa convert.deutex 'DeuTex -extract -png' 0.25 64
+row 'extract --convert, freedoom2.wad' convert.vexa convert.raw 'vexa-cli extract (lumps as stored)' 3
 
 scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)
 scroll_total=$(for r in $(seq 1 "$REPS"); do awk '{ print $2 }' "$OUT/runs/window.scroll.$r"; done | median)

@@ -11,6 +11,8 @@ packages=(
   libcli11-dev
   clang-14 libclang-rt-14-dev clang-format-14
   freedoom
+  # make bench: DeuTex is the reference of converting a WAD's pictures
+  deutex
   xvfb xauth
   # the install tree's test runs the desktop's own validators; make package needs dpkg-shlibdeps
   desktop-file-utils appstream shared-mime-info libxml2-utils libglib2.0-bin man-db groff-base dpkg-dev

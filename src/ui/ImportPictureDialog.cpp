@@ -319,6 +319,7 @@ void ImportPictureDialog::SBWriteClick() {
             return;
         }
         const auto texture = fs::absolute(fsPath(ETexture->text().trimmed()));
+        if (!mayReplace(window_.prompts(), qText(texture))) return;
         const auto kind = chosenKind();
         const auto chosenOptions = options();
         writingPath_ = texture;

@@ -296,6 +296,7 @@ void TPdlg::SaveAsClick() {
         const auto chosen = prompts_.saveFileAs(QStringLiteral("Save As"),
                                                 qText(document_.edits().edit()->path()), filters, current);
         if (!chosen || chosen->filter < 0 || static_cast<std::size_t>(chosen->filter) >= kinds.size()) return;
+        if (!mayReplace(prompts_, chosen->path)) return;
         saveEdits(
             Document::SaveTarget{fsPath(chosen->path), kinds[static_cast<std::size_t>(chosen->filter)].code},
             {});

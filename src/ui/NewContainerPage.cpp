@@ -308,7 +308,7 @@ void NewContainerPage::SBOKClick() {
     if (!reviewing_ || !kind || window_.JobRunning()) return;
     window_.guarded([this, kind] {
         const auto newPath = newContainerPath();
-        if (!newPath) return;
+        if (!newPath || !mayReplace(window_.prompts(), qText(*newPath))) return;
         window_.SetCurrentType(kind->code);
         // Written off the window's thread from a copy of the review, which stays meanwhile.
         auto writer = std::shared_ptr<ContainerWriter>(createKindWriter(*kind, window_.GamePalettes()));

@@ -2,6 +2,7 @@
 // Every modal question, message and file dialog of the window, and "open with the desktop", go
 // through this seam: the window uses the real dialogs, the tests a scripted implementation.
 
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,14 @@ class Prompts {
 // Opens a file that is there with the desktop, and says so when no program takes it.
 inline void openWithDesktopOrSay(Prompts& prompts, const QString& path) {
     if (!prompts.openWithDesktop(path)) prompts.message(QStringLiteral("No program is set to open ") + path);
+}
+
+// Asks before a file that is there is written over: true when nothing is there or the user chose
+// Replace. Save As, New_C and Import picture ask it the same way.
+inline bool mayReplace(Prompts& prompts, const QString& path) {
+    if (!QFileInfo::exists(path)) return true;
+    return prompts.choose(path + QStringLiteral(" already exists. Replace it?"),
+                          {QStringLiteral("Replace"), QStringLiteral("Cancel")}) == 0;
 }
 
 } // namespace vexa::ui

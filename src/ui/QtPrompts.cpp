@@ -95,9 +95,12 @@ std::optional<QString> QtPrompts::openFile(const QString& caption, const QString
     return path;
 }
 
+// The file dialogs do not ask before replacing: the command asks when it writes (mayReplace), also
+// for a name typed rather than chosen.
 std::optional<QString> QtPrompts::saveFile(const QString& caption, const QString& initialPath,
                                            const QString& filter) {
-    const auto path = QFileDialog::getSaveFileName(owner(), caption, initialPath, filter);
+    const auto path = QFileDialog::getSaveFileName(owner(), caption, initialPath, filter, nullptr,
+                                                   QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return path;
 }
@@ -109,8 +112,9 @@ QStringList QtPrompts::openFiles(const QString& caption, const QString& folder, 
 std::optional<Prompts::SaveChoice> QtPrompts::saveFileAs(const QString& caption, const QString& initialPath,
                                                          const QStringList& filters, int selected) {
     auto chosenFilter = filters.value(selected);
-    const auto path = QFileDialog::getSaveFileName(owner(), caption, initialPath,
-                                                   filters.join(QStringLiteral(";;")), &chosenFilter);
+    const auto path =
+        QFileDialog::getSaveFileName(owner(), caption, initialPath, filters.join(QStringLiteral(";;")),
+                                     &chosenFilter, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return std::nullopt;
     return SaveChoice{path, std::max(0, static_cast<int>(filters.indexOf(chosenFilter)))};
 }

@@ -413,6 +413,7 @@ TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
         begin(itemOf("df-gob"), source());
         c.spoil(*this);
         const auto before = filesIn(c.target.parent_path());
+        if (hadOld) prompts.choiceAnswers.push_back("Replace");
         click("SBOK");
 
         ASSERT_EQ(prompts.messages.size(), 1);
@@ -442,6 +443,27 @@ TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
     EXPECT_EQ(readBack(work / "fixed.gob", work.path()).rows, (QStringList{"A.ANM", "C.VOC"}));
 }
 
+TEST_F(NewContainer, OkOverAnExistingContainerAsksBeforeReplacingIt) {
+    const auto target = work / "old.lab";
+    test::writeFile(target, std::string_view("old container"));
+    for (const char* answer : {"Cancel", "Replace"}) {
+        SCOPED_TRACE(answer);
+        begin(itemOf("lab"), source());
+        typeInto(control<QLineEdit>("EConName"), q(target));
+        prompts.questions.clear();
+        prompts.choiceAnswers.push_back(answer);
+        click("SBOK");
+        ASSERT_EQ(prompts.questions.size(), 1);
+        EXPECT_EQ(prompts.questions[0], q(target) + " already exists. Replace it?");
+        if (std::string_view(answer) == "Cancel") {
+            EXPECT_EQ(test::readFile(target), test::bytesOf("old container"));
+            EXPECT_TRUE(reviewCommandsEnabled()); // the review stays for another name
+        } else {
+            EXPECT_EQ(readBack(target, work.path()).rows, kFlatRows);
+        }
+    }
+}
+
 TEST_F(NewContainer, CancelWhileWritingLeavesNoContainerAndKeepsTheReview) {
     const auto target = temp() / "New_DF.Gob";
     test::writeFile(target, std::string_view("old")); // a file of that name from before
@@ -449,6 +471,7 @@ TEST_F(NewContainer, CancelWhileWritingLeavesNoContainerAndKeepsTheReview) {
     const auto before = filesIn(temp());
 
     test::WorkerGate gate(window->document().jobs());
+    prompts.choiceAnswers.push_back("Replace");
     QTest::mouseClick(button("SBOK"), Qt::LeftButton);
     gate.waitForWorker();
     EXPECT_TRUE(control<QPushButton>("SBCancelJob")->isVisible());
@@ -466,6 +489,7 @@ TEST_F(NewContainer, CancelWhileWritingLeavesNoContainerAndKeepsTheReview) {
     EXPECT_EQ(rows(), kFlatRows);
 
     // The same review, not cancelled, writes as it always did.
+    prompts.choiceAnswers.push_back("Replace");
     click("SBOK");
     EXPECT_EQ(text("SLab"), "Created File " + q(target));
     EXPECT_EQ(readBack(target, work / "back").rows, kFlatRows);

@@ -250,6 +250,7 @@ TEST_F(TextureImport, TheTextureWadItemsRefuseABadPictureAndWriteNothing) {
 
         begin("wad3", folder);
         ASSERT_EQ(rows().size(), 2);
+        prompts.choiceAnswers.push_back("Replace"); // the old file stays all the same
         click("SBOK");
 
         expectMessageNames(prompts.messages, c.parts);
@@ -374,6 +375,7 @@ TEST_F(TextureImport, ImportSaysWhatIsWrongAndKeepsWhatWasThere) {
         texture->clear();
         QTest::keyClicks(texture, q(target));
 
+        if (!c.name.empty()) prompts.choiceAnswers.push_back("Replace"); // the old file stays all the same
         write(dialog);
         expectMessageNames(prompts.messages, c.parts);
         EXPECT_EQ(test::readFile(target), test::bytesOf("old"));
