@@ -147,6 +147,7 @@ void onOpendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
 }
 
 void onReaddir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi) {
+    auto& tree = served(req).tree;
     const auto& listing = *reinterpret_cast<const Listing*>(fi->fh);
     std::vector<char> buffer(size);
     std::size_t used = 0;
@@ -162,8 +163,9 @@ void onReaddir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_f
             const auto& [childName, node] = listing[at - 2];
             name = childName;
             st.st_ino = inodeOf(node);
-            // The kind only: a converted file is not decoded to be listed.
-            st.st_mode = 0;
+            // The kind only, so that find and ls -R need not look up every file; a converted file
+            // is not decoded to be listed.
+            st.st_mode = tree.isFolder(node) ? S_IFDIR : S_IFREG;
         }
         const auto need = fuse_add_direntry(req, buffer.data() + used, size - used, name.c_str(), &st,
                                             static_cast<off_t>(at + 1));
