@@ -7,7 +7,7 @@ _vexa_cli() {
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create import add remove rename convert --help --version' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create import add remove rename convert mount --help --version' -- "$cur")
         return
     fi
 
@@ -39,6 +39,7 @@ _vexa_cli() {
     add) options='--as --wait --no-in-place --help' ;;
     remove | rename) options='--wait --no-in-place --help' ;;
     import) options='--palette --dither --wait --help' ;;
+    mount) options='-f --foreground --convert --recursive --help' ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then
@@ -63,7 +64,7 @@ _vexa_cli() {
         [[ $command == convert ]] && from=create # convert takes the kinds create takes
         kinds=$("${COMP_WORDS[0]}" "$from" --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
         mapfile -t COMPREPLY < <(compgen -W "$kinds" -- "$cur")
-    elif [[ ($command == extract && $position == 1) || ($command == create && $position == 1) ]]; then
+    elif [[ ($command == extract && $position == 1) || ($command == create && $position == 1) || ($command == mount && $position == 1) ]]; then
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         compopt -o dirnames 2>/dev/null
     else

@@ -9,6 +9,7 @@ packages=(
   libphysfs-dev
   libpng-dev libimagequant-dev
   libcli11-dev
+  libfuse3-dev fuse3
   clang-14 libclang-rt-14-dev clang-format-14
   freedoom
   # make bench: DeuTex is the reference of converting a WAD's pictures

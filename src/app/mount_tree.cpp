@@ -358,6 +358,11 @@ MountTree::Attributes MountTree::attributes(NodeId id) {
     return {node.kind == Node::Kind::Folder, node.size, node.modified};
 }
 
+bool MountTree::isFolder(NodeId id) {
+    std::lock_guard hold(lock_);
+    return id < nodes_.size() && nodes_[id].kind == Node::Kind::Folder;
+}
+
 std::size_t MountTree::read(NodeId id, std::uint64_t offset, std::span<std::uint8_t> buffer) {
     std::shared_ptr<const ByteSource> bytes;
     {

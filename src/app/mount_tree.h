@@ -59,6 +59,8 @@ class MountTree {
     std::vector<std::pair<std::string, NodeId>> children(NodeId folder);
     // Throws Error (EIO) for a converted file that does not decode.
     Attributes attributes(NodeId node);
+    // Whether node is a folder, without decoding anything: what a listing of its folder shows.
+    bool isFolder(NodeId node);
     // Reads up to buffer.size() bytes of file at offset. Throws Error (EIO) for a damaged entry, one
     // that does not decode, or a container changed on disk since it was mounted.
     std::size_t read(NodeId file, std::uint64_t offset, std::span<std::uint8_t> buffer);

@@ -24,5 +24,6 @@ void addAdd(CLI::App& parser, Job& job);
 void addRemove(CLI::App& parser, Job& job);
 void addRename(CLI::App& parser, Job& job);
 void addImport(CLI::App& parser, Job& job);
+void addMount(CLI::App& parser, Job& job);
 
 } // namespace vexa::cli

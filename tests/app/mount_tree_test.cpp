@@ -132,6 +132,11 @@ TEST(MountTree, ConvertedFilesAreDecodedWhenAskedForAndKeptInABoundedCache) {
                                         "TEXTURE1"}));
     const auto texture1 = tree.child(MountTree::kRoot, "TEXTURE1");
     ASSERT_TRUE(texture1);
+    // A listing tells folders from files without decoding anything.
+    const auto sprite1 = tree.child(MountTree::kRoot, "TROOA1.png");
+    ASSERT_TRUE(sprite1);
+    EXPECT_TRUE(tree.isFolder(*texture1));
+    EXPECT_FALSE(tree.isFolder(*sprite1));
     EXPECT_EQ(namesIn(tree, *texture1), (std::vector<std::string>{"WALL.png", "DOOR.png"}));
 
     // What the mount shows is what extraction writes.
