@@ -46,6 +46,8 @@ mkdir -p "$OUT/wad3"
 "$CLI" extract "$OUT/wad3/textures.wad" "$OUT/wad3-bmp" --yes >/dev/null # the reference's input
 "$BIN/bench-gen" pngs "$OUT/pngs" 1000
 "$CLI" import wad3 "$OUT/imported.wad" "$OUT"/pngs/*.png >/dev/null # the reference's input
+# A game folder of 200 containers, 300,000 entries, 1 GiB; the name is in one GOB and one nested WAD2.
+"$BIN/bench-gen" game "$OUT/game" 200 300000 1073741824
 mkdir -p "$OUT/program"
 cp -r "$ROOT/data/Data" "$OUT/program/Data" # the default palettes the window loads at start
 sync
@@ -169,6 +171,13 @@ for rep in $(seq 1 "$REPS"); do
     i_back() { sh_run import.extract "$rep" "'$CLI' extract '$OUT/imported.wad' '$OUT/i-back-$rep' --yes >/dev/null"; }
     warm "$OUT/pngs" "$OUT/imported.wad"
     if [ $first = vexa ]; then i_vexa; i_back; else i_back; i_vexa; fi
+
+    # Finding a name in every container of a game folder, nested ones too, against grep -rl of its
+    # bytes over the folder (grep exits 0 on a match; both must find it).
+    f_vexa() { sh_run find.vexa "$rep" "'$CLI' find '$OUT/game' SECBASE.LEV >/dev/null"; }
+    f_grep() { sh_run find.grep "$rep" "grep -rl SECBASE.LEV '$OUT/game' >/dev/null"; }
+    warm "$OUT/game"
+    if [ $first = vexa ]; then f_vexa; f_grep; else f_grep; f_vexa; fi
 done
 
 row 'list --json, PAK of 100,000 entries' list.vexa list.physfs 'PhysicsFS enumeration' 0.02 64
@@ -183,6 +192,7 @@ row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
 row 'WAD3 of 10,000 textures 64 x 64 to BMP' wad3.vexa wad3.cp 'cp -r of the BMPs' 1.5
 row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3
 row 'import 1,000 PNG 256 x 256 into a WAD3' import.vexa import.extract 'extract of that WAD3 to BMP' 3 65
+row 'find a name in 200 containers, 300,000 entries, 1 GiB' find.vexa find.grep 'grep -rl' 0.1 64
 
 scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)
 scroll_total=$(for r in $(seq 1 "$REPS"); do awk '{ print $2 }' "$OUT/runs/window.scroll.$r"; done | median)
