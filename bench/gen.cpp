@@ -7,6 +7,10 @@
 //   bench-gen wal DIR COUNT                COUNT Quake 2 WAL textures of 64 x 64
 //   bench-gen wad3 FILE COUNT              a Half-Life WAD3 of COUNT mip textures of 64 x 64
 //   bench-gen pngs DIR COUNT               COUNT RGB PNG pictures of 256 x 256, of thousands of colours
+//   bench-gen game DIR COUNT ENTRIES BYTES  a game folder of COUNT containers (PAKs, Doom WADs, DF GOBs
+//                                          in turn, every other PAK ending in a WAD2 of 100 textures)
+//                                          holding ENTRIES entries of BYTES together; one GOB holds
+//                                          SECBASE.LEV and one nested WAD2 the texture SECBASE.LEV
 //
 // Contents are pseudo-random (not zeros) so no layer can shortcut them; the same arguments always
 // give the same bytes.
@@ -222,6 +226,116 @@ int pngs(const fs::path& dir, std::uint32_t count) {
     return 0;
 }
 
+// One container of the game folder: kind 0 a PAK, 1 a Doom WAD, 2 a DF GOB, each its header, its
+// entries' bytes and its directory, as the games lay them out.
+struct GameEntry {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+};
+
+std::vector<std::uint8_t> gameContainer(int kind, const std::vector<GameEntry>& entries) {
+    const std::size_t header = kind == 2 ? 8 : 12;
+    const std::size_t record = kind == 0 ? 64 : kind == 1 ? 16 : 21;
+    std::vector<std::uint8_t> out(header);
+    std::vector<std::uint8_t> directory(kind == 2 ? 4 : 0);
+    if (kind == 2) put32(directory.data(), static_cast<std::uint32_t>(entries.size()));
+    for (const auto& e : entries) {
+        const auto at = static_cast<std::uint32_t>(out.size());
+        out.insert(out.end(), e.bytes.begin(), e.bytes.end());
+        std::vector<std::uint8_t> r(record, 0);
+        const auto size = static_cast<std::uint32_t>(e.bytes.size());
+        if (kind == 0) {
+            std::memcpy(r.data(), e.name.data(), std::min<std::size_t>(e.name.size(), 55));
+            put32(&r[56], at);
+            put32(&r[60], size);
+        } else if (kind == 1) {
+            put32(&r[0], at);
+            put32(&r[4], size);
+            std::memcpy(&r[8], e.name.data(), std::min<std::size_t>(e.name.size(), 8));
+        } else {
+            put32(&r[0], at);
+            put32(&r[4], size);
+            std::memcpy(&r[8], e.name.data(), std::min<std::size_t>(e.name.size(), 12));
+        }
+        directory.insert(directory.end(), r.begin(), r.end());
+    }
+    const auto dirAt = static_cast<std::uint32_t>(out.size());
+    out.insert(out.end(), directory.begin(), directory.end());
+    if (kind == 0) {
+        std::memcpy(out.data(), "PACK", 4);
+        put32(&out[4], dirAt);
+        put32(&out[8], static_cast<std::uint32_t>(directory.size()));
+    } else if (kind == 1) {
+        std::memcpy(out.data(), "PWAD", 4);
+        put32(&out[4], static_cast<std::uint32_t>(entries.size()));
+        put32(&out[8], dirAt);
+    } else {
+        std::memcpy(out.data(), "GOB\n", 4);
+        put32(&out[4], dirAt);
+    }
+    return out;
+}
+
+// A WAD2 of count mip textures of 16 x 16, named TEXnnnn (the first one named first).
+std::vector<std::uint8_t> gameWad2(std::uint32_t count, const std::string& first, Random& random) {
+    constexpr std::uint32_t kTexture = 40 + 256 + 64 + 16 + 4;
+    std::vector<std::uint8_t> out(12 + std::size_t{kTexture} * count + 32 * std::size_t{count}, 0);
+    std::memcpy(out.data(), "WAD2", 4);
+    put32(&out[4], count);
+    put32(&out[8], 12 + kTexture * count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        char name[17] = {};
+        std::snprintf(name, sizeof name, "TEX%04u", i);
+        const std::string shown = i == 0 && !first.empty() ? first : name;
+        auto* texture = &out[12 + std::size_t{kTexture} * i];
+        std::memcpy(texture, shown.data(), std::min<std::size_t>(shown.size(), 15));
+        put32(texture + 16, 16);
+        put32(texture + 20, 16);
+        for (std::uint32_t level = 0, at = 40, side = 16; level < 4; ++level, at += side * side, side /= 2)
+            put32(texture + 24 + 4 * level, at);
+        random.fill(texture + 40, 256 + 64 + 16 + 4);
+        auto* record = &out[12 + std::size_t{kTexture} * count + 32 * std::size_t{i}];
+        put32(record, 12 + kTexture * i);
+        put32(record + 4, kTexture);
+        put32(record + 8, kTexture);
+        record[12] = 0x44;
+        std::memcpy(record + 16, shown.data(), std::min<std::size_t>(shown.size(), 15));
+    }
+    return out;
+}
+
+int game(const fs::path& dir, std::uint32_t count, std::uint64_t entries, std::uint64_t total) {
+    Random random{0xC0FFEEull};
+    const std::uint64_t perContainer = entries / count;
+    const std::uint64_t mean = total / entries;
+    for (std::uint32_t c = 0; c < count; ++c) {
+        const int kind = static_cast<int>(c % 3);
+        std::vector<GameEntry> list;
+        for (std::uint64_t i = 0; i < perContainer; ++i) {
+            char name[64];
+            if (kind == 0)
+                std::snprintf(name, sizeof name, "data/set%02u/entry_%05u.dat", static_cast<unsigned>(i % 50),
+                              static_cast<unsigned>(i));
+            else if (kind == 1)
+                std::snprintf(name, sizeof name, "L%05u", static_cast<unsigned>(i));
+            else
+                std::snprintf(name, sizeof name, "E%05u.DAT", static_cast<unsigned>(i));
+            GameEntry e{name, std::vector<std::uint8_t>(mean / 2 + random.next() % (mean + 1))};
+            random.fill(e.bytes.data(), e.bytes.size());
+            list.push_back(std::move(e));
+        }
+        if (kind == 2 && c == 2) list.back().name = "SECBASE.LEV";
+        if (kind == 0 && c % 2 == 0)
+            list.push_back({"gfx/textures.wad", gameWad2(100, c == 0 ? "SECBASE.LEV" : "", random)});
+        char folder[32], file[32];
+        std::snprintf(folder, sizeof folder, "mod%02u", c % 10);
+        std::snprintf(file, sizeof file, "c%03u.%s", c, kind == 0 ? "pak" : kind == 1 ? "wad" : "gob");
+        fs::create_directories(dir / folder);
+        writeBytes(dir / folder / file, gameContainer(kind, list));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -236,13 +350,16 @@ int main(int argc, char** argv) {
         return wad3(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
     if (args.size() == 3 && args[0] == "pngs")
         return pngs(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
+    if (args.size() == 5 && args[0] == "game")
+        return game(args[1], static_cast<std::uint32_t>(std::stoul(args[2])), std::stoull(args[3]),
+                    std::stoull(args[4]));
     if (args.size() == 3 && args[0] == "file") {
         Random random{42};
         writeRandomFile(args[1], std::stoull(args[2]), random);
         return 0;
     }
     std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT | "
-               "wad3 FILE COUNT | pngs DIR COUNT\n",
+               "wad3 FILE COUNT | pngs DIR COUNT | game DIR COUNT ENTRIES BYTES\n",
                stderr);
     return 2;
 }

@@ -47,6 +47,8 @@ mkdir -p "$OUT/wad3"
 "$BIN/bench-gen" pngs "$OUT/pngs" 1000
 "$CLI" import wad3 "$OUT/imported.wad" "$OUT"/pngs/*.png >/dev/null # the reference's input
 FREEDOOM=/usr/share/games/doom/freedoom2.wad # the real WAD whose pictures and sounds are converted
+# A game folder of 200 containers, 300,000 entries, 1 GiB; the name is in one GOB and one nested WAD2.
+"$BIN/bench-gen" game "$OUT/game" 200 300000 1073741824
 mkdir -p "$OUT/program"
 cp -r "$ROOT/data/Data" "$OUT/program/Data" # the default palettes the window loads at start
 sync
@@ -181,6 +183,13 @@ for rep in $(seq 1 "$REPS"); do
     d_raw() { sh_run convert.raw "$rep" "'$CLI' extract '$FREEDOOM' '$OUT/d-raw-$rep' --yes >/dev/null"; }
     warm "$FREEDOOM"
     if [ $first = vexa ]; then d_vexa; d_deutex; d_raw; else d_deutex; d_raw; d_vexa; fi
+
+    # Finding a name in every container of a game folder, nested ones too, against grep -rl of its
+    # bytes over the folder (grep exits 0 on a match; both must find it).
+    f_vexa() { sh_run find.vexa "$rep" "'$CLI' find '$OUT/game' SECBASE.LEV >/dev/null"; }
+    f_grep() { sh_run find.grep "$rep" "grep -rl SECBASE.LEV '$OUT/game' >/dev/null"; }
+    warm "$OUT/game"
+    if [ $first = vexa ]; then f_vexa; f_grep; else f_grep; f_vexa; fi
 done
 
 row 'list --json, PAK of 100,000 entries' list.vexa list.physfs 'PhysicsFS enumeration' 0.02 64
@@ -197,6 +206,7 @@ row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list
 row 'import 1,000 PNG 256 x 256 into a WAD3' import.vexa import.extract 'extract of that WAD3 to BMP' 3 65
 row 'extract --convert, freedoom2.wad' convert.vexa convert.deutex 'DeuTex -extract -png' 0.25 64
 row 'extract --convert, freedoom2.wad' convert.vexa convert.raw 'vexa-cli extract (lumps as stored)' 3
+row 'find a name in 200 containers, 300,000 entries, 1 GiB' find.vexa find.grep 'grep -rl' 0.1 64
 
 scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)
 scroll_total=$(for r in $(seq 1 "$REPS"); do awk '{ print $2 }' "$OUT/runs/window.scroll.$r"; done | median)

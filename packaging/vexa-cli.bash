@@ -7,7 +7,7 @@ _vexa_cli() {
     COMPREPLY=()
 
     if ((COMP_CWORD == 1)); then
-        mapfile -t COMPREPLY < <(compgen -W 'detect list extract create import add remove rename convert mount --help --version' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'detect list find extract create import add remove rename convert mount --help --version' -- "$cur")
         return
     fi
 
@@ -26,7 +26,10 @@ _vexa_cli() {
             compopt -o nospace 2>/dev/null
         fi
         return ;;
-    --ext | --entry | --index | --filter | --as)
+    --content)
+        mapfile -t COMPREPLY < <(compgen -W 'picture palette sound music text container data' -- "$cur")
+        return ;;
+    --ext | --entry | --index | --filter | --as | --max-depth | --jobs)
         return ;; # a value the user types
     esac
 
@@ -34,6 +37,7 @@ _vexa_cli() {
     case $command in
     detect) options='--help' ;;
     list) options='--json --filter --help' ;;
+    find) options='--json --content --max-depth --jobs --help' ;;
     extract) options='--ext --entry --index --filter --format --convert --raw --palette --yes --help' ;;
     create | convert) options='--wait --help' ;;
     add) options='--as --wait --no-in-place --help' ;;
@@ -51,20 +55,22 @@ _vexa_cli() {
     local i position=0
     for ((i = 2; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --ext | --entry | --index | --filter | --format | --palette | --as) ((i++)) ;;
+        --ext | --entry | --index | --filter | --format | --palette | --as | --content | --max-depth | --jobs) ((i++)) ;;
         -*) ;;
         *) ((position++)) ;;
         esac
     done
 
-    if [[ ($command == create || $command == import) && $position == 0 || ($command == convert && $position == 1) ]]; then
+    if [[ $command == find && $position == 1 ]]; then
+        return # a pattern the user types
+    elif [[ ($command == create || $command == import) && $position == 0 || ($command == convert && $position == 1) ]]; then
         # The kinds as this vexa-cli names them in its own help.
         local kinds
         local from=$command
         [[ $command == convert ]] && from=create # convert takes the kinds create takes
         kinds=$("${COMP_WORDS[0]}" "$from" --help 2>/dev/null | sed -n 's/^  \([a-z0-9-]*\)\t.*/\1/p')
         mapfile -t COMPREPLY < <(compgen -W "$kinds" -- "$cur")
-    elif [[ ($command == extract && $position == 1) || ($command == create && $position == 1) || ($command == mount && $position == 1) ]]; then
+    elif [[ ($command == extract && $position == 1) || ($command == create && $position == 1) || ($command == mount && $position == 1) || ($command == find && $position == 0) ]]; then
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         compopt -o dirnames 2>/dev/null
     else

@@ -17,6 +17,7 @@ using Job = std::function<int(const ProgramFolders&)>;
 
 void addDetect(CLI::App& parser, Job& job);
 void addList(CLI::App& parser, Job& job);
+void addFind(CLI::App& parser, Job& job);
 void addExtract(CLI::App& parser, Job& job);
 void addCreate(CLI::App& parser, Job& job);
 void addConvert(CLI::App& parser, Job& job);

@@ -120,7 +120,7 @@ cli_page=$(MANWIDTH=200 man -l "$share/man/man1/vexa-cli.1" 2>/dev/null)
 [ "$("$cli" --version)" = "vexa-cli $(sed -n 's/^project(vexa VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")" ] ||
     fail "vexa-cli --version: $("$cli" --version)"
 # Every command and option the tool names in its help is in the manual page.
-for command in detect list extract create import add remove rename convert mount; do
+for command in detect list find extract create import add remove rename convert mount; do
     "$cli" "$command" --help >/dev/null || fail "vexa-cli $command --help"
     grep -q "^ *$command " <<<"$cli_page" || fail "the manual page lacks the command $command"
     for option in $(usage_options "$command"); do
@@ -151,7 +151,7 @@ while IFS='|' read -r line expected; do
     got=$(completions "$line")
     [ "$got" = "$expected" ] || fail "completion of '$line': '$got', expected '$expected'"
 done <<'COMPLETIONS'
-vexa-cli |--help --version add convert create detect extract import list mount remove rename 
+vexa-cli |--help --version add convert create detect extract find import list mount remove rename 
 vexa-cli ex|extract 
 vexa-cli list --|--filter --help --json 
 vexa-cli extract a.gob out --fo|--format 
@@ -168,9 +168,11 @@ vexa-cli convert a.gob |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp
 vexa-cli add a.gob d|dfile dirA 
 vexa-cli mount a.pak d|dirA 
 vexa-cli mount a.pak dirA --r|--recursive 
+vexa-cli find d|dirA 
+vexa-cli find dirA --content p|palette picture 
 COMPLETIONS
 # Every option of the tool's help is offered.
-for command in list extract add remove rename convert create import mount; do
+for command in list find extract add remove rename convert create import mount; do
     offered=$(completions "vexa-cli $command --")
     for option in $(usage_options "$command"); do
         grep -q -- "$option " <<<"$offered" || fail "completion of $command lacks $option"
