@@ -3,12 +3,26 @@
 #include "app/kinds.h"
 #include "base/errors.h"
 #include "base/file_io.h"
+#include "images/Png_writer.h"
 
 #include <utility>
 
 namespace vexa::ui {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The content of each entry; a file whose entries cannot be looked into still opens, all of them data.
+std::vector<const ContentKind*> contentsOf(const ContainerReader& reader, ContainerType kind) {
+    try {
+        return classifyEntries(reader, kind);
+    } catch (const Error&) {
+        return std::vector<const ContentKind*>(reader.EntryCount(), nullptr);
+    }
+}
+
+} // namespace
 
 Document::Document(QObject* parent) : QObject(parent) {
     connect(&history_, &EditHistory::changed, this, &Document::takeEditRows);
@@ -29,19 +43,23 @@ bool Document::readDirectory(Done done) {
     changePalette([this](Palette& palette) { loadKindPalette(kind_, gamePalettes_, palette); });
     std::shared_ptr<ContainerReader> reader = CreateContainerObject(kind_);
     if (!reader) throw Error("Sorry do not know that file type");
-    return jobs_.start([reader, bytes = std::move(bytes_)](JobProgress&) { reader->ReadDirectory(bytes); },
-                       [this, reader, done = std::move(done)](std::exception_ptr error) {
-                           if (jobs_.cancelled())
-                               return done(std::make_exception_ptr(Cancelled("Opening cancelled")));
-                           // A directory that could not be read leaves its reader the open one, without an
-                           // edit.
-                           takeReader(reader);
-                           if (!error) {
-                               startEditing();
-                               emit opened();
-                           }
-                           done(error);
-                       });
+    auto contents = std::make_shared<std::vector<const ContentKind*>>();
+    return jobs_.start(
+        [reader, contents, kind = kind_, bytes = std::move(bytes_)](JobProgress&) {
+            reader->ReadDirectory(bytes);
+            *contents = contentsOf(*reader, kind);
+        },
+        [this, reader, contents, done = std::move(done)](std::exception_ptr error) {
+            if (jobs_.cancelled()) return done(std::make_exception_ptr(Cancelled("Opening cancelled")));
+            // A directory that could not be read leaves its reader the open one, without an
+            // edit.
+            takeReader(reader, std::move(*contents));
+            if (!error) {
+                startEditing();
+                emit opened();
+            }
+            done(error);
+        });
 }
 
 void Document::close() {
@@ -49,9 +67,16 @@ void Document::close() {
     history_.reset(std::nullopt);
 }
 
-void Document::takeReader(std::shared_ptr<const ContainerReader> reader) {
+void Document::takeReader(std::shared_ptr<const ContainerReader> reader,
+                          std::vector<const ContentKind*> contents) {
     emit rowsAboutToChange();
     reader_ = std::move(reader);
+    contents_ = std::move(contents);
+}
+
+const ContentKind* Document::rowContent(std::size_t row) const {
+    const auto entry = storedEntry(row);
+    return entry && *entry < contents_.size() ? contents_[*entry] : nullptr;
 }
 
 void Document::startEditing() {
@@ -89,28 +114,31 @@ bool Document::save(std::optional<SaveTarget> target, ContainerEdit::Writing wri
     if (jobs_.running() || !history_.edit()) return false;
     // The worker saves a copy; the edit shown stays as it is until the copy is saved whole.
     auto copy = std::make_shared<ContainerEdit>(*history_.edit());
+    auto contents = std::make_shared<std::vector<const ContentKind*>>();
     return jobs_.start(
-        [copy, target = std::move(target), writing](JobProgress& progress) {
+        [copy, contents, target = std::move(target), writing](JobProgress& progress) {
             if (target)
                 copy->saveAs(target->path, target->kind, &progress);
             else
                 copy->save(&progress, writing);
+            *contents = contentsOf(*copy->reader(), copy->kind());
         },
-        [this, copy, done = std::move(done)](std::exception_ptr error) {
-            if (!error) adoptSaved(*copy);
+        [this, copy, contents, done = std::move(done)](std::exception_ptr error) {
+            if (!error) adoptSaved(*copy, std::move(*contents));
             done(error);
         });
 }
 
-void Document::adoptSaved(const ContainerEdit& saved) {
-    takeReader(saved.reader());
+void Document::adoptSaved(const ContainerEdit& saved, std::vector<const ContentKind*> contents) {
+    takeReader(saved.reader(), std::move(contents));
     kind_ = saved.kind();
     path_ = saved.path();
     history_.reset(saved);
     emit opened();
 }
 
-bool Document::extract(std::vector<std::size_t> rows, fs::path target, bool raw, ExtractDone done) {
+bool Document::extract(std::vector<std::size_t> rows, fs::path target, bool raw, ExtractDone done,
+                       bool convert) {
     if (jobs_.running() || !reader_ || rows.empty()) return false;
     // What the job leaves for this thread: written by the worker, read once it has ended.
     struct Outcome {
@@ -122,6 +150,10 @@ bool Document::extract(std::vector<std::size_t> rows, fs::path target, bool raw,
     ExtractionOptions options;
     options.games = gamePalettes_;
     options.raw = raw;
+    options.convert = convert && !raw;
+    options.container = kind_;
+    // As the command line converts: PNG for what it decodes, a texture kind keeping its BMP.
+    if (options.convert && !reader_->HasPictures() && pngOutputBuilt()) options.pictures = PictureFormat::Png;
     const int maximum = progressPosition(rows.back());
     return jobs_.start(
         [outcome, reader = reader_, target = std::move(target), rows = std::move(rows), maximum,

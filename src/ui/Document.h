@@ -57,6 +57,12 @@ class Document : public QObject {
     // Lets go of the reader and its edit.
     void close();
 
+    // What each entry of the open file holds (null: data), in entry order; empty until it is known.
+    // Found off the window's thread with the directory, so a list of 100,000 entries opens as fast.
+    const std::vector<const ContentKind*>& contents() const { return contents_; }
+    // The content kind of a row (null: data or not known, as for a row not saved yet).
+    const ContentKind* rowContent(std::size_t row) const;
+
     // --- rows and edits -------------------------------------------------------------------------
     // The edit of the open container (none for a kind that cannot be edited), with its Undo and Redo.
     EditHistory& edits() { return history_; }
@@ -83,7 +89,10 @@ class Document : public QObject {
     // when another job runs or no file is open. Its progress follows the row index. A picture with
     // its own palette or its game's leaves that as the current one, also when the run ends early.
     using ExtractDone = std::function<void(const ExtractionResult& result, std::exception_ptr error)>;
-    bool extract(std::vector<std::size_t> rows, std::filesystem::path target, bool raw, ExtractDone done);
+    // With convert, each entry of a content kind the program decodes is written as what it holds
+    // (pictures as PNG where the program writes PNG), as `vexa-cli extract --convert` writes it.
+    bool extract(std::vector<std::size_t> rows, std::filesystem::path target, bool raw, ExtractDone done,
+                 bool convert = false);
     // The same on this thread, for the few rows a drag carries.
     ExtractionResult extractNow(const std::vector<std::size_t>& rows, const std::filesystem::path& target);
 
@@ -113,10 +122,11 @@ class Document : public QObject {
     void jobRunningChanged(bool running);
 
   private:
-    void takeReader(std::shared_ptr<const ContainerReader> reader);
+    void takeReader(std::shared_ptr<const ContainerReader> reader,
+                    std::vector<const ContentKind*> contents = {});
     void startEditing();
     void takeEditRows();
-    void adoptSaved(const ContainerEdit& saved);
+    void adoptSaved(const ContainerEdit& saved, std::vector<const ContentKind*> contents);
     // Runs change on the current palette and says so when it changed it.
     void changePalette(const std::function<void(Palette&)>& change);
 
@@ -124,6 +134,7 @@ class Document : public QObject {
     ContainerType kind_ = ContainerType::Unknown;
     std::shared_ptr<const ByteSource> bytes_; // the file detected, until its directory is read
     std::shared_ptr<const ContainerReader> reader_;
+    std::vector<const ContentKind*> contents_;
     Palette palette_;
     GamePalettePaths gamePalettes_;
     EditHistory history_;

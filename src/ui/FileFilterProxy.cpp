@@ -2,6 +2,9 @@
 
 #include "ui/FileListModel.h"
 
+#include "app/extract.h"
+#include "base/errors.h"
+
 #include <algorithm>
 
 namespace vexa::ui {
@@ -34,7 +37,16 @@ void FileFilterProxy::setPattern(const QString& pattern) {
     auto utf8 = pattern.toStdString();
     if (utf8 == pattern_) return;
     pattern_ = std::move(utf8);
-    filter_ = NameFilter(pattern_);
+    error_.clear();
+    content_.reset();
+    try {
+        auto parsed = parseRowPattern(pattern_);
+        content_ = parsed.content;
+        filter_ = NameFilter(parsed.names);
+    } catch (const Error& e) { // a word still being typed ("content:pic") keeps no row until it is whole
+        error_ = QString::fromUtf8(e.what());
+        filter_ = NameFilter("");
+    }
     invalidateFilter();
     // Rows the filter lets back in come in archive order: with dynamic sorting off, the order
     // asked for by the header is put back by hand.
@@ -46,9 +58,14 @@ std::size_t FileFilterProxy::entryIndex(const QModelIndex& shown) const {
 }
 
 bool FileFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
-    if (filter_.empty()) return true;
+    if (!error_.isEmpty()) return false;
     const auto row = static_cast<std::size_t>(sourceRow);
-    return row < rows_.count() && filter_.matches(rows_.nameOf(row));
+    if (row >= rows_.count()) return false;
+    if (content_) {
+        const auto word = rows_.contentOf(row);
+        if (word.empty() || contentOfWord(word) != content_) return false;
+    }
+    return filter_.empty() || filter_.matches(rows_.nameOf(row));
 }
 
 bool FileFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
@@ -60,6 +77,8 @@ bool FileFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right
         return rows_.offsetOf(a) < rows_.offsetOf(b);
     case FileListModel::Type:
         return rows_.typeOf(a) < rows_.typeOf(b);
+    case FileListModel::Content:
+        return rows_.contentOf(a) < rows_.contentOf(b);
     default:
         return compareNames(rows_.nameOf(a), rows_.nameOf(b)) < 0;
     }

@@ -1,13 +1,16 @@
 #pragma once
-// What LB1 shows of its FileListModel: the rows whose names the filter field's pattern matches
-// (the core's NameFilter), in archive order or sorted by a column. A row of this proxy is a
+// What LB1 shows of its FileListModel: the rows the filter field's pattern keeps, as `--filter` takes
+// it ("content:picture" then a name pattern, the core's NameFilter), in archive order or sorted by a
+// column. A row of this proxy is a
 // position on screen, never an entry index: entryIndex() is the one way from one to the other.
 
 #include "base/filter.h"
+#include "formats/content.h"
 
 #include <QSortFilterProxyModel>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace vexa::ui {
@@ -22,6 +25,8 @@ class FileFilterProxy : public QSortFilterProxyModel {
     void setPattern(const QString& pattern);
     const std::string& pattern() const { return pattern_; }
     bool filtered() const { return !pattern_.empty(); }
+    // Why the pattern keeps no row whatever the rows are (a content word no row can have), or empty.
+    const QString& patternError() const { return error_; }
 
     // The entry index of a row shown (an index of this proxy, any column).
     std::size_t entryIndex(const QModelIndex& shown) const;
@@ -34,6 +39,8 @@ class FileFilterProxy : public QSortFilterProxyModel {
     FileListModel& rows_;
     std::string pattern_;
     NameFilter filter_{""};
+    std::optional<Content> content_;
+    QString error_;
 };
 
 } // namespace vexa::ui

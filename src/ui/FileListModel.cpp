@@ -3,6 +3,7 @@
 #include "app/container_edit.h"
 #include "app/listing.h"
 #include "formats/container.h"
+#include "formats/content.h"
 
 #include <QApplication>
 #include <QFont>
@@ -41,6 +42,12 @@ void FileListModel::setEditRows(const std::vector<EditRow>* rows, const Containe
     const bool any = object_ && !object_->Rows().empty();
     hasOffset_ = any && object_->Rows().front().offset.has_value();
     hasType_ = any && !object_->Rows().front().type.empty();
+    endResetModel();
+}
+
+void FileListModel::setContents(const std::vector<const ContentKind*>* contents) {
+    beginResetModel();
+    contents_ = contents;
     endResetModel();
 }
 
@@ -105,6 +112,8 @@ bool FileListModel::hasColumn(Column column) const {
         return hasOffset_;
     case Type:
         return hasType_;
+    case Content:
+        return object_ && contents_ && contents_->size() == object_->EntryCount();
     default:
         return false;
     }
@@ -156,6 +165,13 @@ std::string FileListModel::typeOf(std::size_t index) const {
     return std::string(std::string_view(object_->Rows()[*entry].type));
 }
 
+std::string_view FileListModel::contentOf(std::size_t index) const {
+    const auto entry = hasColumn(Content) ? storedEntry(index) : std::nullopt;
+    if (!entry) return {};
+    const auto* kind = (*contents_)[*entry];
+    return contentWord(kind ? kind->content : vexa::Content::Data);
+}
+
 int FileListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
     return static_cast<int>(std::min<std::size_t>(count(), std::numeric_limits<int>::max()));
@@ -203,6 +219,10 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return {};
     case Type:
         return QString::fromStdString(typeOf(row));
+    case Content: {
+        const auto word = contentOf(row);
+        return QString::fromLatin1(word.data(), static_cast<qsizetype>(word.size()));
+    }
     default:
         return {};
     }
@@ -223,6 +243,8 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
         return QStringLiteral("Offset");
     case Type:
         return QStringLiteral("Type");
+    case Content:
+        return QStringLiteral("Content");
     default:
         return {};
     }

@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa {
 class ContainerReader;
+struct ContentKind;
 struct EditRow;
 } // namespace vexa
 
@@ -22,7 +24,7 @@ namespace vexa::ui {
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { Name, Size, Offset, Type, ColumnCount };
+    enum Column { Name, Size, Offset, Type, Content, ColumnCount };
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -34,6 +36,9 @@ class FileListModel : public QAbstractTableModel {
     // The rows of an edit of object not yet saved (the owner of rows must outlive their use, as
     // above): kept entries show their offset and type, added and changed rows are marked.
     void setEditRows(const std::vector<EditRow>* rows, const ContainerReader* object);
+    // What each entry of the object shown holds (null: data), in entry order; the owner outlives its
+    // use as above. Null, or a list of another length, hides the column.
+    void setContents(const std::vector<const ContentKind*>* contents);
     // Rows of files that are no entries (the New_C review), with the sizes of those files.
     void setFileRows(const std::vector<std::string>* rows, const std::vector<std::uint64_t>& sizes);
     // The names shown by setRows(names) or setFileRows; empty while an object's rows are shown.
@@ -50,6 +55,8 @@ class FileListModel : public QAbstractTableModel {
     std::optional<std::uint64_t> sizeOf(std::size_t index) const;
     std::optional<std::uint64_t> offsetOf(std::size_t index) const;
     std::string typeOf(std::size_t index) const;
+    // The content word ("picture"), empty where it is not known (a row not saved yet).
+    std::string_view contentOf(std::size_t index) const;
     // What an edit row not yet saved is, for its hint: empty for an entry kept as it is.
     QString editNote(std::size_t index) const;
 
@@ -65,6 +72,7 @@ class FileListModel : public QAbstractTableModel {
     const std::vector<std::string>* names_ = nullptr;
     const ContainerReader* object_ = nullptr;
     const std::vector<EditRow>* edits_ = nullptr; // shown over object_ when set
+    const std::vector<const ContentKind*>* contents_ = nullptr;
     bool hasOffset_ = false, hasType_ = false;
     bool fileRows_ = false; // sizes_ holds every row's size
     // An image listing's sizes are file sizes, asked of the file system: each is asked once.

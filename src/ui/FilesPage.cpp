@@ -6,6 +6,7 @@
 #include "ui/QtText.h"
 
 #include <QDataStream>
+#include <QCheckBox>
 #include <QDrag>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QSettings>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -104,9 +106,13 @@ constexpr int kSplitterWidth = 7;
 constexpr int kCellMargin = 10;         // padding of a list column
 constexpr int kSortIndicatorWidth = 22; // the header's arrow beside a column's title
 constexpr int kCaptionMargin = 4;       // each side of a caption inside its button
-constexpr int kBesideWidth = 640;
-constexpr const char* kOwnHint = "ownHint"; // a command's hint while a reason replaces it       // list and
-                                            // preview side by side from this page width on
+constexpr int kBesideWidth = 640;            // list and preview side by side from this page width on
+constexpr const char* kOwnHint = "ownHint"; // a command's hint while a reason replaces it
+
+const QString kFilterHint =
+    QStringLiteral("Shows only the rows whose names match; letter case does not count. "
+                   "content:picture (or palette, sound, music, text, container, data) "
+                   "keeps the rows of that content, a name pattern may follow");
 
 QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption,
                            const QString& hint = {}) {
@@ -140,12 +146,17 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     listLayout->setSpacing(3);
     EFilter = new QLineEdit(listBox);
     EFilter->setObjectName(QStringLiteral("EFilter"));
-    EFilter->setPlaceholderText(QStringLiteral("Filter: part of a name, * and ? as wildcards"));
-    EFilter->setToolTip(QStringLiteral("Shows only the rows whose names match; letter case does not count"));
+    EFilter->setPlaceholderText(
+        QStringLiteral("Filter: part of a name, * and ? as wildcards; content:picture"));
+    EFilter->setToolTip(kFilterHint);
     EFilter->setClearButtonEnabled(true);
     listLayout->addWidget(EFilter);
     connect(EFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
         shown->setPattern(text);
+        // A content word no row can have says why the list is empty.
+        const auto& error = shown->patternError();
+        EFilter->setToolTip(error.isEmpty() ? kFilterHint : error);
+        EFilter->setStyleSheet(error.isEmpty() ? QString() : QStringLiteral("color: #b00000"));
         emit filterChanged();
     });
 
@@ -163,6 +174,9 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     LB1->header()->resizeSection(FileListModel::Type,
                                  LB1->fontMetrics().horizontalAdvance(QStringLiteral("mip texture")) +
                                      kCellMargin);
+    LB1->header()->resizeSection(FileListModel::Content,
+                                 LB1->fontMetrics().horizontalAdvance(QStringLiteral("container")) +
+                                     kCellMargin + kSortIndicatorWidth);
     connect(rows, &QAbstractItemModel::modelReset, this, &FilesPage::showColumnsOfRows);
 
     Preview = new PreviewPane(PreviewSplitter);
@@ -205,6 +219,15 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     LBExt->setSelectionMode(QAbstractItemView::ExtendedSelection);
     LBExt->setSortingEnabled(true);
     LBExt->setFixedSize(76, 96);
+    CBConvert = new QCheckBox(QStringLiteral("Convert pictures"), column);
+    CBConvert->setObjectName(QStringLiteral("CBConvert"));
+    CBConvert->setToolTip(QStringLiteral("Extraction writes pictures as PNG, sounds as WAV, music as MIDI "
+                                         "and text as UTF-8; the other entries as they are"));
+    CBConvert->setChecked(QSettings().value(QStringLiteral("extract/convert"), false).toBool());
+    connect(CBConvert, &QCheckBox::toggled, this,
+            [](bool checked) { QSettings().setValue(QStringLiteral("extract/convert"), checked); });
+    layout->addSpacing(4);
+    layout->addWidget(CBConvert, 0, Qt::AlignHCenter);
     layout->addSpacing(6);
     layout->addWidget(LBExt, 0, Qt::AlignHCenter);
     layout->addStretch(1);
@@ -269,12 +292,15 @@ void FilesPage::clearFilter() {
     LB1->resetSort();
 }
 
-void FilesPage::showEntries(const ContainerReader* object) {
+void FilesPage::showEntries(const ContainerReader* object, const std::vector<const ContentKind*>* contents) {
+    rows->setContents(object ? contents : nullptr);
     rows->setRows(object);
     reviewNames_.clear();
 }
 
-void FilesPage::showEditRows(const std::vector<EditRow>* editRows, const ContainerReader* object) {
+void FilesPage::showEditRows(const std::vector<EditRow>* editRows, const ContainerReader* object,
+                             const std::vector<const ContentKind*>* contents) {
+    rows->setContents(object ? contents : nullptr);
     rows->setEditRows(editRows, object);
     reviewNames_.clear();
 }
@@ -406,6 +432,14 @@ void FilesPage::restoreLayoutState(const QByteArray& state) {
     if (in.status() != QDataStream::Ok) return;
     LB1->header()->restoreState(header);
     if (sizes.size() == PreviewSplitter->count()) PreviewSplitter->setSizes(sizes);
+}
+
+bool FilesPage::convertChecked() const {
+    return CBConvert->isChecked();
+}
+
+void FilesPage::setConvertVisible(bool visible) {
+    CBConvert->setVisible(visible);
 }
 
 void FilesPage::setSizeText(const QString& text) {

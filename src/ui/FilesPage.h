@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -25,6 +26,7 @@ class QAction;
 
 namespace vexa {
 class ContainerReader;
+struct ContentKind;
 struct EditRow;
 } // namespace vexa
 
@@ -70,10 +72,13 @@ class FilesPage : public QWidget {
     explicit FilesPage(QWidget* parent = nullptr);
 
     // --- the rows -------------------------------------------------------------------------------
-    // The live object's rows (null empties the list before the object goes).
-    void showEntries(const ContainerReader* object);
+    // The live object's rows (null empties the list before the object goes), with what each entry
+    // holds where that is known (the Content column; its owner outlives its use, as the object's).
+    void showEntries(const ContainerReader* object,
+                     const std::vector<const ContentKind*>* contents = nullptr);
     // The rows of an edit of object not yet saved (rows must outlive their use, or null them first).
-    void showEditRows(const std::vector<EditRow>* rows, const ContainerReader* object);
+    void showEditRows(const std::vector<EditRow>* rows, const ContainerReader* object,
+                      const std::vector<const ContentKind*>* contents = nullptr);
     // The New_C review: the gathered files' names and sizes, kept here while they are shown.
     void showReview(std::vector<std::string> names, std::vector<std::uint64_t> sizes);
     // The idle state: no rows, several may be chosen, no filter, no preview, no extensions.
@@ -113,6 +118,9 @@ class FilesPage : public QWidget {
     // The list's column widths and the preview's share, as the user left them (kept between runs).
     QByteArray layoutState() const;
     void restoreLayoutState(const QByteArray& state);
+    // "Convert pictures": extraction writes each entry as what it holds. Kept between runs.
+    bool convertChecked() const;
+    void setConvertVisible(bool visible);
 
     PreviewPane& preview() { return *Preview; }
 
@@ -152,6 +160,7 @@ class FilesPage : public QWidget {
     QPushButton* SBExtract_All;
     QPushButton* SBExtract_Ext;
     QPushButton* SBCancel;
+    QCheckBox* CBConvert;
     QLabel* FszLab;
     QWidget* Panel1;
     std::vector<std::string> reviewNames_;

@@ -13,6 +13,7 @@
 #include "ui/ImportPictureDialog.h"
 #include "ui/NewContainerPage.h"
 #include "ui/PalettesPage.h"
+#include "ui/PicturePreview.h"
 #include "ui/PreviewPane.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
@@ -169,9 +170,19 @@ void TPdlg::buildWindow() {
     connect(SBCancelJob, &QPushButton::clicked, this, &TPdlg::SBCancelJobClick);
     previewer_ = new EntryPreviewer(
         [this](const EntryPreviewer::Outcome& out) {
-            showPreview(out.object, out.index, out.error, out.preview ? &*out.preview : nullptr);
+            if (out.content)
+                showContentPreview(out.object, out.index, *out.content, out.keepList);
+            else
+                showPreview(out.object, out.index, out.error, out.preview ? &*out.preview : nullptr);
         },
         this);
+    // Another palette or another picture of the entry shown: the same entry rendered again.
+    connect(&files_->preview(), &PreviewPane::paletteChosen, this, [this] {
+        if (previewed_) requestPreview(*previewed_, {});
+    });
+    connect(&files_->preview(), &PreviewPane::pictureChosen, this, [this](const QString& name) {
+        if (previewed_) requestPreview(*previewed_, name.toStdString());
+    });
 
     connect(files_, &FilesPage::listClicked, this, &TPdlg::LB1Click);
     connect(files_, &FilesPage::filterChanged, this, &TPdlg::EFilterChange);
@@ -499,7 +510,11 @@ void TPdlg::CompleteOpen() {
 
 std::vector<std::size_t> TPdlg::shownRows() const {
     if (!document_.reader()) return {};
-    return filterRows(document_.reader()->Rows(), files_->pattern());
+    try {
+        return filterRows(document_.reader()->Rows(), files_->pattern(), document_.contents());
+    } catch (const Error&) { // a content word no row has: the list shows none
+        return {};
+    }
 }
 
 void TPdlg::LB1Click() {
@@ -544,8 +559,27 @@ void TPdlg::showPreviewOfSelection() {
     const auto shownName =
         document_.edits().modified() ? document_.editRows().at(selected[0]).name : object->EntryName(*entry);
     pane.showNote(QStringLiteral("Rendering ") + qText(shownName) + QStringLiteral(" ..."));
+    requestPreview(selected[0], {});
+}
+
+void TPdlg::requestPreview(std::size_t row, const std::string& picture) {
+    const auto& object = document_.reader();
+    const auto entry = document_.storedEntry(row);
+    if (!object || !entry) return;
+    std::optional<EntryPreviewer::ContentAsked> content;
+    if (const auto* kind = document_.rowContent(row); kind && rendersContent(*kind))
+        content = EntryPreviewer::ContentAsked{kind, document_.kind(),
+                                               files_->preview().picture().paletteChoice(), picture};
     // The palette the next conversion would use, as it is now: the render paints with its copy.
-    previewer_->request(object, *entry, document_.currentPalette(), document_.gamePalettes());
+    previewer_->request(object, *entry, document_.currentPalette(), document_.gamePalettes(),
+                        std::move(content));
+}
+
+void TPdlg::showContentPreview(const ContainerReader* object, std::size_t index,
+                               const ContentRendering& content, bool keepList) {
+    const auto* open = document_.reader().get();
+    if (!open || object != open || index >= open->EntryCount()) return;
+    files_->preview().showContent(qText(open->EntryName(index)), content, keepList);
 }
 
 void TPdlg::showPreview(const ContainerReader* object, std::size_t index, const QString& error,
@@ -640,10 +674,14 @@ void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QStrin
             progress_->setPosition(0);
             if (error) std::rethrow_exception(error);
             SzLabText(qText(result.statusText()));
-            if (!result.refused.empty()) prompts_.message(qText(result.refusalText()));
+            // Entries refused or not converted, and what converted pictures left out, are each named.
+            auto report = result.refusalText();
+            for (const auto& note : result.notes)
+                report += (report.empty() || report.back() == '\n' ? "" : "\n") + note;
+            if (!report.empty()) prompts_.message(qText(report));
         });
     };
-    emptyAfter.started = document_.extract(rows, target, raw, done);
+    emptyAfter.started = document_.extract(rows, target, raw, done, files_->convertChecked());
 }
 
 // --- jobs ---------------------------------------------------------------------------------------

@@ -33,6 +33,7 @@ class QTabWidget;
 namespace vexa::ui {
 
 class EntryPreviewer;
+struct ContentRendering;
 class FilesPage;
 class ImportPictureDialog;
 class NewContainerPage;
@@ -159,6 +160,10 @@ class TPdlg : public QMainWindow, private CreationHost {
                      const EntryPreview* preview);
     // The preview of the one selected row, a note for several, nothing for none.
     void showPreviewOfSelection();
+    // Renders row's preview off the window's thread; picture: one of its pictures by name.
+    void requestPreview(std::size_t row, const std::string& picture);
+    void showContentPreview(const ContainerReader* object, std::size_t index, const ContentRendering& content,
+                            bool keepList);
     // Ends a running job; for the close.
     void stopBackgroundWork();
 

@@ -116,9 +116,9 @@ void TPdlg::buildEditMenu() {
 void TPdlg::showEdits() {
     FszlabClear();
     if (document_.edits().modified())
-        files_->showEditRows(&document_.editRows(), document_.reader().get());
+        files_->showEditRows(&document_.editRows(), document_.reader().get(), &document_.contents());
     else
-        files_->showEntries(document_.reader().get());
+        files_->showEntries(document_.reader().get(), &document_.contents());
     setTitle();
     DisableCommands(); // until a row is clicked, as after an open
     enableEditCommands();

@@ -1,5 +1,8 @@
 #include "ui/PreviewPane.h"
 
+#include "ui/EndoomView.h"
+#include "ui/PicturePreview.h"
+
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPainter>
@@ -64,14 +67,17 @@ void PictureView::paintEvent(QPaintEvent*) {
 PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PreviewPane"));
     pages_ = new QStackedWidget(this);
-    picture_ = new PictureView(pages_);
-    picture_->setObjectName(QStringLiteral("PreviewPicture"));
+    picture_ = new PicturePreview(pages_);
     picture_->setMinimumSize(16, 16);
     text_ = new QPlainTextEdit(pages_);
     text_->setObjectName(QStringLiteral("PreviewText"));
     text_->setReadOnly(true);
+    endoom_ = new EndoomView(pages_);
     pages_->addWidget(picture_);
     pages_->addWidget(text_);
+    pages_->addWidget(endoom_);
+    connect(picture_, &PicturePreview::paletteChosen, this, &PreviewPane::paletteChosen);
+    connect(picture_, &PicturePreview::pictureChosen, this, &PreviewPane::pictureChosen);
 
     caption_ = new QLabel(this);
     caption_->setObjectName(QStringLiteral("PreviewCaption"));
@@ -87,7 +93,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
 }
 
 const QImage& PreviewPane::image() const {
-    return picture_->image();
+    return picture_->canvas().image();
 }
 
 QString PreviewPane::captionText() const {
@@ -98,8 +104,10 @@ void PreviewPane::clear() {
     // Nothing to show takes no room: the list has the page until a row is clicked.
     setVisible(false);
     shown_.reset();
-    picture_->setImage({});
+    content_.reset();
+    picture_->clear();
     text_->clear();
+    endoom_->setScreen({});
     pages_->setCurrentWidget(picture_);
     caption_->clear();
 }
@@ -107,7 +115,8 @@ void PreviewPane::clear() {
 void PreviewPane::showNote(const QString& note) {
     setVisible(true);
     shown_.reset();
-    picture_->setImage({});
+    content_.reset();
+    picture_->clear();
     pages_->setCurrentWidget(picture_);
     caption_->setText(note);
 }
@@ -120,7 +129,7 @@ void PreviewPane::showPreview(const QString& entryName, EntryPreview preview) {
     case PreviewKind::Picture: {
         const auto& bytes = preview.bytes;
         auto image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), "BMP");
-        picture_->setImage(image);
+        picture_->showImage(image);
         pages_->setCurrentWidget(picture_);
         caption +=
             QStringLiteral("%1 x %2, colours from %3").arg(preview.width).arg(preview.height).arg(palette);
@@ -129,7 +138,7 @@ void PreviewPane::showPreview(const QString& entryName, EntryPreview preview) {
         break;
     }
     case PreviewKind::Palette:
-        picture_->setImage(paletteImage(preview.bytes));
+        picture_->showImage(paletteImage(preview.bytes));
         pages_->setCurrentWidget(picture_);
         caption += QStringLiteral("palette (%1)").arg(palette);
         break;
@@ -152,7 +161,46 @@ void PreviewPane::showPreview(const QString& entryName, EntryPreview preview) {
         break;
     }
     caption_->setText(caption);
+    content_.reset();
     shown_ = std::move(preview);
+}
+
+void PreviewPane::showContent(const QString& entryName, const ContentRendering& content, bool keepList) {
+    setVisible(true);
+    shown_.reset();
+    QString caption = entryName + QStringLiteral(": ");
+    switch (content.kind) {
+    case ContentRendering::Kind::Picture: {
+        picture_->showRendering(content, keepList);
+        pages_->setCurrentWidget(picture_);
+        const auto& shown = *content.picture;
+        if (!shown.name.isEmpty()) caption += shown.name + QStringLiteral(", ");
+        caption += QStringLiteral("%1 x %2").arg(shown.image.width()).arg(shown.image.height());
+        if (shown.offset)
+            caption += QStringLiteral(", offsets %1, %2").arg(shown.offset->x).arg(shown.offset->y);
+        caption += QStringLiteral(", colours from ") + shown.palette;
+        if (content.pictureNames.size() > 1)
+            caption +=
+                QStringLiteral("; %1 pictures, click one in the list").arg(content.pictureNames.size());
+        for (const auto& note : content.notes)
+            caption += QStringLiteral("\n") + note;
+        break;
+    }
+    case ContentRendering::Kind::Text:
+        text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        text_->setFont(QFont());
+        text_->setPlainText(content.text);
+        pages_->setCurrentWidget(text_);
+        caption += content.textForm;
+        break;
+    case ContentRendering::Kind::Endoom:
+        endoom_->setScreen(content.screen);
+        pages_->setCurrentWidget(endoom_);
+        caption += content.textForm;
+        break;
+    }
+    caption_->setText(caption);
+    content_ = content;
 }
 
 std::size_t PreviewPane::fittingHexBytesPerLine() const {
@@ -192,8 +240,8 @@ EntryPreviewer::~EntryPreviewer() {
 }
 
 void EntryPreviewer::request(std::shared_ptr<const ContainerReader> object, std::size_t index,
-                             Palette palette, GamePalettePaths games) {
-    pending_ = Request{std::move(object), index, std::move(palette), std::move(games)};
+                             Palette palette, GamePalettePaths games, std::optional<ContentAsked> content) {
+    pending_ = Request{std::move(object), index, std::move(palette), std::move(games), std::move(content)};
     startPending();
 }
 
@@ -213,7 +261,13 @@ void EntryPreviewer::startPending() {
         out.object = request.object.get();
         out.index = request.index;
         try {
-            out.preview = previewEntry(*request.object, request.index, request.palette, request.games);
+            if (const auto& asked = request.content; asked && asked->kind) {
+                out.keepList = !asked->picture.empty();
+                out.content = renderContent(*request.object, request.index, *asked->kind, asked->container,
+                                            asked->palette, asked->picture, request.games, request.palette);
+            } else {
+                out.preview = previewEntry(*request.object, request.index, request.palette, request.games);
+            }
         } catch (const std::exception& e) {
             out.error = QString::fromUtf8(e.what());
         } catch (...) {

@@ -5,6 +5,7 @@
 // window's thread with the core's previewEntry.
 
 #include "app/preview.h"
+#include "ui/ContentRender.h"
 
 #include <QFutureWatcher>
 #include <QImage>
@@ -20,6 +21,9 @@ class QPlainTextEdit;
 class QStackedWidget;
 
 namespace vexa::ui {
+
+class EndoomView;
+class PicturePreview;
 
 // Paints an image scaled to fit, whole-number zoom when it is smaller than the view.
 class PictureView : public QWidget {
@@ -41,16 +45,30 @@ class PreviewPane : public QWidget {
     explicit PreviewPane(QWidget* parent = nullptr);
 
     void showPreview(const QString& entryName, EntryPreview preview);
+    // What an entry of a content kind holds, decoded: its pictures, its text, its screen. keepList:
+    // a picture chosen from the list shown, which stays.
+    void showContent(const QString& entryName, const ContentRendering& content, bool keepList);
     // A line in place of a preview: "Rendering ...", a refusal, a hint.
     void showNote(const QString& text);
     void clear();
 
     // What is shown: the core's preview (a picture's BMP bytes) and the image made of it.
     const std::optional<EntryPreview>& shown() const { return shown_; }
+    const std::optional<ContentRendering>& shownContent() const { return content_; }
+    // Whether an entry is shown (rather than a note or nothing).
+    bool showsEntry() const { return shown_ || content_; }
     const QImage& image() const;
+    PicturePreview& picture() { return *picture_; }
+    EndoomView& endoom() { return *endoom_; }
+    QPlainTextEdit& text() { return *text_; }
     QString captionText() const;
     // Bytes a line of the hex view holds now; fewer when the pane is narrow.
     std::size_t hexBytesPerLine() const { return hexBytesPerLine_; }
+
+  signals:
+    // The user chose another palette, or a picture of the entry's list, to see.
+    void paletteChosen();
+    void pictureChosen(const QString& name);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -60,10 +78,12 @@ class PreviewPane : public QWidget {
     void showHex(const std::vector<std::uint8_t>& bytes);
 
     QStackedWidget* pages_;
-    PictureView* picture_;
+    PicturePreview* picture_;
     QPlainTextEdit* text_;
+    EndoomView* endoom_;
     QLabel* caption_;
     std::optional<EntryPreview> shown_;
+    std::optional<ContentRendering> content_;
     std::size_t hexBytesPerLine_ = 16;
 };
 
@@ -77,7 +97,16 @@ class EntryPreviewer : public QObject {
         const ContainerReader* object = nullptr; // which object it rendered, for the window to compare
         std::size_t index = 0;
         std::optional<EntryPreview> preview;
+        std::optional<ContentRendering> content;
+        bool keepList = false; // a picture chosen from the list shown
         QString error;
+    };
+    // An entry of a content kind the preview decodes itself, and how.
+    struct ContentAsked {
+        const ContentKind* kind = nullptr;
+        ContainerType container = ContainerType::Unknown;
+        PaletteChoice palette;
+        std::string picture; // by name; empty: the first, with the list of all
     };
     using Shown = std::function<void(const Outcome&)>;
 
@@ -85,7 +114,7 @@ class EntryPreviewer : public QObject {
     ~EntryPreviewer() override;
 
     void request(std::shared_ptr<const ContainerReader> object, std::size_t index, Palette palette,
-                 GamePalettePaths games);
+                 GamePalettePaths games, std::optional<ContentAsked> content = std::nullopt);
     // Drops any waiting request and the result of the render running now (it is not waited for).
     void drop();
     bool busy() const { return running_ || pending_.has_value(); }
@@ -96,6 +125,7 @@ class EntryPreviewer : public QObject {
         std::size_t index;
         Palette palette;
         GamePalettePaths games;
+        std::optional<ContentAsked> content;
     };
     void startPending();
     void finish();

@@ -265,10 +265,10 @@ TEST_F(Look, ThePreviewTakesRoomOnlyOnceThereIsSomethingToShow) {
     previewRow(0);
     filter("MAP");
     waitForPreview();
-    ASSERT_TRUE(pane()->shown().has_value());
+    ASSERT_TRUE(pane()->showsEntry());
     filter("C_");
     waitForPreview();
-    EXPECT_FALSE(pane()->shown().has_value());
+    EXPECT_FALSE(pane()->showsEntry());
     EXPECT_TRUE(pane()->isHidden());
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
 }
@@ -512,9 +512,9 @@ TEST_F(Look, OtherEntriesShowAsTextPaletteOrHexAndSeveralRowsShowNone) {
               qRgb(test::knownPalette(10)[3], test::knownPalette(10)[4], test::knownPalette(10)[5]));
     EXPECT_TRUE(pane()->captionText().contains("palette")) << pane()->captionText().toStdString();
 
-    previewRow(1);
-    ASSERT_TRUE(pane()->shown().has_value());
-    EXPECT_EQ(pane()->shown()->kind, PreviewKind::Text);
+    previewRow(1); // text, read in the code page it is written in
+    ASSERT_TRUE(pane()->shownContent().has_value()) << pane()->captionText().toStdString();
+    EXPECT_EQ(pane()->shownContent()->kind, ui::ContentRendering::Kind::Text);
     EXPECT_EQ(control<QPlainTextEdit>("PreviewText")->toPlainText(), "line one\nline two");
 
     previewRow(2); // an 8-bit BMP entry: its own picture, the bytes extraction copies

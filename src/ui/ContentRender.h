@@ -1,0 +1,71 @@
+#pragma once
+// What the preview shows of an entry the program can decode (its content kind): its pictures
+// painted in a palette the user may choose, its text in the right code page, an ENDOOM screen as
+// its cells. Made on a worker thread from a share of the reader; every value is copied out.
+
+#include "formats/content.h"
+#include "images/decoded_picture.h"
+#include "images/palette_files.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexa::ui {
+
+// Which colours pictures are painted with: as extraction paints them (their own, else the
+// container's, else their game's), the container's own palette, or one game's.
+struct PaletteChoice {
+    enum class From { Extraction, Container, Game };
+    From from = From::Extraction;
+    Game game = Game::Doom;
+    bool operator==(const PaletteChoice&) const = default;
+};
+
+struct RenderedPicture {
+    QImage image; // ARGB32: see-through pixels have alpha 0
+    std::optional<PictureOffset> offset;
+    QString name;    // within the entry ("BIGDOOR1"), empty for an entry of one picture
+    QString palette; // where its colours come from, in words
+};
+
+struct ContentRendering {
+    enum class Kind { Picture, Text, Endoom };
+    Kind kind = Kind::Picture;
+    // Picture: the one shown, the names of all the entry's pictures (for a list to choose from, in
+    // their order), and what decoding left out.
+    std::optional<RenderedPicture> picture;
+    QStringList pictureNames;
+    QStringList notes;
+    bool hasContainerPalette = false;
+    // Text: the text; the words naming its code page or decoding.
+    QString text;
+    QString textForm;
+    // Endoom: its 4,000 bytes.
+    std::vector<std::uint8_t> screen;
+};
+
+// The most pictures named in the list of one entry: an ART file has at most a few thousand tiles.
+constexpr std::size_t kMaxListedPictures = 65536;
+
+// Renders entry index of reader, whose content kind is kind (one with a picture or text decoder)
+// in a container of kind container. wanted: the picture to show by name (the first when empty or
+// not found). current: the window's palette, for pictures of no game. Throws Error (FormatError)
+// for an entry that does not decode.
+ContentRendering renderContent(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
+                               ContainerType container, const PaletteChoice& choice, const std::string& wanted,
+                               const GamePalettePaths& games, const Palette& current);
+
+// Whether renderContent shows entries of kind.
+bool rendersContent(const ContentKind& kind);
+
+// A decoded picture in colours: indices through table (blue, green, red, 0 per entry), see-through
+// pixels transparent.
+QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table);
+
+} // namespace vexa::ui
