@@ -24,8 +24,9 @@ using namespace vexa::cli;
 namespace {
 
 // The order of the top help page.
-constexpr void (*kCommands[])(CLI::App&, Job&) = {addDetect, addList,   addFind,   addExtract, addCreate, addImport,
-                                                  addAdd,    addRemove, addRename, addConvert, addMount};
+constexpr void (*kCommands[])(CLI::App&, Job&) = {addDetect, addList,    addFind, addExtract,
+                                                  addCreate, addImport,  addAdd,  addRemove,
+                                                  addRename, addConvert, addMount};
 
 // The folder of the running executable, where Data is kept.
 fs::path programFolder(const char* argv0) {

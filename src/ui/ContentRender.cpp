@@ -19,9 +19,8 @@ struct EnoughPictures {};
 // Keeps the names of an entry's pictures and the one wanted, painted as it comes.
 class PreviewSink : public PictureSink {
   public:
-    PreviewSink(std::string wanted, bool listNames, std::function<Palette(const DecodedPicture&,
-                                                                          const std::optional<PaletteTable>&)>
-                                                        paint)
+    PreviewSink(std::string wanted, bool listNames,
+                std::function<Palette(const DecodedPicture&, const std::optional<PaletteTable>&)> paint)
         : wanted_(std::move(wanted)), listNames_(listNames), paint_(std::move(paint)) {}
 
     void picture(DecodedPicture picture, const std::optional<PaletteTable>& own) override {
@@ -61,7 +60,8 @@ QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table) {
         if (picture.rgba.size() < 4 * pixels) return {};
         for (int y = 0; y < height; ++y) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            const auto* rgba = picture.rgba.data() + std::size_t{4} * static_cast<std::size_t>(y) * picture.image.width;
+            const auto* rgba =
+                picture.rgba.data() + std::size_t{4} * static_cast<std::size_t>(y) * picture.image.width;
             for (int x = 0; x < width; ++x, rgba += 4)
                 line[x] = qRgba(rgba[0], rgba[1], rgba[2], rgba[3]);
         }
@@ -83,8 +83,9 @@ QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table) {
 }
 
 ContentRendering renderContent(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
-                               ContainerType container, const PaletteChoice& choice, const std::string& wanted,
-                               const GamePalettePaths& games, const Palette& current) {
+                               ContainerType container, const PaletteChoice& choice,
+                               const std::string& wanted, const GamePalettePaths& games,
+                               const Palette& current) {
     if (const auto size = storedSize(reader, index); size && *size > kMaxContentBytes)
         throw Error(entryWhat(reader, index) + " is " + std::to_string(*size) +
                     " bytes, more than a preview decodes (" + std::to_string(kMaxContentBytes) + ")");

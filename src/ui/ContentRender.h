@@ -58,8 +58,9 @@ constexpr std::size_t kMaxListedPictures = 65536;
 // not found). current: the window's palette, for pictures of no game. Throws Error (FormatError)
 // for an entry that does not decode.
 ContentRendering renderContent(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
-                               ContainerType container, const PaletteChoice& choice, const std::string& wanted,
-                               const GamePalettePaths& games, const Palette& current);
+                               ContainerType container, const PaletteChoice& choice,
+                               const std::string& wanted, const GamePalettePaths& games,
+                               const Palette& current);
 
 // Whether renderContent shows entries of kind.
 bool rendersContent(const ContentKind& kind);

@@ -5,8 +5,8 @@
 #include "ui/PreviewPane.h"
 #include "ui/QtText.h"
 
-#include <QDataStream>
 #include <QCheckBox>
+#include <QDataStream>
 #include <QDrag>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -103,10 +103,10 @@ constexpr int kButtonHeight = 22;
 constexpr int kButtonStep = 25;
 constexpr int kColumnWidth = 95;
 constexpr int kSplitterWidth = 7;
-constexpr int kCellMargin = 10;         // padding of a list column
-constexpr int kSortIndicatorWidth = 22; // the header's arrow beside a column's title
-constexpr int kCaptionMargin = 4;       // each side of a caption inside its button
-constexpr int kBesideWidth = 640;            // list and preview side by side from this page width on
+constexpr int kCellMargin = 10;             // padding of a list column
+constexpr int kSortIndicatorWidth = 22;     // the header's arrow beside a column's title
+constexpr int kCaptionMargin = 4;           // each side of a caption inside its button
+constexpr int kBesideWidth = 640;           // list and preview side by side from this page width on
 constexpr const char* kOwnHint = "ownHint"; // a command's hint while a reason replaces it
 
 const QString kFilterHint =

@@ -79,8 +79,8 @@ const std::vector<Row> kRows = {
     {"PNAMES", test::patchNames({"WALLA", "WALLB", "GONE"}), "data"},
     // BOTH lays WALLB over WALLA one pixel right; HOLE names a patch the WAD lacks.
     {"TEXTURE1",
-     test::textureList({{"AONE", 2, 2, {{0, 0, 0}}}, {"BOTH", 3, 2, {{0, 0, 0}, {1, 0, 1}}},
-                        {"HOLE", 2, 2, {{0, 0, 2}}}}),
+     test::textureList(
+         {{"AONE", 2, 2, {{0, 0, 0}}}, {"BOTH", 3, 2, {{0, 0, 0}, {1, 0, 1}}}, {"HOLE", 2, 2, {{0, 0, 2}}}}),
      "picture"},
     {"S_START", {}, "data"},
     {"TROOA1", kSprite, "picture"},
@@ -129,7 +129,8 @@ class ContentView : public test::WindowFixture {
         const auto index = LB1()->model()->index(rowOf(name), 0);
         ASSERT_TRUE(index.isValid()) << name.toStdString();
         LB1()->scrollTo(index);
-        QTest::mouseClick(LB1()->viewport(), Qt::LeftButton, Qt::NoModifier, LB1()->visualRect(index).center());
+        QTest::mouseClick(LB1()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          LB1()->visualRect(index).center());
         waitForPreview();
     }
     QString caption() { return pane()->captionText(); }
@@ -236,7 +237,8 @@ TEST_F(ContentView, ASpriteShowsInItsPaletteOverTheCheckerboardWithItsOffsetsAnd
         };
         EXPECT_EQ(at(2, 3), colourOf(kPlaypal, 4));
         const auto under = QColor(at(1, 3));
-        EXPECT_TRUE(under == QColor(255, 255, 255) || under == QColor(204, 204, 204)) << under.name().toStdString();
+        EXPECT_TRUE(under == QColor(255, 255, 255) || under == QColor(204, 204, 204))
+            << under.name().toStdString();
     }
     // The wheel steps up from 4x and back down.
     QWheelEvent up(QPointF(5, 5), canvas()->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
@@ -251,7 +253,8 @@ TEST_F(ContentView, ASpriteShowsInItsPaletteOverTheCheckerboardWithItsOffsetsAnd
 
     // Another palette paints it again and says which; the choice stays for the next picture.
     const auto doom = gamePalettes().at(static_cast<std::size_t>(Game::Doom));
-    choosePalette(QString::fromLatin1(doom.caption.data(), static_cast<int>(doom.caption.size())).simplified());
+    choosePalette(
+        QString::fromLatin1(doom.caption.data(), static_cast<int>(doom.caption.size())).simplified());
     EXPECT_EQ(pane()->image().pixel(2, 3), colourOf(defaultPalette(static_cast<std::size_t>(Game::Doom)), 4));
     EXPECT_TRUE(caption().contains(q(std::string(doom.defaultFile)))) << caption().toStdString();
     preview("WALLA");
@@ -299,7 +302,8 @@ TEST_F(ContentView, ATextureListListsItsTexturesAndComposesTheOneClicked) {
             } else {
                 EXPECT_EQ(qAlpha(pane()->image().pixel(point)), 0);
             }
-        EXPECT_TRUE(caption().startsWith("TEXTURE1: " + QString::fromLatin1(t.texture))) << caption().toStdString();
+        EXPECT_TRUE(caption().startsWith("TEXTURE1: " + QString::fromLatin1(t.texture)))
+            << caption().toStdString();
         if (t.note) {
             EXPECT_TRUE(caption().contains(t.note)) << caption().toStdString();
         }
@@ -338,7 +342,8 @@ TEST_F(ContentView, EndoomShowsInItsColoursAndTextInItsCodePage) {
         QString shown;
         const char* page;
     } texts[] = {
-        {"BOX.TXT", Bytes{0xC9, 0xCD, 0xBB, '\n', 'h', 'i'}, QString::fromUtf8("\u2554\u2550\u2557\nhi"), "437"},
+        {"BOX.TXT", Bytes{0xC9, 0xCD, 0xBB, '\n', 'h', 'i'}, QString::fromUtf8("\u2554\u2550\u2557\nhi"),
+         "437"},
         {"CAFE.TXT", Bytes{'c', 'a', 'f', 0xE9}, QString::fromUtf8("caf\u00e9"), "Latin-1"},
     };
     std::vector<Lump> lumps;
