@@ -27,7 +27,7 @@ rm -rf "$OUT"
 mkdir -p "$OUT/runs"
 # The data goes at the end (each run's numbers are kept in build-bench/bench-runs); synced, so the file system soon stops treating the freed inodes as
 # recently deleted (see README: that would slow the next run's file creation).
-trap 'rm -rf "$BUILD/bench-runs"; cp -r "$OUT/runs" "$BUILD/bench-runs" 2>/dev/null; rm -rf "$OUT"; sync' EXIT
+trap 'for m in "$OUT"/mnt-*; do mountpoint -q "$m" && fusermount3 -uz "$m"; done; rm -rf "$BUILD/bench-runs"; cp -r "$OUT/runs" "$BUILD/bench-runs" 2>/dev/null; rm -rf "$OUT"; sync' EXIT
 
 # --- data ----------------------------------------------------------------------------------------
 echo "Making the data in $OUT ..."
@@ -69,6 +69,31 @@ sh_run() { run "$1" "$2" sh -c "$3"; }
 # neither side reads the disk while the other reads memory (the data is larger than what stays cached
 # on a busy machine).
 warm() { find "$@" -type f -exec cat {} + >/dev/null; }
+
+# mount_fg SOURCE MOUNTPOINT: vexa-cli mount in the foreground of a background job (its pid in
+# MOUNT_PID), waited for until the folder is mounted. A fresh mount each run: nothing it serves is in
+# the kernel's cache yet.
+mount_fg() {
+    mkdir -p "$2"
+    "$CLI" mount -f "$1" "$2" 2>>"$OUT/mount-errors.log" &
+    MOUNT_PID=$!
+    for _ in $(seq 1 400); do
+        mountpoint -q "$2" && return
+        sleep 0.05
+    done
+    echo "bench: $1 was not mounted on $2" >&2
+    exit 1
+}
+# unmount_fg NAME REP: the serving process's peak memory becomes the run's memory, then TERM
+# unmounts it.
+unmount_fg() {
+    local kib
+    kib=$(awk '/^VmHWM/ { print $2 }' "/proc/$MOUNT_PID/status")
+    awk -v k="$kib" '{ $2 = k; print }' "$OUT/runs/$1.$2" >"$OUT/runs/$1.$2.new"
+    mv "$OUT/runs/$1.$2.new" "$OUT/runs/$1.$2"
+    kill -TERM "$MOUNT_PID"
+    wait "$MOUNT_PID" || { echo "bench: the mount of $1 did not end cleanly" >&2; exit 1; }
+}
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 column_of() { for r in $(seq 1 "$REPS"); do awk -v c="$2" '{ print $c }' "$OUT/runs/$1.$r"; done; }
@@ -127,6 +152,34 @@ for rep in $(seq 1 "$REPS"); do
     warm "$OUT/tree.pak" "$OUT/tree"
     if [ $first = vexa ]; then x_vexa; x_cp; x_physfs; else x_cp; x_physfs; x_vexa; fi
     if [ "$rep" -eq 1 ]; then diff -r "$OUT/tree" "$OUT/x-vexa-1" >/dev/null || { echo "bench: extraction differs" >&2; exit 1; }; fi
+
+    # Reading every entry of that PAK through a mount, against the same reads of the files extract
+    # wrote: tar of the folder (GNU tar reads nothing when it writes to /dev/null itself, hence the
+    # pipe), and cat of each file.
+    mt_vexa() {
+        mount_fg "$OUT/tree.pak" "$OUT/mnt-tree-$rep"
+        sh_run mount.tar "$rep" "tar -cf - -C '$OUT/mnt-tree-$rep' . | cat >/dev/null"
+        unmount_fg mount.tar "$rep"
+    }
+    mt_ref() { sh_run extracted.tar "$rep" "tar -cf - -C '$OUT/x-vexa-1' . | cat >/dev/null"; }
+    mc_vexa() {
+        mount_fg "$OUT/tree.pak" "$OUT/mnt-cat-$rep"
+        sh_run mount.cat "$rep" "find '$OUT/mnt-cat-$rep' -type f -exec cat {} + >/dev/null"
+        unmount_fg mount.cat "$rep"
+    }
+    mc_ref() { sh_run extracted.cat "$rep" "find '$OUT/x-vexa-1' -type f -exec cat {} + >/dev/null"; }
+    warm "$OUT/tree.pak" "$OUT/x-vexa-1"
+    if [ $first = vexa ]; then mt_vexa; mt_ref; mc_vexa; mc_ref; else mt_ref; mt_vexa; mc_ref; mc_vexa; fi
+
+    # find of a mount of the PAK of 100,000 entries, against vexa-cli list of it.
+    mf_vexa() {
+        mount_fg "$OUT/list100k.pak" "$OUT/mnt-find-$rep"
+        sh_run mount.find "$rep" "find '$OUT/mnt-find-$rep' >/dev/null"
+        unmount_fg mount.find "$rep"
+    }
+    mf_ref() { sh_run mount.list "$rep" "'$CLI' list '$OUT/list100k.pak' >/dev/null"; }
+    warm "$OUT/list100k.pak"
+    if [ $first = vexa ]; then mf_vexa; mf_ref; else mf_ref; mf_vexa; fi
 
     # Building a PAK and a JK GOB from those 10,000 files, against tar -cf of the folder.
     c_pak() { sh_run create.pak "$rep" "'$CLI' create pak '$OUT/tree' '$OUT/new.pak' >/dev/null"; rm -f "$OUT/new.pak"; }
@@ -200,6 +253,9 @@ row 'create jk-gob from 10,000 files' create.gob create.tar 'tar -cf' 1.0
 row 'extract one 1 GiB entry' big.vexa big.cat 'cat' 1.1 64
 row 'add a 1 KiB file to the 1 GiB PAK of 10,000 entries' edit.add edit.cp 'cp of the PAK' 1.2 64
 row 'rename an entry of the 1 GiB PAK of 10,000 entries' edit.rename edit.cp 'cp of the PAK' 1.2 64
+row 'read every entry through a mount (tar), PAK of 10,000 entries, 1 GiB' mount.tar extracted.tar 'tar of the extracted files' 1.5 64
+row 'read every entry through a mount (cat), PAK of 10,000 entries, 1 GiB' mount.cat extracted.cat 'cat of the extracted files' 1.5 64
+row 'find of a mount, PAK of 100,000 entries' mount.find mount.list 'vexa-cli list' 3
 row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
 row 'WAD3 of 10,000 textures 64 x 64 to BMP' wad3.vexa wad3.cp 'cp -r of the BMPs' 1.5
 row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3
