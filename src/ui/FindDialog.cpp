@@ -60,6 +60,8 @@ FindDialog::FindDialog(Prompts& prompts, QWidget* parent) : QDialog(parent), pro
     LVResults->setHeaderLabels({QStringLiteral("Container"), QStringLiteral("Entry"), QStringLiteral("Size"),
                                 QStringLiteral("Content")});
     LVResults->setRootIsDecorated(false);
+    // Paths differ at their end: a long one keeps its last levels in view.
+    LVResults->setTextElideMode(Qt::ElideLeft);
     LVResults->setUniformRowHeights(true); // thousands of results stay quick to show
     LVResults->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     layout->addWidget(LVResults, 1);
