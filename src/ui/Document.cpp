@@ -30,11 +30,54 @@ Document::Document(QObject* parent) : QObject(parent) {
 }
 
 void Document::detect(const fs::path& path) {
-    auto bytes = openFileBytes(path);
-    const auto kind = detectKind(*bytes, pathText(path.filename()));
-    bytes_ = std::move(bytes);
-    path_ = path;
-    kind_ = kind;
+    std::error_code ec;
+    if (fs::exists(path, ec) || !path.has_parent_path()) {
+        auto bytes = openFileBytes(path);
+        const auto kind = detectKind(*bytes, pathText(path.filename()));
+        bytes_ = std::move(bytes);
+        path_ = path;
+        kind_ = kind;
+        outer_.clear();
+        return;
+    }
+    auto opened = openPath(path);
+    const auto innermost = opened.levels.back().container;
+    opened.levels.pop_back();
+    bytes_ = innermost.reader->ArchiveBytes();
+    path_ = bytes_->path();
+    kind_ = innermost.kind->code;
+    outer_ = std::move(opened.levels);
+}
+
+void Document::detectEntry(std::size_t index) {
+    if (!reader_ || kind_ == ContainerType::Unknown) throw Error("No container is open");
+    const OpenedContainer here{findKind(kind_), reader_};
+    // Throws, naming what the entry holds, when it is no container: nothing has changed then.
+    const auto inner = openEntry(here, index);
+    outer_.push_back({here, index});
+    bytes_ = inner.reader->ArchiveBytes();
+    path_ = bytes_->path();
+    kind_ = inner.kind->code;
+}
+
+std::size_t Document::detectLevel(std::size_t depth) {
+    if (depth >= outer_.size())
+        throw Error("No level " + std::to_string(depth) + " above the open container");
+    const auto level = outer_[depth];
+    outer_.resize(depth);
+    bytes_ = level.container.reader->ArchiveBytes();
+    path_ = bytes_->path();
+    kind_ = level.container.kind->code;
+    return level.entry.value_or(0);
+}
+
+std::vector<std::string> Document::levelNames() const {
+    std::vector<std::string> names;
+    const auto& file = outer_.empty() ? path_ : outer_.front().container.reader->ArchivePath();
+    names.push_back(pathText(file.filename()));
+    for (const auto& level : outer_)
+        if (level.entry) names.push_back(level.container.reader->EntryName(*level.entry));
+    return names;
 }
 
 bool Document::readDirectory(Done done) {
@@ -81,8 +124,9 @@ const ContentKind* Document::rowContent(std::size_t row) const {
 
 void Document::startEditing() {
     // A file that lists but cannot be edited (a damaged entry) is shown as it is, without an edit.
+    // An entry of another container is read only: saving it would mean rewriting the outer file.
     std::optional<ContainerEdit> edit;
-    if (reader_ && ContainerEdit::Editable(kind_)) try {
+    if (reader_ && !nested() && ContainerEdit::Editable(kind_)) try {
             edit.emplace(reader_, kind_);
         } catch (const Error&) {
         }

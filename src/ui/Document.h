@@ -6,6 +6,7 @@
 
 #include "app/container_edit.h"
 #include "app/extract.h"
+#include "app/nested.h"
 #include "images/palette_files.h"
 #include "images/picture.h"
 #include "ui/BackgroundJob.h"
@@ -47,7 +48,19 @@ class Document : public QObject {
     // Opening takes two steps, so that the window can reset itself between them. First the file's
     // bytes and the kind they claim become the document's; a file that cannot be read throws and
     // changes nothing.
+    // A path into containers inside containers ("pak0.pak/maps/e1m1.bsp") opens the levels above the
+    // last one here, on the window's thread (their directories are small), and detects the last.
     void detect(const std::filesystem::path& path);
+    // The same for entry index of the open container, opened in place: Error when it is no container
+    // VEXA opens, and nothing changes.
+    void detectEntry(std::size_t index);
+    // Back up to level depth of the path (0: the file); the entry it was left by is returned, to be
+    // selected again.
+    std::size_t detectLevel(std::size_t depth);
+    // Whether the open container is an entry of another (it is read only then), and the names of its
+    // path's levels: the file's name, then each entry's as the rows show it.
+    bool nested() const { return !outer_.empty(); }
+    std::vector<std::string> levelNames() const;
     // Then the kind's game palette becomes the current one (black, and Error, when it cannot be
     // loaded; nothing is read then), and the directory is read off the window's thread: false when
     // another job runs. Error for a kind that opens nothing. done gets Cancelled when the job was
@@ -133,6 +146,8 @@ class Document : public QObject {
     std::filesystem::path path_;
     ContainerType kind_ = ContainerType::Unknown;
     std::shared_ptr<const ByteSource> bytes_; // the file detected, until its directory is read
+    // The containers the open one lies in, the file first, each with the entry the next level is.
+    std::vector<OpenedLevel> outer_;
     std::shared_ptr<const ContainerReader> reader_;
     std::vector<const ContentKind*> contents_;
     Palette palette_;

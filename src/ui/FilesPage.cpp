@@ -170,6 +170,8 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     LB1->setModel(shown);
     listLayout->addWidget(LB1, 1);
     connect(LB1, &FileListView::listClicked, this, &FilesPage::listClicked);
+    connect(LB1, &QAbstractItemView::activated, this,
+            [this](const QModelIndex& index) { emit rowActivated(shown->entryIndex(index)); });
     LB1->header()->setSectionResizeMode(FileListModel::Name, QHeaderView::Stretch);
     LB1->header()->resizeSection(FileListModel::Type,
                                  LB1->fontMetrics().horizontalAdvance(QStringLiteral("mip texture")) +

@@ -126,6 +126,8 @@ class FilesPage : public QWidget {
 
   signals:
     void listClicked();
+    // Enter or a double-click on the row of this entry.
+    void rowActivated(std::size_t entry);
     // After the rows shown have changed with the filter field.
     void filterChanged();
     void extractClicked();

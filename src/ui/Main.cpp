@@ -6,6 +6,7 @@
 #include "base/filter.h"
 #include "base/text.h"
 #include "formats/image_folder.h"
+#include "ui/Breadcrumb.h"
 #include "ui/ElidedLabel.h"
 #include "ui/FileFilterProxy.h"
 #include "ui/FileListModel.h"
@@ -117,6 +118,9 @@ void TPdlg::buildWindow() {
     layout->setContentsMargins(5, 5, 5, 5);
     layout->setSpacing(3);
 
+    breadcrumb_ = new Breadcrumb(central);
+    layout->addWidget(breadcrumb_);
+
     PC1 = new QTabWidget(central);
     PC1->setObjectName(QStringLiteral("PC1"));
     files_ = new FilesPage(PC1);
@@ -199,6 +203,8 @@ void TPdlg::buildWindow() {
     connect(files_, &FilesPage::removeClicked, newContainer_, &NewContainerPage::SBRemoveClick);
     connect(files_, &FilesPage::okClicked, newContainer_, &NewContainerPage::SBOKClick);
 
+    connectNestedNavigation();
+
     // The first start is small and centred; later ones open as the user left the window.
     resize(kStartWidth, kStartHeight);
     if (const auto* screen = QGuiApplication::primaryScreen())
@@ -233,6 +239,9 @@ void TPdlg::buildMenus() {
     file->setToolTipsVisible(true); // a greyed command says why
     Open1 = item(file, "Open1", QStringLiteral("&Open..."), &TPdlg::Open1Click);
     Open1->setShortcut(QKeySequence::Open);
+    FindInFolder1 =
+        item(file, "FindInFolder1", QStringLiteral("&Find in Folder\u2026"), &TPdlg::FindInFolder1Click);
+    FindInFolder1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     Save1 = item(file, "Save1", QStringLiteral("&Save"), &TPdlg::SaveClick);
     Save1->setShortcut(QKeySequence::Save);
     SaveAs1 = item(file, "SaveAs1", QStringLiteral("Save &As..."), &TPdlg::SaveAsClick);
@@ -278,7 +287,11 @@ void TPdlg::FormCreate(const QStringList& arguments) {
     if (arguments.isEmpty()) return;
     const auto path = fsPath(arguments.first());
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
+    // A path into a container ("pak0.pak/maps/e1m1.bsp") lies below a file.
+    auto file = path;
+    while (!fs::is_regular_file(file, ec) && file.has_relative_path() && file.parent_path() != file)
+        file = file.parent_path();
+    if (!fs::is_regular_file(file, ec)) {
         prompts_.message(QStringLiteral("Canot handle that file"));
         return;
     }
@@ -477,6 +490,7 @@ void TPdlg::Open1Click() {
 void TPdlg::OpenFile(const fs::path& path) {
     if (JobRunning()) return;
     document_.detect(path); // a file that cannot be read changes nothing
+    selectAfterOpen_.reset();
     ResetWindow();
     CompleteOpen();
 }
@@ -503,6 +517,7 @@ void TPdlg::CompleteOpen() {
             for (const auto& note : object.ListingNotes())
                 notes += (notes.empty() ? "" : "\n") + note;
             if (!notes.empty()) prompts_.message(qText(notes));
+            selectAfterOpen();
         });
     });
     if (started) SzLabText(QStringLiteral("Opening ") + qText(path));

@@ -32,9 +32,11 @@ class QTabWidget;
 
 namespace vexa::ui {
 
+class Breadcrumb;
 class EntryPreviewer;
 struct ContentRendering;
 class FilesPage;
+class FindDialog;
 class ImportPictureDialog;
 class NewContainerPage;
 class PalettesPage;
@@ -80,6 +82,10 @@ class TPdlg : public QMainWindow, private CreationHost {
     // as Extract would write them), or null when nothing was written; and a drop's file opened.
     std::unique_ptr<QMimeData> DragOutData(const std::vector<std::size_t>& rows);
     void OpenFile(const std::filesystem::path& path);
+    // Containers inside containers (MainNested.cpp): entry opened in place when it is a container
+    // (nothing happens for another entry); back up to level depth of the open path (0: the file).
+    void OpenEntry(std::size_t entry);
+    void OpenLevel(std::size_t depth);
 
     // Free bytes on the file system of a folder; vexa::freeBytes unless a test says otherwise.
     using FreeSpaceProbe = std::function<std::int64_t(const std::filesystem::path&)>;
@@ -99,6 +105,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     void SBExtract_ExtClick();
     void ExtractRawClick();
     void ImportPicture1Click();
+    void FindInFolder1Click();
     void SBCancelClick();
     void SBCancelJobClick();
     void EFilterChange();
@@ -167,6 +174,11 @@ class TPdlg : public QMainWindow, private CreationHost {
     // Ends a running job; for the close.
     void stopBackgroundWork();
 
+    // --- containers inside containers (MainNested.cpp) ---
+    void connectNestedNavigation();
+    // Ends CompleteOpen: the entry to select once the rows are shown, if any.
+    void selectAfterOpen();
+
     // --- editing (MainEdit.cpp) ---
     void buildEditMenu();
     // The list, the title and the commands after the edit changed.
@@ -194,15 +206,17 @@ class TPdlg : public QMainWindow, private CreationHost {
     Document document_;
     bool creationMode_ = false;
     bool shown_ = false;
-    bool signalled_ = false;               // a stop signal came: closing asks about unsaved edits only
-    bool imageCaptions_ = false;           // SetImageCaptions has run since the last reset
-    std::optional<std::size_t> previewed_; // the entry the preview shows or renders
+    bool signalled_ = false;                     // a stop signal came: closing asks about unsaved edits only
+    bool imageCaptions_ = false;                 // SetImageCaptions has run since the last reset
+    std::optional<std::size_t> previewed_;       // the entry the preview shows or renders
+    std::optional<std::size_t> selectAfterOpen_; // the entry an open that is running selects
     // Enabled states the job's start took away, given back at its end.
     std::vector<std::pair<QObject*, bool>> beforeJob_;
     std::vector<std::filesystem::path> dragFolders_; // made below Temp by drags out, gone at close
     QString openFilter_ = kAllFiles;
     std::filesystem::path openFolder_;
 
+    Breadcrumb* breadcrumb_ = nullptr;
     QTabWidget* PC1 = nullptr;
     FilesPage* files_ = nullptr;
     PalettesPage* palettes_ = nullptr;
@@ -215,6 +229,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     QAction* ExtractAll1 = nullptr;
     QAction* ExtractRaw1 = nullptr;
     QAction* ImportPicture1 = nullptr;
+    QAction* FindInFolder1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Save1 = nullptr;
     QAction* SaveAs1 = nullptr;
@@ -235,6 +250,7 @@ class TPdlg : public QMainWindow, private CreationHost {
     std::unique_ptr<BarProgress> progress_;
     EntryPreviewer* previewer_ = nullptr;
     ImportPictureDialog* importDialog_ = nullptr; // made at its first use, then kept
+    FindDialog* findDialog_ = nullptr;            // the same
 };
 
 } // namespace vexa::ui

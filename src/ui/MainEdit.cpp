@@ -8,6 +8,8 @@
 #include "base/text.h"
 #include "ui/FilesPage.h"
 #include "ui/Main.h"
+
+#include "ui/Breadcrumb.h"
 #include "ui/PreviewPane.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
@@ -126,8 +128,15 @@ void TPdlg::showEdits() {
 
 void TPdlg::setTitle() {
     // "*": edits not saved yet.
+    breadcrumb_->setLevels(document_.reader() && !creationMode_ ? document_.levelNames()
+                                                                : std::vector<std::string>{});
     if (!document_.reader() || creationMode_) return setWindowTitle(kProgramTitle);
-    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + qText(document_.path().filename()) +
+    // An entry of a container is named by its whole path, from the file on.
+    auto names = document_.levelNames();
+    std::string shown;
+    for (const auto& name : names)
+        shown += (shown.empty() ? "" : "/") + printableText(name);
+    setWindowTitle(kProgramTitle + QStringLiteral(" - ") + qText(shown) +
                    (document_.edits().modified() ? QStringLiteral("*") : QString()));
 }
 

@@ -129,7 +129,19 @@ TEST(Find, BadInputIsNamedAndTheRestSearched) {
     test::writeFile(root / "self.pak", test::pakHoldingItself(8));
     // Two entries sharing one inner container: searched once, said once.
     const auto shared = test::pakOf({{"wall.wad", test::wad2Of({"WALLS"})}});
-    test::writeFile(root / "twice.pak", test::pakOf({{"one.pak", shared}, {"two.pak", shared}}));
+    const auto size = static_cast<std::uint32_t>(shared.size());
+    test::writeFile(root / "twice.pak", test::ByteBuilder()
+                                            .raw("PACK")
+                                            .u32(12 + size)
+                                            .u32(128)
+                                            .raw(shared)
+                                            .name("one.pak", 56)
+                                            .u32(12)
+                                            .u32(size)
+                                            .name("two.pak", 56)
+                                            .u32(12)
+                                            .u32(size)
+                                            .bytes());
     test::writeFile(root / "deep.pak", test::nestedPaks(kMaxNesting + 2));
     fs::create_directory_symlink(root, root / "loop");
     fs::create_symlink(root / "a_good.pak", root / "link.pak");
