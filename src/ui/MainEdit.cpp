@@ -35,7 +35,10 @@ struct SaveKind {
 std::vector<SaveKind> saveKinds() {
     std::vector<SaveKind> kinds;
     for (const auto& kind : creatableKinds()) {
-        if (!kind.createWriter || !ContainerEdit::Editable(kind.code)) continue;
+        if (!ContainerEdit::Editable(kind.code)) continue;
+        // A kind of two New_C items (Half-Life's WAD3) is one file type.
+        if (std::any_of(kinds.begin(), kinds.end(), [&](const SaveKind& k) { return k.code == kind.code; }))
+            continue;
         const auto extension = fs::path(std::string(kind.defaultName)).extension().string();
         kinds.push_back({kind.code, qText(std::string(kindName(kind.code))) + QStringLiteral(" (*") +
                                         qText(toLowerAscii(extension)) + QStringLiteral(")")});
