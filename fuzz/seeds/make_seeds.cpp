@@ -128,6 +128,19 @@ void textureSeeds(const fs::path& root) {
     put(root, "q1_bsp",
         test::bspFile(test::textureLump(
             {test::mipTexture("*WATER", 8, 8, rows), test::mipTexture("+0BUTTON", 8, 8, rows)})));
+    // Half-Life's map: version 30, a texture with its own palette and one that lives in a WAD.
+    auto halfLife = test::bspFile(
+        test::textureLump({test::wad3MipTexture("{GRATE", 8, 8, rows, rgb),
+                           ByteBuilder().name("C1A0_WALL", 16).i32(64).i32(64).zeros(16).bytes()}));
+    halfLife[0] = 30;
+    put(root, "hl_bsp", halfLife);
+    // Daikatana's PAK: a compressed entry using every opcode, a stored one.
+    const Bytes stream = {0x01, 'a', 'b', 0x40, 0x80, 'x', 0xC0, 0x00, 0xFE, 0xFF};
+    ByteBuilder dk;
+    dk.raw("PACK").u32(12 + 10 + 3).u32(2 * 72).raw(stream).raw("raw");
+    dk.name("maps/a.bsp", 56).u32(12).u32(8).u32(10).u32(1);
+    dk.name("b.txt", 56).u32(22).u32(3).u32(3).u32(0);
+    put(root, "dk_pak", dk.bytes());
 }
 
 // An RGBA PNG through libpng's simplified writer.

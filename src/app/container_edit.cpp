@@ -2,7 +2,10 @@
 
 #include "app/kinds.h"
 #include "base/text.h"
+#include "formats/Wad_common.h"
+#include "formats/texture_wad.h"
 #include "formats/writer.h"
+#include "images/palette_files.h"
 
 #include <algorithm>
 #include <set>
@@ -13,10 +16,9 @@ namespace vexa {
 
 namespace {
 
-const CreatableKind* writableKind(ContainerType kind) {
-    for (const auto& k : creatableKinds())
-        if (k.code == kind && k.createWriter) return &k;
-    return nullptr;
+const ContainerKind* writableKind(ContainerType kind) {
+    const auto* k = findKind(kind);
+    return k && k->createWriter ? k : nullptr;
 }
 
 std::unique_ptr<EntryLayoutWriter> writerFor(ContainerType kind) {
@@ -28,6 +30,15 @@ std::unique_ptr<EntryLayoutWriter> writerFor(ContainerType kind) {
 bool hasFolders(ContainerType kind) {
     const auto* k = findKind(kind);
     return k && k->createWriter && k->namesHoldFolders;
+}
+
+// The texture kind whose pictures a container kind holds (WAD2, WAD3), if any.
+std::optional<TextureKind> texturesOf(ContainerType kind) {
+    const auto* k = findKind(kind);
+    if (!k) return std::nullopt;
+    for (const auto& item : k->newItems)
+        if (item.textures && textureKindInfo(*item.textures).manyPictures) return item.textures;
+    return std::nullopt;
 }
 
 // A name as the rows show it: "\" between levels ("/" is taken for it). Empty levels, "." and ".."
@@ -79,16 +90,21 @@ ContainerEdit::ContainerEdit(std::shared_ptr<const ContainerReader> reader, Cont
         rows_[i].entry = i;
 }
 
+void ContainerEdit::setImportOptions(ImportOptions options) {
+    import_ = std::make_shared<const ImportOptions>(std::move(options));
+}
+
 bool ContainerEdit::Editable(ContainerType kind) {
     return writableKind(kind) != nullptr;
 }
 
 std::string ContainerEdit::EditableKindNames() {
+    // In the New_C page's order, each kind once.
     std::string names;
-    ContainerType last = ContainerType::Unknown;
+    std::vector<ContainerType> named;
     for (const auto& k : creatableKinds()) {
-        if (!k.createWriter || k.code == last) continue;
-        last = k.code;
+        if (!Editable(k.code) || std::find(named.begin(), named.end(), k.code) != named.end()) continue;
+        named.push_back(k.code);
         names += (names.empty() ? "" : ", ") + std::string(kindName(k.code));
     }
     return names;
@@ -142,7 +158,13 @@ WriterEntry ContainerEdit::writerEntry(const Row& r, bool sameKind) const {
         entry.stored = reader_->EntryStoredFields(r.entry);
         if (r.newType) entry.stored.code.reset();
     }
-    if (r.file != kNone) entry.stored.time = (*files_)[r.file].time;
+    if (r.file != kNone) {
+        const auto& file = (*files_)[r.file];
+        entry.stored.time = file.time;
+        if (file.code) entry.stored.code = file.code;
+        // New bytes are stored as they are.
+        if (entry.stored.code && texturesOf(kind_)) (*entry.stored.code)[1] = 0;
+    }
     return entry;
 }
 
@@ -169,21 +191,42 @@ void ContainerEdit::requireFree(const KeyIndex& index, const std::string& key, c
                         nameOf(rows_[it->second]) + "' is");
 }
 
-ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file) const {
+ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file, const std::string& name,
+                                                     bool replacing) const {
     const InputFile source(file); // refuses what is missing or not a regular file, naming it
     if (sameFile(source.identity(), fileOf(*reader_).identity()))
         throw Error("Cannot add " + displayPath(file) + ": it is the container being edited");
     if (source.size() > 0x7FFFFFFFull)
         throw Error("Cannot add " + displayPath(file) + ": it is " + std::to_string(source.size()) +
                     " bytes; " + std::string(kindName(kind_)) + " files hold entries under 2 GiB");
-    return {file, source.size(), creationTimeHigh32(file)};
+    AddedFile added{file, source.size(), creationTimeHigh32(file), nullptr, std::nullopt};
+    const auto textures = texturesOf(kind_);
+    if (!textures) return added;
+    if (!isImportablePicture(pathText(file.filename()))) {
+        // Lump bytes of its own (a palette, a picture made elsewhere) may replace a lump, keeping its type.
+        if (replacing) return added;
+        throw Error("Cannot add " + displayPath(file) + ": only PNG and BMP pictures are added to " +
+                    std::string(kindName(kind_)) + " files (each becomes a mip texture)");
+    }
+    try {
+        const auto stored = storedNameWithin(name, wad::kMaxNameLength, path());
+        auto made = textureLumpFromPicture(*textures, file, stored, *import_);
+        added.size = made.size();
+        added.made = std::make_shared<const std::vector<std::uint8_t>>(std::move(made));
+    } catch (const FileError& e) {
+        throw Error("Cannot add " + displayPath(file) + " as '" + name + "': " + e.reason());
+    }
+    added.code = wad::lumpFields(*textures == TextureKind::Wad2 ? wad::kQuakeMipTexture : wad::kMipTexture, 0,
+                                 static_cast<std::uint32_t>(added.size))
+                     .code;
+    return added;
 }
 
 std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
                                       const std::string& name, std::optional<std::size_t> position) {
-    auto added = lookAtSource(file);
     const auto normal = normalName(name, HasFolders(kind_), path());
     const auto existing = find(normal);
+    auto added = lookAtSource(file, normal, existing.has_value());
     if (!existing && position && *position > rows_.size())
         throw Error("Cannot add " + displayPath(file) + ": row " + std::to_string(*position) +
                     " is past the end of the list (" + std::to_string(rows_.size()) + " rows)");
@@ -229,7 +272,8 @@ std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex&
 }
 
 std::size_t ContainerEdit::add(const fs::path& file, std::string name, std::optional<std::size_t> position) {
-    if (name.empty()) name = pathText(file.filename());
+    // A texture is looked up by its name alone: a picture's extension is not part of it.
+    if (name.empty()) name = pathText(texturesOf(kind_) ? file.stem() : file.filename());
     const auto writer = writerFor(kind_);
     auto index = keyIndex(*writer);
     return addChecked(*writer, index, file, name, position);
@@ -252,7 +296,7 @@ std::size_t ContainerEdit::addTree(const fs::path& folder, const std::string& un
 
 void ContainerEdit::replace(std::size_t row, const fs::path& file) {
     auto& r = rows_.at(row);
-    auto added = lookAtSource(file);
+    auto added = lookAtSource(file, nameOf(r), true);
     // The name stays, but a VP's empty file or a size limit depends on the new bytes.
     const auto writer = writerFor(kind_);
     Row changed = r;
@@ -280,9 +324,9 @@ void ContainerEdit::rename(std::size_t row, const std::string& newName) {
     Row changed = r;
     changed.name = r.entry != kNone && normal == reader_->EntryName(r.entry) ? std::string() : normal;
     // A kept type code belongs to the entry's own extension; another extension decides the type anew.
-    if (r.entry != kNone)
-        changed.newType = !equalsNoCase(extensionOf(normal), extensionOf(reader_->EntryName(r.entry)));
     const auto writer = writerFor(kind_);
+    if (r.entry != kNone && writer->TypeFromExtension())
+        changed.newType = !equalsNoCase(extensionOf(normal), extensionOf(reader_->EntryName(r.entry)));
     std::string key;
     try {
         key = keyOf(*writer, writerEntry(changed, true), path());
@@ -402,6 +446,7 @@ void ContainerEdit::requireKeptBytesInPlace(const fs::path& newPath) const {
 
 ContainerEdit ContainerEdit::madeAgainOn(std::shared_ptr<const ContainerReader> reader) const {
     ContainerEdit again(std::move(reader), kind_);
+    again.import_ = import_;
     try {
         for (const auto& step : *steps_) {
             switch (step.kind) {
@@ -450,8 +495,11 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
                             "'" + entry.name + "' lies in a folder; " + std::string(kindName(kind)) +
                                 " files hold no folders");
         if (r.file != kNone) {
-            sources.push_back(
-                std::make_shared<const FileToCopy>((*files_)[r.file].path, entry.size, newPath));
+            const auto& file = (*files_)[r.file];
+            if (file.made)
+                sources.push_back(std::make_shared<const MemoryBytes>(*file.made, file.path));
+            else
+                sources.push_back(std::make_shared<const FileToCopy>(file.path, entry.size, newPath));
         } else {
             if (const auto damage = reader_->EntryDamage(r.entry); !damage.empty())
                 throw FileError(FileAction::Create, newPath,
@@ -459,8 +507,11 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
                                     damage + "); remove or replace it");
             sources.push_back(reader_->entrySource(r.entry));
         }
-        keys.push_back(keyOf(*writer, entry, newPath));
     }
+    if (!sameKind && texturesOf(kind) && texturesOf(kind_))
+        convertTextureLumps(kind, entries, sources, newPath);
+    for (const auto& entry : entries)
+        keys.push_back(keyOf(*writer, entry, newPath));
     // Two kept entries of one name were so in the container already: they stay as they were.
     requireDistinctStoredNames(entries, keys, newPath, [&](std::size_t earlier, std::size_t later) {
         const auto& a = rows_[earlier];
@@ -482,10 +533,41 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
     writeContainerFile(newPath, sources, layout, progress, lock);
 }
 
+void ContainerEdit::convertTextureLumps(ContainerType kind, std::vector<WriterEntry>& entries,
+                                        std::vector<EntrySource>& sources, const fs::path& newPath) const {
+    // A lump larger than this is no picture a game draws: it is kept as it is.
+    constexpr std::uint64_t kLargestConverted = 64ull << 20;
+    const auto to = *texturesOf(kind);
+    const auto quake = loadGamePalette(Game::Quake1Bsp, import_->palettes);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto& r = rows_[i];
+        auto fields = writerEntry(r, true).stored;
+        auto& entry = entries[i];
+        entry.stored.code = fields.code;
+        entry.stored.flags = fields.flags;
+        const auto type = wad::storedLumpType(fields);
+        if (!type || entry.size > kLargestConverted) continue;
+        const auto bytes =
+            sources[i]->readBlock(0, static_cast<std::size_t>(entry.size), "'" + entry.name + "'");
+        std::optional<ConvertedLump> converted;
+        try {
+            converted = convertTextureLump(to, *type, bytes, quake.table, "'" + entry.name + "'");
+        } catch (const FormatError& e) {
+            throw FileError(FileAction::Create, newPath, std::string(e.what()) + "; remove it first");
+        }
+        if (!converted) continue;
+        entry.size = converted->bytes.size();
+        entry.stored = wad::lumpFields(converted->type, 0, static_cast<std::uint32_t>(entry.size));
+        sources[i] = std::make_shared<const MemoryBytes>(std::move(converted->bytes), newPath);
+    }
+}
+
 void ContainerEdit::reopen(const fs::path& path, ContainerType kind) {
     auto reader = CreateContainerObject(kind);
     reader->ReadDirectory(openFileBytes(path));
+    const auto import = import_;
     *this = ContainerEdit(std::shared_ptr<const ContainerReader>(std::move(reader)), kind);
+    import_ = import;
 }
 
 void ContainerEdit::save(ProgressSink* progress, Writing writing) {

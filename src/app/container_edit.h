@@ -8,6 +8,7 @@
 // open container through a shared pointer and copies one small record per row (names are held only
 // for renamed and added rows), so a snapshot of 100,000 rows costs a few megabytes at most.
 
+#include "app/texture_import.h"
 #include "base/errors.h"
 #include "formats/container.h"
 #include "formats/kind.h"
@@ -47,6 +48,11 @@ class ContainerEdit {
     static std::string EditableKindNames();
     // Whether the kind's entry names hold folders ("maps\e1m1.bsp"): addTree is for those.
     static bool HasFolders(ContainerType kind);
+
+    // Where a texture WAD's edits take the game palette from: a PNG or BMP added to a WAD2 or WAD3
+    // becomes a mip texture through the import rules, and a WAD2 converted to WAD3 or back maps its
+    // textures onto the target's palette.
+    void setImportOptions(ImportOptions options);
 
     ContainerType kind() const { return kind_; }
     const fs::path& path() const;
@@ -113,6 +119,9 @@ class ContainerEdit {
         fs::path path;
         std::uint64_t size = 0;
         std::uint32_t time = 0;
+        // A picture added to a texture WAD: the mip texture made of it, and its lump type.
+        std::shared_ptr<const std::vector<std::uint8_t>> made;
+        std::optional<std::array<std::uint8_t, 4>> code;
     };
     // An edit as the user made it, by names, to be made again on the container as it is when saved.
     struct Step {
@@ -135,7 +144,12 @@ class ContainerEdit {
     // Refuses key when a row other than except is stored as it.
     void requireFree(const KeyIndex& index, const std::string& key, const std::string& name,
                      std::size_t except) const;
-    AddedFile lookAtSource(const fs::path& file) const;
+    // name: the entry the file becomes (a picture added to a texture WAD is made a texture of it);
+    // replacing: it takes the place of an entry, which keeps its type.
+    AddedFile lookAtSource(const fs::path& file, const std::string& name, bool replacing) const;
+    // The kept and added entries of a texture WAD as the other texture WAD kind stores them.
+    void convertTextureLumps(ContainerType kind, std::vector<WriterEntry>& entries,
+                             std::vector<EntrySource>& sources, const fs::path& newPath) const;
     std::size_t addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
                            const std::string& name, std::optional<std::size_t> position);
     // lock: held on newPath; for the open container (save), whose end may then be updated in place.
@@ -156,6 +170,7 @@ class ContainerEdit {
     std::shared_ptr<const std::vector<AddedFile>> files_; // shared by snapshots; copied to add one
     std::shared_ptr<const std::vector<Step>> steps_;      // the same
     bool modified_ = false;
+    std::shared_ptr<const ImportOptions> import_ = std::make_shared<const ImportOptions>();
 };
 
 } // namespace vexa

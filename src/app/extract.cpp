@@ -296,7 +296,9 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
         if (index >= object.EntryCount()) continue;
         const auto& name = names[index];
         auto safe = safeOutputPath(target, name);
-        if (auto* refused = std::get_if<RefusedName>(&safe)) {
+        if (object.Rows()[index].external) {
+            result.notes.push_back("'" + name + "' was not extracted: it lives in another file (a WAD)");
+        } else if (auto* refused = std::get_if<RefusedName>(&safe)) {
             result.refused.push_back({index, name, refused->reason});
         } else if (const auto damage = object.EntryDamage(index); !damage.empty()) {
             result.refused.push_back({index, name, displayPath(object.ArchivePath()) + ": " + damage});

@@ -11,7 +11,18 @@ namespace vexa {
 ContainerType detectKind(const ByteSource& bytes, std::string_view name) {
     std::array<std::uint8_t, kDetectionBytes> head{};
     const auto got = bytes.readSome(0, head);
-    return detectKind(std::span<const std::uint8_t>(head.data(), got), name);
+    const auto found = detectKind(std::span<const std::uint8_t>(head.data(), got), name);
+    const auto* foundKind = findKind(found);
+    if (!foundKind || !foundKind->signatures[0].size()) return found;
+    // A kind sharing the signature the file was claimed by looks at the whole file.
+    for (const auto* kind : containerKinds()) {
+        if (!kind->claims || kind == foundKind || kind->signatures != foundKind->signatures) continue;
+        try {
+            if (kind->claims(bytes)) return kind->code;
+        } catch (const Error&) {
+        }
+    }
+    return found;
 }
 
 ContainerType detectKind(const fs::path& path) {

@@ -2,6 +2,7 @@
 
 #include "base/errors.h"
 #include "base/text.h"
+#include "formats/Wad_common.h"
 #include "formats/texture_wad.h"
 #include "formats/writer.h"
 
@@ -51,8 +52,29 @@ struct TextureImages {
     bool transparent = false;
 };
 
-TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, const ColourPicture& picture,
+// Half-Life's own tools mark the see-through pixels of a "{" texture drawn without alpha in pure blue.
+constexpr std::array<std::uint8_t, 3> kColourKey = {0, 0, 255};
+
+std::optional<ColourPicture> keyedByBlue(const std::string& name, const ColourPicture& picture) {
+    if (!namedSeeThrough(name) || hasSeeThroughPixels(picture)) return std::nullopt;
+    auto keyed = picture;
+    bool any = false;
+    for (std::size_t p = 0; p + 3 < keyed.rgba.size(); p += 4)
+        if (std::equal(kColourKey.begin(), kColourKey.end(),
+                       keyed.rgba.begin() + static_cast<std::ptrdiff_t>(p))) {
+            keyed.rgba[p + 3] = 0;
+            any = true;
+        }
+    if (!any) return std::nullopt;
+    // The file's own indices would be kept as they are, blue and all.
+    keyed.stored.reset();
+    return keyed;
+}
+
+TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, const ColourPicture& drawn,
                           const PaletteTable* gamePalette, bool dither, bool withMips) {
+    const auto keyed = keyedByBlue(name, drawn);
+    const auto& picture = keyed ? *keyed : drawn;
     TextureImages out;
     PaletteTable palette{};
     PaletteRules rules;
@@ -178,6 +200,20 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
             return MipTextureContents{std::move(texture.levels), std::move(texture.colours)};
         },
         pictures, progress);
+}
+
+std::vector<std::uint8_t> textureLumpFromPicture(TextureKind kind, const fs::path& picturePath,
+                                                 const std::string& name, const ImportOptions& options) {
+    const auto& info = textureKindInfo(kind);
+    if (!info.manyPictures) throw Error("not a kind that holds many textures");
+    requireNameFits(name, wad::kMaxNameLength, picturePath);
+    const auto palette = gamePaletteFor(info, options);
+    const auto picture = readColourPicture(picturePath);
+    const PictureSize size{picture.width, picture.height};
+    requireFits(info, picturePath, size);
+    auto texture =
+        makeTexture(info, name, picture, palette ? &palette->table : nullptr, options.dither, true);
+    return mipTextureLumpBytes(kind, {name, size}, {std::move(texture.levels), std::move(texture.colours)});
 }
 
 ImportPreview previewImport(TextureKind kind, const fs::path& picturePath, const ImportOptions& options) {

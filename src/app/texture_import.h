@@ -27,6 +27,11 @@ struct ImportOptions {
 void importTextures(TextureKind kind, const fs::path& outPath, const std::vector<fs::path>& pictures,
                     const ImportOptions& options, ProgressSink* progress);
 
+// One picture as a mip texture lump of a texture WAD (WAD2, WAD3), named name (its stored form,
+// checked against the 15 bytes a lump name holds), for an edit that adds it to an open WAD.
+std::vector<std::uint8_t> textureLumpFromPicture(TextureKind kind, const fs::path& picture,
+                                                 const std::string& name, const ImportOptions& options);
+
 // What picture would become as level 0 of a kind's texture, for a preview before writing: the
 // indices and the palette they are painted with (the game palette, or the texture's own).
 struct ImportPreview {

@@ -53,12 +53,13 @@ std::string createDetails() {
 
 // The entries of container, byte for byte and in their order, as a new container of kind (a
 // writable kind's command-line name) at newPath.
-int runConvert(const std::string& container, const std::string& kind, const std::string& newPath, bool wait) {
+int runConvert(const std::string& container, const std::string& kind, const std::string& newPath, bool wait,
+               const ProgramFolders& folders) {
     stopOnSignals();
     TerminalProgress progress(wait);
     const auto* to = findCreatableKind(kind);
     if (!to || !ContainerEdit::Editable(to->code)) throw UsageError{"unknown container kind " + kind};
-    auto edit = openForEdit(container, true);
+    auto edit = openForEdit(container, folders, true);
     edit.saveAs(newPath, to->code, &progress);
     std::cout << "Created File " << newPath << '\n';
     return 0;
@@ -66,8 +67,11 @@ int runConvert(const std::string& container, const std::string& kind, const std:
 
 std::string convertDetails() {
     return "Writes the entries of CONTAINER, in their order and byte for byte, as a new container of KIND\n"
-           "(as 'vexa-cli create' takes it: df-gob, jk-gob, goo, lab, pak, vp, hog, hog2, lfd) at NEW_PATH.\n"
-           "Every name is checked against the new kind's fields before anything is written.\n"
+           "(as 'vexa-cli create' takes it: df-gob, jk-gob, goo, lab, pak, vp, hog, hog2, lfd; or wad2, "
+           "wad3)\n"
+           "at NEW_PATH. Every name is checked against the new kind's fields before anything is written.\n"
+           "Between Quake WAD2 and Half-Life WAD3 the textures and pictures are mapped onto the target's\n"
+           "palette (WAD3 carries Quake's as each texture's own); palettes, fonts and other lumps are kept.\n"
            "A file at NEW_PATH is replaced only when the new one is whole, keeping its mode and owner;\n"
            "another save of it is waited for (5 seconds at most unless --wait is given). These kinds can\n"
            "be read and written:\n  " +
@@ -103,7 +107,9 @@ void addConvert(CLI::App& parser, Job& job) {
     command.callback([&command, args, wait, &job] {
         rejectUnknownOptions(command);
         if (args->size() != 3) throw UsageError{"convert takes CONTAINER, KIND and NEW_PATH"};
-        job = [a = *args, wait = *wait](const ProgramFolders&) { return runConvert(a[0], a[1], a[2], wait); };
+        job = [a = *args, wait = *wait](const ProgramFolders& folders) {
+            return runConvert(a[0], a[1], a[2], wait, folders);
+        };
     });
 }
 

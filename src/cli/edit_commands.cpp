@@ -25,7 +25,9 @@ constexpr const char* kAddDetails =
     "Adds each file PATH to CONTAINER as an entry named after the file, at the end; an entry of the\n"
     "same name is replaced in its place. With --as (one PATH only) the entry is called NAME ('\\' or\n"
     "'/' between folder levels). A folder PATH adds every file below it, under the folder's name (or\n"
-    "under NAME), for the kinds with folders (JK GOB, GOO, PAK, VP).\n";
+    "under NAME), for the kinds with folders (JK GOB, GOO, PAK, VP). A PNG or BMP picture added to a\n"
+    "Quake WAD2 or Half-Life WAD3 becomes a mip texture named after the file without its extension (or\n"
+    "NAME), made as 'vexa-cli import' makes it; the other lumps are kept byte for byte.\n";
 constexpr const char* kRemoveDetails = "Removes the entries named NAME, as 'vexa-cli list' shows them.\n";
 constexpr const char* kRenameDetails = "Renames the entry OLD (as 'vexa-cli list' shows it) to NEW.\n";
 constexpr const char* kEditNote =
@@ -68,10 +70,11 @@ std::size_t rowNamed(const ContainerEdit& edit, const std::string& name) {
 
 // Opens container as an edit, makes the changes and saves them through the terminal's progress bar;
 // Ctrl-C leaves the container as it was.
-template <typename Change> int editAndSave(const std::string& container, SaveFlags flags, Change change) {
+template <typename Change>
+int editAndSave(const std::string& container, const ProgramFolders& folders, SaveFlags flags, Change change) {
     stopOnSignals();
     TerminalProgress progress(flags.wait);
-    auto edit = openForEdit(container);
+    auto edit = openForEdit(container, folders);
     change(edit);
     edit.save(&progress, flags.writing());
     std::cout << "Saved File " << pathText(edit.path()) << '\n';
@@ -79,8 +82,8 @@ template <typename Change> int editAndSave(const std::string& container, SaveFla
 }
 
 int runAdd(const std::string& container, const std::vector<std::string>& paths,
-           const std::optional<std::string>& as, SaveFlags flags) {
-    return editAndSave(container, flags, [&](ContainerEdit& edit) {
+           const std::optional<std::string>& as, const ProgramFolders& folders, SaveFlags flags) {
+    return editAndSave(container, folders, flags, [&](ContainerEdit& edit) {
         for (const auto& given : paths) {
             const fs::path path = given;
             std::error_code ec;
@@ -92,8 +95,9 @@ int runAdd(const std::string& container, const std::vector<std::string>& paths,
     });
 }
 
-int runRemove(const std::string& container, const std::vector<std::string>& names, SaveFlags flags) {
-    return editAndSave(container, flags, [&](ContainerEdit& edit) {
+int runRemove(const std::string& container, const std::vector<std::string>& names,
+              const ProgramFolders& folders, SaveFlags flags) {
+    return editAndSave(container, folders, flags, [&](ContainerEdit& edit) {
         std::vector<std::size_t> rows;
         for (const auto& name : names)
             rows.push_back(rowNamed(edit, name));
@@ -104,8 +108,8 @@ int runRemove(const std::string& container, const std::vector<std::string>& name
 }
 
 int runRename(const std::string& container, const std::string& oldName, const std::string& newName,
-              SaveFlags flags) {
-    return editAndSave(container, flags,
+              const ProgramFolders& folders, SaveFlags flags) {
+    return editAndSave(container, folders, flags,
                        [&](ContainerEdit& edit) { edit.rename(rowNamed(edit, oldName), newName); });
 }
 
@@ -128,8 +132,8 @@ void addAdd(CLI::App& parser, Job& job) {
         if (v->args.size() < 2) throw UsageError{"add takes CONTAINER and at least one PATH"};
         if (as->count() && v->args.size() != 2) throw UsageError{"--as goes with one PATH only"};
         job = [args = v->args, name = as->count() ? std::optional<std::string>(v->as) : std::nullopt,
-               save = v->save](const ProgramFolders&) {
-            return runAdd(args[0], {args.begin() + 1, args.end()}, name, save);
+               save = v->save](const ProgramFolders& folders) {
+            return runAdd(args[0], {args.begin() + 1, args.end()}, name, folders, save);
         };
     });
 }
@@ -143,8 +147,8 @@ void addRemove(CLI::App& parser, Job& job) {
     command.callback([&command, args, save, &job] {
         rejectUnknownOptions(command);
         if (args->size() < 2) throw UsageError{"remove takes CONTAINER and at least one NAME"};
-        job = [a = *args, flags = *save](const ProgramFolders&) {
-            return runRemove(a[0], {a.begin() + 1, a.end()}, flags);
+        job = [a = *args, flags = *save](const ProgramFolders& folders) {
+            return runRemove(a[0], {a.begin() + 1, a.end()}, folders, flags);
         };
     });
 }
@@ -158,8 +162,8 @@ void addRename(CLI::App& parser, Job& job) {
     command.callback([&command, args, save, &job] {
         rejectUnknownOptions(command);
         if (args->size() != 3) throw UsageError{"rename takes CONTAINER, OLD and NEW"};
-        job = [a = *args, flags = *save](const ProgramFolders&) {
-            return runRename(a[0], a[1], a[2], flags);
+        job = [a = *args, flags = *save](const ProgramFolders& folders) {
+            return runRename(a[0], a[1], a[2], folders, flags);
         };
     });
 }

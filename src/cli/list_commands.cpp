@@ -84,7 +84,9 @@ int runList(const ListArguments& a, const ProgramFolders& folders) {
                 text += "null";
             text += ", \"content\": \"";
             text += contentWord(contents[i] ? contents[i]->content : Content::Data);
-            text += entry.damaged ? "\", \"damaged\": true}" : "\"}";
+            text += '"';
+            if (entry.external) text += ", \"external\": true";
+            text += entry.damaged ? ", \"damaged\": true}" : "}";
             out.flushIfFull();
         }
         out << (shown == 0 ? "]}\n" : "\n]}\n");
@@ -118,7 +120,9 @@ void addList(CLI::App& parser, Job& job) {
         "{\"path\", \"type\", \"kind\", \"count\", \"entries\": [{\"index\", \"name\", \"size\", "
         "\"content\"}]};\n"
         "a damaged entry (its bytes run past the end of the file) also has \"damaged\": true and is named\n"
-        "on stderr. \"content\" is what the entry holds: picture, palette, sound, music, text, container\n"
+        "on stderr; a texture a Half-Life map only names (it lives in a WAD) has \"external\": true and\n"
+        "no size, and extraction skips it with a note. \"content\" is what the entry holds: picture, "
+        "palette, sound, music, text, container\n"
         "(one VEXA opens) or data.\n"
         "--filter keeps the entries whose name holds PATTERN, without regard to letter case; in PATTERN\n"
         "'*' stands for any run of characters and '?' for one. A PATTERN that starts with content:WORD\n"

@@ -9,22 +9,9 @@
 
 namespace vexa::cli {
 
-Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
-    // A file that exists is opened as the window opens it: its kind's palette before its directory.
-    std::error_code ec;
-    if (fs::is_regular_file(path, ec)) {
-        const auto bytes = openFileBytes(path);
-        const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
-        loadKindPalette(code, games, current);
-        return {code, readContainer(code, bytes)};
-    }
-    const auto opened = openPath(path);
-    const auto& inner = opened.innermost();
-    loadKindPalette(inner.kind->code, games, current);
-    return {inner.kind->code, inner.reader, opened.nested()};
-}
+namespace {
 
-ContainerEdit openForEdit(const std::string& path, bool forConvert) {
+ContainerEdit openForEditOnly(const std::string& path, bool forConvert) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
         const auto opened = openPath(path);
@@ -45,14 +32,35 @@ ContainerEdit openForEdit(const std::string& path, bool forConvert) {
     return ContainerEdit(readContainer(code, bytes), code);
 }
 
+} // namespace
+
+Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
+    // A file that exists is opened as the window opens it: its kind's palette before its directory.
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec)) {
+        const auto bytes = openFileBytes(path);
+        const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
+        loadKindPalette(code, games, current);
+        return {code, readContainer(code, bytes)};
+    }
+    const auto opened = openPath(path);
+    const auto& inner = opened.innermost();
+    loadKindPalette(inner.kind->code, games, current);
+    return {inner.kind->code, inner.reader, opened.nested()};
+}
+
+ContainerEdit openForEdit(const std::string& path, const ProgramFolders& folders, bool forConvert) {
+    auto edit = openForEditOnly(path, forConvert);
+    edit.setImportOptions({defaultPalettes(folders), false});
+    return edit;
+}
 GamePalettePaths defaultPalettes(const ProgramFolders& folders) {
     return GamePalettePaths::defaults(folders.defaults);
 }
 
 void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games, Palette& current) {
-    auto loaded = LoadPalFile(file, 255);
-    if (!loaded) throw Error(std::string(kWrongPaletteFile) + ": " + file);
-    current = std::move(*loaded);
+    // The reason a file is no palette is said, not guessed at.
+    current = readPaletteFile(fs::path(file));
     games.set(game, file);
 }
 

@@ -24,7 +24,8 @@ Opened openFile(const std::string& path, const GamePalettePaths& games, Palette&
 
 // The container at path as an edit; a kind that cannot be edited is refused naming those that can.
 // A container inside another is refused unless forConvert (written elsewhere, it is only read).
-ContainerEdit openForEdit(const std::string& path, bool forConvert = false);
+// Pictures added to a texture WAD take the game palettes of folders.
+ContainerEdit openForEdit(const std::string& path, const ProgramFolders& folders, bool forConvert = false);
 
 // The game palette files of this run: the defaults of the program's folders.
 GamePalettePaths defaultPalettes(const ProgramFolders& folders);

@@ -18,7 +18,20 @@ constexpr std::uint32_t kMaxColours = 256;
 std::vector<EntryRow> TWadReader::ParseDirectory(const ByteSource& archive) {
     auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
+    SetStoredFields(std::move(lumps.stored));
     return std::move(lumps.records);
+}
+
+std::string TWadReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    return wad::lumpKey(entry, newPath);
+}
+
+ContainerLayout TWadReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
+    return wad::layoutLumps("WAD3", entries, newPath);
+}
+
+std::optional<std::size_t> TWadReader::DirectoryOffsetField() const {
+    return wad::kDirectoryOffsetField;
 }
 
 StaticWord TWadReader::RecordType(std::size_t index) const {
@@ -67,6 +80,7 @@ const ContainerKind kHLWad3Kind{
     .name = "Half-Life WAD3",
     .signatures = {"WAD3"},
     .createReader = readerOf<TWadReader>,
+    .createWriter = writerOf<TWadReader>,
     .newItems = {{5, "WAD           HalfLife ", "New_HL_Wad.Wad", "hl-wad", Gathering::None},
                  {10, "WAD3 textures (built in)", "New_HL_Textures.Wad", "wad3", Gathering::Pictures,
                   TextureKind::Wad3}},

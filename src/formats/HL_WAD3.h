@@ -10,12 +10,18 @@
 
 namespace vexa {
 
-class TWadReader : public RecordArchive {
+class TWadReader : public RecordArchive, public EntryLayoutWriter {
   public:
     // A mip texture (level 0) or a plain picture as ".bmp", naming its own colours, which become
     // the first entries of the current palette. Other lumps give nothing.
     bool HasPictures() const override { return true; }
     Pictures DecodePictures(std::size_t index) const override;
+
+    std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
+    std::optional<std::size_t> DirectoryOffsetField() const override;
+    // A lump's type is its record's, whatever its name's ending.
+    bool TypeFromExtension() const override { return false; }
 
   protected:
     std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;

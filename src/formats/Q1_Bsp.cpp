@@ -15,6 +15,8 @@ constexpr std::size_t kTextureLumpField = 4 + 2 * 8;
 constexpr std::size_t kTextureOffsetSize = 4;
 // Map compilers write this offset for a texture they could not find: the map holds none.
 constexpr std::int32_t kAbsentTexture = -1;
+constexpr std::size_t kColourCountSize = 2;
+constexpr std::uint32_t kMaxColours = 256;
 
 // "*" marks animated and liquid textures; it cannot stand in a file name.
 std::string listedName(const std::string& stored) {
@@ -67,12 +69,20 @@ void TQ1BspReader::ReadDirectory(std::shared_ptr<const ByteSource> archive) {
         const auto bytes = map.readBlock(at, wad::kMipHeaderSize, textureLabel(slot) + ": its header");
         const ByteReader texture(bytes, file);
         const Texture t{at, texture.i32(wad::kMipWidthField), texture.i32(wad::kMipHeightField),
-                        texture.i32(wad::kMipLevel0Field)};
+                        texture.i32(wad::kMipLevel0Field), texture.i32(wad::kMipLevel0Field + 12)};
+        const auto name = listedName(texture.fixedName(0, wad::kMipNameWidth, wad::kMaxNameLength));
+        if (ownPalettes_ && t.level0 == 0) {
+            EntryRow row{name, std::nullopt, std::nullopt, {}};
+            row.external = true;
+            rows.push_back(std::move(row));
+            textures.push_back(t);
+            continue;
+        }
         std::optional<std::uint64_t> size;
         if (isPictureSize(t.width, t.height))
-            size = wad::kMipHeaderSize + wad::mipLevelsSize(t.width, t.height);
-        rows.push_back(
-            {listedName(texture.fixedName(0, wad::kMipNameWidth, wad::kMaxNameLength)), size, at, {}});
+            size = wad::kMipHeaderSize + wad::mipLevelsSize(t.width, t.height) +
+                   (ownPalettes_ ? kColourCountSize + 3 * kMaxColours : 0);
+        rows.push_back({name, size, at, {}});
         textures.push_back(t);
     }
     SetRows(std::move(rows));
@@ -83,6 +93,8 @@ Pictures TQ1BspReader::DecodePictures(std::size_t index) const {
     const auto& t = textures_.at(index);
     const auto entry = entryLabel(index, EntryName(index));
     const auto& path = ArchivePath();
+    if (Rows().at(index).external)
+        throw FormatError(displayPath(path) + ": " + entry + " is not in the map: it lives in a WAD");
 
     requireImageSize(path, entry, t.width, t.height);
     // Level 0 follows the header; an offset into the header would paint the header as pixels.
@@ -95,6 +107,22 @@ Pictures TQ1BspReader::DecodePictures(std::size_t index) const {
                                       static_cast<std::uint32_t>(t.width),
                                       static_cast<std::uint32_t>(t.height), entry + ": mip level 0"),
                             ".bmp"});
+    if (!ownPalettes_) return out;
+    // The palette follows level 3: a 16-bit count and as many colours.
+    const auto side3 = static_cast<std::uint64_t>(t.width >> 3) * static_cast<std::uint64_t>(t.height >> 3);
+    if (t.level3 < static_cast<std::int32_t>(wad::kMipHeaderSize))
+        throw FormatError(displayPath(path) + ": " + entry + ": mip level 3 at offset " +
+                          std::to_string(t.level3) + " lies inside the texture's header");
+    const auto countAt = t.offset + static_cast<std::uint64_t>(t.level3) + side3;
+    const auto countBytes = Archive()->readBlock(countAt, kColourCountSize, entry + ": the colour count");
+    const auto colours = ByteReader(countBytes, displayPath(path)).u16(0);
+    if (colours > kMaxColours)
+        throw FormatError(displayPath(path) + ": " + entry + ": the colour count " + std::to_string(colours) +
+                          " is more than the " + std::to_string(kMaxColours) + " a palette holds");
+    out.palette.from = PaletteNeed::From::Own;
+    out.palette.colours =
+        Archive()->readBlock(countAt + kColourCountSize, 3u * colours, entry + ": the palette");
+    out.palette.source = "the own palette of " + entry + " (" + std::to_string(colours) + " colours)";
     return out;
 }
 

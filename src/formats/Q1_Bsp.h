@@ -13,6 +13,8 @@ namespace vexa {
 
 class TQ1BspReader : public ContainerReader {
   public:
+    TQ1BspReader() = default;
+
     static constexpr std::size_t kHeaderSize = 124; // version, then 15 lumps of int32 offset, int32 length
     static constexpr std::size_t kCountSize = 4;
 
@@ -24,12 +26,18 @@ class TQ1BspReader : public ContainerReader {
     bool HasPictures() const override { return true; }
     Pictures DecodePictures(std::size_t index) const override;
 
+  protected:
+    // Half-Life's maps (version 30): each texture carries its own palette after level 3, and one
+    // whose level offsets are 0 lives in a WAD and is listed as external.
+    explicit TQ1BspReader(bool ownPalettes) : ownPalettes_(ownPalettes) {}
+
   private:
     struct Texture {
         std::uint64_t offset; // absolute
-        std::int32_t width, height, level0;
+        std::int32_t width, height, level0, level3;
     };
 
+    bool ownPalettes_ = false;
     std::vector<Texture> textures_;
 };
 

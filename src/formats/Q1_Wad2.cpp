@@ -2,6 +2,7 @@
 
 #include "base/byte_reader.h"
 #include "base/errors.h"
+#include "base/text.h"
 #include "formats/Wad_common.h"
 #include "formats/entry_checks.h"
 #include "images/picture.h"
@@ -27,7 +28,21 @@ bool isRawFont(const ByteSource& archive, std::uint64_t offset, std::uint64_t si
 std::vector<EntryRow> TQuakeWadReader::ParseDirectory(const ByteSource& archive) {
     auto lumps = wad::readLumpDirectory(archive);
     types_ = std::move(lumps.types);
+    SetStoredFields(std::move(lumps.stored));
     return std::move(lumps.records);
+}
+
+std::string TQuakeWadReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
+    return wad::lumpKey(entry, newPath);
+}
+
+ContainerLayout TQuakeWadReader::Layout(const std::vector<WriterEntry>& entries,
+                                        const fs::path& newPath) const {
+    return wad::layoutLumps("WAD2", entries, newPath);
+}
+
+std::optional<std::size_t> TQuakeWadReader::DirectoryOffsetField() const {
+    return wad::kDirectoryOffsetField;
 }
 
 StaticWord TQuakeWadReader::RecordType(std::size_t index) const {
@@ -61,6 +76,7 @@ const ContainerKind kQ1Wad2Kind{
     .name = "Quake WAD2",
     .signatures = {"WAD2"},
     .createReader = readerOf<TQuakeWadReader>,
+    .createWriter = writerOf<TQuakeWadReader>,
     .palette = Game::Quake1Bsp,
     .newItems = {{11, "WAD2 textures (built in)", "New_Q1_Textures.Wad", "wad2", Gathering::Pictures,
                   TextureKind::Wad2}},
@@ -80,9 +96,13 @@ const TextureKindInfo kWad2Textures{
     .rules =
         [](const std::string& name, bool) {
             constexpr int kLastLit = 223;
+            constexpr int kLastFullbright = 254;
             constexpr std::uint8_t kSeeThrough = 255;
-            if (!name.empty() && name.front() == '{') return TextureRules{{0, kLastLit, kSeeThrough}, true};
-            return TextureRules{{0, kLastLit, std::nullopt}, false};
+            // A texture named "..._fbr" glows on purpose: it may take the fullbright colours.
+            const bool fullbright = name.size() >= 4 && toLowerAscii(name.substr(name.size() - 4)) == "_fbr";
+            const int last = fullbright ? kLastFullbright : kLastLit;
+            if (!name.empty() && name.front() == '{') return TextureRules{{0, last, kSeeThrough}, true};
+            return TextureRules{{0, last, std::nullopt}, false};
         },
 };
 

@@ -10,7 +10,7 @@
 
 namespace vexa {
 
-class TQuakeWadReader : public RecordArchive {
+class TQuakeWadReader : public RecordArchive, public EntryLayoutWriter {
   public:
     // Quake's gfx.wad stores its console font CONCHARS as a type 'D' lump with no header: 128 x 128
     // pixels, nothing else.
@@ -20,6 +20,12 @@ class TQuakeWadReader : public RecordArchive {
     // Quake 1 one its kind loads); other lumps give nothing.
     bool HasPictures() const override { return true; }
     Pictures DecodePictures(std::size_t index) const override;
+
+    std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
+    std::optional<std::size_t> DirectoryOffsetField() const override;
+    // A lump's type is its record's, whatever its name's ending.
+    bool TypeFromExtension() const override { return false; }
 
   protected:
     std::vector<EntryRow> ParseDirectory(const ByteSource& archive) override;

@@ -4,6 +4,7 @@
 #include "base/errors.h"
 #include "base/text.h"
 #include "formats/entry_checks.h"
+#include "formats/writer.h"
 #include "images/picture.h"
 
 #include <array>
@@ -29,8 +30,59 @@ Lumps readLumpDirectory(const ByteSource& archive) {
             archive, i, latin1ToUtf8(record.fixedNameView(kNameOffset, kNameWidth, kMaxNameLength)),
             record.i32(kRecordOffsetField), record.i32(kRecordSizeField)));
         lumps.types.push_back(record.u8(kRecordTypeField));
+        lumps.stored.push_back(lumpFields(record.u8(kRecordTypeField), record.u8(kRecordCompressionField),
+                                          static_cast<std::uint32_t>(record.i32(kRecordMemorySizeField))));
     }
     return lumps;
+}
+
+std::optional<std::uint8_t> storedLumpType(const StoredFields& stored) {
+    if (!stored.code) return std::nullopt;
+    return (*stored.code)[0];
+}
+
+StoredFields lumpFields(std::uint8_t type, std::uint8_t compression, std::uint32_t memorySize) {
+    StoredFields fields;
+    fields.code = std::array<std::uint8_t, 4>{type, compression, 0, 0};
+    fields.flags = memorySize;
+    return fields;
+}
+
+std::string lumpKey(const WriterEntry& entry, const fs::path& newPath) {
+    return toUpperAscii(storedNameWithin(entry.name, kMaxNameLength, newPath));
+}
+
+ContainerLayout layoutLumps(std::string_view magic, const std::vector<WriterEntry>& entries,
+                            const fs::path& newPath) {
+    requireSizesFit32(entries, newPath);
+    ContainerLayout layout;
+    layout.head.assign(kHeaderSize, 0);
+    std::copy(magic.begin(), magic.end(), layout.head.begin());
+    layout.tail.assign(kRecordSize * entries.size(), 0);
+    std::uint64_t at = kHeaderSize;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto& entry = entries[i];
+        const auto type = storedLumpType(entry.stored);
+        if (!type)
+            throw FileError(FileAction::Create, newPath,
+                            "'" + entry.name + "' has no lump type; only PNG and BMP pictures become lumps");
+        const auto compression = (*entry.stored.code)[1];
+        requireArchiveFits32(at + entry.size, newPath);
+        auto* record = &layout.tail[i * kRecordSize];
+        putU32(record + kRecordOffsetField, static_cast<std::uint32_t>(at));
+        putU32(record + kRecordSizeField, static_cast<std::uint32_t>(entry.size));
+        // A compressed lump's size in memory is its record's; an uncompressed one's is its size.
+        putU32(record + kRecordMemorySizeField,
+               compression ? entry.stored.flags : static_cast<std::uint32_t>(entry.size));
+        record[kRecordTypeField] = *type;
+        record[kRecordCompressionField] = compression;
+        putName(record + kNameOffset, kNameWidth, storedNameWithin(entry.name, kMaxNameLength, newPath));
+        at += entry.size;
+    }
+    requireArchiveFits32(at + layout.tail.size(), newPath);
+    putU32(&layout.head[kCountOffset], static_cast<std::uint32_t>(entries.size()));
+    putU32(&layout.head[kDirectoryOffsetField], static_cast<std::uint32_t>(at));
+    return layout;
 }
 
 PicturePlace mipTexturePlace(const ByteSource& archive, std::uint64_t lumpOffset, const std::string& entry) {

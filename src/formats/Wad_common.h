@@ -5,8 +5,10 @@
 #include "formats/container.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa::wad {
@@ -21,7 +23,9 @@ constexpr std::size_t kDirectoryOffsetField = 8;
 constexpr std::size_t kRecordSize = 32;
 constexpr std::size_t kRecordOffsetField = 0;
 constexpr std::size_t kRecordSizeField = 4;
+constexpr std::size_t kRecordMemorySizeField = 8;
 constexpr std::size_t kRecordTypeField = 12;
+constexpr std::size_t kRecordCompressionField = 13;
 constexpr std::size_t kNameOffset = 16;
 constexpr std::size_t kNameWidth = 16;
 constexpr std::size_t kMaxNameLength = 15;
@@ -45,10 +49,24 @@ RecordTable readDirectoryTable(const ByteSource& archive, std::size_t recordSize
 struct Lumps {
     std::vector<EntryRow> records;
     std::vector<std::uint8_t> types; // one per record
+    // One per record, kept when an edited WAD is saved: code holds the type and the compression, flags
+    // the size in memory.
+    std::vector<StoredFields> stored;
 };
 
 // The 32-byte lump records of WAD2 and WAD3; refuses negative offsets and sizes, naming the lump.
 Lumps readLumpDirectory(const ByteSource& archive);
+
+// The lump type kept in a record's stored fields, if any.
+std::optional<std::uint8_t> storedLumpType(const StoredFields& stored);
+StoredFields lumpFields(std::uint8_t type, std::uint8_t compression, std::uint32_t memorySize);
+
+// Writing WAD2 and WAD3: lumps follow the header, the directory follows the last lump. A name is
+// stored within 15 bytes and looked up by the engines without regard to case; a lump keeps its type
+// (an entry with none, which a kind without types handed over, is refused naming it).
+std::string lumpKey(const WriterEntry& entry, const fs::path& newPath);
+ContainerLayout layoutLumps(std::string_view magic, const std::vector<WriterEntry>& entries,
+                            const fs::path& newPath);
 
 // Where a picture's level-0 pixels start in the file and how large it is.
 struct PicturePlace {

@@ -39,8 +39,9 @@ class StaticWord {
 // edited container is saved.
 struct StoredFields {
     std::uint32_t time = 0;  // VP, HOG2: the record's time stamp
-    std::uint32_t flags = 0; // HOG2: the record's flags
-    // LAB: the type code; LFD: the type. Absent: the writer derives it from the name's extension.
+    std::uint32_t flags = 0; // HOG2: the record's flags; WAD2, WAD3: the lump's size in memory
+    // LAB: the type code; LFD: the type; WAD2, WAD3: the lump type and compression. Absent: the writer
+    // derives it from the name's extension.
     std::optional<std::array<std::uint8_t, 4>> code;
 };
 
@@ -49,8 +50,9 @@ struct EntryRow {
     std::string name;                  // UTF-8, "\" between folder levels
     std::optional<std::uint64_t> size; // the size a click on the row shows; nullopt where the kind shows none
     std::optional<std::uint64_t> offset; // where the entry's bytes start in the file, where the kind has that
-    StaticWord type;      // the kind of data its record says it holds (a WAD lump's type); empty where none
-    bool damaged = false; // its record is listed but its data cannot be read
+    StaticWord type;       // the kind of data its record says it holds (a WAD lump's type); empty where none
+    bool damaged = false;  // its record is listed but its data cannot be read
+    bool external = false; // it names data another file holds (a Half-Life map's texture in a WAD)
 };
 
 // What the window and vexa-cli hold while a file is open: one object that lists rows and extracts
@@ -99,7 +101,7 @@ class ContainerReader {
 
     // Why entry index is damaged (its bytes run past the end of the file), or empty when it is
     // whole. A damaged entry is listed but not extracted; the others are.
-    std::string EntryDamage(std::size_t index) const;
+    virtual std::string EntryDamage(std::size_t index) const;
     // What listing found wrong beside the entries (a walk cut short), one line each, to be shown.
     const std::vector<std::string>& ListingNotes() const { return notes_; }
     // The other fields of entry index's record, for the kinds that have them (kept when an edited
@@ -195,6 +197,9 @@ class EntryLayoutWriter : public ContainerWriter {
     // its header alone: where in the header that field lies. Such a container can be saved in place
     // (updateContainerFile). Other kinds: none.
     virtual std::optional<std::size_t> DirectoryOffsetField() const { return std::nullopt; }
+    // Whether an entry's type code follows its name's extension (a rename to another extension
+    // derives it anew), rather than being its record's own.
+    virtual bool TypeFromExtension() const { return true; }
 
     void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
                         ProgressSink* progress) const final;

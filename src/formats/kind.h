@@ -33,6 +33,8 @@ enum class ContainerType : int {
     DFLfd = 11,
     Grp = 12,
     I82Zfs = 13,
+    DaikatanaPak = 14,
+    HLBsp = 15,
     Rpk = 30,
     DFBm = 50,
     Q2Wal = 51,
@@ -72,6 +74,9 @@ struct ContainerKind {
     std::string_view imageMask = {};                                // image kinds: the files listed with it
     std::optional<Game> palette = {}; // made the current one when a file of the kind opens
     std::vector<NewContainerItem> newItems = {};
+    // A kind whose signature an earlier kind shares: whether the whole file is one of its own
+    // (detection over a file asks it before giving the file to the earlier kind).
+    bool (*claims)(const ByteSource& file) = nullptr;
     bool namesHoldFolders = false; // "maps\e1m1.bsp": a folder's tree is added under a name
 };
 

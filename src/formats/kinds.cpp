@@ -4,10 +4,12 @@
 #include "base/text.h"
 #include "formats/DF_Gob.h"
 #include "formats/DF_Lfd.h"
+#include "formats/DK_Pak.h"
 #include "formats/Descent_Hog.h"
 #include "formats/Descent_Hog2.h"
 #include "formats/Doom_Wad.h"
 #include "formats/FreeSpace_VP.h"
+#include "formats/HL_Bsp.h"
 #include "formats/HL_Pak.h"
 #include "formats/HL_WAD3.h"
 #include "formats/I82_ZFS.h"
@@ -33,7 +35,8 @@ const std::vector<const ContainerKind*>& containerKinds() {
         &kHLWad3Kind,      &kDFGobKind,  &kJKGobKind, &kOLLabKind,      &kPakKind,
         &kDoomWadKind,     &kQ1Wad2Kind, &kQ1BspKind, &kDescentHogKind, &kDescentHog2Kind,
         &kFreeSpaceVPKind, &kDFLfdKind,  &kGrpKind,   &kI82ZfsKind,     &kRpkKind,
-        &kDFBmKind,        &kQ2WalKind,  &kJKMatKind, &kJKBmKind,
+        &kDFBmKind,        &kQ2WalKind,  &kJKMatKind, &kJKBmKind,       &kDaikatanaPakKind,
+        &kHLBspKind,
     };
     return kinds;
 }
@@ -93,9 +96,13 @@ const std::vector<CreatableKind>& creatableKinds() {
         std::vector<std::pair<int, CreatableKind>> found;
         for (const auto* kind : containerKinds())
             for (const auto& item : kind->newItems)
-                found.push_back({item.position,
-                                 {item.caption, item.defaultName, item.cliName, item.gathering, kind->code,
-                                  kind->createWriter, item.textures}});
+                // Pictures and the go.bat batch are not written as files gathered: those items have no
+                // writer of the files, though an open file of their kind is edited through one.
+                found.push_back(
+                    {item.position,
+                     {item.caption, item.defaultName, item.cliName, item.gathering, kind->code,
+                      item.textures || item.gathering == Gathering::None ? nullptr : kind->createWriter,
+                      item.textures}});
         std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<CreatableKind> out;
         for (auto& [position, item] : found)

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,5 +45,18 @@ void requireTextureNames(const std::vector<MipTextureLump>& lumps, const fs::pat
 void writeTextureWad(TextureKind kind, const fs::path& newPath, const std::vector<MipTextureLump>& lumps,
                      const std::function<MipTextureContents(std::size_t)>& make,
                      const std::vector<fs::path>& sources, ProgressSink* progress);
+
+// A lump of one texture WAD as the other stores it (WAD2 <-> WAD3): mip textures and plain pictures
+// take the target's layout, mapped onto Quake's palette (quake) for WAD2, carrying it as their own for
+// WAD3 (a WAD3 texture whose own colours are Quake's keeps its indices). Returns nothing for a lump
+// kept as it is (palettes, fonts, Quake's raw console font). Throws FormatError naming the lump when
+// its header or levels do not fit its bytes.
+struct ConvertedLump {
+    std::uint8_t type = 0;
+    std::vector<std::uint8_t> bytes;
+};
+std::optional<ConvertedLump> convertTextureLump(TextureKind to, std::uint8_t type,
+                                                std::span<const std::uint8_t> bytes,
+                                                const PaletteTable& quake, const std::string& entry);
 
 } // namespace vexa

@@ -6,6 +6,10 @@
 #include "base/text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace vexa {
 
@@ -30,8 +34,15 @@ std::string singleSpaced(std::string_view caption) {
     return out;
 }
 
+Palette readPaletteFileOf(const ByteSource& file);
+
+// The page's Pal File source takes every palette file kind; what is none is the page's one message.
 std::optional<Palette> readPal(const ByteSource& file) {
-    return LoadPalFile(file, 255);
+    try {
+        return readPaletteFileOf(file);
+    } catch (const FormatError&) {
+        return std::nullopt;
+    }
 }
 
 // A palette of entries 0..n read at offset, the others black; nullopt when the file is too short.
@@ -108,6 +119,111 @@ std::optional<Palette> LoadPltPalette(const ByteSource& file) {
     return readPalette(file, kPltHeaderSize, header[1], "palette file " + displayPath(file.path()));
 }
 
+namespace {
+
+constexpr std::uint64_t kMostPaletteTables = 32; // Doom's PLAYPAL holds 14, Hexen's 28
+constexpr std::uint8_t kPcxMagic = 0x0A;
+constexpr std::uint64_t kPcxHeaderSize = 128;
+constexpr std::uint8_t kPcxTableMark = 0x0C;
+constexpr std::string_view kJascMagic = "JASC-PAL";
+constexpr std::uint64_t kLargestJascFile = 64 * 1024;
+
+FormatError notAPalette(const ByteSource& file, const std::string& why) {
+    return FormatError(displayPath(file.path()) + ": " + why);
+}
+
+// "JASC-PAL", "0100", the count, then one "R G B" line per colour.
+Palette readJascPalette(const ByteSource& file) {
+    if (file.size() > kLargestJascFile)
+        throw notAPalette(file, "a JASC-PAL file of " + std::to_string(file.size()) + " bytes is too large");
+    const auto bytes = file.readBlock(0, file.size(), "the JASC-PAL file");
+    std::vector<std::string> lines;
+    std::string line;
+    for (const auto b : bytes) {
+        if (b == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (b != '\r') {
+            line.push_back(static_cast<char>(b));
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    const auto number = [&](const std::string& text, long most, const std::string& what) {
+        char* end = nullptr;
+        errno = 0;
+        const long value = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || errno != 0 || *end != '\0' || value < 0 || value > most)
+            throw notAPalette(file, "JASC-PAL: " + what + " '" + printableText(text) +
+                                        "' is not a number from 0 to " + std::to_string(most));
+        return std::pair<long, const char*>(value, end);
+    };
+    if (lines.size() < 3) throw notAPalette(file, "JASC-PAL: the file ends before its colour count");
+    const auto count = number(lines[2], static_cast<long>(kPaletteEntries), "the colour count").first;
+    if (lines.size() < 3 + static_cast<std::size_t>(count))
+        throw notAPalette(file, "JASC-PAL: " + std::to_string(count) + " colours are announced, " +
+                                    std::to_string(lines.size() - 3) + " given");
+    Palette palette;
+    for (long i = 0; i < count; ++i) {
+        const auto& text = lines[3 + static_cast<std::size_t>(i)];
+        std::array<long, 3> rgb{};
+        const char* at = text.c_str();
+        for (auto& c : rgb) {
+            while (*at == ' ' || *at == '\t')
+                ++at;
+            std::string word;
+            while (*at && *at != ' ' && *at != '\t')
+                word.push_back(*at++);
+            c = number(word, 255, "colour " + std::to_string(i)).first;
+        }
+        palette.table[4 * i] = static_cast<std::uint8_t>(rgb[2]);
+        palette.table[4 * i + 1] = static_cast<std::uint8_t>(rgb[1]);
+        palette.table[4 * i + 2] = static_cast<std::uint8_t>(rgb[0]);
+    }
+    palette.source = "JASC-PAL file " + displayPath(file.path());
+    return palette;
+}
+
+} // namespace
+
+Palette readPaletteFile(const ByteSource& file) {
+    return readPaletteFileOf(file);
+}
+
+namespace {
+Palette readPaletteFileOf(const ByteSource& file) {
+    const auto size = file.size();
+    const auto head = file.readBlock(0, std::min<std::uint64_t>(size, kJascMagic.size()), "the palette file");
+    if (std::equal(kJascMagic.begin(), kJascMagic.end(), head.begin(), head.end()))
+        return readJascPalette(file);
+    if (!head.empty() && head[0] == kPcxMagic) {
+        // A PCX keeps its 256-colour table in its last 769 bytes: a mark, then the colours.
+        if (size < kPcxHeaderSize + 1 + kPalFileSize ||
+            file.readBlock(size - kPalFileSize - 1, 1, "the PCX table mark")[0] != kPcxTableMark)
+            throw notAPalette(file, "this PCX holds no 256-colour table (only 8-bit PCX files do)");
+        if (auto palette = readPalette(file, size - kPalFileSize, 255,
+                                       "the colour table of " + displayPath(file.path())))
+            return std::move(*palette);
+    }
+    if (size > 0 && size % kPalFileSize == 0 && size / kPalFileSize <= kMostPaletteTables) {
+        const auto tables = size / kPalFileSize;
+        auto palette =
+            readPalette(file, 0, 255,
+                        (tables == 1 ? "palette file " : "the first palette of ") + displayPath(file.path()));
+        if (palette) return std::move(*palette);
+    }
+    if (size < kPalFileSize)
+        throw notAPalette(file, "a palette file holds 768 bytes, this one has " + std::to_string(size));
+    throw notAPalette(file,
+                      "not a palette file: neither 768 bytes (or a PLAYPAL of such tables), a PCX with a "
+                      "256-colour table nor a JASC-PAL file (" +
+                          std::to_string(size) + " bytes)");
+}
+} // namespace
+
+Palette readPaletteFile(const fs::path& path) {
+    return readPaletteFile(InputFile(path));
+}
+
 void SavePalFile(const fs::path& path, const PaletteTable& palette) {
     std::array<std::uint8_t, kPalFileSize> triples{};
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
@@ -151,14 +267,10 @@ GamePalettePaths GamePalettePaths::defaults(const fs::path& dataFolder) {
 
 Palette loadGamePalette(Game game, const GamePalettePaths& paths) {
     const auto& path = paths.path(game);
-    InputFile file(path);
-    auto palette = readPalette(file, 0, 255,
-                               singleSpaced(gamePalettes().at(static_cast<std::size_t>(game)).caption) +
-                                   " palette: " + displayPath(path));
-    if (!palette)
-        throw FormatError(displayPath(path) + ": a palette file holds 768 bytes, this one has " +
-                          std::to_string(file.size()));
-    return std::move(*palette);
+    auto palette = readPaletteFile(InputFile(path));
+    palette.source = singleSpaced(gamePalettes().at(static_cast<std::size_t>(game)).caption) +
+                     " palette: " + palette.source;
+    return palette;
 }
 
 // ---- The Palettes page's sources -----------------------------------------------------------------

@@ -32,6 +32,13 @@ std::optional<Palette>
 LoadJkBmPalette(const ByteSource& file); // the last 768 bytes of a JK BM with palette flag 2
 std::optional<Palette> LoadPltPalette(const ByteSource& file); // byte 1 = last index n, entries from byte 2
 
+// A palette file as a game palette is taken (`--palette GAME=FILE`, the Pal File source, the defaults):
+// a table of 768 bytes (red, green, blue; 6-bit values widened as ReadPaletteTriples does), a Doom
+// PLAYPAL (its first of several such tables), the 256-colour table at the end of a PCX, or a JASC-PAL
+// text file. Any other file throws FormatError naming it and saying what it is not.
+Palette readPaletteFile(const ByteSource& file);
+Palette readPaletteFile(const fs::path& path);
+
 // Writes palette as a 768-byte palette file (red, green, blue for entries 0..255).
 void SavePalFile(const fs::path& path, const PaletteTable& palette);
 

@@ -320,11 +320,18 @@ std::array<ColourPicture, kMipLevels - 1> smallerMipLevels(const ColourPicture& 
                                                &above->rgba[((2 * r + 1) * aboveWidth + 2 * c) * kRgba],
                                                &above->rgba[((2 * r + 1) * aboveWidth + 2 * c + 1) * kRgba]};
                 auto* out = &level.rgba[(r * w + c) * kRgba];
-                for (int k = 0; k < 3; ++k)
-                    out[k] = linearToSrgb(
-                        (lin[quad[0][k]] + lin[quad[1][k]] + lin[quad[2][k]] + lin[quad[3][k]]) / 4);
-                out[3] =
-                    static_cast<std::uint8_t>((quad[0][3] + quad[1][3] + quad[2][3] + quad[3][3] + 2) / 4);
+                // Only the opaque pixels of a block give its colour: the colour under see-through ones
+                // would bleed into the smaller levels. A block with none stays see-through.
+                int opaque = 0;
+                for (const auto* p : quad)
+                    opaque += p[3] >= 128;
+                for (int k = 0; k < 3; ++k) {
+                    float sum = 0;
+                    for (const auto* p : quad)
+                        if (opaque == 0 || p[3] >= 128) sum += lin[p[k]];
+                    out[k] = linearToSrgb(sum / static_cast<float>(opaque == 0 ? 4 : opaque));
+                }
+                out[3] = opaque == 0 ? 0 : 255;
             }
         above = &level;
     }

@@ -82,8 +82,9 @@ constexpr std::uint32_t kMipSideMultiple = 16;
 // Throws a FormatError naming file when a side is not a multiple of 16 (the mip texture kinds).
 void requireMipSides(const fs::path& file, PictureSize size);
 
-// Levels 1 to 3 of picture: each halves both sides, every pixel the average of a 2 x 2 block of
-// the level above in linear light (alpha averaged as it is). The sides are multiples of 16.
+// Levels 1 to 3 of picture: each halves both sides, every pixel the average in linear light of the
+// opaque pixels (alpha 128 and over) of a 2 x 2 block of the level above, and opaque; a block with
+// none is see-through (alpha 0). The sides are multiples of 16.
 std::array<ColourPicture, kMipLevels - 1> smallerMipLevels(const ColourPicture& picture);
 
 // An indexed level 0 and three smaller levels: level n is (width >> n) x (height >> n).

@@ -128,6 +128,7 @@ void Document::startEditing() {
     std::optional<ContainerEdit> edit;
     if (reader_ && !nested() && ContainerEdit::Editable(kind_)) try {
             edit.emplace(reader_, kind_);
+            edit->setImportOptions({gamePalettes_, false});
         } catch (const Error&) {
         }
     history_.reset(std::move(edit));

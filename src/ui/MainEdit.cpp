@@ -37,7 +37,10 @@ struct SaveKind {
 std::vector<SaveKind> saveKinds() {
     std::vector<SaveKind> kinds;
     for (const auto& kind : creatableKinds()) {
-        if (!kind.createWriter || !ContainerEdit::Editable(kind.code)) continue;
+        if (!ContainerEdit::Editable(kind.code)) continue;
+        // A kind of two New_C items (Half-Life's WAD3) is one file type.
+        if (std::any_of(kinds.begin(), kinds.end(), [&](const SaveKind& k) { return k.code == kind.code; }))
+            continue;
         const auto extension = fs::path(std::string(kind.defaultName)).extension().string();
         // A kind's second item (Mots' GOO beside Jedi Knight's GOB) is named as its New_C caption
         // names it: the game, then the kind.

@@ -694,13 +694,13 @@ TEST(ContainerEdit, ConvertChecksEveryNameAgainstTheNewKind) {
 
 TEST(ContainerEdit, ReadOnlyKindsAreRefusedNamingTheEditableOnes) {
     for (const auto code :
-         {ContainerType::DoomWad, ContainerType::Q1Wad2, ContainerType::HLWad3, ContainerType::Q1Bsp,
+         {ContainerType::DoomWad, ContainerType::Q1Bsp, ContainerType::HLBsp, ContainerType::DaikatanaPak,
           ContainerType::Rpk, ContainerType::Grp, ContainerType::I82Zfs}) {
         EXPECT_FALSE(ContainerEdit::Editable(code)) << codeOf(code);
     }
     EXPECT_EQ(ContainerEdit::EditableKindNames(),
-              "Dark Forces GOB, Jedi Knight GOB, Outlaws LAB, PAK, "
-              "FreeSpace VP, Descent HOG, Descent 3 HOG2, Dark Forces LFD");
+              "Dark Forces GOB, Jedi Knight GOB, Outlaws LAB, PAK, Half-Life WAD3, "
+              "FreeSpace VP, Descent HOG, Descent 3 HOG2, Dark Forces LFD, Quake WAD2");
 }
 
 } // namespace
