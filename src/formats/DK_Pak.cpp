@@ -34,7 +34,8 @@ std::optional<DirectoryPlace> directoryOf(const ByteSource& file) {
     const ByteReader head(header, displayPath(file.path()));
     const auto offset = head.u32(TDaikatanaPakReader::kDirectoryOffsetField);
     const auto length = head.u32(TDaikatanaPakReader::kDirectoryLengthField);
-    if (length > kMaxDirectoryLength || offset > file.size() || length > file.size() - offset) return std::nullopt;
+    if (length > kMaxDirectoryLength || offset > file.size() || length > file.size() - offset)
+        return std::nullopt;
     return DirectoryPlace{offset, length};
 }
 
@@ -67,7 +68,8 @@ bool isDaikatanaPak(const ByteSource& file) {
         return false;
     if (directory->length % THLPakReader::kRecordSize != 0) return true;
     // A length both layouts divide: the records tell.
-    return recordsFit(file, *directory, TDaikatanaPakReader::kRecordSize, TDaikatanaPakReader::kStoredSizeField) &&
+    return recordsFit(file, *directory, TDaikatanaPakReader::kRecordSize,
+                      TDaikatanaPakReader::kStoredSizeField) &&
            !recordsFit(file, *directory, THLPakReader::kRecordSize, THLPakReader::kSizeField);
 }
 
@@ -167,8 +169,9 @@ std::vector<std::uint8_t> daikatanaDecompress(std::span<const std::uint8_t> stor
             } else {
                 const std::size_t count = op - 190u, back = operand + 2u;
                 if (back > out.size())
-                    throw damaged(opAt, "it copies from " + std::to_string(back) + " bytes back, before the " +
-                                            std::to_string(out.size()) + " written");
+                    throw damaged(opAt, "it copies from " + std::to_string(back) +
+                                            " bytes back, before the " + std::to_string(out.size()) +
+                                            " written");
                 room(opAt, count);
                 // Byte by byte: a copy may overlap what it writes.
                 for (std::size_t i = 0; i < count; ++i)

@@ -107,11 +107,13 @@ TEST_F(TextureWadEdit, AddedPicturesBecomeMipTexturesAndKeptLumpsKeepTheirBytes)
         const char* magic;
         std::uint8_t textureType;
     };
-    for (const auto& c : {Case{ContainerType::Q1Wad2, "WAD2", 0x44}, Case{ContainerType::HLWad3, "WAD3", 0x43}}) {
+    for (const auto& c :
+         {Case{ContainerType::Q1Wad2, "WAD2", 0x44}, Case{ContainerType::HLWad3, "WAD3", 0x43}}) {
         SCOPED_TRACE(c.magic);
         const auto path = dir_ / (std::string(c.magic) + ".wad");
         const auto kept = test::wad3MipTexture("old", 16, 16, someIndices(256, 1, 3), test::knownPalette(5));
-        test::writeFile(path, test::wadFile(c.magic, {{"old", c.textureType, kept}, {"font", 0x46, Bytes(40, 7)}}));
+        test::writeFile(path,
+                        test::wadFile(c.magic, {{"old", c.textureType, kept}, {"font", 0x46, Bytes(40, 7)}}));
         const auto indices = someIndices(32 * 16, 7, 200);
         const auto picture = dir_ / "Wall_1.bmp";
         test::writeFile(picture, test::indexedBmp(32, 16, indices, quakeColours()));
@@ -172,8 +174,10 @@ TEST_F(TextureWadEdit, RenameRemoveAndRefusals) {
         {"a name longer than 15 bytes", [&](ContainerEdit& e) { e.add(picture, "a_name_of_16_byt"); }, "16"},
         {"a name another lump has in other letter case", [&](ContainerEdit& e) { e.add(picture, "BRICK"); },
          "would be stored as"},
-        {"a rename onto another lump's name", [&](ContainerEdit& e) { e.rename(1, "Brick"); }, "would be stored"},
-        {"a side that is no multiple of 16", [&](ContainerEdit& e) {
+        {"a rename onto another lump's name", [&](ContainerEdit& e) { e.rename(1, "Brick"); },
+         "would be stored"},
+        {"a side that is no multiple of 16",
+         [&](ContainerEdit& e) {
              const auto odd = dir_ / "odd.png";
              test::writeRgbaPng(odd, 20, 16, Bytes(20 * 16 * 4, 9));
              e.add(odd);
@@ -223,7 +227,8 @@ TEST_F(TextureWadEdit, ConvertingToWad3AndBackGivesTheSameLumps) {
     const std::size_t paletteAt = 40 + 256 + 64 + 16 + 4;
     ASSERT_GE(three[2].bytes.size(), paletteAt + 2 + 768);
     EXPECT_EQ(texture.u16(paletteAt), 256u);
-    EXPECT_TRUE(std::equal(quakePalette_.begin(), quakePalette_.end(), three[2].bytes.begin() + paletteAt + 2));
+    EXPECT_TRUE(
+        std::equal(quakePalette_.begin(), quakePalette_.end(), three[2].bytes.begin() + paletteAt + 2));
     EXPECT_TRUE(std::equal(texture_.begin() + 40, texture_.end(), three[2].bytes.begin() + 40));
     // The plain picture too.
     ASSERT_EQ(three[1].bytes.size(), picture_.size() + 2 + 768 + 2);
@@ -252,7 +257,8 @@ TEST_F(TextureWadEdit, Wad3TexturesMapOntoQuakesColoursAndKeepSeeThrough) {
     rows[1] = 1;
     rows[2] = 255;
     const auto path = dir_ / "hl.wad";
-    test::writeFile(path, test::wadFile("WAD3", {{"{fence", 0x43, test::wad3MipTexture("{fence", 16, 16, rows, own)}}));
+    test::writeFile(
+        path, test::wadFile("WAD3", {{"{fence", 0x43, test::wad3MipTexture("{fence", 16, 16, rows, own)}}));
     const auto out = dir_ / "q.wad";
     open(path, ContainerType::HLWad3).saveAs(out, ContainerType::Q1Wad2, nullptr);
     const auto lumps = parseWad(out);
@@ -305,7 +311,8 @@ TEST_F(TextureWadEdit, OnlyFullbrightNamesTakeQuakesFullbrightColours) {
         const char* name;
         bool fullbright;
     };
-    for (const auto& c : {Case{"lava_fbr", true}, Case{"LAVA_FBR", true}, Case{"lava", false}, Case{"fbr", false}}) {
+    for (const auto& c :
+         {Case{"lava_fbr", true}, Case{"LAVA_FBR", true}, Case{"lava", false}, Case{"fbr", false}}) {
         SCOPED_TRACE(c.name);
         const auto lump = textureLumpFromPicture(TextureKind::Wad2, picture, c.name, options_);
         const auto index = lump[ByteReader(lump, "lump").u32(24)];

@@ -50,7 +50,8 @@ TEST(DaikatanaDecompress, EveryOpcode) {
     };
     const Case cases[] = {
         {"0x00: one literal byte", {0x00, 'a', 0xFF}, {'a'}},
-        {"0x3F: 64 literal bytes", [] {
+        {"0x3F: 64 literal bytes",
+         [] {
              Bytes s{0x3F};
              for (int i = 0; i < 64; ++i)
                  s.push_back(static_cast<std::uint8_t>(i));
@@ -68,7 +69,8 @@ TEST(DaikatanaDecompress, EveryOpcode) {
         {"0xBF: the next byte 65 times", {0xBF, 'q'}, Bytes(65, 'q')},
         {"0xC0: two bytes from 2 back", {0x01, 'a', 'b', 0xC0, 0x00}, {'a', 'b', 'a', 'b'}},
         {"0xC1: three bytes from 3 back", {0x02, 'x', 'y', 'z', 0xC1, 0x01}, {'x', 'y', 'z', 'x', 'y', 'z'}},
-        {"0xFD: 63 bytes copied over themselves", {0x01, 'a', 'b', 0xFD, 0x00},
+        {"0xFD: 63 bytes copied over themselves",
+         {0x01, 'a', 'b', 0xFD, 0x00},
          [] {
              Bytes e{'a', 'b'};
              for (int i = 0; i < 63; ++i)

@@ -37,7 +37,7 @@ TEST(HalfLifeBsp, EmbeddedTexturesCarryTheirOwnPaletteAndExternalOnesAreNamed) {
     for (std::size_t i = 0; i < rows.size(); ++i)
         rows[i] = static_cast<std::uint8_t>(i);
     test::writeFile(path, version30(test::textureLump({test::wad3MipTexture("{grate", 16, 16, rows, palette),
-                                                         namedOnly("c1a0_wall")})));
+                                                       namedOnly("c1a0_wall")})));
     const auto opened = openContainer(path);
     ASSERT_EQ(opened.kind->code, ContainerType::HLBsp);
     EXPECT_EQ(opened.kind->name, "Half-Life BSP");

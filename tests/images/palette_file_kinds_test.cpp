@@ -56,9 +56,14 @@ TEST(PaletteFileKinds, EachKindGivesItsColours) {
     const Case cases[] = {
         {"a 768-byte table", rgb, {rgb[0], rgb[1], rgb[2]}, {rgb[765], rgb[766], rgb[767]}},
         {"a PLAYPAL: its first table", playpal, {rgb[0], rgb[1], rgb[2]}, {rgb[765], rgb[766], rgb[767]}},
-        {"a PCX: the table at its end, not its header", pcxWithTable(rgb), {rgb[0], rgb[1], rgb[2]},
+        {"a PCX: the table at its end, not its header",
+         pcxWithTable(rgb),
+         {rgb[0], rgb[1], rgb[2]},
          {rgb[765], rgb[766], rgb[767]}},
-        {"a JASC-PAL file of two colours", bytesOf(jasc({"255 0 0", "  1\t2 3"}, "2")), {255, 0, 0}, {0, 0, 0}},
+        {"a JASC-PAL file of two colours",
+         bytesOf(jasc({"255 0 0", "  1\t2 3"}, "2")),
+         {255, 0, 0},
+         {0, 0, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
