@@ -5,6 +5,8 @@
 #include "base/errors.h"
 #include "media/code_page.h"
 #include "media/endoom.h"
+#include "media/midi.h"
+#include "media/wav.h"
 
 #include <algorithm>
 #include <functional>
@@ -19,9 +21,8 @@ struct EnoughPictures {};
 // Keeps the names of an entry's pictures and the one wanted, painted as it comes.
 class PreviewSink : public PictureSink {
   public:
-    PreviewSink(std::string wanted, bool listNames, std::function<Palette(const DecodedPicture&,
-                                                                          const std::optional<PaletteTable>&)>
-                                                        paint)
+    PreviewSink(std::string wanted, bool listNames,
+                std::function<Palette(const DecodedPicture&, const std::optional<PaletteTable>&)> paint)
         : wanted_(std::move(wanted)), listNames_(listNames), paint_(std::move(paint)) {}
 
     void picture(DecodedPicture picture, const std::optional<PaletteTable>& own) override {
@@ -49,8 +50,19 @@ class PreviewSink : public PictureSink {
 } // namespace
 
 bool rendersContent(const ContentKind& kind) {
-    return kind.pictures || kind.content == Content::Text;
+    return kind.pictures || kind.content == Content::Text || kind.content == Content::Sound ||
+           kind.content == Content::Music;
 }
+
+namespace {
+
+QString lengthText(double seconds) {
+    if (seconds < 60) return QStringLiteral("%1 s").arg(seconds, 0, 'f', 2);
+    const auto whole = static_cast<long long>(seconds + 0.5);
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
 
 QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table) {
     const auto width = static_cast<int>(picture.image.width), height = static_cast<int>(picture.image.height);
@@ -61,7 +73,8 @@ QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table) {
         if (picture.rgba.size() < 4 * pixels) return {};
         for (int y = 0; y < height; ++y) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            const auto* rgba = picture.rgba.data() + std::size_t{4} * static_cast<std::size_t>(y) * picture.image.width;
+            const auto* rgba =
+                picture.rgba.data() + std::size_t{4} * static_cast<std::size_t>(y) * picture.image.width;
             for (int x = 0; x < width; ++x, rgba += 4)
                 line[x] = qRgba(rgba[0], rgba[1], rgba[2], rgba[3]);
         }
@@ -83,8 +96,9 @@ QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table) {
 }
 
 ContentRendering renderContent(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
-                               ContainerType container, const PaletteChoice& choice, const std::string& wanted,
-                               const GamePalettePaths& games, const Palette& current) {
+                               ContainerType container, const PaletteChoice& choice,
+                               const std::string& wanted, const GamePalettePaths& games,
+                               const Palette& current) {
     if (const auto size = storedSize(reader, index); size && *size > kMaxContentBytes)
         throw Error(entryWhat(reader, index) + " is " + std::to_string(*size) +
                     " bytes, more than a preview decodes (" + std::to_string(kMaxContentBytes) + ")");
@@ -94,6 +108,38 @@ ContentRendering renderContent(const ContainerReader& reader, std::size_t index,
 
     if (!kind.pictures) {
         const auto bytes = std::span<const std::uint8_t>(entry.bytes);
+        if (kind.content == Content::Sound) {
+            out.kind = ContentRendering::Kind::Sound;
+            out.sound = kind.sound ? kind.sound(bytes, entry.input.what) : decodeWav(bytes, entry.input.what);
+            const auto& sound = *out.sound;
+            out.textForm =
+                QStringLiteral("sound, %1, %2 Hz, %3-bit %4")
+                    .arg(lengthText(durationSeconds(sound)))
+                    .arg(sound.rate)
+                    .arg(sound.bitsPerSample)
+                    .arg(sound.channels == 1   ? QStringLiteral("mono")
+                         : sound.channels == 2 ? QStringLiteral("stereo")
+                                               : QStringLiteral("%1 channels").arg(sound.channels));
+            return out;
+        }
+        if (kind.content == Content::Music) {
+            out.kind = ContentRendering::Kind::Music;
+            const auto midi = kind.music ? kind.music(bytes, entry.input.what) : entry.bytes;
+            const auto info = readMidiInfo(midi, entry.input.what);
+            QStringList instruments;
+            for (const auto program : info.programs) {
+                const auto name = generalMidiName(program);
+                instruments << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+            }
+            if (info.usesDrums) instruments << QStringLiteral("drums");
+            out.textForm =
+                QStringLiteral("music, %1, %2 track(s)").arg(lengthText(info.seconds)).arg(info.trackCount);
+            out.text = out.textForm + QStringLiteral("\n\nInstruments: ") +
+                       (instruments.isEmpty() ? QStringLiteral("none chosen")
+                                              : instruments.join(QStringLiteral(", "))) +
+                       QStringLiteral("\n\nThis build plays no music: the song is described instead.");
+            return out;
+        }
         if (kind.text == endoomToText) {
             out.kind = ContentRendering::Kind::Endoom;
             if (bytes.size() < kEndoomSize) throw FormatError(entry.input.what + ": not an end screen");

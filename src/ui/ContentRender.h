@@ -6,6 +6,7 @@
 #include "formats/content.h"
 #include "images/decoded_picture.h"
 #include "images/palette_files.h"
+#include "media/sound.h"
 
 #include <QImage>
 #include <QString>
@@ -35,7 +36,7 @@ struct RenderedPicture {
 };
 
 struct ContentRendering {
-    enum class Kind { Picture, Text, Endoom };
+    enum class Kind { Picture, Text, Endoom, Sound, Music };
     Kind kind = Kind::Picture;
     // Picture: the one shown, the names of all the entry's pictures (for a list to choose from, in
     // their order), and what decoding left out.
@@ -48,6 +49,9 @@ struct ContentRendering {
     QString textForm;
     // Endoom: its 4,000 bytes.
     std::vector<std::uint8_t> screen;
+    // Sound: its samples, and in textForm its length, rate and form. Music: in text, its length,
+    // tracks and instruments.
+    std::optional<Sound> sound;
 };
 
 // The most pictures named in the list of one entry: an ART file has at most a few thousand tiles.
@@ -58,8 +62,9 @@ constexpr std::size_t kMaxListedPictures = 65536;
 // not found). current: the window's palette, for pictures of no game. Throws Error (FormatError)
 // for an entry that does not decode.
 ContentRendering renderContent(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
-                               ContainerType container, const PaletteChoice& choice, const std::string& wanted,
-                               const GamePalettePaths& games, const Palette& current);
+                               ContainerType container, const PaletteChoice& choice,
+                               const std::string& wanted, const GamePalettePaths& games,
+                               const Palette& current);
 
 // Whether renderContent shows entries of kind.
 bool rendersContent(const ContentKind& kind);

@@ -55,8 +55,8 @@ void EndoomView::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     if (screen_.size() < kEndoomSize) return;
     const auto hint = sizeHint();
-    const double s = std::min({1.0, static_cast<double>(width()) / hint.width(),
-                               static_cast<double>(height()) / hint.height()});
+    const double s = std::min(
+        {1.0, static_cast<double>(width()) / hint.width(), static_cast<double>(height()) / hint.height()});
     painter.scale(s, s);
     const auto cell = cellSize();
     for (std::size_t row = 0; row < kEndoomRows; ++row)

@@ -1,6 +1,5 @@
 #include "ui/PicturePreview.h"
 
-
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -93,14 +92,15 @@ void PictureCanvas::paintEvent(QPaintEvent*) {
         for (int x = board.left() - board.left() % kCheckerSquare; x <= board.right(); x += kCheckerSquare)
             painter.fillRect(x, y, kCheckerSquare, kCheckerSquare,
                              ((x / kCheckerSquare + y / kCheckerSquare) % 2) ? QColor(204, 204, 204)
-                                                                              : QColor(255, 255, 255));
+                                                                             : QColor(255, 255, 255));
     painter.restore();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(target, image_);
     if (const auto origin = originPoint()) {
         // Dark under light, so the cross shows on any colour.
         const QPointF o = *origin;
-        for (const auto& [colour, thickness] : {std::pair{QColor(0, 0, 0), 3}, std::pair{QColor(255, 40, 40), 1}}) {
+        for (const auto& [colour, thickness] :
+             {std::pair{QColor(0, 0, 0), 3}, std::pair{QColor(255, 40, 40), 1}}) {
             painter.setPen(QPen(colour, thickness));
             painter.drawLine(o - QPointF(kCrossArm, 0), o + QPointF(kCrossArm, 0));
             painter.drawLine(o - QPointF(0, kCrossArm), o + QPointF(0, kCrossArm));
@@ -119,7 +119,8 @@ PicturePreview::PicturePreview(QWidget* parent) : QWidget(parent) {
     for (const int zoom : kButtonZooms) {
         auto* button = new QToolButton(this);
         button->setText(zoomCaption(zoom));
-        button->setObjectName(QStringLiteral("Zoom%1").arg(zoom == 0 ? QStringLiteral("Fit") : QString::number(zoom)));
+        button->setObjectName(
+            QStringLiteral("Zoom%1").arg(zoom == 0 ? QStringLiteral("Fit") : QString::number(zoom)));
         button->setCheckable(true);
         button->setAutoRaise(true);
         zooms_->addButton(button, zoom);
@@ -132,7 +133,8 @@ PicturePreview::PicturePreview(QWidget* parent) : QWidget(parent) {
     bar->addWidget(label);
     palettes_ = new QComboBox(this);
     palettes_->setObjectName(QStringLiteral("PreviewPalette"));
-    palettes_->setToolTip(QStringLiteral("The palette the picture is painted with here; extraction is not changed"));
+    palettes_->setToolTip(
+        QStringLiteral("The palette the picture is painted with here; extraction is not changed"));
     palettes_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     label->setBuddy(palettes_);
     bar->addWidget(palettes_, 1);
@@ -188,9 +190,10 @@ void PicturePreview::fillPaletteChooser(bool containerHasOne) {
     palettes_->addItem(QStringLiteral("As extraction paints it"), -1);
     if (containerHasOne) palettes_->addItem(QStringLiteral("The container's own"), -2);
     for (const auto& game : gamePalettes())
-        palettes_->addItem(QString::fromLatin1(game.caption.data(), static_cast<qsizetype>(game.caption.size()))
-                               .simplified(), // the Palettes page's captions line up with runs of spaces
-                           static_cast<int>(game.game));
+        palettes_->addItem(
+            QString::fromLatin1(game.caption.data(), static_cast<qsizetype>(game.caption.size()))
+                .simplified(), // the Palettes page's captions line up with runs of spaces
+            static_cast<int>(game.game));
     const int wanted = choice_.from == PaletteChoice::From::Extraction  ? -1
                        : choice_.from == PaletteChoice::From::Container ? -2
                                                                         : static_cast<int>(choice_.game);

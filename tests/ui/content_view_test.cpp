@@ -10,13 +10,16 @@
 #include "ui/FileListModel.h"
 #include "ui/PicturePreview.h"
 #include "ui/PreviewPane.h"
+#include "ui/SoundPlayer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QToolButton>
 #include <QTreeView>
@@ -79,8 +82,8 @@ const std::vector<Row> kRows = {
     {"PNAMES", test::patchNames({"WALLA", "WALLB", "GONE"}), "data"},
     // BOTH lays WALLB over WALLA one pixel right; HOLE names a patch the WAD lacks.
     {"TEXTURE1",
-     test::textureList({{"AONE", 2, 2, {{0, 0, 0}}}, {"BOTH", 3, 2, {{0, 0, 0}, {1, 0, 1}}},
-                        {"HOLE", 2, 2, {{0, 0, 2}}}}),
+     test::textureList(
+         {{"AONE", 2, 2, {{0, 0, 0}}}, {"BOTH", 3, 2, {{0, 0, 0}, {1, 0, 1}}}, {"HOLE", 2, 2, {{0, 0, 2}}}}),
      "picture"},
     {"S_START", {}, "data"},
     {"TROOA1", kSprite, "picture"},
@@ -129,7 +132,8 @@ class ContentView : public test::WindowFixture {
         const auto index = LB1()->model()->index(rowOf(name), 0);
         ASSERT_TRUE(index.isValid()) << name.toStdString();
         LB1()->scrollTo(index);
-        QTest::mouseClick(LB1()->viewport(), Qt::LeftButton, Qt::NoModifier, LB1()->visualRect(index).center());
+        QTest::mouseClick(LB1()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          LB1()->visualRect(index).center());
         waitForPreview();
     }
     QString caption() { return pane()->captionText(); }
@@ -236,7 +240,8 @@ TEST_F(ContentView, ASpriteShowsInItsPaletteOverTheCheckerboardWithItsOffsetsAnd
         };
         EXPECT_EQ(at(2, 3), colourOf(kPlaypal, 4));
         const auto under = QColor(at(1, 3));
-        EXPECT_TRUE(under == QColor(255, 255, 255) || under == QColor(204, 204, 204)) << under.name().toStdString();
+        EXPECT_TRUE(under == QColor(255, 255, 255) || under == QColor(204, 204, 204))
+            << under.name().toStdString();
     }
     // The wheel steps up from 4x and back down.
     QWheelEvent up(QPointF(5, 5), canvas()->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
@@ -251,7 +256,8 @@ TEST_F(ContentView, ASpriteShowsInItsPaletteOverTheCheckerboardWithItsOffsetsAnd
 
     // Another palette paints it again and says which; the choice stays for the next picture.
     const auto doom = gamePalettes().at(static_cast<std::size_t>(Game::Doom));
-    choosePalette(QString::fromLatin1(doom.caption.data(), static_cast<int>(doom.caption.size())).simplified());
+    choosePalette(
+        QString::fromLatin1(doom.caption.data(), static_cast<int>(doom.caption.size())).simplified());
     EXPECT_EQ(pane()->image().pixel(2, 3), colourOf(defaultPalette(static_cast<std::size_t>(Game::Doom)), 4));
     EXPECT_TRUE(caption().contains(q(std::string(doom.defaultFile)))) << caption().toStdString();
     preview("WALLA");
@@ -299,7 +305,8 @@ TEST_F(ContentView, ATextureListListsItsTexturesAndComposesTheOneClicked) {
             } else {
                 EXPECT_EQ(qAlpha(pane()->image().pixel(point)), 0);
             }
-        EXPECT_TRUE(caption().startsWith("TEXTURE1: " + QString::fromLatin1(t.texture))) << caption().toStdString();
+        EXPECT_TRUE(caption().startsWith("TEXTURE1: " + QString::fromLatin1(t.texture)))
+            << caption().toStdString();
         if (t.note) {
             EXPECT_TRUE(caption().contains(t.note)) << caption().toStdString();
         }
@@ -338,7 +345,8 @@ TEST_F(ContentView, EndoomShowsInItsColoursAndTextInItsCodePage) {
         QString shown;
         const char* page;
     } texts[] = {
-        {"BOX.TXT", Bytes{0xC9, 0xCD, 0xBB, '\n', 'h', 'i'}, QString::fromUtf8("\u2554\u2550\u2557\nhi"), "437"},
+        {"BOX.TXT", Bytes{0xC9, 0xCD, 0xBB, '\n', 'h', 'i'}, QString::fromUtf8("\u2554\u2550\u2557\nhi"),
+         "437"},
         {"CAFE.TXT", Bytes{'c', 'a', 'f', 0xE9}, QString::fromUtf8("caf\u00e9"), "Latin-1"},
     };
     std::vector<Lump> lumps;
@@ -361,7 +369,7 @@ TEST_F(ContentView, ConvertPicturesWritesWhatEntriesHoldAndReportsWhatItLeftOut)
     preview("PNAMES"); // the commands wait for a click on the list
     auto* convert = control<QCheckBox>("CBConvert");
     ASSERT_FALSE(convert->isChecked());
-    QTest::mouseClick(convert, Qt::LeftButton);
+    convert->click();
     EXPECT_TRUE(QSettings().value("extract/convert").toBool()); // kept for the next run
 
     const auto target = work / "out";
@@ -384,13 +392,55 @@ TEST_F(ContentView, ConvertPicturesWritesWhatEntriesHoldAndReportsWhatItLeftOut)
     EXPECT_TRUE(prompts.messages.front().contains("GONE")) << prompts.messages.front().toStdString();
 
     // Unticked, extraction writes every entry as stored again.
-    QTest::mouseClick(convert, Qt::LeftButton);
+    convert->click();
     const auto plain = work / "plain";
     fs::create_directories(plain);
     prompts.folderAnswers.push_back(q(plain));
     click("SBExtract_All");
     EXPECT_EQ(test::readFile(plain / "TROOA1"), kSprite);
     EXPECT_FALSE(fs::exists(plain / "TROOA1.png"));
+}
+
+TEST_F(ContentView, ASoundSaysWhatItIsAndPlaysWhereTheSystemHasADeviceAndMusicIsDescribed) {
+    // A second of sound, so that it is still playing when the test looks; a song of one piano note.
+    const auto second = test::patternBytes(11025, 0x80);
+    const auto song = test::midiFile(
+        0, 96,
+        {Bytes{0x00, 0xC0, 0x00, 0x00, 0x90, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}});
+    const auto wad = work / "noise.wad";
+    test::writeFile(wad, doomWad({{"DSPISTOL", test::dmxSound(11025, second)}, {"D_RUNNIN", song}}));
+    start();
+    open(wad);
+
+    preview("D_RUNNIN");
+    const auto about = control<QPlainTextEdit>("PreviewText")->toPlainText();
+    EXPECT_TRUE(about.contains("1 track")) << about.toStdString();
+    EXPECT_TRUE(about.contains("Acoustic Grand Piano")) << about.toStdString();
+
+    preview("DSPISTOL");
+    auto* player = control<ui::SoundPlayer>("PreviewSound");
+    ASSERT_TRUE(player->isVisible()) << caption().toStdString();
+    // The padding DMX keeps around its samples is not part of the sound.
+    for (const char* fact : {"1.00 s", "11025 Hz", "8-bit mono"})
+        EXPECT_TRUE(caption().contains(fact)) << fact << " in " << caption().toStdString();
+    player->setFocus();
+    QTest::keyClick(player, Qt::Key_Space);
+    if (!ui::SoundPlayer::hasOutput()) {
+        // Said plainly, and nothing pretends to play.
+        EXPECT_FALSE(player->playing());
+        EXPECT_TRUE(player->stateText().startsWith("No sound device")) << player->stateText().toStdString();
+        GTEST_SKIP()
+            << "this system offers no sound device (start PulseAudio with module-null-sink to have one)";
+    }
+    EXPECT_TRUE(player->playing()) << player->stateText().toStdString();
+    EXPECT_EQ(control<QPushButton>("SoundPlay")->text(), "Stop");
+    QTest::keyClick(player, Qt::Key_Space);
+    EXPECT_FALSE(player->playing());
+    EXPECT_EQ(control<QPushButton>("SoundPlay")->text(), "Play");
+    // Played to its end, it stops by itself.
+    QTest::keyClick(player, Qt::Key_Space);
+    EXPECT_TRUE(waitWhile([&] { return player->playing(); })) << "the sound never ended";
+    EXPECT_EQ(player->stateText(), "Stopped");
 }
 
 } // namespace

@@ -25,9 +25,7 @@ class Screenshots : public test::WindowFixture {
   protected:
     QTreeView* LB1() { return control<QTreeView>("LB1"); }
     ui::PreviewPane* pane() { return control<ui::PreviewPane>("PreviewPane"); }
-    void filter(const QString& pattern) {
-        control<QLineEdit>("EFilter")->setText(pattern);
-    }
+    void filter(const QString& pattern) { control<QLineEdit>("EFilter")->setText(pattern); }
     void previewFirstRow() {
         auto* list = LB1();
         const auto index = list->model()->index(0, 0);
