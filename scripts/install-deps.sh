@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-multimedia-dev pulseaudio
   libgtest-dev libgmock-dev
   libphysfs-dev
   libpng-dev libimagequant-dev

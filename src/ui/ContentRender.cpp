@@ -5,6 +5,8 @@
 #include "base/errors.h"
 #include "media/code_page.h"
 #include "media/endoom.h"
+#include "media/midi.h"
+#include "media/wav.h"
 
 #include <algorithm>
 #include <functional>
@@ -48,8 +50,19 @@ class PreviewSink : public PictureSink {
 } // namespace
 
 bool rendersContent(const ContentKind& kind) {
-    return kind.pictures || kind.content == Content::Text;
+    return kind.pictures || kind.content == Content::Text || kind.content == Content::Sound ||
+           kind.content == Content::Music;
 }
+
+namespace {
+
+QString lengthText(double seconds) {
+    if (seconds < 60) return QStringLiteral("%1 s").arg(seconds, 0, 'f', 2);
+    const auto whole = static_cast<long long>(seconds + 0.5);
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
 
 QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table) {
     const auto width = static_cast<int>(picture.image.width), height = static_cast<int>(picture.image.height);
@@ -95,6 +108,38 @@ ContentRendering renderContent(const ContainerReader& reader, std::size_t index,
 
     if (!kind.pictures) {
         const auto bytes = std::span<const std::uint8_t>(entry.bytes);
+        if (kind.content == Content::Sound) {
+            out.kind = ContentRendering::Kind::Sound;
+            out.sound = kind.sound ? kind.sound(bytes, entry.input.what) : decodeWav(bytes, entry.input.what);
+            const auto& sound = *out.sound;
+            out.textForm =
+                QStringLiteral("sound, %1, %2 Hz, %3-bit %4")
+                    .arg(lengthText(durationSeconds(sound)))
+                    .arg(sound.rate)
+                    .arg(sound.bitsPerSample)
+                    .arg(sound.channels == 1   ? QStringLiteral("mono")
+                         : sound.channels == 2 ? QStringLiteral("stereo")
+                                               : QStringLiteral("%1 channels").arg(sound.channels));
+            return out;
+        }
+        if (kind.content == Content::Music) {
+            out.kind = ContentRendering::Kind::Music;
+            const auto midi = kind.music ? kind.music(bytes, entry.input.what) : entry.bytes;
+            const auto info = readMidiInfo(midi, entry.input.what);
+            QStringList instruments;
+            for (const auto program : info.programs) {
+                const auto name = generalMidiName(program);
+                instruments << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+            }
+            if (info.usesDrums) instruments << QStringLiteral("drums");
+            out.textForm =
+                QStringLiteral("music, %1, %2 track(s)").arg(lengthText(info.seconds)).arg(info.trackCount);
+            out.text = out.textForm + QStringLiteral("\n\nInstruments: ") +
+                       (instruments.isEmpty() ? QStringLiteral("none chosen")
+                                              : instruments.join(QStringLiteral(", "))) +
+                       QStringLiteral("\n\nThis build plays no music: the song is described instead.");
+            return out;
+        }
         if (kind.text == endoomToText) {
             out.kind = ContentRendering::Kind::Endoom;
             if (bytes.size() < kEndoomSize) throw FormatError(entry.input.what + ": not an end screen");

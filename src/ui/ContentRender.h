@@ -6,6 +6,7 @@
 #include "formats/content.h"
 #include "images/decoded_picture.h"
 #include "images/palette_files.h"
+#include "media/sound.h"
 
 #include <QImage>
 #include <QString>
@@ -35,7 +36,7 @@ struct RenderedPicture {
 };
 
 struct ContentRendering {
-    enum class Kind { Picture, Text, Endoom };
+    enum class Kind { Picture, Text, Endoom, Sound, Music };
     Kind kind = Kind::Picture;
     // Picture: the one shown, the names of all the entry's pictures (for a list to choose from, in
     // their order), and what decoding left out.
@@ -48,6 +49,9 @@ struct ContentRendering {
     QString textForm;
     // Endoom: its 4,000 bytes.
     std::vector<std::uint8_t> screen;
+    // Sound: its samples, and in textForm its length, rate and form. Music: in text, its length,
+    // tracks and instruments.
+    std::optional<Sound> sound;
 };
 
 // The most pictures named in the list of one entry: an ART file has at most a few thousand tiles.

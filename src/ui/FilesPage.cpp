@@ -221,15 +221,15 @@ FilesPage::FilesPage(QWidget* parent) : QWidget(parent) {
     LBExt->setSelectionMode(QAbstractItemView::ExtendedSelection);
     LBExt->setSortingEnabled(true);
     LBExt->setFixedSize(76, 96);
-    CBConvert = new QCheckBox(QStringLiteral("Convert pictures"), column);
+    // Below the list, where its caption has room: the column keeps its width.
+    CBConvert = new QCheckBox(QStringLiteral("Convert pictures"), listBox);
     CBConvert->setObjectName(QStringLiteral("CBConvert"));
     CBConvert->setToolTip(QStringLiteral("Extraction writes pictures as PNG, sounds as WAV, music as MIDI "
                                          "and text as UTF-8; the other entries as they are"));
     CBConvert->setChecked(QSettings().value(QStringLiteral("extract/convert"), false).toBool());
     connect(CBConvert, &QCheckBox::toggled, this,
             [](bool checked) { QSettings().setValue(QStringLiteral("extract/convert"), checked); });
-    layout->addSpacing(4);
-    layout->addWidget(CBConvert, 0, Qt::AlignHCenter);
+    listLayout->addWidget(CBConvert);
     layout->addSpacing(6);
     layout->addWidget(LBExt, 0, Qt::AlignHCenter);
     layout->addStretch(1);

@@ -2,6 +2,7 @@
 
 #include "ui/EndoomView.h"
 #include "ui/PicturePreview.h"
+#include "ui/SoundPlayer.h"
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -76,6 +77,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     pages_->addWidget(picture_);
     pages_->addWidget(text_);
     pages_->addWidget(endoom_);
+    sound_ = new SoundPlayer(pages_);
+    pages_->addWidget(sound_);
     connect(picture_, &PicturePreview::paletteChosen, this, &PreviewPane::paletteChosen);
     connect(picture_, &PicturePreview::pictureChosen, this, &PreviewPane::pictureChosen);
 
@@ -108,6 +111,7 @@ void PreviewPane::clear() {
     picture_->clear();
     text_->clear();
     endoom_->setScreen({});
+    sound_->setSound(std::nullopt, {});
     pages_->setCurrentWidget(picture_);
     caption_->clear();
 }
@@ -117,6 +121,7 @@ void PreviewPane::showNote(const QString& note) {
     shown_.reset();
     content_.reset();
     picture_->clear();
+    sound_->setSound(std::nullopt, {}); // a sound playing stops with the row it belongs to
     pages_->setCurrentWidget(picture_);
     caption_->setText(note);
 }
@@ -196,6 +201,18 @@ void PreviewPane::showContent(const QString& entryName, const ContentRendering& 
     case ContentRendering::Kind::Endoom:
         endoom_->setScreen(content.screen);
         pages_->setCurrentWidget(endoom_);
+        caption += content.textForm;
+        break;
+    case ContentRendering::Kind::Sound:
+        sound_->setSound(content.sound, content.textForm);
+        pages_->setCurrentWidget(sound_);
+        caption += content.textForm;
+        break;
+    case ContentRendering::Kind::Music:
+        text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        text_->setFont(QFont());
+        text_->setPlainText(content.text);
+        pages_->setCurrentWidget(text_);
         caption += content.textForm;
         break;
     }

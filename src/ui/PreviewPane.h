@@ -24,6 +24,7 @@ namespace vexa::ui {
 
 class EndoomView;
 class PicturePreview;
+class SoundPlayer;
 
 // Paints an image scaled to fit, whole-number zoom when it is smaller than the view.
 class PictureView : public QWidget {
@@ -60,6 +61,7 @@ class PreviewPane : public QWidget {
     const QImage& image() const;
     PicturePreview& picture() { return *picture_; }
     EndoomView& endoom() { return *endoom_; }
+    SoundPlayer& sound() { return *sound_; }
     QPlainTextEdit& text() { return *text_; }
     QString captionText() const;
     // Bytes a line of the hex view holds now; fewer when the pane is narrow.
@@ -81,6 +83,7 @@ class PreviewPane : public QWidget {
     PicturePreview* picture_;
     QPlainTextEdit* text_;
     EndoomView* endoom_;
+    SoundPlayer* sound_;
     QLabel* caption_;
     std::optional<EntryPreview> shown_;
     std::optional<ContentRendering> content_;

@@ -10,13 +10,16 @@
 #include "ui/FileListModel.h"
 #include "ui/PicturePreview.h"
 #include "ui/PreviewPane.h"
+#include "ui/SoundPlayer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QToolButton>
 #include <QTreeView>
@@ -366,7 +369,7 @@ TEST_F(ContentView, ConvertPicturesWritesWhatEntriesHoldAndReportsWhatItLeftOut)
     preview("PNAMES"); // the commands wait for a click on the list
     auto* convert = control<QCheckBox>("CBConvert");
     ASSERT_FALSE(convert->isChecked());
-    QTest::mouseClick(convert, Qt::LeftButton);
+    convert->click();
     EXPECT_TRUE(QSettings().value("extract/convert").toBool()); // kept for the next run
 
     const auto target = work / "out";
@@ -389,13 +392,55 @@ TEST_F(ContentView, ConvertPicturesWritesWhatEntriesHoldAndReportsWhatItLeftOut)
     EXPECT_TRUE(prompts.messages.front().contains("GONE")) << prompts.messages.front().toStdString();
 
     // Unticked, extraction writes every entry as stored again.
-    QTest::mouseClick(convert, Qt::LeftButton);
+    convert->click();
     const auto plain = work / "plain";
     fs::create_directories(plain);
     prompts.folderAnswers.push_back(q(plain));
     click("SBExtract_All");
     EXPECT_EQ(test::readFile(plain / "TROOA1"), kSprite);
     EXPECT_FALSE(fs::exists(plain / "TROOA1.png"));
+}
+
+TEST_F(ContentView, ASoundSaysWhatItIsAndPlaysWhereTheSystemHasADeviceAndMusicIsDescribed) {
+    // A second of sound, so that it is still playing when the test looks; a song of one piano note.
+    const auto second = test::patternBytes(11025, 0x80);
+    const auto song = test::midiFile(
+        0, 96,
+        {Bytes{0x00, 0xC0, 0x00, 0x00, 0x90, 0x3C, 0x40, 0x60, 0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}});
+    const auto wad = work / "noise.wad";
+    test::writeFile(wad, doomWad({{"DSPISTOL", test::dmxSound(11025, second)}, {"D_RUNNIN", song}}));
+    start();
+    open(wad);
+
+    preview("D_RUNNIN");
+    const auto about = control<QPlainTextEdit>("PreviewText")->toPlainText();
+    EXPECT_TRUE(about.contains("1 track")) << about.toStdString();
+    EXPECT_TRUE(about.contains("Acoustic Grand Piano")) << about.toStdString();
+
+    preview("DSPISTOL");
+    auto* player = control<ui::SoundPlayer>("PreviewSound");
+    ASSERT_TRUE(player->isVisible()) << caption().toStdString();
+    // The padding DMX keeps around its samples is not part of the sound.
+    for (const char* fact : {"1.00 s", "11025 Hz", "8-bit mono"})
+        EXPECT_TRUE(caption().contains(fact)) << fact << " in " << caption().toStdString();
+    player->setFocus();
+    QTest::keyClick(player, Qt::Key_Space);
+    if (!ui::SoundPlayer::hasOutput()) {
+        // Said plainly, and nothing pretends to play.
+        EXPECT_FALSE(player->playing());
+        EXPECT_TRUE(player->stateText().startsWith("No sound device")) << player->stateText().toStdString();
+        GTEST_SKIP()
+            << "this system offers no sound device (start PulseAudio with module-null-sink to have one)";
+    }
+    EXPECT_TRUE(player->playing()) << player->stateText().toStdString();
+    EXPECT_EQ(control<QPushButton>("SoundPlay")->text(), "Stop");
+    QTest::keyClick(player, Qt::Key_Space);
+    EXPECT_FALSE(player->playing());
+    EXPECT_EQ(control<QPushButton>("SoundPlay")->text(), "Play");
+    // Played to its end, it stops by itself.
+    QTest::keyClick(player, Qt::Key_Space);
+    EXPECT_TRUE(waitWhile([&] { return player->playing(); })) << "the sound never ended";
+    EXPECT_EQ(player->stateText(), "Stopped");
 }
 
 } // namespace

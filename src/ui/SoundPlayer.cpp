@@ -1,0 +1,140 @@
+#include "ui/SoundPlayer.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMediaDevices>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vexa::ui {
+
+SoundPlayer::SoundPlayer(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("PreviewSound"));
+    setFocusPolicy(Qt::StrongFocus); // Space toggles while the pane has the focus
+    play_ = new QPushButton(QStringLiteral("Play"), this);
+    play_->setObjectName(QStringLiteral("SoundPlay"));
+    play_->setToolTip(QStringLiteral("Plays or stops the sound (Space)"));
+    play_->setFocusPolicy(Qt::NoFocus); // Space stays this widget's
+    connect(play_, &QPushButton::clicked, this, &SoundPlayer::toggle);
+    about_ = new QLabel(this);
+    about_->setObjectName(QStringLiteral("SoundAbout"));
+    about_->setWordWrap(true);
+    state_ = new QLabel(this);
+    state_->setObjectName(QStringLiteral("SoundState"));
+    state_->setWordWrap(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(play_, 0, Qt::AlignLeft);
+    layout->addWidget(about_);
+    layout->addWidget(state_);
+    layout->addStretch(1);
+    buffer_.setBuffer(&pcm_);
+}
+
+SoundPlayer::~SoundPlayer() {
+    stop();
+}
+
+bool SoundPlayer::hasOutput() {
+    return !QMediaDevices::audioOutputs().isEmpty();
+}
+
+void SoundPlayer::setSound(std::optional<Sound> sound, const QString& about) {
+    stop();
+    sound_ = std::move(sound);
+    failure_.clear();
+    pcm_.clear();
+    if (sound_)
+        pcm_ = QByteArray(reinterpret_cast<const char*>(sound_->samples.data()),
+                          static_cast<qsizetype>(sound_->samples.size()));
+    about_->setText(about);
+    play_->setVisible(sound_.has_value());
+    showState();
+}
+
+bool SoundPlayer::playing() const {
+    return sink_ && sink_->state() == QAudio::ActiveState;
+}
+
+void SoundPlayer::play() {
+    stop();
+    if (!sound_) return;
+    if (!hasOutput()) {
+        failure_ = QStringLiteral("No sound device: this system offers none to play on");
+        showState();
+        return;
+    }
+    QAudioFormat format;
+    format.setSampleRate(static_cast<int>(sound_->rate));
+    format.setChannelCount(sound_->channels);
+    format.setSampleFormat(sound_->bitsPerSample == 16 ? QAudioFormat::Int16 : QAudioFormat::UInt8);
+    const auto device = QMediaDevices::defaultAudioOutput();
+    if (!device.isFormatSupported(format)) {
+        failure_ = QStringLiteral("The sound device cannot play %1 Hz, %2-bit, %3 channel(s)")
+                       .arg(sound_->rate)
+                       .arg(sound_->bitsPerSample)
+                       .arg(sound_->channels);
+        showState();
+        return;
+    }
+    failure_.clear();
+    sink_ = std::make_unique<QAudioSink>(device, format);
+    connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
+        // The end of the samples: stopped, ready to play again from the start.
+        if (state == QAudio::IdleState) QMetaObject::invokeMethod(this, [this] { stop(); }, Qt::QueuedConnection);
+        showState();
+    });
+    buffer_.close();
+    buffer_.open(QIODevice::ReadOnly);
+    sink_->start(&buffer_);
+    if (sink_->error() != QAudio::NoError) {
+        failure_ = QStringLiteral("The sound device refused to play (error %1)").arg(static_cast<int>(sink_->error()));
+        sink_.reset();
+    }
+    showState();
+}
+
+void SoundPlayer::stop() {
+    if (sink_) {
+        sink_->disconnect(this);
+        sink_->stop();
+        sink_.reset();
+    }
+    buffer_.close();
+    showState();
+}
+
+void SoundPlayer::toggle() {
+    if (playing())
+        stop();
+    else
+        play();
+}
+
+QString SoundPlayer::stateText() const {
+    return state_->text();
+}
+
+void SoundPlayer::showState() {
+    if (!play_) return;
+    const bool on = playing();
+    play_->setText(on ? QStringLiteral("Stop") : QStringLiteral("Play"));
+    if (!failure_.isEmpty())
+        state_->setText(failure_);
+    else if (sound_ && !hasOutput())
+        state_->setText(QStringLiteral("No sound device: this system offers none to play on"));
+    else
+        state_->setText(on ? QStringLiteral("Playing") : sound_ ? QStringLiteral("Stopped") : QString());
+}
+
+void SoundPlayer::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && sound_) {
+        toggle();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace vexa::ui
