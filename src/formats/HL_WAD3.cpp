@@ -70,6 +70,7 @@ const ContainerKind kHLWad3Kind{
     .newItems = {{5, "WAD           HalfLife ", "New_HL_Wad.Wad", "hl-wad", Gathering::None},
                  {10, "WAD3 textures (built in)", "New_HL_Textures.Wad", "wad3", Gathering::Pictures,
                   TextureKind::Wad3}},
+    .namesIgnoreCase = true,
 };
 
 const TextureKindInfo kWad3Textures{

@@ -64,6 +64,7 @@ const ContainerKind kQ1Wad2Kind{
     .palette = Game::Quake1Bsp,
     .newItems = {{11, "WAD2 textures (built in)", "New_Q1_Textures.Wad", "wad2", Gathering::Pictures,
                   TextureKind::Wad2}},
+    .namesIgnoreCase = true,
 };
 
 // Quake's last 32 entries are fullbright (drawn at full light in the dark) and its last one is the

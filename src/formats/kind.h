@@ -73,6 +73,9 @@ struct ContainerKind {
     std::optional<Game> palette = {}; // made the current one when a file of the kind opens
     std::vector<NewContainerItem> newItems = {};
     bool namesHoldFolders = false; // "maps\e1m1.bsp": a folder's tree is added under a name
+    // The game finds entries by name whatever the letter case (DOS and Windows games): names that
+    // differ only in case are one name to it, and so to an edit.
+    bool namesIgnoreCase = false;
 };
 
 template <class T> std::unique_ptr<ContainerReader> readerOf() {
