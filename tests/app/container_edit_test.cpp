@@ -504,7 +504,7 @@ TEST(ContainerEdit, EditsRefuseNamesTheKindCannotStore) {
          [](Fixture&, ContainerEdit& e) { e.rename(0, std::string(56, 'n')); }},
         {"pak", "a character with no 8-bit form", "cannot be stored",
          [](Fixture&, ContainerEdit& e) { e.rename(0, "\xE2\x82\xAC.txt"); }},
-        {"pak", "a name another row has", "that name",
+        {"pak", "a name another row has", "the entry 'b.txt' is there",
          [](Fixture&, ContainerEdit& e) { e.rename(0, "b.txt"); }},
         {"pak", "an empty folder level", "folder level",
          [](Fixture&, ContainerEdit& e) { e.rename(0, "maps\\\\x.bsp"); }},
