@@ -1,7 +1,9 @@
 // bench-gen: makes the benchmark's data on the spot, so nothing large is committed or downloaded.
 //
-//   bench-gen tree DIR COUNT TOTAL_BYTES   COUNT files of varied sizes adding up to TOTAL_BYTES,
-//                                          in two levels of sub-folders (20 x 5 folders)
+//   bench-gen tree DIR COUNT TOTAL_BYTES [FOLDERS]
+//                                          COUNT files of varied sizes adding up to TOTAL_BYTES,
+//                                          in two levels of sub-folders (20 x FOLDERS/20; 100 when
+//                                          not given)
 //   bench-gen pak FILE COUNT               a PAK of COUNT small entries in 1,000 folders
 //   bench-gen file FILE BYTES              one file of BYTES bytes
 //   bench-gen wal DIR COUNT                COUNT Quake 2 WAL textures of 64 x 64
@@ -78,7 +80,8 @@ void writeRandomFile(const fs::path& path, std::uint64_t size, Random& random) {
     }
 }
 
-int tree(const fs::path& dir, std::uint64_t count, std::uint64_t total) {
+int tree(const fs::path& dir, std::uint64_t count, std::uint64_t total, std::uint64_t folders) {
+    const auto inner = std::max<std::uint64_t>(1, folders / 20);
     Random random{0x9E3779B97F4A7C15ull};
     // Sizes between half and one and a half times the mean; the last file takes the rest.
     const std::uint64_t mean = total / count;
@@ -89,7 +92,7 @@ int tree(const fs::path& dir, std::uint64_t count, std::uint64_t total) {
         left -= size;
         char folder[32], name[32];
         std::snprintf(folder, sizeof folder, "a%02u/b%u", static_cast<unsigned>(i % 20),
-                      static_cast<unsigned>((i / 20) % 5));
+                      static_cast<unsigned>((i / 20) % inner));
         std::snprintf(name, sizeof name, "file_%05u.dat", static_cast<unsigned>(i));
         fs::create_directories(dir / folder);
         writeRandomFile(dir / folder / name, size, random);
@@ -340,8 +343,9 @@ int game(const fs::path& dir, std::uint32_t count, std::uint64_t entries, std::u
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 4 && args[0] == "tree")
-        return tree(args[1], std::stoull(args[2]), std::stoull(args[3]));
+    if ((args.size() == 4 || args.size() == 5) && args[0] == "tree")
+        return tree(args[1], std::stoull(args[2]), std::stoull(args[3]),
+                    args.size() == 5 ? std::stoull(args[4]) : 100);
     if (args.size() == 3 && args[0] == "pak")
         return pak(args[1], static_cast<std::uint32_t>(std::stoul(args[2])));
     if (args.size() == 3 && args[0] == "wal")
@@ -358,8 +362,8 @@ int main(int argc, char** argv) {
         writeRandomFile(args[1], std::stoull(args[2]), random);
         return 0;
     }
-    std::fputs("usage: bench-gen tree DIR COUNT BYTES | pak FILE COUNT | file FILE BYTES | wal DIR COUNT | "
-               "wad3 FILE COUNT | pngs DIR COUNT | game DIR COUNT ENTRIES BYTES\n",
+    std::fputs("usage: bench-gen tree DIR COUNT BYTES [FOLDERS] | pak FILE COUNT | file FILE BYTES | wal DIR "
+               "COUNT | wad3 FILE COUNT | pngs DIR COUNT | game DIR COUNT ENTRIES BYTES\n",
                stderr);
     return 2;
 }

@@ -34,6 +34,8 @@ echo "Making the data in $OUT ..."
 "$BIN/bench-gen" pak "$OUT/list100k.pak" 100000
 "$BIN/bench-gen" tree "$OUT/tree" 10000 1073741824
 "$CLI" create pak "$OUT/tree" "$OUT/tree.pak" >/dev/null
+"$BIN/bench-gen" tree "$OUT/ftree" 10000 268435456 1000 # the folder-heavy case: 1,000 folders
+"$CLI" create pak "$OUT/ftree" "$OUT/ftree.pak" >/dev/null
 "$BIN/bench-gen" file "$OUT/one-kib.bin" 1024 # the file added to that PAK in place
 FIRST_ENTRY=$("$CLI" list "$OUT/tree.pak" | sed -n 1p) # the entry renamed in it
 mkdir -p "$OUT/big"
@@ -181,6 +183,13 @@ for rep in $(seq 1 "$REPS"); do
     warm "$OUT/list100k.pak"
     if [ $first = vexa ]; then mf_vexa; mf_ref; else mf_ref; mf_vexa; fi
 
+    # The same number of entries in 1,000 folders (256 MiB): what each folder costs.
+    fx_vexa() { sh_run fextract.vexa "$rep" "'$CLI' extract '$OUT/ftree.pak' '$OUT/f-vexa-$rep' --yes >/dev/null"; }
+    fx_cp() { run fextract.cp "$rep" cp -r "$OUT/ftree" "$OUT/f-cp-$rep"; }
+    warm "$OUT/ftree.pak" "$OUT/ftree"
+    if [ $first = vexa ]; then fx_vexa; fx_cp; else fx_cp; fx_vexa; fi
+    if [ "$rep" -eq 1 ]; then diff -r "$OUT/ftree" "$OUT/f-vexa-1" >/dev/null || { echo "bench: extraction differs" >&2; exit 1; }; fi
+
     # Building a PAK and a JK GOB from those 10,000 files, against tar -cf of the folder.
     c_pak() { sh_run create.pak "$rep" "'$CLI' create pak '$OUT/tree' '$OUT/new.pak' >/dev/null"; rm -f "$OUT/new.pak"; }
     c_gob() { sh_run create.gob "$rep" "'$CLI' create jk-gob '$OUT/tree' '$OUT/new.gob' >/dev/null"; rm -f "$OUT/new.gob"; }
@@ -248,6 +257,7 @@ done
 row 'list --json, PAK of 100,000 entries' list.vexa list.physfs 'PhysicsFS enumeration' 0.02 64
 row 'extract, PAK of 10,000 entries, 1 GiB' extract.vexa extract.cp 'cp -r' 1.0
 row 'extract, PAK of 10,000 entries, 1 GiB' extract.vexa extract.physfs 'PhysicsFS extraction' 0.75
+row 'extract, PAK of 10,000 entries in 1,000 folders, 256 MiB' fextract.vexa fextract.cp 'cp -r' 1.03
 row 'create pak from 10,000 files' create.pak create.tar 'tar -cf' 1.0
 row 'create jk-gob from 10,000 files' create.gob create.tar 'tar -cf' 1.0
 row 'extract one 1 GiB entry' big.vexa big.cat 'cat' 1.1 64

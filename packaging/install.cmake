@@ -16,6 +16,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/vexa-mime.xml DESTINATION ${CMAKE_INSTAL
         RENAME vexa.xml)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/vexa.1 ${CMAKE_CURRENT_LIST_DIR}/vexa-cli.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The licence (GPL-3.0-or-later, as libimagequant's asks), in the form Debian keeps it for a package.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/vexa-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME vexa-cli)
 

@@ -41,6 +41,11 @@ std::optional<TextureKind> texturesOf(ContainerType kind) {
     return std::nullopt;
 }
 
+bool ignoresCase(ContainerType kind) {
+    const auto* k = findKind(kind);
+    return k && k->namesIgnoreCase;
+}
+
 // A name as the rows show it: "\" between levels ("/" is taken for it). Empty levels, "." and ".."
 // are refused: extracted, they would not come back as the same file.
 std::string normalName(std::string name, bool folders, const fs::path& container) {
@@ -75,11 +80,20 @@ bool wholeFile(const ContainerReader& reader) {
     return reader.Archive() && reader.Archive()->file() == reader.Archive();
 }
 
+// The file path names through any symbolic links: a save replaces that file and keeps the link (as
+// `sed -i --follow-symlinks`), where renaming over the link would put a plain file in its place.
+fs::path throughLinks(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_symlink(path, ec)) return path;
+    auto target = fs::canonical(path, ec);
+    return ec ? path : target;
+}
+
 } // namespace
 
 ContainerEdit::ContainerEdit(std::shared_ptr<const ContainerReader> reader, ContainerType kind)
     : reader_(std::move(reader)), kind_(kind), files_(std::make_shared<const std::vector<AddedFile>>()),
-      steps_(std::make_shared<const std::vector<Step>>()) {
+      steps_(std::make_shared<const std::vector<Step>>()), ignoreCase_(ignoresCase(kind)) {
     if (!Editable(kind_) || !reader_ || !reader_->Archive())
         throw Error(displayPath(reader_ ? reader_->ArchivePath() : fs::path()) + ": " +
                     std::string(kindName(kind_)) +
@@ -141,7 +155,18 @@ std::optional<std::size_t> ContainerEdit::find(const std::string& name) const {
     std::replace(wanted.begin(), wanted.end(), '/', '\\');
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (nameOf(rows_[i]) == wanted) return i;
+    if (ignoreCase_)
+        for (std::size_t i = 0; i < rows_.size(); ++i)
+            if (equalsNoCase(nameOf(rows_[i]), wanted)) return i;
     return std::nullopt;
+}
+
+std::string ContainerEdit::matchKey(std::string key) const {
+    return ignoreCase_ ? toUpperAscii(key) : key;
+}
+
+bool ContainerEdit::sameName(const std::string& a, const std::string& b) const {
+    return ignoreCase_ ? equalsNoCase(a, b) : a == b;
 }
 
 const std::string& ContainerEdit::nameOf(const Row& r) const {
@@ -178,17 +203,29 @@ ContainerEdit::KeyIndex ContainerEdit::keyIndex(const EntryLayoutWriter& writer)
     KeyIndex index;
     index.reserve(rows_.size());
     for (std::size_t i = 0; i < rows_.size(); ++i)
-        index.emplace(keyOf(writer, writerEntry(rows_[i], true), path()), i);
+        index.emplace(matchKey(keyOf(writer, writerEntry(rows_[i], true), path())), i);
     return index;
 }
 
-void ContainerEdit::requireFree(const KeyIndex& index, const std::string& key, const std::string& name,
-                                std::size_t except) const {
+void ContainerEdit::requireFree(const KeyIndex& index, const std::string& key, std::size_t except) const {
     const auto [first, last] = index.equal_range(key);
-    for (auto it = first; it != last; ++it)
-        if (it->second != except)
-            throw Error("'" + name + "' would be stored as '" + latin1ToUtf8(key) + "', as '" +
-                        nameOf(rows_[it->second]) + "' is");
+    for (auto it = first; it != last; ++it) {
+        if (it->second == except) continue;
+        const auto& other = nameOf(rows_[it->second]);
+        const auto writer = writerFor(kind_);
+        const auto stored = writer->StoredName(writerEntry(rows_[it->second], true), path());
+        throw Error("it would be stored as '" + stored + "', as the entry '" + other + "' is (" +
+                    std::string(kindName(kind_)) + " files store " + writer->NameLimit() +
+                    (ignoreCase_ ? ", letter case aside" : "") + "); rename or remove '" + other +
+                    "' first, or give this one another name");
+    }
+}
+
+void ContainerEdit::requireWhole(const EntryLayoutWriter& writer, const WriterEntry& entry,
+                                 const std::string& what) const {
+    if (const auto cut = cutName(writer, entry, path()))
+        throw NameDoesNotFit(what + ": " + std::string(kindName(kind_)) + " files store " +
+                             writer.NameLimit() + ", and it would be stored as '" + cut->stored + "'");
 }
 
 ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file, const std::string& name,
@@ -223,7 +260,8 @@ ContainerEdit::AddedFile ContainerEdit::lookAtSource(const fs::path& file, const
 }
 
 std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
-                                      const std::string& name, std::optional<std::size_t> position) {
+                                      const std::string& name, std::optional<std::size_t> position,
+                                      bool nameGiven) {
     const auto normal = normalName(name, HasFolders(kind_), path());
     const auto existing = find(normal);
     auto added = lookAtSource(file, normal, existing.has_value());
@@ -247,8 +285,14 @@ std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex&
     };
     std::string key;
     try {
-        key = keyOf(writer, writerEntry(r, true), path());
-        requireFree(index, key, normal, existing.value_or(kNone));
+        const auto entry = writerEntry(r, true);
+        key = matchKey(keyOf(writer, entry, path()));
+        if (nameGiven)
+            requireWhole(writer, entry, "Cannot add " + displayPath(file) + " as '" + normal + "'");
+        requireFree(index, key, existing.value_or(kNone));
+    } catch (const NameDoesNotFit&) {
+        files_ = previous;
+        throw;
     } catch (const FileError& e) {
         throw refused(e.reason());
     } catch (const Error& e) {
@@ -256,8 +300,8 @@ std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex&
     }
     modified_ = true;
     const auto at = position.value_or(rows_.size());
-    record(
-        {Step::Kind::Add, normal, !existing && at < rows_.size() ? nameOf(rows_[at]) : std::string(), file});
+    record({Step::Kind::Add, normal, !existing && at < rows_.size() ? nameOf(rows_[at]) : std::string(), file,
+            nameGiven});
     if (existing) {
         rows_[*existing] = std::move(r);
         return *existing;
@@ -272,25 +316,34 @@ std::size_t ContainerEdit::addChecked(const EntryLayoutWriter& writer, KeyIndex&
 }
 
 std::size_t ContainerEdit::add(const fs::path& file, std::string name, std::optional<std::size_t> position) {
-    // A texture is looked up by its name alone: a picture's extension is not part of it.
-    if (name.empty()) name = pathText(texturesOf(kind_) ? file.stem() : file.filename());
+    if (name.empty()) {
+        // A texture is looked up by its name alone: a picture's extension is not part of it.
+        name = pathText(texturesOf(kind_) ? file.stem() : file.filename());
+        // As gathering a folder refuses it: the entry would come back out as a folder and a file.
+        if (name.find('\\') != std::string::npos)
+            throw NameDoesNotFit("Cannot add " + displayPath(file) +
+                                 ": its name holds a \\, which a container stores as a folder separator");
+    }
     const auto writer = writerFor(kind_);
     auto index = keyIndex(*writer);
-    return addChecked(*writer, index, file, name, position);
+    return addChecked(*writer, index, file, name, position, true);
 }
 
-std::size_t ContainerEdit::addTree(const fs::path& folder, const std::string& underName) {
+std::size_t ContainerEdit::addTree(const fs::path& folder, const std::string& underName,
+                                   std::vector<fs::path>* skipped) {
     if (!HasFolders(kind_))
         throw Error("Cannot add the folder " + displayPath(folder) + ": " + std::string(kindName(kind_)) +
                     " files hold no folders; add its files one by one");
-    const auto files = GatherFolderTree(folder);
+    std::vector<fs::path> left;
+    const auto files = GatherFolderTree(folder, left);
     const auto writer = writerFor(kind_);
     auto index = keyIndex(*writer);
     auto copy = *this; // a file refused half-way leaves this edit as it was
     for (const auto& f : files)
         copy.addChecked(*writer, index, sourcePath(folder, f),
-                        underName.empty() ? f.name : JoinPath(underName, f.name), std::nullopt);
+                        underName.empty() ? f.name : JoinPath(underName, f.name), std::nullopt, false);
     *this = std::move(copy);
+    if (skipped) skipped->insert(skipped->end(), left.begin(), left.end());
     return files.size();
 }
 
@@ -327,16 +380,27 @@ void ContainerEdit::rename(std::size_t row, const std::string& newName) {
     const auto writer = writerFor(kind_);
     if (r.entry != kNone && writer->TypeFromExtension())
         changed.newType = !equalsNoCase(extensionOf(normal), extensionOf(reader_->EntryName(r.entry)));
+    const auto what = "Cannot rename '" + old + "' to '" + normal + "'";
     std::string key;
     try {
-        key = keyOf(*writer, writerEntry(changed, true), path());
+        const auto entry = writerEntry(changed, true);
+        key = matchKey(keyOf(*writer, entry, path()));
+        requireWhole(*writer, entry, what);
     } catch (const FileError& e) {
-        throw Error("Cannot rename '" + old + "' to '" + normal + "': " + e.reason());
+        throw Error(what + ": " + e.reason());
     }
     for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (i != row && nameOf(rows_[i]) == normal)
-            throw Error("Cannot rename '" + old + "' to '" + normal + "': an entry of that name is there");
-    requireFree(keyIndex(*writer), key, normal, row);
+        if (i != row && sameName(nameOf(rows_[i]), normal))
+            throw Error(what + ": the entry '" + nameOf(rows_[i]) + "' is there" +
+                        (nameOf(rows_[i]) == normal
+                             ? std::string()
+                             : ", and " + std::string(kindName(kind_)) + " names ignore letter case") +
+                        "; rename or remove it first, or choose another name");
+    try {
+        requireFree(keyIndex(*writer), key, row);
+    } catch (const Error& e) {
+        throw Error(what + ": " + e.what());
+    }
     record({Step::Kind::Rename, old, normal, {}});
     r = std::move(changed);
     modified_ = true;
@@ -373,6 +437,20 @@ bool ContainerEdit::changedOnDisk() const {
     const auto& then = fileOf(*reader_).identity();
     return now.kind != platform::NodeKind::RegularFile || !sameFile(now, then) || now.size != then.size ||
            now.modified != then.modified;
+}
+
+std::vector<CutName> ContainerEdit::cutNames(ContainerType kind) const {
+    const auto writer = writerFor(kind);
+    std::vector<CutName> cut;
+    for (const auto& r : rows_) {
+        try {
+            if (auto c = cutName(*writer, writerEntry(r, kind == kind_), path()))
+                cut.push_back(std::move(*c));
+        } catch (const Error&) {
+            // A name the kind cannot store at all is refused by the write itself, naming its target.
+        }
+    }
+    return cut;
 }
 
 void ContainerEdit::record(Step step) {
@@ -453,7 +531,9 @@ ContainerEdit ContainerEdit::madeAgainOn(std::shared_ptr<const ContainerReader> 
             case Step::Kind::Add: {
                 std::optional<std::size_t> before;
                 if (!step.other.empty()) before = again.find(step.other);
-                again.add(step.file, step.name, before);
+                const auto writer = writerFor(kind_);
+                auto index = again.keyIndex(*writer);
+                again.addChecked(*writer, index, step.file, step.name, before, step.nameGiven);
                 break;
             }
             case Step::Kind::Replace:
@@ -511,7 +591,8 @@ void ContainerEdit::writeTo(const fs::path& newPath, ContainerType kind, const W
     if (!sameKind && texturesOf(kind) && texturesOf(kind_))
         convertTextureLumps(kind, entries, sources, newPath);
     for (const auto& entry : entries)
-        keys.push_back(keyOf(*writer, entry, newPath));
+        keys.push_back(ignoresCase(kind) ? toUpperAscii(keyOf(*writer, entry, newPath))
+                                         : keyOf(*writer, entry, newPath));
     // Two kept entries of one name were so in the container already: they stay as they were.
     requireDistinctStoredNames(entries, keys, newPath, [&](std::size_t earlier, std::size_t later) {
         const auto& a = rows_[earlier];
@@ -571,7 +652,8 @@ void ContainerEdit::reopen(const fs::path& path, ContainerType kind) {
 }
 
 void ContainerEdit::save(ProgressSink* progress, Writing writing) {
-    const auto saved = path();
+    const auto opened = path();
+    const auto saved = throughLinks(opened);
     if (!wholeFile(*reader_))
         throw Error("Cannot save " + displayPath(saved) +
                     ": a container inside another is not saved in place; save it as a file of its own");
@@ -602,7 +684,7 @@ void ContainerEdit::save(ProgressSink* progress, Writing writing) {
         else
             current = madeAgainOn(std::move(fresh));
         current.writeTo(saved, kind_, &lock, writing == Writing::InPlaceWherePossible, progress);
-        current.reopen(saved, kind_);
+        current.reopen(opened, kind_);
         *this = std::move(current);
         return;
     }

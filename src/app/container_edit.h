@@ -35,6 +35,13 @@ struct EditRow {
     bool replaced() const { return entry && !file.empty(); }
 };
 
+// A name the user gave (to add or rename) that the kind would store cut: refused, as a cut the user
+// did not see would be a wrong name reported as saved.
+class NameDoesNotFit : public Error {
+  public:
+    using Error::Error;
+};
+
 class ContainerEdit {
   public:
     // An edit over reader, a container of kind that ReadDirectory has opened. Throws Error when the
@@ -62,25 +69,35 @@ class ContainerEdit {
     std::size_t rowCount() const { return rows_.size(); }
     EditRow row(std::size_t index) const;
     std::vector<EditRow> rows() const;
-    // The row named name (as the rows show it; "/" is taken for "\"), if any.
+    // The row named name (as the rows show it; "/" is taken for "\"), if any; for a kind whose names
+    // ignore letter case, a row of the name in another case when none has it as given.
     std::optional<std::size_t> find(const std::string& name) const;
 
     // Each edit checks what it can at once (the name against the kind's fields, the name another row
     // is stored as after the kind's cutting, a file of 2 GiB or more, a file that is not a regular
-    // file) and throws Error naming the file and the reason, leaving the edit as it was.
+    // file) and throws Error naming the file and the reason, leaving the edit as it was. Names are
+    // compared as the kind's game compares them (letter case ignored where it is).
 
     // Adds file as an entry called name (its file name when empty) before row position (at the end
     // when none); returns its row. A row of the same name is replaced instead, keeping its place.
+    // A name the kind would store cut is refused (NameDoesNotFit), naming the kind's limit.
     std::size_t add(const fs::path& file, std::string name = {}, std::optional<std::size_t> position = {});
     // Adds every file below folder (as `create` gathers a tree) under underName ("" for the top,
-    // else a folder name); rows of the same names are replaced. Only for kinds with folders.
+    // else a folder name); rows of the same names are replaced. Only for kinds with folders. Names
+    // from the folder are cut to the kind's fields as `create` cuts them (cutNames tells which).
     // Returns the number of files.
-    std::size_t addTree(const fs::path& folder, const std::string& underName = {});
+    // skipped, when given, gets the paths left out that are not regular files (GatherFolderTree).
+    std::size_t addTree(const fs::path& folder, const std::string& underName = {},
+                        std::vector<fs::path>* skipped = nullptr);
     // The entry at row takes its bytes from file.
     void replace(std::size_t row, const fs::path& file);
+    // A new name the kind would store cut is refused (NameDoesNotFit).
     void rename(std::size_t row, const std::string& newName);
     // Removes the rows (any order; repeats and out-of-range rows are refused).
     void remove(std::vector<std::size_t> rows);
+    // The rows whose names kind (this edit's own, or one it is converted to) would store cut, in
+    // their order: what a save or a Save As to kind would write under another name.
+    std::vector<CutName> cutNames(ContainerType kind) const;
     // True when an edit was made since the container was opened or saved.
     bool modified() const { return modified_; }
 
@@ -126,9 +143,10 @@ class ContainerEdit {
     // An edit as the user made it, by names, to be made again on the container as it is when saved.
     struct Step {
         enum class Kind { Add, Replace, Rename, Remove } kind;
-        std::string name;  // the row's name (Add: as added)
-        std::string other; // Rename: the new name; Add: the row it went before, if any
-        fs::path file;     // Add, Replace
+        std::string name;      // the row's name (Add: as added)
+        std::string other;     // Rename: the new name; Add: the row it went before, if any
+        fs::path file;         // Add, Replace
+        bool nameGiven = true; // Add: the user's name, not one from a folder
     };
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     // Stored keys of the rows, to find what the kind's cutting would make equal.
@@ -141,17 +159,24 @@ class ContainerEdit {
     std::string keyOf(const EntryLayoutWriter& writer, const WriterEntry& entry,
                       const fs::path& target) const;
     KeyIndex keyIndex(const EntryLayoutWriter& writer) const;
+    // key as rows are told apart by: letter case folded where the kind ignores it.
+    std::string matchKey(std::string key) const;
+    bool sameName(const std::string& a, const std::string& b) const;
     // Refuses key when a row other than except is stored as it.
-    void requireFree(const KeyIndex& index, const std::string& key, const std::string& name,
-                     std::size_t except) const;
+    void requireFree(const KeyIndex& index, const std::string& key, std::size_t except) const;
+    // Refuses (NameDoesNotFit) a name the user gave that the kind would store cut; what names the
+    // edit: "Cannot rename 'a' to 'b'".
+    void requireWhole(const EntryLayoutWriter& writer, const WriterEntry& entry,
+                      const std::string& what) const;
     // name: the entry the file becomes (a picture added to a texture WAD is made a texture of it);
     // replacing: it takes the place of an entry, which keeps its type.
     AddedFile lookAtSource(const fs::path& file, const std::string& name, bool replacing) const;
     // The kept and added entries of a texture WAD as the other texture WAD kind stores them.
     void convertTextureLumps(ContainerType kind, std::vector<WriterEntry>& entries,
                              std::vector<EntrySource>& sources, const fs::path& newPath) const;
+    // nameGiven: the name is the user's (refused when cut), not one taken from a folder.
     std::size_t addChecked(const EntryLayoutWriter& writer, KeyIndex& index, const fs::path& file,
-                           const std::string& name, std::optional<std::size_t> position);
+                           const std::string& name, std::optional<std::size_t> position, bool nameGiven);
     // lock: held on newPath; for the open container (save), whose end may then be updated in place.
     void writeTo(const fs::path& newPath, ContainerType kind, const WriterLock* lock, bool inPlace,
                  ProgressSink* progress) const;
@@ -171,6 +196,7 @@ class ContainerEdit {
     std::shared_ptr<const std::vector<Step>> steps_;      // the same
     bool modified_ = false;
     std::shared_ptr<const ImportOptions> import_ = std::make_shared<const ImportOptions>();
+    bool ignoreCase_ = false;
 };
 
 } // namespace vexa

@@ -144,8 +144,8 @@ std::vector<std::uint8_t> singleTextureBytes(const TextureKindInfo& info, const 
 class TextureWadWriter : public ContainerWriter {
   public:
     TextureWadWriter(TextureKind kind, ImportOptions options) : kind_(kind), options_(std::move(options)) {}
-    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) const override {
+    std::vector<CutName> WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                        const SourceFileList& files, ProgressSink* progress) const override {
         std::vector<fs::path> pictures;
         for (const auto& file : files)
             if (isImportablePicture(file.name)) pictures.push_back(sourcePath(sourceFolder, file));
@@ -153,6 +153,7 @@ class TextureWadWriter : public ContainerWriter {
             throw FileError(FileAction::Create, newPath,
                             displayPath(sourceFolder) + " holds no PNG or BMP picture");
         importTextures(kind_, newPath, pictures, options_, progress);
+        return {};
     }
 
   private:

@@ -23,7 +23,8 @@ struct Listed {
 
 // A folder that cannot be read fails the gathering with its name: a container silently missing a
 // folder's files would pass for a whole one.
-std::vector<Listed> listFolder(const fs::path& folder) {
+// skipped, when given, gets each file left out (not a regular file, a folder or a link to a regular file).
+std::vector<Listed> listFolder(const fs::path& folder, std::vector<fs::path>* skipped) {
     std::vector<Listed> out;
     std::error_code ec;
     const auto failed = [&] { return FileError(FileAction::Open, folder, ec.message()); };
@@ -38,12 +39,19 @@ std::vector<Listed> listFolder(const fs::path& folder) {
         if (item.name.find('\\') != std::string::npos)
             throw Error("Cannot gather " + displayPath(entry.path()) +
                         ": its name holds a \\, which a container stores as a folder separator");
+        const auto leaveOut = [&] {
+            if (skipped) skipped->push_back(entry.path());
+        };
         if (entry.is_symlink(e2)) {
             // A link to a file counts as that file; a link to a folder is left out.
-            if (!entry.is_regular_file(e2)) continue;
+            if (!entry.is_regular_file(e2)) {
+                leaveOut();
+                continue;
+            }
         } else if (entry.is_directory(e2)) {
             item.folder = true;
         } else if (!entry.is_regular_file(e2)) {
+            leaveOut();
             continue;
         }
         if (!item.folder) {
@@ -57,12 +65,13 @@ std::vector<Listed> listFolder(const fs::path& folder) {
     return out;
 }
 
-void walk(const fs::path& root, const std::string& relative, SourceFileList& out) {
+void walk(const fs::path& root, const std::string& relative, SourceFileList& out,
+          std::vector<fs::path>* skipped) {
     const auto folder = relative.empty() ? root : root / entryNameToPath(relative);
-    for (const auto& item : listFolder(folder)) {
+    for (const auto& item : listFolder(folder, skipped)) {
         const auto name = JoinPath(relative, item.name);
         if (item.folder)
-            walk(root, name, out);
+            walk(root, name, out, skipped);
         else
             out.push_back({name, item.size, creationTimeHigh32(folder / item.name)});
     }
@@ -72,13 +81,24 @@ void walk(const fs::path& root, const std::string& relative, SourceFileList& out
 
 SourceFileList GatherFolderTree(const fs::path& root) {
     SourceFileList out;
-    walk(root, "", out);
+    walk(root, "", out, nullptr);
+    return out;
+}
+
+SourceFileList GatherFolderTree(const fs::path& root, std::vector<fs::path>& skipped) {
+    SourceFileList out;
+    walk(root, "", out, &skipped);
     return out;
 }
 
 SourceFileList GatherFolderFiles(const fs::path& folder) {
+    std::vector<fs::path> skipped;
+    return GatherFolderFiles(folder, skipped);
+}
+
+SourceFileList GatherFolderFiles(const fs::path& folder, std::vector<fs::path>& skipped) {
     SourceFileList out;
-    for (const auto& item : listFolder(folder))
+    for (const auto& item : listFolder(folder, &skipped))
         if (!item.folder) out.push_back({item.name, item.size, creationTimeHigh32(folder / item.name)});
     return out;
 }

@@ -27,6 +27,11 @@ std::string JoinPath(const std::string& first, const std::string& second);
 SourceFileList GatherFolderTree(const fs::path& root);
 // The files directly in folder, in byte order of their names, with their creation times.
 SourceFileList GatherFolderFiles(const fs::path& folder);
+// The same, also giving in skipped each path left out that is not a regular file, a folder or a link
+// to a regular file (a FIFO, a socket, a device, a link to a folder or to nothing), for the user to
+// be told: a file missing from a new container without a word would pass for a whole one.
+SourceFileList GatherFolderTree(const fs::path& root, std::vector<fs::path>& skipped);
+SourceFileList GatherFolderFiles(const fs::path& folder, std::vector<fs::path>& skipped);
 
 std::uint64_t SourceTotalSize(const SourceFileList& files);
 

@@ -171,7 +171,9 @@ platform::Handle OutputRoot::openFolderOf(const fs::path& relative, const fs::pa
     const auto levels = levelsOf(relative.parent_path());
     platform::Handle folder;
     std::size_t failedLevel = 0;
-    if (const int error = platform::openFolderBeneath(folder_, levels, createsFolders_, folder, failedLevel);
+    bool made = false;
+    if (const int error =
+            platform::openFolderBeneath(folder_, levels, createsFolders_, folder, failedLevel, made);
         error != 0) {
         auto at = target_;
         for (std::size_t i = 0; i <= failedLevel && i < levels.size(); ++i)
@@ -182,7 +184,8 @@ platform::Handle OutputRoot::openFolderOf(const fs::path& relative, const fs::pa
             throw OutputError(at, "a file stands at " + displayPath(at) + " where a folder should be");
         throw OutputError(FileAction::Create, output, platform::reason(error));
     }
-    if (swept_.insert(relative.parent_path().string()).second) platform::removeLeftovers(folder);
+    // A folder this run made holds no killed run's temporaries: only the others are swept.
+    if (swept_.insert(relative.parent_path().string()).second && !made) platform::removeLeftovers(folder);
     return folder;
 }
 

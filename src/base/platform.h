@@ -150,10 +150,11 @@ int copyOwner(const Handle& file, const NodeInfo& like);
 // Opens a folder the user named (a symbolic link there is the user's choice and is followed).
 int openFolder(const fs::path& path, Handle& folder);
 // Opens the folder levels below root, resolved beneath root at this moment with no symbolic link
-// followed at any level; missing levels are created when create is set. On failure, failedLevel
-// is the number of levels that were sound before the one that failed.
+// followed at any level; missing levels are created when create is set, and made tells whether this
+// call made the folder (a folder made a moment ago holds no other program's files). On failure,
+// failedLevel is the number of levels that were sound before the one that failed.
 int openFolderBeneath(const Handle& root, const std::vector<std::string>& levels, bool create, Handle& folder,
-                      std::size_t& failedLevel);
+                      std::size_t& failedLevel, bool& made);
 // Looks at name in folder without following a symbolic link; Missing when nothing is there.
 int lookAt(const Handle& folder, const std::string& name, NodeInfo& info);
 // Identity of the file at path (links followed), or Missing.

@@ -43,14 +43,17 @@ NodeInfo infoOf(const struct stat& st) {
 }
 
 // One level below folder, no symbolic link followed, created first when missing and create is set.
-int openLevel(int folder, const std::string& level, bool create, int& opened) {
+int openLevel(int folder, const std::string& level, bool create, int& opened, bool& made) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         opened = ::openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (opened >= 0) return 0;
         const int error = errno;
         if (error != ENOENT || !create) return error;
-        // Someone else making it at the same moment is as good as making it.
-        if (::mkdirat(folder, level.c_str(), 0755) != 0 && errno != EEXIST) return errno;
+        // Someone else making it at the same moment is as good as making it (but it is not ours).
+        if (::mkdirat(folder, level.c_str(), 0755) == 0)
+            made = true;
+        else if (errno != EEXIST)
+            return errno;
     }
     return ENOENT;
 }
@@ -58,12 +61,13 @@ int openLevel(int folder, const std::string& level, bool create, int& opened) {
 // The level-by-level walk: each level opened from the one above it, so nothing swapped in
 // meanwhile above can redirect it.
 int walkBeneath(int root, const std::vector<std::string>& levels, bool create, Handle& folder,
-                std::size_t& failedLevel) {
+                std::size_t& failedLevel, bool& made) {
     Handle current(::fcntl(root, F_DUPFD_CLOEXEC, 0));
     if (!current.valid()) return lastError();
     for (std::size_t i = 0; i < levels.size(); ++i) {
         int next = -1;
-        if (int error = openLevel(current.get(), levels[i], create, next); error != 0) {
+        // A level below one this walk made is made by it too.
+        if (int error = openLevel(current.get(), levels[i], create, next, made); error != 0) {
             failedLevel = i;
             NodeInfo there;
             if ((error == ELOOP || error == ENOTDIR) && lookAt(current, levels[i], there) == 0)
@@ -280,8 +284,9 @@ int openFolder(const fs::path& path, Handle& folder) {
 }
 
 int openFolderBeneath(const Handle& root, const std::vector<std::string>& levels, bool create, Handle& folder,
-                      std::size_t& failedLevel) {
+                      std::size_t& failedLevel, bool& made) {
     failedLevel = 0;
+    made = false;
     if (levels.empty()) {
         Handle copy(::fcntl(root.get(), F_DUPFD_CLOEXEC, 0));
         if (!copy.valid()) return lastError();
@@ -298,7 +303,7 @@ int openFolderBeneath(const Handle& root, const std::vector<std::string>& levels
         return 0;
     }
     // A missing level to be made, no openat2, or a refusal whose level the walk will name.
-    return walkBeneath(root.get(), levels, create, folder, failedLevel);
+    return walkBeneath(root.get(), levels, create, folder, failedLevel, made);
 }
 
 int lookAt(const Handle& folder, const std::string& name, NodeInfo& info) {

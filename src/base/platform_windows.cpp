@@ -92,7 +92,7 @@ int infoOf(HANDLE handle, NodeInfo& info) {
 
 // One level of a folder path, as a folder and never a reparse point, made first when missing
 // and create is set.
-int openLevel(const fs::path& path, bool create, HANDLE& opened) {
+int openLevel(const fs::path& path, bool create, HANDLE& opened, bool& made) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         opened = openForAttributes(path, true, kFolderSharing);
         if (opened != INVALID_HANDLE_VALUE) {
@@ -105,8 +105,10 @@ int openLevel(const fs::path& path, bool create, HANDLE& opened) {
         }
         const DWORD error = ::GetLastError();
         if (!missing(error) || !create) return static_cast<int>(error);
-        // Someone else making it at the same moment is as good as making it.
-        if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        // Someone else making it at the same moment is as good as making it (but it is not ours).
+        if (::CreateDirectoryW(path.c_str(), nullptr))
+            made = true;
+        else if (::GetLastError() != ERROR_ALREADY_EXISTS)
             return lastError();
     }
     return ERROR_PATH_NOT_FOUND;
@@ -332,15 +334,16 @@ int openFolder(const fs::path& path, Handle& folder) {
 }
 
 int openFolderBeneath(const Handle& root, const std::vector<std::string>& levels, bool create, Handle& folder,
-                      std::size_t& failedLevel) {
+                      std::size_t& failedLevel, bool& made) {
     failedLevel = 0;
+    made = false;
     Handle current;
     if (const int error = duplicate(root, current); error != 0) return error;
     // Each level is held while the next is opened, so none can be swapped meanwhile.
     for (std::size_t i = 0; i < levels.size(); ++i) {
         const auto path = current.path() / wide(levels[i]);
         HANDLE next = INVALID_HANDLE_VALUE;
-        if (const int error = openLevel(path, create, next); error != 0) {
+        if (const int error = openLevel(path, create, next, made); error != 0) {
             failedLevel = i;
             return error;
         }

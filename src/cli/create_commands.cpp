@@ -5,6 +5,7 @@
 #include "app/wad_batch.h"
 #include "base/errors.h"
 #include "base/file_io.h"
+#include "base/text.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
@@ -27,15 +28,17 @@ int runCreate(const CreateArguments& a, const ProgramFolders& folders) {
     const fs::path source = a.source;
     if (!fs::is_directory(source)) throw FileError(FileAction::Open, source, "it is not a folder");
     if (a.kind->gathering == Gathering::None) {
-        std::cout << pathText(writeHalfLifeWadBatch(folders, source, a.newPath)) << '\n';
+        std::cout << printableText(pathText(writeHalfLifeWadBatch(folders, source, a.newPath))) << '\n';
         return 0;
     }
-    const auto files =
-        a.kind->gathering == Gathering::Tree ? GatherFolderTree(source) : GatherFolderFiles(source);
+    std::vector<fs::path> skipped;
+    const auto files = a.kind->gathering == Gathering::Tree ? GatherFolderTree(source, skipped)
+                                                            : GatherFolderFiles(source, skipped);
+    reportSkipped(skipped);
     stopOnSignals();
     TerminalProgress progress(a.wait);
-    a.kind->createWriter()->WriteContainer(a.newPath, source, files, &progress);
-    std::cout << "Created File " << a.newPath << '\n';
+    reportCutNames(a.kind->createWriter()->WriteContainer(a.newPath, source, files, &progress), a.kind->code);
+    std::cout << "Created File " << printableText(a.newPath) << '\n';
     return 0;
 }
 
@@ -60,8 +63,10 @@ int runConvert(const std::string& container, const std::string& kind, const std:
     const auto* to = findCreatableKind(kind);
     if (!to || !ContainerEdit::Editable(to->code)) throw UsageError{"unknown container kind " + kind};
     auto edit = openForEdit(container, folders, true);
+    const auto cut = edit.cutNames(to->code);
     edit.saveAs(newPath, to->code, &progress);
-    std::cout << "Created File " << newPath << '\n';
+    reportCutNames(cut, to->code);
+    std::cout << "Created File " << printableText(newPath) << '\n';
     return 0;
 }
 

@@ -2,8 +2,10 @@
 // leaves the container as it was.
 
 #include "app/container_edit.h"
+#include "app/kinds.h"
 #include "base/errors.h"
 #include "base/file_io.h"
+#include "base/text.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
@@ -31,15 +33,41 @@ constexpr const char* kAddDetails =
 constexpr const char* kRemoveDetails = "Removes the entries named NAME, as 'vexa-cli list' shows them.\n";
 constexpr const char* kRenameDetails = "Renames the entry OLD (as 'vexa-cli list' shows it) to NEW.\n";
 constexpr const char* kEditNote =
-    "A PAK or Dark Forces GOB whose kept entries stay where they are (files added at the end, renames)\n"
     "has only its end rewritten, in place; any other edit (or any edit with --no-in-place) writes the\n"
     "container anew beside itself, with its mode and owner, and puts it in place only when whole. Either\n"
     "way, on any failure (or Ctrl-C) it stays as it was, and untouched entries keep their bytes and order.\n"
+    "A CONTAINER that is a symbolic link: the file it points to is edited, and the link stays.\n"
+    "A name given (NEW, --as NAME, a file's own name) that the kind would store cut is refused, naming\n"
+    "the kind's limit; names from a folder are cut as 'create' cuts them, each cut said on stderr.\n"
     "Another vexa-cli or VEXA window saving the same container is waited for, 5 seconds at most unless\n"
     "--wait is given; what another program changed meanwhile is kept. Only these kinds can be edited:\n  ";
 
+// "PAK or Dark Forces GOB": the writable kinds that say yes, from their records.
+std::string writableKindsWhere(bool (*says)(const CreatableKind&)) {
+    std::vector<std::string> names;
+    for (const auto& k : creatableKinds())
+        if (k.createWriter && says(k)) {
+            const std::string name(kindName(k.code));
+            if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+        }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
+}
+
 std::string editDetails(const char* details) {
-    return std::string(details) + kEditNote + ContainerEdit::EditableKindNames() + ".\n";
+    const auto inPlace = writableKindsWhere(
+        [](const CreatableKind& k) { return k.createWriter()->DirectoryOffsetField().has_value(); });
+    const auto caseSensitive = writableKindsWhere([](const CreatableKind& k) {
+        const auto* kind = findKind(k.code);
+        return kind && !kind->namesIgnoreCase;
+    });
+    return std::string(details) + "A " + inPlace +
+           " whose kept entries stay where they are (files added at the end,\nrenames) " + kEditNote +
+           ContainerEdit::EditableKindNames() +
+           ".\nLetter case is ignored in names as the games ignore it, " + "except in " + caseSensitive +
+           ".\n";
 }
 
 // --wait and --no-in-place.
@@ -68,6 +96,15 @@ std::size_t rowNamed(const ContainerEdit& edit, const std::string& name) {
     return *row;
 }
 
+// A file whose own name the kind cannot store as it is: --as is the way out.
+void addUnderItsOwnName(ContainerEdit& edit, const fs::path& file) {
+    try {
+        edit.add(file);
+    } catch (const NameDoesNotFit& e) {
+        throw Error(std::string(e.what()) + "; give the entry a name that fits with --as NAME");
+    }
+}
+
 // Opens container as an edit, makes the changes and saves them through the terminal's progress bar;
 // Ctrl-C leaves the container as it was.
 template <typename Change>
@@ -76,8 +113,10 @@ int editAndSave(const std::string& container, const ProgramFolders& folders, Sav
     TerminalProgress progress(flags.wait);
     auto edit = openForEdit(container, folders);
     change(edit);
+    const auto cut = edit.cutNames(edit.kind());
     edit.save(&progress, flags.writing());
-    std::cout << "Saved File " << pathText(edit.path()) << '\n';
+    reportCutNames(cut, edit.kind());
+    std::cout << "Saved File " << printableText(pathText(edit.path())) << '\n';
     return 0;
 }
 
@@ -87,10 +126,14 @@ int runAdd(const std::string& container, const std::vector<std::string>& paths,
         for (const auto& given : paths) {
             const fs::path path = given;
             std::error_code ec;
-            if (fs::is_directory(path, ec))
-                edit.addTree(path, as ? *as : folderName(path));
+            if (fs::is_directory(path, ec)) {
+                std::vector<fs::path> skipped;
+                edit.addTree(path, as ? *as : folderName(path), &skipped);
+                reportSkipped(skipped);
+            } else if (as)
+                edit.add(path, *as);
             else
-                edit.add(path, as.value_or(std::string()));
+                addUnderItsOwnName(edit, path);
         }
     });
 }

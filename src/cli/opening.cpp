@@ -4,7 +4,10 @@
 #include "app/nested.h"
 #include "base/errors.h"
 #include "base/file_io.h"
+#include "base/text.h"
+#include "formats/kind.h"
 
+#include <iostream>
 #include <utility>
 
 namespace vexa::cli {
@@ -62,6 +65,19 @@ void usePaletteFile(Game game, const std::string& file, GamePalettePaths& games,
     // The reason a file is no palette is said, not guessed at.
     current = readPaletteFile(fs::path(file));
     games.set(game, file);
+}
+
+void reportSkipped(const std::vector<fs::path>& skipped) {
+    for (const auto& path : skipped)
+        std::cerr << printableText("skipping " + pathText(path) + ": not a regular file") << '\n';
+}
+
+void reportCutNames(const std::vector<CutName>& cut, ContainerType kind) {
+    if (cut.empty()) return;
+    const auto* k = findKind(kind);
+    const auto limit = k && k->createWriter ? " (" + k->createWriter()->NameLimit() + ")" : std::string();
+    for (const auto& c : cut)
+        std::cerr << printableText("'" + c.given + "' stored as '" + c.stored + "'" + limit) << '\n';
 }
 
 } // namespace vexa::cli

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vexa::cli {
 
@@ -26,6 +27,13 @@ Opened openFile(const std::string& path, const GamePalettePaths& games, Palette&
 // A container inside another is refused unless forConvert (written elsewhere, it is only read).
 // Pictures added to a texture WAD take the game palettes of folders.
 ContainerEdit openForEdit(const std::string& path, const ProgramFolders& folders, bool forConvert = false);
+
+// Says on stderr each name a container of kind stores cut to its fields: the name given, the name
+// stored, and the kind's limit, one line each.
+void reportCutNames(const std::vector<CutName>& cut, ContainerType kind);
+
+// Says on stderr each path a gathering left out ("skipping PATH: not a regular file", as rsync does).
+void reportSkipped(const std::vector<fs::path>& skipped);
 
 // The game palette files of this run: the defaults of the program's folders.
 GamePalettePaths defaultPalettes(const ProgramFolders& folders);

@@ -64,6 +64,7 @@ const ContainerKind kDFGobKind{
     .createReader = readerOf<TDFGobReader>,
     .createWriter = writerOf<TDFGobReader>,
     .newItems = {{0, "GOB            DarkForces", "New_DF.Gob", "df-gob", Gathering::Flat}},
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

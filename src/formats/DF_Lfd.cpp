@@ -117,6 +117,14 @@ std::string TDFLfdReader::StoredKey(const WriterEntry& entry, const fs::path& ne
     return resource.name + ListExtension(typeText(resource.type));
 }
 
+std::string TDFLfdReader::NameLimit() const {
+    std::string extensions;
+    for (const auto& row : kTypes)
+        extensions += (extensions.empty() ? "" : ", ") + std::string(row.listExtension);
+    return "names of at most " + std::to_string(kNameWidth) +
+           " characters, with no extension or one that stands for a resource type (" + extensions + ")";
+}
+
 ContainerLayout TDFLfdReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
     requireSizesFit32(entries, newPath);
     requireArchiveFits32(kHeaderSize + kHeaderSize * entries.size(), newPath);
@@ -142,6 +150,7 @@ const ContainerKind kDFLfdKind{
     .createReader = readerOf<TDFLfdReader>,
     .createWriter = writerOf<TDFLfdReader>,
     .newItems = {{9, "LFD            DarkForces", "New_DF.Lfd", "lfd", Gathering::Flat}},
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

@@ -28,6 +28,7 @@ class TDFLfdReader : public RecordArchive, public EntryLayoutWriter {
     static std::array<std::uint8_t, 4> TypeForName(std::string_view name);
 
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string NameLimit() const override;
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:

@@ -66,6 +66,7 @@ const ContainerKind kDescentHogKind{
     .createReader = readerOf<TDescentHogReader>,
     .createWriter = writerOf<TDescentHogReader>,
     .newItems = {{7, "HOG           Descent 1/2", "New_Descent12.Hog", "hog", Gathering::Flat}},
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

@@ -16,6 +16,9 @@ class TDescentHogReader : public RecordArchive, public EntryLayoutWriter {
     static constexpr std::size_t kSizeField = 13;
 
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string NameLimit() const override {
+        return "names of at most " + std::to_string(kMaxNameLength) + " characters";
+    }
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:

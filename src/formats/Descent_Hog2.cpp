@@ -74,6 +74,7 @@ const ContainerKind kDescentHog2Kind{
     .createReader = readerOf<TDescentHog2Reader>,
     .createWriter = writerOf<TDescentHog2Reader>,
     .newItems = {{8, "HOG           Descent 3", "New_Descent3.Hog", "hog2", Gathering::Flat}},
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

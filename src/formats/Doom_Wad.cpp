@@ -33,6 +33,7 @@ const ContainerKind kDoomWadKind{
     .name = "Doom WAD",
     .signatures = {"IWAD", "PWAD"},
     .createReader = readerOf<TDoomWadReader>,
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

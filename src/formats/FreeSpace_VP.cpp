@@ -160,6 +160,7 @@ const ContainerKind kFreeSpaceVPKind{
     .createWriter = writerOf<TFreeSpaceVPReader>,
     .newItems = {{6, "VP               FreeSpace 1/2", "New_FreeSpace.VP", "vp", Gathering::Tree}},
     .namesHoldFolders = true,
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

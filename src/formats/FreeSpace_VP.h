@@ -24,6 +24,9 @@ class TFreeSpaceVPReader : public RecordArchive, public EntryLayoutWriter {
     bool CreatesFolders() const override { return true; }
 
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string NameLimit() const override {
+        return "folder and file names of at most " + std::to_string(kMaxNameLength) + " characters each";
+    }
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:

@@ -47,6 +47,11 @@ std::string THLPakReader::StoredKey(const WriterEntry& entry, const fs::path& ne
     return withSeparator(storedNameWithin(entry.name, kMaxNameLength, newPath), '\\', '/');
 }
 
+std::string THLPakReader::StoredName(const WriterEntry& entry, const fs::path& newPath) const {
+    StoredKey(entry, newPath); // refuses what does not fit; the rest is stored as given, "/" for "\"
+    return entry.name;
+}
+
 ContainerLayout THLPakReader::Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const {
     requireSizesFit32(entries, newPath);
     std::vector<std::string> names;

@@ -19,6 +19,10 @@ class THLPakReader : public RecordArchive, public EntryLayoutWriter {
 
     bool CreatesFolders() const override { return true; }
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string StoredName(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string NameLimit() const override {
+        return "names of at most " + std::to_string(kMaxNameLength) + " characters, folders included";
+    }
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
     std::optional<std::size_t> DirectoryOffsetField() const override { return kDirectoryOffsetField; }
 

@@ -22,6 +22,10 @@ std::vector<EntryRow> TWadReader::ParseDirectory(const ByteSource& archive) {
     return std::move(lumps.records);
 }
 
+std::string TWadReader::NameLimit() const {
+    return wad::nameLimit();
+}
+
 std::string TWadReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
     return wad::lumpKey(entry, newPath);
 }
@@ -84,6 +88,7 @@ const ContainerKind kHLWad3Kind{
     .newItems = {{5, "WAD           HalfLife ", "New_HL_Wad.Wad", "hl-wad", Gathering::None},
                  {10, "WAD3 textures (built in)", "New_HL_Textures.Wad", "wad3", Gathering::Pictures,
                   TextureKind::Wad3}},
+    .namesIgnoreCase = true,
 };
 
 const TextureKindInfo kWad3Textures{

@@ -18,6 +18,7 @@ class TWadReader : public RecordArchive, public EntryLayoutWriter {
     Pictures DecodePictures(std::size_t index) const override;
 
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string NameLimit() const override;
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
     std::optional<std::size_t> DirectoryOffsetField() const override;
     // A lump's type is its record's, whatever its name's ending.

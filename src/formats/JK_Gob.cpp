@@ -68,6 +68,7 @@ const ContainerKind kJKGobKind{
     .newItems = {{1, "GOB            JediKnight  (subdirs)", "New_JK.Gob", "jk-gob", Gathering::Tree},
                  {2, "GOO            Mots           (subdirs)", "New_Mots.Goo", "goo", Gathering::Tree}},
     .namesHoldFolders = true,
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

@@ -17,6 +17,9 @@ class TJKGobReader : public RecordArchive, public EntryLayoutWriter {
 
     bool CreatesFolders() const override { return true; }
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string NameLimit() const override {
+        return "names of at most " + std::to_string(kMaxNameLength) + " characters, folders included";
+    }
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:

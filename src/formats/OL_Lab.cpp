@@ -164,6 +164,7 @@ const ContainerKind kOLLabKind{
     .createReader = readerOf<TOLLabReader>,
     .createWriter = writerOf<TOLLabReader>,
     .newItems = {{3, "LAB             Outlaws etc", "New_Lab.Lab", "lab", Gathering::Flat}},
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

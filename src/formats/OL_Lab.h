@@ -22,6 +22,9 @@ class TOLLabReader : public RecordArchive, public EntryLayoutWriter {
     static std::array<std::uint8_t, 4> TypeCode(std::string_view name);
 
     std::string StoredKey(const WriterEntry& entry, const fs::path& newPath) const override;
+    std::string NameLimit() const override {
+        return "names of at most " + std::to_string(kMaxNameLength) + " characters";
+    }
     ContainerLayout Layout(const std::vector<WriterEntry>& entries, const fs::path& newPath) const override;
 
   protected:

@@ -32,6 +32,10 @@ std::vector<EntryRow> TQuakeWadReader::ParseDirectory(const ByteSource& archive)
     return std::move(lumps.records);
 }
 
+std::string TQuakeWadReader::NameLimit() const {
+    return wad::nameLimit();
+}
+
 std::string TQuakeWadReader::StoredKey(const WriterEntry& entry, const fs::path& newPath) const {
     return wad::lumpKey(entry, newPath);
 }
@@ -80,6 +84,7 @@ const ContainerKind kQ1Wad2Kind{
     .palette = Game::Quake1Bsp,
     .newItems = {{11, "WAD2 textures (built in)", "New_Q1_Textures.Wad", "wad2", Gathering::Pictures,
                   TextureKind::Wad2}},
+    .namesIgnoreCase = true,
 };
 
 // Quake's last 32 entries are fullbright (drawn at full light in the dark) and its last one is the

@@ -35,6 +35,7 @@ const ContainerKind kGrpKind{
     .name = "GRP",
     .extension = ".GRP",
     .createReader = readerOf<TSWGrpReader>,
+    .namesIgnoreCase = true,
 };
 
 } // namespace vexa

@@ -48,6 +48,10 @@ StoredFields lumpFields(std::uint8_t type, std::uint8_t compression, std::uint32
     return fields;
 }
 
+std::string nameLimit() {
+    return "names of at most " + std::to_string(kMaxNameLength) + " characters";
+}
+
 std::string lumpKey(const WriterEntry& entry, const fs::path& newPath) {
     return toUpperAscii(storedNameWithin(entry.name, kMaxNameLength, newPath));
 }

@@ -64,6 +64,8 @@ StoredFields lumpFields(std::uint8_t type, std::uint8_t compression, std::uint32
 // Writing WAD2 and WAD3: lumps follow the header, the directory follows the last lump. A name is
 // stored within 15 bytes and looked up by the engines without regard to case; a lump keeps its type
 // (an entry with none, which a kind without types handed over, is refused naming it).
+// "names of at most 15 characters", for messages.
+std::string nameLimit();
 std::string lumpKey(const WriterEntry& entry, const fs::path& newPath);
 ContainerLayout layoutLumps(std::string_view magic, const std::vector<WriterEntry>& entries,
                             const fs::path& newPath);

@@ -170,15 +170,22 @@ struct ContainerLayout {
     std::vector<std::uint8_t> tail;                // after the last entry's data
 };
 
+// A name a kind stores cut to its fields: as it was given, and as the container lists it.
+struct CutName {
+    std::string given, stored; // UTF-8, "\" between folder levels
+};
+
 // A kind that writes: it lays out a list of entries; the skeleton (writer.h) does the writing.
 // Builds a new container from a gathered folder.
 class ContainerWriter {
   public:
     virtual ~ContainerWriter() = default;
     // Builds the container at newPath from files (gathered from sourceFolder). Throws Error on
-    // any failure, leaving no half-written file and any previous file of that name intact.
-    virtual void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                const SourceFileList& files, ProgressSink* progress) const = 0;
+    // any failure, leaving no half-written file and any previous file of that name intact. Returns
+    // the names it cut to the kind's fields, in the files' order, so that no cut goes unsaid.
+    virtual std::vector<CutName> WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                                const SourceFileList& files,
+                                                ProgressSink* progress) const = 0;
 };
 
 // The writer of a kind that lays its entries out around their bytes: every kind an edited
@@ -200,9 +207,14 @@ class EntryLayoutWriter : public ContainerWriter {
     // Whether an entry's type code follows its name's extension (a rename to another extension
     // derives it anew), rather than being its record's own.
     virtual bool TypeFromExtension() const { return true; }
+    // The name entry is listed by once written: its own, or what the kind's fields cut it to. Throws
+    // as StoredKey does.
+    virtual std::string StoredName(const WriterEntry& entry, const fs::path& newPath) const;
+    // The names the kind stores whole, for messages: "names of at most 12 characters".
+    virtual std::string NameLimit() const = 0;
 
-    void WriteContainer(const fs::path& newPath, const fs::path& sourceFolder, const SourceFileList& files,
-                        ProgressSink* progress) const final;
+    std::vector<CutName> WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                        const SourceFileList& files, ProgressSink* progress) const final;
 };
 
 // The row of a directory record in the shape most kinds share: a name and a range of the file.

@@ -78,6 +78,9 @@ struct ContainerKind {
     // (detection over a file asks it before giving the file to the earlier kind).
     bool (*claims)(const ByteSource& file) = nullptr;
     bool namesHoldFolders = false; // "maps\e1m1.bsp": a folder's tree is added under a name
+    // The game finds entries by name whatever the letter case (DOS and Windows games): names that
+    // differ only in case are one name to it, and so to an edit.
+    bool namesIgnoreCase = false;
 };
 
 template <class T> std::unique_ptr<ContainerReader> readerOf() {

@@ -331,8 +331,29 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
     bar.reset();
 }
 
-void EntryLayoutWriter::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
-                                       const SourceFileList& files, ProgressSink* progress) const {
+std::string EntryLayoutWriter::StoredName(const WriterEntry& entry, const fs::path& newPath) const {
+    return latin1ToUtf8(StoredKey(entry, newPath));
+}
+
+std::optional<CutName> cutName(const EntryLayoutWriter& writer, const WriterEntry& entry,
+                               const fs::path& newPath) {
+    auto stored = writer.StoredName(entry, newPath);
+    // Letter case alone is no cut: a kind whose type stands for the extension lists it in its own case.
+    if (equalsNoCase(stored, entry.name)) return std::nullopt;
+    return CutName{entry.name, std::move(stored)};
+}
+
+std::vector<CutName> cutNames(const EntryLayoutWriter& writer, const std::vector<WriterEntry>& entries,
+                              const fs::path& newPath) {
+    std::vector<CutName> cut;
+    for (const auto& entry : entries)
+        if (auto c = cutName(writer, entry, newPath)) cut.push_back(std::move(*c));
+    return cut;
+}
+
+std::vector<CutName> EntryLayoutWriter::WriteContainer(const fs::path& newPath, const fs::path& sourceFolder,
+                                                       const SourceFileList& files,
+                                                       ProgressSink* progress) const {
     requireOutsideSourceFolder(newPath, sourceFolder);
     std::vector<WriterEntry> entries;
     std::vector<EntrySource> sources;
@@ -349,7 +370,9 @@ void EntryLayoutWriter::WriteContainer(const fs::path& newPath, const fs::path& 
     for (const auto& entry : entries)
         keys.push_back(StoredKey(entry, newPath));
     requireDistinctStoredNames(entries, keys, newPath);
+    auto cut = cutNames(*this, entries, newPath);
     writeContainerFile(newPath, sources, layout, progress);
+    return cut;
 }
 
 std::string storedName(const std::string& name, const fs::path& newPath) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -52,6 +53,13 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
                    const std::function<std::vector<std::uint8_t>(std::size_t)>& piece,
                    std::span<const std::uint8_t> tail, const std::vector<fs::path>& sources,
                    ProgressSink* progress);
+
+// What entry's name is cut to by writer's fields; none when it is stored as given (letter case aside).
+std::optional<CutName> cutName(const EntryLayoutWriter& writer, const WriterEntry& entry,
+                               const fs::path& newPath);
+// The entries whose names writer cuts, in their order.
+std::vector<CutName> cutNames(const EntryLayoutWriter& writer, const std::vector<WriterEntry>& entries,
+                              const fs::path& newPath);
 
 // The stored (8-bit) form of a name with "\" between levels; throws naming newPath when a character
 // has no single-byte form.

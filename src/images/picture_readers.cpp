@@ -46,17 +46,16 @@ ColourPicture readBmp(const ByteSource& file) {
     const auto& colours = stored.colours;
     ColourPicture out{
         layout.width, layout.height, std::vector<std::uint8_t>(stored.image.indices.size() * kRgba), {}};
-    bool indicesInTable = true;
     for (std::size_t p = 0; p < stored.image.indices.size(); ++p) {
         const auto index = stored.image.indices[p];
-        // An index past the table is black, and the file's indices are not kept as they are.
-        const auto known = index < colours.size();
-        indicesInTable = indicesInTable && known;
-        const std::array<std::uint8_t, 3> colour = known ? colours[index] : std::array<std::uint8_t, 3>{};
-        std::memcpy(&out.rgba[p * kRgba], colour.data(), 3);
+        // As for PNG: a colour the table does not hold has no right value, and black would pass for one.
+        if (index >= colours.size())
+            refuse(file, "pixel " + std::to_string(p) + " uses colour " + std::to_string(index) +
+                             " of a colour table of " + std::to_string(colours.size()));
+        std::memcpy(&out.rgba[p * kRgba], colours[index].data(), 3);
         out.rgba[p * kRgba + 3] = 255;
     }
-    if (indicesInTable) out.stored = std::move(stored);
+    out.stored = std::move(stored);
     return out;
 }
 

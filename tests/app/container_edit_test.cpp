@@ -2,14 +2,17 @@
 #include "app/kinds.h"
 #include "base/errors.h"
 #include "base/file_io.h"
+#include "base/text.h"
 #include "support/physfs_peer.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <map>
+#include <optional>
 #include <unistd.h>
 
 namespace vexa {
@@ -501,7 +504,7 @@ TEST(ContainerEdit, EditsRefuseNamesTheKindCannotStore) {
          [](Fixture&, ContainerEdit& e) { e.rename(0, std::string(56, 'n')); }},
         {"pak", "a character with no 8-bit form", "cannot be stored",
          [](Fixture&, ContainerEdit& e) { e.rename(0, "\xE2\x82\xAC.txt"); }},
-        {"pak", "a name another row has", "that name",
+        {"pak", "a name another row has", "the entry 'b.txt' is there",
          [](Fixture&, ContainerEdit& e) { e.rename(0, "b.txt"); }},
         {"pak", "an empty folder level", "folder level",
          [](Fixture&, ContainerEdit& e) { e.rename(0, "maps\\\\x.bsp"); }},
@@ -689,6 +692,179 @@ TEST(ContainerEdit, ConvertChecksEveryNameAgainstTheNewKind) {
             EXPECT_FALSE(fs::exists(target));
             EXPECT_EQ(test::readFile(f.container), f.before);
         }
+    }
+}
+
+// A name the user gives is stored as given or refused at once, naming the kind's limit: never cut
+// without a word. The edit and the file stay as they were.
+TEST(ContainerEdit, GivenNamesTheKindWouldCutAreRefused) {
+    const struct {
+        std::string kind, tooLong, limit;
+    } cases[] = {
+        {"df-gob", "averylongname.txt", "at most 12"},
+        {"jk-gob", std::string(130, 'j') + ".txt", "at most 127"},
+        {"goo", std::string(130, 'g') + ".txt", "at most 127"},
+        {"lab", std::string(4100, 'l') + ".txt", "at most 4096"},
+        {"pak", std::string(60, 'p') + ".txt", "at most 55"},
+        {"vp", std::string(40, 'v') + ".txt", "at most 31"},
+        {"hog", "averylongname.txt", "at most 12"},
+        {"hog2", std::string(40, 'h') + ".txt", "at most 35"},
+        {"lfd", "averylong.anm", "at most 8"},
+        {"lfd", "short.txt", "resource type"}, // the extension would be lost
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind + ": " + c.tooLong.substr(0, 20));
+        Fixture f(c.kind);
+        test::writeFile(f.src / "new.voc", test::patternBytes(7, 7));
+        const bool ownNameFitsOnDisk = c.tooLong.size() < 250;
+        if (ownNameFitsOnDisk) test::writeFile(f.src / c.tooLong, test::patternBytes(7, 8));
+        const std::vector<std::pair<std::string, std::function<void(ContainerEdit&)>>> edits = {
+            {"rename", [&](ContainerEdit& e) { e.rename(0, c.tooLong); }},
+            {"add as", [&](ContainerEdit& e) { e.add(f.src / "new.voc", c.tooLong); }},
+            {"add of a file so named",
+             [&](ContainerEdit& e) {
+                 if (ownNameFitsOnDisk)
+                     e.add(f.src / c.tooLong);
+                 else
+                     e.rename(0, c.tooLong);
+             }},
+        };
+        for (const auto& [what, act] : edits) {
+            SCOPED_TRACE(what);
+            auto edit = openEdit(f.container, f.code);
+            const auto first = edit.row(0).name;
+            try {
+                act(edit);
+                ADD_FAILURE() << "accepted";
+            } catch (const Error& e) {
+                EXPECT_NE(std::string(e.what()).find(c.limit), std::string::npos) << e.what();
+            }
+            EXPECT_FALSE(edit.modified());
+            EXPECT_EQ(edit.rowCount(), 3u);
+            EXPECT_EQ(edit.row(0).name, first);
+            edit.save(nullptr);
+            EXPECT_EQ(test::readFile(f.container), f.before);
+        }
+    }
+}
+
+// Names taken from a folder or another container are cut as the kind's tools cut them; each cut is
+// told (the name given and the name stored), and what is stored is what was told.
+TEST(ContainerEdit, NamesCutFromAFolderOrAnotherKindAreTold) {
+    const struct {
+        std::string how, kind, given, stored;
+    } cases[] = {
+        {"create", "df-gob", "averylongname.txt", "averylongna"},
+        {"create", "hog", "averylongname.txt", "averylongnam"},
+        {"create", "hog2", std::string(40, 'h'), std::string(35, 'h')},
+        {"create", "lfd", "toolongname.anm", "toolongn.anm"},
+        {"create", "lfd", "readme.txt", "readme"},
+        {"create", "lfd", "font.FON", ""}, // the type's own case is no cut
+        {"create", "pak", "plain.txt", ""},
+        {"add tree", "vp", std::string(40, 'v') + ".tbl", std::string(31, 'v')},
+        {"add tree", "jk-gob", "plain.txt", ""},
+        {"convert", "df-gob", "averylongname.txt", "averylongna"},
+        {"convert", "hog", "short.txt", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how + " " + c.kind + ": " + c.given);
+        TempDir src, out;
+        test::writeFile(src / c.given, test::patternBytes(9, 9));
+        const auto& kind = kindOf(c.kind);
+        std::vector<CutName> cut;
+        auto written = out / "c";
+        std::optional<Fixture> f;
+        if (c.how == "create") {
+            cut = kind.createWriter()->WriteContainer(written, src.path(), GatherFolderFiles(src.path()),
+                                                      nullptr);
+        } else {
+            // Added to a container of the kind, or to a PAK then converted to the kind.
+            f.emplace(c.how == "add tree" ? c.kind : "pak");
+            auto edit = openEdit(f->container, f->code);
+            edit.addTree(src.path());
+            cut = edit.cutNames(kind.code);
+            if (c.how == "add tree") {
+                edit.save(nullptr);
+                written = f->container;
+            } else {
+                edit.saveAs(written, kind.code, nullptr);
+            }
+        }
+        const auto back = readBack(written, kind.code);
+        if (c.stored.empty()) {
+            EXPECT_TRUE(cut.empty()) << cut.front().stored;
+            EXPECT_TRUE(std::any_of(back.begin(), back.end(),
+                                    [&](const Named& n) { return equalsNoCase(n.name, c.given); }));
+            continue;
+        }
+        ASSERT_EQ(cut.size(), 1u);
+        EXPECT_EQ(cut[0].given, c.given);
+        EXPECT_EQ(cut[0].stored, c.stored);
+        EXPECT_TRUE(
+            std::any_of(back.begin(), back.end(), [&](const Named& n) { return n.name == c.stored; }));
+    }
+}
+
+// Two names the cut makes one are refused, naming the other entry and what to do.
+TEST(ContainerEdit, ACollisionAfterTheCutNamesTheOtherEntry) {
+    Fixture f("vp");
+    TempDir tree;
+    test::writeFile(tree / (std::string(31, 'x') + "1.tbl"), test::patternBytes(3, 1));
+    test::writeFile(tree / (std::string(31, 'x') + "2.tbl"), test::patternBytes(3, 2));
+    auto edit = openEdit(f.container, f.code);
+    try {
+        edit.addTree(tree.path());
+        ADD_FAILURE() << "accepted";
+    } catch (const Error& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("as the entry '" + std::string(31, 'x') + "1.tbl' is"), std::string::npos)
+            << message;
+        EXPECT_NE(message.find("rename or remove"), std::string::npos) << message;
+    }
+    EXPECT_EQ(edit.rowCount(), 3u);
+}
+
+// Kinds whose games find names whatever their case take a name in another case for the same entry.
+TEST(ContainerEdit, NamesCompareAsTheKindsGameComparesThem) {
+    const struct {
+        std::string kind;
+        bool ignoresCase;
+    } cases[] = {
+        {"df-gob", true}, {"lfd", true}, {"hog", true}, {"hog2", true},
+        {"jk-gob", true}, {"lab", true}, {"vp", true},  {"pak", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        TempDir src, out, more;
+        test::writeFile(src / "A.VOC", test::patternBytes(4, 1));
+        test::writeFile(src / "C.VOC", test::patternBytes(4, 2));
+        const auto& kind = kindOf(c.kind);
+        const auto container = out / "c";
+        kind.createWriter()->WriteContainer(container, src.path(), GatherFolderFiles(src.path()), nullptr);
+        test::writeFile(more / "c.voc", test::patternBytes(5, 3));
+
+        auto edit = openEdit(container, kind.code);
+        edit.add(more / "c.voc");
+        EXPECT_EQ(edit.rowCount(), c.ignoresCase ? 2u : 3u);
+        if (c.ignoresCase) EXPECT_TRUE(edit.row(1).replaced());
+        EXPECT_EQ(edit.find("a.voc").has_value(), c.ignoresCase);
+
+        auto renamed = openEdit(container, kind.code);
+        try {
+            renamed.rename(0, "c.voc");
+            EXPECT_FALSE(c.ignoresCase) << "renamed beside C.VOC";
+        } catch (const Error& e) {
+            EXPECT_TRUE(c.ignoresCase) << e.what();
+            EXPECT_NE(std::string(e.what()).find("'C."), std::string::npos) << e.what();
+        }
+        renamed.rename(0, "a.voc"); // its own name in another case is a rename, not a collision
+        EXPECT_EQ(renamed.row(0).name, "a.voc");
+        EXPECT_TRUE(renamed.modified());
+
+        edit.save(nullptr);
+        const auto back = readBack(container, kind.code);
+        ASSERT_EQ(back.size(), c.ignoresCase ? 2u : 3u);
+        EXPECT_EQ(back[1].bytes, c.ignoresCase ? test::patternBytes(5, 3) : test::patternBytes(4, 2));
     }
 }
 

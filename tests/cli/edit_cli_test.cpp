@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace vexa {
 namespace {
 
@@ -88,7 +90,7 @@ TEST(CliEdit, FailuresLeaveTheContainerAndSayWhy) {
         std::string message;
     } cases[] = {
         {{"remove", c.string(), "nothere.txt"}, 1, "No entry named nothere.txt"},
-        {{"rename", c.string(), "intro.anm", "pal.plt"}, 1, "that name"},
+        {{"rename", c.string(), "intro.anm", "pal.plt"}, 1, "the entry 'pal.plt' is there"},
         {{"add", c.string(), (dir / "missing.txt").string()}, 1, "Cannot open file"},
         {{"add", c.string(), (dir / "src").string()}, 1, "no folders"},
         {{"convert", c.string(), "pak", c.string()}, 1, "the open container"},
@@ -132,11 +134,137 @@ TEST(CliEdit, ConvertRefusesANameTheNewKindCannotHold) {
     EXPECT_FALSE(fs::exists(dir / "new.pak"));
 }
 
+// A name the user gives that the kind would cut is refused with its limit, the container unchanged.
+TEST(CliEdit, ANameTooLongForTheKindIsRefused) {
+    const struct {
+        std::string kind, name, limit;
+    } cases[] = {
+        {"df-gob", "averylongname.txt", "at most 12"}, {"jk-gob", std::string(130, 'j'), "at most 127"},
+        {"goo", std::string(130, 'g'), "at most 127"}, {"lab", std::string(4100, 'l'), "at most 4096"},
+        {"pak", std::string(60, 'p'), "at most 55"},   {"vp", std::string(40, 'v'), "at most 31"},
+        {"hog", "averylongname.txt", "at most 12"},    {"hog2", std::string(40, 'h'), "at most 35"},
+        {"lfd", "averylong.anm", "at most 8"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        TempDir dir;
+        const auto container = makeContainer(dir, c.kind);
+        const auto before = test::readFile(container);
+        auto run = cli({"rename", container.string(), "intro.anm", c.name});
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_NE(run.err.find(c.limit), std::string::npos) << run.err;
+        EXPECT_EQ(test::readFile(container), before);
+
+        test::writeFile(dir / "x.txt", "x");
+        run = cli({"add", container.string(), (dir / "x.txt").string(), "--as", c.name});
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_NE(run.err.find(c.limit), std::string::npos) << run.err;
+        EXPECT_EQ(test::readFile(container), before);
+    }
+    // A file whose own name does not fit: --as is the way out.
+    TempDir dir;
+    const auto gob = makeContainer(dir, "df-gob");
+    test::writeFile(dir / "averylongname.txt", "x");
+    const auto run = cli({"add", gob.string(), (dir / "averylongname.txt").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("'averylongna'"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--as NAME"), std::string::npos) << run.err;
+}
+
+// Names from a folder or another container are cut as before, each said on stderr.
+TEST(CliEdit, EachCutNameIsSaid) {
+    TempDir dir;
+    test::writeFile(dir / "src" / "averylongname.txt", "a");
+    test::writeFile(dir / "src" / "short.txt", "b");
+    auto run = cli({"create", "df-gob", (dir / "src").string(), (dir / "c.gob").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "'averylongname.txt' stored as 'averylongna' (names of at most 12 characters)\n");
+    EXPECT_EQ(listOf(dir / "c.gob"), "averylongna\nshort.txt\n");
+
+    run = cli({"create", "pak", (dir / "src").string(), (dir / "c.pak").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    run = cli({"convert", (dir / "c.pak").string(), "hog", (dir / "c.hog").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "'averylongname.txt' stored as 'averylongnam' (names of at most 12 characters)\n");
+}
+
+// Paths in what the edits print are escaped as in every other message: no control character reaches
+// the terminal.
+TEST(CliEdit, SavedAndCreatedPathsAreEscaped) {
+    if (test::cliIsWindows()) GTEST_SKIP() << "Windows file names hold no control characters";
+    TempDir dir;
+    test::writeFile(dir / "src" / "a.txt", "a");
+    const auto container = dir / "evil\x1b[2J.pak";
+    auto run = cli({"create", "pak", (dir / "src").string(), container.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Created File " + (dir / "evil\\x1b[2J.pak").string() + "\n");
+    run = cli({"rename", container.string(), "a.txt", "b.txt"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Saved File " + (dir / "evil\\x1b[2J.pak").string() + "\n");
+}
+
+// What the file system hands the edits: a name holding "\\", a link as the container, FIFOs and
+// links in a folder. Each is refused or said, never taken silently for something else.
+TEST(CliEdit, WhatTheFileSystemHandsIsRefusedOrSaid) {
+    if (test::cliIsWindows()) GTEST_SKIP() << "Windows has no \\ in names, FIFOs or plain symbolic links";
+    TempDir dir;
+    const auto pak = makeContainer(dir, "pak");
+    const auto before = test::readFile(pak);
+
+    // A single file named back\slash.txt: as create refuses it, so does add.
+    test::writeFile(dir / "back\\slash.txt", "x");
+    auto run = cli({"add", pak.string(), (dir / "back\\slash.txt").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("folder separator"), std::string::npos) << run.err;
+    EXPECT_EQ(test::readFile(pak), before);
+
+    // A link given as the container: the file it points to is edited, the link kept.
+    const auto link = dir / "link.pak";
+    fs::create_symlink(pak, link);
+    test::writeFile(dir / "new.voc", "new");
+    run = cli({"add", link.string(), (dir / "new.voc").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(listOf(pak), "intro.anm\npal.plt\nnew.voc\n");
+    run = cli({"rename", link.string(), "intro.anm", "intro2.anm", "--no-in-place"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(listOf(pak), "intro2.anm\npal.plt\nnew.voc\n");
+
+    // A FIFO and a dangling link in a folder given to add and to create: skipped, each said.
+    const auto folder = dir / "maps";
+    test::writeFile(folder / "e1m1.bsp", "map");
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(dir / "nowhere", folder / "dangling");
+    for (const std::vector<std::string> args :
+         {std::vector<std::string>{"add", pak.string(), folder.string()},
+          std::vector<std::string>{"create", "jk-gob", folder.string(), (dir / "new.gob").string()}}) {
+        SCOPED_TRACE(args[0]);
+        run = cli(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("skipping " + (folder / "pipe").string() + ": not a regular file\n"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find("skipping " + (folder / "dangling").string() + ": not a regular file\n"),
+                  std::string::npos)
+            << run.err;
+    }
+    EXPECT_EQ(listOf(dir / "new.gob"), "e1m1.bsp\n");
+}
+
 TEST(CliEdit, EveryEditCommandHasHelp) {
     for (const std::string command : {"add", "remove", "rename", "convert"}) {
         const auto run = cli({command, "--help"});
         EXPECT_EQ(run.exitCode, 0) << command;
         EXPECT_EQ(run.out.rfind("Usage: vexa-cli " + command, 0), 0u) << run.out;
+    }
+    // The edits say what really happens: in place where the kind allows, links followed.
+    for (const std::string command : {"add", "remove", "rename"}) {
+        const auto out = cli({command, "--help"}).out;
+        for (const auto* said : {"A Dark Forces GOB or PAK whose kept entries", "in place", "symbolic link",
+                                 "refused, naming", "except in PAK."})
+            EXPECT_NE(out.find(said), std::string::npos) << command << ": " << said << "\n" << out;
     }
 }
 

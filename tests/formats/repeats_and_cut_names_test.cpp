@@ -103,8 +103,10 @@ TEST(CutNames, LfdTypesKeepOnlyCharactersAFileNameHolds) {
 TEST(CutNames, GatheringRefusesANameHoldingABackslash) {
     TempDir src;
     test::writeFile(src / "sub" / "back\\slash.txt", "x");
-    for (const auto& gather : {GatherFolderTree, GatherFolderFiles}) {
-        const auto root = gather == GatherFolderFiles ? src / "sub" : src.path();
+    using Gather = SourceFileList (*)(const fs::path&);
+    const Gather flat = GatherFolderFiles;
+    for (const Gather gather : {static_cast<Gather>(GatherFolderTree), flat}) {
+        const auto root = gather == flat ? src / "sub" : src.path();
         try {
             gather(root);
             ADD_FAILURE() << "accepted";

@@ -101,6 +101,8 @@ TEST(PictureRead, DamagedOrUnhandledFilesAreRefusedWithTheReason) {
     sixteen[28] = 16;
     auto hugeTable = test::indexedBmp(3, 2, Bytes(6, 0), {{0, 0, 0}});
     hugeTable[46] = 0x2C, hugeTable[47] = 0x01; // 300 colours
+    // Two colours in the table; the last pixel uses colour 5.
+    const auto pastTable = test::indexedBmp(3, 2, Bytes{0, 1, 0, 1, 0, 5}, {{0, 0, 0}, {255, 255, 255}});
     auto wide = good;
     wide[18] = 0x01, wide[19] = 0x40, wide[20] = 0; // 16385 pixels wide
     auto zeroHigh = good;
@@ -128,6 +130,7 @@ TEST(PictureRead, DamagedOrUnhandledFilesAreRefusedWithTheReason) {
         {"rle.bmp", rle, "RLE8"},
         {"sixteen.bmp", sixteen, "16-bit"},
         {"table.bmp", hugeTable, "300 entries"},
+        {"index.bmp", pastTable, "uses colour 5 of a colour table of 2"},
         {"wide.bmp", wide, "16385 x 2"},
         {"zero.bmp", zeroHigh, "3 x 0"},
         {"core.bmp", coreHeader, "12 bytes"},

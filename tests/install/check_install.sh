@@ -47,7 +47,8 @@ for file in bin/vexa bin/vexa-cli \
     share/vexa/Data/default_jk_mat.pal share/vexa/Data/default_quake1.pal share/vexa/Data/default_quake2.pal \
     share/vexa/Help/index.html share/applications/vexa.desktop share/icons/hicolor/scalable/apps/vexa.svg \
     share/metainfo/org.vexa.vexa.metainfo.xml share/mime/packages/vexa.xml \
-    share/man/man1/vexa.1 share/man/man1/vexa-cli.1 share/bash-completion/completions/vexa-cli; do
+    share/man/man1/vexa.1 share/man/man1/vexa-cli.1 share/bash-completion/completions/vexa-cli \
+    share/doc/vexa/copyright; do
     [ -f "$prefix/$file" ] || fail "missing $file"
 done
 hidden=$(find "$share/vexa" -name '.*')
@@ -60,6 +61,9 @@ done
 check_silent "desktop-file-validate" desktop-file-validate "$share/applications/vexa.desktop"
 check "appstreamcli validate" appstreamcli validate --no-net --pedantic --no-color \
     "$share/metainfo/org.vexa.vexa.metainfo.xml"
+grep -q "<project_license>GPL-3.0-or-later</project_license>" "$share/metainfo/org.vexa.vexa.metainfo.xml" ||
+    fail "the metainfo names no project licence"
+grep -q "^License: GPL-3.0-or-later" "$share/doc/vexa/copyright" || fail "the copyright file names no licence"
 check_silent "xmllint of the icon" xmllint --noout "$share/icons/hicolor/scalable/apps/vexa.svg"
 check_silent "xmllint of the mime file" xmllint --noout "$share/mime/packages/vexa.xml"
 check "update-mime-database" update-mime-database "$share/mime"
