@@ -15,6 +15,8 @@ packages=(
   freedoom
   # make bench: DeuTex is the reference of converting a WAD's pictures
   deutex
+  # a test counts the system calls of an extraction
+  strace
   xvfb xauth
   # the install tree's test runs the desktop's own validators; make package needs dpkg-shlibdeps
   desktop-file-utils appstream shared-mime-info libxml2-utils libglib2.0-bin man-db groff-base dpkg-dev

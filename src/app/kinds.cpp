@@ -38,6 +38,11 @@ std::shared_ptr<const ContainerReader> readContainer(ContainerType kind,
 }
 
 OpenedContainer openContainer(std::shared_ptr<const ByteSource> source, std::string_view name) {
+    // Detection reads the header too (some kinds claim a file by its directory): no save in place
+    // points it elsewhere before the directory is read.
+    const auto held = source; // outlives the hold, whatever becomes of the reader
+    std::optional<InputFile::DirectoryHold> hold;
+    if (const auto* file = held->file(); file == held.get()) hold.emplace(file->handle());
     const auto kind = detectKind(*source, name);
     return {findKind(kind), readContainer(kind, std::move(source))};
 }

@@ -42,6 +42,8 @@ Opened openFile(const std::string& path, const GamePalettePaths& games, Palette&
     std::error_code ec;
     if (fs::is_regular_file(path, ec)) {
         const auto bytes = openFileBytes(path);
+        // Detection reads the header too: no save in place points it elsewhere before the directory is read.
+        const auto hold = bytes->file()->holdDirectory();
         const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
         loadKindPalette(code, games, current);
         return {code, readContainer(code, bytes)};

@@ -1,6 +1,8 @@
 #include "formats/container.h"
 
 #include "base/errors.h"
+#include "base/file_io.h"
+#include "base/platform.h"
 
 #include <algorithm>
 
@@ -54,14 +56,22 @@ void ContainerReader::ExtractEntry(const OutputPath& outputPath, std::size_t ind
 
 void RecordArchive::ReadDirectory(std::shared_ptr<const ByteSource> archive) {
     outputNames_.clear();
-    SetArchive(archive->path(), archive);
     // The records are the rows: an archive of 100,000 entries is held once, as it is read. A file is
     // read while no save in place by another process points its header elsewhere.
-    auto rows = [&] {
-        std::optional<InputFile::DirectoryHold> hold;
-        if (archive->file() == archive.get()) hold.emplace(archive->file()->handle());
-        return ParseDirectory(*archive);
-    }();
+    const auto opened = archive; // holds the file the hold is on
+    std::optional<InputFile::DirectoryHold> hold;
+    if (const auto* file = opened->file(); file == opened.get()) {
+        hold.emplace(file->handle());
+        // A save in place that ended between the open and the hold may have grown the file (while
+        // detection looked at its header): the file is read as it is now, or its new directory would
+        // be measured against the old size.
+        platform::NodeInfo now;
+        if (platform::lookAtOpen(file->handle(), now) == 0 && now.size != opened->size())
+            archive = openFileBytes(opened->path());
+    }
+    SetArchive(archive->path(), archive);
+    auto rows = ParseDirectory(*archive);
+    hold.reset();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         auto& row = rows[i];
         row.damaged = !rangeFits(archive->size(), row.offset.value_or(0), row.size.value_or(0));

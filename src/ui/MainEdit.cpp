@@ -309,9 +309,21 @@ void TPdlg::SaveAsClick() {
                                                 qText(document_.edits().edit()->path()), filters, current);
         if (!chosen || chosen->filter < 0 || static_cast<std::size_t>(chosen->filter) >= kinds.size()) return;
         if (!mayReplace(prompts_, chosen->path)) return;
-        saveEdits(
-            Document::SaveTarget{fsPath(chosen->path), kinds[static_cast<std::size_t>(chosen->filter)].code},
-            {});
+        const auto kind = kinds[static_cast<std::size_t>(chosen->filter)].code;
+        // Names too long for the other kind are cut as New_C cuts them, but not unseen.
+        if (const auto cut = document_.edits().edit()->cutNames(kind); !cut.empty()) {
+            auto text = QString::number(cut.size()) +
+                        (cut.size() == 1 ? QStringLiteral(" name is") : QStringLiteral(" names are")) +
+                        QStringLiteral(" too long for ") + qView(kindName(kind)) +
+                        QStringLiteral(" and will be cut:");
+            constexpr std::size_t kNamesShown = 10;
+            for (std::size_t i = 0; i < cut.size() && i < kNamesShown; ++i)
+                text += QStringLiteral("\n") + qText(cut[i].given) + QStringLiteral(" \u2192 ") +
+                        qText(cut[i].stored);
+            if (cut.size() > kNamesShown) text += QStringLiteral("\n\u2026");
+            if (prompts_.choose(text, {QStringLiteral("Save"), QStringLiteral("Cancel")}) != 0) return;
+        }
+        saveEdits(Document::SaveTarget{fsPath(chosen->path), kind}, {});
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/wad_batch.h"
 #include "base/errors.h"
+#include "formats/writer.h"
 #include "ui/BackgroundJob.h"
 #include "ui/BrowseButton.h"
 #include "ui/PageHost.h"
@@ -30,6 +31,9 @@ namespace {
 
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 22;
+
+// Between a gathered name and what the kind's fields cut it to, in the review.
+constexpr std::string_view kCutMark = "  \u2192 ";
 
 const QString kReviewText =
     QStringLiteral(" These files will be included , remove files , or press OK to create container");
@@ -280,14 +284,33 @@ void NewContainerPage::showReview() {
     std::vector<std::uint64_t> sizes;
     names.reserve(sourceFiles_.size());
     sizes.reserve(sourceFiles_.size());
+    // A name the kind's fields would cut is marked with what it becomes: nothing is cut unseen.
+    const auto* kind = chosenKind();
+    const auto writer = kind && kind->createWriter ? kind->createWriter() : nullptr;
+    const auto target = fsPath(EConName->text()); // for messages only
+    std::size_t cut = 0;
     for (const auto& file : sourceFiles_) {
-        names.push_back(file.name);
+        auto shown = file.name;
+        try {
+            if (writer)
+                if (const auto c = cutName(*writer, WriterEntry{file.name, file.size, {}}, target)) {
+                    shown += std::string(kCutMark) + c->stored;
+                    ++cut;
+                }
+        } catch (const Error&) {
+            // A name the kind cannot store at all is refused by OK with the reason.
+        }
+        names.push_back(std::move(shown));
         sizes.push_back(file.size);
     }
     window_.ShowReview(std::move(names), std::move(sizes));
     reviewing_ = true;
     setReviewLocked(true);
-    window_.SzLabText(kReviewText);
+    window_.SzLabText(cut == 0 ? kReviewText
+                               : kReviewText + QStringLiteral("; ") + QString::number(cut) +
+                                     (cut == 1 ? QStringLiteral(" name is") : QStringLiteral(" names are")) +
+                                     QStringLiteral(" too long for this kind and will be cut (marked ") +
+                                     qView(kCutMark).trimmed() + QStringLiteral(")"));
     window_.FszlabSize(SourceTotalSize(sourceFiles_));
 }
 

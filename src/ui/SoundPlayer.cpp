@@ -83,14 +83,17 @@ void SoundPlayer::play() {
     sink_ = std::make_unique<QAudioSink>(device, format);
     connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
         // The end of the samples: stopped, ready to play again from the start.
-        if (state == QAudio::IdleState) QMetaObject::invokeMethod(this, [this] { stop(); }, Qt::QueuedConnection);
+        if (state == QAudio::IdleState)
+            QMetaObject::invokeMethod(
+                this, [this] { stop(); }, Qt::QueuedConnection);
         showState();
     });
     buffer_.close();
     buffer_.open(QIODevice::ReadOnly);
     sink_->start(&buffer_);
     if (sink_->error() != QAudio::NoError) {
-        failure_ = QStringLiteral("The sound device refused to play (error %1)").arg(static_cast<int>(sink_->error()));
+        failure_ = QStringLiteral("The sound device refused to play (error %1)")
+                       .arg(static_cast<int>(sink_->error()));
         sink_.reset();
     }
     showState();

@@ -172,10 +172,8 @@ TEST_F(TextureWadEdit, RenameRemoveAndRefusals) {
     const Refusal refusals[] = {
         {"a file that is not a picture", [&](ContainerEdit& e) { e.add(notPicture); }, "only PNG and BMP"},
         {"a name longer than 15 bytes", [&](ContainerEdit& e) { e.add(picture, "a_name_of_16_byt"); }, "16"},
-        {"a name another lump has in other letter case", [&](ContainerEdit& e) { e.add(picture, "BRICK"); },
-         "would be stored as"},
-        {"a rename onto another lump's name", [&](ContainerEdit& e) { e.rename(1, "Brick"); },
-         "would be stored"},
+        {"a rename onto another lump's name in other letter case",
+         [&](ContainerEdit& e) { e.rename(1, "Brick"); }, "the entry 'brick' is there"},
         {"a side that is no multiple of 16",
          [&](ContainerEdit& e) {
              const auto odd = dir_ / "odd.png";
@@ -196,6 +194,13 @@ TEST_F(TextureWadEdit, RenameRemoveAndRefusals) {
         EXPECT_FALSE(edit.modified());
     }
 
+    {
+        // WAD names ignore letter case: a picture added as BRICK takes the place of brick.
+        auto replaced = open(path, ContainerType::Q1Wad2);
+        const auto rows = replaced.rowCount();
+        replaced.add(picture, "BRICK");
+        EXPECT_EQ(replaced.rowCount(), rows);
+    }
     auto edit = open(path, ContainerType::Q1Wad2);
     edit.rename(*edit.find("brick"), "brick.old"); // an ending is no type: the lump stays a texture
     edit.remove({*edit.find("PALETTE")});

@@ -96,7 +96,7 @@ TEST(CliEdit, FailuresLeaveTheContainerAndSayWhy) {
         {{"convert", c.string(), "pak", c.string()}, 1, "the open container"},
         {{"rename", c.string(), "intro.anm"}, 2, "rename takes"},
         {{"add", c.string()}, 2, "add takes"},
-        {{"convert", c.string(), "hl-wad", (dir / "w").string()}, 2, "unknown container kind"},
+        {{"convert", c.string(), "no-such-kind", (dir / "w").string()}, 2, "unknown container kind"},
         {{"add", c.string(), "a", "b", "--as", "x"}, 2, "one PATH"},
     };
     for (const auto& k : cases) {

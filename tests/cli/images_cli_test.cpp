@@ -94,7 +94,7 @@ TEST(CliImages, BadPalettesAndDamagedImagesAreReported) {
         {{"--palette", "quake2="}, 2, "--palette takes GAME=FILE"},
         {{"--palette", "quake2=" + (in / "short.pal").string()},
          1,
-         "That does not appear to be the correct file type or no palette is in that file"},
+         "a palette file holds 768 bytes, this one has 700"},
         {{"--palette", "quake2=" + (in / "gone.pal").string()},
          1,
          "Cannot open file " + (in / "gone.pal").string()},

@@ -4,6 +4,7 @@
 
 #include "WindowFixture.h"
 #include "app/kinds.h"
+#include "base/Files_global.h"
 #include "support/gob_layout.h"
 #include "ui/FilesPage.h"
 
@@ -320,6 +321,30 @@ TEST_F(Edit, AFailedSaveKeepsTheEditsAndAChangeOnDiskOffersSaveAs) {
     EXPECT_EQ(readPak(copy), Entries({kSample[1], kSample[2]}));
     EXPECT_EQ(window->CurrentType(), ContainerType::Pak);
     EXPECT_EQ(window->windowTitle(), "VEXA ver 0.3 - copy.pak");
+}
+
+TEST_F(Edit, SaveAsSaysWhichNamesTheOtherKindCutsBeforeWriting) {
+    test::writeFile(work / "src" / "averylongname.txt", test::patternBytes(4, 1));
+    test::writeFile(work / "src" / "SHORT.TXT", test::patternBytes(3, 2));
+    const auto pak = work / "long.pak";
+    findCreatableKind("pak")->createWriter()->WriteContainer(pak, work / "src",
+                                                             GatherFolderTree(work / "src"), nullptr);
+    start();
+    open(pak);
+    const auto copy = work / "copy.gob";
+    for (const char* answer : {"Cancel", "Save"}) {
+        SCOPED_TRACE(answer);
+        prompts.questions.clear();
+        prompts.saveAsAnswers.push_back(test::ScriptedPrompts::SaveAs{q(copy), "Dark Forces GOB"});
+        prompts.choiceAnswers.push_back(answer);
+        trigger("SaveAs1");
+        ASSERT_EQ(prompts.questions.size(), 1);
+        EXPECT_EQ(prompts.questions[0], "1 name is too long for Dark Forces GOB and will be cut:\n"
+                                        "averylongname.txt \u2192 averylongna");
+        EXPECT_EQ(fs::exists(copy), std::string_view(answer) == "Save");
+    }
+    EXPECT_EQ(readGob(copy),
+              Entries({{"SHORT.TXT", test::patternBytes(3, 2)}, {"averylongna", test::patternBytes(4, 1)}}));
 }
 
 TEST_F(Edit, CancellingASaveLeavesTheFileAndTheEdits) {

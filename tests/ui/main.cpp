@@ -33,7 +33,8 @@ class NullSoundServer {
         qunsetenv("PULSE_SERVER");
         server_.setProgram(program);
         server_.setArguments({QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                              QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--load=module-null-sink"),
+                              QStringLiteral("--exit-idle-time=-1"),
+                              QStringLiteral("--load=module-null-sink"),
                               QStringLiteral("--load=module-native-protocol-unix")});
         server_.setProcessChannelMode(QProcess::ForwardedOutputChannel); // its warnings are not ours
         server_.setStandardErrorFile(QProcess::nullDevice());

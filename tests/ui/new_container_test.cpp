@@ -443,6 +443,19 @@ TEST_F(NewContainer, AFailingWriteIsReportedAndNothingIsLeftBehind) {
     EXPECT_EQ(readBack(work / "fixed.gob", work.path()).rows, (QStringList{"A.ANM", "C.VOC"}));
 }
 
+TEST_F(NewContainer, TheReviewMarksEachNameTheKindWillCutAndCountsThem) {
+    const auto folder = work / "long";
+    test::writeFile(folder / "averylongname.txt", std::string_view("x"));
+    test::writeFile(folder / "SHORT.TXT", std::string_view("y"));
+    begin(itemOf("df-gob"), folder);
+    EXPECT_EQ(rows(), (QStringList{"SHORT.TXT", "averylongname.txt  \u2192 averylongna"}));
+    EXPECT_TRUE(text("SLab").contains("1 name is too long for this kind and will be cut"))
+        << text("SLab").toStdString();
+    // A kind that stores the name whole marks nothing.
+    begin(itemOf("pak"), folder);
+    EXPECT_EQ(rows(), (QStringList{"SHORT.TXT", "averylongname.txt"}));
+}
+
 TEST_F(NewContainer, OkOverAnExistingContainerAsksBeforeReplacingIt) {
     const auto target = work / "old.lab";
     test::writeFile(target, std::string_view("old container"));
