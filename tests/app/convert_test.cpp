@@ -9,6 +9,7 @@
 #include "images/image_builders.h"
 #include "images/png_decode.h"
 #include "media/media_builders.h"
+#include "support/container_builders.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -26,20 +27,10 @@ struct Lump {
 };
 
 Bytes doomWad(const std::vector<Lump>& lumps) {
-    ByteBuilder data, directory;
-    std::uint32_t at = 12;
-    for (const auto& lump : lumps) {
-        directory.u32(at).u32(static_cast<std::uint32_t>(lump.data.size())).name(lump.name, 8);
-        data.raw(lump.data);
-        at += static_cast<std::uint32_t>(lump.data.size());
-    }
-    return ByteBuilder()
-        .raw("PWAD")
-        .u32(static_cast<std::uint32_t>(lumps.size()))
-        .u32(at)
-        .raw(data.bytes())
-        .raw(directory.bytes())
-        .bytes();
+    test::NamedBytes named;
+    for (const auto& lump : lumps)
+        named.emplace_back(lump.name, lump.data);
+    return test::doomWadOf(named);
 }
 
 // A WAD of every Doom content kind, a lump that does not decode (a texture list without its PNAMES

@@ -8,6 +8,7 @@
 #include "formats/texture_builders.h"
 #include "images/content_builders.h"
 #include "images/image_builders.h"
+#include "support/container_builders.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -17,41 +18,10 @@ namespace {
 
 using test::ByteBuilder;
 using test::Bytes;
+using test::doomWadOf;
+using test::lfdOf;
+using test::pakOf;
 using test::TempDir;
-
-Bytes pakOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
-    ByteBuilder data, directory;
-    std::uint32_t at = 12;
-    for (const auto& [name, bytes] : entries) {
-        directory.name(name, 56).u32(at).u32(static_cast<std::uint32_t>(bytes.size()));
-        data.raw(bytes);
-        at += static_cast<std::uint32_t>(bytes.size());
-    }
-    return ByteBuilder()
-        .raw("PACK")
-        .u32(at)
-        .u32(static_cast<std::uint32_t>(64 * entries.size()))
-        .raw(data.bytes())
-        .raw(directory.bytes())
-        .bytes();
-}
-
-Bytes wadOf(const std::vector<std::pair<std::string, Bytes>>& lumps) {
-    ByteBuilder data, directory;
-    std::uint32_t at = 12;
-    for (const auto& [name, bytes] : lumps) {
-        directory.u32(at).u32(static_cast<std::uint32_t>(bytes.size())).name(name, 8);
-        data.raw(bytes);
-        at += static_cast<std::uint32_t>(bytes.size());
-    }
-    return ByteBuilder()
-        .raw("PWAD")
-        .u32(static_cast<std::uint32_t>(lumps.size()))
-        .u32(at)
-        .raw(data.bytes())
-        .raw(directory.bytes())
-        .bytes();
-}
 
 // The file at path below the tree's root, read whole through the tree.
 Bytes readPath(MountTree& tree, const std::string& path) {
@@ -116,12 +86,12 @@ TEST(MountTree, ConvertedFilesAreDecodedWhenAskedForAndKeptInABoundedCache) {
     const auto sprite = test::doomPicture(3, 4, -1, 2, {{{0, {1, 2}}}, {}, {{1, {3}}, {3, {4}}}});
     const auto patch = test::doomPicture(2, 2, 0, 0, {{{0, {5, 6}}}, {{0, {7, 8}}}});
     test::writeFile(dir / "d.wad",
-                    wadOf({{"PLAYPAL", test::knownPalette(3)},
-                           {"TROOA1", sprite},
-                           {"WALLPAT", patch},
-                           {"PNAMES", test::patchNames({"WALLPAT"})},
-                           {"TEXTURE1", test::textureList({{"WALL", 4, 2, {{0, 0, 0}, {2, 0, 0}}},
-                                                           {"DOOR", 2, 2, {{0, 0, 0}}}})}}));
+                    doomWadOf({{"PLAYPAL", test::knownPalette(3)},
+                               {"TROOA1", sprite},
+                               {"WALLPAT", patch},
+                               {"PNAMES", test::patchNames({"WALLPAT"})},
+                               {"TEXTURE1", test::textureList({{"WALL", 4, 2, {{0, 0, 0}, {2, 0, 0}}},
+                                                               {"DOOR", 2, 2, {{0, 0, 0}}}})}}));
     // A cache smaller than one file: every read decodes again, and still reads the same bytes.
     MountTree::Options converting;
     converting.convert = true;

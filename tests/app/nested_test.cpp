@@ -4,6 +4,7 @@
 #include "app/nested.h"
 #include "base/errors.h"
 #include "formats/texture_builders.h"
+#include "support/container_builders.h"
 #include "support/gob_layout.h"
 #include "support/test_files.h"
 
@@ -14,40 +15,10 @@ namespace {
 
 using test::ByteBuilder;
 using test::Bytes;
+using test::doomWadOf;
+using test::lfdOf;
+using test::pakOf;
 using test::TempDir;
-
-Bytes pakOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
-    ByteBuilder data, directory;
-    std::uint32_t at = 12;
-    for (const auto& [name, bytes] : entries) {
-        directory.name(name, 56).u32(at).u32(static_cast<std::uint32_t>(bytes.size()));
-        data.raw(bytes);
-        at += static_cast<std::uint32_t>(bytes.size());
-    }
-    return ByteBuilder()
-        .raw("PACK")
-        .u32(at)
-        .u32(static_cast<std::uint32_t>(64 * entries.size()))
-        .raw(data.bytes())
-        .raw(directory.bytes())
-        .bytes();
-}
-
-Bytes lfdOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
-    // RMAP: a 16-byte record per entry (type, name, size) after its own; then each entry's record and bytes.
-    ByteBuilder map, body;
-    map.raw("RMAP").name("resource", 8).u32(static_cast<std::uint32_t>(16 * entries.size()));
-    for (const auto& [name, bytes] : entries) {
-        const auto dot = name.find('.');
-        ByteBuilder record;
-        record.name(name.substr(dot + 1), 4)
-            .name(name.substr(0, dot), 8)
-            .u32(static_cast<std::uint32_t>(bytes.size()));
-        map.raw(record.bytes());
-        body.raw(record.bytes()).raw(bytes);
-    }
-    return ByteBuilder().raw(map.bytes()).raw(body.bytes()).bytes();
-}
 
 struct Tree {
     TempDir dir;

@@ -6,6 +6,7 @@
 #include "formats/texture_builders.h"
 #include "images/content_builders.h"
 #include "images/image_builders.h"
+#include "support/container_builders.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,9 @@ namespace fs = std::filesystem;
 using test::ByteBuilder;
 using test::Bytes;
 using test::cli;
+using test::doomWadOf;
+using test::lfdOf;
+using test::pakOf;
 using test::TempDir;
 
 constexpr long kFuseMagic = 0x65735546;
@@ -117,40 +121,6 @@ struct ForegroundMount {
         if (pid > 0) stop(SIGKILL);
     }
 };
-
-Bytes pakOf(const std::vector<std::pair<std::string, Bytes>>& entries) {
-    ByteBuilder data, directory;
-    std::uint32_t at = 12;
-    for (const auto& [name, bytes] : entries) {
-        directory.name(name, 56).u32(at).u32(static_cast<std::uint32_t>(bytes.size()));
-        data.raw(bytes);
-        at += static_cast<std::uint32_t>(bytes.size());
-    }
-    return ByteBuilder()
-        .raw("PACK")
-        .u32(at)
-        .u32(static_cast<std::uint32_t>(64 * entries.size()))
-        .raw(data.bytes())
-        .raw(directory.bytes())
-        .bytes();
-}
-
-Bytes doomWadOf(const std::vector<std::pair<std::string, Bytes>>& lumps) {
-    ByteBuilder data, directory;
-    std::uint32_t at = 12;
-    for (const auto& [name, bytes] : lumps) {
-        directory.u32(at).u32(static_cast<std::uint32_t>(bytes.size())).name(name, 8);
-        data.raw(bytes);
-        at += static_cast<std::uint32_t>(bytes.size());
-    }
-    return ByteBuilder()
-        .raw("PWAD")
-        .u32(static_cast<std::uint32_t>(lumps.size()))
-        .u32(at)
-        .raw(data.bytes())
-        .raw(directory.bytes())
-        .bytes();
-}
 
 // Every file below folder (as ls -R walks it), relative path to bytes.
 std::map<std::string, Bytes> filesBelow(const fs::path& folder) {

@@ -6,6 +6,7 @@
 #include "WindowFixture.h"
 #include "images/content_builders.h"
 #include "media/media_builders.h"
+#include "support/container_builders.h"
 #include "ui/EndoomView.h"
 #include "ui/FileListModel.h"
 #include "ui/PicturePreview.h"
@@ -42,20 +43,10 @@ struct Lump {
 };
 
 Bytes doomWad(const std::vector<Lump>& lumps) {
-    ByteBuilder data, directory;
-    std::uint32_t at = 12;
-    for (const auto& lump : lumps) {
-        directory.u32(at).u32(static_cast<std::uint32_t>(lump.data.size())).name(lump.name, 8);
-        data.raw(lump.data);
-        at += static_cast<std::uint32_t>(lump.data.size());
-    }
-    return ByteBuilder()
-        .raw("PWAD")
-        .u32(static_cast<std::uint32_t>(lumps.size()))
-        .u32(at)
-        .raw(data.bytes())
-        .raw(directory.bytes())
-        .bytes();
+    test::NamedBytes named;
+    for (const auto& lump : lumps)
+        named.emplace_back(lump.name, lump.data);
+    return test::doomWadOf(named);
 }
 
 // Two palettes in PLAYPAL; pictures are painted with the first.
