@@ -49,8 +49,8 @@ mkdir -p "$OUT/wad3"
 "$BIN/bench-gen" pngs "$OUT/pngs" 1000
 "$CLI" import wad3 "$OUT/imported.wad" "$OUT"/pngs/*.png >/dev/null # the reference's input
 FREEDOOM=/usr/share/games/doom/freedoom2.wad # the real WAD whose pictures and sounds are converted
-# A game folder of 200 containers, 300,000 entries, 1 GiB; the name is in one GOB and one nested WAD2.
-"$BIN/bench-gen" game "$OUT/game" 200 300000 1073741824
+# A game folder of 200 containers, 300,000 entries, 2 GiB; the name is in one GOB and one nested WAD2.
+"$BIN/bench-gen" game "$OUT/game" 200 300000 2147483648
 mkdir -p "$OUT/program"
 cp -r "$ROOT/data/Data" "$OUT/program/Data" # the default palettes the window loads at start
 sync
@@ -272,7 +272,7 @@ row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list
 row 'import 1,000 PNG 256 x 256 into a WAD3' import.vexa import.extract 'extract of that WAD3 to BMP' 3 65
 row 'extract --convert, freedoom2.wad' convert.vexa convert.deutex 'DeuTex -extract -png' 0.25 64
 row 'extract --convert, freedoom2.wad' convert.vexa convert.raw 'vexa-cli extract (lumps as stored)' 3
-row 'find a name in 200 containers, 300,000 entries, 1 GiB' find.vexa find.grep 'grep -rl' 0.1 64
+row 'find a name in 200 containers, 300,000 entries, 2 GiB' find.vexa find.grep 'grep -rl' 0.1 64
 
 scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)
 scroll_total=$(for r in $(seq 1 "$REPS"); do awk '{ print $2 }' "$OUT/runs/window.scroll.$r"; done | median)

@@ -4,6 +4,7 @@
 #include "base/file_io.h"
 #include "base/filter.h"
 #include "base/platform.h"
+#include "formats/entry_heads.h"
 
 #include <algorithm>
 #include <set>
@@ -46,44 +47,28 @@ ByteSpan spanOf(const ByteSource& bytes) {
     return {bytes.fileOffset(), bytes.size()};
 }
 
-// Whether entries are containers, by the first bytes that detection looks at and their names, read in
-// windows of the container as the entries lie in it.
-class FirstBytes {
-  public:
-    explicit FirstBytes(const ContainerReader& reader) : reader_(reader) {}
-
-    bool holdsContainer(std::size_t index) {
-        const auto& row = reader_.Rows()[index];
-        const auto* archive = reader_.Archive();
-        if (row.damaged || !row.offset || !row.size || !archive || reader_.ListedFolder()) return false;
-        const auto at = *row.offset;
-        const auto count = std::min<std::uint64_t>(*row.size, kDetectionBytes);
+// Which entries hold a container the program opens, by the first bytes detection looks at and their
+// names; entries that cannot be read here are not (their container's search says so when opened).
+std::vector<bool> holdsContainers(const ContainerReader& reader) {
+    const auto& rows = reader.Rows();
+    std::vector<bool> holds(rows.size(), false);
+    if (!reader.Archive() || reader.ListedFolder()) return holds;
+    EntryHeads heads(reader, kDetectionBytes);
+    std::vector<std::uint8_t> own;
+    for (const auto i : heads.offsetOrder()) {
+        if (rows[i].damaged) continue;
         try {
-            if (at < start_ || at - start_ + count > window_.size()) {
-                start_ = at;
-                window_.resize(static_cast<std::size_t>(
-                    std::min<std::uint64_t>(kWindow, archive->size() - std::min(at, archive->size()))));
-                window_.resize(archive->readSome(at, window_));
-            }
+            const auto head = heads.head(i, own);
+            if (head.empty()) continue;
+            const auto& name = rows[i].name;
+            const auto slash = name.find_last_of("\\/");
+            const auto kind = detectKind(head, slash == std::string::npos ? name : name.substr(slash + 1));
+            holds[i] = kind != ContainerType::Unknown && !isImageKind(kind);
         } catch (const Error&) {
-            return false; // its container's bytes cannot be read here: its search says so when opened
         }
-        if (at - start_ + count > window_.size()) return false;
-        const auto leaf = row.name.substr(
-            row.name.find_last_of("\\/") == std::string::npos ? 0 : row.name.find_last_of("\\/") + 1);
-        const auto kind =
-            detectKind(std::span<const std::uint8_t>(window_).subspan(static_cast<std::size_t>(at - start_),
-                                                                      static_cast<std::size_t>(count)),
-                       leaf);
-        return kind != ContainerType::Unknown && !isImageKind(kind);
     }
-
-  private:
-    static constexpr std::uint64_t kWindow = 16u << 10;
-    const ContainerReader& reader_;
-    std::vector<std::uint8_t> window_;
-    std::uint64_t start_ = 0;
-};
+    return holds;
+}
 
 class Search {
   public:
@@ -106,12 +91,9 @@ class Search {
             if (!kinds.empty() && matches(rows[i], contentOf(i)))
                 out_.found.push_back({shown, i, rows[i].name, rows[i].size, contentOf(i)});
         if (level >= query_.levels && level < kMaxNesting) return;
-        FirstBytes heads(reader);
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const bool container =
-                kinds.empty() ? heads.holdsContainer(i) : contentOf(i) == Content::Container;
-            if (container) inner(opened, i, outer, level);
-        }
+        const auto holds = kinds.empty() ? holdsContainers(reader) : std::vector<bool>();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (kinds.empty() ? holds[i] : contentOf(i) == Content::Container) inner(opened, i, outer, level);
     }
 
     FileFindings take() { return std::move(out_); }

@@ -3,6 +3,7 @@
 #include "base/errors.h"
 #include "base/text.h"
 #include "formats/entry_checks.h"
+#include "formats/entry_heads.h"
 #include "images/DF_BM.h"
 #include "images/JK_BM.h"
 #include "images/JK_Mat.h"
@@ -26,7 +27,6 @@
 #include <algorithm>
 #include <array>
 #include <map>
-#include <numeric>
 
 namespace vexa {
 
@@ -441,40 +441,6 @@ char sectionMarker(std::string_view name, bool& start) {
 
 // Reads the first bytes of many entries of one container: where they are ranges of it, through
 // windows of it in the order they lie, so 100,000 small entries cost a few reads, not 100,000.
-class HeadReader {
-  public:
-    explicit HeadReader(const ContainerReader& reader) : reader_(reader) {}
-
-    std::span<const std::uint8_t> head(std::size_t index, std::vector<std::uint8_t>& own) {
-        const auto& row = reader_.Rows()[index];
-        const auto count = std::min<std::uint64_t>(row.size.value_or(0), kContentHeadBytes);
-        const auto* archive = reader_.Archive();
-        if (count == 0 || !row.offset || row.damaged) return {};
-        if (archive && !reader_.ListedFolder()) {
-            const auto at = *row.offset;
-            if (at < windowStart_ || at + count > windowStart_ + window_.size()) {
-                windowStart_ = at;
-                const auto size = std::min<std::uint64_t>(kWindow, archive->size() - at);
-                window_.resize(static_cast<std::size_t>(size));
-                window_.resize(archive->readSome(at, window_));
-            }
-            if (at + count <= windowStart_ + window_.size())
-                return std::span<const std::uint8_t>(window_).subspan(
-                    static_cast<std::size_t>(at - windowStart_), static_cast<std::size_t>(count));
-        }
-        const auto bytes = reader_.entrySource(index);
-        own.resize(static_cast<std::size_t>(count));
-        own.resize(bytes->readSome(0, own));
-        return own;
-    }
-
-  private:
-    static constexpr std::uint64_t kWindow = 256u << 10;
-    const ContainerReader& reader_;
-    std::vector<std::uint8_t> window_;
-    std::uint64_t windowStart_ = 0;
-};
-
 std::vector<std::uint8_t> readWhole(const ContainerReader& reader, std::size_t index) {
     const auto bytes = reader.entrySource(index);
     if (bytes->size() > kMaxContentBytes)
@@ -489,12 +455,6 @@ std::vector<std::uint8_t> readWhole(const ContainerReader& reader, std::size_t i
 std::vector<const ContentKind*> classifyEntries(const ContainerReader& reader, ContainerType container) {
     const auto& rows = reader.Rows();
     std::vector<const ContentKind*> kinds(rows.size(), nullptr);
-    // Entries in the order they lie, so that the windows of heads move forward through the file.
-    std::vector<std::size_t> order(rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return rows[a].offset.value_or(0) < rows[b].offset.value_or(0);
-    });
     std::vector<char> sections(rows.size(), 0);
     if (container == ContainerType::DoomWad) {
         char section = 0;
@@ -511,7 +471,9 @@ std::vector<const ContentKind*> classifyEntries(const ContainerReader& reader, C
                                                  : &kTexture;
         return kinds;
     }
-    HeadReader heads(reader);
+    // Entries in the order they lie, so that the windows of heads move forward through the file.
+    EntryHeads heads(reader, kContentHeadBytes);
+    const auto& order = heads.offsetOrder();
     std::vector<std::uint8_t> own, whole;
     for (const auto i : order) {
         if (rows[i].damaged) continue;
