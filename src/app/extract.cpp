@@ -17,8 +17,9 @@ namespace vexa {
 
 std::optional<std::string> lowSpaceQuestion(const fs::path& target, std::int64_t freeBytes) {
     if (freeBytes >= kFreeSpaceThreshold) return std::nullopt;
-    return "There is less than 200MB remaining on drive \"" + pathText(fileSystemRoot(target)) + "\n\r\"" +
-           " Do you want to continue with extraction ?";
+    // The line breaks after the closing quote, not inside the quoted drive.
+    return "There is less than 200MB remaining on drive \"" + pathText(fileSystemRoot(target)) + "\"\n" +
+           "Do you want to continue with extraction ?";
 }
 
 std::optional<std::string> lowSpaceQuestion(const fs::path& target) {

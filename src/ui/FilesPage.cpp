@@ -280,13 +280,24 @@ void FilesPage::showColumnsOfRows() {
 }
 
 void FilesPage::fitCaptions() {
+    const auto buttons = {SBOK, SBRemove, SBExtract, SBExtract_All, SBExtract_Ext, SBCancel};
+    const auto metrics = SBExtract_All->fontMetrics();
     int widest = kButtonWidth;
-    for (auto* button : {SBOK, SBRemove, SBExtract, SBExtract_All, SBExtract_Ext, SBCancel}) {
-        const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 2 * kCaptionMargin;
-        button->setFixedWidth(std::max(kButtonWidth, needed));
-        widest = std::max(widest, button->width());
-    }
+    const auto fit = [&](const QString& caption) {
+        widest = std::max(widest, metrics.horizontalAdvance(caption) + 2 * kCaptionMargin);
+    };
+    for (auto* button : buttons)
+        fit(button->text());
+    for (const auto& caption : reservedCaptions_)
+        fit(caption);
+    for (auto* button : buttons)
+        button->setFixedWidth(widest);
     Panel1->setMinimumWidth(kColumnWidth + widest - kButtonWidth);
+}
+
+void FilesPage::reserveCaptions(const QStringList& captions) {
+    reservedCaptions_ = captions;
+    fitCaptions();
 }
 
 void FilesPage::clearFilter() {

@@ -110,6 +110,9 @@ class FilesPage : public QWidget {
     void setExtractCommandsEnabled(bool enabled, const QString& whyNot = {});
     // OK, Remove and Cancel.
     void setReviewCommandsEnabled(bool enabled);
+    // Captions the commands may be given next: the column is made wide enough for the widest now, so
+    // that it does not move when a filter turns "Extract All" into "Extract Shown".
+    void reserveCaptions(const QStringList& captions);
     // The captions of Extract and Extract All, and the hint of Extract Ext.
     void setExtractCaptions(const QString& extract, const QString& extractAll, const QString& extractExtHint);
     // The whole column, while a job runs.
@@ -145,9 +148,10 @@ class FilesPage : public QWidget {
     // Hides the columns the rows have none of; called when the rows change.
     void showColumnsOfRows();
     void clearFilter();
-    // Widens a command whose caption has outgrown 75 pixels ("Img > bmp Shown"), and the column
-    // with it, so no caption is cut; the others keep their size.
+    // Widens the commands, all alike, when a caption they may carry outgrows 75 pixels ("Img > bmp
+    // Shown"), and the column with them, so no caption is cut.
     void fitCaptions();
+    QStringList reservedCaptions_;
 
     QLineEdit* EFilter;
     FileListView* LB1;

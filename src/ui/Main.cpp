@@ -438,6 +438,9 @@ void TPdlg::SetImageCaptions() {
 void TPdlg::setAllCaptions() {
     // With a filter applied the "all" commands take the rows shown, and their captions say so.
     const bool filtered = files_->filtered();
+    // Room for both captions of the listing's kind, so a filter does not move the column.
+    files_->reserveCaptions(imageCaptions_ ? QStringList{kCaptionImageAll, kCaptionImageShown}
+                                           : QStringList{kCaptionExtractAll, kCaptionExtractShown});
     files_->setExtractCaptions(imageCaptions_ ? kCaptionImage : kCaptionExtract,
                                imageCaptions_ ? (filtered ? kCaptionImageShown : kCaptionImageAll)
                                               : (filtered ? kCaptionExtractShown : kCaptionExtractAll),

@@ -215,9 +215,8 @@ TEST(FreeSpace, AsksBelowTheThresholdOnly) {
     EXPECT_FALSE(lowSpaceQuestion("/", 200'000'000).has_value());
     const auto q = lowSpaceQuestion("/", 199'999'999);
     ASSERT_TRUE(q.has_value());
-    EXPECT_EQ(
-        *q,
-        "There is less than 200MB remaining on drive \"/\n\r\" Do you want to continue with extraction ?");
+    EXPECT_EQ(*q,
+              "There is less than 200MB remaining on drive \"/\"\nDo you want to continue with extraction ?");
     EXPECT_TRUE(lowSpaceQuestion("/", -1).has_value()); // an unanswered query counts as no room
 }
 

@@ -256,7 +256,7 @@ TEST_F(Look, ThePreviewTakesRoomOnlyOnceThereIsSomethingToShow) {
     };
     EXPECT_LT(pane()->hexBytesPerLine(), 16u);
     EXPECT_TRUE(fits()) << hex->toPlainText().toStdString();
-    window->resize(1600, 700);
+    window->resize(1800, 700);
     QTest::qWait(20);
     EXPECT_EQ(pane()->hexBytesPerLine(), 16u);
     EXPECT_TRUE(fits());
@@ -329,9 +329,18 @@ TEST_F(Look, ImageListingsSayShownInTheirOwnCaption) {
     open(folder / "WALL.BM");
     clickRow(0);
     EXPECT_EQ(control<QPushButton>("SBExtract_All")->text(), "Img > bmp All");
+    QApplication::processEvents();
+    const auto* all = control<QPushButton>("SBExtract_All");
+    const auto before = all->mapTo(window.get(), QPoint(0, 0));
+    const auto widthBefore = all->width();
     filter("wall");
-    EXPECT_EQ(control<QPushButton>("SBExtract_All")->text(), "Img > bmp Shown");
+    QApplication::processEvents();
+    EXPECT_EQ(all->text(), "Img > bmp Shown");
     EXPECT_EQ(control<QPushButton>("SBExtract")->text(), "Img > bmp");
+    // The column does not move when the caption changes, and the caption is not cut.
+    EXPECT_EQ(all->mapTo(window.get(), QPoint(0, 0)), before);
+    EXPECT_EQ(all->width(), widthBefore);
+    EXPECT_GE(all->width(), all->fontMetrics().horizontalAdvance(all->text()));
     const auto files = filesIn(extractInto("SBExtract_All"));
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files.begin()->first, "WALL.bmp");
