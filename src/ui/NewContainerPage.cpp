@@ -306,11 +306,12 @@ void NewContainerPage::showReview() {
     window_.ShowReview(std::move(names), std::move(sizes));
     reviewing_ = true;
     setReviewLocked(true);
+    // The count of cut names first: a narrow window elides the middle of the line.
     window_.SzLabText(cut == 0 ? kReviewText
-                               : kReviewText + QStringLiteral("; ") + QString::number(cut) +
+                               : QString::number(cut) +
                                      (cut == 1 ? QStringLiteral(" name is") : QStringLiteral(" names are")) +
                                      QStringLiteral(" too long for this kind and will be cut (marked ") +
-                                     qView(kCutMark).trimmed() + QStringLiteral(")"));
+                                     qView(kCutMark).trimmed() + QStringLiteral("). ") + kReviewText);
     window_.FszlabSize(SourceTotalSize(sourceFiles_));
 }
 

@@ -19,7 +19,8 @@ using test::Bytes;
 // A file in memory that counts its reads.
 class CountedBytes final : public ByteSource {
   public:
-    explicit CountedBytes(Bytes bytes) : ByteSource("counted.pak", bytes.size()), inner_(std::move(bytes), "counted.pak") {}
+    explicit CountedBytes(Bytes bytes)
+        : ByteSource("counted.pak", bytes.size()), inner_(std::move(bytes), "counted.pak") {}
     std::size_t readSome(std::uint64_t offset, std::span<std::uint8_t> buffer) const override {
         ++reads;
         const auto got = inner_.readSome(offset, buffer);
@@ -53,7 +54,8 @@ TEST(EntryHeads, EqualTheEntriesFirstBytesWithFewReads) {
         SCOPED_TRACE(c.what);
         test::NamedBytes entries;
         for (std::size_t i = 0; i < c.sizes.size(); ++i)
-            entries.push_back({"e" + std::to_string(i), test::patternBytes(c.sizes[i], static_cast<std::uint8_t>(i))});
+            entries.push_back(
+                {"e" + std::to_string(i), test::patternBytes(c.sizes[i], static_cast<std::uint8_t>(i))});
         auto bytes = std::make_shared<CountedBytes>(test::pakOf(entries));
         const auto reader = openContainer(bytes, "counted.pak").reader;
         const auto directoryReads = bytes->reads;
@@ -63,7 +65,8 @@ TEST(EntryHeads, EqualTheEntriesFirstBytesWithFewReads) {
         for (const auto i : heads.offsetOrder()) {
             const auto want = std::min(c.headBytes, c.sizes[i]);
             const auto head = heads.head(i, own);
-            EXPECT_EQ(Bytes(head.begin(), head.end()), Bytes(entries[i].second.begin(), entries[i].second.begin() + want))
+            EXPECT_EQ(Bytes(head.begin(), head.end()),
+                      Bytes(entries[i].second.begin(), entries[i].second.begin() + want))
                 << "entry " << i;
         }
         EXPECT_LE(bytes->reads - directoryReads, c.maxReads);
