@@ -41,16 +41,23 @@ bool SoundPlayer::hasOutput() {
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
-void SoundPlayer::setSound(std::optional<Sound> sound, const QString& about) {
+QString SoundPlayer::noDeviceText() {
+    return QStringLiteral("No sound device: this system offers none to play on");
+}
+
+void SoundPlayer::setSound(std::shared_ptr<const Sound> sound, const QString& about,
+                           const QString& unplayable) {
     stop();
-    sound_ = std::move(sound);
-    failure_.clear();
+    // The buffer lets go of the samples before they may go.
     pcm_.clear();
+    sound_ = std::move(sound);
+    failure_ = sound_ ? QString() : unplayable;
+    // Read where they are: a rendered song is up to 100 MiB, held once.
     if (sound_)
-        pcm_ = QByteArray(reinterpret_cast<const char*>(sound_->samples.data()),
-                          static_cast<qsizetype>(sound_->samples.size()));
+        pcm_ = QByteArray::fromRawData(reinterpret_cast<const char*>(sound_->samples.data()),
+                                       static_cast<qsizetype>(sound_->samples.size()));
     about_->setText(about);
-    play_->setVisible(sound_.has_value());
+    play_->setVisible(sound_ != nullptr);
     showState();
 }
 
@@ -62,7 +69,7 @@ void SoundPlayer::play() {
     stop();
     if (!sound_) return;
     if (!hasOutput()) {
-        failure_ = QStringLiteral("No sound device: this system offers none to play on");
+        failure_ = noDeviceText();
         showState();
         return;
     }
@@ -127,7 +134,7 @@ void SoundPlayer::showState() {
     if (!failure_.isEmpty())
         state_->setText(failure_);
     else if (sound_ && !hasOutput())
-        state_->setText(QStringLiteral("No sound device: this system offers none to play on"));
+        state_->setText(noDeviceText());
     else
         state_->setText(on ? QStringLiteral("Playing") : sound_ ? QStringLiteral("Stopped") : QString());
 }

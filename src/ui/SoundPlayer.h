@@ -1,7 +1,8 @@
 #pragma once
-// A sound entry heard in the preview: Play and Stop (Space toggles), with its length, rate and form,
-// played from the decoded samples in memory through Qt Multimedia. Where the system has no sound
-// device it says so and shows the same facts.
+// A sound or a song heard in the preview: Play and Stop (Space toggles), with its length, rate and
+// form (a song's tracks and instruments), played from the decoded or rendered samples in memory
+// through Qt Multimedia. Where the system has no sound device, or a song could not be rendered, it
+// says so and shows the same facts.
 
 #include "media/sound.h"
 
@@ -10,7 +11,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 
 class QAudioSink;
 class QLabel;
@@ -23,14 +23,17 @@ class SoundPlayer : public QWidget {
     explicit SoundPlayer(QWidget* parent = nullptr);
     ~SoundPlayer() override;
 
-    // The sound to play (nothing plays until Play), or none; about: its facts in words.
-    void setSound(std::optional<Sound> sound, const QString& about);
+    // The sound to play (nothing plays until Play), or none; about: its facts in words; unplayable:
+    // why there is no sound to play where there is something to hear.
+    void setSound(std::shared_ptr<const Sound> sound, const QString& about, const QString& unplayable = {});
     void play();
     void stop();
     void toggle();
     bool playing() const;
     // Whether the system offers a device to play on.
     static bool hasOutput();
+    // What is said where it has none.
+    static QString noDeviceText();
     // "Playing", "Stopped", or why nothing can play.
     QString stateText() const;
 
@@ -43,7 +46,7 @@ class SoundPlayer : public QWidget {
     QPushButton* play_;
     QLabel* about_;
     QLabel* state_;
-    std::optional<Sound> sound_;
+    std::shared_ptr<const Sound> sound_;
     QByteArray pcm_;
     QBuffer buffer_;
     std::unique_ptr<QAudioSink> sink_;
