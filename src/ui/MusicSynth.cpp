@@ -54,8 +54,7 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
     if (limits.rate == 0 || limits.rate > kMaxSampleRate)
         throw Error("The synthesizer cannot render at " + std::to_string(limits.rate) + " Hz");
     std::error_code error;
-    if (!std::filesystem::is_regular_file(font, error))
-        throw Error("No sound font at " + displayPath(font));
+    if (!std::filesystem::is_regular_file(font, error)) throw Error("No sound font at " + displayPath(font));
 
     const std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
     if (!settings) throw Error("The synthesizer could not start");
@@ -83,11 +82,18 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
     // The song's own length is known: one allocation, not a doubling past the cap.
     out.sound.samples.reserve(4 * std::min(maxFrames, framesOf(info.seconds, limits.rate) + tailFrames));
 
+    // FluidSynth's player goes on for seconds of silence after the last event; the song ends there.
+    const auto songEnded = [&] {
+        const auto lastTick = fluid_player_get_total_ticks(player.get());
+        return fluid_player_get_status(player.get()) != FLUID_PLAYER_PLAYING ||
+               (lastTick > 0 && fluid_player_get_current_tick(player.get()) >= lastTick);
+    };
     std::array<std::int16_t, 2 * kBlockFrames> block{};
     std::uint64_t frames = 0, rungOut = 0;
     while (frames < maxFrames) {
-        if (stop && stop->load(std::memory_order_relaxed)) throw Cancelled("The song's rendering was stopped");
-        const bool ended = fluid_player_get_status(player.get()) != FLUID_PLAYER_PLAYING;
+        if (stop && stop->load(std::memory_order_relaxed))
+            throw Cancelled("The song's rendering was stopped");
+        const bool ended = songEnded();
         if (ended && rungOut >= tailFrames) break;
         const auto count = static_cast<int>(std::min<std::uint64_t>(kBlockFrames, maxFrames - frames));
         if (fluid_synth_write_s16(synth.get(), count, block.data(), 0, 2, block.data(), 1, 2) != FLUID_OK)
@@ -106,7 +112,7 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
                 break;
         }
     }
-    out.cut = frames >= maxFrames && fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING;
+    out.cut = frames >= maxFrames && !songEnded();
     return out;
 }
 

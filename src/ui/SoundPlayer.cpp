@@ -7,9 +7,26 @@
 #include <QLabel>
 #include <QMediaDevices>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vexa::ui {
+
+namespace {
+
+// How far a sound has played, of its length: seconds with tenths for a short one, minutes otherwise.
+QString progressText(double done, double length) {
+    if (length < 60) return QStringLiteral("%1 s of %2 s").arg(done, 0, 'f', 1).arg(length, 0, 'f', 1);
+    const auto clock = [](double seconds) {
+        const auto whole = static_cast<long long>(seconds);
+        return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    };
+    return clock(done) + QStringLiteral(" of ") + clock(length);
+}
+
+} // namespace
 
 SoundPlayer::SoundPlayer(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PreviewSound"));
@@ -31,6 +48,9 @@ SoundPlayer::SoundPlayer(QWidget* parent) : QWidget(parent) {
     layout->addWidget(state_);
     layout->addStretch(1);
     buffer_.setBuffer(&pcm_);
+    clock_ = new QTimer(this);
+    clock_->setInterval(250);
+    connect(clock_, &QTimer::timeout, this, &SoundPlayer::showState);
 }
 
 SoundPlayer::~SoundPlayer() {
@@ -136,7 +156,13 @@ void SoundPlayer::showState() {
     else if (sound_ && !hasOutput())
         state_->setText(noDeviceText());
     else
-        state_->setText(on ? QStringLiteral("Playing") : sound_ ? QStringLiteral("Stopped") : QString());
+        state_->setText(on ? QStringLiteral("Playing, ") +
+                                 progressText(std::min(static_cast<double>(sink_->processedUSecs()) / 1e6,
+                                                       durationSeconds(*sound_)),
+                                              durationSeconds(*sound_))
+                        : sound_ ? QStringLiteral("Stopped")
+                                 : QString());
+    if (on != clock_->isActive()) on ? clock_->start() : clock_->stop();
 }
 
 void SoundPlayer::keyPressEvent(QKeyEvent* event) {

@@ -15,6 +15,7 @@
 class QAudioSink;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace vexa::ui {
 
@@ -34,7 +35,7 @@ class SoundPlayer : public QWidget {
     static bool hasOutput();
     // What is said where it has none.
     static QString noDeviceText();
-    // "Playing", "Stopped", or why nothing can play.
+    // "Playing, 0:12 of 1:23", "Stopped", or why nothing can play.
     QString stateText() const;
 
   protected:
@@ -46,6 +47,7 @@ class SoundPlayer : public QWidget {
     QPushButton* play_;
     QLabel* about_;
     QLabel* state_;
+    QTimer* clock_; // while playing: how far it is
     std::shared_ptr<const Sound> sound_;
     QByteArray pcm_;
     QBuffer buffer_;
