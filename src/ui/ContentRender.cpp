@@ -134,6 +134,7 @@ ContentRendering renderContent(const ContainerReader& reader, std::size_t index,
                 instruments << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
             }
             if (info.usesDrums) instruments << QStringLiteral("drums");
+            out.songSeconds = info.seconds;
             out.textForm =
                 QStringLiteral("music, %1, %2 track(s)").arg(lengthText(info.seconds)).arg(info.trackCount);
             out.text = out.textForm + QStringLiteral("\nInstruments: ") +
@@ -149,6 +150,7 @@ ContentRendering renderContent(const ContainerReader& reader, std::size_t index,
                 const SynthesisLimits limits;
                 auto song = synthesizeMidi(midi, *songs.soundFont, limits, songs.stop.get());
                 out.sound = std::make_shared<const Sound>(std::move(song.sound));
+                out.songSeconds = std::min(out.songSeconds, durationSeconds(*out.sound)); // when cut
                 out.text += QStringLiteral("\nPlayed with the sound font ") +
                             QString::fromStdString(songs.soundFont->filename().string());
                 if (song.cut)

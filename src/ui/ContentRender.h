@@ -58,6 +58,7 @@ struct ContentRendering {
     // samples are shared: a song rendered is up to 100 MiB, and the rendering is copied on its way.
     std::shared_ptr<const Sound> sound;
     QString unplayable;
+    double songSeconds = 0; // to its last event
 };
 
 // How a song is made heard: whether to render it (not where nothing could play it), with which

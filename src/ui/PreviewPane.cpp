@@ -213,7 +213,8 @@ void PreviewPane::showContent(const QString& entryName, const ContentRendering& 
         // A song not rendered because nothing could play it is described, and the pane says why.
         sound_->setSound(content.sound, content.text,
                          content.sound || !content.unplayable.isEmpty() ? content.unplayable
-                                                                        : SoundPlayer::noDeviceText());
+                                                                        : SoundPlayer::noDeviceText(),
+                         content.songSeconds);
         pages_->setCurrentWidget(sound_);
         caption += content.textForm;
         break;

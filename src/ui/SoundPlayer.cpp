@@ -16,9 +16,10 @@ namespace vexa::ui {
 
 namespace {
 
-// How far a sound has played, of its length: seconds with tenths for a short one, minutes otherwise.
+// How far a sound has played, of its length: seconds as the caption gives them for a short one,
+// minutes otherwise.
 QString progressText(double done, double length) {
-    if (length < 60) return QStringLiteral("%1 s of %2 s").arg(done, 0, 'f', 1).arg(length, 0, 'f', 1);
+    if (length < 60) return QStringLiteral("%1 s of %2 s").arg(done, 0, 'f', 2).arg(length, 0, 'f', 2);
     const auto clock = [](double seconds) {
         const auto whole = static_cast<long long>(seconds);
         return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
@@ -66,11 +67,12 @@ QString SoundPlayer::noDeviceText() {
 }
 
 void SoundPlayer::setSound(std::shared_ptr<const Sound> sound, const QString& about,
-                           const QString& unplayable) {
+                           const QString& unplayable, std::optional<double> length) {
     stop();
     // The buffer lets go of the samples before they may go.
     pcm_.clear();
     sound_ = std::move(sound);
+    length_ = length.value_or(sound_ ? durationSeconds(*sound_) : 0);
     failure_ = sound_ ? QString() : unplayable;
     // Read where they are: a rendered song is up to 100 MiB, held once.
     if (sound_)
@@ -156,12 +158,12 @@ void SoundPlayer::showState() {
     else if (sound_ && !hasOutput())
         state_->setText(noDeviceText());
     else
-        state_->setText(on ? QStringLiteral("Playing, ") +
-                                 progressText(std::min(static_cast<double>(sink_->processedUSecs()) / 1e6,
-                                                       durationSeconds(*sound_)),
-                                              durationSeconds(*sound_))
-                        : sound_ ? QStringLiteral("Stopped")
-                                 : QString());
+        state_->setText(
+            on ? QStringLiteral("Playing, ") +
+                     progressText(std::min(static_cast<double>(sink_->processedUSecs()) / 1e6, length_),
+                                  length_)
+            : sound_ ? QStringLiteral("Stopped")
+                     : QString());
     if (on != clock_->isActive()) on ? clock_->start() : clock_->stop();
 }
 

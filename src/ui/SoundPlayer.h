@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAudioSink;
 class QLabel;
@@ -25,8 +26,10 @@ class SoundPlayer : public QWidget {
     ~SoundPlayer() override;
 
     // The sound to play (nothing plays until Play), or none; about: its facts in words; unplayable:
-    // why there is no sound to play where there is something to hear.
-    void setSound(std::shared_ptr<const Sound> sound, const QString& about, const QString& unplayable = {});
+    // why there is no sound to play where there is something to hear; length: the seconds its
+    // progress is told against, where they are not its samples' (a song's last note rings on).
+    void setSound(std::shared_ptr<const Sound> sound, const QString& about, const QString& unplayable = {},
+                  std::optional<double> length = std::nullopt);
     void play();
     void stop();
     void toggle();
@@ -49,6 +52,7 @@ class SoundPlayer : public QWidget {
     QLabel* state_;
     QTimer* clock_; // while playing: how far it is
     std::shared_ptr<const Sound> sound_;
+    double length_ = 0;
     QByteArray pcm_;
     QBuffer buffer_;
     std::unique_ptr<QAudioSink> sink_;

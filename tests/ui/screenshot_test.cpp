@@ -80,14 +80,19 @@ TEST_F(Screenshots, FreedoomInTheWindow) {
 
     // Playing, where the system has a device (the tests' own null sink).
     auto* player = control<ui::SoundPlayer>("PreviewSound");
-    for (const auto& [name, shot] :
-         {std::pair{"DSPISTOL", "preview-sound.png"}, {"D_RUNNIN", "preview-music.png"}}) {
-        filter(QString::fromLatin1(name));
+    const struct {
+        const char* entry;
+        const char* shot;
+        int playedMs; // before the shot, for the progress to show
+    } playing[] = {{"DSPISTOL", "preview-sound.png", 300}, {"D_RUNNIN", "preview-music.png", 2500}};
+    for (const auto& p : playing) {
+        filter(QString::fromLatin1(p.entry));
         previewFirstRow();
         player->setFocus();
         QTest::keyClick(player, Qt::Key_Space);
+        QTest::qWait(p.playedMs);
         EXPECT_TRUE(player->playing() || !ui::SoundPlayer::hasOutput()) << player->stateText().toStdString();
-        shoot(shots, shot);
+        shoot(shots, p.shot);
         player->stop();
     }
 }
