@@ -13,9 +13,26 @@
 #include <system_error>
 #include <vector>
 
+// FluidSynth loads a font's samples on OpenMP threads (GNU libgomp).
+extern "C" int omp_get_max_threads(void);
+extern "C" void omp_set_num_threads(int count);
+
 namespace vexa::ui {
 
 namespace {
+
+// The font is loaded on the calling thread alone: no pool of threads is left behind for a preview.
+// Only this thread's OpenMP setting changes, for the call, and is restored after.
+class OneOpenMpThread {
+  public:
+    OneOpenMpThread() : before_(omp_get_max_threads()) { omp_set_num_threads(1); }
+    ~OneOpenMpThread() { omp_set_num_threads(before_); }
+    OneOpenMpThread(const OneOpenMpThread&) = delete;
+    OneOpenMpThread& operator=(const OneOpenMpThread&) = delete;
+
+  private:
+    int before_;
+};
 
 struct SettingsDeleter {
     void operator()(fluid_settings_t* settings) const { delete_fluid_settings(settings); }
@@ -66,8 +83,11 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
     fluid_settings_setstr(settings.get(), "player.timing-source", "sample");
     const std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
     if (!synth) throw Error("The synthesizer could not start");
-    if (fluid_synth_sfload(synth.get(), font.c_str(), 1) == FLUID_FAILED)
-        throw Error("The sound font " + displayPath(font) + " does not load");
+    {
+        const OneOpenMpThread oneThread;
+        if (fluid_synth_sfload(synth.get(), font.c_str(), 1) == FLUID_FAILED)
+            throw Error("The sound font " + displayPath(font) + " does not load");
+    }
     const std::unique_ptr<fluid_player_t, PlayerDeleter> player(new_fluid_player(synth.get()));
     if (!player || fluid_player_add_mem(player.get(), midi.data(), midi.size()) != FLUID_OK ||
         fluid_player_play(player.get()) != FLUID_OK)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 namespace vexa {
 namespace {
@@ -80,6 +81,25 @@ TEST_F(MusicSynth, ASongRendersToSoundAsLongAsItsNotesAndARunawaySongStopsAtTheC
         // The note is heard while it is held, far above the dither of silence (-1 to 1).
         EXPECT_GT(peak(song.sound, 0.1, std::min(seconds, 1.0)), 200);
     }
+}
+
+// Threads of this process now (Linux lists them under /proc/self/task).
+std::size_t threadCount() {
+    std::error_code error;
+    std::size_t count = 0;
+    for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
+         it.increment(error))
+        ++count;
+    return count;
+}
+
+TEST_F(MusicSynth, LeavesNoThreadsBehind) {
+    if (threadCount() == 0) GTEST_SKIP() << "this system lists no threads under /proc/self/task";
+    // FluidSynth loads a font on OpenMP threads unless told otherwise; a pool left by one render
+    // would stay for the life of the window.
+    const auto before = threadCount();
+    ui::synthesizeMidi(noteSong({0x60}), *font);
+    EXPECT_LE(threadCount(), before);
 }
 
 TEST_F(MusicSynth, RefusesWhatItCannotRenderAndStopsWhenAsked) {
