@@ -110,6 +110,7 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
     };
     std::array<std::int16_t, 2 * kBlockFrames> block{};
     std::uint64_t frames = 0, rungOut = 0;
+    bool heard = false;
     while (frames < maxFrames) {
         if (stop && stop->load(std::memory_order_relaxed))
             throw Cancelled("The song's rendering was stopped");
@@ -119,6 +120,10 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
         if (fluid_synth_write_s16(synth.get(), count, block.data(), 0, 2, block.data(), 1, 2) != FLUID_OK)
             throw Error("The synthesizer failed while rendering the song");
         const auto samples = std::span(block).first(2 * static_cast<std::size_t>(count));
+        const bool quiet = std::all_of(samples.begin(), samples.end(), [](std::int16_t s) {
+            return std::abs(static_cast<int>(s)) <= kQuietLevel;
+        });
+        heard = heard || !quiet;
         for (const auto sample : samples) {
             const auto bits = static_cast<std::uint16_t>(sample);
             out.sound.samples.push_back(static_cast<std::uint8_t>(bits & 0xFF));
@@ -127,11 +132,11 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
         frames += static_cast<std::uint64_t>(count);
         if (ended) {
             rungOut += static_cast<std::uint64_t>(count);
-            if (std::all_of(samples.begin(), samples.end(),
-                            [](std::int16_t s) { return std::abs(static_cast<int>(s)) <= kQuietLevel; }))
-                break;
+            if (quiet) break;
         }
     }
+    // FluidSynth skips a song it cannot take (more tracks than it plays, ...) and plays nothing.
+    if (!heard) throw Error("no note of it sounds");
     out.cut = frames >= maxFrames && !songEnded();
     return out;
 }

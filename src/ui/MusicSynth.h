@@ -31,7 +31,8 @@ struct SynthesizedSong {
     bool cut = false; // the song ran on past limits.maxSeconds
 };
 
-// Throws Error where the font does not load or the synthesizer refuses the song, and Cancelled as
+// Throws Error where the font does not load or the synthesizer refuses the song or plays no note of
+// it, and Cancelled as
 // soon as stop turns true (it is looked at between blocks of a few milliseconds of sound).
 SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::filesystem::path& font,
                                const SynthesisLimits& limits = {}, const std::atomic<bool>* stop = nullptr);

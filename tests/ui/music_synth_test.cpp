@@ -20,12 +20,15 @@ using test::Bytes;
 constexpr std::uint8_t kDivision = 96;
 
 // One track: a piano note from the start for `ticks` (as a variable-length delta), then the end.
-Bytes noteSong(const Bytes& ticks) {
+Bytes noteSongTrack(const Bytes& ticks = {0x83, 0x00}) {
     Bytes track{0x00, 0xC0, 0x00, 0x00, 0x90, 0x3C, 0x64};
     track.insert(track.end(), ticks.begin(), ticks.end());
     for (const std::uint8_t b : {0x80, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00})
         track.push_back(b);
-    return test::midiFile(0, kDivision, {track});
+    return track;
+}
+Bytes noteSong(const Bytes& ticks) {
+    return test::midiFile(0, kDivision, {noteSongTrack(ticks)});
 }
 
 // The loudest sample of frames [from, to) of 16-bit stereo.
@@ -111,6 +114,24 @@ TEST_F(MusicSynth, RefusesWhatItCannotRenderAndStopsWhenAsked) {
         ADD_FAILURE() << "rendered without a font";
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("No sound font"), std::string::npos) << e.what();
+    }
+    // Songs FluidSynth plays nothing of: none of its notes, and more tracks than its player takes.
+    const Bytes end{0x00, 0xFF, 0x2F, 0x00};
+    const struct {
+        const char* song;
+        Bytes midi;
+    } silent[] = {
+        {"no note", test::midiFile(0, kDivision, {end})},
+        {"300 tracks", test::midiFile(1, kDivision, std::vector<Bytes>(300, noteSongTrack()))},
+    };
+    for (const auto& c : silent) {
+        SCOPED_TRACE(c.song);
+        try {
+            ui::synthesizeMidi(c.midi, *font);
+            ADD_FAILURE() << "a silent rendering passed for a song";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("no note"), std::string::npos) << e.what();
+        }
     }
     const std::atomic<bool> stop = true;
     EXPECT_THROW(ui::synthesizeMidi(song, *font, {}, &stop), Cancelled);
