@@ -13,6 +13,8 @@
 //                                          in turn, every other PAK ending in a WAD2 of 100 textures)
 //                                          holding ENTRIES entries of BYTES together; one GOB holds
 //                                          SECBASE.LEV and one nested WAD2 the texture SECBASE.LEV
+//   bench-gen doom-sounds WAD OUT          a PWAD of the sounds and songs of a Doom WAD: its DS*, DP*
+//                                          and D_* lumps and any other MUS or MIDI lump, in its order
 //
 // Contents are pseudo-random (not zeros) so no layer can shortcut them; the same arguments always
 // give the same bytes.
@@ -24,6 +26,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <png.h>
 #include <string>
 #include <vector>
@@ -339,6 +342,42 @@ int game(const fs::path& dir, std::uint32_t count, std::uint64_t entries, std::u
     return 0;
 }
 
+std::uint32_t get32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 | std::uint32_t{bytes[at + 2]} << 16 |
+           std::uint32_t{bytes[at + 3]} << 24;
+}
+
+int doomSounds(const fs::path& source, const fs::path& target) {
+    std::ifstream in(source, std::ios::binary);
+    const std::vector<std::uint8_t> wad((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+    const auto damaged = [&] {
+        std::fprintf(stderr, "bench-gen: %s is not a whole Doom WAD\n", source.c_str());
+        return 1;
+    };
+    if (wad.size() < 12 ||
+        (std::memcmp(wad.data(), "IWAD", 4) != 0 && std::memcmp(wad.data(), "PWAD", 4) != 0))
+        return damaged();
+    const std::uint64_t count = get32(wad, 4), directory = get32(wad, 8);
+    if (directory > wad.size() || count > (wad.size() - directory) / 16) return damaged();
+    std::vector<GameEntry> kept;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const auto record = directory + 16 * i;
+        const std::uint64_t at = get32(wad, record), size = get32(wad, record + 4);
+        if (at > wad.size() || size > wad.size() - at) return damaged();
+        const auto* name = reinterpret_cast<const char*>(&wad[record + 8]);
+        const std::string lump(name, strnlen(name, 8));
+        const auto* bytes = &wad[at];
+        const bool song =
+            size >= 4 && (std::memcmp(bytes, "MUS\x1a", 4) == 0 || std::memcmp(bytes, "MThd", 4) == 0);
+        if (lump.rfind("DS", 0) == 0 || lump.rfind("DP", 0) == 0 || lump.rfind("D_", 0) == 0 || song)
+            kept.push_back({lump, std::vector<std::uint8_t>(bytes, bytes + size)});
+    }
+    writeBytes(target, gameContainer(1, kept));
+    std::printf("%zu lumps\n", kept.size());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -357,13 +396,15 @@ int main(int argc, char** argv) {
     if (args.size() == 5 && args[0] == "game")
         return game(args[1], static_cast<std::uint32_t>(std::stoul(args[2])), std::stoull(args[3]),
                     std::stoull(args[4]));
+    if (args.size() == 3 && args[0] == "doom-sounds") return doomSounds(args[1], args[2]);
     if (args.size() == 3 && args[0] == "file") {
         Random random{42};
         writeRandomFile(args[1], std::stoull(args[2]), random);
         return 0;
     }
-    std::fputs("usage: bench-gen tree DIR COUNT BYTES [FOLDERS] | pak FILE COUNT | file FILE BYTES | wal DIR "
-               "COUNT | wad3 FILE COUNT | pngs DIR COUNT | game DIR COUNT ENTRIES BYTES\n",
-               stderr);
+    std::fputs(
+        "usage: bench-gen tree DIR COUNT BYTES [FOLDERS] | pak FILE COUNT | file FILE BYTES | wal DIR "
+        "COUNT | wad3 FILE COUNT | pngs DIR COUNT | game DIR COUNT ENTRIES BYTES | doom-sounds WAD OUT\n",
+        stderr);
     return 2;
 }

@@ -49,6 +49,12 @@ mkdir -p "$OUT/wad3"
 "$BIN/bench-gen" pngs "$OUT/pngs" 1000
 "$CLI" import wad3 "$OUT/imported.wad" "$OUT"/pngs/*.png >/dev/null # the reference's input
 FREEDOOM=/usr/share/games/doom/freedoom2.wad # the real WAD whose pictures and sounds are converted
+"$BIN/bench-gen" doom-sounds "$FREEDOOM" "$OUT/sounds.wad" >/dev/null # its sounds and songs alone
+# DeuTex looks for its main WAD by the game's own file name, in the folder it is given; Debian puts it
+# in /usr/games, which not every PATH holds.
+mkdir -p "$OUT/iwad"
+ln -s "$FREEDOOM" "$OUT/iwad/doom2.wad"
+DEUTEX=$(command -v deutex || echo /usr/games/deutex)
 # A game folder of 200 containers, 300,000 entries, 2 GiB; the name is in one GOB and one nested WAD2.
 "$BIN/bench-gen" game "$OUT/game" 200 300000 2147483648
 mkdir -p "$OUT/program"
@@ -240,11 +246,23 @@ for rep in $(seq 1 "$REPS"); do
     d_vexa() { sh_run convert.vexa "$rep" "'$CLI' extract '$FREEDOOM' '$OUT/d-vexa-$rep' --convert --yes >/dev/null"; }
     d_deutex() {
         mkdir -p "$OUT/d-deutex-$rep"
-        sh_run convert.deutex "$rep" "cd '$OUT/d-deutex-$rep' && deutex -png -doom2 '$(dirname "$FREEDOOM")' -dir . -extract '$FREEDOOM' >/dev/null 2>&1"
+        sh_run convert.deutex "$rep" "cd '$OUT/d-deutex-$rep' && '$DEUTEX' -png -doom2 '$OUT/iwad' -dir . -extract '$FREEDOOM' >/dev/null 2>&1"
     }
     d_raw() { sh_run convert.raw "$rep" "'$CLI' extract '$FREEDOOM' '$OUT/d-raw-$rep' --yes >/dev/null"; }
     warm "$FREEDOOM"
     if [ $first = vexa ]; then d_vexa; d_deutex; d_raw; else d_deutex; d_raw; d_vexa; fi
+
+    # The sounds and songs of freedoom2.wad alone converted (DMX to WAV, MIDI as it is), against
+    # DeuTex's extraction of the same WAD (WAV too, PC-speaker sounds as text) and against VEXA's
+    # extraction of the lumps as stored; each run into a folder of its own.
+    s_vexa() { sh_run sounds.vexa "$rep" "'$CLI' extract '$OUT/sounds.wad' '$OUT/s-vexa-$rep' --convert --yes >/dev/null"; }
+    s_deutex() {
+        mkdir -p "$OUT/s-deutex-$rep"
+        sh_run sounds.deutex "$rep" "cd '$OUT/s-deutex-$rep' && '$DEUTEX' -doom2 '$OUT/iwad' -dir . -extract '$OUT/sounds.wad' >/dev/null 2>&1"
+    }
+    s_raw() { sh_run sounds.raw "$rep" "'$CLI' extract '$OUT/sounds.wad' '$OUT/s-raw-$rep' --yes >/dev/null"; }
+    warm "$OUT/sounds.wad" "$FREEDOOM"
+    if [ $first = vexa ]; then s_vexa; s_deutex; s_raw; else s_deutex; s_raw; s_vexa; fi
 
     # Finding a name in every container of a game folder, nested ones too, against grep -rl of its
     # bytes over the folder (grep exits 0 on a match; both must find it).
@@ -272,6 +290,8 @@ row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list
 row 'import 1,000 PNG 256 x 256 into a WAD3' import.vexa import.extract 'extract of that WAD3 to BMP' 3 65
 row 'extract --convert, freedoom2.wad' convert.vexa convert.deutex 'DeuTex -extract -png' 0.25 64
 row 'extract --convert, freedoom2.wad' convert.vexa convert.raw 'vexa-cli extract (lumps as stored)' 3
+row 'extract --convert, the sounds and songs of freedoom2.wad' sounds.vexa sounds.deutex 'DeuTex -extract' 0.5
+row 'extract --convert, the sounds and songs of freedoom2.wad' sounds.vexa sounds.raw 'vexa-cli extract (lumps as stored)' 3
 row 'find a name in 200 containers, 300,000 entries, 2 GiB' find.vexa find.grep 'grep -rl' 0.1 64
 
 scroll_max=$(for r in $(seq 1 "$REPS"); do awk '{ print $1 }' "$OUT/runs/window.scroll.$r"; done | sort -g | tail -1)

@@ -38,7 +38,7 @@ command-line tool, vexa-cli.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# vexa-cli mount: a user mounts through fusermount3.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fuse3)
+# vexa-cli mount: a user mounts through fusermount3; the preview plays songs with a General MIDI font.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fuse3, timgm6mb-soundfont | fluid-soundfont-gm")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -6,6 +6,8 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-multimedia-dev pulseaudio
+  # the preview renders songs with FluidSynth and a General MIDI sound font
+  libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev
   libphysfs-dev
   libpng-dev libimagequant-dev

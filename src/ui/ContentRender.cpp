@@ -7,6 +7,7 @@
 #include "media/endoom.h"
 #include "media/midi.h"
 #include "media/wav.h"
+#include "ui/MusicSynth.h"
 
 #include <algorithm>
 #include <functional>
@@ -98,7 +99,7 @@ QImage pictureImage(const DecodedPicture& picture, const PaletteTable& table) {
 ContentRendering renderContent(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
                                ContainerType container, const PaletteChoice& choice,
                                const std::string& wanted, const GamePalettePaths& games,
-                               const Palette& current) {
+                               const Palette& current, const SongSynthesis& songs) {
     if (const auto size = storedSize(reader, index); size && *size > kMaxContentBytes)
         throw Error(entryWhat(reader, index) + " is " + std::to_string(*size) +
                     " bytes, more than a preview decodes (" + std::to_string(kMaxContentBytes) + ")");
@@ -110,7 +111,8 @@ ContentRendering renderContent(const ContainerReader& reader, std::size_t index,
         const auto bytes = std::span<const std::uint8_t>(entry.bytes);
         if (kind.content == Content::Sound) {
             out.kind = ContentRendering::Kind::Sound;
-            out.sound = kind.sound ? kind.sound(bytes, entry.input.what) : decodeWav(bytes, entry.input.what);
+            out.sound = std::make_shared<const Sound>(kind.sound ? kind.sound(bytes, entry.input.what)
+                                                                 : decodeWav(bytes, entry.input.what));
             const auto& sound = *out.sound;
             out.textForm =
                 QStringLiteral("sound, %1, %2 Hz, %3-bit %4")
@@ -132,12 +134,34 @@ ContentRendering renderContent(const ContainerReader& reader, std::size_t index,
                 instruments << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
             }
             if (info.usesDrums) instruments << QStringLiteral("drums");
+            out.songSeconds = info.seconds;
             out.textForm =
                 QStringLiteral("music, %1, %2 track(s)").arg(lengthText(info.seconds)).arg(info.trackCount);
-            out.text = out.textForm + QStringLiteral("\n\nInstruments: ") +
+            out.text = out.textForm + QStringLiteral("\nInstruments: ") +
                        (instruments.isEmpty() ? QStringLiteral("none chosen")
-                                              : instruments.join(QStringLiteral(", "))) +
-                       QStringLiteral("\n\nThis build plays no music: the song is described instead.");
+                                              : instruments.join(QStringLiteral(", ")));
+            if (!songs.wanted) return out;
+            if (!songs.soundFont) {
+                out.unplayable = QStringLiteral("No sound font to play music with: install a General MIDI "
+                                                "one (Debian's timgm6mb-soundfont)");
+                return out;
+            }
+            try {
+                const SynthesisLimits limits;
+                auto song = synthesizeMidi(midi, *songs.soundFont, limits, songs.stop.get());
+                out.sound = std::make_shared<const Sound>(std::move(song.sound));
+                out.songSeconds = std::min(out.songSeconds, durationSeconds(*out.sound)); // when cut
+                out.text += QStringLiteral("\nPlayed with the sound font ") +
+                            QString::fromStdString(songs.soundFont->filename().string());
+                if (song.cut)
+                    out.text +=
+                        QStringLiteral("; only its first %1 are played").arg(lengthText(limits.maxSeconds));
+            } catch (const Cancelled&) {
+                throw;
+            } catch (const Error& e) {
+                out.unplayable =
+                    QStringLiteral("The synthesizer cannot play it: ") + QString::fromUtf8(e.what());
+            }
             return out;
         }
         if (kind.text == endoomToText) {

@@ -1,7 +1,8 @@
 #pragma once
 // What the preview shows of an entry the program can decode (its content kind): its pictures
 // painted in a palette the user may choose, its text in the right code page, an ENDOOM screen as
-// its cells. Made on a worker thread from a share of the reader; every value is copied out.
+// its cells, a sound and a song (rendered by the synthesizer) ready to play. Made on a worker thread
+// from a share of the reader; every value is copied out.
 
 #include "formats/content.h"
 #include "images/decoded_picture.h"
@@ -12,7 +13,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstddef>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,8 +54,19 @@ struct ContentRendering {
     // Endoom: its 4,000 bytes.
     std::vector<std::uint8_t> screen;
     // Sound: its samples, and in textForm its length, rate and form. Music: in text, its length,
-    // tracks and instruments.
-    std::optional<Sound> sound;
+    // tracks and instruments; in sound, the song rendered, or in unplayable why it was not. The
+    // samples are shared: a song rendered is up to 100 MiB, and the rendering is copied on its way.
+    std::shared_ptr<const Sound> sound;
+    QString unplayable;
+    double songSeconds = 0; // to its last event
+};
+
+// How a song is made heard: whether to render it (not where nothing could play it), with which
+// General MIDI sound font, and a flag that stops a rendering no longer wanted.
+struct SongSynthesis {
+    bool wanted = false;
+    std::optional<std::filesystem::path> soundFont;
+    std::shared_ptr<const std::atomic<bool>> stop;
 };
 
 // The most pictures named in the list of one entry: an ART file has at most a few thousand tiles.
@@ -60,11 +75,11 @@ constexpr std::size_t kMaxListedPictures = 65536;
 // Renders entry index of reader, whose content kind is kind (one with a picture or text decoder)
 // in a container of kind container. wanted: the picture to show by name (the first when empty or
 // not found). current: the window's palette, for pictures of no game. Throws Error (FormatError)
-// for an entry that does not decode.
+// for an entry that does not decode, Cancelled when songs.stop turns true while a song renders.
 ContentRendering renderContent(const ContainerReader& reader, std::size_t index, const ContentKind& kind,
                                ContainerType container, const PaletteChoice& choice,
                                const std::string& wanted, const GamePalettePaths& games,
-                               const Palette& current);
+                               const Palette& current, const SongSynthesis& songs = {});
 
 // Whether renderContent shows entries of kind.
 bool rendersContent(const ContentKind& kind);

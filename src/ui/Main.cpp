@@ -18,6 +18,7 @@
 #include "ui/PreviewPane.h"
 #include "ui/Prompts.h"
 #include "ui/QtText.h"
+#include "ui/SoundPlayer.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -586,8 +587,11 @@ void TPdlg::requestPreview(std::size_t row, const std::string& picture) {
     if (!object || !entry) return;
     std::optional<EntryPreviewer::ContentAsked> content;
     if (const auto* kind = document_.rowContent(row); kind && rendersContent(*kind))
-        content = EntryPreviewer::ContentAsked{kind, document_.kind(),
-                                               files_->preview().picture().paletteChoice(), picture};
+        // A song is rendered only where it can be heard.
+        content = EntryPreviewer::ContentAsked{
+            kind, document_.kind(), files_->preview().picture().paletteChoice(), picture,
+            SongSynthesis{kind->content == Content::Music && SoundPlayer::hasOutput(),
+                          files_->preview().soundFont(), nullptr}};
     // The palette the next conversion would use, as it is now: the render paints with its copy.
     previewer_->request(object, *entry, document_.currentPalette(), document_.gamePalettes(),
                         std::move(content));

@@ -1,6 +1,7 @@
 #include "ui/PreviewPane.h"
 
 #include "ui/EndoomView.h"
+#include "ui/MusicSynth.h"
 #include "ui/PicturePreview.h"
 #include "ui/SoundPlayer.h"
 
@@ -65,7 +66,7 @@ void PictureView::paintEvent(QPaintEvent*) {
 
 // --- PreviewPane ----------------------------------------------------------------------------------
 
-PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
+PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent), soundFont_(findSoundFont()) {
     setObjectName(QStringLiteral("PreviewPane"));
     pages_ = new QStackedWidget(this);
     picture_ = new PicturePreview(pages_);
@@ -111,7 +112,7 @@ void PreviewPane::clear() {
     picture_->clear();
     text_->clear();
     endoom_->setScreen({});
-    sound_->setSound(std::nullopt, {});
+    sound_->setSound(nullptr, {});
     pages_->setCurrentWidget(picture_);
     caption_->clear();
 }
@@ -121,7 +122,7 @@ void PreviewPane::showNote(const QString& note) {
     shown_.reset();
     content_.reset();
     picture_->clear();
-    sound_->setSound(std::nullopt, {}); // a sound playing stops with the row it belongs to
+    sound_->setSound(nullptr, {}); // a sound playing stops with the row it belongs to
     pages_->setCurrentWidget(picture_);
     caption_->setText(note);
 }
@@ -209,10 +210,12 @@ void PreviewPane::showContent(const QString& entryName, const ContentRendering& 
         caption += content.textForm;
         break;
     case ContentRendering::Kind::Music:
-        text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        text_->setFont(QFont());
-        text_->setPlainText(content.text);
-        pages_->setCurrentWidget(text_);
+        // A song not rendered because nothing could play it is described, and the pane says why.
+        sound_->setSound(content.sound, content.text,
+                         content.sound || !content.unplayable.isEmpty() ? content.unplayable
+                                                                        : SoundPlayer::noDeviceText(),
+                         content.songSeconds);
+        pages_->setCurrentWidget(sound_);
         caption += content.textForm;
         break;
     }
@@ -253,18 +256,24 @@ EntryPreviewer::EntryPreviewer(Shown shown, QObject* parent) : QObject(parent), 
 
 EntryPreviewer::~EntryPreviewer() {
     watcher_.disconnect(this);
+    if (stopRunning_) *stopRunning_ = true;
     watcher_.waitForFinished();
 }
 
 void EntryPreviewer::request(std::shared_ptr<const ContainerReader> object, std::size_t index,
                              Palette palette, GamePalettePaths games, std::optional<ContentAsked> content) {
     pending_ = Request{std::move(object), index, std::move(palette), std::move(games), std::move(content)};
+    // The render running is out of date: a song need not render to its end to be thrown away.
+    if (running_ && stopRunning_) *stopRunning_ = true;
     startPending();
 }
 
 void EntryPreviewer::drop() {
     pending_.reset();
-    if (running_) discard_ = true;
+    if (running_) {
+        discard_ = true;
+        if (stopRunning_) *stopRunning_ = true;
+    }
 }
 
 void EntryPreviewer::startPending() {
@@ -273,6 +282,8 @@ void EntryPreviewer::startPending() {
     pending_.reset();
     running_ = true;
     discard_ = false;
+    stopRunning_ = std::make_shared<std::atomic<bool>>(false);
+    if (request.content) request.content->songs.stop = stopRunning_;
     watcher_.setFuture(QtConcurrent::run([request = std::move(request)] {
         Outcome out;
         out.object = request.object.get();
@@ -281,7 +292,8 @@ void EntryPreviewer::startPending() {
             if (const auto& asked = request.content; asked && asked->kind) {
                 out.keepList = !asked->picture.empty();
                 out.content = renderContent(*request.object, request.index, *asked->kind, asked->container,
-                                            asked->palette, asked->picture, request.games, request.palette);
+                                            asked->palette, asked->picture, request.games, request.palette,
+                                            asked->songs);
             } else {
                 out.preview = previewEntry(*request.object, request.index, request.palette, request.games);
             }

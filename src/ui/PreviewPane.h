@@ -11,7 +11,9 @@
 #include <QImage>
 #include <QWidget>
 
+#include <atomic>
 #include <cstddef>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -66,6 +68,9 @@ class PreviewPane : public QWidget {
     QString captionText() const;
     // Bytes a line of the hex view holds now; fewer when the pane is narrow.
     std::size_t hexBytesPerLine() const { return hexBytesPerLine_; }
+    // The General MIDI sound font songs are rendered with; none: songs are described only.
+    const std::optional<std::filesystem::path>& soundFont() const { return soundFont_; }
+    void setSoundFont(std::optional<std::filesystem::path> font) { soundFont_ = std::move(font); }
 
   signals:
     // The user chose another palette, or a picture of the entry's list, to see.
@@ -88,6 +93,7 @@ class PreviewPane : public QWidget {
     std::optional<EntryPreview> shown_;
     std::optional<ContentRendering> content_;
     std::size_t hexBytesPerLine_ = 16;
+    std::optional<std::filesystem::path> soundFont_;
 };
 
 // Runs previewEntry on a worker, one render at a time: a click while one renders replaces the
@@ -110,6 +116,7 @@ class EntryPreviewer : public QObject {
         ContainerType container = ContainerType::Unknown;
         PaletteChoice palette;
         std::string picture; // by name; empty: the first, with the list of all
+        SongSynthesis songs; // its stop flag is the previewer's own
     };
     using Shown = std::function<void(const Outcome&)>;
 
@@ -118,7 +125,8 @@ class EntryPreviewer : public QObject {
 
     void request(std::shared_ptr<const ContainerReader> object, std::size_t index, Palette palette,
                  GamePalettePaths games, std::optional<ContentAsked> content = std::nullopt);
-    // Drops any waiting request and the result of the render running now (it is not waited for).
+    // Drops any waiting request and the result of the render running now (it is not waited for; a
+    // song rendering stops).
     void drop();
     bool busy() const { return running_ || pending_.has_value(); }
 
@@ -136,6 +144,8 @@ class EntryPreviewer : public QObject {
     Shown shown_;
     QFutureWatcher<Outcome> watcher_;
     std::optional<Request> pending_;
+    // Turned on when the render running is no longer wanted.
+    std::shared_ptr<std::atomic<bool>> stopRunning_;
     bool running_ = false;
     bool discard_ = false;
 };

@@ -7,9 +7,27 @@
 #include <QLabel>
 #include <QMediaDevices>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace vexa::ui {
+
+namespace {
+
+// How far a sound has played, of its length: seconds as the caption gives them for a short one,
+// minutes otherwise.
+QString progressText(double done, double length) {
+    if (length < 60) return QStringLiteral("%1 s of %2 s").arg(done, 0, 'f', 2).arg(length, 0, 'f', 2);
+    const auto clock = [](double seconds) {
+        const auto whole = static_cast<long long>(seconds);
+        return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    };
+    return clock(done) + QStringLiteral(" of ") + clock(length);
+}
+
+} // namespace
 
 SoundPlayer::SoundPlayer(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("PreviewSound"));
@@ -31,6 +49,9 @@ SoundPlayer::SoundPlayer(QWidget* parent) : QWidget(parent) {
     layout->addWidget(state_);
     layout->addStretch(1);
     buffer_.setBuffer(&pcm_);
+    clock_ = new QTimer(this);
+    clock_->setInterval(250);
+    connect(clock_, &QTimer::timeout, this, &SoundPlayer::showState);
 }
 
 SoundPlayer::~SoundPlayer() {
@@ -41,16 +62,24 @@ bool SoundPlayer::hasOutput() {
     return !QMediaDevices::audioOutputs().isEmpty();
 }
 
-void SoundPlayer::setSound(std::optional<Sound> sound, const QString& about) {
+QString SoundPlayer::noDeviceText() {
+    return QStringLiteral("No sound device: this system offers none to play on");
+}
+
+void SoundPlayer::setSound(std::shared_ptr<const Sound> sound, const QString& about,
+                           const QString& unplayable, std::optional<double> length) {
     stop();
-    sound_ = std::move(sound);
-    failure_.clear();
+    // The buffer lets go of the samples before they may go.
     pcm_.clear();
+    sound_ = std::move(sound);
+    length_ = length.value_or(sound_ ? durationSeconds(*sound_) : 0);
+    failure_ = sound_ ? QString() : unplayable;
+    // Read where they are: a rendered song is up to 100 MiB, held once.
     if (sound_)
-        pcm_ = QByteArray(reinterpret_cast<const char*>(sound_->samples.data()),
-                          static_cast<qsizetype>(sound_->samples.size()));
+        pcm_ = QByteArray::fromRawData(reinterpret_cast<const char*>(sound_->samples.data()),
+                                       static_cast<qsizetype>(sound_->samples.size()));
     about_->setText(about);
-    play_->setVisible(sound_.has_value());
+    play_->setVisible(sound_ != nullptr);
     showState();
 }
 
@@ -62,7 +91,7 @@ void SoundPlayer::play() {
     stop();
     if (!sound_) return;
     if (!hasOutput()) {
-        failure_ = QStringLiteral("No sound device: this system offers none to play on");
+        failure_ = noDeviceText();
         showState();
         return;
     }
@@ -127,9 +156,15 @@ void SoundPlayer::showState() {
     if (!failure_.isEmpty())
         state_->setText(failure_);
     else if (sound_ && !hasOutput())
-        state_->setText(QStringLiteral("No sound device: this system offers none to play on"));
+        state_->setText(noDeviceText());
     else
-        state_->setText(on ? QStringLiteral("Playing") : sound_ ? QStringLiteral("Stopped") : QString());
+        state_->setText(
+            on ? QStringLiteral("Playing, ") +
+                     progressText(std::min(static_cast<double>(sink_->processedUSecs()) / 1e6, length_),
+                                  length_)
+            : sound_ ? QStringLiteral("Stopped")
+                     : QString());
+    if (on != clock_->isActive()) on ? clock_->start() : clock_->stop();
 }
 
 void SoundPlayer::keyPressEvent(QKeyEvent* event) {

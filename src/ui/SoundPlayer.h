@@ -1,7 +1,8 @@
 #pragma once
-// A sound entry heard in the preview: Play and Stop (Space toggles), with its length, rate and form,
-// played from the decoded samples in memory through Qt Multimedia. Where the system has no sound
-// device it says so and shows the same facts.
+// A sound or a song heard in the preview: Play and Stop (Space toggles), with its length, rate and
+// form (a song's tracks and instruments), played from the decoded or rendered samples in memory
+// through Qt Multimedia. Where the system has no sound device, or a song could not be rendered, it
+// says so and shows the same facts.
 
 #include "media/sound.h"
 
@@ -15,6 +16,7 @@
 class QAudioSink;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace vexa::ui {
 
@@ -23,15 +25,20 @@ class SoundPlayer : public QWidget {
     explicit SoundPlayer(QWidget* parent = nullptr);
     ~SoundPlayer() override;
 
-    // The sound to play (nothing plays until Play), or none; about: its facts in words.
-    void setSound(std::optional<Sound> sound, const QString& about);
+    // The sound to play (nothing plays until Play), or none; about: its facts in words; unplayable:
+    // why there is no sound to play where there is something to hear; length: the seconds its
+    // progress is told against, where they are not its samples' (a song's last note rings on).
+    void setSound(std::shared_ptr<const Sound> sound, const QString& about, const QString& unplayable = {},
+                  std::optional<double> length = std::nullopt);
     void play();
     void stop();
     void toggle();
     bool playing() const;
     // Whether the system offers a device to play on.
     static bool hasOutput();
-    // "Playing", "Stopped", or why nothing can play.
+    // What is said where it has none.
+    static QString noDeviceText();
+    // "Playing, 0:12 of 1:23", "Stopped", or why nothing can play.
     QString stateText() const;
 
   protected:
@@ -43,7 +50,9 @@ class SoundPlayer : public QWidget {
     QPushButton* play_;
     QLabel* about_;
     QLabel* state_;
-    std::optional<Sound> sound_;
+    QTimer* clock_; // while playing: how far it is
+    std::shared_ptr<const Sound> sound_;
+    double length_ = 0;
     QByteArray pcm_;
     QBuffer buffer_;
     std::unique_ptr<QAudioSink> sink_;

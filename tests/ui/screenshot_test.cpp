@@ -1,11 +1,13 @@
 // Pictures of the window for a person to look at: Freedoom's WAD with its Content column, a sprite
-// at 2x over the checkerboard with its offset cross, a composed texture and the end screen. Taken
-// only when VEXA_SHOT_DIR names a folder (run under Xvfb for a real window system).
+// at 2x over the checkerboard with its offset cross, a composed texture, the end screen, and a sound
+// and a song playing. Taken only when VEXA_SHOT_DIR names a folder (run under Xvfb for a real window
+// system).
 
 #include "WindowFixture.h"
 #include "ui/FileListModel.h"
 #include "ui/PicturePreview.h"
 #include "ui/PreviewPane.h"
+#include "ui/SoundPlayer.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -75,6 +77,24 @@ TEST_F(Screenshots, FreedoomInTheWindow) {
     filter("ENDOOM");
     previewFirstRow();
     shoot(shots, "endoom.png");
+
+    // Playing, where the system has a device (the tests' own null sink).
+    auto* player = control<ui::SoundPlayer>("PreviewSound");
+    const struct {
+        const char* entry;
+        const char* shot;
+        int playedMs; // before the shot, for the progress to show
+    } playing[] = {{"DSPISTOL", "preview-sound.png", 300}, {"D_RUNNIN", "preview-music.png", 2500}};
+    for (const auto& p : playing) {
+        filter(QString::fromLatin1(p.entry));
+        previewFirstRow();
+        player->setFocus();
+        QTest::keyClick(player, Qt::Key_Space);
+        QTest::qWait(p.playedMs);
+        EXPECT_TRUE(player->playing() || !ui::SoundPlayer::hasOutput()) << player->stateText().toStdString();
+        shoot(shots, p.shot);
+        player->stop();
+    }
 }
 
 } // namespace
