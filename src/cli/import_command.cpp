@@ -37,6 +37,8 @@ int runImport(const ImportArguments& a, const ProgramFolders& folders) {
     stopOnSignals();
     TerminalProgress progress(a.wait);
     importTextures(a.kind->kind, a.out, a.pictures, options, &progress);
+    if (a.kind->game && usesPlaceholder(*a.kind->game, options.palettes))
+        std::cerr << placeholderNotice(loadGamePalette(*a.kind->game, options.palettes)) << '\n';
     std::cout << "Created File " << a.out << '\n';
     return 0;
 }

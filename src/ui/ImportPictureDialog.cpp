@@ -388,6 +388,10 @@ void ImportPictureDialog::SBWriteClick() {
         const auto texture = fs::absolute(fsPath(ETexture->text().trimmed()));
         if (!mayReplace(window_.prompts(), qText(texture))) return;
         const auto kind = chosenKind();
+        placeholderNotice_.reset();
+        if (const auto& game = textureKindInfo(kind).game;
+            game && usesPlaceholder(*game, chosenOptions.palettes))
+            placeholderNotice_ = placeholderNotice(loadGamePalette(*game, chosenOptions.palettes));
         writingPath_ = texture;
         writing_ = true;
         writeCancel_.set(false);
@@ -411,7 +415,9 @@ void ImportPictureDialog::writeFinished() {
     setControlsEnabled(true);
     const auto error = writeWatcher_.result();
     if (!error) {
-        window_.SzLabText(QStringLiteral("Created File ") + qText(writingPath_));
+        auto status = QStringLiteral("Created File ") + qText(writingPath_);
+        if (placeholderNotice_) status += QStringLiteral(" - ") + qText(*placeholderNotice_);
+        window_.SzLabText(status);
         accept();
         return;
     }

@@ -114,6 +114,7 @@ class ImportPictureDialog : public QDialog {
     bool previewRunning_ = false;
     QFutureWatcher<std::exception_ptr> writeWatcher_;
     std::filesystem::path writingPath_;
+    std::optional<std::string> placeholderNotice_; // the write paints with a placeholder palette
     bool writing_ = false;
     WriteCancel writeCancel_;
 };

@@ -127,5 +127,44 @@ TEST(CliImport, KindOptions) {
               (Bytes{0x48, 0, 0, 0, 8, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
+// The shipped Dark Forces palette is a stand-in: an import or an extraction that paints with it says
+// so once on stderr; one given a palette file, or using a real default (Quake II's), does not.
+TEST(CliImport, APlaceholderPaletteIsSaidOnce) {
+    TempDir dir;
+    const auto pal = test::knownPalette(46);
+    test::writeFile(dir / "df.pal", pal);
+    test::writeFile(dir / "pic.bmp", test::indexedBmp(16, 16, Bytes(256, 9), test::coloursOf(pal)));
+    const auto pic = (dir / "pic.bmp").string();
+    const auto count = [](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = text.find("placeholder"); at != std::string::npos;
+             at = text.find("placeholder", at + 1))
+            ++n;
+        return n;
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::size_t notices;
+    } cases[] = {
+        {{"import", "df-bm", (dir / "a.bm").string(), pic}, 1},
+        {{"import", "df-bm", (dir / "b.bm").string(), pic, "--palette", "df-bm=" + (dir / "df.pal").string()},
+         0},
+        {{"import", "wal", (dir / "c.wal").string(), pic}, 0},
+        {{"extract", (dir / "a.bm").string(), (dir / "out").string(), "--yes"}, 1},
+        {{"extract", (dir / "a.bm").string(), (dir / "out2").string(), "--yes", "--palette",
+          "df-bm=" + (dir / "df.pal").string()},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + std::to_string(c.args.size()));
+        const auto run = cli(c.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(count(run.err), c.notices) << run.err;
+        if (c.notices) {
+            EXPECT_NE(run.err.find("DarkForces BM palette"), std::string::npos) << run.err;
+        }
+    }
+}
+
 } // namespace
 } // namespace vexa
