@@ -6,6 +6,7 @@
 #include "images/picture_files.h"
 #include "media/wav.h"
 
+#include <algorithm>
 #include <set>
 
 namespace vexa {
@@ -15,6 +16,19 @@ ContentPalettes::ContentPalettes(const ContainerReader& reader, ContainerType co
     : reader_(reader), container_(container), games_(std::move(games)), current_(std::move(current)) {}
 
 const Palette& ContentPalettes::forKind(const ContentKind& kind) {
+    const auto& palette = chosenFor(kind);
+    notePlaceholder(palette, placeholders_);
+    return palette;
+}
+
+void notePlaceholder(const Palette& palette, std::vector<std::string>& notices) {
+    if (!palette.placeholder) return;
+    auto notice = placeholderNotice(palette);
+    if (std::find(notices.begin(), notices.end(), notice) == notices.end())
+        notices.push_back(std::move(notice));
+}
+
+const Palette& ContentPalettes::chosenFor(const ContentKind& kind) {
     if (!own_) {
         own_.emplace();
         if (const auto found = containerPalette(reader_, container_))

@@ -23,15 +23,23 @@ class ContentPalettes {
 
     // The palette for pictures of kind that carry no colours of their own.
     const Palette& forKind(const ContentKind& kind);
+    // What to tell of the placeholder palettes forKind gave, each once.
+    const std::vector<std::string>& placeholderNotices() const { return placeholders_; }
 
   private:
+    const Palette& chosenFor(const ContentKind& kind);
+
     const ContainerReader& reader_;
     ContainerType container_;
     GamePalettePaths games_;
     Palette current_;
     std::optional<std::optional<Palette>> own_; // looked for once
     std::map<Game, Palette> loaded_;
+    std::vector<std::string> placeholders_;
 };
+
+// Adds placeholderNotice(palette) to notices when palette is a placeholder and it is not there yet.
+void notePlaceholder(const Palette& palette, std::vector<std::string>& notices);
 
 // What converting an entry writes: the names below the target (a file, or the files of a folder named
 // after the entry), each with its bytes, made one at a time.

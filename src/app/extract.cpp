@@ -189,9 +189,10 @@ namespace {
 // (its name is not the entry's), and the root refuses the container being read: a container ending
 // in ".bmp" is never replaced by one of its own pictures.
 void extractPictures(const ContainerReader& object, std::size_t index, const OutputPath& output,
-                     const ExtractionOptions& options, Palette& palette) {
+                     const ExtractionOptions& options, Palette& palette, ExtractionResult& result) {
     const auto decoded = object.DecodePictures(index);
     const auto& colours = applyPaletteNeed(decoded.palette, options.games, palette);
+    if (!decoded.pictures.empty()) notePlaceholder(colours, result.placeholders);
     for (const auto& picture : decoded.pictures)
         writePicture(withExtension(output, picture.suffix), picture.image, colours.table, options.pictures);
 }
@@ -307,7 +308,7 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
             try {
                 const OutputPath output(root, std::get<fs::path>(safe));
                 if (pictures)
-                    extractPictures(object, index, output, options, palette);
+                    extractPictures(object, index, output, options, palette, result);
                 else if (!kinds.empty() && kinds[index])
                     extractConverted(object, index, *kinds[index], names, root, target, options, *palettes,
                                      result);
@@ -323,6 +324,11 @@ ExtractionResult extractRows(const ContainerReader& object, const fs::path& targ
         }
         if (afterRow) afterRow(index);
     }
+    if (palettes)
+        for (const auto& notice : palettes->placeholderNotices())
+            if (std::find(result.placeholders.begin(), result.placeholders.end(), notice) ==
+                result.placeholders.end())
+                result.placeholders.push_back(notice);
     return result;
 }
 

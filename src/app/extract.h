@@ -74,6 +74,8 @@ struct ExtractionResult {
     // was left out of the pictures that did (a texture's missing patch).
     std::vector<RefusedEntry> notConverted;
     std::vector<std::string> notes;
+    // Said once each where pictures were painted with a placeholder palette (placeholderNotice).
+    std::vector<std::string> placeholders;
     bool cancelled = false;     // the run was stopped before all rows were handled
     std::size_t notStarted = 0; // rows a cancelled run did not reach
 

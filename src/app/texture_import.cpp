@@ -72,7 +72,8 @@ std::optional<ColourPicture> keyedByBlue(const std::string& name, const ColourPi
 }
 
 TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, const ColourPicture& drawn,
-                          const PaletteTable* gamePalette, bool dither, bool withMips) {
+                          const PaletteTable* gamePalette, const ImportOptions& options, bool withMips) {
+    const bool dither = options.dither;
     const auto keyed = keyedByBlue(name, drawn);
     const auto& picture = keyed ? *keyed : drawn;
     TextureImages out;
@@ -80,7 +81,7 @@ TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, 
     PaletteRules rules;
     std::optional<ColourPicture> marked; // the picture the smaller levels come from, when not picture
     if (gamePalette) {
-        const auto kindRules = info.rules(name, hasSeeThroughPixels(picture));
+        const auto kindRules = info.rules(name, hasSeeThroughPixels(picture), options.fullbright);
         rules = kindRules.rules;
         out.transparent = kindRules.transparent;
         palette = *gamePalette;
@@ -101,6 +102,16 @@ TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, 
     for (std::size_t level = 1; level < out.levels.size(); ++level)
         out.levels[level] = mapToPalette(smaller[level - 1], palette, rules, dither);
     return out;
+}
+
+// makeTexture, with what the options add to a texture after its colours are chosen.
+TextureImages finishedTexture(const TextureKindInfo& info, const std::string& name,
+                              const ColourPicture& picture, const PaletteTable* gamePalette,
+                              const ImportOptions& options, bool withMips) {
+    auto texture = makeTexture(info, name, picture, gamePalette, options, withMips);
+    if (options.fog && !gamePalette && isWaterTexture(name))
+        reserveFogEntries(texture.levels, texture.colours, *options.fog);
+    return texture;
 }
 
 // The 8-bit form of a name made from a file name; refused (naming the file) when it has none.
@@ -128,17 +139,68 @@ std::optional<Palette> gamePaletteFor(const TextureKindInfo& info, const ImportO
     return loadGamePalette(*info.game, options.palettes);
 }
 
-// A single texture's file, named as the kind names it (after outPath, where it stores a name).
-std::vector<std::uint8_t> singleTextureBytes(const TextureKindInfo& info, const fs::path& outPath,
-                                             const ColourPicture& picture, const Palette& palette,
-                                             bool dither) {
-    std::string name;
-    if (info.nameLength > 0) {
-        name = storedTextureName(outPath, baseName(outPath), outPath);
-        requireNameFits(name, info.nameLength, outPath);
+// A given name (name, or next) in its stored form, within the kind's field.
+std::string givenName(const std::string& name, std::size_t longest, const char* what, const fs::path& outPath,
+                      const TextureKindInfo& info) {
+    auto stored = utf8ToLatin1(name);
+    if (!stored)
+        throw FileError(FileAction::Create, outPath,
+                        "the " + std::string(what) + " '" + name + "' has characters that cannot be stored");
+    if (longest == 0)
+        throw FileError(FileAction::Create, outPath,
+                        "a " + std::string(info.caption) + " stores no " + std::string(what));
+    if (stored->size() > longest)
+        throw FileError(FileAction::Create, outPath,
+                        "the " + std::string(what) + " '" + name + "' is " + std::to_string(stored->size()) +
+                            " bytes long; a " + std::string(info.caption) + " holds " +
+                            std::to_string(longest) + " at most (" + std::to_string(longest + 1) +
+                            " with the closing zero)");
+    return *stored;
+}
+
+// The fields as given, checked and in stored form, before anything is read or written.
+TextureFieldChoices checkedChoices(const TextureKindInfo& info, const fs::path& outPath,
+                                   const TextureFieldChoices& given) {
+    auto out = given;
+    if (given.name) out.name = givenName(*given.name, info.nameLength, "name", outPath, info);
+    if (given.next) out.next = givenName(*given.next, info.nextLength, "next frame's name", outPath, info);
+    if ((given.flags || given.contents || given.value) && info.nextLength == 0)
+        throw FileError(FileAction::Create, outPath,
+                        "a " + std::string(info.caption) + " stores no flags, contents or value");
+    return out;
+}
+
+bool givesAll(const TextureFieldChoices& given) {
+    return given.name && given.next && given.flags && given.contents && given.value;
+}
+
+// The fields written: those given, the others those of the file of the kind already at outPath
+// (read when it is written, under its lock), else the defaults. An old file that cannot be read as
+// one of the kind is refused rather than replaced with defaults: its fields would be lost unseen.
+TextureFields fieldsToWrite(const TextureKindInfo& info, const fs::path& outPath,
+                            const TextureFieldChoices& given) {
+    std::optional<TextureFields> old;
+    std::error_code ec;
+    if (info.fieldsOf && !givesAll(given) && fs::exists(outPath, ec)) {
+        try {
+            old = info.fieldsOf(InputFile(outPath));
+        } catch (const Error& e) {
+            throw FileError(FileAction::Create, outPath,
+                            std::string("the file there cannot be read to keep its fields (") + e.what() +
+                                "); remove it, or give every field");
+        }
     }
-    const auto texture = makeTexture(info, name, picture, &palette.table, dither, info.mipLevels);
-    return info.fileBytes(name, texture.levels, texture.transparent);
+    TextureFields fields = old.value_or(TextureFields{});
+    if (!old && info.nameLength > 0) {
+        fields.name = storedTextureName(outPath, defaultTextureName(outPath), outPath);
+        requireNameFits(fields.name, info.nameLength, outPath);
+    }
+    if (given.name) fields.name = *given.name;
+    if (given.next) fields.next = *given.next;
+    if (given.flags) fields.flags = *given.flags;
+    if (given.contents) fields.contents = *given.contents;
+    if (given.value) fields.value = *given.value;
+    return fields;
 }
 
 class TextureWadWriter : public ContainerWriter {
@@ -182,10 +244,19 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     }
 
     if (!info.manyPictures) {
+        const auto given = checkedChoices(info, outPath, options.fields);
         const auto picture = readColourPicture(pictures[0]);
         requireFits(info, pictures[0], {picture.width, picture.height});
-        const auto bytes = singleTextureBytes(info, outPath, picture, *palette, options.dither);
-        writeMadeFile(outPath, bytes, 0, {}, {}, pictures, progress);
+        // The rules of the single kinds do not depend on the name.
+        const auto texture = finishedTexture(info, given.name.value_or(std::string()), picture,
+                                             &palette->table, options, info.mipLevels);
+        writeMadeFile(
+            outPath, {}, 1,
+            [&](std::size_t) {
+                return info.fileBytes(fieldsToWrite(info, outPath, given), texture.levels,
+                                      texture.transparent);
+            },
+            {}, pictures, progress);
         return;
     }
 
@@ -196,8 +267,8 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
             if (picture.width != lumps[i].size.width || picture.height != lumps[i].size.height)
                 throw FileError(FileAction::Create, outPath,
                                 displayPath(pictures[i]) + " changed while it was read");
-            auto texture = makeTexture(info, lumps[i].name, picture, palette ? &palette->table : nullptr,
-                                       options.dither, true);
+            auto texture = finishedTexture(info, lumps[i].name, picture, palette ? &palette->table : nullptr,
+                                           options, true);
             return MipTextureContents{std::move(texture.levels), std::move(texture.colours)};
         },
         pictures, progress);
@@ -212,8 +283,7 @@ std::vector<std::uint8_t> textureLumpFromPicture(TextureKind kind, const fs::pat
     const auto picture = readColourPicture(picturePath);
     const PictureSize size{picture.width, picture.height};
     requireFits(info, picturePath, size);
-    auto texture =
-        makeTexture(info, name, picture, palette ? &palette->table : nullptr, options.dither, true);
+    auto texture = finishedTexture(info, name, picture, palette ? &palette->table : nullptr, options, true);
     return mipTextureLumpBytes(kind, {name, size}, {std::move(texture.levels), std::move(texture.colours)});
 }
 
@@ -223,14 +293,29 @@ ImportPreview previewImport(TextureKind kind, const fs::path& picturePath, const
     const auto picture = readColourPicture(picturePath);
     requireFits(info, picturePath, {picture.width, picture.height});
     const auto name = info.manyPictures ? baseName(picturePath) : std::string();
-    auto texture =
-        makeTexture(info, name, picture, palette ? &palette->table : nullptr, options.dither, false);
+    auto texture = finishedTexture(info, name, picture, palette ? &palette->table : nullptr, options, false);
     return {std::move(texture.levels[0]), palette ? palette->table : tableOf(texture.colours)};
 }
 
 std::unique_ptr<ContainerWriter> createTextureWadWriter(TextureKind kind, ImportOptions options) {
     if (!textureKindInfo(kind).manyPictures) throw Error("not a kind that holds many textures");
     return std::make_unique<TextureWadWriter>(kind, std::move(options));
+}
+
+std::string defaultTextureName(const fs::path& outPath) {
+    // Quake 2 names a texture by its path below "textures", with "/" between the levels.
+    const auto absolute = fs::absolute(outPath).lexically_normal();
+    std::vector<std::string> below;
+    for (auto at = absolute.parent_path(); at.has_relative_path(); at = at.parent_path()) {
+        if (equalsNoCase(pathText(at.filename()), "textures")) {
+            std::string name;
+            for (auto level = below.rbegin(); level != below.rend(); ++level)
+                name += *level + "/";
+            return name + baseName(outPath);
+        }
+        below.push_back(pathText(at.filename()));
+    }
+    return baseName(outPath);
 }
 
 bool isImportablePicture(std::string_view name) {

@@ -4,6 +4,7 @@
 #include "formats/container.h"
 #include "formats/kind.h"
 #include "images/picture_import.h"
+#include "images/water_fog.h"
 
 #include <array>
 #include <filesystem>
@@ -14,10 +15,25 @@
 
 namespace vexa {
 
+// A single texture's header fields as given (a Quake 2 WAL's). Each one not given is kept from the
+// file of the kind already where the texture goes, else takes its default: the name from the
+// output's path below a folder named "textures" ("e1u1/brlava"), else its base name; the others
+// empty or 0.
+struct TextureFieldChoices {
+    std::optional<std::string> name{}, next{}; // as typed (UTF-8)
+    std::optional<std::uint32_t> flags{}, contents{}, value{};
+};
+
 struct ImportOptions {
     GamePalettePaths palettes; // where a kind's game palette is loaded from
     bool dither = false;       // Floyd-Steinberg when mapping onto a palette
+    bool fullbright = false;   // any picture may take Quake's fullbright colours, not only "..._fbr" ones
+    TextureFieldChoices fields{};
+    std::optional<WaterFog> fog{}; // for the water ("!") textures of a WAD3: their palette's entries 3 and 4
 };
+
+// The name a texture of kind written to outPath takes where none is given and none is kept.
+std::string defaultTextureName(const fs::path& outPath);
 
 // Builds outPath of kind from pictures: one picture for the single kinds, one or more for WAD2 and
 // WAD3 (each named after its file name without extension). Throws Error naming the file and the

@@ -78,6 +78,8 @@ int runExtract(const ExtractArguments& a, const ProgramFolders& folders) {
     progress.setPosition(0);
     for (const auto& note : result.notes)
         std::cerr << printableText(note) << '\n';
+    for (const auto& notice : result.placeholders)
+        std::cerr << printableText(notice) << '\n';
     if (result.cancelled) {
         if (const auto refusals = result.refusalText(); !refusals.empty()) std::cerr << refusals << '\n';
         std::cerr << result.statusText() << '\n';

@@ -8,6 +8,7 @@
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 
+#include <charconv>
 #include <iostream>
 
 namespace vexa::cli {
@@ -20,16 +21,24 @@ struct ImportArguments {
     std::vector<fs::path> pictures;
     std::vector<std::pair<Game, std::string>> palettes;
     bool dither = false, wait = false;
+    bool fullbright = false;
+    TextureFieldChoices fields;
+    std::optional<WaterFog> fog;
 };
 
 int runImport(const ImportArguments& a, const ProgramFolders& folders) {
     ImportOptions options{defaultPalettes(folders), a.dither};
+    options.fullbright = a.fullbright;
+    options.fields = a.fields;
+    options.fog = a.fog;
     Palette unused;
     for (const auto& [game, file] : a.palettes)
         usePaletteFile(game, file, options.palettes, unused);
     stopOnSignals();
     TerminalProgress progress(a.wait);
     importTextures(a.kind->kind, a.out, a.pictures, options, &progress);
+    if (a.kind->game && usesPlaceholder(*a.kind->game, options.palettes))
+        std::cerr << placeholderNotice(loadGamePalette(*a.kind->game, options.palettes)) << '\n';
     std::cout << "Created File " << a.out << '\n';
     return 0;
 }
@@ -41,13 +50,62 @@ std::string importDetails() {
         text += "  " + std::string(k->cliName) + "\t" + std::string(k->caption) +
                 (k->manyPictures ? " (one texture per picture, named after its file)" : " (one picture)") +
                 "\n";
-    text += "Colours are mapped to the nearest of the game's palette (the default_*.pal files of the Data\n"
-            "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"
-            "palette keeps its indices. A WAD3 texture keeps up to 256 colours of its own exactly and\n"
-            "reduces more. --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
-            "jk-mat get three smaller mip levels and need sides that are multiples of 16. Names in a WAD\n"
-            "are at most 15 bytes, each once. On any error nothing is written and an older OUT stays.\n";
+    text +=
+        "Colours are mapped to the nearest of the game's palette (the default_*.pal files of the Data\n"
+        "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"
+        "palette keeps its indices. A WAD3 texture keeps up to 256 colours of its own exactly and\n"
+        "reduces more. --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
+        "jk-mat get three smaller mip levels and need sides that are multiples of 16. Names in a WAD\n"
+        "are at most 15 bytes, each once. On any error nothing is written and an older OUT stays.\n"
+        "wad2: only textures named ..._fbr take Quake's fullbright colours (224-254), or every one\n"
+        "with --fullbright.\n"
+        "wal: --name (default: OUT's path below a folder named textures, as e1u1/brlava, else OUT's\n"
+        "base name), --next (the next frame of an animation), --flags, --contents and --value set the\n"
+        "header's fields (names at most 31 bytes; numbers decimal or 0x hexadecimal); over an existing\n"
+        "WAL, the fields not given are kept from it (one that does not read as a WAL is refused unless\n"
+        "every field is given).\n"
+        "wad3: --fog R,G,B,DENSITY (each 0-255) gives the water textures (named !...) their fog:\n"
+        "entries 3 and 4 of their palette, which no pixel then uses; without it they keep their colours.\n";
     return text;
+}
+
+// A header field: decimal or 0x hexadecimal, from least to most (a negative value is stored as the
+// game reads its signed fields).
+std::uint32_t fieldOption(const std::string& name, const std::string& text, std::int64_t least,
+                          std::int64_t most) {
+    std::int64_t value = 0;
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const auto* begin = text.data() + (hex ? 2 : 0);
+    const auto* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(begin, end, value, hex ? 16 : 10);
+    if (begin == end || error != std::errc() || at != end || value < least || value > most)
+        throw UsageError{name + " takes a number from " + std::to_string(least) + " to " +
+                         std::to_string(most) + " (or 0x hexadecimal), not " + text};
+    return static_cast<std::uint32_t>(value);
+}
+
+WaterFog fogOption(const std::string& text) {
+    std::array<std::uint8_t, 4> values{};
+    const auto* at = text.data();
+    const auto* end = text.data() + text.size();
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        unsigned value = 0;
+        const auto [next, error] = std::from_chars(at, end, value);
+        const bool last = k + 1 == values.size();
+        if (error != std::errc() || next == at || value > 255 ||
+            (last ? next != end : next == end || *next != ','))
+            throw UsageError{"--fog takes R,G,B,DENSITY, four numbers from 0 to 255, not " + text};
+        values[k] = static_cast<std::uint8_t>(value);
+        at = next + (last ? 0 : 1);
+    }
+    return {values[0], values[1], values[2], values[3]};
+}
+
+// The options that only some kinds take, refused for the others.
+void requireKindTakes(const TextureKindInfo& kind, const std::string& option, TextureKind takes) {
+    if (kind.kind != takes)
+        throw UsageError{option + " is for " + std::string(textureKindInfo(takes).cliName) + ", not " +
+                         std::string(kind.cliName)};
 }
 
 } // namespace
@@ -55,15 +113,24 @@ std::string importDetails() {
 void addImport(CLI::App& parser, Job& job) {
     struct Values {
         std::vector<std::string> args, palettes;
-        bool dither = false, wait = false;
+        bool dither = false, wait = false, fullbright = false;
+        std::string name, next, flags, contents, value, fog;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(parser, "import", "KIND OUT PICTURE...",
                                "build a game texture from PNG or BMP pictures", importDetails(), v->args);
     addRepeatable(command, "--palette", v->palettes, "GAME=FILE", "map onto this palette file for GAME");
     command.add_flag("--dither", v->dither, "spread the error of each pixel (Floyd-Steinberg)");
+    command.add_flag("--fullbright", v->fullbright, "wad2: any texture may take Quake's fullbright colours");
+    auto* name = addSingle(command, "--name", v->name, "NAME", "wal: the texture's name (e1u1/brlava)");
+    auto* next = addSingle(command, "--next", v->next, "NAME", "wal: the next frame of its animation");
+    auto* flags = addSingle(command, "--flags", v->flags, "N", "wal: the surface flags");
+    auto* contents = addSingle(command, "--contents", v->contents, "N", "wal: the contents");
+    auto* value = addSingle(command, "--value", v->value, "N", "wal: the value (a light's brightness)");
+    auto* fog =
+        addSingle(command, "--fog", v->fog, "R,G,B,DENSITY", "wad3: the fog of the water (!) textures");
     command.add_flag("--wait", v->wait, kWaitSummary);
-    command.callback([&command, v, &job] {
+    command.callback([&command, v, name, next, flags, contents, value, fog, &job] {
         rejectUnknownOptions(command);
         if (v->args.size() < 3) throw UsageError{"import takes KIND, OUT and at least one PICTURE"};
         ImportArguments a;
@@ -75,6 +142,23 @@ void addImport(CLI::App& parser, Job& job) {
             a.palettes.push_back(gamePalette(palette));
         a.dither = v->dither;
         a.wait = v->wait;
+        if (v->fullbright) requireKindTakes(*a.kind, "--fullbright", TextureKind::Wad2);
+        a.fullbright = v->fullbright;
+        for (const auto* option : {name, next, flags, contents, value})
+            if (option->count()) requireKindTakes(*a.kind, option->get_name(), TextureKind::Wal);
+        if (name->count()) a.fields.name = v->name;
+        if (next->count()) a.fields.next = v->next;
+        constexpr std::int64_t kU32Max = 0xFFFFFFFF, kI32Min = -0x80000000LL, kI32Max = 0x7FFFFFFF;
+        if (flags->count()) a.fields.flags = fieldOption("--flags", v->flags, 0, kU32Max);
+        if (contents->count()) a.fields.contents = fieldOption("--contents", v->contents, 0, kU32Max);
+        if (value->count()) a.fields.value = fieldOption("--value", v->value, kI32Min, kI32Max);
+        if (fog->count()) {
+            requireKindTakes(*a.kind, "--fog", TextureKind::Wad3);
+            a.fog = fogOption(v->fog);
+            if (std::none_of(a.pictures.begin(), a.pictures.end(),
+                             [](const fs::path& p) { return isWaterTexture(pathText(p.stem())); }))
+                throw UsageError{"--fog is for water textures (a picture named !...); none is given"};
+        }
         job = [a = std::move(a)](const ProgramFolders& folders) { return runImport(a, folders); };
     });
 }

@@ -99,13 +99,14 @@ const TextureKindInfo kWad2Textures{
     .game = Game::Quake1Bsp,
     .nameLength = wad::kMaxNameLength,
     .rules =
-        [](const std::string& name, bool) {
+        [](const std::string& name, bool, bool fullbright) {
             constexpr int kLastLit = 223;
             constexpr int kLastFullbright = 254;
             constexpr std::uint8_t kSeeThrough = 255;
             // A texture named "..._fbr" glows on purpose: it may take the fullbright colours.
-            const bool fullbright = name.size() >= 4 && toLowerAscii(name.substr(name.size() - 4)) == "_fbr";
-            const int last = fullbright ? kLastFullbright : kLastLit;
+            const bool glows =
+                fullbright || (name.size() >= 4 && toLowerAscii(name.substr(name.size() - 4)) == "_fbr");
+            const int last = glows ? kLastFullbright : kLastLit;
             if (!name.empty() && name.front() == '{') return TextureRules{{0, last, kSeeThrough}, true};
             return TextureRules{{0, last, std::nullopt}, false};
         },

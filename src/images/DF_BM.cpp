@@ -143,7 +143,7 @@ Pictures TDFBMReader::Decode(const ByteSource& file) const {
 
 namespace {
 // Dark Forces and Jedi Knight leave index 0 undrawn in a texture marked transparent.
-TextureRules jediRules(const std::string&, bool seeThrough) {
+TextureRules jediRules(const std::string&, bool seeThrough, bool) {
     constexpr std::uint8_t kSeeThrough = 0;
     if (seeThrough) return {{kSeeThrough + 1, 255, kSeeThrough}, true};
     return {{0, 255, std::nullopt}, false};
@@ -195,7 +195,7 @@ const TextureKindInfo kDfBmTextures{
                                   " pixels; a Dark Forces BM is 2 pixels wide or more and " +
                                   std::to_string(TDFBMReader::kMaxPlainHeight) + " high at most");
         },
-    .fileBytes = [](const std::string&, const MipImages& levels,
+    .fileBytes = [](const TextureFields&, const MipImages& levels,
                     bool transparent) { return dfBmFileBytes(levels[0], transparent); },
 };
 

@@ -96,7 +96,7 @@ Pictures TJKMatReader::Decode(const ByteSource& file) const {
 
 namespace {
 // Dark Forces and Jedi Knight leave index 0 undrawn in a texture marked transparent.
-TextureRules jediRules(const std::string&, bool seeThrough) {
+TextureRules jediRules(const std::string&, bool seeThrough, bool) {
     constexpr std::uint8_t kSeeThrough = 0;
     if (seeThrough) return {{kSeeThrough + 1, 255, kSeeThrough}, true};
     return {{0, 255, std::nullopt}, false};
@@ -156,7 +156,7 @@ const TextureKindInfo kJkMatTextures{
     .mipLevels = true,
     .game = Game::JediKnightMat,
     .rules = jediRules,
-    .fileBytes = [](const std::string&, const MipImages& levels,
+    .fileBytes = [](const TextureFields&, const MipImages& levels,
                     bool transparent) { return jkMatFileBytes(levels, transparent); },
 };
 

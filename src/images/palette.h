@@ -20,6 +20,9 @@ using PaletteTable = std::array<std::uint8_t, kPaletteTableSize>;
 struct Palette {
     PaletteTable table{};
     std::string source = "no palette loaded (all black)";
+    // Stand-in colours shipped for a game of which no free palette is known: pictures painted with
+    // them are not in the game's colours, and the user is told so.
+    bool placeholder = false;
 };
 
 // 6-bit palette sources are stretched to 8 bits: value x 4.047, rounded (63 -> 255, 32 -> 130).

@@ -241,13 +241,15 @@ void SavePalFile(const fs::path& path, const PaletteTable& palette) {
 
 const std::array<GamePaletteInfo, kGames>& gamePalettes() {
     static const std::array<GamePaletteInfo, kGames> table = {{
-        {Game::DarkForcesBm, "DarkForces BM", "default_dark_forces.pal", "df-bm"},
-        {Game::JediKnightBm, "JediKnight   BM", "default_jk_bm.pal", "jk-bm"},
-        {Game::JediKnightMat, "JediKnight   MAT", "default_jk_mat.pal", "jk-mat"},
-        {Game::Quake1Bsp, "Quake1       BSP", "default_quake1.pal", "quake1"},
-        {Game::Quake2Wal, "Quake2       WAL", "default_quake2.pal", "quake2"},
-        {Game::Doom, "Doom          WAD", "default_doom.pal", "doom"},
-        {Game::Duke3D, "Duke3D       ART", "default_duke3d.pal", "duke3d"},
+        // No free copy of the Dark Forces, Jedi Knight and Duke Nukem 3D palettes is known (see
+        // data/Data/SOURCES.md); Quake's, Quake II's and Doom's are the real ones.
+        {Game::DarkForcesBm, "DarkForces BM", "default_dark_forces.pal", "df-bm", true},
+        {Game::JediKnightBm, "JediKnight   BM", "default_jk_bm.pal", "jk-bm", true},
+        {Game::JediKnightMat, "JediKnight   MAT", "default_jk_mat.pal", "jk-mat", true},
+        {Game::Quake1Bsp, "Quake1       BSP", "default_quake1.pal", "quake1", false},
+        {Game::Quake2Wal, "Quake2       WAL", "default_quake2.pal", "quake2", false},
+        {Game::Doom, "Doom          WAD", "default_doom.pal", "doom", false},
+        {Game::Duke3D, "Duke3D       ART", "default_duke3d.pal", "duke3d", true},
     }};
     return table;
 }
@@ -261,7 +263,7 @@ const GamePaletteInfo* findGamePalette(std::string_view cliName) {
 GamePalettePaths GamePalettePaths::defaults(const fs::path& dataFolder) {
     GamePalettePaths paths;
     for (const auto& g : gamePalettes())
-        paths.set(g.game, dataFolder / std::string(g.defaultFile));
+        paths.paths_.at(static_cast<std::size_t>(g.game)) = dataFolder / std::string(g.defaultFile);
     return paths;
 }
 
@@ -270,7 +272,18 @@ Palette loadGamePalette(Game game, const GamePalettePaths& paths) {
     auto palette = readPaletteFile(InputFile(path));
     palette.source = singleSpaced(gamePalettes().at(static_cast<std::size_t>(game)).caption) +
                      " palette: " + palette.source;
+    palette.placeholder = usesPlaceholder(game, paths);
     return palette;
+}
+
+bool usesPlaceholder(Game game, const GamePalettePaths& paths) {
+    return gamePalettes().at(static_cast<std::size_t>(game)).placeholderDefault && paths.isDefault(game);
+}
+
+std::string placeholderNotice(const Palette& palette) {
+    return "Painted with a placeholder (" + palette.source +
+           "): no free copy of the game's palette ships with VEXA, so the colours are not the game's; "
+           "load the game's own palette";
 }
 
 // ---- The Palettes page's sources -----------------------------------------------------------------

@@ -53,6 +53,7 @@ struct GamePaletteInfo {
     std::string_view caption;     // the item's caption on the Palettes page
     std::string_view defaultFile; // in the Data folder
     std::string_view cliName;     // `vexa-cli extract --palette NAME=FILE`
+    bool placeholderDefault;      // the default file holds stand-in colours, not the game's
 };
 
 const std::array<GamePaletteInfo, kGames>& gamePalettes();
@@ -64,15 +65,27 @@ class GamePalettePaths {
     // Every game at its default palette file in dataFolder.
     static GamePalettePaths defaults(const fs::path& dataFolder);
     const fs::path& path(Game game) const { return paths_.at(static_cast<std::size_t>(game)); }
-    void set(Game game, fs::path path) { paths_.at(static_cast<std::size_t>(game)) = std::move(path); }
+    void set(Game game, fs::path path) {
+        paths_.at(static_cast<std::size_t>(game)) = std::move(path);
+        chosen_.at(static_cast<std::size_t>(game)) = true;
+    }
+    // Whether game's palette is still its default file (none was loaded or given instead).
+    bool isDefault(Game game) const { return !chosen_.at(static_cast<std::size_t>(game)); }
 
   private:
     std::array<fs::path, kGames> paths_;
+    std::array<bool, kGames> chosen_{};
 };
 
 // The game's palette; throws when the file cannot be opened or holds fewer than 768 bytes (a
-// converter never paints with a palette that did not load).
+// converter never paints with a palette that did not load). Marked placeholder where it is a
+// default file of stand-in colours.
 Palette loadGamePalette(Game game, const GamePalettePaths& paths);
+
+// Whether game's palette in paths is a default of stand-in colours.
+bool usesPlaceholder(Game game, const GamePalettePaths& paths);
+// What the user is told, once, when pictures are painted with palette, a placeholder.
+std::string placeholderNotice(const Palette& palette);
 
 // ---- The Palettes page's sources -----------------------------------------------------------------
 

@@ -50,6 +50,7 @@ const Palette& applyPaletteNeed(const PaletteNeed& need, const GamePalettePaths&
             current.table[4 * k + 3] = 0;
         }
         current.source = need.source;
+        current.placeholder = false;
         break;
     }
     }

@@ -21,6 +21,15 @@ struct TextureRules {
     bool transparent = false;
 };
 
+// The fields a single texture's file holds besides its pictures: its name (stored form, within the
+// kind's nameLength) and, in a Quake 2 WAL, the next frame of its animation (stored form), its surface
+// flags, its contents and its value (a light's brightness).
+struct TextureFields {
+    std::string name;
+    std::string next;
+    std::uint32_t flags = 0, contents = 0, value = 0;
+};
+
 struct TextureKindInfo {
     TextureKind kind;
     std::string_view cliName;   // `vexa-cli import KIND`
@@ -32,14 +41,20 @@ struct TextureKindInfo {
     // The longest name a texture stores (the WAL's own, a WAD's entries), 0 for none.
     std::size_t nameLength = 0;
     // Where a game palette is used: the rules for a picture named name, which has see-through pixels
-    // or not.
-    TextureRules (*rules)(const std::string& name, bool seeThrough) = nullptr;
+    // or not, and may take the colours that glow in the dark (fullbright) where the game has some.
+    TextureRules (*rules)(const std::string& name, bool seeThrough, bool fullbright) = nullptr;
     // Refuses (FormatError naming picture) a size the kind cannot store, beyond the mip levels' sides.
     void (*requireSize)(const fs::path& picture, PictureSize size) = nullptr;
     // A single texture's file: the texture named name (stored form, within nameLength) with its levels
     // (level 0 alone where the kind has no mip levels).
-    std::vector<std::uint8_t> (*fileBytes)(const std::string& name, const MipImages& levels,
+    std::vector<std::uint8_t> (*fileBytes)(const TextureFields& fields, const MipImages& levels,
                                            bool transparent) = nullptr;
+    // The fields of this kind's file found where a new one goes, which the new one keeps where it is
+    // given none (null for the kinds that keep nothing). Throws FormatError naming the file when it is
+    // not one whole.
+    TextureFields (*fieldsOf)(const ByteSource& file) = nullptr;
+    // The longest next frame's name fields.next holds (stored form), 0 for none.
+    std::size_t nextLength = 0;
 };
 
 } // namespace vexa

@@ -49,6 +49,32 @@ QImage indexedImage(const IndexedImage& picture, const PaletteTable& palette) {
     return image;
 }
 
+QLineEdit* fieldEdit(QWidget* parent, const char* name, const char* placeholder, const char* tip) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setPlaceholderText(QString::fromUtf8(placeholder));
+    edit->setToolTip(QString::fromUtf8(tip));
+    return edit;
+}
+
+// A header number as typed: decimal or 0x hexadecimal, from least to most; none when empty.
+std::optional<std::uint32_t> fieldNumber(const QLineEdit* edit, const char* what, qint64 least, qint64 most) {
+    const auto text = edit->text().trimmed();
+    if (text.isEmpty()) return std::nullopt;
+    bool ok = false;
+    const bool hex = text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive);
+    const auto value = hex ? text.mid(2).toLongLong(&ok, 16) : text.toLongLong(&ok, 10);
+    if (!ok || value < least || value > most)
+        throw Error(std::string("The ") + what + " takes a number from " + std::to_string(least) + " to " +
+                    std::to_string(most) + " (or 0x hexadecimal), not " + text.toStdString());
+    return static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::string> fieldText(const QLineEdit* edit) {
+    if (edit->text().isEmpty()) return std::nullopt;
+    return edit->text().toStdString();
+}
+
 QString errorText(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
@@ -78,6 +104,23 @@ ImportPictureDialog::ImportPictureDialog(PageHost& window, QWidget* parent)
     CBDither = new QCheckBox(QStringLiteral("Dither"), this);
     CBDither->setObjectName(QStringLiteral("CBDither"));
     CBDither->setToolTip(QStringLiteral("Spreads each pixel's colour error over its neighbours"));
+
+    WalFields = new QWidget(this);
+    WalFields->setObjectName(QStringLiteral("WalFields"));
+    EWalName = fieldEdit(WalFields, "EWalName", "from the path below textures/",
+                         "The name the WAL stores, as e1u1/brlava; empty: kept from the WAL written over, "
+                         "else its path below a folder named textures");
+    EWalNext = fieldEdit(WalFields, "EWalNext", "next frame", "The next frame of the texture's animation");
+    EWalFlags = fieldEdit(WalFields, "EWalFlags", "flags", "The surface flags (0x hexadecimal or decimal)");
+    EWalContents =
+        fieldEdit(WalFields, "EWalContents", "contents", "The contents (0x hexadecimal or decimal)");
+    EWalValue = fieldEdit(WalFields, "EWalValue", "value", "The value: a light's brightness");
+    auto* walRow = new QHBoxLayout(WalFields);
+    walRow->setContentsMargins(0, 0, 0, 0);
+    for (auto* edit : {EWalName, EWalNext})
+        walRow->addWidget(edit, 3);
+    for (auto* edit : {EWalFlags, EWalContents, EWalValue})
+        walRow->addWidget(edit, 1);
 
     ETexture = new QLineEdit(this);
     ETexture->setObjectName(QStringLiteral("ETexture"));
@@ -114,9 +157,20 @@ ImportPictureDialog::ImportPictureDialog(PageHost& window, QWidget* parent)
     kindRow->addWidget(CBDither);
     kindRow->addStretch(1);
     grid->addLayout(kindRow, 1, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Write to"), this), 2, 0);
-    grid->addWidget(ETexture, 2, 1);
-    grid->addWidget(SBBrowseTexture, 2, 2);
+    auto* walLabel = new QLabel(QStringLiteral("WAL header"), this);
+    grid->addWidget(walLabel, 2, 0);
+    grid->addWidget(WalFields, 2, 1, 1, 2);
+    // Shown only while a WAL is chosen.
+    connect(CBTextureKind, &QComboBox::currentIndexChanged, this, [this, walLabel] {
+        const bool wal = chosenKind() == TextureKind::Wal;
+        walLabel->setVisible(wal);
+        WalFields->setVisible(wal);
+    });
+    walLabel->setVisible(chosenKind() == TextureKind::Wal);
+    WalFields->setVisible(chosenKind() == TextureKind::Wal);
+    grid->addWidget(new QLabel(QStringLiteral("Write to"), this), 3, 0);
+    grid->addWidget(ETexture, 3, 1);
+    grid->addWidget(SBBrowseTexture, 3, 2);
     grid->setColumnStretch(1, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -172,6 +226,17 @@ TextureKind ImportPictureDialog::chosenKind() const {
 
 ImportOptions ImportPictureDialog::options() const {
     return ImportOptions{window_.GamePalettes(), CBDither->isChecked()};
+}
+
+TextureFieldChoices ImportPictureDialog::walFields() const {
+    TextureFieldChoices fields;
+    if (chosenKind() != TextureKind::Wal) return fields;
+    fields.name = fieldText(EWalName);
+    fields.next = fieldText(EWalNext);
+    fields.flags = fieldNumber(EWalFlags, "flags", 0, 0xFFFFFFFF);
+    fields.contents = fieldNumber(EWalContents, "contents", 0, 0xFFFFFFFF);
+    fields.value = fieldNumber(EWalValue, "value", -0x80000000LL, 0x7FFFFFFF);
+    return fields;
 }
 
 fs::path ImportPictureDialog::picturePath() const {
@@ -318,10 +383,15 @@ void ImportPictureDialog::SBWriteClick() {
             window_.prompts().message(QStringLiteral("No texture file name given"));
             return;
         }
+        auto chosenOptions = options();
+        chosenOptions.fields = walFields(); // a field that is wrong is said before anything is asked
         const auto texture = fs::absolute(fsPath(ETexture->text().trimmed()));
         if (!mayReplace(window_.prompts(), qText(texture))) return;
         const auto kind = chosenKind();
-        const auto chosenOptions = options();
+        placeholderNotice_.reset();
+        if (const auto& game = textureKindInfo(kind).game;
+            game && usesPlaceholder(*game, chosenOptions.palettes))
+            placeholderNotice_ = placeholderNotice(loadGamePalette(*game, chosenOptions.palettes));
         writingPath_ = texture;
         writing_ = true;
         writeCancel_.set(false);
@@ -345,7 +415,9 @@ void ImportPictureDialog::writeFinished() {
     setControlsEnabled(true);
     const auto error = writeWatcher_.result();
     if (!error) {
-        window_.SzLabText(QStringLiteral("Created File ") + qText(writingPath_));
+        auto status = QStringLiteral("Created File ") + qText(writingPath_);
+        if (placeholderNotice_) status += QStringLiteral(" - ") + qText(*placeholderNotice_);
+        window_.SzLabText(status);
         accept();
         return;
     }
@@ -361,8 +433,9 @@ void ImportPictureDialog::writeFinished() {
 }
 
 void ImportPictureDialog::setControlsEnabled(bool enabled) {
-    for (QWidget* control : std::initializer_list<QWidget*>{EPicture, SBBrowsePicture, CBTextureKind,
-                                                            CBDither, ETexture, SBBrowseTexture, SBWrite})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{EPicture, SBBrowsePicture, CBTextureKind, CBDither, WalFields,
+                                         ETexture, SBBrowseTexture, SBWrite})
         control->setEnabled(enabled);
 }
 

@@ -73,6 +73,9 @@ class ImportPictureDialog : public QDialog {
 
     TextureKind chosenKind() const;
     ImportOptions options() const;
+    // The WAL header's fields typed (none for the other kinds); throws Error naming a field that
+    // holds no number in its range.
+    TextureFieldChoices walFields() const;
     std::filesystem::path picturePath() const;
     // The texture's path proposed for the picture: its name with the kind's extension, in Temp.
     QString proposedTexturePath() const;
@@ -91,6 +94,13 @@ class ImportPictureDialog : public QDialog {
     QPushButton* SBBrowsePicture;
     QComboBox* CBTextureKind;
     QCheckBox* CBDither;
+    // A WAL's header: empty fields are kept from the WAL written over, else take their defaults.
+    QWidget* WalFields;
+    QLineEdit* EWalName;
+    QLineEdit* EWalNext;
+    QLineEdit* EWalFlags;
+    QLineEdit* EWalContents;
+    QLineEdit* EWalValue;
     QLineEdit* ETexture;
     QPushButton* SBBrowseTexture;
     PictureView* PreviewPicture;
@@ -104,6 +114,7 @@ class ImportPictureDialog : public QDialog {
     bool previewRunning_ = false;
     QFutureWatcher<std::exception_ptr> writeWatcher_;
     std::filesystem::path writingPath_;
+    std::optional<std::string> placeholderNotice_; // the write paints with a placeholder palette
     bool writing_ = false;
     WriteCancel writeCancel_;
 };

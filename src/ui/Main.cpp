@@ -695,7 +695,11 @@ void TPdlg::extractChosenRows(const std::vector<std::size_t>& rows, const QStrin
         guarded([&] {
             progress_->setPosition(0);
             if (error) std::rethrow_exception(error);
-            SzLabText(qText(result.statusText()));
+            // A placeholder palette is said where the user looks when the run ends.
+            auto status = result.statusText();
+            for (const auto& notice : result.placeholders)
+                status += " - " + notice;
+            SzLabText(qText(status));
             // Entries refused or not converted, and what converted pictures left out, are each named.
             auto report = result.refusalText();
             for (const auto& note : result.notes)

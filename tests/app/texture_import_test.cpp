@@ -349,3 +349,199 @@ TEST_F(TextureImport, PreviewShowsLevelZeroWithItsPalette) {
 
 } // namespace
 } // namespace vexa
+
+namespace vexa {
+namespace {
+
+using test::Bytes;
+using test::Rgb;
+
+// A picture of Quake's fullbright colours, opaque, as an RGBA PNG.
+class ImportOptionsTest : public TextureImport {
+  protected:
+    fs::path fullbrightPicture(const std::string& name) {
+        const auto colours = gameColours(Game::Quake1Bsp);
+        Bytes rgba;
+        for (std::size_t p = 0; p < 16 * 16; ++p) {
+            const auto& c = colours[224 + p % 31];
+            rgba.insert(rgba.end(), {c[0], c[1], c[2], 255});
+        }
+        const auto path = dir_ / (name + ".png");
+        test::writeRgbaPng(path, 16, 16, rgba);
+        return path;
+    }
+    Bytes walPicture() {
+        return test::indexedBmp(16, 16, someIndices(256, 5, 200), gameColours(Game::Quake2Wal));
+    }
+    TextureFields walFields(const fs::path& wal) {
+        const auto bytes = test::readFile(wal);
+        const ByteReader f(bytes, "wal");
+        return {f.fixedName(0, 32, 32), f.fixedName(56, 32, 32), f.u32(88), f.u32(92), f.u32(96)};
+    }
+};
+
+bool sameFields(const TextureFields& a, const TextureFields& b) {
+    return a.name == b.name && a.next == b.next && a.flags == b.flags && a.contents == b.contents &&
+           a.value == b.value;
+}
+
+TEST_F(ImportOptionsTest, FullbrightColoursOnlyWhenAsked) {
+    const struct {
+        const char* name;
+        bool option;
+        bool glows;
+    } cases[] = {
+        {"lava", false, false}, {"lava", true, true}, {"lava_fbr", false, true}, {"LAVA_FBR", true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.option ? " --fullbright" : ""));
+        auto options = options_;
+        options.fullbright = c.option;
+        importTextures(TextureKind::Wad2, dir_ / "q.wad", {fullbrightPicture(c.name)}, options, nullptr);
+        const auto image = readBack(TextureKind::Wad2, dir_ / "q.wad");
+        const auto glowing = std::count_if(image.indices.begin(), image.indices.end(),
+                                           [](std::uint8_t i) { return i >= 224; });
+        EXPECT_EQ(glowing, c.glows ? 256 : 0);
+        EXPECT_EQ(std::count(image.indices.begin(), image.indices.end(), 255),
+                  0); // never the see-through one
+    }
+}
+
+TEST(TextureNames, DefaultNameFromTheOutputsPath) {
+    const struct {
+        fs::path out;
+        const char* name;
+    } cases[] = {
+        {"/q2/baseq2/textures/e1u1/brlava.wal", "e1u1/brlava"},
+        {"/q2/baseq2/Textures/e1u1/x/brlava.wal", "e1u1/x/brlava"},
+        {"/q2/textures/mod/textures/e2u3/sky.wal", "e2u3/sky"}, // the nearest such folder
+        {"/q2/textures/floor.wal", "floor"},
+        {"/q2/baseq2/e1u1/brlava.wal", "brlava"},
+        {"/textures.wal", "textures"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(defaultTextureName(c.out), c.name) << c.out;
+}
+
+// The header's fields as a hand parse sees them: given ones written, the others kept from the WAL
+// written over, else the defaults.
+TEST_F(ImportOptionsTest, WalFieldsGivenKeptOrDefault) {
+    test::writeFile(dir_ / "wall.bmp", walPicture());
+    const auto folder = dir_ / "baseq2" / "textures" / "e1u1";
+    fs::create_directories(folder);
+    const auto wal = folder / "brlava.wal";
+    const auto import = [&](const TextureFieldChoices& fields) {
+        auto options = options_;
+        options.fields = fields;
+        importTextures(TextureKind::Wal, wal, {dir_ / "wall.bmp"}, options, nullptr);
+        return walFields(wal);
+    };
+    EXPECT_TRUE(sameFields(import({}), {"e1u1/brlava", "", 0, 0, 0}));
+    EXPECT_TRUE(sameFields(import({"e1u1/lava1", "e1u1/lava2", 0x8 | 0x40, 8, 0xFFFFFFFB}),
+                           {"e1u1/lava1", "e1u1/lava2", 0x48, 8, 0xFFFFFFFB}));
+    // Over it, only the flags given: the rest stays.
+    EXPECT_TRUE(sameFields(import({.flags = 1}), {"e1u1/lava1", "e1u1/lava2", 1, 8, 0xFFFFFFFB}));
+    EXPECT_TRUE(sameFields(import({.next = ""}), {"e1u1/lava1", "", 1, 8, 0xFFFFFFFB}));
+    // The pixels still read back.
+    EXPECT_EQ(readBack(TextureKind::Wal, wal).indices, someIndices(256, 5, 200));
+}
+
+TEST_F(ImportOptionsTest, WalFieldsRefused) {
+    test::writeFile(dir_ / "wall.bmp", walPicture());
+    const auto wal = dir_ / "w.wal";
+    const auto cutShort = Bytes(60, 1);
+    importTextures(TextureKind::Wal, wal, {dir_ / "wall.bmp"}, options_, nullptr);
+    auto unclosed = test::readFile(wal);
+    std::fill(unclosed.begin() + 56, unclosed.begin() + 88, 'x');
+    auto levelPastEnd = test::readFile(wal);
+    putU32(&levelPastEnd[40], static_cast<std::uint32_t>(levelPastEnd.size()));
+    const std::string name32(32, 'n');
+    const struct {
+        Bytes old; // empty: none
+        TextureFieldChoices fields;
+        const char* reason;
+    } cases[] = {
+        {{},
+         {.name = name32},
+         "is 32 bytes long; a Quake 2 WAL texture holds 31 at most (32 with the closing zero)"},
+        {{}, {.next = name32 + "x"}, "next frame's name"},
+        {cutShort, {}, "not a whole WAL (60 bytes"},
+        {unclosed, {.flags = 2}, "no closing zero"},
+        {levelPastEnd, {}, "runs past the end"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        fs::remove(wal);
+        if (!c.old.empty()) test::writeFile(wal, c.old);
+        auto options = options_;
+        options.fields = c.fields;
+        try {
+            importTextures(TextureKind::Wal, wal, {dir_ / "wall.bmp"}, options, nullptr);
+            ADD_FAILURE() << "written";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(fs::exists(wal), !c.old.empty());
+        if (!c.old.empty()) {
+            EXPECT_EQ(test::readFile(wal), c.old);
+        }
+    }
+    // Every field given replaces even a file that is no WAL.
+    test::writeFile(wal, cutShort);
+    auto options = options_;
+    options.fields = {"a", "b", 1, 2, 3};
+    importTextures(TextureKind::Wal, wal, {dir_ / "wall.bmp"}, options, nullptr);
+    EXPECT_TRUE(sameFields(walFields(wal), {"a", "b", 1, 2, 3}));
+    // And the other kinds store none of them.
+    options.fields = {.flags = 1};
+    EXPECT_THROW(importTextures(TextureKind::JkMat, dir_ / "x.mat", {dir_ / "wall.bmp"}, options, nullptr),
+                 Error);
+}
+
+// Water textures of a WAD3: with fog, entries 3 and 4 hold it and no pixel of any level uses them,
+// every pixel keeping its colour where the picture has room; without, the picture's colours stay.
+TEST_F(ImportOptionsTest, WaterFogInAWad3Palette) {
+    for (const int colourCount : {3, 255, 300}) {
+        for (const bool withFog : {true, false}) {
+            SCOPED_TRACE(std::to_string(colourCount) + (withFog ? " with fog" : ""));
+            constexpr std::uint32_t w = 32, h = 32;
+            Bytes rgba;
+            for (std::size_t p = 0; p < w * h; ++p) {
+                const auto k = static_cast<int>(p % static_cast<std::size_t>(colourCount));
+                rgba.insert(rgba.end(), {static_cast<std::uint8_t>(k % 256), static_cast<std::uint8_t>(k / 2),
+                                         static_cast<std::uint8_t>(255 - k % 200), 255});
+            }
+            test::writeRgbaPng(dir_ / "!water.png", w, h, rgba);
+            auto options = options_;
+            if (withFog) options.fog = WaterFog{10, 20, 30, 200};
+            importTextures(TextureKind::Wad3, dir_ / "hl.wad", {dir_ / "!water.png"}, options, nullptr);
+            TWadReader wad;
+            wad.ReadDirectory(openFileBytes(dir_ / "hl.wad"));
+            const auto decoded = wad.DecodePictures(0);
+            const auto& colours = decoded.palette.colours;
+            ASSERT_EQ(colours.size(), 768u);
+            if (withFog) {
+                EXPECT_EQ(Bytes(colours.begin() + 9, colours.begin() + 13), (Bytes{10, 20, 30, 200}));
+            }
+            const auto bytes = test::readFile(dir_ / "hl.wad");
+            const std::size_t lump = ByteReader(bytes, "wad").u32(ByteReader(bytes, "wad").u32(8));
+            std::size_t exact = 0;
+            for (std::size_t p = 0, at = lump + 40; p < w * h * 85 / 64; ++p, ++at) {
+                const auto index = bytes[at];
+                if (withFog) {
+                    ASSERT_TRUE(index != 3 && index != 4) << "pixel " << p;
+                }
+                if (p < w * h && Bytes(&colours[3u * index], &colours[3u * index + 3]) ==
+                                     Bytes(&rgba[4 * p], &rgba[4 * p + 3]))
+                    ++exact;
+            }
+            if (colourCount <= (withFog ? 254 : 256)) {
+                EXPECT_EQ(exact, w * h);
+            } else if (colourCount <= 256) {
+                EXPECT_GE(exact, w * h - 2 * (w * h / colourCount + 1)); // only the two least used moved
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace vexa

@@ -77,5 +77,94 @@ TEST(CliImport, UsageAndRefusals) {
     EXPECT_EQ(test::readFile(dir / "old.wad"), test::bytesOf("old"));
 }
 
+// The options of one kind: refused for the others or out of range (exit 2), and a WAL's fields
+// written as given and kept by the next import over it.
+TEST(CliImport, KindOptions) {
+    TempDir dir;
+    const auto pal = test::knownPalette(45);
+    test::writeFile(dir / "q2.pal", pal);
+    test::writeFile(dir / "pic.bmp", test::indexedBmp(16, 16, Bytes(256, 7), test::coloursOf(pal)));
+    test::writeFile(dir / "!water.bmp", test::indexedBmp(16, 16, Bytes(256, 7), test::coloursOf(pal)));
+    const auto pic = (dir / "pic.bmp").string(), water = (dir / "!water.bmp").string();
+    const auto wal = (dir / "textures" / "e1u1" / "brlava.wal").string();
+    fs::create_directories(dir / "textures" / "e1u1");
+    const auto palette = "quake2=" + (dir / "q2.pal").string();
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {{"import", "wad3", "x.wad", pic, "--fullbright"}, 2, "--fullbright is for wad2, not wad3"},
+        {{"import", "wad2", "x.wad", pic, "--flags", "1"}, 2, "--flags is for wal, not wad2"},
+        {{"import", "wal", "x.wal", pic, "--fog", "1,2,3,4"}, 2, "--fog is for wad3, not wal"},
+        {{"import", "wal", "x.wal", pic, "--value", "2147483648"},
+         2,
+         "--value takes a number from -2147483648"},
+        {{"import", "wal", "x.wal", pic, "--contents", "0xg"}, 2, "--contents takes a number"},
+        {{"import", "wad3", "x.wad", water, "--fog", "1,2,3"}, 2, "--fog takes R,G,B,DENSITY"},
+        {{"import", "wad3", "x.wad", water, "--fog", "1,2,3,256"}, 2, "from 0 to 255, not 1,2,3,256"},
+        {{"import", "wad3", "x.wad", pic, "--fog", "1,2,3,4"}, 2, "none is given"},
+        {{"import", "wal", wal, pic, "--palette", palette, "--next", std::string(32, 'n')},
+         1,
+         "holds 31 at most"},
+        {{"import", "wal", wal, pic, "--palette", palette, "--flags", "0x48", "--value", "-1", "--next",
+          "e1u1/b"},
+         0,
+         "Created File"},
+        {{"import", "wal", wal, pic, "--palette", palette, "--contents", "8"}, 0, "Created File"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const auto run = cli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << run.out << run.err;
+    }
+    const auto bytes = test::readFile(wal);
+    ASSERT_GE(bytes.size(), 100u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data())), "e1u1/brlava");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data() + 56)), "e1u1/b");
+    EXPECT_EQ(Bytes(bytes.begin() + 88, bytes.begin() + 100),
+              (Bytes{0x48, 0, 0, 0, 8, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+// The shipped Dark Forces palette is a stand-in: an import or an extraction that paints with it says
+// so once on stderr; one given a palette file, or using a real default (Quake II's), does not.
+TEST(CliImport, APlaceholderPaletteIsSaidOnce) {
+    TempDir dir;
+    const auto pal = test::knownPalette(46);
+    test::writeFile(dir / "df.pal", pal);
+    test::writeFile(dir / "pic.bmp", test::indexedBmp(16, 16, Bytes(256, 9), test::coloursOf(pal)));
+    const auto pic = (dir / "pic.bmp").string();
+    const auto count = [](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = text.find("placeholder"); at != std::string::npos;
+             at = text.find("placeholder", at + 1))
+            ++n;
+        return n;
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::size_t notices;
+    } cases[] = {
+        {{"import", "df-bm", (dir / "a.bm").string(), pic}, 1},
+        {{"import", "df-bm", (dir / "b.bm").string(), pic, "--palette", "df-bm=" + (dir / "df.pal").string()},
+         0},
+        {{"import", "wal", (dir / "c.wal").string(), pic}, 0},
+        {{"extract", (dir / "a.bm").string(), (dir / "out").string(), "--yes"}, 1},
+        {{"extract", (dir / "a.bm").string(), (dir / "out2").string(), "--yes", "--palette",
+          "df-bm=" + (dir / "df.pal").string()},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + std::to_string(c.args.size()));
+        const auto run = cli(c.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(count(run.err), c.notices) << run.err;
+        if (c.notices) {
+            EXPECT_NE(run.err.find("DarkForces BM palette"), std::string::npos) << run.err;
+        }
+    }
+}
+
 } // namespace
 } // namespace vexa

@@ -107,3 +107,36 @@ TEST(PaletteFileKinds, OtherFilesAreRefusedWithTheReason) {
 
 } // namespace
 } // namespace vexa
+
+namespace vexa {
+namespace {
+
+// The record says which defaults are stand-ins; a palette given instead is never one, and the
+// real defaults never are. Each loaded from the shipped Data folder.
+TEST(PaletteFileKinds, PlaceholderDefaultsAreMarkedByTheirRecord) {
+    const auto shipped = fs::path(__FILE__).parent_path().parent_path().parent_path() / "data" / "Data";
+    if (!fs::exists(shipped / "default_doom.pal")) GTEST_SKIP() << "no shipped Data folder at " << shipped;
+    TempDir dir;
+    test::writeFile(dir / "own.pal", test::knownPalette(3));
+    const struct {
+        Game game;
+        bool placeholder;
+    } cases[] = {{Game::DarkForcesBm, true}, {Game::JediKnightBm, true}, {Game::JediKnightMat, true},
+                 {Game::Duke3D, true},       {Game::Quake1Bsp, false},   {Game::Quake2Wal, false},
+                 {Game::Doom, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(gamePalettes().at(static_cast<std::size_t>(c.game)).cliName);
+        auto paths = GamePalettePaths::defaults(shipped);
+        const auto palette = loadGamePalette(c.game, paths);
+        EXPECT_EQ(palette.placeholder, c.placeholder);
+        EXPECT_EQ(usesPlaceholder(c.game, paths), c.placeholder);
+        if (c.placeholder) {
+            EXPECT_NE(placeholderNotice(palette).find(palette.source), std::string::npos);
+        }
+        paths.set(c.game, dir / "own.pal");
+        EXPECT_FALSE(loadGamePalette(c.game, paths).placeholder);
+    }
+}
+
+} // namespace
+} // namespace vexa

@@ -307,7 +307,10 @@ TEST_F(TextureImport, ImportWritesEachKindWithThePictureAsPreviewed) {
         write(dialog);
         EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
         EXPECT_FALSE(dialog->isVisible());
-        EXPECT_EQ(text("SLab"), "Created File " + q(expectedPath));
+        // Quake II's palette is the game's own; the others' defaults are stand-ins, and that is said.
+        EXPECT_TRUE(text("SLab").startsWith("Created File " + q(expectedPath))) << text("SLab").toStdString();
+        EXPECT_EQ(text("SLab").contains(" - Painted with a placeholder"), c.game != Game::Quake2Wal)
+            << text("SLab").toStdString();
         expectSameImage(readSingleTexture(c.type, expectedPath), image);
     }
 }
@@ -391,6 +394,53 @@ TEST_F(TextureImport, ImportSaysWhatIsWrongAndKeepsWhatWasThere) {
         EXPECT_FALSE(dialog->isVisible());
         if (!c.name.empty()) fs::remove(work / c.name);
     }
+}
+
+// The WAL header's fields: shown for a WAL only, a number that is none said before anything is
+// written, the fields typed written, and those left empty kept from the WAL written over.
+TEST_F(TextureImport, TheWalHeaderFieldsAreWrittenAndKept) {
+    const auto picture = work / "lava.bmp";
+    writeIndexedPicture(picture, patternImage(32, 16, 3), gamePalette(Game::Quake2Wal));
+    const auto target = work / "textures" / "e1u1" / "brlava.wal";
+    fs::create_directories(target.parent_path());
+    const auto header = [&] {
+        const auto bytes = test::readFile(target);
+        return std::make_tuple(std::string(reinterpret_cast<const char*>(&bytes[0])),
+                               std::string(reinterpret_cast<const char*>(&bytes[56])),
+                               Bytes(bytes.begin() + 88, bytes.begin() + 100));
+    };
+    const auto importWith = [&](const QStringList& typed) {
+        prompts.messages.clear();
+        auto* dialog = openImport();
+        chooseKind(dialog, TextureKind::DfBm);
+        EXPECT_FALSE(in<QWidget>(dialog, "WalFields")->isVisible());
+        chooseKind(dialog, TextureKind::Wal);
+        EXPECT_TRUE(in<QWidget>(dialog, "WalFields")->isVisible());
+        choosePicture(dialog, picture);
+        const char* edits[] = {"EWalName", "EWalNext", "EWalFlags", "EWalContents", "EWalValue"};
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClicks(in<QLineEdit>(dialog, edits[i]), typed.value(i));
+        auto* texture = in<QLineEdit>(dialog, "ETexture");
+        texture->clear();
+        QTest::keyClicks(texture, q(target));
+        if (fs::exists(target)) prompts.choiceAnswers.push_back("Replace");
+        write(dialog);
+        if (dialog->isVisible()) QTest::mouseClick(in<QPushButton>(dialog, "SBClose"), Qt::LeftButton);
+    };
+
+    importWith({});
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join("|").toStdString();
+    EXPECT_EQ(header(), std::make_tuple(std::string("e1u1/brlava"), std::string(), Bytes(12, 0)));
+
+    importWith({"", "e1u1/brlava2", "0x8", "", "-2"});
+    EXPECT_EQ(header(), std::make_tuple(std::string("e1u1/brlava"), std::string("e1u1/brlava2"),
+                                        Bytes{8, 0, 0, 0, 0, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}));
+
+    const auto before = test::readFile(target);
+    importWith({"", "", "", "lava"});
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].contains("contents takes a number")) << prompts.messages[0].toStdString();
+    EXPECT_EQ(test::readFile(target), before);
 }
 
 } // namespace
