@@ -1,5 +1,6 @@
 #include "app/texture_import.h"
 
+#include "app/texture_bands.h"
 #include "base/errors.h"
 #include "base/text.h"
 #include "formats/Wad_common.h"
@@ -12,28 +13,6 @@ namespace vexa {
 
 namespace {
 
-bool hasSeeThroughPixels(const ColourPicture& picture) {
-    for (std::size_t p = 0; p < picture.rgba.size() / 4; ++p)
-        if (isSeeThrough(picture, p)) return true;
-    return false;
-}
-
-// Quake's and Half-Life's engines draw the last entry of a texture whose name starts with "{" as
-// see-through.
-bool namedSeeThrough(const std::string& name) {
-    return !name.empty() && name.front() == '{';
-}
-
-// A picture whose file stores indices, with the pixels on the see-through entry made see-through, so
-// that the smaller levels, averaged from it, keep them so.
-ColourPicture withSeeThroughEntry(const ColourPicture& picture, std::uint8_t entry) {
-    auto out = picture;
-    const auto& indices = picture.stored->image.indices;
-    for (std::size_t p = 0; p < indices.size() && p * 4 + 3 < out.rgba.size(); ++p)
-        if (indices[p] == entry) out.rgba[p * 4 + 3] = 0;
-    return out;
-}
-
 PaletteTable tableOf(const std::vector<std::array<std::uint8_t, 3>>& colours) {
     PaletteTable table{};
     for (std::size_t i = 0; i < colours.size() && i < kPaletteEntries; ++i) {
@@ -42,65 +21,6 @@ PaletteTable tableOf(const std::vector<std::array<std::uint8_t, 3>>& colours) {
         table[4 * i + 2] = colours[i][0];
     }
     return table;
-}
-
-// A picture as kind's texture: its levels (only level 0 for a kind without mip levels), the own
-// palette for WAD3, and whether it is marked see-through.
-struct TextureImages {
-    MipImages levels;
-    std::vector<std::array<std::uint8_t, 3>> colours;
-    bool transparent = false;
-};
-
-// Half-Life's own tools mark the see-through pixels of a "{" texture drawn without alpha in pure blue.
-constexpr std::array<std::uint8_t, 3> kColourKey = {0, 0, 255};
-
-std::optional<ColourPicture> keyedByBlue(const std::string& name, const ColourPicture& picture) {
-    if (!namedSeeThrough(name) || hasSeeThroughPixels(picture)) return std::nullopt;
-    auto keyed = picture;
-    bool any = false;
-    for (std::size_t p = 0; p + 3 < keyed.rgba.size(); p += 4)
-        if (std::equal(kColourKey.begin(), kColourKey.end(),
-                       keyed.rgba.begin() + static_cast<std::ptrdiff_t>(p))) {
-            keyed.rgba[p + 3] = 0;
-            any = true;
-        }
-    if (!any) return std::nullopt;
-    // The file's own indices would be kept as they are, blue and all.
-    keyed.stored.reset();
-    return keyed;
-}
-
-TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, const ColourPicture& drawn,
-                          const PaletteTable* gamePalette, bool dither, bool withMips) {
-    const auto keyed = keyedByBlue(name, drawn);
-    const auto& picture = keyed ? *keyed : drawn;
-    TextureImages out;
-    PaletteTable palette{};
-    PaletteRules rules;
-    std::optional<ColourPicture> marked; // the picture the smaller levels come from, when not picture
-    if (gamePalette) {
-        const auto kindRules = info.rules(name, hasSeeThroughPixels(picture));
-        rules = kindRules.rules;
-        out.transparent = kindRules.transparent;
-        palette = *gamePalette;
-        out.levels[0] = mapToPalette(picture, palette, rules, dither);
-    } else {
-        const bool seeThrough = namedSeeThrough(name);
-        auto own = reduceToOwnPalette(picture, dither, seeThrough);
-        out.levels[0] = std::move(own.image);
-        out.colours = std::move(own.colours);
-        palette = tableOf(out.colours);
-        const auto colours = static_cast<int>(out.colours.size());
-        rules = {0, colours - 1, std::nullopt};
-        if (seeThrough) rules = {0, std::min<int>(colours, kOwnSeeThroughEntry) - 1, kOwnSeeThroughEntry};
-        if (seeThrough && picture.stored) marked = withSeeThroughEntry(picture, kOwnSeeThroughEntry);
-    }
-    if (!withMips) return out;
-    const auto smaller = smallerMipLevels(marked ? *marked : picture);
-    for (std::size_t level = 1; level < out.levels.size(); ++level)
-        out.levels[level] = mapToPalette(smaller[level - 1], palette, rules, dither);
-    return out;
 }
 
 // The 8-bit form of a name made from a file name; refused (naming the file) when it has none.
@@ -130,14 +50,13 @@ std::optional<Palette> gamePaletteFor(const TextureKindInfo& info, const ImportO
 
 // A single texture's file, named as the kind names it (after outPath, where it stores a name).
 std::vector<std::uint8_t> singleTextureBytes(const TextureKindInfo& info, const fs::path& outPath,
-                                             const ColourPicture& picture, const Palette& palette,
-                                             bool dither) {
+                                             const fs::path& picture, const Palette& palette, bool dither) {
     std::string name;
     if (info.nameLength > 0) {
         name = storedTextureName(outPath, baseName(outPath), outPath);
         requireNameFits(name, info.nameLength, outPath);
     }
-    const auto texture = makeTexture(info, name, picture, &palette.table, dither, info.mipLevels);
+    const auto texture = textureFromPicture(info, name, picture, &palette.table, dither, info.mipLevels);
     return info.fileBytes(name, texture.levels, texture.transparent);
 }
 
@@ -182,9 +101,7 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     }
 
     if (!info.manyPictures) {
-        const auto picture = readColourPicture(pictures[0]);
-        requireFits(info, pictures[0], {picture.width, picture.height});
-        const auto bytes = singleTextureBytes(info, outPath, picture, *palette, options.dither);
+        const auto bytes = singleTextureBytes(info, outPath, pictures[0], *palette, options.dither);
         writeMadeFile(outPath, bytes, 0, {}, {}, pictures, progress);
         return;
     }
@@ -192,12 +109,12 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     writeTextureWad(
         kind, outPath, lumps,
         [&](std::size_t i) {
-            const auto picture = readColourPicture(pictures[i]);
-            if (picture.width != lumps[i].size.width || picture.height != lumps[i].size.height)
+            auto texture = textureFromPicture(info, lumps[i].name, pictures[i],
+                                              palette ? &palette->table : nullptr, options.dither, true);
+            if (texture.levels[0].width != lumps[i].size.width ||
+                texture.levels[0].height != lumps[i].size.height)
                 throw FileError(FileAction::Create, outPath,
                                 displayPath(pictures[i]) + " changed while it was read");
-            auto texture = makeTexture(info, lumps[i].name, picture, palette ? &palette->table : nullptr,
-                                       options.dither, true);
             return MipTextureContents{std::move(texture.levels), std::move(texture.colours)};
         },
         pictures, progress);
@@ -209,22 +126,20 @@ std::vector<std::uint8_t> textureLumpFromPicture(TextureKind kind, const fs::pat
     if (!info.manyPictures) throw Error("not a kind that holds many textures");
     requireNameFits(name, wad::kMaxNameLength, picturePath);
     const auto palette = gamePaletteFor(info, options);
-    const auto picture = readColourPicture(picturePath);
-    const PictureSize size{picture.width, picture.height};
+    const auto size = readPictureSize(picturePath);
     requireFits(info, picturePath, size);
-    auto texture =
-        makeTexture(info, name, picture, palette ? &palette->table : nullptr, options.dither, true);
+    auto texture = textureFromPicture(info, name, picturePath, palette ? &palette->table : nullptr,
+                                      options.dither, true);
     return mipTextureLumpBytes(kind, {name, size}, {std::move(texture.levels), std::move(texture.colours)});
 }
 
 ImportPreview previewImport(TextureKind kind, const fs::path& picturePath, const ImportOptions& options) {
     const auto& info = textureKindInfo(kind);
     const auto palette = gamePaletteFor(info, options);
-    const auto picture = readColourPicture(picturePath);
-    requireFits(info, picturePath, {picture.width, picture.height});
+    requireFits(info, picturePath, readPictureSize(picturePath));
     const auto name = info.manyPictures ? baseName(picturePath) : std::string();
-    auto texture =
-        makeTexture(info, name, picture, palette ? &palette->table : nullptr, options.dither, false);
+    auto texture = textureFromPicture(info, name, picturePath, palette ? &palette->table : nullptr,
+                                      options.dither, false);
     return {std::move(texture.levels[0]), palette ? palette->table : tableOf(texture.colours)};
 }
 

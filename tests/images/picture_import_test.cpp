@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
 #include <zlib.h>
 
 namespace vexa {
@@ -88,6 +90,73 @@ TEST(PictureRead, PngColourTypesAndPalettedIndices) {
     EXPECT_EQ(indexed.stored->image.indices, indices);
     EXPECT_EQ(indexed.stored->colours, test::coloursOf(pal));
     EXPECT_EQ(indexed.rgba, test::paint(indices, test::coloursOf(pal)));
+}
+
+// An RGBA PNG stored with Adam7 interlacing (libpng's simplified writer makes none).
+void writeInterlacedPng(const fs::path& path, std::uint32_t width, std::uint32_t height, const Bytes& rgba) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_bytep> rows(height);
+    for (std::uint32_t r = 0; r < height; ++r)
+        rows[r] = const_cast<png_bytep>(&rgba[std::size_t{r} * width * 4]);
+    if (!setjmp(png_jmpbuf(png))) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_ADAM7,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        png_write_image(png, rows.data());
+        png_write_end(png, nullptr);
+    }
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+}
+
+TEST(PictureRead, RowsReadInAnyChunksGiveTheWholePicture) {
+    TempDir dir;
+    constexpr std::uint32_t width = 5, height = 7;
+    const auto colours = test::coloursOf(test::knownPalette(9));
+    Bytes indices(width * height);
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<std::uint8_t>(i * 37 % 251);
+    const auto painted = test::paint(indices, colours);
+    auto translucent = painted;
+    for (std::size_t p = 3; p < translucent.size(); p += 16)
+        translucent[p] = 40;
+    test::writeFile(dir / "up.bmp", test::rgbBmp(24, width, height, painted));
+    test::writeFile(dir / "down.bmp", test::rgbBmp(32, width, height, translucent, true, true));
+    test::writeFile(dir / "8.bmp", test::indexedBmp(width, height, indices, colours));
+    test::writeRgbaPng(dir / "rgba.png", width, height, translucent);
+    writeInterlacedPng(dir / "adam7.png", width, height, translucent);
+    writeIndexedPng(dir / "indexed.png", width, height, MemoryRows(indices, width, height),
+                    test::paletteTable(colours));
+    const struct {
+        const char* file;
+        const Bytes& rgba;
+        bool stored;
+    } cases[] = {{"up.bmp", painted, false},        {"down.bmp", translucent, false},
+                 {"8.bmp", painted, true},          {"rgba.png", translucent, false},
+                 {"adam7.png", translucent, false}, {"indexed.png", painted, true}};
+    for (const auto& c : cases)
+        for (const std::uint32_t chunk : {1u, 3u}) {
+            SCOPED_TRACE(std::string(c.file) + " in chunks of " + std::to_string(chunk));
+            PictureRows rows(dir / c.file);
+            ASSERT_EQ(rows.size().width, width);
+            ASSERT_EQ(rows.storedColours().has_value(), c.stored);
+            Bytes rgba, stored;
+            for (std::uint32_t at = 0; at < height; at += chunk) {
+                const auto count = std::min(chunk, height - at);
+                Bytes band(count * width * 4), bandIndices(c.stored ? count * width : 0);
+                rows.read(count, band, bandIndices);
+                rgba.insert(rgba.end(), band.begin(), band.end());
+                stored.insert(stored.end(), bandIndices.begin(), bandIndices.end());
+            }
+            EXPECT_EQ(rgba, c.rgba);
+            if (c.stored) EXPECT_EQ(stored, indices);
+            Bytes one(width * 4);
+            EXPECT_THROW(rows.read(1, one, {}), Error); // past the last row
+        }
 }
 
 TEST(PictureRead, DamagedOrUnhandledFilesAreRefusedWithTheReason) {
