@@ -213,8 +213,8 @@ ColourPicture wholePicture(PictureBands& bands, bool keyed) {
     return picture;
 }
 
-std::vector<Rgb> histogramColours(PictureBands& bands, bool keyed, bool seeThrough) {
-    OwnPaletteHistogram histogram(seeThrough);
+std::vector<Rgb> histogramColours(PictureBands& bands, bool keyed, bool seeThrough, int speed) {
+    OwnPaletteHistogram histogram(seeThrough, speed);
     while (const auto rows = bands.next()) {
         if (keyed) applyKey(bands.rgba());
         histogram.add(bands.rgba(), bands.size().width, rows);
@@ -227,7 +227,7 @@ std::vector<Rgb> histogramColours(PictureBands& bands, bool keyed, bool seeThrou
 
 TextureImages textureFromPicture(const TextureKindInfo& info, const std::string& name, const fs::path& path,
                                  const PaletteTable* gamePalette, bool dither, bool withMips,
-                                 std::uint32_t bandRows) {
+                                 std::uint32_t bandRows, int speed) {
     if (withMips && bandRows % 8 != 0) throw Error("mip levels are made from bands of 8 rows");
     PictureBands bands(path, bandRows);
     const auto size = bands.size();
@@ -271,12 +271,12 @@ TextureImages textureFromPicture(const TextureKindInfo& info, const std::string&
             if (seeThrough) zero.seeThroughIndex = kOwnSeeThroughEntry;
             out.colours = std::move(*exact);
         } else if (std::size_t{size.width} * size.height <= kWholeReductionPixels) {
-            auto reduced = reduceToOwnPalette(wholePicture(bands, keyed), dither, seeThrough);
+            auto reduced = reduceToOwnPalette(wholePicture(bands, keyed), dither, seeThrough, speed);
             out.levels[0] = std::move(reduced.image);
             out.colours = std::move(reduced.colours);
             zero.way = LevelZero::Way::Done;
         } else {
-            out.colours = histogramColours(bands, keyed, seeThrough);
+            out.colours = histogramColours(bands, keyed, seeThrough, speed);
             const auto count = static_cast<int>(out.colours.size());
             std::optional<std::uint8_t> seeThroughIndex;
             if (seeThrough) seeThroughIndex = kOwnSeeThroughEntry;

@@ -24,9 +24,9 @@ struct TextureImages {
 // The picture at path as a texture named name (which decides see-through and, for "{" names, the
 // blue colour key): mapped onto gamePalette, or onto its own palette where that is null. bandRows
 // (a multiple of 8; 0: as many as fit in a few MiB) is the band it is read in; every band gives the
-// same result.
+// same result. speed is libimagequant's, for an own palette of more colours than it holds.
 TextureImages textureFromPicture(const TextureKindInfo& info, const std::string& name, const fs::path& path,
                                  const PaletteTable* gamePalette, bool dither, bool withMips,
-                                 std::uint32_t bandRows = 0);
+                                 std::uint32_t bandRows = 0, int speed = kDefaultReductionSpeed);
 
 } // namespace vexa

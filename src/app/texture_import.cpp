@@ -109,8 +109,9 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     writeTextureWad(
         kind, outPath, lumps,
         [&](std::size_t i) {
-            auto texture = textureFromPicture(info, lumps[i].name, pictures[i],
-                                              palette ? &palette->table : nullptr, options.dither, true);
+            auto texture =
+                textureFromPicture(info, lumps[i].name, pictures[i], palette ? &palette->table : nullptr,
+                                   options.dither, true, 0, options.speed);
             if (texture.levels[0].width != lumps[i].size.width ||
                 texture.levels[0].height != lumps[i].size.height)
                 throw FileError(FileAction::Create, outPath,
@@ -129,7 +130,7 @@ std::vector<std::uint8_t> textureLumpFromPicture(TextureKind kind, const fs::pat
     const auto size = readPictureSize(picturePath);
     requireFits(info, picturePath, size);
     auto texture = textureFromPicture(info, name, picturePath, palette ? &palette->table : nullptr,
-                                      options.dither, true);
+                                      options.dither, true, 0, options.speed);
     return mipTextureLumpBytes(kind, {name, size}, {std::move(texture.levels), std::move(texture.colours)});
 }
 
@@ -139,7 +140,7 @@ ImportPreview previewImport(TextureKind kind, const fs::path& picturePath, const
     requireFits(info, picturePath, readPictureSize(picturePath));
     const auto name = info.manyPictures ? baseName(picturePath) : std::string();
     auto texture = textureFromPicture(info, name, picturePath, palette ? &palette->table : nullptr,
-                                      options.dither, false);
+                                      options.dither, false, 0, options.speed);
     return {std::move(texture.levels[0]), palette ? palette->table : tableOf(texture.colours)};
 }
 

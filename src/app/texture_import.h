@@ -17,6 +17,8 @@ namespace vexa {
 struct ImportOptions {
     GamePalettePaths palettes; // where a kind's game palette is loaded from
     bool dither = false;       // Floyd-Steinberg when mapping onto a palette
+    // libimagequant's speed (1 to 10) when reducing to an own palette (WAD3)
+    int speed = kDefaultReductionSpeed;
 };
 
 // Builds outPath of kind from pictures: one picture for the single kinds, one or more for WAD2 and

@@ -20,10 +20,12 @@ struct ImportArguments {
     std::vector<fs::path> pictures;
     std::vector<std::pair<Game, std::string>> palettes;
     bool dither = false, wait = false;
+    int speed = kDefaultReductionSpeed;
 };
 
 int runImport(const ImportArguments& a, const ProgramFolders& folders) {
     ImportOptions options{defaultPalettes(folders), a.dither};
+    options.speed = a.speed;
     Palette unused;
     for (const auto& [game, file] : a.palettes)
         usePaletteFile(game, file, options.palettes, unused);
@@ -44,7 +46,8 @@ std::string importDetails() {
     text += "Colours are mapped to the nearest of the game's palette (the default_*.pal files of the Data\n"
             "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"
             "palette keeps its indices. A WAD3 texture keeps up to 256 colours of its own exactly and\n"
-            "reduces more. --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
+            "reduces more (--speed 1 to 10: libimagequant's, 1 slowest and best, 4 by default as for\n"
+            "pngquant). --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
             "jk-mat get three smaller mip levels and need sides that are multiples of 16. Names in a WAD\n"
             "are at most 15 bytes, each once. On any error nothing is written and an older OUT stays.\n";
     return text;
@@ -56,12 +59,15 @@ void addImport(CLI::App& parser, Job& job) {
     struct Values {
         std::vector<std::string> args, palettes;
         bool dither = false, wait = false;
+        int speed = kDefaultReductionSpeed;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(parser, "import", "KIND OUT PICTURE...",
                                "build a game texture from PNG or BMP pictures", importDetails(), v->args);
     addRepeatable(command, "--palette", v->palettes, "GAME=FILE", "map onto this palette file for GAME");
     command.add_flag("--dither", v->dither, "spread the error of each pixel (Floyd-Steinberg)");
+    command.add_option("--speed", v->speed, "how hard to work at an own palette: 1 (best) to 10 (fastest)")
+        ->type_name("1..10");
     command.add_flag("--wait", v->wait, kWaitSummary);
     command.callback([&command, v, &job] {
         rejectUnknownOptions(command);
@@ -74,6 +80,8 @@ void addImport(CLI::App& parser, Job& job) {
         for (const auto& palette : v->palettes)
             a.palettes.push_back(gamePalette(palette));
         a.dither = v->dither;
+        if (v->speed < 1 || v->speed > 10) throw UsageError{"--speed takes 1 to 10"};
+        a.speed = v->speed;
         a.wait = v->wait;
         job = [a = std::move(a)](const ProgramFolders& folders) { return runImport(a, folders); };
     });

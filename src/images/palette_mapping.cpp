@@ -174,7 +174,8 @@ using LiqAttr = std::unique_ptr<liq_attr, LiqDeleter<liq_attr, liq_attr_destroy>
 using LiqImage = std::unique_ptr<liq_image, LiqDeleter<liq_image, liq_image_destroy>>;
 using LiqResult = std::unique_ptr<liq_result, LiqDeleter<liq_result, liq_result_destroy>>;
 
-OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t maxColours, bool seeThrough) {
+OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t maxColours, bool seeThrough,
+                         int speed) {
     const std::size_t pixels = std::size_t{picture.width} * picture.height;
     std::vector<std::uint8_t> opaque(picture.rgba);
     for (std::size_t p = 0; p < pixels; ++p)
@@ -183,7 +184,7 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t 
     LiqAttr attr(liq_attr_create());
     if (!attr) throw Error("out of memory reducing the colours of a picture");
     liq_set_max_colors(attr.get(), static_cast<int>(maxColours));
-    liq_set_speed(attr.get(), 10);
+    liq_set_speed(attr.get(), std::clamp(speed, 1, 10));
     LiqImage image(liq_image_create_rgba(attr.get(), opaque.data(), static_cast<int>(picture.width),
                                          static_cast<int>(picture.height), 0));
     if (image && seeThrough) {
@@ -208,7 +209,7 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t 
 }
 #else
 // A build without libimagequant (the Windows one) keeps pictures of at most 256 colours only.
-OwnPaletteImage quantize(const ColourPicture&, bool, std::size_t maxColours, bool) {
+OwnPaletteImage quantize(const ColourPicture&, bool, std::size_t maxColours, bool, int) {
     throw Error("the picture has more than " + std::to_string(maxColours) +
                 " colours, and this build of VEXA reduces none");
 }
@@ -313,11 +314,11 @@ struct OwnPaletteHistogram::State {
     std::unique_ptr<liq_histogram, LiqDeleter<liq_histogram, liq_histogram_destroy>> histogram;
 };
 
-OwnPaletteHistogram::OwnPaletteHistogram(bool seeThroughLast) : state_(std::make_unique<State>()) {
+OwnPaletteHistogram::OwnPaletteHistogram(bool seeThroughLast, int speed) : state_(std::make_unique<State>()) {
     state_->seeThrough = seeThroughLast;
     if (!state_->attr) throw Error("out of memory reducing the colours of a picture");
     liq_set_max_colors(state_->attr.get(), seeThroughLast ? kOwnSeeThroughEntry : 256);
-    liq_set_speed(state_->attr.get(), 10);
+    liq_set_speed(state_->attr.get(), std::clamp(speed, 1, 10));
     state_->histogram.reset(liq_histogram_create(state_->attr.get()));
     if (!state_->histogram) throw Error("out of memory reducing the colours of a picture");
 }
@@ -357,7 +358,7 @@ std::vector<std::array<std::uint8_t, 3>> OwnPaletteHistogram::colours() {
 }
 #else
 struct OwnPaletteHistogram::State {};
-OwnPaletteHistogram::OwnPaletteHistogram(bool) : state_(std::make_unique<State>()) {}
+OwnPaletteHistogram::OwnPaletteHistogram(bool, int) : state_(std::make_unique<State>()) {}
 OwnPaletteHistogram::~OwnPaletteHistogram() = default;
 void OwnPaletteHistogram::add(std::span<const std::uint8_t>, std::uint32_t, std::uint32_t) {}
 std::vector<std::array<std::uint8_t, 3>> OwnPaletteHistogram::colours() {
@@ -365,11 +366,12 @@ std::vector<std::array<std::uint8_t, 3>> OwnPaletteHistogram::colours() {
 }
 #endif
 
-OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast) {
+OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast,
+                                   int speed) {
     if (picture.stored) return {picture.stored->image, picture.stored->colours};
     const auto maxColours = seeThroughLast ? kPaletteEntries - 1 : kPaletteEntries;
     auto out = exactColours(picture, maxColours, seeThroughLast);
-    if (!out) out = quantize(picture, dither, maxColours, seeThroughLast);
+    if (!out) out = quantize(picture, dither, maxColours, seeThroughLast, speed);
     if (seeThroughLast) {
         for (std::size_t p = 0; p < out->image.indices.size(); ++p)
             if (isSeeThrough(picture, p)) out->image.indices[p] = kOwnSeeThroughEntry;

@@ -110,13 +110,17 @@ inline bool isSeeThrough(const ColourPicture& picture, std::size_t pixel) {
 // reduced to 256 (libimagequant; dither adds its error diffusion). Alpha is ignored, but with
 // seeThroughLast (Half-Life's "{" textures) see-through pixels take the last entry, stored as
 // kOwnSeeThroughColour, and the other pixels the first 255.
+// How hard libimagequant works at an own palette: 1 (slowest, best) to 10 (fastest). 4 is pngquant's
+// own default.
+constexpr int kDefaultReductionSpeed = 4;
 struct OwnPaletteImage {
     IndexedImage image;
     std::vector<std::array<std::uint8_t, 3>> colours; // at most 256
 };
 constexpr std::uint8_t kOwnSeeThroughEntry = 255;
 constexpr std::array<std::uint8_t, 3> kOwnSeeThroughColour = {0, 0, 255}; // the blue the engine's tools use
-OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast = false);
+OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast = false,
+                                   int speed = kDefaultReductionSpeed);
 
 // The colours libimagequant would reduce a picture to, gathered a band at a time (its histogram),
 // for pictures too large to hold whole. Alpha is ignored; with seeThroughLast see-through pixels
@@ -124,7 +128,7 @@ OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bo
 // libimagequant.
 class OwnPaletteHistogram {
   public:
-    explicit OwnPaletteHistogram(bool seeThroughLast);
+    explicit OwnPaletteHistogram(bool seeThroughLast, int speed = kDefaultReductionSpeed);
     ~OwnPaletteHistogram();
     OwnPaletteHistogram(const OwnPaletteHistogram&) = delete;
     OwnPaletteHistogram& operator=(const OwnPaletteHistogram&) = delete;

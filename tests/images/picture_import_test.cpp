@@ -247,6 +247,33 @@ TEST(PaletteMapping, NearestEntriesOfHandMadeColours) {
         EXPECT_EQ(image.indices[i], cases[i].expected) << "case " << i;
 }
 
+// Saturated colours onto the entries of Quake's palette that sRGB, weighted sRGB, CIELAB, CIEDE2000
+// or Oklab distance pick for them: mapping takes Oklab's (as bench/nearest_colour.py, a separate
+// implementation, finds them), never the dark red plain RGB and CIELAB give pure red nor the blue
+// CIELAB gives magenta.
+TEST(PaletteMapping, SaturatedColoursTakeTheOklabNearestEntry) {
+    const std::vector<Rgb> entries = {
+        {127, 0, 0},    {159, 79, 51},   {175, 99, 47}, {107, 107, 15}, {171, 151, 11}, {255, 243, 27},
+        {239, 223, 23}, {187, 115, 159}, {19, 19, 223}, {207, 143, 43}, {191, 119, 47}, {27, 27, 207},
+        {11, 11, 239},  {0, 0, 255},     {131, 87, 19}, {143, 67, 51},  {47, 47, 127},  {43, 43, 175},
+        {47, 47, 143},  {47, 47, 7},     {63, 63, 7},   {99, 99, 11},   {91, 91, 11}};
+    const auto index = [&](Rgb c) { return std::find(entries.begin(), entries.end(), c) - entries.begin(); };
+    const struct {
+        Rgb colour, nearest;
+    } cases[] = {
+        {{255, 0, 0}, {175, 99, 47}},    {{0, 255, 0}, {239, 223, 23}},  {{255, 0, 255}, {187, 115, 159}},
+        {{255, 128, 0}, {207, 143, 43}}, {{128, 0, 255}, {11, 11, 239}}, {{139, 69, 19}, {143, 67, 51}},
+        {{0, 0, 128}, {47, 47, 127}},    {{0, 100, 0}, {91, 91, 11}},
+    };
+    Bytes rgba;
+    for (const auto& c : cases)
+        rgba.insert(rgba.end(), {c.colour[0], c.colour[1], c.colour[2], 255});
+    const auto mapped = mapToPalette(pictureOf(std::size(cases), 1, rgba), test::paletteTable(entries),
+                                     {0, static_cast<int>(entries.size()) - 1, {}}, false);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(mapped.indices[i], index(cases[i].nearest)) << "case " << i;
+}
+
 TEST(PaletteMapping, ReservedEntriesAndSeeThroughPixels) {
     auto colours = kSmall;
     colours.resize(256, {0, 0, 0});
@@ -334,6 +361,31 @@ TEST(OwnPalette, UpTo256ColoursAreKeptExactlyAndMoreAreReduced) {
     const auto kept = reduceToOwnPalette(stored, false);
     EXPECT_EQ(kept.image.indices, (Bytes{3, 0}));
     EXPECT_EQ(kept.colours.size(), 4u);
+}
+
+// A picture of a few more colours than the table holds uses nearly all of the table (libimagequant's
+// fastest speed merged them into 127 entries of 256 for 309 colours).
+TEST(OwnPalette, AFewColoursMoreThanTheTableUseAllOfIt) {
+    for (const std::size_t count : {309u, 603u}) {
+        SCOPED_TRACE(std::to_string(count) + " colours");
+        std::vector<Rgb> colours;
+        std::uint32_t seed = 28;
+        for (std::size_t i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            colours.push_back({static_cast<std::uint8_t>(seed >> 8), static_cast<std::uint8_t>(seed >> 16),
+                               static_cast<std::uint8_t>(seed >> 24)});
+        }
+        Bytes rgba;
+        for (std::size_t p = 0; p < 96 * 96; ++p) {
+            const auto& c = colours[(p / 4) % count];
+            rgba.insert(rgba.end(), {c[0], c[1], c[2], 255});
+        }
+        const auto reduced = reduceToOwnPalette(pictureOf(96, 96, rgba), false);
+        std::vector<bool> used(256);
+        for (const auto index : reduced.image.indices)
+            used[index] = true;
+        EXPECT_GE(std::count(used.begin(), used.end(), true), 250);
+    }
 }
 
 TEST(MipLevels, HalvesInLinearLightAndChecksSides) {
