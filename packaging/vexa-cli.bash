@@ -42,7 +42,7 @@ _vexa_cli() {
     create | convert) options='--wait --help' ;;
     add) options='--as --wait --no-in-place --help' ;;
     remove | rename) options='--wait --no-in-place --help' ;;
-    import) options='--palette --dither --fullbright --name --next --flags --contents --value --fog --wait --help' ;;
+    import) options='--palette --dither --speed --fullbright --name --next --flags --contents --value --fog --wait --help' ;;
     mount) options='-f --foreground --convert --recursive --help' ;;
     *) return ;;
     esac

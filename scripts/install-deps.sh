@@ -17,6 +17,8 @@ packages=(
   freedoom
   # make bench: DeuTex is the reference of converting a WAD's pictures
   deutex
+  # bench/import_quality.py and bench/nearest_colour.py: pngquant is the reference of import's quality
+  pngquant python3-pil python3-numpy
   # a test counts the system calls of an extraction
   strace
   xvfb xauth

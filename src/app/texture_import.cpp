@@ -1,5 +1,6 @@
 #include "app/texture_import.h"
 
+#include "app/texture_bands.h"
 #include "base/errors.h"
 #include "base/text.h"
 #include "formats/Wad_common.h"
@@ -12,28 +13,6 @@ namespace vexa {
 
 namespace {
 
-bool hasSeeThroughPixels(const ColourPicture& picture) {
-    for (std::size_t p = 0; p < picture.rgba.size() / 4; ++p)
-        if (isSeeThrough(picture, p)) return true;
-    return false;
-}
-
-// Quake's and Half-Life's engines draw the last entry of a texture whose name starts with "{" as
-// see-through.
-bool namedSeeThrough(const std::string& name) {
-    return !name.empty() && name.front() == '{';
-}
-
-// A picture whose file stores indices, with the pixels on the see-through entry made see-through, so
-// that the smaller levels, averaged from it, keep them so.
-ColourPicture withSeeThroughEntry(const ColourPicture& picture, std::uint8_t entry) {
-    auto out = picture;
-    const auto& indices = picture.stored->image.indices;
-    for (std::size_t p = 0; p < indices.size() && p * 4 + 3 < out.rgba.size(); ++p)
-        if (indices[p] == entry) out.rgba[p * 4 + 3] = 0;
-    return out;
-}
-
 PaletteTable tableOf(const std::vector<std::array<std::uint8_t, 3>>& colours) {
     PaletteTable table{};
     for (std::size_t i = 0; i < colours.size() && i < kPaletteEntries; ++i) {
@@ -44,71 +23,11 @@ PaletteTable tableOf(const std::vector<std::array<std::uint8_t, 3>>& colours) {
     return table;
 }
 
-// A picture as kind's texture: its levels (only level 0 for a kind without mip levels), the own
-// palette for WAD3, and whether it is marked see-through.
-struct TextureImages {
-    MipImages levels;
-    std::vector<std::array<std::uint8_t, 3>> colours;
-    bool transparent = false;
-};
-
-// Half-Life's own tools mark the see-through pixels of a "{" texture drawn without alpha in pure blue.
-constexpr std::array<std::uint8_t, 3> kColourKey = {0, 0, 255};
-
-std::optional<ColourPicture> keyedByBlue(const std::string& name, const ColourPicture& picture) {
-    if (!namedSeeThrough(name) || hasSeeThroughPixels(picture)) return std::nullopt;
-    auto keyed = picture;
-    bool any = false;
-    for (std::size_t p = 0; p + 3 < keyed.rgba.size(); p += 4)
-        if (std::equal(kColourKey.begin(), kColourKey.end(),
-                       keyed.rgba.begin() + static_cast<std::ptrdiff_t>(p))) {
-            keyed.rgba[p + 3] = 0;
-            any = true;
-        }
-    if (!any) return std::nullopt;
-    // The file's own indices would be kept as they are, blue and all.
-    keyed.stored.reset();
-    return keyed;
-}
-
-TextureImages makeTexture(const TextureKindInfo& info, const std::string& name, const ColourPicture& drawn,
-                          const PaletteTable* gamePalette, const ImportOptions& options, bool withMips) {
-    const bool dither = options.dither;
-    const auto keyed = keyedByBlue(name, drawn);
-    const auto& picture = keyed ? *keyed : drawn;
-    TextureImages out;
-    PaletteTable palette{};
-    PaletteRules rules;
-    std::optional<ColourPicture> marked; // the picture the smaller levels come from, when not picture
-    if (gamePalette) {
-        const auto kindRules = info.rules(name, hasSeeThroughPixels(picture), options.fullbright);
-        rules = kindRules.rules;
-        out.transparent = kindRules.transparent;
-        palette = *gamePalette;
-        out.levels[0] = mapToPalette(picture, palette, rules, dither);
-    } else {
-        const bool seeThrough = namedSeeThrough(name);
-        auto own = reduceToOwnPalette(picture, dither, seeThrough);
-        out.levels[0] = std::move(own.image);
-        out.colours = std::move(own.colours);
-        palette = tableOf(out.colours);
-        const auto colours = static_cast<int>(out.colours.size());
-        rules = {0, colours - 1, std::nullopt};
-        if (seeThrough) rules = {0, std::min<int>(colours, kOwnSeeThroughEntry) - 1, kOwnSeeThroughEntry};
-        if (seeThrough && picture.stored) marked = withSeeThroughEntry(picture, kOwnSeeThroughEntry);
-    }
-    if (!withMips) return out;
-    const auto smaller = smallerMipLevels(marked ? *marked : picture);
-    for (std::size_t level = 1; level < out.levels.size(); ++level)
-        out.levels[level] = mapToPalette(smaller[level - 1], palette, rules, dither);
-    return out;
-}
-
-// makeTexture, with what the options add to a texture after its colours are chosen.
-TextureImages finishedTexture(const TextureKindInfo& info, const std::string& name,
-                              const ColourPicture& picture, const PaletteTable* gamePalette,
-                              const ImportOptions& options, bool withMips) {
-    auto texture = makeTexture(info, name, picture, gamePalette, options, withMips);
+// A picture made into kind's texture as the options ask, with what they add once its colours are chosen.
+TextureImages importedTexture(const TextureKindInfo& info, const std::string& name, const fs::path& picture,
+                              const PaletteTable* gamePalette, const ImportOptions& options, bool withMips) {
+    auto texture = textureFromPicture(info, name, picture, gamePalette, options.dither, withMips, 0,
+                                      options.speed, options.fullbright);
     if (options.fog && !gamePalette && isWaterTexture(name))
         reserveFogEntries(texture.levels, texture.colours, *options.fog);
     return texture;
@@ -245,10 +164,8 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
 
     if (!info.manyPictures) {
         const auto given = checkedChoices(info, outPath, options.fields);
-        const auto picture = readColourPicture(pictures[0]);
-        requireFits(info, pictures[0], {picture.width, picture.height});
         // The rules of the single kinds do not depend on the name.
-        const auto texture = finishedTexture(info, given.name.value_or(std::string()), picture,
+        const auto texture = importedTexture(info, given.name.value_or(std::string()), pictures[0],
                                              &palette->table, options, info.mipLevels);
         writeMadeFile(
             outPath, {}, 1,
@@ -263,12 +180,12 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     writeTextureWad(
         kind, outPath, lumps,
         [&](std::size_t i) {
-            const auto picture = readColourPicture(pictures[i]);
-            if (picture.width != lumps[i].size.width || picture.height != lumps[i].size.height)
+            auto texture = importedTexture(info, lumps[i].name, pictures[i],
+                                           palette ? &palette->table : nullptr, options, true);
+            if (texture.levels[0].width != lumps[i].size.width ||
+                texture.levels[0].height != lumps[i].size.height)
                 throw FileError(FileAction::Create, outPath,
                                 displayPath(pictures[i]) + " changed while it was read");
-            auto texture = finishedTexture(info, lumps[i].name, picture, palette ? &palette->table : nullptr,
-                                           options, true);
             return MipTextureContents{std::move(texture.levels), std::move(texture.colours)};
         },
         pictures, progress);
@@ -280,20 +197,20 @@ std::vector<std::uint8_t> textureLumpFromPicture(TextureKind kind, const fs::pat
     if (!info.manyPictures) throw Error("not a kind that holds many textures");
     requireNameFits(name, wad::kMaxNameLength, picturePath);
     const auto palette = gamePaletteFor(info, options);
-    const auto picture = readColourPicture(picturePath);
-    const PictureSize size{picture.width, picture.height};
+    const auto size = readPictureSize(picturePath);
     requireFits(info, picturePath, size);
-    auto texture = finishedTexture(info, name, picture, palette ? &palette->table : nullptr, options, true);
+    auto texture =
+        importedTexture(info, name, picturePath, palette ? &palette->table : nullptr, options, true);
     return mipTextureLumpBytes(kind, {name, size}, {std::move(texture.levels), std::move(texture.colours)});
 }
 
 ImportPreview previewImport(TextureKind kind, const fs::path& picturePath, const ImportOptions& options) {
     const auto& info = textureKindInfo(kind);
     const auto palette = gamePaletteFor(info, options);
-    const auto picture = readColourPicture(picturePath);
-    requireFits(info, picturePath, {picture.width, picture.height});
+    requireFits(info, picturePath, readPictureSize(picturePath));
     const auto name = info.manyPictures ? baseName(picturePath) : std::string();
-    auto texture = finishedTexture(info, name, picture, palette ? &palette->table : nullptr, options, false);
+    auto texture =
+        importedTexture(info, name, picturePath, palette ? &palette->table : nullptr, options, false);
     return {std::move(texture.levels[0]), palette ? palette->table : tableOf(texture.colours)};
 }
 

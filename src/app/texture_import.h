@@ -30,6 +30,8 @@ struct ImportOptions {
     bool fullbright = false;   // any picture may take Quake's fullbright colours, not only "..._fbr" ones
     TextureFieldChoices fields{};
     std::optional<WaterFog> fog{}; // for the water ("!") textures of a WAD3: their palette's entries 3 and 4
+    // libimagequant's speed (1 to 10) when reducing to an own palette (WAD3)
+    int speed = kDefaultReductionSpeed;
 };
 
 // The name a texture of kind written to outPath takes where none is given and none is kept.

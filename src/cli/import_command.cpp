@@ -24,6 +24,7 @@ struct ImportArguments {
     bool fullbright = false;
     TextureFieldChoices fields;
     std::optional<WaterFog> fog;
+    int speed = kDefaultReductionSpeed;
 };
 
 int runImport(const ImportArguments& a, const ProgramFolders& folders) {
@@ -31,6 +32,7 @@ int runImport(const ImportArguments& a, const ProgramFolders& folders) {
     options.fullbright = a.fullbright;
     options.fields = a.fields;
     options.fog = a.fog;
+    options.speed = a.speed;
     Palette unused;
     for (const auto& [game, file] : a.palettes)
         usePaletteFile(game, file, options.palettes, unused);
@@ -54,7 +56,8 @@ std::string importDetails() {
         "Colours are mapped to the nearest of the game's palette (the default_*.pal files of the Data\n"
         "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"
         "palette keeps its indices. A WAD3 texture keeps up to 256 colours of its own exactly and\n"
-        "reduces more. --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
+        "reduces more (--speed 1 to 10: libimagequant's, 1 slowest and best, 4 by default as for\n"
+        "pngquant). --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
         "jk-mat get three smaller mip levels and need sides that are multiples of 16. Names in a WAD\n"
         "are at most 15 bytes, each once. On any error nothing is written and an older OUT stays.\n"
         "wad2: only textures named ..._fbr take Quake's fullbright colours (224-254), or every one\n"
@@ -115,6 +118,7 @@ void addImport(CLI::App& parser, Job& job) {
         std::vector<std::string> args, palettes;
         bool dither = false, wait = false, fullbright = false;
         std::string name, next, flags, contents, value, fog;
+        int speed = kDefaultReductionSpeed;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(parser, "import", "KIND OUT PICTURE...",
@@ -129,6 +133,8 @@ void addImport(CLI::App& parser, Job& job) {
     auto* value = addSingle(command, "--value", v->value, "N", "wal: the value (a light's brightness)");
     auto* fog =
         addSingle(command, "--fog", v->fog, "R,G,B,DENSITY", "wad3: the fog of the water (!) textures");
+    command.add_option("--speed", v->speed, "how hard to work at an own palette: 1 (best) to 10 (fastest)")
+        ->type_name("1..10");
     command.add_flag("--wait", v->wait, kWaitSummary);
     command.callback([&command, v, name, next, flags, contents, value, fog, &job] {
         rejectUnknownOptions(command);
@@ -141,6 +147,8 @@ void addImport(CLI::App& parser, Job& job) {
         for (const auto& palette : v->palettes)
             a.palettes.push_back(gamePalette(palette));
         a.dither = v->dither;
+        if (v->speed < 1 || v->speed > 10) throw UsageError{"--speed takes 1 to 10"};
+        a.speed = v->speed;
         a.wait = v->wait;
         if (v->fullbright) requireKindTakes(*a.kind, "--fullbright", TextureKind::Wad2);
         a.fullbright = v->fullbright;

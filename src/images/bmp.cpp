@@ -92,17 +92,6 @@ std::uint8_t maskedChannel(std::uint32_t pixel, std::uint32_t mask, std::uint8_t
     return static_cast<std::uint8_t>((std::uint64_t{(pixel & mask) >> shift} * 255 + top / 2) / top);
 }
 
-// Hands each stored row to take, top row first, with its padding.
-template <class Take> void forEachRow(const ByteSource& file, const BmpLayout& layout, Take take) {
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(layout.stride));
-    for (std::size_t r = 0; r < layout.height; ++r) {
-        const auto stored = layout.topDown ? r : layout.height - 1 - r;
-        file.readExact(layout.dataOffset + stored * layout.stride, row,
-                       "row " + std::to_string(stored) + " of the pixels");
-        take(r, row);
-    }
-}
-
 } // namespace
 
 // ---- Writing -------------------------------------------------------------------------------------
@@ -230,17 +219,49 @@ BmpLayout readBmpLayout(const ByteSource& file) {
     return h;
 }
 
+std::vector<std::array<std::uint8_t, 3>> readBmpColourTable(const ByteSource& file, const BmpLayout& layout) {
+    const auto table =
+        file.readBlock(layout.coloursAt, 4 * std::uint64_t{layout.colourCount}, "the BMP colour table");
+    std::vector<std::array<std::uint8_t, 3>> colours;
+    for (std::size_t i = 0; i < layout.colourCount; ++i)
+        colours.push_back({table[4 * i + 2], table[4 * i + 1], table[4 * i]});
+    return colours;
+}
+
+void readBmpRow(const ByteSource& file, const BmpLayout& layout, std::uint32_t row,
+                std::vector<std::uint8_t>& stored) {
+    stored.resize(static_cast<std::size_t>(layout.stride));
+    const auto at = layout.topDown ? row : layout.height - 1 - row;
+    file.readExact(layout.dataOffset + std::uint64_t{at} * layout.stride, stored,
+                   "row " + std::to_string(at) + " of the pixels");
+}
+
+void bmpRowColours(const BmpLayout& layout, std::span<const std::uint8_t> row, std::uint8_t* out) {
+    for (std::size_t c = 0; c < layout.width; ++c, out += 4) {
+        if (layout.bits == 24) {
+            out[0] = row[3 * c + 2], out[1] = row[3 * c + 1], out[2] = row[3 * c], out[3] = 255;
+        } else {
+            const auto* at = &row[4 * c];
+            const auto pixel = std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 | std::uint32_t{at[2]} << 16 |
+                               std::uint32_t{at[3]} << 24;
+            out[0] = maskedChannel(pixel, layout.masks[0], 0);
+            out[1] = maskedChannel(pixel, layout.masks[1], 0);
+            out[2] = maskedChannel(pixel, layout.masks[2], 0);
+            out[3] = maskedChannel(pixel, layout.masks[3], 255);
+        }
+    }
+}
+
 StoredIndices readIndexedBmp(const ByteSource& file, const BmpLayout& layout) {
     if (layout.bits != 8) refuse(file, "not an 8-bit BMP picture");
     const std::size_t width = layout.width;
-    StoredIndices out{{layout.width, layout.height, std::vector<std::uint8_t>(width * layout.height)}, {}};
-    const auto table =
-        file.readBlock(layout.coloursAt, 4 * std::uint64_t{layout.colourCount}, "the BMP colour table");
-    for (std::size_t i = 0; i < layout.colourCount; ++i)
-        out.colours.push_back({table[4 * i + 2], table[4 * i + 1], table[4 * i]});
-    forEachRow(file, layout, [&](std::size_t r, const std::vector<std::uint8_t>& row) {
+    StoredIndices out{{layout.width, layout.height, std::vector<std::uint8_t>(width * layout.height)},
+                      readBmpColourTable(file, layout)};
+    std::vector<std::uint8_t> row;
+    for (std::uint32_t r = 0; r < layout.height; ++r) {
+        readBmpRow(file, layout, r, row);
         std::copy_n(row.begin(), width, out.image.indices.begin() + static_cast<std::ptrdiff_t>(r * width));
-    });
+    }
     return out;
 }
 
@@ -248,22 +269,11 @@ std::vector<std::uint8_t> readBmpColours(const ByteSource& file, const BmpLayout
     if (layout.bits != 24 && layout.bits != 32) refuse(file, "not a 24- or 32-bit BMP picture");
     const std::size_t width = layout.width;
     std::vector<std::uint8_t> rgba(width * layout.height * 4);
-    forEachRow(file, layout, [&](std::size_t r, const std::vector<std::uint8_t>& row) {
-        auto* out = rgba.data() + r * width * 4;
-        for (std::size_t c = 0; c < width; ++c, out += 4) {
-            if (layout.bits == 24) {
-                out[0] = row[3 * c + 2], out[1] = row[3 * c + 1], out[2] = row[3 * c], out[3] = 255;
-            } else {
-                const auto* at = &row[4 * c];
-                const auto pixel = std::uint32_t{at[0]} | std::uint32_t{at[1]} << 8 |
-                                   std::uint32_t{at[2]} << 16 | std::uint32_t{at[3]} << 24;
-                out[0] = maskedChannel(pixel, layout.masks[0], 0);
-                out[1] = maskedChannel(pixel, layout.masks[1], 0);
-                out[2] = maskedChannel(pixel, layout.masks[2], 0);
-                out[3] = maskedChannel(pixel, layout.masks[3], 255);
-            }
-        }
-    });
+    std::vector<std::uint8_t> row;
+    for (std::uint32_t r = 0; r < layout.height; ++r) {
+        readBmpRow(file, layout, r, row);
+        bmpRowColours(layout, row, rgba.data() + r * width * 4);
+    }
     return rgba;
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace vexa {
@@ -57,5 +58,12 @@ BmpLayout readBmpLayout(const ByteSource& file);
 StoredIndices readIndexedBmp(const ByteSource& file, const BmpLayout& layout);
 // A 24- or 32-bit BMP's pixels: red, green, blue, alpha each, rows top first.
 std::vector<std::uint8_t> readBmpColours(const ByteSource& file, const BmpLayout& layout);
+
+// The same a row at a time, for pictures read in bands: an 8-bit BMP's colour table, row r (top
+// first) as stored with its padding, and a stored 24- or 32-bit row as red, green, blue, alpha.
+std::vector<std::array<std::uint8_t, 3>> readBmpColourTable(const ByteSource& file, const BmpLayout& layout);
+void readBmpRow(const ByteSource& file, const BmpLayout& layout, std::uint32_t row,
+                std::vector<std::uint8_t>& stored);
+void bmpRowColours(const BmpLayout& layout, std::span<const std::uint8_t> row, std::uint8_t* out);
 
 } // namespace vexa

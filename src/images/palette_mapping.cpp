@@ -142,41 +142,11 @@ std::uint8_t clampByte(float v) {
 
 IndexedImage mapPixels(const ColourPicture& picture, const PaletteTable& palette, const PaletteRules& rules,
                        bool dither) {
-    NearestColour nearest(palette, rules.firstOpaque, rules.lastOpaque);
-    const std::size_t width = picture.width, height = picture.height;
-    IndexedImage out{picture.width, picture.height, std::vector<std::uint8_t>(width * height)};
-    // Floyd-Steinberg: the error of each pixel goes 7/16 right, 3/16 down left, 5/16 down, 1/16 down
-    // right; two rows of carried error (one column of margin each side).
-    std::vector<float> carried(dither ? 2 * 3 * (width + 2) : 0);
-    for (std::size_t r = 0; r < height; ++r) {
-        float* here = dither ? &carried[(r % 2) * 3 * (width + 2)] : nullptr;
-        float* below = dither ? &carried[((r + 1) % 2) * 3 * (width + 2)] : nullptr;
-        if (dither) std::fill(below, below + 3 * (width + 2), 0.0f);
-        for (std::size_t c = 0; c < width; ++c) {
-            const auto* px = &picture.rgba[(r * width + c) * kRgba];
-            auto& index = out.indices[r * width + c];
-            if (rules.transparentIndex && isSeeThrough(picture, r * width + c)) {
-                index = *rules.transparentIndex;
-                continue;
-            }
-            if (!dither) {
-                index = nearest({px[0], px[1], px[2]});
-                continue;
-            }
-            float* e = here + 3 * (c + 1);
-            const float want[3] = {px[0] + e[0], px[1] + e[1], px[2] + e[2]};
-            index = nearest({clampByte(want[0]), clampByte(want[1]), clampByte(want[2])});
-            const auto got = paletteColour(palette, index);
-            for (int k = 0; k < 3; ++k) {
-                const float error = want[k] - got[k];
-                e[3 + k] += error * 7 / 16;
-                below[3 * c + k] += error * 3 / 16;
-                below[3 * (c + 1) + k] += error * 5 / 16;
-                below[3 * (c + 2) + k] += error * 1 / 16;
-            }
-        }
-        if (dither) std::fill(here, here + 3 * (width + 2), 0.0f);
-    }
+    PaletteRowMapper mapper(palette, rules, dither, picture.width);
+    const std::size_t width = picture.width;
+    IndexedImage out{picture.width, picture.height, std::vector<std::uint8_t>(width * picture.height)};
+    for (std::size_t r = 0; r < picture.height; ++r)
+        mapper.mapRow(&picture.rgba[r * width * kRgba], &out.indices[r * width]);
     return out;
 }
 
@@ -204,7 +174,8 @@ using LiqAttr = std::unique_ptr<liq_attr, LiqDeleter<liq_attr, liq_attr_destroy>
 using LiqImage = std::unique_ptr<liq_image, LiqDeleter<liq_image, liq_image_destroy>>;
 using LiqResult = std::unique_ptr<liq_result, LiqDeleter<liq_result, liq_result_destroy>>;
 
-OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t maxColours, bool seeThrough) {
+OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t maxColours, bool seeThrough,
+                         int speed) {
     const std::size_t pixels = std::size_t{picture.width} * picture.height;
     std::vector<std::uint8_t> opaque(picture.rgba);
     for (std::size_t p = 0; p < pixels; ++p)
@@ -213,7 +184,7 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t 
     LiqAttr attr(liq_attr_create());
     if (!attr) throw Error("out of memory reducing the colours of a picture");
     liq_set_max_colors(attr.get(), static_cast<int>(maxColours));
-    liq_set_speed(attr.get(), 10);
+    liq_set_speed(attr.get(), std::clamp(speed, 1, 10));
     LiqImage image(liq_image_create_rgba(attr.get(), opaque.data(), static_cast<int>(picture.width),
                                          static_cast<int>(picture.height), 0));
     if (image && seeThrough) {
@@ -238,13 +209,67 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t 
 }
 #else
 // A build without libimagequant (the Windows one) keeps pictures of at most 256 colours only.
-OwnPaletteImage quantize(const ColourPicture&, bool, std::size_t maxColours, bool) {
+OwnPaletteImage quantize(const ColourPicture&, bool, std::size_t maxColours, bool, int) {
     throw Error("the picture has more than " + std::to_string(maxColours) +
                 " colours, and this build of VEXA reduces none");
 }
 #endif
 
 } // namespace
+
+struct PaletteRowMapper::State {
+    State(const PaletteTable& palette, const PaletteRules& rules, bool dither, std::uint32_t width)
+        : nearest(palette, rules.firstOpaque, rules.lastOpaque), palette(palette), rules(rules),
+          dither(dither), width(width), carried(dither ? 2 * 3 * (std::size_t{width} + 2) : 0) {}
+    NearestColour nearest;
+    PaletteTable palette;
+    PaletteRules rules;
+    bool dither;
+    std::size_t width;
+    // Floyd-Steinberg: the error of each pixel goes 7/16 right, 3/16 down left, 5/16 down, 1/16 down
+    // right; two rows of carried error (one column of margin each side).
+    std::vector<float> carried;
+    std::size_t row = 0;
+};
+
+PaletteRowMapper::PaletteRowMapper(const PaletteTable& palette, const PaletteRules& rules, bool dither,
+                                   std::uint32_t width)
+    : state_(std::make_unique<State>(palette, rules, dither, width)) {}
+
+PaletteRowMapper::~PaletteRowMapper() = default;
+
+void PaletteRowMapper::mapRow(const std::uint8_t* rgba, std::uint8_t* indices) {
+    auto& s = *state_;
+    const std::size_t width = s.width, r = s.row++;
+    const bool dither = s.dither;
+    float* here = dither ? &s.carried[(r % 2) * 3 * (width + 2)] : nullptr;
+    float* below = dither ? &s.carried[((r + 1) % 2) * 3 * (width + 2)] : nullptr;
+    if (dither) std::fill(below, below + 3 * (width + 2), 0.0f);
+    for (std::size_t c = 0; c < width; ++c) {
+        const auto* px = &rgba[c * kRgba];
+        auto& index = indices[c];
+        if (s.rules.transparentIndex && px[3] < 128) {
+            index = *s.rules.transparentIndex;
+            continue;
+        }
+        if (!dither) {
+            index = s.nearest({px[0], px[1], px[2]});
+            continue;
+        }
+        float* e = here + 3 * (c + 1);
+        const float want[3] = {px[0] + e[0], px[1] + e[1], px[2] + e[2]};
+        index = s.nearest({clampByte(want[0]), clampByte(want[1]), clampByte(want[2])});
+        const auto got = paletteColour(s.palette, index);
+        for (int k = 0; k < 3; ++k) {
+            const float error = want[k] - got[k];
+            e[3 + k] += error * 7 / 16;
+            below[3 * c + k] += error * 3 / 16;
+            below[3 * (c + 1) + k] += error * 5 / 16;
+            below[3 * (c + 2) + k] += error * 1 / 16;
+        }
+    }
+    if (dither) std::fill(here, here + 3 * (width + 2), 0.0f);
+}
 
 std::array<std::uint8_t, 3> paletteColour(const PaletteTable& palette, std::size_t index) {
     return {palette[4 * index + 2], palette[4 * index + 1], palette[4 * index]};
@@ -282,11 +307,71 @@ std::optional<OwnPaletteImage> exactColours(const ColourPicture& picture, std::s
 
 } // namespace
 
-OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast) {
+#if VEXA_IMAGEQUANT
+struct OwnPaletteHistogram::State {
+    bool seeThrough;
+    LiqAttr attr{liq_attr_create()};
+    std::unique_ptr<liq_histogram, LiqDeleter<liq_histogram, liq_histogram_destroy>> histogram;
+};
+
+OwnPaletteHistogram::OwnPaletteHistogram(bool seeThroughLast, int speed) : state_(std::make_unique<State>()) {
+    state_->seeThrough = seeThroughLast;
+    if (!state_->attr) throw Error("out of memory reducing the colours of a picture");
+    liq_set_max_colors(state_->attr.get(), seeThroughLast ? kOwnSeeThroughEntry : 256);
+    liq_set_speed(state_->attr.get(), std::clamp(speed, 1, 10));
+    state_->histogram.reset(liq_histogram_create(state_->attr.get()));
+    if (!state_->histogram) throw Error("out of memory reducing the colours of a picture");
+}
+
+OwnPaletteHistogram::~OwnPaletteHistogram() = default;
+
+void OwnPaletteHistogram::add(std::span<const std::uint8_t> rgba, std::uint32_t width, std::uint32_t rows) {
+    const std::size_t pixels = std::size_t{width} * rows;
+    std::vector<std::uint8_t> opaque(rgba.begin(),
+                                     rgba.begin() + static_cast<std::ptrdiff_t>(pixels * kRgba));
+    for (std::size_t p = 0; p < pixels; ++p)
+        opaque[p * kRgba + 3] = 255;
+    OneThread oneThread;
+    LiqImage image(liq_image_create_rgba(state_->attr.get(), opaque.data(), static_cast<int>(width),
+                                         static_cast<int>(rows), 0));
+    if (image && state_->seeThrough) {
+        std::vector<std::uint8_t> importance(pixels, 255);
+        for (std::size_t p = 0; p < pixels; ++p)
+            if (rgba[p * kRgba + 3] < 128) importance[p] = 0;
+        liq_image_set_importance_map(image.get(), importance.data(), importance.size(), LIQ_COPY_PIXELS);
+    }
+    if (!image || liq_histogram_add_image(state_->histogram.get(), state_->attr.get(), image.get()) != LIQ_OK)
+        throw Error("the colours of a picture could not be counted");
+}
+
+std::vector<std::array<std::uint8_t, 3>> OwnPaletteHistogram::colours() {
+    OneThread oneThread;
+    liq_result* raw = nullptr;
+    if (liq_histogram_quantize(state_->histogram.get(), state_->attr.get(), &raw) != LIQ_OK)
+        throw Error("the colours of a picture could not be reduced");
+    LiqResult result(raw);
+    const auto* palette = liq_get_palette(result.get());
+    std::vector<std::array<std::uint8_t, 3>> out;
+    for (unsigned i = 0; i < palette->count && i < kPaletteEntries; ++i)
+        out.push_back({palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
+    return out;
+}
+#else
+struct OwnPaletteHistogram::State {};
+OwnPaletteHistogram::OwnPaletteHistogram(bool, int) : state_(std::make_unique<State>()) {}
+OwnPaletteHistogram::~OwnPaletteHistogram() = default;
+void OwnPaletteHistogram::add(std::span<const std::uint8_t>, std::uint32_t, std::uint32_t) {}
+std::vector<std::array<std::uint8_t, 3>> OwnPaletteHistogram::colours() {
+    throw Error("the picture has more than 256 colours, and this build of VEXA reduces none");
+}
+#endif
+
+OwnPaletteImage reduceToOwnPalette(const ColourPicture& picture, bool dither, bool seeThroughLast,
+                                   int speed) {
     if (picture.stored) return {picture.stored->image, picture.stored->colours};
     const auto maxColours = seeThroughLast ? kPaletteEntries - 1 : kPaletteEntries;
     auto out = exactColours(picture, maxColours, seeThroughLast);
-    if (!out) out = quantize(picture, dither, maxColours, seeThroughLast);
+    if (!out) out = quantize(picture, dither, maxColours, seeThroughLast, speed);
     if (seeThroughLast) {
         for (std::size_t p = 0; p < out->image.indices.size(); ++p)
             if (isSeeThrough(picture, p)) out->image.indices[p] = kOwnSeeThroughEntry;
@@ -304,37 +389,61 @@ void requireMipSides(const fs::path& file, PictureSize size) {
                           std::to_string(kMipSideMultiple));
 }
 
-std::array<ColourPicture, kMipLevels - 1> smallerMipLevels(const ColourPicture& picture) {
+namespace {
+
+// One row of the level below from two rows of the level above (outWidth pixels from 2 x outWidth).
+void halveRows(const std::uint8_t* top, const std::uint8_t* bottom, std::size_t outWidth, std::uint8_t* out) {
     const auto& lin = linearTables().linear;
+    for (std::size_t c = 0; c < outWidth; ++c, out += kRgba) {
+        const std::uint8_t* quad[4] = {&top[2 * c * kRgba], &top[(2 * c + 1) * kRgba], &bottom[2 * c * kRgba],
+                                       &bottom[(2 * c + 1) * kRgba]};
+        // Only the opaque pixels of a block give its colour: the colour under see-through ones
+        // would bleed into the smaller levels. A block with none stays see-through.
+        int opaque = 0;
+        for (const auto* p : quad)
+            opaque += p[3] >= 128;
+        for (int k = 0; k < 3; ++k) {
+            float sum = 0;
+            for (const auto* p : quad)
+                if (opaque == 0 || p[3] >= 128) sum += lin[p[k]];
+            out[k] = linearToSrgb(sum / static_cast<float>(opaque == 0 ? 4 : opaque));
+        }
+        out[3] = opaque == 0 ? 0 : 255;
+    }
+}
+
+// rows / 2 rows of the level below from rows rows, width pixels wide.
+std::vector<std::uint8_t> halved(std::span<const std::uint8_t> rgba, std::size_t width, std::size_t rows) {
+    const std::size_t outWidth = width / 2, outRows = rows / 2;
+    std::vector<std::uint8_t> out(outWidth * outRows * kRgba);
+    for (std::size_t r = 0; r < outRows; ++r)
+        halveRows(&rgba[2 * r * width * kRgba], &rgba[(2 * r + 1) * width * kRgba], outWidth,
+                  &out[r * outWidth * kRgba]);
+    return out;
+}
+
+} // namespace
+
+std::array<ColourPicture, kMipLevels - 1> smallerMipLevels(const ColourPicture& picture) {
     std::array<ColourPicture, kMipLevels - 1> levels;
     const ColourPicture* above = &picture;
     for (auto& level : levels) {
         level.width = above->width / 2;
         level.height = above->height / 2;
-        const std::size_t w = level.width, h = level.height, aboveWidth = above->width;
-        level.rgba.resize(w * h * kRgba);
-        for (std::size_t r = 0; r < h; ++r)
-            for (std::size_t c = 0; c < w; ++c) {
-                const std::uint8_t* quad[4] = {&above->rgba[((2 * r) * aboveWidth + 2 * c) * kRgba],
-                                               &above->rgba[((2 * r) * aboveWidth + 2 * c + 1) * kRgba],
-                                               &above->rgba[((2 * r + 1) * aboveWidth + 2 * c) * kRgba],
-                                               &above->rgba[((2 * r + 1) * aboveWidth + 2 * c + 1) * kRgba]};
-                auto* out = &level.rgba[(r * w + c) * kRgba];
-                // Only the opaque pixels of a block give its colour: the colour under see-through ones
-                // would bleed into the smaller levels. A block with none stays see-through.
-                int opaque = 0;
-                for (const auto* p : quad)
-                    opaque += p[3] >= 128;
-                for (int k = 0; k < 3; ++k) {
-                    float sum = 0;
-                    for (const auto* p : quad)
-                        if (opaque == 0 || p[3] >= 128) sum += lin[p[k]];
-                    out[k] = linearToSrgb(sum / static_cast<float>(opaque == 0 ? 4 : opaque));
-                }
-                out[3] = opaque == 0 ? 0 : 255;
-            }
+        level.rgba = halved(above->rgba, above->width, above->height);
         above = &level;
     }
+    return levels;
+}
+
+std::array<std::vector<std::uint8_t>, kMipLevels - 1>
+smallerMipBands(std::span<const std::uint8_t> rgba, std::uint32_t width, std::uint32_t rows) {
+    if (rows % 8 != 0 || rgba.size() < std::size_t{width} * rows * kRgba)
+        throw Error("mip levels are made from bands of 8 rows");
+    std::array<std::vector<std::uint8_t>, kMipLevels - 1> levels;
+    levels[0] = halved(rgba, width, rows);
+    levels[1] = halved(levels[0], width / 2, rows / 2);
+    levels[2] = halved(levels[1], width / 4, rows / 4);
     return levels;
 }
 

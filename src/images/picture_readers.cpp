@@ -37,28 +37,6 @@ PictureSize checkedSize(const ByteSource& file, std::int64_t width, std::int64_t
     return {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
 }
 
-// ---- BMP ---------------------------------------------------------------------------------------
-
-ColourPicture readBmp(const ByteSource& file) {
-    const auto layout = readBmpLayout(file);
-    if (layout.bits != 8) return {layout.width, layout.height, readBmpColours(file, layout), {}};
-    auto stored = readIndexedBmp(file, layout);
-    const auto& colours = stored.colours;
-    ColourPicture out{
-        layout.width, layout.height, std::vector<std::uint8_t>(stored.image.indices.size() * kRgba), {}};
-    for (std::size_t p = 0; p < stored.image.indices.size(); ++p) {
-        const auto index = stored.image.indices[p];
-        // As for PNG: a colour the table does not hold has no right value, and black would pass for one.
-        if (index >= colours.size())
-            refuse(file, "pixel " + std::to_string(p) + " uses colour " + std::to_string(index) +
-                             " of a colour table of " + std::to_string(colours.size()));
-        std::memcpy(&out.rgba[p * kRgba], colours[index].data(), 3);
-        out.rgba[p * kRgba + 3] = 255;
-    }
-    out.stored = std::move(stored);
-    return out;
-}
-
 // ---- PNG ---------------------------------------------------------------------------------------
 
 #if VEXA_PNG
@@ -111,6 +89,7 @@ class PngReadStruct {
 struct PngHead {
     std::uint32_t width, height;
     int colourType;
+    int interlace;
     int colourCount;          // paletted pictures
     png_color colours[256];   // paletted pictures
     std::uint8_t alphas[256]; // paletted pictures, from tRNS (255 where it gives none)
@@ -121,8 +100,8 @@ struct PngHead {
 bool readPngHead(png_structp png, png_infop info, PngHead& head) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_info(png, info);
-    int depth = 0, interlace = 0;
-    png_get_IHDR(png, info, &head.width, &head.height, &depth, &head.colourType, &interlace, nullptr,
+    int depth = 0;
+    png_get_IHDR(png, info, &head.width, &head.height, &depth, &head.colourType, &head.interlace, nullptr,
                  nullptr);
     if (head.colourType == PNG_COLOR_TYPE_PALETTE) {
         png_colorp plte = nullptr;
@@ -153,53 +132,12 @@ bool readPngRows(png_structp png, png_bytepp rows) {
     return true;
 }
 
-void requirePngStructs(const ByteSource& file, const PngReadStruct& png) {
-    if (!png.png() || !png.info()) refuse(file, "out of memory reading the PNG picture");
+bool readPngRow(png_structp png, png_bytep row) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_row(png, row, nullptr);
+    return true;
 }
 
-ColourPicture readPng(const ByteSource& file) {
-    PngSource source{&file, 0, "damaged PNG picture"};
-    PngReadStruct png(&source);
-    requirePngStructs(file, png);
-    png_set_read_fn(png.png(), &source, readPngBytes);
-    // Our own size check gives the message; libpng's lower default would refuse first.
-    png_set_user_limits(png.png(), 0x7FFFFFFF, 0x7FFFFFFF);
-    PngHead head{};
-    if (!readPngHead(png.png(), png.info(), head)) refuse(file, source.message);
-    const auto size = checkedSize(file, head.width, head.height);
-    const bool paletted = head.colourType == PNG_COLOR_TYPE_PALETTE;
-    if (paletted && head.colourCount == 0) refuse(file, "a paletted PNG picture without its palette");
-    const std::size_t width = size.width, height = size.height, pixelBytes = paletted ? 1 : kRgba;
-    if (png_get_rowbytes(png.png(), png.info()) != width * pixelBytes)
-        refuse(file, "a PNG row layout that is not handled");
-
-    std::vector<std::uint8_t> pixels(width * height * pixelBytes);
-    std::vector<png_bytep> rows(height);
-    for (std::size_t r = 0; r < height; ++r)
-        rows[r] = pixels.data() + r * width * pixelBytes;
-    if (!readPngRows(png.png(), rows.data())) refuse(file, source.message);
-    if (!paletted) return {size.width, size.height, std::move(pixels), {}};
-
-    ColourPicture out{size.width, size.height, std::vector<std::uint8_t>(width * height * kRgba), {}};
-    StoredIndices stored{{size.width, size.height, std::move(pixels)}, {}};
-    for (int i = 0; i < head.colourCount; ++i)
-        stored.colours.push_back({head.colours[i].red, head.colours[i].green, head.colours[i].blue});
-    for (std::size_t p = 0; p < width * height; ++p) {
-        const auto index = stored.image.indices[p];
-        if (index >= stored.colours.size())
-            refuse(file, "pixel " + std::to_string(p) + " uses colour " + std::to_string(index) +
-                             " of a palette of " + std::to_string(stored.colours.size()));
-        std::memcpy(&out.rgba[p * kRgba], stored.colours[index].data(), 3);
-        out.rgba[p * kRgba + 3] = head.alphas[index];
-    }
-    out.stored = std::move(stored);
-    return out;
-}
-#else
-// A build without libpng (the Windows one) reads BMP pictures only.
-ColourPicture readPng(const ByteSource& file) {
-    refuse(file, "this build of VEXA reads no PNG (use BMP)");
-}
 #endif
 
 PictureSize pngSize(const ByteSource& file) {
@@ -220,10 +158,166 @@ PictureSize pngSize(const ByteSource& file) {
 
 } // namespace
 
+// ---- Reading rows ------------------------------------------------------------------------------
+
+struct PictureRows::State {
+    std::unique_ptr<InputFile> owned;
+    const ByteSource* file = nullptr;
+    PictureSize size;
+    std::optional<std::vector<std::array<std::uint8_t, 3>>> colours;
+    std::uint32_t next = 0;        // the next row to read
+    std::vector<std::uint8_t> row; // one stored row
+    std::array<std::uint8_t, 256> alphas{};
+    std::optional<BmpLayout> bmp;
+#if VEXA_PNG
+    PngSource source{};
+    std::unique_ptr<PngReadStruct> png;
+    // An interlaced PNG gives no row whole before its last pass: it is read whole at once.
+    std::vector<std::uint8_t> interlaced;
+#endif
+
+    void openBmp() {
+        bmp = readBmpLayout(*file);
+        size = {bmp->width, bmp->height};
+        if (bmp->bits == 8) colours = readBmpColourTable(*file, *bmp);
+        alphas.fill(255);
+    }
+
+#if VEXA_PNG
+    void openPng() {
+        source = PngSource{file, 0, "damaged PNG picture"};
+        png = std::make_unique<PngReadStruct>(&source);
+        if (!png->png() || !png->info()) refuse(*file, "out of memory reading the PNG picture");
+        png_set_read_fn(png->png(), &source, readPngBytes);
+        // Our own size check gives the message; libpng's lower default would refuse first.
+        png_set_user_limits(png->png(), 0x7FFFFFFF, 0x7FFFFFFF);
+        PngHead head{};
+        if (!readPngHead(png->png(), png->info(), head)) refuse(*file, source.message);
+        size = checkedSize(*file, head.width, head.height);
+        const bool paletted = head.colourType == PNG_COLOR_TYPE_PALETTE;
+        if (paletted && head.colourCount == 0) refuse(*file, "a paletted PNG picture without its palette");
+        if (paletted) {
+            colours.emplace();
+            for (int i = 0; i < head.colourCount; ++i)
+                colours->push_back({head.colours[i].red, head.colours[i].green, head.colours[i].blue});
+            std::copy(std::begin(head.alphas), std::end(head.alphas), alphas.begin());
+        }
+        if (png_get_rowbytes(png->png(), png->info()) != std::size_t{size.width} * rowPixelBytes())
+            refuse(*file, "a PNG row layout that is not handled");
+        if (head.interlace != PNG_INTERLACE_NONE) {
+            const std::size_t rowBytes = std::size_t{size.width} * rowPixelBytes();
+            interlaced.resize(rowBytes * size.height);
+            std::vector<png_bytep> rows(size.height);
+            for (std::size_t r = 0; r < size.height; ++r)
+                rows[r] = interlaced.data() + r * rowBytes;
+            if (!readPngRows(png->png(), rows.data())) refuse(*file, source.message);
+        }
+    }
+#else
+    // A build without libpng (the Windows one) reads BMP pictures only.
+    void openPng() {
+        refuse(*file, "this build of VEXA reads no PNG (use BMP)");
+    }
+#endif
+
+    std::size_t rowPixelBytes() const {
+        return colours ? 1 : kRgba;
+    }
+
+    // Row next as stored: indices for a paletted picture, else red, green, blue, alpha.
+    void readStoredRow() {
+        if (bmp) {
+            readBmpRow(*file, *bmp, next, row);
+            if (!colours) {
+                std::vector<std::uint8_t> rgba(std::size_t{size.width} * kRgba);
+                bmpRowColours(*bmp, row, rgba.data());
+                row = std::move(rgba);
+            }
+            return;
+        }
+#if VEXA_PNG
+        const std::size_t rowBytes = std::size_t{size.width} * rowPixelBytes();
+        row.resize(rowBytes);
+        if (!interlaced.empty()) {
+            std::copy_n(interlaced.begin() + static_cast<std::ptrdiff_t>(next * rowBytes), rowBytes,
+                        row.begin());
+            return;
+        }
+        if (!readPngRow(png->png(), row.data())) refuse(*file, source.message);
+#endif
+    }
+};
+
+PictureRows::PictureRows(const fs::path& path) : state_(std::make_unique<State>()) {
+    state_->owned = std::make_unique<InputFile>(path);
+    open(*state_->owned);
+}
+
+PictureRows::PictureRows(const ByteSource& file) : state_(std::make_unique<State>()) {
+    open(file);
+}
+
+PictureRows::~PictureRows() = default;
+
+void PictureRows::open(const ByteSource& file) {
+    state_->file = &file;
+    if (isPng(file))
+        state_->openPng();
+    else if (isBmp(file))
+        state_->openBmp();
+    else
+        refuseUnknown(file);
+}
+
+PictureSize PictureRows::size() const {
+    return state_->size;
+}
+
+const std::optional<std::vector<std::array<std::uint8_t, 3>>>& PictureRows::storedColours() const {
+    return state_->colours;
+}
+
+void PictureRows::read(std::uint32_t count, std::span<std::uint8_t> rgba, std::span<std::uint8_t> indices) {
+    auto& s = *state_;
+    const std::size_t width = s.size.width;
+    if (count > s.size.height - s.next || rgba.size() < count * width * kRgba ||
+        (s.colours && indices.size() < count * width))
+        throw Error("rows read past the picture or into too small a buffer");
+    for (std::uint32_t r = 0; r < count; ++r, ++s.next) {
+        s.readStoredRow();
+        auto* out = &rgba[r * width * kRgba];
+        if (!s.colours) {
+            std::copy_n(s.row.begin(), width * kRgba, out);
+            continue;
+        }
+        for (std::size_t c = 0; c < width; ++c) {
+            const auto index = s.row[c];
+            // A colour the table does not hold has no right value, and black would pass for one.
+            if (index >= s.colours->size())
+                refuse(*s.file, "pixel " + std::to_string(std::uint64_t{s.next} * width + c) +
+                                    " uses colour " + std::to_string(index) + " of a " +
+                                    (s.bmp ? "colour table of " : "palette of ") +
+                                    std::to_string(s.colours->size()));
+            std::memcpy(&out[c * kRgba], (*s.colours)[index].data(), 3);
+            out[c * kRgba + 3] = s.alphas[index];
+        }
+        std::copy_n(s.row.begin(), width, &indices[r * width]);
+    }
+}
+
+// ---- Whole pictures -----------------------------------------------------------------------------
+
 ColourPicture readColourPicture(const ByteSource& file) {
-    if (isPng(file)) return readPng(file);
-    if (isBmp(file)) return readBmp(file);
-    refuseUnknown(file);
+    PictureRows rows(file);
+    const auto size = rows.size();
+    const std::size_t pixels = std::size_t{size.width} * size.height;
+    ColourPicture out{size.width, size.height, std::vector<std::uint8_t>(pixels * kRgba), {}};
+    if (rows.storedColours())
+        out.stored = StoredIndices{{size.width, size.height, std::vector<std::uint8_t>(pixels)},
+                                   *rows.storedColours()};
+    rows.read(size.height, out.rgba,
+              out.stored ? std::span<std::uint8_t>(out.stored->image.indices) : std::span<std::uint8_t>());
+    return out;
 }
 
 ColourPicture readColourPicture(const fs::path& path) {

@@ -846,7 +846,9 @@ TEST(ContainerEdit, NamesCompareAsTheKindsGameComparesThem) {
         auto edit = openEdit(container, kind.code);
         edit.add(more / "c.voc");
         EXPECT_EQ(edit.rowCount(), c.ignoresCase ? 2u : 3u);
-        if (c.ignoresCase) EXPECT_TRUE(edit.row(1).replaced());
+        if (c.ignoresCase) {
+            EXPECT_TRUE(edit.row(1).replaced());
+        }
         EXPECT_EQ(edit.find("a.voc").has_value(), c.ignoresCase);
 
         auto renamed = openEdit(container, kind.code);

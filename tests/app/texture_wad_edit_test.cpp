@@ -53,12 +53,6 @@ std::vector<ParsedLump> parseWad(const fs::path& path, std::string* magic = null
     return out;
 }
 
-const ParsedLump* lumpNamed(const std::vector<ParsedLump>& lumps, const std::string& name) {
-    for (const auto& l : lumps)
-        if (l.name == name) return &l;
-    return nullptr;
-}
-
 Bytes someIndices(std::size_t n, std::uint8_t seed, std::uint8_t top) {
     Bytes out(n);
     for (std::size_t i = 0; i < n; ++i)

@@ -65,6 +65,8 @@ TEST(CliImport, UsageAndRefusals) {
         {{"import", "wad4", "x.wad", "a.png"}, 2, "unknown texture kind wad4"},
         {{"import", "wad3", "x.wad", "a.png", "--sharpen"}, 2, "unknown option --sharpen"},
         {{"import", "wad3", "x.wad", "a.png", "--palette", "heretic=x"}, 2, "--palette takes GAME=FILE"},
+        {{"import", "wad3", "x.wad", "a.png", "--speed", "0"}, 2, "--speed takes 1 to 10"},
+        {{"import", "wad3", "x.wad", "a.png", "--speed", "11"}, 2, "--speed takes 1 to 10"},
         {{"import", "wad3", (dir / "old.wad").string(), (dir / "odd.bmp").string()}, 1, "multiples of 16"},
         {{"import", "wad3", (dir / "old.wad").string(), (dir / "none.png").string()}, 1, "none.png"},
     };

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstdio>
 #include <zlib.h>
 
 namespace vexa {
@@ -88,6 +90,73 @@ TEST(PictureRead, PngColourTypesAndPalettedIndices) {
     EXPECT_EQ(indexed.stored->image.indices, indices);
     EXPECT_EQ(indexed.stored->colours, test::coloursOf(pal));
     EXPECT_EQ(indexed.rgba, test::paint(indices, test::coloursOf(pal)));
+}
+
+// An RGBA PNG stored with Adam7 interlacing (libpng's simplified writer makes none).
+void writeInterlacedPng(const fs::path& path, std::uint32_t width, std::uint32_t height, const Bytes& rgba) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_bytep> rows(height);
+    for (std::uint32_t r = 0; r < height; ++r)
+        rows[r] = const_cast<png_bytep>(&rgba[std::size_t{r} * width * 4]);
+    if (!setjmp(png_jmpbuf(png))) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_ADAM7,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        png_write_image(png, rows.data());
+        png_write_end(png, nullptr);
+    }
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+}
+
+TEST(PictureRead, RowsReadInAnyChunksGiveTheWholePicture) {
+    TempDir dir;
+    constexpr std::uint32_t width = 5, height = 7;
+    const auto colours = test::coloursOf(test::knownPalette(9));
+    Bytes indices(width * height);
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<std::uint8_t>(i * 37 % 251);
+    const auto painted = test::paint(indices, colours);
+    auto translucent = painted;
+    for (std::size_t p = 3; p < translucent.size(); p += 16)
+        translucent[p] = 40;
+    test::writeFile(dir / "up.bmp", test::rgbBmp(24, width, height, painted));
+    test::writeFile(dir / "down.bmp", test::rgbBmp(32, width, height, translucent, true, true));
+    test::writeFile(dir / "8.bmp", test::indexedBmp(width, height, indices, colours));
+    test::writeRgbaPng(dir / "rgba.png", width, height, translucent);
+    writeInterlacedPng(dir / "adam7.png", width, height, translucent);
+    writeIndexedPng(dir / "indexed.png", width, height, MemoryRows(indices, width, height),
+                    test::paletteTable(colours));
+    const struct {
+        const char* file;
+        const Bytes& rgba;
+        bool stored;
+    } cases[] = {{"up.bmp", painted, false},        {"down.bmp", translucent, false},
+                 {"8.bmp", painted, true},          {"rgba.png", translucent, false},
+                 {"adam7.png", translucent, false}, {"indexed.png", painted, true}};
+    for (const auto& c : cases)
+        for (const std::uint32_t chunk : {1u, 3u}) {
+            SCOPED_TRACE(std::string(c.file) + " in chunks of " + std::to_string(chunk));
+            PictureRows rows(dir / c.file);
+            ASSERT_EQ(rows.size().width, width);
+            ASSERT_EQ(rows.storedColours().has_value(), c.stored);
+            Bytes rgba, stored;
+            for (std::uint32_t at = 0; at < height; at += chunk) {
+                const auto count = std::min(chunk, height - at);
+                Bytes band(count * width * 4), bandIndices(c.stored ? count * width : 0);
+                rows.read(count, band, bandIndices);
+                rgba.insert(rgba.end(), band.begin(), band.end());
+                stored.insert(stored.end(), bandIndices.begin(), bandIndices.end());
+            }
+            EXPECT_EQ(rgba, c.rgba);
+            if (c.stored) EXPECT_EQ(stored, indices);
+            Bytes one(width * 4);
+            EXPECT_THROW(rows.read(1, one, {}), Error); // past the last row
+        }
 }
 
 TEST(PictureRead, DamagedOrUnhandledFilesAreRefusedWithTheReason) {
@@ -178,6 +247,33 @@ TEST(PaletteMapping, NearestEntriesOfHandMadeColours) {
         EXPECT_EQ(image.indices[i], cases[i].expected) << "case " << i;
 }
 
+// Saturated colours onto the entries of Quake's palette that sRGB, weighted sRGB, CIELAB, CIEDE2000
+// or Oklab distance pick for them: mapping takes Oklab's (as bench/nearest_colour.py, a separate
+// implementation, finds them), never the dark red plain RGB and CIELAB give pure red nor the blue
+// CIELAB gives magenta.
+TEST(PaletteMapping, SaturatedColoursTakeTheOklabNearestEntry) {
+    const std::vector<Rgb> entries = {
+        {127, 0, 0},    {159, 79, 51},   {175, 99, 47}, {107, 107, 15}, {171, 151, 11}, {255, 243, 27},
+        {239, 223, 23}, {187, 115, 159}, {19, 19, 223}, {207, 143, 43}, {191, 119, 47}, {27, 27, 207},
+        {11, 11, 239},  {0, 0, 255},     {131, 87, 19}, {143, 67, 51},  {47, 47, 127},  {43, 43, 175},
+        {47, 47, 143},  {47, 47, 7},     {63, 63, 7},   {99, 99, 11},   {91, 91, 11}};
+    const auto index = [&](Rgb c) { return std::find(entries.begin(), entries.end(), c) - entries.begin(); };
+    const struct {
+        Rgb colour, nearest;
+    } cases[] = {
+        {{255, 0, 0}, {175, 99, 47}},    {{0, 255, 0}, {239, 223, 23}},  {{255, 0, 255}, {187, 115, 159}},
+        {{255, 128, 0}, {207, 143, 43}}, {{128, 0, 255}, {11, 11, 239}}, {{139, 69, 19}, {143, 67, 51}},
+        {{0, 0, 128}, {47, 47, 127}},    {{0, 100, 0}, {91, 91, 11}},
+    };
+    Bytes rgba;
+    for (const auto& c : cases)
+        rgba.insert(rgba.end(), {c.colour[0], c.colour[1], c.colour[2], 255});
+    const auto mapped = mapToPalette(pictureOf(std::size(cases), 1, rgba), test::paletteTable(entries),
+                                     {0, static_cast<int>(entries.size()) - 1, {}}, false);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(mapped.indices[i], index(cases[i].nearest)) << "case " << i;
+}
+
 TEST(PaletteMapping, ReservedEntriesAndSeeThroughPixels) {
     auto colours = kSmall;
     colours.resize(256, {0, 0, 0});
@@ -265,6 +361,31 @@ TEST(OwnPalette, UpTo256ColoursAreKeptExactlyAndMoreAreReduced) {
     const auto kept = reduceToOwnPalette(stored, false);
     EXPECT_EQ(kept.image.indices, (Bytes{3, 0}));
     EXPECT_EQ(kept.colours.size(), 4u);
+}
+
+// A picture of a few more colours than the table holds uses nearly all of the table (libimagequant's
+// fastest speed merged them into 127 entries of 256 for 309 colours).
+TEST(OwnPalette, AFewColoursMoreThanTheTableUseAllOfIt) {
+    for (const std::size_t count : {309u, 603u}) {
+        SCOPED_TRACE(std::to_string(count) + " colours");
+        std::vector<Rgb> colours;
+        std::uint32_t seed = 28;
+        for (std::size_t i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            colours.push_back({static_cast<std::uint8_t>(seed >> 8), static_cast<std::uint8_t>(seed >> 16),
+                               static_cast<std::uint8_t>(seed >> 24)});
+        }
+        Bytes rgba;
+        for (std::size_t p = 0; p < 96 * 96; ++p) {
+            const auto& c = colours[(p / 4) % count];
+            rgba.insert(rgba.end(), {c[0], c[1], c[2], 255});
+        }
+        const auto reduced = reduceToOwnPalette(pictureOf(96, 96, rgba), false);
+        std::vector<bool> used(256);
+        for (const auto index : reduced.image.indices)
+            used[index] = true;
+        EXPECT_GE(std::count(used.begin(), used.end(), true), 250);
+    }
 }
 
 TEST(MipLevels, HalvesInLinearLightAndChecksSides) {
