@@ -165,13 +165,19 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     if (!info.manyPictures) {
         const auto given = checkedChoices(info, outPath, options.fields);
         // The rules of the single kinds do not depend on the name.
-        const auto texture = importedTexture(info, given.name.value_or(std::string()), pictures[0],
-                                             &palette->table, options, info.mipLevels);
+        auto texture = importedTexture(info, given.name.value_or(std::string()), pictures[0], &palette->table,
+                                       options, info.mipLevels);
         writeMadeFile(
             outPath, {}, 1,
             [&](std::size_t) {
-                return info.fileBytes(fieldsToWrite(info, outPath, given), texture.levels,
-                                      texture.transparent);
+                const auto fields = fieldsToWrite(info, outPath, given);
+                if (!info.fileHead)
+                    return ByteParts{info.fileBytes(fields, texture.levels, texture.transparent)};
+                // The levels follow the head as they are: a huge texture is not held twice.
+                ByteParts parts{info.fileHead(fields, texture.levels, texture.transparent)};
+                for (auto& level : texture.levels)
+                    parts.push_back(std::move(level.indices));
+                return parts;
             },
             {}, pictures, progress);
         return;

@@ -185,36 +185,47 @@ std::uint64_t mipTextureLumpSize(TextureKind kind, PictureSize size) {
     return wad::kMipHeaderSize + wad::mipLevelsSize(size.width, size.height) + paletteTail(kind);
 }
 
-std::vector<std::uint8_t> mipTextureLumpBytes(TextureKind kind, const MipTextureLump& lump,
-                                              const MipTextureContents& contents) {
-    const auto total = mipTextureLumpSize(kind, lump.size);
-    std::vector<std::uint8_t> out(wad::kMipHeaderSize);
-    out.reserve(total);
-    putName(out.data(), wad::kMipNameWidth, lump.name);
-    putU32(&out[wad::kMipWidthField], lump.size.width);
-    putU32(&out[wad::kMipHeightField], lump.size.height);
+std::vector<std::vector<std::uint8_t>> mipTextureLumpParts(TextureKind kind, const MipTextureLump& lump,
+                                                           MipTextureContents&& contents) {
+    std::vector<std::vector<std::uint8_t>> parts;
+    auto& head = parts.emplace_back(wad::kMipHeaderSize);
+    putName(head.data(), wad::kMipNameWidth, lump.name);
+    putU32(&head[wad::kMipWidthField], lump.size.width);
+    putU32(&head[wad::kMipHeightField], lump.size.height);
+    std::uint64_t at = wad::kMipHeaderSize;
     for (std::size_t level = 0; level < contents.levels.size(); ++level) {
-        const auto& image = contents.levels[level];
+        auto& image = contents.levels[level];
         if (image.width != lump.size.width >> level || image.height != lump.size.height >> level ||
             image.indices.size() != std::size_t{image.width} * image.height)
             throw Error("texture '" + latin1ToUtf8(lump.name) + "': mip level " + std::to_string(level) +
                         " is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
                         ", not " + std::to_string(lump.size.width >> level) + " x " +
                         std::to_string(lump.size.height >> level));
-        putU32(&out[wad::kMipLevel0Field + 4 * level], static_cast<std::uint32_t>(out.size()));
-        out.insert(out.end(), image.indices.begin(), image.indices.end());
+        putU32(&parts[0][wad::kMipLevel0Field + 4 * level], static_cast<std::uint32_t>(at));
+        at += image.indices.size();
+        parts.push_back(std::move(image.indices));
     }
     if (kind == TextureKind::Wad3) {
         if (contents.colours.size() > kStoredColours)
             throw Error("texture '" + latin1ToUtf8(lump.name) + "': " +
                         std::to_string(contents.colours.size()) + " colours, more than a palette holds");
-        const auto at = out.size();
-        out.resize(total, 0);
-        putU16(&out[at], static_cast<std::uint16_t>(kStoredColours));
+        auto& tail =
+            parts.emplace_back(static_cast<std::size_t>(mipTextureLumpSize(kind, lump.size) - at), 0);
+        putU16(&tail[0], static_cast<std::uint16_t>(kStoredColours));
         for (std::size_t i = 0; i < contents.colours.size(); ++i)
             std::copy(contents.colours[i].begin(), contents.colours[i].end(),
-                      &out[at + kColourCountSize + 3 * i]);
+                      &tail[kColourCountSize + 3 * i]);
     }
+    return parts;
+}
+
+std::vector<std::uint8_t> mipTextureLumpBytes(TextureKind kind, const MipTextureLump& lump,
+                                              const MipTextureContents& contents) {
+    auto copy = contents;
+    std::vector<std::uint8_t> out;
+    out.reserve(static_cast<std::size_t>(mipTextureLumpSize(kind, lump.size)));
+    for (const auto& part : mipTextureLumpParts(kind, lump, std::move(copy)))
+        out.insert(out.end(), part.begin(), part.end());
     return out;
 }
 
@@ -264,12 +275,15 @@ void writeTextureWad(TextureKind kind, const fs::path& newPath, const std::vecto
     writeMadeFile(
         newPath, header, lumps.size(),
         [&](std::size_t i) {
-            auto bytes = mipTextureLumpBytes(kind, lumps[i], make(i));
-            if (bytes.size() != mipTextureLumpSize(kind, lumps[i].size))
+            auto parts = mipTextureLumpParts(kind, lumps[i], make(i));
+            std::uint64_t size = 0;
+            for (const auto& part : parts)
+                size += part.size();
+            if (size != mipTextureLumpSize(kind, lumps[i].size))
                 throw FileError(FileAction::Create, newPath,
                                 "texture '" + latin1ToUtf8(lumps[i].name) +
                                     "' changed size while it was written");
-            return bytes;
+            return parts;
         },
         directory, sources, progress);
 }

@@ -34,6 +34,9 @@ std::uint64_t mipTextureLumpSize(TextureKind kind, PictureSize size);
 // The lump itself; throws when contents do not have the size given.
 std::vector<std::uint8_t> mipTextureLumpBytes(TextureKind kind, const MipTextureLump& lump,
                                               const MipTextureContents& contents);
+// The same bytes in parts: the header, the four levels' indices (moved, not copied) and the tail.
+std::vector<std::vector<std::uint8_t>> mipTextureLumpParts(TextureKind kind, const MipTextureLump& lump,
+                                                           MipTextureContents&& contents);
 
 // Refuses (naming newPath and the names) names longer than 15 bytes and names given twice (the
 // engines look textures up by name without regard to case, so "Wall" and "WALL" are the same).

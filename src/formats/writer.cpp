@@ -310,9 +310,8 @@ bool updateContainerFile(const WriterLock& lock, const InputFile& archive, std::
 }
 
 void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, std::size_t count,
-                   const std::function<std::vector<std::uint8_t>(std::size_t)>& piece,
-                   std::span<const std::uint8_t> tail, const std::vector<fs::path>& sources,
-                   ProgressSink* progress) {
+                   const std::function<ByteParts(std::size_t)>& piece, std::span<const std::uint8_t> tail,
+                   const std::vector<fs::path>& sources, ProgressSink* progress) {
     WriterProgress bar(progress, count);
     const WriterLock lock(newPath, patienceOf(progress));
     AtomicOutputFile out(newPath, lock);
@@ -322,7 +321,11 @@ void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, 
     bar.reset();
     for (std::size_t i = 0; i < count; ++i) {
         stopIfAsked(progress, newPath);
-        out.file().write(piece(i));
+        auto parts = piece(i);
+        for (auto& part : parts) {
+            out.file().write(part);
+            std::vector<std::uint8_t>().swap(part);
+        }
         bar.step();
     }
     out.file().write(tail);

@@ -46,13 +46,16 @@ bool updateContainerFile(const WriterLock& lock, const InputFile& archive, std::
                          std::size_t directoryField, const std::vector<EntrySource>& sources,
                          const ContainerLayout& layout, ProgressSink* progress);
 
+// A piece of a made file in parts written in order, each let go once written: a texture's levels are
+// passed as they are made, not copied into one buffer first.
+using ByteParts = std::vector<std::vector<std::uint8_t>>;
+
 // The same skeleton for a file whose pieces are made while it is written (textures built from
 // pictures): head, then piece(i) for each i below count, then tail. sources are the files the
 // pieces are made from: the new file must not replace one of them.
 void writeMadeFile(const fs::path& newPath, std::span<const std::uint8_t> head, std::size_t count,
-                   const std::function<std::vector<std::uint8_t>(std::size_t)>& piece,
-                   std::span<const std::uint8_t> tail, const std::vector<fs::path>& sources,
-                   ProgressSink* progress);
+                   const std::function<ByteParts(std::size_t)>& piece, std::span<const std::uint8_t> tail,
+                   const std::vector<fs::path>& sources, ProgressSink* progress);
 
 // What entry's name is cut to by writer's fields; none when it is stored as given (letter case aside).
 std::optional<CutName> cutName(const EntryLayoutWriter& writer, const WriterEntry& entry,

@@ -43,7 +43,8 @@ void putName(std::vector<std::uint8_t>& out, std::size_t at, const std::string& 
     std::memcpy(out.data() + at, name.data(), std::min(name.size(), kLongestName));
 }
 
-std::vector<std::uint8_t> walFileBytes(const TextureFields& fields, const MipImages& levels) {
+// The header; the levels' indices follow it in order.
+std::vector<std::uint8_t> walHead(const TextureFields& fields, const MipImages& levels) {
     std::vector<std::uint8_t> out(TQ2WalReader::kHeaderSize);
     putName(out, 0, fields.name);
     putU32(&out[TQ2WalReader::kWidthOffset], levels[0].width);
@@ -57,7 +58,11 @@ std::vector<std::uint8_t> walFileBytes(const TextureFields& fields, const MipIma
     putU32(&out[kFlagsOffset], fields.flags);
     putU32(&out[kContentsOffset], fields.contents);
     putU32(&out[kValueOffset], fields.value);
-    out.reserve(at);
+    return out;
+}
+
+std::vector<std::uint8_t> walFileBytes(const TextureFields& fields, const MipImages& levels) {
+    auto out = walHead(fields, levels);
     for (const auto& level : levels)
         out.insert(out.end(), level.indices.begin(), level.indices.end());
     return out;
@@ -109,6 +114,8 @@ const TextureKindInfo kWalTextures{
         },
     .fileBytes = [](const TextureFields& fields, const MipImages& levels,
                     bool) { return walFileBytes(fields, levels); },
+    .fileHead = [](const TextureFields& fields, const MipImages& levels,
+                   bool) { return walHead(fields, levels); },
     .fieldsOf = walFields,
     .nextLength = kLongestName,
 };

@@ -49,6 +49,10 @@ struct TextureKindInfo {
     // (level 0 alone where the kind has no mip levels).
     std::vector<std::uint8_t> (*fileBytes)(const TextureFields& fields, const MipImages& levels,
                                            bool transparent) = nullptr;
+    // Where the file is a head followed by the levels' indices in order: that head, so that a large
+    // texture is written without a second copy of its levels (null for the other kinds).
+    std::vector<std::uint8_t> (*fileHead)(const TextureFields& fields, const MipImages& levels,
+                                          bool transparent) = nullptr;
     // The fields of this kind's file found where a new one goes, which the new one keeps where it is
     // given none (null for the kinds that keep nothing). Throws FormatError naming the file when it is
     // not one whole.
