@@ -32,16 +32,6 @@ std::uint32_t colourKey(const std::uint8_t* px) {
     return std::uint32_t{px[0]} << 16 | std::uint32_t{px[1]} << 8 | px[2];
 }
 
-PaletteTable tableOf(const std::vector<Rgb>& colours) {
-    PaletteTable table{};
-    for (std::size_t i = 0; i < colours.size() && i < kPaletteEntries; ++i) {
-        table[4 * i] = colours[i][2];
-        table[4 * i + 1] = colours[i][1];
-        table[4 * i + 2] = colours[i][0];
-    }
-    return table;
-}
-
 bool tableMatches(const std::vector<Rgb>& colours, const PaletteTable& palette) {
     if (colours.size() > kPaletteEntries) return false;
     for (std::size_t i = 0; i < colours.size(); ++i)
@@ -280,15 +270,15 @@ TextureImages textureFromPicture(const TextureKindInfo& info, const std::string&
             const auto count = static_cast<int>(out.colours.size());
             std::optional<std::uint8_t> seeThroughIndex;
             if (seeThrough) seeThroughIndex = kOwnSeeThroughEntry;
-            zero.mapper.emplace(tableOf(out.colours), PaletteRules{0, count - 1, seeThroughIndex}, dither,
-                                size.width);
+            zero.mapper.emplace(paletteTableOf(out.colours), PaletteRules{0, count - 1, seeThroughIndex},
+                                dither, size.width);
         }
         if (seeThrough && zero.way != LevelZero::Way::Done) {
             out.colours.resize(kOwnSeeThroughEntry, {0, 0, 0});
             out.colours.push_back(kOwnSeeThroughColour);
             if (zero.way == LevelZero::Way::KeepIndices) zero.seeThroughIndex = kOwnSeeThroughEntry;
         }
-        palette = tableOf(out.colours);
+        palette = paletteTableOf(out.colours);
         const auto colours = static_cast<int>(out.colours.size());
         rules = {0, colours - 1, std::nullopt};
         if (seeThrough) rules = {0, std::min<int>(colours, kOwnSeeThroughEntry) - 1, kOwnSeeThroughEntry};

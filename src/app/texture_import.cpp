@@ -13,16 +13,6 @@ namespace vexa {
 
 namespace {
 
-PaletteTable tableOf(const std::vector<std::array<std::uint8_t, 3>>& colours) {
-    PaletteTable table{};
-    for (std::size_t i = 0; i < colours.size() && i < kPaletteEntries; ++i) {
-        table[4 * i] = colours[i][2];
-        table[4 * i + 1] = colours[i][1];
-        table[4 * i + 2] = colours[i][0];
-    }
-    return table;
-}
-
 // A picture made into kind's texture as the options ask, with what they add once its colours are chosen.
 TextureImages importedTexture(const TextureKindInfo& info, const std::string& name, const fs::path& picture,
                               const PaletteTable* gamePalette, const ImportOptions& options, bool withMips) {
@@ -217,7 +207,7 @@ ImportPreview previewImport(TextureKind kind, const fs::path& picturePath, const
     const auto name = info.manyPictures ? baseName(picturePath) : std::string();
     auto texture =
         importedTexture(info, name, picturePath, palette ? &palette->table : nullptr, options, false);
-    return {std::move(texture.levels[0]), palette ? palette->table : tableOf(texture.colours)};
+    return {std::move(texture.levels[0]), palette ? palette->table : paletteTableOf(texture.colours)};
 }
 
 std::unique_ptr<ContainerWriter> createTextureWadWriter(TextureKind kind, ImportOptions options) {

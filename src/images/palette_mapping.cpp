@@ -275,6 +275,16 @@ std::array<std::uint8_t, 3> paletteColour(const PaletteTable& palette, std::size
     return {palette[4 * index + 2], palette[4 * index + 1], palette[4 * index]};
 }
 
+PaletteTable paletteTableOf(const std::vector<std::array<std::uint8_t, 3>>& colours) {
+    PaletteTable table{};
+    for (std::size_t i = 0; i < colours.size() && i < kPaletteEntries; ++i) {
+        table[4 * i] = colours[i][2];
+        table[4 * i + 1] = colours[i][1];
+        table[4 * i + 2] = colours[i][0];
+    }
+    return table;
+}
+
 IndexedImage mapToPalette(const ColourPicture& picture, const PaletteTable& palette,
                           const PaletteRules& rules, bool dither) {
     if (picture.stored && tableMatches(picture.stored->colours, palette)) return picture.stored->image;

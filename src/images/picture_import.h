@@ -75,6 +75,8 @@ struct PaletteRules {
 
 // Colours as a palette table holds them (blue, green, red, 0 per entry) and as RGB triples.
 std::array<std::uint8_t, 3> paletteColour(const PaletteTable& palette, std::size_t index);
+// The table of up to 256 RGB colours, the entries past them black.
+PaletteTable paletteTableOf(const std::vector<std::array<std::uint8_t, 3>>& colours);
 
 // Maps picture onto palette: each pixel to its nearest allowed entry (distance in Oklab), with
 // Floyd-Steinberg error diffusion when dither is set. A picture whose stored colour table equals
