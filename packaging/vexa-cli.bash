@@ -29,7 +29,7 @@ _vexa_cli() {
     --content)
         mapfile -t COMPREPLY < <(compgen -W 'picture palette sound music text container data' -- "$cur")
         return ;;
-    --ext | --entry | --index | --filter | --as | --max-depth | --jobs | --name | --next | --flags | --contents | --value | --fog)
+    --ext | --entry | --index | --filter | --as | --max-depth | --jobs | --speed | --name | --next | --flags | --contents | --value | --fog)
         return ;; # a value the user types
     esac
 
@@ -42,7 +42,7 @@ _vexa_cli() {
     create | convert) options='--wait --help' ;;
     add) options='--as --wait --no-in-place --help' ;;
     remove | rename) options='--wait --no-in-place --help' ;;
-    import) options='--palette --dither --speed --fullbright --name --next --flags --contents --value --fog --wait --help' ;;
+    import) options='--palette --dither --speed --fullbright --name --next --flags --contents --value --fog --jobs --wait --help' ;;
     mount) options='-f --foreground --convert --recursive --help' ;;
     *) return ;;
     esac
@@ -55,7 +55,7 @@ _vexa_cli() {
     local i position=0
     for ((i = 2; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --ext | --entry | --index | --filter | --format | --palette | --as | --content | --max-depth | --jobs | --name | --next | --flags | --contents | --value | --fog) ((i++)) ;;
+        --ext | --entry | --index | --filter | --format | --palette | --as | --content | --max-depth | --jobs | --speed | --name | --next | --flags | --contents | --value | --fog) ((i++)) ;;
         -*) ;;
         *) ((position++)) ;;
         esac

@@ -112,6 +112,16 @@ TextureFields fieldsToWrite(const TextureKindInfo& info, const fs::path& outPath
     return fields;
 }
 
+// As many pictures as the kind is made of.
+void requirePictures(const TextureKindInfo& info, const fs::path& outPath,
+                     const std::vector<fs::path>& pictures) {
+    if (pictures.empty()) throw FileError(FileAction::Create, outPath, "no picture given");
+    if (!info.manyPictures && pictures.size() != 1)
+        throw FileError(FileAction::Create, outPath,
+                        "a " + std::string(info.caption) + " is made of one picture, not " +
+                            std::to_string(pictures.size()));
+}
+
 class TextureWadWriter : public ContainerWriter {
   public:
     TextureWadWriter(TextureKind kind, ImportOptions options) : kind_(kind), options_(std::move(options)) {}
@@ -134,57 +144,62 @@ class TextureWadWriter : public ContainerWriter {
 
 } // namespace
 
+TextureWadImport::TextureWadImport(TextureKind kind, fs::path outPath, std::vector<fs::path> pictures,
+                                   ImportOptions options)
+    : kind_(kind), outPath_(std::move(outPath)), pictures_(std::move(pictures)),
+      options_(std::move(options)) {
+    const auto& info = textureKindInfo(kind_);
+    if (!info.manyPictures) throw Error("not a kind that holds many textures");
+    requirePictures(info, outPath_, pictures_);
+    palette_ = gamePaletteFor(info, options_);
+    for (const auto& picture : pictures_) {
+        const auto size = readPictureSize(picture);
+        requireFits(info, picture, size);
+        lumps_.push_back({storedTextureName(picture, baseName(picture), outPath_), size});
+    }
+}
+
+MipTextureContents TextureWadImport::texture(std::size_t i) const {
+    auto texture = importedTexture(textureKindInfo(kind_), lumps_[i].name, pictures_[i],
+                                   palette_ ? &palette_->table : nullptr, options_, true);
+    if (texture.levels[0].width != lumps_[i].size.width || texture.levels[0].height != lumps_[i].size.height)
+        throw FileError(FileAction::Create, outPath_,
+                        displayPath(pictures_[i]) + " changed while it was read");
+    return {std::move(texture.levels), std::move(texture.colours)};
+}
+
+void TextureWadImport::write(const std::function<MipTextureContents(std::size_t)>& textures,
+                             ProgressSink* progress) const {
+    writeTextureWad(kind_, outPath_, lumps_, textures, pictures_, progress);
+}
+
 void importTextures(TextureKind kind, const fs::path& outPath, const std::vector<fs::path>& pictures,
                     const ImportOptions& options, ProgressSink* progress) {
     const auto& info = textureKindInfo(kind);
-    if (pictures.empty()) throw FileError(FileAction::Create, outPath, "no picture given");
-    if (!info.manyPictures && pictures.size() != 1)
-        throw FileError(FileAction::Create, outPath,
-                        "a " + std::string(info.caption) + " is made of one picture, not " +
-                            std::to_string(pictures.size()));
-    const auto palette = gamePaletteFor(info, options);
-
-    std::vector<MipTextureLump> lumps;
-    for (const auto& picture : pictures) {
-        const auto size = readPictureSize(picture);
-        requireFits(info, picture, size);
-        if (info.manyPictures)
-            lumps.push_back({storedTextureName(picture, baseName(picture), outPath), size});
-    }
-
-    if (!info.manyPictures) {
-        const auto given = checkedChoices(info, outPath, options.fields);
-        // The rules of the single kinds do not depend on the name.
-        auto texture = importedTexture(info, given.name.value_or(std::string()), pictures[0], &palette->table,
-                                       options, info.mipLevels);
-        writeMadeFile(
-            outPath, {}, 1,
-            [&](std::size_t) {
-                const auto fields = fieldsToWrite(info, outPath, given);
-                if (!info.fileHead)
-                    return ByteParts{info.fileBytes(fields, texture.levels, texture.transparent)};
-                // The levels follow the head as they are: a huge texture is not held twice.
-                ByteParts parts{info.fileHead(fields, texture.levels, texture.transparent)};
-                for (auto& level : texture.levels)
-                    parts.push_back(std::move(level.indices));
-                return parts;
-            },
-            {}, pictures, progress);
+    if (info.manyPictures) {
+        const TextureWadImport wad(kind, outPath, pictures, options);
+        wad.write([&](std::size_t i) { return wad.texture(i); }, progress);
         return;
     }
-
-    writeTextureWad(
-        kind, outPath, lumps,
-        [&](std::size_t i) {
-            auto texture = importedTexture(info, lumps[i].name, pictures[i],
-                                           palette ? &palette->table : nullptr, options, true);
-            if (texture.levels[0].width != lumps[i].size.width ||
-                texture.levels[0].height != lumps[i].size.height)
-                throw FileError(FileAction::Create, outPath,
-                                displayPath(pictures[i]) + " changed while it was read");
-            return MipTextureContents{std::move(texture.levels), std::move(texture.colours)};
+    requirePictures(info, outPath, pictures);
+    const auto palette = gamePaletteFor(info, options);
+    requireFits(info, pictures[0], readPictureSize(pictures[0]));
+    const auto given = checkedChoices(info, outPath, options.fields);
+    // The rules of the single kinds do not depend on the name.
+    auto texture = importedTexture(info, given.name.value_or(std::string()), pictures[0], &palette->table,
+                                   options, info.mipLevels);
+    writeMadeFile(
+        outPath, {}, 1,
+        [&](std::size_t) {
+            const auto fields = fieldsToWrite(info, outPath, given);
+            if (!info.fileHead) return ByteParts{info.fileBytes(fields, texture.levels, texture.transparent)};
+            // The levels follow the head as they are: a huge texture is not held twice.
+            ByteParts parts{info.fileHead(fields, texture.levels, texture.transparent)};
+            for (auto& level : texture.levels)
+                parts.push_back(std::move(level.indices));
+            return parts;
         },
-        pictures, progress);
+        {}, pictures, progress);
 }
 
 std::vector<std::uint8_t> textureLumpFromPicture(TextureKind kind, const fs::path& picturePath,

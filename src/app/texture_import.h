@@ -3,11 +3,13 @@
 
 #include "formats/container.h"
 #include "formats/kind.h"
+#include "formats/texture_wad.h"
 #include "images/picture_import.h"
 #include "images/water_fog.h"
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -44,6 +46,28 @@ std::string defaultTextureName(const fs::path& outPath);
 // Cancelled (through progress) the same way.
 void importTextures(TextureKind kind, const fs::path& outPath, const std::vector<fs::path>& pictures,
                     const ImportOptions& options, ProgressSink* progress);
+
+// A texture WAD (WAD2, WAD3) built from pictures in steps, so that a caller with threads of its own
+// can make the textures on them. The constructor checks every picture's size and name and loads the
+// palette, throwing as importTextures does. texture(i) makes picture i's texture: it may run on any
+// thread, several at once. write stores the textures in order, taking texture i from textures(i),
+// which may hand over what texture(i) made elsewhere; the bytes are the same however they were made.
+class TextureWadImport {
+  public:
+    TextureWadImport(TextureKind kind, fs::path outPath, std::vector<fs::path> pictures,
+                     ImportOptions options);
+    std::size_t count() const { return pictures_.size(); }
+    MipTextureContents texture(std::size_t i) const;
+    void write(const std::function<MipTextureContents(std::size_t)>& textures, ProgressSink* progress) const;
+
+  private:
+    TextureKind kind_;
+    fs::path outPath_;
+    std::vector<fs::path> pictures_;
+    ImportOptions options_;
+    std::optional<Palette> palette_;
+    std::vector<MipTextureLump> lumps_;
+};
 
 // One picture as a mip texture lump of a texture WAD (WAD2, WAD3), named name (its stored form,
 // checked against the 15 bytes a lump name holds), for an edit that adds it to an open WAD.

@@ -1,5 +1,9 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
+#include <charconv>
+#include <thread>
+
 namespace vexa::cli {
 
 CLI::App& addCommand(CLI::App& parser, const char* name, const char* arguments, const char* summary,
@@ -34,6 +38,21 @@ void rejectUnknownOptions(const CLI::App& command) {
 std::optional<std::string> filterGiven(const CLI::Option& option, const std::string& value) {
     if (option.count() > 1) throw UsageError{"--filter is given once"};
     return option.count() ? std::optional<std::string>(value) : std::nullopt;
+}
+
+std::size_t countOption(const std::string& name, const std::string& text, std::size_t atMost) {
+    std::size_t value = 0;
+    const auto* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || at != end || value == 0 || value > atMost)
+        throw UsageError{name + " takes a number from 1 to " + std::to_string(atMost) + ", not " + text};
+    return value;
+}
+
+std::size_t jobsGiven(const CLI::Option& option, const std::string& value) {
+    constexpr std::size_t kMostJobs = 256;
+    if (option.count()) return countOption("--jobs", value, kMostJobs);
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 std::string gameNames() {

@@ -44,6 +44,10 @@ CLI::Option* addSingle(CLI::App& command, const char* name, std::string& value, 
 void rejectUnknownOptions(const CLI::App& command);
 // The --filter given once, or nullopt.
 std::optional<std::string> filterGiven(const CLI::Option& option, const std::string& value);
+// A count given as NAME N: a number from 1 to atMost.
+std::size_t countOption(const std::string& name, const std::string& text, std::size_t atMost);
+// --jobs N as given, else the number of processors.
+std::size_t jobsGiven(const CLI::Option& option, const std::string& value);
 // The games --palette takes: "df-bm, jk-bm, ...".
 std::string gameNames();
 // --palette GAME=FILE.

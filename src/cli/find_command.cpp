@@ -8,14 +8,11 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/json_output.h"
+#include "cli/ordered_work.h"
 #include "cli/stop_signals.h"
 
 #include <algorithm>
-#include <charconv>
-#include <condition_variable>
 #include <iostream>
-#include <mutex>
-#include <thread>
 
 namespace vexa::cli {
 
@@ -28,60 +25,6 @@ struct FindArguments {
     std::size_t levels = kMaxNesting;
     std::size_t jobs = 1;
     bool json = false;
-};
-
-// The results of the walk's files, handed from the workers to the printer in the walk's order. A worker
-// stays at most a window of files ahead of the printer, so a slow file holds back only that many.
-class OrderedResults {
-  public:
-    OrderedResults(const std::vector<WalkItem>& items, std::size_t window)
-        : items_(items), results_(items.size()), done_(items.size(), false), window_(window) {}
-
-    // The next file for a worker, or nullopt when there is none left (or the run is stopped).
-    std::optional<std::size_t> take() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            while (next_ < items_.size() && !items_[next_].problem.empty())
-                ready(next_++, lock);
-            if (next_ == items_.size() || stopping_) return std::nullopt;
-            if (next_ < printed_ + window_) return next_++;
-            changed_.wait(lock);
-        }
-    }
-    void put(std::size_t index, FileFindings findings) {
-        std::unique_lock lock(mutex_);
-        results_[index] = std::move(findings);
-        ready(index, lock);
-    }
-    // Waits for the result at index, in turn; nullopt when the run stopped before a worker took it.
-    std::optional<FileFindings> await(std::size_t index) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return done_[index] || (stopping_ && index >= next_); });
-        printed_ = index + 1;
-        changed_.notify_all();
-        return std::move(results_[index]);
-    }
-    void stop() {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        changed_.notify_all();
-    }
-
-  private:
-    void ready(std::size_t index, std::unique_lock<std::mutex>&) {
-        done_[index] = true;
-        changed_.notify_all();
-    }
-
-    const std::vector<WalkItem>& items_;
-    std::vector<std::optional<FileFindings>> results_;
-    std::vector<bool> done_;
-    std::size_t window_;
-    std::size_t next_ = 0;
-    std::size_t printed_ = 0;
-    bool stopping_ = false;
-    std::mutex mutex_;
-    std::condition_variable changed_;
 };
 
 void printFound(StdoutWriter& out, const FoundEntry& found, bool json) {
@@ -127,34 +70,27 @@ int runFind(const FindArguments& a) {
         return 2;
     }
     stopOnSignals();
-    OrderedResults results(items, std::max<std::size_t>(a.jobs * 4, 16));
-    std::vector<std::jthread> workers;
-    const auto workerCount = std::min(a.jobs, std::max<std::size_t>(items.size(), 1));
-    for (std::size_t w = 0; w < workerCount; ++w)
-        workers.emplace_back([&] {
-            while (const auto index = results.take()) {
-                if (stopRequested()) {
-                    results.stop();
-                    results.put(*index, {});
-                    break;
-                }
-                FileFindings findings;
-                try {
-                    findings = searchFile(items[*index].path, query);
-                } catch (const std::exception& e) {
-                    // Whatever one file throws costs that file, not the run.
-                    findings.problems.push_back(printableText(e.what()));
-                }
-                results.put(*index, std::move(findings));
-            }
-        });
+    // A worker stays a window of files ahead of the printer, so a slow file holds back only that many.
+    OrderedWork<FileFindings> results(items.size(), a.jobs, std::max<std::size_t>(a.jobs * 4, 16),
+                                      [&](std::size_t index) {
+                                          FileFindings findings;
+                                          if (!items[index].problem.empty() || stopRequested())
+                                              return findings;
+                                          try {
+                                              findings = searchFile(items[index].path, query);
+                                          } catch (const std::exception& e) {
+                                              // Whatever one file throws costs that file, not the run.
+                                              findings.problems.push_back(printableText(e.what()));
+                                          }
+                                          return findings;
+                                      });
 
     StdoutWriter out;
     bool matched = false;
     bool stopped = false;
     for (std::size_t i = 0; i < items.size() && !stopped; ++i) {
         if (!items[i].problem.empty()) {
-            results.await(i);
+            results.take(i);
             out.flush();
             std::cerr << printableText(displayPath(items[i].path) + ": " + items[i].problem) << '\n';
             continue;
@@ -164,7 +100,7 @@ int runFind(const FindArguments& a) {
             stopped = true;
             break;
         }
-        const auto findings = results.await(i);
+        const auto findings = results.take(i);
         if (!findings) continue;
         if (!findings->problems.empty()) {
             out.flush();
@@ -176,24 +112,12 @@ int runFind(const FindArguments& a) {
         matched = matched || !findings->found.empty();
     }
     results.stop();
-    // The workers end before the results they write to are gone.
-    for (auto& worker : workers)
-        worker.join();
     out.flush();
     if (stopped || stopRequested()) {
         std::cerr << "find stopped\n";
         return kInterruptedExit;
     }
     return matched ? 0 : 1;
-}
-
-std::size_t countOption(const std::string& name, const std::string& text, std::size_t atMost) {
-    std::size_t value = 0;
-    const auto* end = text.data() + text.size();
-    const auto [at, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || at != end || value == 0 || value > atMost)
-        throw UsageError{name + " takes a number from 1 to " + std::to_string(atMost) + ", not " + text};
-    return value;
 }
 
 } // namespace
@@ -231,8 +155,7 @@ void addFind(CLI::App& parser, Job& job) {
         FindArguments a{v->args[0], v->args[1], std::nullopt, kMaxNesting, 1, v->json};
         if (content->count()) a.content = v->content;
         if (depth->count()) a.levels = countOption("--max-depth", v->maxDepth, kMaxNesting);
-        a.jobs = jobs->count() ? countOption("--jobs", v->jobs, 256)
-                               : std::max(1u, std::thread::hardware_concurrency());
+        a.jobs = jobsGiven(*jobs, v->jobs);
         job = [a](const ProgramFolders&) { return runFind(a); };
     });
 }

@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
+#include "cli/ordered_work.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 
@@ -25,7 +26,24 @@ struct ImportArguments {
     TextureFieldChoices fields;
     std::optional<WaterFog> fog;
     int speed = kDefaultReductionSpeed;
+    std::size_t jobs = 1;
 };
+
+// The textures of a WAD made by jobs threads of ours, written in order as they come: the bytes are
+// those of one thread. At most jobs textures wait to be written, besides the ones being made.
+void importInParallel(const ImportArguments& a, const ImportOptions& options, ProgressSink* progress) {
+    const TextureWadImport wad(a.kind->kind, a.out, a.pictures, options);
+    OrderedWork<MipTextureContents> made(wad.count(), a.jobs, a.jobs,
+                                         [&](std::size_t i) { return wad.texture(i); });
+    wad.write(
+        [&](std::size_t i) {
+            // Nothing stops the work before the write ends, so every texture comes.
+            auto texture = made.take(i);
+            if (!texture) throw Cancelled("Cancelled: " + a.out + " was not written");
+            return std::move(*texture);
+        },
+        progress);
+}
 
 int runImport(const ImportArguments& a, const ProgramFolders& folders) {
     ImportOptions options{defaultPalettes(folders), a.dither};
@@ -38,7 +56,10 @@ int runImport(const ImportArguments& a, const ProgramFolders& folders) {
         usePaletteFile(game, file, options.palettes, unused);
     stopOnSignals();
     TerminalProgress progress(a.wait);
-    importTextures(a.kind->kind, a.out, a.pictures, options, &progress);
+    if (a.jobs > 1 && a.kind->manyPictures && a.pictures.size() > 1)
+        importInParallel(a, options, &progress);
+    else
+        importTextures(a.kind->kind, a.out, a.pictures, options, &progress);
     if (a.kind->game && usesPlaceholder(*a.kind->game, options.palettes))
         std::cerr << placeholderNotice(loadGamePalette(*a.kind->game, options.palettes)) << '\n';
     std::cout << "Created File " << a.out << '\n';
@@ -57,7 +78,8 @@ std::string importDetails() {
         "folder, or --palette GAME=FILE as for extract); a picture with a colour table equal to the\n"
         "palette keeps its indices. A WAD3 texture keeps up to 256 colours of its own exactly and\n"
         "reduces more (--speed 1 to 10: libimagequant's, 1 slowest and best, 4 by default as for\n"
-        "pngquant). --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
+        "pngquant), --jobs N textures at a time (the number of processors by default; the file is the\n"
+        "same). --dither spreads the error of each pixel (Floyd-Steinberg). wal, wad2, wad3 and\n"
         "jk-mat get three smaller mip levels and need sides that are multiples of 16. Names in a WAD\n"
         "are at most 15 bytes, each once. On any error nothing is written and an older OUT stays.\n"
         "wad2: only textures named ..._fbr take Quake's fullbright colours (224-254), or every one\n"
@@ -117,7 +139,7 @@ void addImport(CLI::App& parser, Job& job) {
     struct Values {
         std::vector<std::string> args, palettes;
         bool dither = false, wait = false, fullbright = false;
-        std::string name, next, flags, contents, value, fog;
+        std::string name, next, flags, contents, value, fog, jobs;
         int speed = kDefaultReductionSpeed;
     };
     auto v = valuesFor<Values>();
@@ -135,8 +157,9 @@ void addImport(CLI::App& parser, Job& job) {
         addSingle(command, "--fog", v->fog, "R,G,B,DENSITY", "wad3: the fog of the water (!) textures");
     command.add_option("--speed", v->speed, "how hard to work at an own palette: 1 (best) to 10 (fastest)")
         ->type_name("1..10");
+    auto* jobs = addSingle(command, "--jobs", v->jobs, "N", "wad2, wad3: make N textures at a time");
     command.add_flag("--wait", v->wait, kWaitSummary);
-    command.callback([&command, v, name, next, flags, contents, value, fog, &job] {
+    command.callback([&command, v, name, next, flags, contents, value, fog, jobs, &job] {
         rejectUnknownOptions(command);
         if (v->args.size() < 3) throw UsageError{"import takes KIND, OUT and at least one PICTURE"};
         ImportArguments a;
@@ -150,6 +173,7 @@ void addImport(CLI::App& parser, Job& job) {
         if (v->speed < 1 || v->speed > 10) throw UsageError{"--speed takes 1 to 10"};
         a.speed = v->speed;
         a.wait = v->wait;
+        a.jobs = jobsGiven(*jobs, v->jobs);
         if (v->fullbright) requireKindTakes(*a.kind, "--fullbright", TextureKind::Wad2);
         a.fullbright = v->fullbright;
         for (const auto* option : {name, next, flags, contents, value})

@@ -67,6 +67,7 @@ TEST(CliImport, UsageAndRefusals) {
         {{"import", "wad3", "x.wad", "a.png", "--palette", "heretic=x"}, 2, "--palette takes GAME=FILE"},
         {{"import", "wad3", "x.wad", "a.png", "--speed", "0"}, 2, "--speed takes 1 to 10"},
         {{"import", "wad3", "x.wad", "a.png", "--speed", "11"}, 2, "--speed takes 1 to 10"},
+        {{"import", "wad3", "x.wad", "a.png", "--jobs", "0"}, 2, "--jobs takes a number from 1 to 256"},
         {{"import", "wad3", (dir / "old.wad").string(), (dir / "odd.bmp").string()}, 1, "multiples of 16"},
         {{"import", "wad3", (dir / "old.wad").string(), (dir / "none.png").string()}, 1, "none.png"},
     };
@@ -166,6 +167,53 @@ TEST(CliImport, APlaceholderPaletteIsSaidOnce) {
             EXPECT_NE(run.err.find("DarkForces BM palette"), std::string::npos) << run.err;
         }
     }
+}
+
+// Textures made by several threads are written in the pictures' order with the bytes one thread
+// writes; a picture that fails on a thread fails the import, naming it, and the older file stays.
+TEST(CliImport, JobsWriteTheSameFile) {
+    TempDir dir;
+    std::vector<std::string> pictures;
+    for (std::uint32_t i = 0; i < 24; ++i) {
+        // Large and small pictures in turn, so the threads finish out of order; many colours, so
+        // the WAD3's own palettes are reduced.
+        const std::uint32_t side = i % 3 == 0 ? 128 : 16;
+        Bytes rgba(side * side * 4);
+        for (std::size_t p = 0; p < rgba.size(); ++p)
+            rgba[p] = p % 4 == 3 ? 255 : static_cast<std::uint8_t>((p * 37 + i * 11) ^ (p >> 5));
+        pictures.push_back((dir / ("t" + std::to_string(100 + i) + ".png")).string());
+        test::writeRgbaPng(pictures.back(), side, side, rgba);
+    }
+    const auto pal = "quake1=" + (dir / "q.pal").string();
+    test::writeFile(dir / "q.pal", test::knownPalette(47));
+    for (const std::string kind : {"wad2", "wad3"}) {
+        SCOPED_TRACE(kind);
+        std::vector<std::string> args{"import", kind, "", "--palette", pal};
+        args.insert(args.end(), pictures.begin(), pictures.end());
+        args[2] = (dir / (kind + "-one.wad")).string();
+        auto one = args;
+        one.insert(one.end(), {"--jobs", "1"});
+        ASSERT_EQ(cli(one).exitCode, 0);
+        const auto expected = test::readFile(args[2]);
+        ASSERT_GT(expected.size(), 24u * 64 * 64);
+        args[2] = (dir / (kind + "-many.wad")).string();
+        auto many = args;
+        many.insert(many.end(), {"--jobs", "4"});
+        ASSERT_EQ(cli(many).exitCode, 0);
+        EXPECT_EQ(test::readFile(args[2]), expected);
+    }
+
+    // Its size reads, its rows do not: found only when a thread makes it.
+    auto damaged = test::readFile(pictures[7]);
+    damaged.resize(damaged.size() / 2);
+    test::writeFile(pictures[7], damaged);
+    std::vector<std::string> args{"import", "wad3", (dir / "wad3-one.wad").string(), "--jobs", "4"};
+    args.insert(args.end(), pictures.begin(), pictures.end());
+    const auto before = test::readFile(args[2]);
+    const auto run = cli(args);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("t107.png"), std::string::npos) << run.err;
+    EXPECT_EQ(test::readFile(args[2]), before);
 }
 
 } // namespace
