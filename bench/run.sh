@@ -48,6 +48,8 @@ mkdir -p "$OUT/wad3"
 "$CLI" extract "$OUT/wad3/textures.wad" "$OUT/wad3-bmp" --yes >/dev/null # the reference's input
 "$BIN/bench-gen" pngs "$OUT/pngs" 1000
 "$CLI" import wad3 "$OUT/imported.wad" "$OUT"/pngs/*.png >/dev/null # the reference's input
+"$BIN/bench-gen" wad3 "$OUT/big3.wad" 16800 # 100 MiB: one PNG is added to it in place
+ONE_PNG=$(find "$OUT/pngs" -name '*.png' | sort | sed -n 1p)
 FREEDOOM=/usr/share/games/doom/freedoom2.wad # the real WAD whose pictures and sounds are converted
 "$BIN/bench-gen" doom-sounds "$FREEDOOM" "$OUT/sounds.wad" >/dev/null # its sounds and songs alone
 # DeuTex looks for its main WAD by the game's own file name, in the folder it is given; Debian puts it
@@ -241,6 +243,35 @@ for rep in $(seq 1 "$REPS"); do
     warm "$OUT/pngs" "$OUT/imported.wad"
     if [ $first = vexa ]; then i_vexa; i_back; else i_back; i_vexa; fi
 
+    # The same import with one thread and with the default (one per processor), against pngquant at
+    # the same --speed over the same files: one process per file, as a script runs it, and one call
+    # with them all (it writes beside its inputs: links to them in a folder of its own, made before).
+    q_one() { sh_run import.jobs1 "$rep" "'$CLI' import wad3 '$OUT/q-one-$rep.wad' '$OUT'/pngs/*.png --speed 4 --jobs 1 >/dev/null"; }
+    q_all() { sh_run import.jobs "$rep" "'$CLI' import wad3 '$OUT/q-all-$rep.wad' '$OUT'/pngs/*.png --speed 4 >/dev/null"; }
+    q_each() {
+        mkdir -p "$OUT/pq-each-$rep"
+        sh_run pngquant.each "$rep" "for f in '$OUT'/pngs/*.png; do pngquant --speed 4 --force --output '$OUT/pq-each-$rep/'\${f##*/} \"\$f\" || exit 1; done"
+    }
+    mkdir -p "$OUT/pq-once-$rep" "$OUT/pq-once1-$rep"
+    ln -s "$OUT"/pngs/*.png "$OUT/pq-once-$rep/"
+    ln -s "$OUT"/pngs/*.png "$OUT/pq-once1-$rep/"
+    q_once() { sh_run pngquant.once "$rep" "pngquant --speed 4 --force --ext .q.png '$OUT/pq-once-$rep'/*.png"; }
+    # pngquant's own OpenMP threads: one, as VEXA's --jobs 1 (which starts none).
+    q_once1() { sh_run pngquant.once1 "$rep" "OMP_NUM_THREADS=1 pngquant --speed 4 --force --ext .q.png '$OUT/pq-once1-$rep'/*.png"; }
+    warm "$OUT/pngs"
+    if [ $first = vexa ]; then q_one; q_all; q_each; q_once; q_once1; else q_each; q_once; q_once1; q_one; q_all; fi
+    if [ "$rep" -eq 1 ]; then cmp -s "$OUT/q-one-1.wad" "$OUT/q-all-1.wad" || { echo "bench: --jobs changed the WAD3" >&2; exit 1; }; fi
+
+    # Adding one PNG to a WAD3 of 100 MiB in place, against cp of that WAD3 (each on its own copy)
+    # and against importing that PNG alone into a new WAD3: what the edit adds to making the texture.
+    cp "$OUT/big3.wad" "$OUT/add3-$rep.wad"
+    a3_vexa() { sh_run add3.vexa "$rep" "'$CLI' add '$OUT/add3-$rep.wad' '$ONE_PNG' >/dev/null"; }
+    a3_cp() { run add3.cp "$rep" cp "$OUT/big3.wad" "$OUT/add3-cp-$rep.wad"; }
+    a3_import() { sh_run import1.vexa "$rep" "'$CLI' import wad3 '$OUT/import1-$rep.wad' '$ONE_PNG' >/dev/null"; }
+    warm "$OUT/big3.wad" "$OUT/add3-$rep.wad" "$ONE_PNG"
+    if [ $first = vexa ]; then a3_vexa; a3_cp; a3_import; else a3_cp; a3_import; a3_vexa; fi
+    rm -f "$OUT/add3-$rep.wad" "$OUT/add3-cp-$rep.wad"
+
     # freedoom2.wad converted (pictures to PNG, sounds to WAV, music to MIDI), against DeuTex's
     # extraction of the same WAD to PNG and against VEXA's own extraction of the lumps as stored.
     d_vexa() { sh_run convert.vexa "$rep" "'$CLI' extract '$FREEDOOM' '$OUT/d-vexa-$rep' --convert --yes >/dev/null"; }
@@ -288,6 +319,13 @@ row '10,000 WAL 64 x 64 to BMP' wal.vexa wal.cp 'cp -r of the BMPs' 1.5
 row 'WAD3 of 10,000 textures 64 x 64 to BMP' wad3.vexa wad3.cp 'cp -r of the BMPs' 1.5
 row 'window: Open to rows shown, 100,000' window.vexa window.list 'vexa-cli list' 3
 row 'import 1,000 PNG 256 x 256 into a WAD3' import.vexa import.extract 'extract of that WAD3 to BMP' 3 65
+row 'import 1,000 PNG into a WAD3, --jobs 1' import.jobs1 pngquant.each 'pngquant --speed 4, a process per file' 1.0 65
+row 'import 1,000 PNG into a WAD3, --jobs 1' import.jobs1 pngquant.once 'pngquant --speed 4, one call' 1.0 65
+row 'import 1,000 PNG into a WAD3, --jobs 1' import.jobs1 pngquant.once1 'pngquant --speed 4, one call, one thread' 1.0 65
+row 'import 1,000 PNG into a WAD3, default --jobs' import.jobs pngquant.each 'pngquant --speed 4, a process per file' 0.6 66
+row 'import 1,000 PNG into a WAD3, default --jobs' import.jobs pngquant.once 'pngquant --speed 4, one call' 0.6 66
+row 'add a PNG to a WAD3 of 100 MiB (in place)' add3.vexa add3.cp 'cp of the WAD3' 0.1 64
+row 'add a PNG to a WAD3 of 100 MiB (in place)' add3.vexa import1.vexa 'vexa-cli import of that PNG alone' 1.5 64
 row 'extract --convert, freedoom2.wad' convert.vexa convert.deutex 'DeuTex -extract -png' 0.25 64
 row 'extract --convert, freedoom2.wad' convert.vexa convert.raw 'vexa-cli extract (lumps as stored)' 3
 row 'extract --convert, the sounds and songs of freedoom2.wad' sounds.vexa sounds.deutex 'DeuTex -extract' 0.5

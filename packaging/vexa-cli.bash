@@ -40,7 +40,7 @@ _vexa_cli() {
     find) options='--json --content --max-depth --jobs --help' ;;
     extract) options='--ext --entry --index --filter --format --convert --raw --palette --yes --help' ;;
     create | convert) options='--wait --help' ;;
-    add) options='--as --wait --no-in-place --help' ;;
+    add) options='--as --palette --dither --speed --fullbright --fog --wait --no-in-place --help' ;;
     remove | rename) options='--wait --no-in-place --help' ;;
     import) options='--palette --dither --speed --fullbright --name --next --flags --contents --value --fog --jobs --wait --help' ;;
     mount) options='-f --foreground --convert --recursive --help' ;;

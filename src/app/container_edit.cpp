@@ -104,6 +104,10 @@ ContainerEdit::ContainerEdit(std::shared_ptr<const ContainerReader> reader, Cont
         rows_[i].entry = i;
 }
 
+std::optional<TextureKind> ContainerEdit::textureKind() const {
+    return texturesOf(kind_);
+}
+
 void ContainerEdit::setImportOptions(ImportOptions options) {
     import_ = std::make_shared<const ImportOptions>(std::move(options));
 }

@@ -62,6 +62,8 @@ class ContainerEdit {
     void setImportOptions(ImportOptions options);
 
     ContainerType kind() const { return kind_; }
+    // The kind of texture the container holds, which added pictures become (WAD2, WAD3), if any.
+    std::optional<TextureKind> textureKind() const;
     const fs::path& path() const;
     // The open container the kept rows are read from (after a Save, the saved file).
     const std::shared_ptr<const ContainerReader>& reader() const { return reader_; }

@@ -9,6 +9,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
+#include "cli/picture_options.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 
@@ -29,7 +30,8 @@ constexpr const char* kAddDetails =
     "'/' between folder levels). A folder PATH adds every file below it, under the folder's name (or\n"
     "under NAME), for the kinds with folders (JK GOB, GOO, PAK, VP). A PNG or BMP picture added to a\n"
     "Quake WAD2 or Half-Life WAD3 becomes a mip texture named after the file without its extension (or\n"
-    "NAME), made as 'vexa-cli import' makes it; the other lumps are kept byte for byte.\n";
+    "NAME), made as 'vexa-cli import' makes it, with its options --palette, --dither, --speed,\n"
+    "--fullbright (WAD2) and --fog (WAD3); the other lumps are kept byte for byte.\n";
 constexpr const char* kRemoveDetails = "Removes the entries named NAME, as 'vexa-cli list' shows them.\n";
 constexpr const char* kRenameDetails = "Renames the entry OLD (as 'vexa-cli list' shows it) to NEW.\n";
 constexpr const char* kEditNote =
@@ -120,9 +122,29 @@ int editAndSave(const std::string& container, const ProgramFolders& folders, Sav
     return 0;
 }
 
+// The picture options, where one was given (given: its name), for the pictures the container's
+// textures are made of.
+void usePictureOptions(ContainerEdit& edit, const std::optional<std::string>& given,
+                       const PictureChoices& choices, const ProgramFolders& folders) {
+    if (!given) return;
+    const auto textures = edit.textureKind();
+    if (!textures)
+        throw Error(*given + " is for pictures added to a Quake WAD2 or Half-Life WAD3; " +
+                    pathText(edit.path()) + " is a " + std::string(kindName(edit.kind())) + " file");
+    try {
+        if (choices.fullbright) requireKindTakes(*textures, "--fullbright", TextureKind::Wad2);
+        if (choices.fog) requireKindTakes(*textures, "--fog", TextureKind::Wad3);
+    } catch (const UsageError& e) {
+        throw Error(e.message);
+    }
+    edit.setImportOptions(importOptions(choices, folders));
+}
+
 int runAdd(const std::string& container, const std::vector<std::string>& paths,
-           const std::optional<std::string>& as, const ProgramFolders& folders, SaveFlags flags) {
+           const std::optional<std::string>& as, const std::optional<std::string>& pictureOption,
+           const PictureChoices& pictures, const ProgramFolders& folders, SaveFlags flags) {
     return editAndSave(container, folders, flags, [&](ContainerEdit& edit) {
+        usePictureOptions(edit, pictureOption, pictures, folders);
         for (const auto& given : paths) {
             const fs::path path = given;
             std::error_code ec;
@@ -163,20 +185,25 @@ void addAdd(CLI::App& parser, Job& job) {
         std::vector<std::string> args;
         std::string as;
         SaveFlags save;
+        PictureOptionValues pictures;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(parser, "add", "CONTAINER PATH...", "add or replace entries of a container",
                                editDetails(kAddDetails), v->args);
     auto* as = addSingle(command, "--as", v->as, "NAME", "the name of the entry (one PATH only)");
     addSaveFlags(command, v->save);
+    addPictureOptions(command, v->pictures);
     command.callback([&command, v, as, &job] {
         rejectUnknownOptions(command);
+        auto pictureOption = pictureOptionGiven(command);
         if (as->count() > 1) throw UsageError{"--as is given once"};
         if (v->args.size() < 2) throw UsageError{"add takes CONTAINER and at least one PATH"};
         if (as->count() && v->args.size() != 2) throw UsageError{"--as goes with one PATH only"};
         job = [args = v->args, name = as->count() ? std::optional<std::string>(v->as) : std::nullopt,
-               save = v->save](const ProgramFolders& folders) {
-            return runAdd(args[0], {args.begin() + 1, args.end()}, name, folders, save);
+               save = v->save, pictureOption = std::move(pictureOption),
+               pictures = pictureChoices(v->pictures)](const ProgramFolders& folders) {
+            return runAdd(args[0], {args.begin() + 1, args.end()}, name, pictureOption, pictures, folders,
+                          save);
         };
     });
 }

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/opening.h"
 #include "cli/ordered_work.h"
+#include "cli/picture_options.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
 
@@ -19,20 +20,17 @@ namespace {
 struct ImportArguments {
     const TextureKindInfo* kind = nullptr;
     std::string out;
-    std::vector<fs::path> pictures;
-    std::vector<std::pair<Game, std::string>> palettes;
-    bool dither = false, wait = false;
-    bool fullbright = false;
+    std::vector<fs::path> files;
+    PictureChoices pictures;
     TextureFieldChoices fields;
-    std::optional<WaterFog> fog;
-    int speed = kDefaultReductionSpeed;
+    bool wait = false;
     std::size_t jobs = 1;
 };
 
 // The textures of a WAD made by jobs threads of ours, written in order as they come: the bytes are
 // those of one thread. At most jobs textures wait to be written, besides the ones being made.
 void importInParallel(const ImportArguments& a, const ImportOptions& options, ProgressSink* progress) {
-    const TextureWadImport wad(a.kind->kind, a.out, a.pictures, options);
+    const TextureWadImport wad(a.kind->kind, a.out, a.files, options);
     OrderedWork<MipTextureContents> made(wad.count(), a.jobs, a.jobs,
                                          [&](std::size_t i) { return wad.texture(i); });
     wad.write(
@@ -46,20 +44,14 @@ void importInParallel(const ImportArguments& a, const ImportOptions& options, Pr
 }
 
 int runImport(const ImportArguments& a, const ProgramFolders& folders) {
-    ImportOptions options{defaultPalettes(folders), a.dither};
-    options.fullbright = a.fullbright;
+    auto options = importOptions(a.pictures, folders);
     options.fields = a.fields;
-    options.fog = a.fog;
-    options.speed = a.speed;
-    Palette unused;
-    for (const auto& [game, file] : a.palettes)
-        usePaletteFile(game, file, options.palettes, unused);
     stopOnSignals();
     TerminalProgress progress(a.wait);
-    if (a.jobs > 1 && a.kind->manyPictures && a.pictures.size() > 1)
+    if (a.jobs > 1 && a.kind->manyPictures && a.files.size() > 1)
         importInParallel(a, options, &progress);
     else
-        importTextures(a.kind->kind, a.out, a.pictures, options, &progress);
+        importTextures(a.kind->kind, a.out, a.files, options, &progress);
     if (a.kind->game && usesPlaceholder(*a.kind->game, options.palettes))
         std::cerr << placeholderNotice(loadGamePalette(*a.kind->game, options.palettes)) << '\n';
     std::cout << "Created File " << a.out << '\n';
@@ -109,85 +101,49 @@ std::uint32_t fieldOption(const std::string& name, const std::string& text, std:
     return static_cast<std::uint32_t>(value);
 }
 
-WaterFog fogOption(const std::string& text) {
-    std::array<std::uint8_t, 4> values{};
-    const auto* at = text.data();
-    const auto* end = text.data() + text.size();
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        unsigned value = 0;
-        const auto [next, error] = std::from_chars(at, end, value);
-        const bool last = k + 1 == values.size();
-        if (error != std::errc() || next == at || value > 255 ||
-            (last ? next != end : next == end || *next != ','))
-            throw UsageError{"--fog takes R,G,B,DENSITY, four numbers from 0 to 255, not " + text};
-        values[k] = static_cast<std::uint8_t>(value);
-        at = next + (last ? 0 : 1);
-    }
-    return {values[0], values[1], values[2], values[3]};
-}
-
-// The options that only some kinds take, refused for the others.
-void requireKindTakes(const TextureKindInfo& kind, const std::string& option, TextureKind takes) {
-    if (kind.kind != takes)
-        throw UsageError{option + " is for " + std::string(textureKindInfo(takes).cliName) + ", not " +
-                         std::string(kind.cliName)};
-}
-
 } // namespace
 
 void addImport(CLI::App& parser, Job& job) {
     struct Values {
-        std::vector<std::string> args, palettes;
-        bool dither = false, wait = false, fullbright = false;
-        std::string name, next, flags, contents, value, fog, jobs;
-        int speed = kDefaultReductionSpeed;
+        std::vector<std::string> args;
+        PictureOptionValues pictures;
+        bool wait = false;
+        std::string name, next, flags, contents, value, jobs;
     };
     auto v = valuesFor<Values>();
     auto& command = addCommand(parser, "import", "KIND OUT PICTURE...",
                                "build a game texture from PNG or BMP pictures", importDetails(), v->args);
-    addRepeatable(command, "--palette", v->palettes, "GAME=FILE", "map onto this palette file for GAME");
-    command.add_flag("--dither", v->dither, "spread the error of each pixel (Floyd-Steinberg)");
-    command.add_flag("--fullbright", v->fullbright, "wad2: any texture may take Quake's fullbright colours");
+    addPictureOptions(command, v->pictures);
     auto* name = addSingle(command, "--name", v->name, "NAME", "wal: the texture's name (e1u1/brlava)");
     auto* next = addSingle(command, "--next", v->next, "NAME", "wal: the next frame of its animation");
     auto* flags = addSingle(command, "--flags", v->flags, "N", "wal: the surface flags");
     auto* contents = addSingle(command, "--contents", v->contents, "N", "wal: the contents");
     auto* value = addSingle(command, "--value", v->value, "N", "wal: the value (a light's brightness)");
-    auto* fog =
-        addSingle(command, "--fog", v->fog, "R,G,B,DENSITY", "wad3: the fog of the water (!) textures");
-    command.add_option("--speed", v->speed, "how hard to work at an own palette: 1 (best) to 10 (fastest)")
-        ->type_name("1..10");
     auto* jobs = addSingle(command, "--jobs", v->jobs, "N", "wad2, wad3: make N textures at a time");
     command.add_flag("--wait", v->wait, kWaitSummary);
-    command.callback([&command, v, name, next, flags, contents, value, fog, jobs, &job] {
+    command.callback([&command, v, name, next, flags, contents, value, jobs, &job] {
         rejectUnknownOptions(command);
         if (v->args.size() < 3) throw UsageError{"import takes KIND, OUT and at least one PICTURE"};
         ImportArguments a;
         a.kind = findTextureKind(v->args[0]);
         if (!a.kind) throw UsageError{"unknown texture kind " + v->args[0]};
         a.out = v->args[1];
-        a.pictures.assign(v->args.begin() + 2, v->args.end());
-        for (const auto& palette : v->palettes)
-            a.palettes.push_back(gamePalette(palette));
-        a.dither = v->dither;
-        if (v->speed < 1 || v->speed > 10) throw UsageError{"--speed takes 1 to 10"};
-        a.speed = v->speed;
+        a.files.assign(v->args.begin() + 2, v->args.end());
+        a.pictures = pictureChoices(v->pictures);
         a.wait = v->wait;
         a.jobs = jobsGiven(*jobs, v->jobs);
-        if (v->fullbright) requireKindTakes(*a.kind, "--fullbright", TextureKind::Wad2);
-        a.fullbright = v->fullbright;
+        if (a.pictures.fullbright) requireKindTakes(a.kind->kind, "--fullbright", TextureKind::Wad2);
         for (const auto* option : {name, next, flags, contents, value})
-            if (option->count()) requireKindTakes(*a.kind, option->get_name(), TextureKind::Wal);
+            if (option->count()) requireKindTakes(a.kind->kind, option->get_name(), TextureKind::Wal);
         if (name->count()) a.fields.name = v->name;
         if (next->count()) a.fields.next = v->next;
         constexpr std::int64_t kU32Max = 0xFFFFFFFF, kI32Min = -0x80000000LL, kI32Max = 0x7FFFFFFF;
         if (flags->count()) a.fields.flags = fieldOption("--flags", v->flags, 0, kU32Max);
         if (contents->count()) a.fields.contents = fieldOption("--contents", v->contents, 0, kU32Max);
         if (value->count()) a.fields.value = fieldOption("--value", v->value, kI32Min, kI32Max);
-        if (fog->count()) {
-            requireKindTakes(*a.kind, "--fog", TextureKind::Wad3);
-            a.fog = fogOption(v->fog);
-            if (std::none_of(a.pictures.begin(), a.pictures.end(),
+        if (a.pictures.fog) {
+            requireKindTakes(a.kind->kind, "--fog", TextureKind::Wad3);
+            if (std::none_of(a.files.begin(), a.files.end(),
                              [](const fs::path& p) { return isWaterTexture(pathText(p.stem())); }))
                 throw UsageError{"--fog is for water textures (a picture named !...); none is given"};
         }

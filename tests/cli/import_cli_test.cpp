@@ -2,6 +2,7 @@
 
 #include "images/image_builders.h"
 #include "images/picture_builders.h"
+#include "support/container_builders.h"
 #include "support/test_files.h"
 
 #include "cli/cli_runner.h"
@@ -214,6 +215,71 @@ TEST(CliImport, JobsWriteTheSameFile) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("t107.png"), std::string::npos) << run.err;
     EXPECT_EQ(test::readFile(args[2]), before);
+}
+
+// The bytes of the lump named name in a texture WAD, found by reading its header and directory.
+Bytes lumpOf(const Bytes& wad, const std::string& name) {
+    const auto u32 = [&](std::size_t at) {
+        return std::uint32_t(wad[at]) | std::uint32_t(wad[at + 1]) << 8 | std::uint32_t(wad[at + 2]) << 16 |
+               std::uint32_t(wad[at + 3]) << 24;
+    };
+    for (std::uint32_t i = 0; i < u32(4); ++i) {
+        const auto record = u32(8) + i * 32;
+        if (std::string(reinterpret_cast<const char*>(&wad[record + 16])) == name)
+            return Bytes(wad.begin() + u32(record), wad.begin() + u32(record) + u32(record + 8));
+    }
+    return {};
+}
+
+// add takes import's picture options for the textures it makes, and refuses them where they do not
+// apply, leaving the container as it was.
+TEST(CliImport, AddTakesTheImportOptions) {
+    TempDir dir;
+    const auto pal = test::knownPalette(48);
+    test::writeFile(dir / "q.pal", pal);
+    const auto quake = "quake1=" + (dir / "q.pal").string();
+    Bytes indices(16 * 16);
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<std::uint8_t>(i % 200);
+    for (const auto* name : {"first.bmp", "wall.bmp", "!water.bmp"})
+        test::writeFile(dir / name, test::indexedBmp(16, 16, indices, test::coloursOf(pal)));
+    const auto wad2 = (dir / "q.wad").string(), wad3 = (dir / "hl.wad").string();
+    ASSERT_EQ(cli({"import", "wad2", wad2, (dir / "first.bmp").string(), "--palette", quake}).exitCode, 0);
+    ASSERT_EQ(cli({"import", "wad3", wad3, (dir / "first.bmp").string()}).exitCode, 0);
+    test::writeFile(dir / "c.pak", test::pakOf({{"a.txt", test::bytesOf("a")}}));
+    const auto pak = (dir / "c.pak").string();
+
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {{"add", wad3, (dir / "wall.bmp").string(), "--fullbright"}, 1, "--fullbright is for wad2, not wad3"},
+        {{"add", wad2, (dir / "!water.bmp").string(), "--fog", "1,2,3,4"}, 1, "--fog is for wad3, not wad2"},
+        {{"add", pak, (dir / "wall.bmp").string(), "--speed", "3"}, 1, "--speed is for pictures added to"},
+        {{"add", wad3, (dir / "wall.bmp").string(), "--speed", "0"}, 2, "--speed takes 1 to 10"},
+        {{"add", wad3, (dir / "!water.bmp").string(), "--fog", "10,20,30,40", "--speed", "10"}, 0, "Saved"},
+        {{"add", wad2, (dir / "wall.bmp").string(), "--palette", quake, "--dither"}, 0, "Saved"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const auto before = test::readFile(c.args[1]);
+        const auto run = cli(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << run.out << run.err;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(test::readFile(c.args[1]), before);
+        }
+    }
+    // The water texture's own palette: entry 3 the fog's colour, entry 4's first byte its density.
+    const auto water = lumpOf(test::readFile(wad3), "!water");
+    const std::size_t paletteAt = 40 + 256 + 64 + 16 + 4 + 2;
+    ASSERT_EQ(water.size(), paletteAt + 768 + 2);
+    EXPECT_EQ(Bytes(water.begin() + paletteAt + 9, water.begin() + paletteAt + 13), (Bytes{10, 20, 30, 40}));
+    // The picture's colours are the given palette's: its indices are kept.
+    const auto wall = lumpOf(test::readFile(wad2), "wall");
+    ASSERT_GE(wall.size(), 40u + 256);
+    EXPECT_EQ(Bytes(wall.begin() + 40, wall.begin() + 40 + 256), indices);
 }
 
 } // namespace

@@ -166,7 +166,7 @@ vexa-cli extract --yes a.gob --ext .BM d|dirA
 vexa-cli extract a.gob dirA d|dfile dirA 
 vexa-cli create |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp 
 vexa-cli import |df-bm jk-mat wad2 wad3 wal 
-vexa-cli import wal out.wal pic.png --|--contents --dither --flags --fog --fullbright --help --name --next --palette --speed --value --wait 
+vexa-cli import wal out.wal pic.png --|--contents --dither --flags --fog --fullbright --help --jobs --name --next --palette --speed --value --wait 
 vexa-cli create lab d|dirA 
 vexa-cli convert a.gob |df-gob goo hl-wad hog hog2 jk-gob lab lfd pak vp 
 vexa-cli add a.gob d|dfile dirA 
