@@ -75,9 +75,8 @@ SourceFileList gatherSources(const CreatableKind& kind, const fs::path& folder) 
     return {};
 }
 
-std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind,
-                                                  const GamePalettePaths& palettes) {
-    if (kind.textures) return createTextureWadWriter(*kind.textures, ImportOptions{palettes, false});
+std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind, ImportOptions textures) {
+    if (kind.textures) return createTextureWadWriter(*kind.textures, std::move(textures));
     return kind.createWriter ? kind.createWriter() : nullptr;
 }
 

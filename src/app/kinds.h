@@ -3,6 +3,7 @@
 // (formats/kind.h): the game palette a kind makes current, and how a new container is gathered and
 // written.
 
+#include "app/texture_import.h"
 #include "base/Files_global.h"
 #include "formats/kind.h"
 #include "images/picture.h"
@@ -38,9 +39,8 @@ void loadKindPalette(ContainerType code, const GamePalettePaths& paths, Palette&
 
 // The files "Begin" lists for kind from folder (nothing for a kind that gathers none).
 SourceFileList gatherSources(const CreatableKind& kind, const fs::path& folder);
-// The writer that builds kind, null for one that no writer builds. The texture WADs map their
-// pictures onto the game palettes of palettes.
-std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind,
-                                                  const GamePalettePaths& palettes);
+// The writer that builds kind, null for one that no writer builds. The texture WADs are imported
+// with textures (the game palettes their pictures are mapped onto, and how they are made).
+std::unique_ptr<ContainerWriter> createKindWriter(const CreatableKind& kind, ImportOptions textures);
 
 } // namespace vexa

@@ -168,8 +168,7 @@ MipTextureContents TextureWadImport::texture(std::size_t i) const {
     return {std::move(texture.levels), std::move(texture.colours)};
 }
 
-void TextureWadImport::write(const std::function<MipTextureContents(std::size_t)>& textures,
-                             ProgressSink* progress) const {
+void TextureWadImport::write(const TextureSource& textures, ProgressSink* progress) const {
     writeTextureWad(kind_, outPath_, lumps_, textures, pictures_, progress);
 }
 
@@ -178,7 +177,10 @@ void importTextures(TextureKind kind, const fs::path& outPath, const std::vector
     const auto& info = textureKindInfo(kind);
     if (info.manyPictures) {
         const TextureWadImport wad(kind, outPath, pictures, options);
-        wad.write([&](std::size_t i) { return wad.texture(i); }, progress);
+        // Made after wad and gone before it: threads making its textures end first.
+        const auto source = options.making ? options.making(wad)
+                                           : TextureSource([&](std::size_t i) { return wad.texture(i); });
+        wad.write(source, progress);
         return;
     }
     requirePictures(info, outPath, pictures);

@@ -26,6 +26,10 @@ struct TextureFieldChoices {
     std::optional<std::uint32_t> flags{}, contents{}, value{};
 };
 
+class TextureWadImport;
+// A texture WAD's textures, handed over in order (texture i for the i-th picture).
+using TextureSource = std::function<MipTextureContents(std::size_t)>;
+
 struct ImportOptions {
     GamePalettePaths palettes; // where a kind's game palette is loaded from
     bool dither = false;       // Floyd-Steinberg when mapping onto a palette
@@ -34,6 +38,9 @@ struct ImportOptions {
     std::optional<WaterFog> fog{}; // for the water ("!") textures of a WAD3: their palette's entries 3 and 4
     // libimagequant's speed (1 to 10) when reducing to an own palette (WAD3)
     int speed = kDefaultReductionSpeed;
+    // How a texture WAD's textures are made: on the thread that writes it where empty; else by threads
+    // the caller starts, through the source this gives for the import (which outlives it).
+    std::function<TextureSource(const TextureWadImport&)> making{};
 };
 
 // The name a texture of kind written to outPath takes where none is given and none is kept.
@@ -58,7 +65,7 @@ class TextureWadImport {
                      ImportOptions options);
     std::size_t count() const { return pictures_.size(); }
     MipTextureContents texture(std::size_t i) const;
-    void write(const std::function<MipTextureContents(std::size_t)>& textures, ProgressSink* progress) const;
+    void write(const TextureSource& textures, ProgressSink* progress) const;
 
   private:
     TextureKind kind_;

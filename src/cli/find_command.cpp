@@ -4,11 +4,11 @@
 
 #include "app/find.h"
 #include "base/errors.h"
+#include "base/ordered_work.h"
 #include "base/text.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/json_output.h"
-#include "cli/ordered_work.h"
 #include "cli/stop_signals.h"
 
 #include <algorithm>

@@ -2,10 +2,10 @@
 
 #include "app/kinds.h"
 #include "app/texture_import.h"
+#include "base/ordered_work.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/opening.h"
-#include "cli/ordered_work.h"
 #include "cli/picture_options.h"
 #include "cli/stop_signals.h"
 #include "cli/terminal_progress.h"
@@ -27,31 +27,19 @@ struct ImportArguments {
     std::size_t jobs = 1;
 };
 
-// The textures of a WAD made by jobs threads of ours, written in order as they come: the bytes are
-// those of one thread. At most jobs textures wait to be written, besides the ones being made.
-void importInParallel(const ImportArguments& a, const ImportOptions& options, ProgressSink* progress) {
-    const TextureWadImport wad(a.kind->kind, a.out, a.files, options);
-    OrderedWork<MipTextureContents> made(wad.count(), a.jobs, a.jobs,
-                                         [&](std::size_t i) { return wad.texture(i); });
-    wad.write(
-        [&](std::size_t i) {
-            // Nothing stops the work before the write ends, so every texture comes.
-            auto texture = made.take(i);
-            if (!texture) throw Cancelled("Cancelled: " + a.out + " was not written");
-            return std::move(*texture);
-        },
-        progress);
-}
-
 int runImport(const ImportArguments& a, const ProgramFolders& folders) {
     auto options = importOptions(a.pictures, folders);
     options.fields = a.fields;
     stopOnSignals();
     TerminalProgress progress(a.wait);
-    if (a.jobs > 1 && a.kind->manyPictures && a.files.size() > 1)
-        importInParallel(a, options, &progress);
-    else
-        importTextures(a.kind->kind, a.out, a.files, options, &progress);
+    if (a.jobs > 1)
+        // The textures made by threads of ours, at most jobs ahead of the one written: the bytes are
+        // those of one thread.
+        options.making = [jobs = a.jobs](const TextureWadImport& wad) {
+            return orderedOnThreads<MipTextureContents>(wad.count(), jobs,
+                                                        [&wad](std::size_t i) { return wad.texture(i); });
+        };
+    importTextures(a.kind->kind, a.out, a.files, options, &progress);
     if (a.kind->game && usesPlaceholder(*a.kind->game, options.palettes))
         std::cerr << placeholderNotice(loadGamePalette(*a.kind->game, options.palettes)) << '\n';
     std::cout << "Created File " << a.out << '\n';

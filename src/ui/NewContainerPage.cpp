@@ -2,6 +2,7 @@
 
 #include "app/wad_batch.h"
 #include "base/errors.h"
+#include "base/ordered_work.h"
 #include "formats/writer.h"
 #include "ui/BackgroundJob.h"
 #include "ui/BrowseButton.h"
@@ -19,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -327,6 +329,19 @@ void NewContainerPage::SBRemoveClick() {
     });
 }
 
+ImportOptions NewContainerPage::textureOptions() const {
+    ImportOptions options{window_.GamePalettes(), false};
+    // A WAD's textures are made by as many threads as the machine has, the job's thread writing them
+    // in order: the file is the one a single thread writes.
+    const auto threads = static_cast<std::size_t>(std::max(1, QThread::idealThreadCount()));
+    if (threads > 1)
+        options.making = [threads](const TextureWadImport& wad) {
+            return orderedOnThreads<MipTextureContents>(wad.count(), threads,
+                                                        [&wad](std::size_t i) { return wad.texture(i); });
+        };
+    return options;
+}
+
 void NewContainerPage::SBOKClick() {
     const auto* kind = chosenKind();
     if (!reviewing_ || !kind || window_.JobRunning()) return;
@@ -335,7 +350,7 @@ void NewContainerPage::SBOKClick() {
         if (!newPath || !mayReplace(window_.prompts(), qText(*newPath))) return;
         window_.SetCurrentType(kind->code);
         // Written off the window's thread from a copy of the review, which stays meanwhile.
-        auto writer = std::shared_ptr<ContainerWriter>(createKindWriter(*kind, window_.GamePalettes()));
+        auto writer = std::shared_ptr<ContainerWriter>(createKindWriter(*kind, textureOptions()));
         if (!writer) return;
         const auto path = *newPath;
         const auto folder = reviewFolder_;

@@ -63,6 +63,8 @@ class NewContainerPage : public QWidget {
     void showReview();
     void setReviewLocked(bool locked);
     const CreatableKind* chosenKind() const;
+    // How the texture WAD items make their textures: the window's palettes, a thread a processor.
+    ImportOptions textureOptions() const;
     // The path in EConName, made absolute; nullopt (after saying so) when it is empty.
     std::optional<std::filesystem::path> newContainerPath();
 

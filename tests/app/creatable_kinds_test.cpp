@@ -140,7 +140,8 @@ TEST(CreatableKinds, EachItemGathersWhatItsWriterTakes) {
             names.push_back(file.name);
         EXPECT_EQ(names, c.names) << c.cliName;
         // Every item that lists files has a writer for them.
-        EXPECT_EQ(createKindWriter(*kind, GamePalettePaths::defaults(src.path())) != nullptr,
+        EXPECT_EQ(createKindWriter(*kind, ImportOptions{GamePalettePaths::defaults(src.path()), false}) !=
+                      nullptr,
                   kind->gathering != Gathering::None)
             << c.cliName;
     }

@@ -1,20 +1,24 @@
 #pragma once
-// Work the command line spreads over threads of its own: the values for 0 .. count-1, made by a pool of
-// threads and handed to one consumer in order, so the output is the same whatever the number of threads.
-// A thread stays at most `ahead` values beyond the one last taken: what waits to be taken stays bounded.
+// Work a front end spreads over threads it asks for: the values for 0 .. count-1, made by a pool of
+// threads and handed to one consumer in order, so the output is the same whatever the number of
+// threads. A thread stays at most `ahead` values beyond the one last taken: what waits to be taken stays
+// bounded. Nothing in the core makes one; the command line and the window do, for their own jobs.
+
+#include "base/errors.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
 
-namespace vexa::cli {
+namespace vexa {
 
 template <typename T> class OrderedWork {
   public:
@@ -98,4 +102,18 @@ template <typename T> class OrderedWork {
     std::vector<std::jthread> workers_; // last: the threads end before what they use
 };
 
-} // namespace vexa::cli
+// make(0 .. count-1) on a pool of threads, as a function that hands value i over in turn (at most
+// `threads` made ahead of it). The pool lives as long as the function's last copy, which ends it.
+template <typename T>
+std::function<T(std::size_t)> orderedOnThreads(std::size_t count, std::size_t threads,
+                                               std::function<T(std::size_t)> make) {
+    auto work = std::make_shared<OrderedWork<T>>(count, threads, threads, std::move(make));
+    return [work](std::size_t index) {
+        // Only the pool's end stops it, and that comes after the last value is taken.
+        auto value = work->take(index);
+        if (!value) throw Cancelled("Cancelled");
+        return std::move(*value);
+    };
+}
+
+} // namespace vexa
