@@ -40,10 +40,15 @@ std::optional<std::string> utf8ToLatin1(std::string_view text) {
     return out;
 }
 
+namespace {
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+} // namespace
+
 std::string toUpperAscii(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; });
+    std::transform(out.begin(), out.end(), out.begin(), upperAscii);
     return out;
 }
 
@@ -55,7 +60,9 @@ std::string toLowerAscii(std::string_view text) {
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    return toUpperAscii(a) == toUpperAscii(b);
+    // Called for every entry by the content claims: no copy.
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return upperAscii(x) == upperAscii(y); });
 }
 
 namespace {

@@ -36,6 +36,10 @@ struct EntryLook {
     // The whole entry, read when a claim needs more than its head; empty for one larger than
     // kMaxContentBytes or that cannot be read.
     std::function<std::span<const std::uint8_t>()> whole;
+    // Taken once from the name and the head, for the many claims that look at them (see lookAt).
+    std::string_view leaf{};      // the name's last level ("pause.lmp")
+    std::string_view extension{}; // the leaf's from its last dot (".lmp"); empty where it has none
+    ContainerType detected = ContainerType::Unknown; // the kind detectKind finds in the head and leaf
 };
 
 constexpr std::size_t kContentHeadBytes = 512;

@@ -40,14 +40,24 @@ std::string_view leafOf(std::string_view name) {
     return sep == std::string_view::npos ? name : name.substr(sep + 1);
 }
 
+// A look at an entry, with what the claims take from its name and head worked out once.
+EntryLook lookAt(ContainerType container, std::string_view name, char section, std::uint64_t size,
+                 std::span<const std::uint8_t> head, std::function<std::span<const std::uint8_t>()> whole) {
+    EntryLook look{container, name, section, size, head, std::move(whole)};
+    look.leaf = leafOf(name);
+    // A leaf that is all extension (".lmp") has none.
+    if (const auto dot = look.leaf.find_last_of('.'); dot != std::string_view::npos && dot > 0)
+        look.extension = look.leaf.substr(dot);
+    look.detected = detectKind(head, look.leaf);
+    return look;
+}
+
 bool nameIs(const EntryLook& look, std::string_view wanted) {
     return equalsNoCase(look.name, wanted);
 }
 
 bool extensionIs(const EntryLook& look, std::string_view extension) {
-    const auto leaf = leafOf(look.name);
-    return leaf.size() > extension.size() &&
-           equalsNoCase(leaf.substr(leaf.size() - extension.size()), extension);
+    return equalsNoCase(look.extension, extension);
 }
 
 // The whole entry, for a claim that checks more than the head: empty when it is too large or unreadable.
@@ -55,16 +65,22 @@ std::span<const std::uint8_t> wholeOf(const EntryLook& look) {
     return look.whole ? look.whole() : std::span<const std::uint8_t>();
 }
 
-// Claims that check every byte of the entry: they look at it whole.
-template <bool (*Check)(std::span<const std::uint8_t>)> bool wholeClaims(const EntryLook& look) {
-    if (look.size == 0 || look.size > kMaxContentBytes) return false;
+bool headStartsWith(const EntryLook& look, std::string_view magic) {
+    return look.head.size() >= magic.size() && std::equal(magic.begin(), magic.end(), look.head.begin());
+}
+
+// Claims that check every byte of the entry: they look at it whole, where its head starts with the
+// kind's magic (read whole, every entry of a large container would be read to be listed).
+template <bool (*Check)(std::span<const std::uint8_t>)>
+bool wholeClaims(const EntryLook& look, std::string_view magic = {}) {
+    if (look.size == 0 || look.size > kMaxContentBytes || !headStartsWith(look, magic)) return false;
     const auto bytes = wholeOf(look);
     return bytes.size() == look.size && Check(bytes);
 }
 
 template <bool (*Check)(std::span<const std::uint8_t>) noexcept>
-bool wholeClaimsNoexcept(const EntryLook& look) {
-    if (look.size == 0 || look.size > kMaxContentBytes) return false;
+bool wholeClaimsNoexcept(const EntryLook& look, std::string_view magic = {}) {
+    if (look.size == 0 || look.size > kMaxContentBytes || !headStartsWith(look, magic)) return false;
     const auto bytes = wholeOf(look);
     return bytes.size() == look.size && Check(bytes);
 }
@@ -135,11 +151,10 @@ bool inPak(const EntryLook& look) {
 }
 
 bool claimsQuakePalette(const EntryLook& look) {
-    return inPak(look) && equalsNoCase(leafOf(look.name), "palette.lmp") &&
-           wholeClaimsNoexcept<isQuakePalette>(look);
+    return inPak(look) && equalsNoCase(look.leaf, "palette.lmp") && wholeClaimsNoexcept<isQuakePalette>(look);
 }
 bool claimsQuakeColormap(const EntryLook& look) {
-    return inPak(look) && equalsNoCase(leafOf(look.name), "colormap.lmp") &&
+    return inPak(look) && equalsNoCase(look.leaf, "colormap.lmp") &&
            wholeClaimsNoexcept<isQuakeColormap>(look);
 }
 bool claimsQuakePicture(const EntryLook& look) {
@@ -155,7 +170,7 @@ void quakePicture(const ContentInput& input, PictureSink& sink) {
 // ---- Build, PCX, Dark Forces ---------------------------------------------------------------------
 
 bool claimsPcx(const EntryLook& look) {
-    return wholeClaimsNoexcept<isPcx>(look);
+    return wholeClaimsNoexcept<isPcx>(look, kPcxMagic);
 }
 bool claimsBuildArt(const EntryLook& look) {
     return extensionIs(look, ".art") && wholeClaimsNoexcept<isBuildArt>(look);
@@ -173,7 +188,7 @@ bool claimsWax(const EntryLook& look) {
 
 // The image kinds of the program, as entries: their own decoder over the entry's bytes.
 template <ContainerType Kind> bool claimsImage(const EntryLook& look) {
-    return detectKind(look.head, leafOf(look.name)) == Kind;
+    return look.detected == Kind;
 }
 template <ContainerType Kind> void imagePictures(const ContentInput& input, PictureSink& sink) {
     const auto decoder = findKind(Kind)->createDecoder();
@@ -200,22 +215,22 @@ bool claimsDmx(const EntryLook& look) {
     return inDoomWad(look) && look.section == 0 && wholeClaims<isDmxSound>(look);
 }
 bool claimsVoc(const EntryLook& look) {
-    return wholeClaims<isVoc>(look);
+    return wholeClaims<isVoc>(look, kVocMagic);
 }
 bool claimsWav(const EntryLook& look) {
-    return wholeClaims<isWav>(look);
+    return wholeClaims<isWav>(look, kWavMagic);
 }
 bool claimsMus(const EntryLook& look) {
-    return wholeClaims<isMus>(look);
+    return wholeClaims<isMus>(look, kMusMagic);
 }
 bool claimsMidi(const EntryLook& look) {
-    return wholeClaims<isMidi>(look);
+    return wholeClaims<isMidi>(look, kMidiMagic);
 }
 bool claimsHmp(const EntryLook& look) {
-    return wholeClaims<isHmp>(look);
+    return wholeClaims<isHmp>(look, kHmpMagic);
 }
 bool claimsGmd(const EntryLook& look) {
-    return wholeClaims<isGmd>(look);
+    return wholeClaims<isGmd>(look, kGmdMagic);
 }
 bool claimsTxb(const EntryLook& look) {
     return extensionIs(look, ".txb") && wholeClaims<isTxb>(look);
@@ -234,7 +249,7 @@ bool claimsText(const EntryLook& look) {
 
 // Containers the program opens, inside another one.
 bool claimsContainer(const EntryLook& look) {
-    const auto kind = detectKind(look.head, leafOf(look.name));
+    const auto kind = look.detected;
     return kind != ContainerType::Unknown && !isImageKind(kind);
 }
 
@@ -478,8 +493,8 @@ std::vector<const ContentKind*> classifyEntries(const ContainerReader& reader, C
     for (const auto i : order) {
         if (rows[i].damaged) continue;
         std::optional<std::vector<std::uint8_t>> read;
-        EntryLook look{container, rows[i].name, sections[i], rows[i].size.value_or(0), heads.head(i, own),
-                       {}};
+        auto look =
+            lookAt(container, rows[i].name, sections[i], rows[i].size.value_or(0), heads.head(i, own), {});
         look.whole = [&]() -> std::span<const std::uint8_t> {
             if (!read) {
                 try {
@@ -538,13 +553,11 @@ std::optional<OwnPalette> containerPalette(const ContainerReader& reader, Contai
             if (rows[i].damaged || !equalsNoCase(rows[i].name, kind->paletteEntryName)) continue;
             try {
                 auto entry = readEntryInput(reader, i);
-                const EntryLook look{container,
-                                     rows[i].name,
-                                     0,
-                                     entry.bytes.size(),
-                                     std::span<const std::uint8_t>(entry.bytes)
-                                         .first(std::min<std::size_t>(entry.bytes.size(), kContentHeadBytes)),
-                                     [&]() -> std::span<const std::uint8_t> { return entry.bytes; }};
+                const auto look =
+                    lookAt(container, rows[i].name, 0, entry.bytes.size(),
+                           std::span<const std::uint8_t>(entry.bytes)
+                               .first(std::min<std::size_t>(entry.bytes.size(), kContentHeadBytes)),
+                           [&]() -> std::span<const std::uint8_t> { return entry.bytes; });
                 if (!kind->claims(look)) continue;
                 FirstPalette first;
                 kind->pictures(entry.input, first);

@@ -7,9 +7,12 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vexa {
 
+// The first bytes of every file isPcx takes: the PCX byte, version 5, run-length coding.
+inline constexpr std::string_view kPcxMagic{"\x0A\x05\x01", 3};
 // The 128-byte header (version 5, RLE, 8 bits in 1 or 3 planes, the window inside the bytes of a
 // line), the colour table's marker for one plane, and coded data enough for every line.
 bool isPcx(std::span<const std::uint8_t> entry) noexcept;

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa {
 
+// The first bytes of a GMD file (an IFF form, "MIDI" at 8).
+inline constexpr std::string_view kGmdMagic{"FORM"};
 // "FORM" whose size fits the bytes, of type "MIDI", with an "MThd" chunk inside.
 bool isGmd(std::span<const std::uint8_t> bytes);
 // The MIDI file inside: its header chunk and its tracks, without the form's other chunks or the pad

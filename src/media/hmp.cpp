@@ -11,8 +11,7 @@ namespace vexa {
 
 namespace {
 
-constexpr char kMagic[] = "HMIMIDIP";
-constexpr char kNewerMagic[] = "HMIMIDIP013195";
+constexpr std::string_view kNewerMagic{"HMIMIDIP013195"};
 constexpr std::size_t kTrackCountAt = 0x30, kTicksPerSecondAt = 0x38;
 constexpr std::size_t kTracksAt = 0x308, kNewerTracksAt = 0x388;
 constexpr std::size_t kTrackHeaderSize = 12;
@@ -32,11 +31,10 @@ std::optional<Layout> layoutOf(std::span<const std::uint8_t> bytes, std::string*
         if (fault) *fault = message;
         return std::nullopt;
     };
-    const auto has = [&](const char* magic) {
-        const std::size_t n = std::strlen(magic);
-        return bytes.size() >= n && std::memcmp(bytes.data(), magic, n) == 0;
+    const auto has = [&](std::string_view magic) {
+        return bytes.size() >= magic.size() && std::memcmp(bytes.data(), magic.data(), magic.size()) == 0;
     };
-    if (!has(kMagic)) return fail("no \"HMIMIDIP\" at its start");
+    if (!has(kHmpMagic)) return fail("no \"HMIMIDIP\" at its start");
     const std::size_t firstTrack = has(kNewerMagic) ? kNewerTracksAt : kTracksAt;
     if (bytes.size() < firstTrack)
         return fail(std::to_string(bytes.size()) + " bytes end before the tracks at offset " +

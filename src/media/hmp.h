@@ -10,10 +10,13 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa {
 
+// The first bytes of an HMP file.
+inline constexpr std::string_view kHmpMagic{"HMIMIDIP"};
 bool isHmp(std::span<const std::uint8_t> bytes);
 // A format 1 file: a tempo track (1,000,000 microseconds a quarter note, so that the division is the
 // HMP's ticks a second), then the HMP's tracks after the first.

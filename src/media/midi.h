@@ -19,6 +19,8 @@ struct MidiInfo {
     bool usesDrums = false; // notes on channel 10
 };
 
+// The first bytes of a Standard MIDI File.
+inline constexpr std::string_view kMidiMagic{"MThd"};
 // "MThd" with a header that can be (format 0, 1 or 2; one track for format 0; a division), followed
 // by at least its count of "MTrk" chunks, each wholly inside the bytes.
 bool isMidi(std::span<const std::uint8_t> bytes);

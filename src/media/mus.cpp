@@ -50,7 +50,7 @@ std::optional<Score> scoreOf(std::span<const std::uint8_t> bytes, std::string* f
         if (fault) *fault = message;
         return std::nullopt;
     };
-    if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), "MUS\x1A", 4) != 0)
+    if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMusMagic.data(), kMusMagic.size()) != 0)
         return fail("no MUS header in its " + std::to_string(bytes.size()) + " bytes");
     const ByteReader header(bytes, "MUS");
     const std::size_t start = header.u16(kScoreStartAt), length = header.u16(kScoreLengthAt);

@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa {
 
+// The first bytes of a MUS file.
+inline constexpr std::string_view kMusMagic{"MUS\x1A"};
 bool isMus(std::span<const std::uint8_t> bytes);
 // MUS channel 15 (percussion) becomes MIDI channel 10 (9 counted from 0); the others take MIDI channels
 // in the order they are first used, passing over 9. A score that never ends stops at its last byte.

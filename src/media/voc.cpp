@@ -10,8 +10,6 @@ namespace vexa {
 
 namespace {
 
-constexpr char kMagic[] = "Creative Voice File\x1A";
-constexpr std::size_t kMagicSize = sizeof kMagic - 1;
 constexpr std::size_t kFirstBlockAt = 20, kVersionAt = 22, kCheckAt = 24;
 constexpr std::size_t kBlockHeaderSize = 4; // type, u24 size
 
@@ -236,7 +234,8 @@ class BlockWalk {
 } // namespace
 
 bool isVoc(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kVocHeaderSize || std::memcmp(bytes.data(), kMagic, kMagicSize) != 0) return false;
+    if (bytes.size() < kVocHeaderSize || std::memcmp(bytes.data(), kVocMagic.data(), kVocMagic.size()) != 0)
+        return false;
     const ByteReader header(bytes, "VOC");
     const std::uint16_t version = header.u16(kVersionAt);
     const std::size_t firstBlock = header.u16(kFirstBlockAt);

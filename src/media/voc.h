@@ -11,11 +11,14 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vexa {
 
 constexpr std::size_t kVocHeaderSize = 26;
 
+// The first bytes of a VOC file.
+inline constexpr std::string_view kVocMagic{"Creative Voice File\x1A"};
 bool isVoc(std::span<const std::uint8_t> bytes);
 // The blocks' samples in file order. Compressed blocks (ADPCM, A-law, mu-law) and blocks that change
 // the format midway throw UnsupportedEncoding; a block that runs past the end, a FormatError.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexa {
@@ -22,6 +23,8 @@ struct WavInfo {
     double seconds = 0;
 };
 
+// The first bytes of a WAV file (a RIFF file, "WAVE" at 8).
+inline constexpr std::string_view kWavMagic{"RIFF"};
 // "RIFF" .. "WAVE" holding a whole "fmt " chunk and the header of a "data" chunk.
 bool isWav(std::span<const std::uint8_t> bytes);
 // The format and the place of the samples; a FormatError when a chunk runs past the end or the

@@ -4,7 +4,9 @@
 
 #include "app/kinds.h"
 #include "base/byte_source.h"
+#include "formats/content.h"
 #include "formats/entry_heads.h"
+#include "media/media_builders.h"
 #include "support/container_builders.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +99,28 @@ TEST(EntryHeads, AnEntryTheFileEndsInsideGivesWhatThereIs) {
         }
     }
     EXPECT_EQ(heads.head(0, own).size(), 10u);
+}
+
+// Telling each entry's content reads the heads of entries no kind's magic starts, not their bytes:
+// a container of large data entries is listed for the price of its heads, and the songs and sounds
+// among them are still told by their whole bytes.
+TEST(EntryHeads, ContentIsToldFromTheHeadsOfWhatNoKindClaims) {
+    test::NamedBytes entries;
+    for (int i = 0; i < 20; ++i)
+        entries.push_back({"data/e" + std::to_string(i) + ".bin",
+                           test::patternBytes(200u << 10, static_cast<std::uint8_t>(i))});
+    entries.push_back({"song.mus", test::musLump({0x10, 60, 0x60})});
+    entries.push_back({"shot.voc", test::vocFile({test::vocSoundData(0xA5, 0, Bytes(64, 0x80))})});
+    auto bytes = std::make_shared<CountedBytes>(test::pakOf(entries));
+    const auto reader = openContainer(bytes, "counted.pak").reader;
+    const auto directoryBytes = bytes->bytesRead;
+    const auto kinds = classifyEntries(*reader, ContainerType::Pak);
+    EXPECT_LE(bytes->bytesRead - directoryBytes, 64u << 10);
+    ASSERT_EQ(kinds.size(), entries.size());
+    ASSERT_NE(kinds[20], nullptr);
+    EXPECT_EQ(contentWord(kinds[20]->content), "music");
+    ASSERT_NE(kinds[21], nullptr);
+    EXPECT_EQ(contentWord(kinds[21]->content), "sound");
 }
 
 } // namespace
