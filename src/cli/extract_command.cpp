@@ -35,7 +35,7 @@ int runExtract(const ExtractArguments& a, const ProgramFolders& folders) {
     for (const auto& [game, file] : a.palettes)
         usePaletteFile(game, file, games, current);
 
-    auto opened = openFile(a.file, games, current);
+    auto opened = openFile(a.file, &games, &current);
     if (a.raw && !opened.object->HasStoredBytes())
         throw Error("--raw: the entries of " + a.file + " have no stored form of their own to write");
     for (const auto& note : opened.object->ListingNotes())

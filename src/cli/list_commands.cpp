@@ -33,9 +33,8 @@ struct ListArguments {
     std::optional<std::string> filter;
 };
 
-int runList(const ListArguments& a, const ProgramFolders& folders) {
-    Palette current;
-    const auto opened = openFile(a.file, defaultPalettes(folders), current);
+int runList(const ListArguments& a) {
+    const auto opened = openFile(a.file);
     const auto& entries = opened.object->Rows();
     // What each entry holds is read only where it is shown or filtered on.
     const auto contents = a.json || (a.filter && parseRowPattern(*a.filter).content)
@@ -137,7 +136,7 @@ void addList(CLI::App& parser, Job& job) {
         rejectUnknownOptions(command);
         if (v->args.size() != 1) throw UsageError{"list takes one FILE"};
         job = [a = ListArguments{v->args[0], v->json, filterGiven(*filter, v->filter)}](
-                  const ProgramFolders& folders) { return runList(a, folders); };
+                  const ProgramFolders&) { return runList(a); };
     });
 }
 

@@ -37,7 +37,10 @@ ContainerEdit openForEditOnly(const std::string& path, bool forConvert) {
 
 } // namespace
 
-Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current) {
+Opened openFile(const std::string& path, const GamePalettePaths* games, Palette* current) {
+    const auto loadPalette = [&](ContainerType code) {
+        if (games && current) loadKindPalette(code, *games, *current);
+    };
     // A file that exists is opened as the window opens it: its kind's palette before its directory.
     std::error_code ec;
     if (fs::is_regular_file(path, ec)) {
@@ -45,12 +48,12 @@ Opened openFile(const std::string& path, const GamePalettePaths& games, Palette&
         // Detection reads the header too: no save in place points it elsewhere before the directory is read.
         const auto hold = bytes->file()->holdDirectory();
         const auto code = detectKind(*bytes, pathText(fs::path(path).filename()));
-        loadKindPalette(code, games, current);
+        loadPalette(code);
         return {code, readContainer(code, bytes)};
     }
     const auto opened = openPath(path);
     const auto& inner = opened.innermost();
-    loadKindPalette(inner.kind->code, games, current);
+    loadPalette(inner.kind->code);
     return {inner.kind->code, inner.reader, opened.nested()};
 }
 

@@ -20,8 +20,9 @@ struct Opened {
 };
 
 // Opens path as the window does, a path into containers inside containers too: a kind with a game
-// palette makes it the current one.
-Opened openFile(const std::string& path, const GamePalettePaths& games, Palette& current);
+// palette makes it the current one (with games and current given; without, none is loaded, as for a
+// listing, which paints nothing).
+Opened openFile(const std::string& path, const GamePalettePaths* games = nullptr, Palette* current = nullptr);
 
 // The container at path as an edit; a kind that cannot be edited is refused naming those that can.
 // A container inside another is refused unless forConvert (written elsewhere, it is only read).
