@@ -17,10 +17,8 @@
 #include <memory>
 #include <unordered_map>
 
-// The two OpenMP calls used below, declared here so that the build needs no compiler's omp.h.
 #if VEXA_IMAGEQUANT
-extern "C" int omp_get_max_threads(void);
-extern "C" void omp_set_num_threads(int count);
+#include "base/one_openmp_thread.h"
 #endif
 
 namespace vexa {
@@ -151,19 +149,6 @@ IndexedImage mapPixels(const ColourPicture& picture, const PaletteTable& palette
 }
 
 #if VEXA_IMAGEQUANT
-// libimagequant of this system may run its loops on OpenMP threads; the library's callers did not
-// ask for threads, so the calling thread's team size is held at one for the call (this changes
-// only the calling thread's setting, restored after).
-class OneThread {
-  public:
-    OneThread() : before_(omp_get_max_threads()) { omp_set_num_threads(1); }
-    ~OneThread() { omp_set_num_threads(before_); }
-    OneThread(const OneThread&) = delete;
-    OneThread& operator=(const OneThread&) = delete;
-
-  private:
-    int before_;
-};
 
 template <typename T, void (*Destroy)(T*)> struct LiqDeleter {
     void operator()(T* p) const {
@@ -180,7 +165,7 @@ OwnPaletteImage quantize(const ColourPicture& picture, bool dither, std::size_t 
     std::vector<std::uint8_t> opaque(picture.rgba);
     for (std::size_t p = 0; p < pixels; ++p)
         opaque[p * kRgba + 3] = 255;
-    OneThread oneThread;
+    OneOpenMpThread oneThread; // the callers asked for no threads
     LiqAttr attr(liq_attr_create());
     if (!attr) throw Error("out of memory reducing the colours of a picture");
     liq_set_max_colors(attr.get(), static_cast<int>(maxColours));
@@ -341,7 +326,7 @@ void OwnPaletteHistogram::add(std::span<const std::uint8_t> rgba, std::uint32_t 
                                      rgba.begin() + static_cast<std::ptrdiff_t>(pixels * kRgba));
     for (std::size_t p = 0; p < pixels; ++p)
         opaque[p * kRgba + 3] = 255;
-    OneThread oneThread;
+    OneOpenMpThread oneThread; // the callers asked for no threads
     LiqImage image(liq_image_create_rgba(state_->attr.get(), opaque.data(), static_cast<int>(width),
                                          static_cast<int>(rows), 0));
     if (image && state_->seeThrough) {
@@ -355,7 +340,7 @@ void OwnPaletteHistogram::add(std::span<const std::uint8_t> rgba, std::uint32_t 
 }
 
 std::vector<std::array<std::uint8_t, 3>> OwnPaletteHistogram::colours() {
-    OneThread oneThread;
+    OneOpenMpThread oneThread; // the callers asked for no threads
     liq_result* raw = nullptr;
     if (liq_histogram_quantize(state_->histogram.get(), state_->attr.get(), &raw) != LIQ_OK)
         throw Error("the colours of a picture could not be reduced");

@@ -1,6 +1,7 @@
 #include "ui/MusicSynth.h"
 
 #include "base/errors.h"
+#include "base/one_openmp_thread.h"
 #include "media/midi.h"
 
 #include <fluidsynth.h>
@@ -13,26 +14,9 @@
 #include <system_error>
 #include <vector>
 
-// FluidSynth loads a font's samples on OpenMP threads (GNU libgomp).
-extern "C" int omp_get_max_threads(void);
-extern "C" void omp_set_num_threads(int count);
-
 namespace vexa::ui {
 
 namespace {
-
-// The font is loaded on the calling thread alone: no pool of threads is left behind for a preview.
-// Only this thread's OpenMP setting changes, for the call, and is restored after.
-class OneOpenMpThread {
-  public:
-    OneOpenMpThread() : before_(omp_get_max_threads()) { omp_set_num_threads(1); }
-    ~OneOpenMpThread() { omp_set_num_threads(before_); }
-    OneOpenMpThread(const OneOpenMpThread&) = delete;
-    OneOpenMpThread& operator=(const OneOpenMpThread&) = delete;
-
-  private:
-    int before_;
-};
 
 struct SettingsDeleter {
     void operator()(fluid_settings_t* settings) const { delete_fluid_settings(settings); }
@@ -84,6 +68,8 @@ SynthesizedSong synthesizeMidi(std::span<const std::uint8_t> midi, const std::fi
     const std::unique_ptr<fluid_synth_t, SynthDeleter> synth(new_fluid_synth(settings.get()));
     if (!synth) throw Error("The synthesizer could not start");
     {
+        // FluidSynth loads a font's samples on OpenMP threads: here on this one alone, so no pool of
+        // threads is left behind for a preview.
         const OneOpenMpThread oneThread;
         if (fluid_synth_sfload(synth.get(), font.c_str(), 1) == FLUID_FAILED)
             throw Error("The sound font " + displayPath(font) + " does not load");
