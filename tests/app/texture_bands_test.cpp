@@ -97,11 +97,5 @@ TEST(TextureBands, EveryBandGivesTheWholePicturesIndices) {
         }
 }
 
-TEST(TextureBands, ABandOtherThanEightRowsIsRefusedForMipLevels) {
-    TempDir dir;
-    test::writeRgbaPng(dir / "p.png", kWidth, kHeight, busyPicture(false));
-    EXPECT_THROW(textureFromPicture(kWad3Textures, "p", dir / "p.png", nullptr, false, true, 12), Error);
-}
-
 } // namespace
 } // namespace vexa

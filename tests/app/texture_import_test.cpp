@@ -347,15 +347,6 @@ TEST_F(TextureImport, PreviewShowsLevelZeroWithItsPalette) {
     EXPECT_FALSE(fs::exists(dir_ / "p.mat"));
 }
 
-} // namespace
-} // namespace vexa
-
-namespace vexa {
-namespace {
-
-using test::Bytes;
-using test::Rgb;
-
 // A picture of Quake's fullbright colours, opaque, as an RGBA PNG.
 class ImportOptionsTest : public TextureImport {
   protected:
